@@ -1,0 +1,6 @@
+#pragma once
+
+// The whole run: command line, log, statistics, map frame and viewer. Returns main's
+// status: 0, or -1 usage, -2 missing range list or unopenable log, -3 unknown second
+// argument, -4 no accepted row, -5 no window could be opened.
+int RunFlightReplay(int argc, char** argv);

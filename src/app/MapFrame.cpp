@@ -1,0 +1,64 @@
+#include "app/MapFrame.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "log/SampleTable.h"
+
+MapFrameValues MapFrame;
+
+double LongitudeX(double longitude)
+{
+    return std::fmod(longitude + 180.0, 360.0) / 360.0;
+}
+
+double MercatorY(double latitude)
+{
+    const double s = std::sin(latitude * Pi / 180.0);
+    // The formula runs to -inf at the north limit and +inf at the south; these stand-ins
+    // keep the sign of the pole rather than of the formula.
+    if (s >= 1.0)
+        return 1e20;
+    if (s <= -1.0)
+        return -1e20;
+    return (2.0 - std::log((1.0 + s) / (1.0 - s)) / Pi) / 4.0;
+}
+
+// Truncation toward zero into int32; values beyond the range (a centre at a pole, where
+// MercatorY is +-1e20) saturate instead of overflowing. NaN becomes 0.
+static int32_t TruncateToTile(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= 2147483647.0)
+        return std::numeric_limits<int32_t>::max();
+    if (value <= -2147483648.0)
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+void SetUpMapFrame(double centreLatitude, double centreLongitude)
+{
+    const double metresPerTile = EarthRadius * TwoPi * std::cos(centreLatitude * Pi / 180.0) / TileScale;
+    printf("1/k=%f (center lat,lon=%f %f)\n", metresPerTile, centreLatitude, centreLongitude);
+    MapFrame.k = 1.0 / metresPerTile;
+    MapFrame.CI = TruncateToTile(MercatorY(centreLatitude) * TileScale);
+    MapFrame.CJ = TruncateToTile(LongitudeX(centreLongitude) * TileScale);
+    printf("CI,CJ=%ld %ld\n", static_cast<long>(MapFrame.CI), static_cast<long>(MapFrame.CJ));
+}
+
+osg::Vec3f ScenePosition(const SampleRow& row)
+{
+    const double x = MercatorY(row.gps_curlat / 60.0) * TileScale - MapFrame.CI;
+    const double y = LongitudeX(row.gps_curlon / 60.0) * TileScale - MapFrame.CJ;
+    const double z = row.gps_curalt * MapFrame.k;
+    return osg::Vec3f(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
+}
+
+double CurvatureDrop(double a, double b)
+{
+    const double radius = EarthRadius * MapFrame.k;
+    const double d = std::sqrt(a * a + b * b);
+    return (1.0 - std::cos(d / radius)) * radius;
+}

@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+
+#include <osg/Vec3f>
+
+struct SampleRow;
+
+const int32_t TileScale = 262144;     // zoom-18 tiles around the world (2^18)
+const double EarthRadius = 6374000.0; // metres, a sphere: the map frame needs no ellipsoid
+const double Pi = 3.141592653589793;
+const double TwoPi = 6.283185307179586;
+
+// The flat local frame every builder works in. One unit is one zoom-18 tile; x grows
+// southwards (tile rows), y eastwards (tile columns), z up. The origin is the north-west
+// corner of tile (CI, CJ). Written once by SetUpMapFrame, read-only afterwards.
+struct MapFrameValues
+{
+    int32_t CI = 0; // zoom-18 tile row of the flight centre, counted from the north edge
+    int32_t CJ = 0; // zoom-18 tile column, counted eastwards from 180 degrees west
+    double k = 0.0; // tile units per metre at the centre latitude
+};
+
+extern MapFrameValues MapFrame;
+
+// Normalised map x of a longitude in degrees: 0 at 180 W, growing east. Longitudes below
+// -180 are not wrapped and give negative values.
+double LongitudeX(double longitude);
+
+// Normalised Mercator y of a latitude in degrees: 0 at the north edge, 0.5 at the equator.
+// At the poles (sine exactly +-1) it returns +-1e20 instead of an infinity.
+double MercatorY(double latitude);
+
+// Fixes k, CI and CJ from the flight centre (degrees) and prints the two map-frame lines.
+void SetUpMapFrame(double centreLatitude, double centreLongitude);
+
+// Position of a sample in the map frame, each component computed in double and rounded
+// once to float. The track and the flight path both use it, so they agree to the bit.
+osg::Vec3f ScenePosition(const SampleRow& row);
+
+// How far the Earth's surface lies below the flat frame at horizontal offset (a, b) from
+// the origin, all in tile units.
+double CurvatureDrop(double a, double b);

@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+const int32_t ColumnCapacity = 1000; // column kinds remembered per line position
+
+// ColumnKind code of each column (0: no keyword seen), set by keywords anywhere in the log.
+extern int32_t cols[ColumnCapacity];
+extern int32_t currentColumn; // column index of the next token; 0 after every line end
+extern int32_t highestColumn; // highest column index at which a keyword was seen
+
+// Makes the stream the scanner's input (the caller keeps ownership and closes it).
+void SetScanInput(FILE* input);
+
+// Reads the input to its end, feeding numbers and line ends to the sample table.
+// Returns 0. Fatal input errors print one line on stderr and exit with status 2.
+int scan();
+
+// Forgets every column kind and the scanner's buffered input, for callers that scan
+// more than one log in one process (tests, tools).
+void ResetScanner();
