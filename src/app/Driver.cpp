@@ -25,7 +25,7 @@ static FILE* OpenLog(const char* path)
     return log;
 }
 
-int RunFlightReplay(int argc, char** argv)
+int LoadFlightLog(int argc, char** argv)
 {
     if (argc < 2)
     {
@@ -87,4 +87,9 @@ int RunFlightReplay(int argc, char** argv)
 
     SetUpMapFrame((extent.latitudeMinimum + extent.latitudeMaximum) * 0.5 / 60, (extent.longitudeMinimum + extent.longitudeMaximum) * 0.5 / 60);
     return 0;
+}
+
+int RunFlightReplay(int argc, char** argv)
+{
+    return LoadFlightLog(argc, argv);
 }
