@@ -80,11 +80,14 @@ GeoBox BoxOfTiles(const TileRange& range)
 
 std::vector<ElevationTileId> ElevationTilesOfBox(const GeoBox& box)
 {
-    // The grid points inside the box, zoom-18 rows and columns, grouped by file.
-    const TileRange points = TilesOfBox(box, FinestLevel);
+    // The corners of the zoom-18 tiles in the box, grouped by file: the south and east
+    // corners of the last tiles are grid points of the next row and column.
+    const TileRange cells = TilesOfBox(box, FinestLevel);
+    const int32_t lastRow = std::min(cells.lastRow + 1, TileScale - 1);
+    const int32_t lastColumn = std::min(cells.lastColumn + 1, TileScale - 1);
     std::vector<ElevationTileId> tiles;
-    for (int32_t r = points.firstRow / ElevationTileSize; r <= points.lastRow / ElevationTileSize; ++r)
-        for (int32_t c = points.firstColumn / ElevationTileSize; c <= points.lastColumn / ElevationTileSize; ++c)
+    for (int32_t r = cells.firstRow / ElevationTileSize; r <= lastRow / ElevationTileSize; ++r)
+        for (int32_t c = cells.firstColumn / ElevationTileSize; c <= lastColumn / ElevationTileSize; ++c)
             tiles.push_back(ElevationTileId{r, c});
     return tiles;
 }

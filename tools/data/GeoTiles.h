@@ -61,7 +61,7 @@ struct ElevationTileId
     int32_t tileColumn;
 };
 
-// Elevation tiles touched by the box (its zoom-18 grid points), row by row.
+// Elevation tiles holding the corners of the zoom-18 tiles the box touches, row by row.
 std::vector<ElevationTileId> ElevationTilesOfBox(const GeoBox& box);
 
 // Imagery tiles touched by the box, levels 18 down to 13, each level row by row.
