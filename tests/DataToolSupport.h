@@ -9,6 +9,9 @@
 // fixed relative names. The directory is removed afterwards.
 class DataToolFixture : public ::testing::Test
 {
+public:
+    static std::string ReadText(const std::string& name);
+
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -18,7 +21,6 @@ protected:
     static int RunTool(const std::vector<std::string>& arguments, std::string* out, std::string* err = nullptr);
 
     static void WriteText(const std::string& name, const std::string& text);
-    static std::string ReadText(const std::string& name);
     static bool Exists(const std::string& name);
 
     std::filesystem::path directory;

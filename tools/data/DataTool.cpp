@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <cpl_error.h>
+
 #include "DemImport.h"
 #include "GeoTiles.h"
 #include "ImageryImport.h"
@@ -157,6 +159,9 @@ int RunDataTool(int argc, char** argv)
         PrintUsage(argv[0]);
         return DataToolUsage;
     }
+    // GDAL's own messages would add lines to ours; each failure is told in one line, with
+    // GDAL's reason where it gave one (CPLGetLastErrorMsg).
+    CPLSetErrorHandler(CPLQuietErrorHandler);
     const char* command = argv[1];
     if (strcmp(command, "plan") == 0)
     {

@@ -28,7 +28,7 @@ std::unique_ptr<ElevationSource> ElevationSource::Open(const std::string& path)
     source->dataset = static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
     if (!source->dataset || source->dataset->GetRasterCount() < 1)
     {
-        fprintf(stderr, "dem: cannot read '%s' as an elevation raster\n", path.c_str());
+        fprintf(stderr, "dem: cannot read '%s' as an elevation raster: %s\n", path.c_str(), CPLGetLastErrorMsg());
         return nullptr;
     }
     double geoTransform[6];

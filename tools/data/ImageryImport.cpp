@@ -9,6 +9,7 @@
 
 #include <gdal_priv.h>
 #include <gdalwarper.h>
+#include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 #include <osgDB/ReaderWriter>
 #include <osgDB/Registry>
@@ -161,8 +162,10 @@ public:
     // The file's tiles table is read through GDAL's SQLite driver, as a table.
     bool Open(const std::string& path)
     {
-        const char* drivers[] = {"SQLite", nullptr};
-        dataset = static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr));
+        // The prefix makes GDAL's SQLite driver take the file, which it otherwise leaves to
+        // the MBTiles raster driver; that one would hand out resampled pixels, not the tiles.
+        const std::string name = "SQLITE:" + path;
+        dataset = static_cast<GDALDataset*>(GDALOpenEx(name.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
         if (!dataset)
             return false;
         OGRLayer* probe = dataset->ExecuteSQL("SELECT zoom_level, tile_column, tile_row, tile_data FROM tiles LIMIT 1", nullptr, nullptr);
@@ -217,7 +220,9 @@ public:
         if (!dataset || dataset->GetRasterCount() < 1)
             return false;
         double geoTransform[6];
-        if (dataset->GetGeoTransform(geoTransform) != CE_None && dataset->GetGCPCount() == 0)
+        if (dataset->GetGeoTransform(geoTransform) == CE_None)
+            hasFootprint = FindFootprint(geoTransform);
+        else if (dataset->GetGCPCount() == 0)
             return false;
         // Colour bands: grey repeated three times, or red, green and blue; a last alpha band
         // marks where the image has no content.
@@ -230,6 +235,10 @@ public:
 
     bool Fetch(const ImageryTile& tile, std::string* jpeg) override
     {
+        // Warping costs milliseconds a tile; a wide box holds far more tiles than the image.
+        const GeoBox box = BoxOfTiles(TileRange{tile.level, tile.row, tile.row, tile.column, tile.column});
+        if (hasFootprint && (box.east < footprint.west || box.west > footprint.east || box.north < footprint.south || box.south > footprint.north))
+            return false;
         const double tileMetres = 2.0 * MercatorHalfWorld / (1 << tile.level);
         GDALDriver* memory = GetGDALDriverManager()->GetDriverByName("MEM");
         std::unique_ptr<GDALDataset, void (*)(GDALDataset*)> target(memory->Create("", TilePixels, TilePixels, colourBands + 1, GDT_Byte, nullptr), [](GDALDataset* d) { GDALClose(d); });
@@ -295,9 +304,46 @@ public:
     }
 
 private:
+    // The image's outline in degrees, from points along its edges; false when the image's
+    // coordinates cannot be converted (then every tile is warped and judged by its content).
+    bool FindFootprint(const double* geoTransform)
+    {
+        OGRSpatialReference geographic;
+        geographic.SetWellKnownGeogCS("WGS84");
+        geographic.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+        const OGRSpatialReference* reference = dataset->GetSpatialRef();
+        std::unique_ptr<OGRCoordinateTransformation> toDegrees;
+        if (reference && !reference->IsEmpty() && !reference->IsGeographic())
+        {
+            OGRSpatialReference source(*reference);
+            source.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+            toDegrees.reset(OGRCreateCoordinateTransformation(&source, &geographic));
+            if (!toDegrees)
+                return false;
+        }
+        const int steps = 32;
+        const double width = dataset->GetRasterXSize(), height = dataset->GetRasterYSize();
+        footprint = GeoBox{90.0, 180.0, -90.0, -180.0};
+        for (int side = 0; side < 4; ++side)
+            for (int i = 0; i <= steps; ++i)
+            {
+                const double f = static_cast<double>(i) / steps;
+                const double px = side < 2 ? f * width : (side == 2 ? 0.0 : width);
+                const double py = side < 2 ? (side == 0 ? 0.0 : height) : f * height;
+                double x = geoTransform[0] + px * geoTransform[1] + py * geoTransform[2];
+                double y = geoTransform[3] + px * geoTransform[4] + py * geoTransform[5];
+                if (toDegrees && !toDegrees->Transform(1, &x, &y))
+                    return false;
+                footprint = GeoBox{std::min(footprint.south, y), std::min(footprint.west, x), std::max(footprint.north, y), std::max(footprint.east, x)};
+            }
+        return true;
+    }
+
     GDALDataset* dataset = nullptr;
     int colourBands = 1;
     int alphaBand = 0;
+    bool hasFootprint = false;
+    GeoBox footprint = {};
 };
 
 int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<ImageryTile>& tiles)
@@ -314,7 +360,7 @@ int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<Ima
         std::unique_ptr<MBTilesSource> file(new MBTilesSource);
         if (!file->Open(sourcePath))
         {
-            fprintf(stderr, "imagery: cannot read '%s' as an MBTiles file\n", sourcePath.c_str());
+            fprintf(stderr, "imagery: cannot read '%s' as an MBTiles file: %s\n", sourcePath.c_str(), CPLGetLastErrorMsg());
             return 1;
         }
         source = std::move(file);
@@ -325,7 +371,7 @@ int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<Ima
         std::unique_ptr<RasterTileSource> raster(new RasterTileSource);
         if (!raster->Open(sourcePath))
         {
-            fprintf(stderr, "imagery: cannot read '%s' as a georeferenced image, MBTiles file or tile folder\n", sourcePath.c_str());
+            fprintf(stderr, "imagery: cannot read '%s' as a georeferenced image, MBTiles file or tile folder: %s\n", sourcePath.c_str(), CPLGetLastErrorMsg());
             return 1;
         }
         source = std::move(raster);
