@@ -229,12 +229,6 @@ TEST(MapFrameTest, SampleAtTheCentreLiesInsideTheOriginTile)
     EXPECT_FLOAT_EQ(position.z(), static_cast<float>(500.0 * MapFrame.k));
     EXPECT_FLOAT_EQ(position.x(), static_cast<float>(MercatorY(48.01) * TileScale - MapFrame.CI));
 
-    // A sample one tile further south-east lands one unit further along x and y.
-    row.gps_curlat = LatitudeOfMapY((MapFrame.CI + 1.5) / TileScale) * 60;
-    row.gps_curlon = ((MapFrame.CJ + 1.5) / double(TileScale) * 360.0 - 180.0) * 60;
-    const osg::Vec3f next = ScenePosition(row);
-    EXPECT_NEAR(next.x(), 1.5f, 1e-4f);
-    EXPECT_NEAR(next.y(), 1.5f, 1e-4f);
 }
 
 TEST(MapFrameTest, CurvatureDropGrowsWithTheSquareOfTheDistance)

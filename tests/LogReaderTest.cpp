@@ -85,39 +85,30 @@ TEST_F(LogReaderTest, EveryKeywordFillsItsOwnField)
     for (int i = 0; i < 41; ++i)
         EXPECT_EQ(cols[i], i + 1) << "column " << i;
 
+    // Column i holds the number i + 1; the fields in keyword order, gps_time (code 4) apart.
     ASSERT_EQ(SampleTable.rowCount, 1);
     const SampleRow& row = SampleTable.rows[0];
-    EXPECT_EQ(row.samplenumber, 1);
-    EXPECT_EQ(row.flightnumber, 2);
-    EXPECT_EQ(row.gps_date, 3);
+    const int32_t SampleRow::*const ints[] = {&SampleRow::samplenumber, &SampleRow::flightnumber,
+        &SampleRow::gps_date, nullptr, &SampleRow::gps_numsatellites, &SampleRow::gps_fixmode,
+        &SampleRow::ap_status};
+    const double SampleRow::*const doubles[] = {&SampleRow::gps_startlat, &SampleRow::gps_startlon,
+        &SampleRow::gps_startalt, &SampleRow::gps_curlat, &SampleRow::gps_curlon, &SampleRow::gps_curalt,
+        &SampleRow::gps_curspeed, &SampleRow::gps_curheading, &SampleRow::compass_curheading,
+        &SampleRow::bearing_to_base, &SampleRow::turn_rate, &SampleRow::voltage1, &SampleRow::voltage2,
+        &SampleRow::voltage3, &SampleRow::current, &SampleRow::mah, &SampleRow::temperature,
+        &SampleRow::baro_curspeed, &SampleRow::baro_curalt, &SampleRow::pyro_curroll,
+        &SampleRow::pyro_curpitch, &SampleRow::pyro_targetroll, &SampleRow::pyro_targetpitch,
+        &SampleRow::targetthrottle};
+    for (int i = 0; i < 7; ++i)
+    {
+        if (ints[i] != nullptr)
+        {
+            EXPECT_EQ(row.*ints[i], i + 1) << "keyword code " << i + 1;
+        }
+    }
     EXPECT_EQ(row.gps_time, 4.0);
-    EXPECT_EQ(row.gps_numsatellites, 5);
-    EXPECT_EQ(row.gps_fixmode, 6);
-    EXPECT_EQ(row.ap_status, 7);
-    EXPECT_EQ(row.gps_startlat, 8.0);
-    EXPECT_EQ(row.gps_startlon, 9.0);
-    EXPECT_EQ(row.gps_startalt, 10.0);
-    EXPECT_EQ(row.gps_curlat, 11.0);
-    EXPECT_EQ(row.gps_curlon, 12.0);
-    EXPECT_EQ(row.gps_curalt, 13.0);
-    EXPECT_EQ(row.gps_curspeed, 14.0);
-    EXPECT_EQ(row.gps_curheading, 15.0);
-    EXPECT_EQ(row.compass_curheading, 16.0);
-    EXPECT_EQ(row.bearing_to_base, 17.0);
-    EXPECT_EQ(row.turn_rate, 18.0);
-    EXPECT_EQ(row.voltage1, 19.0);
-    EXPECT_EQ(row.voltage2, 20.0);
-    EXPECT_EQ(row.voltage3, 21.0);
-    EXPECT_EQ(row.current, 22.0);
-    EXPECT_EQ(row.mah, 23.0);
-    EXPECT_EQ(row.temperature, 24.0);
-    EXPECT_EQ(row.baro_curspeed, 25.0);
-    EXPECT_EQ(row.baro_curalt, 26.0);
-    EXPECT_EQ(row.pyro_curroll, 27.0);
-    EXPECT_EQ(row.pyro_curpitch, 28.0);
-    EXPECT_EQ(row.pyro_targetroll, 29.0);
-    EXPECT_EQ(row.pyro_targetpitch, 30.0);
-    EXPECT_EQ(row.targetthrottle, 31.0);
+    for (int i = 0; i < 24; ++i)
+        EXPECT_EQ(row.*doubles[i], 8.0 + i) << "keyword code " << 8 + i;
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(row.in_ppm_curwidth[i], 32.0 + i);
     for (int i = 0; i < 4; ++i)

@@ -216,27 +216,6 @@ TEST_F(TranscriptTest, SelectedRangeLimitsTheRowsAndExtraArgumentsAreIgnored)
     ExpectSuccess(run.status);
 }
 
-TEST_F(TranscriptTest, RowsWithoutConsecutiveNumbersUseTheMeanTimePerRow)
-{
-    WriteFile("sparse.log", "samplenumber;gps_time;gps_curlat;gps_curlon\r\n"
-                            "10;100;-2000;-3000\r\n"
-                            "20;103;-2000;-3000\r\n"
-                            "30;109;-2000;-3000\r\n");
-    const ProgramRun run = RunProgram({"sparse.log"});
-    EXPECT_EQ(UpToMapFrame(run.out), "cols[0]=1\n"
-                                     "cols[1]=4\n"
-                                     "cols[2]=11\n"
-                                     "cols[3]=12\n"
-                                     "selected 3 row\n"
-                                     "lat(mn,mx)=(-33.333333 -33.333333)\n"
-                                     "lon(mn,mx)=(-50.000000 -50.000000)\n"
-                                     "time(mn,mx)=(100.000000 109.000000)\n"
-                                     "sum(time)/sum(sn)=4.500000\n"
-                                     "1/k=127.641566 (center lat,lon=-33.333333 -50.000000)\n"
-                                     "CI,CJ=156842 94663\n");
-    ExpectSuccess(run.status);
-}
-
 TEST_F(TranscriptTest, RowsBeyondTheTableAreReportedOnce)
 {
     std::string log = "samplenumber,gps_time,gps_curlat,gps_curlon\n";
