@@ -16,7 +16,7 @@ inline std::string ElevationTileFileName(int32_t tileRow, int32_t tileColumn)
 
 // Imagery tile of a zoom level (13 .. 18, lettered 'a' + level: n .. s), named by its row
 // (counted from the north) before its column.
-inline std::string ImageryFileName(int32_t level, int32_t row, int32_t column)
+inline std::string ImageryFileName(int32_t level, int64_t row, int64_t column)
 {
     char name[64];
     snprintf(name, sizeof name, "./img/%c-%ld-%ld.jpg", static_cast<char>('a' + level), static_cast<long>(row), static_cast<long>(column));
