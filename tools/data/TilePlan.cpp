@@ -5,34 +5,48 @@
 #include <set>
 #include <utility>
 
-#include "TerrainPatchesStopgap.h"
+#include <osgDB/ReadFile>
+
 #include "TileFiles.h"
 #include "app/Driver.h"
 #include "app/MapFrame.h"
 #include "scene/Aircraft.h"
 #include "scene/SkyDome.h"
 #include "terrain/ElevationTileStore.h"
+#include "terrain/PatchBuilder.h"
 #include "terrain/PatchTemplates.h"
 #include "terrain/TerrainFileNames.h"
+#include "terrain/TerrainRings.h"
 
-// Zoom-18 grid points whose heights a patch looks up, in the order it looks them up.
+// Zoom-18 grid points whose heights a patch looks up, in the order BuildPatch looks them
+// up; points off the grid come out as -1.
 static std::vector<std::pair<int32_t, int32_t>> PatchGridPoints(const TerrainPatch& patch)
 {
-    const int32_t originRow = patch.tileRow * patch.s;
-    const int32_t originColumn = patch.tileColumn * patch.s;
-    std::vector<std::pair<int32_t, int32_t>> points;
-    if (!patch.patchTemplate)
-    {
-        for (const auto& corner : {std::make_pair(0, 0), std::make_pair(1, 0), std::make_pair(1, 1), std::make_pair(0, 1)})
-            points.emplace_back(originRow + corner.first * patch.s, originColumn + corner.second * patch.s);
-        return points;
-    }
     const PatchTemplate& t = *patch.patchTemplate;
-    // The finest level gives its last vertex (the centre) the mean of the others.
-    const int32_t looked = patch.s == 1 ? t.vertexCount - 1 : t.vertexCount;
-    for (int32_t p = 0; p < looked; ++p)
-        points.emplace_back(originRow + static_cast<int32_t>(patch.s * t.positions[p][0]), originColumn + static_cast<int32_t>(patch.s * t.positions[p][1]));
+    std::vector<std::pair<int32_t, int32_t>> points;
+    for (int32_t p = 0; p < LookedUpVertexCount(t, patch.mode); ++p)
+        points.emplace_back(ElevationGridCoordinate(patch.originRow, patch.s, t.positions[p][0]), ElevationGridCoordinate(patch.originCol, patch.s, t.positions[p][1]));
     return points;
+}
+
+// The store opens a tile file with fopen and takes whatever it holds.
+static bool Openable(const std::string& name)
+{
+    FILE* file = fopen(name.c_str(), "rb");
+    if (file)
+        fclose(file);
+    return file != nullptr;
+}
+
+// The terrain and the sky take an image only when the image plug-ins decode it.
+static bool Decodable(const std::string& name)
+{
+    return FileExists(name) && osgDB::readRefImageFile(name).valid();
+}
+
+static bool Loadable(const std::string& name)
+{
+    return FileExists(name) && osgDB::readRefNodeFile(name).valid();
 }
 
 std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ)
@@ -43,21 +57,21 @@ std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ)
         for (const auto& point : PatchGridPoints(patch))
         {
             // Points off the grid lie in no tile: the store answers 0 without a file.
-            if (point.first < 0 || point.first >= TileScale || point.second < 0 || point.second >= TileScale)
+            if (point.first < 0 || point.second < 0)
                 continue;
             const std::pair<int32_t, int32_t> tile(point.first / ElevationTileSize, point.second / ElevationTileSize);
             if (!seenTiles.insert(tile).second)
                 continue;
             const std::string name = ElevationTileFileName(tile.first, tile.second);
-            files.push_back(PlannedFile{PlannedKind::ElevationTile, name, FinestLevel, tile.first, tile.second, FileExists(name)});
+            files.push_back(PlannedFile{PlannedKind::ElevationTile, name, FinestLevel, tile.first, tile.second, Openable(name)});
         }
         const std::string name = ImageryFileName(patch.level, patch.tileRow, patch.tileColumn);
-        files.push_back(PlannedFile{PlannedKind::ImageryTile, name, patch.level, patch.tileRow, patch.tileColumn, FileExists(name)});
+        files.push_back(PlannedFile{PlannedKind::ImageryTile, name, patch.level, patch.tileRow, patch.tileColumn, Decodable(name)});
     });
-    files.push_back(PlannedFile{PlannedKind::GrassTexture, GrassTextureFile, 0, 0, 0, FileExists(GrassTextureFile)});
-    files.push_back(PlannedFile{PlannedKind::SkyTexture, SkyTextureFile, 0, 0, 0, FileExists(SkyTextureFile)});
-    files.push_back(PlannedFile{PlannedKind::AircraftModel, AircraftModelFile, 0, 0, 0, FileExists(AircraftModelFile)});
-    files.push_back(PlannedFile{PlannedKind::AircraftTexture, AircraftTextureFile, 0, 0, 0, FileExists(AircraftTextureFile)});
+    files.push_back(PlannedFile{PlannedKind::GrassTexture, GrassTextureFile, 0, 0, 0, Decodable(GrassTextureFile)});
+    files.push_back(PlannedFile{PlannedKind::SkyTexture, SkyTextureFile, 0, 0, 0, Decodable(SkyTextureFile)});
+    files.push_back(PlannedFile{PlannedKind::AircraftModel, AircraftModelFile, 0, 0, 0, Loadable(AircraftModelFile)});
+    files.push_back(PlannedFile{PlannedKind::AircraftTexture, AircraftTextureFile, 0, 0, 0, Decodable(AircraftTextureFile)});
     return files;
 }
 
@@ -66,7 +80,7 @@ std::vector<ElevationTileId> ElevationTilesOfFlight(int32_t CI, int32_t CJ)
     std::vector<ElevationTileId> tiles;
     for (const PlannedFile& file : PlanReplayFiles(CI, CJ))
         if (file.kind == PlannedKind::ElevationTile)
-            tiles.push_back(ElevationTileId{file.row, file.column});
+            tiles.push_back(ElevationTileId{static_cast<int32_t>(file.row), static_cast<int32_t>(file.column)});
     return tiles;
 }
 
@@ -75,7 +89,12 @@ std::vector<ImageryTile> ImageryTilesOfFlight(int32_t CI, int32_t CJ)
     std::vector<ImageryTile> tiles;
     for (const PlannedFile& file : PlanReplayFiles(CI, CJ))
         if (file.kind == PlannedKind::ImageryTile)
-            tiles.push_back(ImageryTile{file.level, file.row, file.column});
+        {
+            // Near the grid's edges the rings reach tiles that no map has.
+            const int64_t last = (int64_t{1} << file.level) - 1;
+            if (file.row >= 0 && file.row <= last && file.column >= 0 && file.column <= last)
+                tiles.push_back(ImageryTile{file.level, static_cast<int32_t>(file.row), static_cast<int32_t>(file.column)});
+        }
     return tiles;
 }
 
@@ -103,10 +122,10 @@ int RunPlan(int argc, char** argv)
         switch (file.kind)
         {
         case PlannedKind::ElevationTile:
-            printf("%s %s elevation tile row %d column %d\n", Status(file.present), file.name.c_str(), file.row, file.column);
+            printf("%s %s elevation tile row %lld column %lld\n", Status(file.present), file.name.c_str(), static_cast<long long>(file.row), static_cast<long long>(file.column));
             break;
         case PlannedKind::ImageryTile:
-            printf("%s %s imagery level %d row %d column %d\n", Status(file.present), file.name.c_str(), file.level, file.row, file.column);
+            printf("%s %s imagery level %d row %lld column %lld\n", Status(file.present), file.name.c_str(), file.level, static_cast<long long>(file.row), static_cast<long long>(file.column));
             missingImagery += file.present ? 0 : 1;
             break;
         case PlannedKind::GrassTexture:
@@ -127,7 +146,7 @@ int RunPlan(int argc, char** argv)
     printf("Summary:\n");
     int missing = 0;
     int elevationTiles = 0, elevationMissing = 0;
-    int32_t firstRow = TileScale, lastRow = -1, firstColumn = TileScale, lastColumn = -1;
+    int64_t firstRow = TileScale, lastRow = -1, firstColumn = TileScale, lastColumn = -1;
     for (const PlannedFile& file : files)
     {
         missing += file.present ? 0 : 1;
@@ -140,26 +159,31 @@ int RunPlan(int argc, char** argv)
         firstColumn = std::min(firstColumn, file.column);
         lastColumn = std::max(lastColumn, file.column);
     }
-    printf("elevation: %d of %d tiles missing, tile rows %d..%d columns %d..%d\n", elevationMissing, elevationTiles, firstRow, lastRow, firstColumn, lastColumn);
+    printf("elevation: %d of %d tiles missing, tile rows %lld..%lld columns %lld..%lld\n", elevationMissing, elevationTiles, static_cast<long long>(firstRow), static_cast<long long>(lastRow), static_cast<long long>(firstColumn), static_cast<long long>(lastColumn));
     GeoBox whole = {90.0, 180.0, -90.0, -180.0};
     for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
     {
         int tiles = 0, absent = 0;
-        TileRange range = {level, TileScale, -1, TileScale, -1};
+        int64_t rows[2] = {INT64_MAX, INT64_MIN}, columns[2] = {INT64_MAX, INT64_MIN};
         for (const PlannedFile& file : files)
         {
             if (file.kind != PlannedKind::ImageryTile || file.level != level)
                 continue;
             ++tiles;
             absent += file.present ? 0 : 1;
-            range.firstRow = std::min(range.firstRow, file.row);
-            range.lastRow = std::max(range.lastRow, file.row);
-            range.firstColumn = std::min(range.firstColumn, file.column);
-            range.lastColumn = std::max(range.lastColumn, file.column);
+            rows[0] = std::min(rows[0], file.row);
+            rows[1] = std::max(rows[1], file.row);
+            columns[0] = std::min(columns[0], file.column);
+            columns[1] = std::max(columns[1], file.column);
         }
+        // The box of the tiles that exist on the map; the rings reach past its edges only
+        // at the 180th meridian and the Mercator limits.
+        const int64_t last = (int64_t{1} << level) - 1;
+        auto clampTile = [last](int64_t tile) { return static_cast<int32_t>(std::clamp<int64_t>(tile, 0, last)); };
+        const TileRange range = {level, clampTile(rows[0]), clampTile(rows[1]), clampTile(columns[0]), clampTile(columns[1])};
         const GeoBox box = BoxOfTiles(range);
         whole = GeoBox{std::min(whole.south, box.south), std::min(whole.west, box.west), std::max(whole.north, box.north), std::max(whole.east, box.east)};
-        printf("level %d: %d of %d tiles missing, rows %d..%d columns %d..%d,", level, absent, tiles, range.firstRow, range.lastRow, range.firstColumn, range.lastColumn);
+        printf("level %d: %d of %d tiles missing, rows %lld..%lld columns %lld..%lld,", level, absent, tiles, static_cast<long long>(rows[0]), static_cast<long long>(rows[1]), static_cast<long long>(columns[0]), static_cast<long long>(columns[1]));
         PrintBox("", box);
     }
     PrintBox("whole area:", whole);

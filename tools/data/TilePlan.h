@@ -21,9 +21,9 @@ struct PlannedFile
     PlannedKind kind;
     std::string name;  // as the program opens it, relative to the working directory
     int32_t level;     // imagery: zoom level; elevation: 18
-    int32_t row;       // imagery: tile row at the level; elevation: file tile row
-    int32_t column;    // likewise the column
-    bool present;      // the file exists in the working directory
+    int64_t row;       // imagery: tile row at the level; elevation: file tile row
+    int64_t column;    // likewise the column
+    bool present;      // the replay can use it: a tile file opens, an image or model decodes
 };
 
 // Every file the replay reads for the map frame (CI, CJ), in the order it first reads them:
