@@ -49,7 +49,8 @@ static bool Loadable(const std::string& name)
     return FileExists(name) && osgDB::readRefNodeFile(name).valid();
 }
 
-std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ)
+// The plan, with presence judged only when asked (decoding 249 images takes a while).
+static std::vector<PlannedFile> ListReplayFiles(int32_t CI, int32_t CJ, bool judge)
 {
     std::vector<PlannedFile> files;
     std::set<std::pair<int32_t, int32_t>> seenTiles;
@@ -63,22 +64,27 @@ std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ)
             if (!seenTiles.insert(tile).second)
                 continue;
             const std::string name = ElevationTileFileName(tile.first, tile.second);
-            files.push_back(PlannedFile{PlannedKind::ElevationTile, name, FinestLevel, tile.first, tile.second, Openable(name)});
+            files.push_back(PlannedFile{PlannedKind::ElevationTile, name, FinestLevel, tile.first, tile.second, judge && Openable(name)});
         }
         const std::string name = ImageryFileName(patch.level, patch.tileRow, patch.tileColumn);
-        files.push_back(PlannedFile{PlannedKind::ImageryTile, name, patch.level, patch.tileRow, patch.tileColumn, Decodable(name)});
+        files.push_back(PlannedFile{PlannedKind::ImageryTile, name, patch.level, patch.tileRow, patch.tileColumn, judge && Decodable(name)});
     });
-    files.push_back(PlannedFile{PlannedKind::GrassTexture, GrassTextureFile, 0, 0, 0, Decodable(GrassTextureFile)});
-    files.push_back(PlannedFile{PlannedKind::SkyTexture, SkyTextureFile, 0, 0, 0, Decodable(SkyTextureFile)});
-    files.push_back(PlannedFile{PlannedKind::AircraftModel, AircraftModelFile, 0, 0, 0, Loadable(AircraftModelFile)});
-    files.push_back(PlannedFile{PlannedKind::AircraftTexture, AircraftTextureFile, 0, 0, 0, Decodable(AircraftTextureFile)});
+    files.push_back(PlannedFile{PlannedKind::GrassTexture, GrassTextureFile, 0, 0, 0, judge && Decodable(GrassTextureFile)});
+    files.push_back(PlannedFile{PlannedKind::SkyTexture, SkyTextureFile, 0, 0, 0, judge && Decodable(SkyTextureFile)});
+    files.push_back(PlannedFile{PlannedKind::AircraftModel, AircraftModelFile, 0, 0, 0, judge && Loadable(AircraftModelFile)});
+    files.push_back(PlannedFile{PlannedKind::AircraftTexture, AircraftTextureFile, 0, 0, 0, judge && Decodable(AircraftTextureFile)});
     return files;
+}
+
+std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ)
+{
+    return ListReplayFiles(CI, CJ, true);
 }
 
 std::vector<ElevationTileId> ElevationTilesOfFlight(int32_t CI, int32_t CJ)
 {
     std::vector<ElevationTileId> tiles;
-    for (const PlannedFile& file : PlanReplayFiles(CI, CJ))
+    for (const PlannedFile& file : ListReplayFiles(CI, CJ, false))
         if (file.kind == PlannedKind::ElevationTile)
             tiles.push_back(ElevationTileId{static_cast<int32_t>(file.row), static_cast<int32_t>(file.column)});
     return tiles;
@@ -87,7 +93,7 @@ std::vector<ElevationTileId> ElevationTilesOfFlight(int32_t CI, int32_t CJ)
 std::vector<ImageryTile> ImageryTilesOfFlight(int32_t CI, int32_t CJ)
 {
     std::vector<ImageryTile> tiles;
-    for (const PlannedFile& file : PlanReplayFiles(CI, CJ))
+    for (const PlannedFile& file : ListReplayFiles(CI, CJ, false))
         if (file.kind == PlannedKind::ImageryTile)
         {
             // Near the grid's edges the rings reach tiles that no map has.
