@@ -413,9 +413,10 @@ std::string FormatLog(const std::vector<LogSample>& samples)
     // Plain decimals only: the log format has no exponents.
     std::string text = "samplenumber,gps_time,gps_curlat,gps_curlon,gps_curalt,gps_curspeed,gps_curheading,pyro_curpitch,pyro_curroll\n";
     char line[256];
+    // Adding 0.0 turns -0.0 into 0.0, so wings level do not print as -0.00000.
     for (const LogSample& s : samples)
     {
-        snprintf(line, sizeof line, "%d,%.3f,%.6f,%.6f,%.2f,%.2f,%.5f,%.5f,%.5f\n", s.samplenumber, s.gps_time, s.gps_curlat, s.gps_curlon, s.gps_curalt, s.gps_curspeed, s.gps_curheading, s.pyro_curpitch, s.pyro_curroll);
+        snprintf(line, sizeof line, "%d,%.3f,%.6f,%.6f,%.2f,%.2f,%.5f,%.5f,%.5f\n", s.samplenumber, s.gps_time, s.gps_curlat, s.gps_curlon, s.gps_curalt, s.gps_curspeed, s.gps_curheading + 0.0, s.pyro_curpitch + 0.0, s.pyro_curroll + 0.0);
         text += line;
     }
     return text;
