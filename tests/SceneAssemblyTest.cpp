@@ -1,4 +1,5 @@
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <osg/AnimationPath>
@@ -91,9 +92,14 @@ TEST_F(SceneAssemblyTest, NoSkyTextureLeavesThreeChildren)
 
 TEST_F(SceneAssemblyTest, NoDisplayReturnsNoWindowAndSaysWhy)
 {
+    // A display with no server behind it: unsetting DISPLAY would make the window library
+    // try :0, where a desktop or another test's virtual server may be running.
+    int unused = 99;
+    while (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(unused)))
+        ++unused;
     const char* display = getenv("DISPLAY");
     const std::string saved = display ? display : "";
-    unsetenv("DISPLAY");
+    setenv("DISPLAY", (":" + std::to_string(unused)).c_str(), 1);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     const int result = RunViewer();
@@ -101,6 +107,8 @@ TEST_F(SceneAssemblyTest, NoDisplayReturnsNoWindowAndSaysWhy)
     testing::internal::GetCapturedStdout();
     if (display)
         setenv("DISPLAY", saved.c_str(), 1);
+    else
+        unsetenv("DISPLAY");
 
     EXPECT_EQ(result, ViewerNoWindow);
     EXPECT_NE(errors.find("No graphics window could be opened"), std::string::npos) << errors;
