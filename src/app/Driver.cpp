@@ -9,6 +9,7 @@
 #include "app/RangeListParser.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
+#include "viewer/FlightViewer.h"
 
 // A directory opens for reading on Linux but yields only a read error; it is no log.
 static FILE* OpenLog(const char* path)
@@ -91,5 +92,9 @@ int LoadFlightLog(int argc, char** argv)
 
 int RunFlightReplay(int argc, char** argv)
 {
-    return LoadFlightLog(argc, argv);
+    const int status = LoadFlightLog(argc, argv);
+    if (status != 0)
+        return status;
+    // The frame loop's own result means nothing to the user; a window that never opened does.
+    return RunViewer() == ViewerNoWindow ? ViewerNoWindow : 0;
 }
