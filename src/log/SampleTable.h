@@ -97,7 +97,8 @@ extern const ColumnField ColumnFieldTable[ColumnKindCount];
 void ResetSampleTable();
 
 // Stores the number token text[0 .. length-1] (optional '-', digits, at most one '.'
-// followed by digits) into the row under construction, as the column kind says.
+// followed by digits; text[length] must be '\0') into the row under construction, as the
+// column kind says.
 // Kinds outside 0 .. 41 store nothing.
 void storeValue(int32_t kind, const char* text, size_t length);
 

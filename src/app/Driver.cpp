@@ -1,0 +1,90 @@
+#include "app/Driver.h"
+
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "app/FlightStatistics.h"
+#include "app/MapFrame.h"
+#include "app/RangeListParser.h"
+#include "log/LogScanner.h"
+#include "log/SampleTable.h"
+
+// A directory opens for reading on Linux but yields only a read error; it is no log.
+static FILE* OpenLog(const char* path)
+{
+    FILE* log = fopen(path, "r");
+    if (!log)
+        return nullptr;
+    struct stat status;
+    if (fstat(fileno(log), &status) == 0 && S_ISDIR(status.st_mode))
+    {
+        fclose(log);
+        return nullptr;
+    }
+    return log;
+}
+
+int RunFlightReplay(int argc, char** argv)
+{
+    if (argc < 2)
+    {
+        printf("U: %s avlog.log [--samples beg1-end1,beg2-end2,...]\n", argc > 0 && argv[0] ? argv[0] : "flightreplay");
+        return -1;
+    }
+    if (argc >= 3)
+    {
+        if (strcmp(argv[2], "--samples") != 0)
+        {
+            printf("arg. '%s' - undefined\n", argv[2]);
+            return -3;
+        }
+        if (argc == 3)
+        {
+            printf("--samples req. args: beg1-end1,beg2-end2,...\n");
+            return -2;
+        }
+        if (ParseRangeList(argv[3]) == 0)
+        {
+            printf("Q.samples==0, using 0-100000\n");
+            RangeList.entries[0] = SampleRange{0, 100000};
+            RangeList.count = 1;
+        }
+        printf("Select samplenumber:\n");
+        for (int32_t i = 0; i < RangeList.count; ++i)
+            printf("%ld < samplenumber < %ld\n", static_cast<long>(RangeList.entries[i].begin), static_cast<long>(RangeList.entries[i].end));
+    }
+
+    FILE* log = OpenLog(argv[1]);
+    if (!log)
+    {
+        printf("Not open '%s'\n", argv[1]);
+        return -2;
+    }
+    ResetSampleTable();
+    currentColumn = 0;
+    SetScanInput(log);
+    scan();
+    fclose(log);
+    if (SampleTable.droppedRows > 0)
+        printf("Table full: %ld more rows not loaded (room for %ld)\n", static_cast<long>(SampleTable.droppedRows), static_cast<long>(RowCapacity));
+
+    for (int32_t i = 0; i <= highestColumn; ++i)
+        printf("cols[%d]=%d\n", i, cols[i]);
+
+    printf("selected %ld row\n", static_cast<long>(SampleTable.rowCount));
+    if (SampleTable.rowCount < 1)
+    {
+        printf("Need rows >0, Exit\n");
+        return -4;
+    }
+
+    const FlightExtent extent = ComputeFlightStatistics();
+    printf("lat(mn,mx)=(%f %f)\n", extent.latitudeMinimum / 60, extent.latitudeMaximum / 60);
+    printf("lon(mn,mx)=(%f %f)\n", extent.longitudeMinimum / 60, extent.longitudeMaximum / 60);
+    printf("time(mn,mx)=(%f %f)\n", SampleTable.timeMinimum, SampleTable.timeMaximum);
+    printf("sum(time)/sum(sn)=%f\n", SampleTable.SampleStep);
+
+    SetUpMapFrame((extent.latitudeMinimum + extent.latitudeMaximum) * 0.5 / 60, (extent.longitudeMinimum + extent.longitudeMaximum) * 0.5 / 60);
+    return 0;
+}

@@ -1,0 +1,173 @@
+#include "log/SampleTable.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+SampleTableValues SampleTable;
+
+RangeListValues RangeList = {{{0, 100000}}, 1};
+
+#define FIELD(name) {StoreInt32, offsetof(SampleRow, name)}
+#define DOUBLE_FIELD(name) {StoreDouble, offsetof(SampleRow, name)}
+
+// Indexed by column kind: the keyword codes 1 .. 41 in keyword order, 0 for no keyword.
+const ColumnField ColumnFieldTable[ColumnKindCount] = {
+    {StoreNone, 0},
+    FIELD(samplenumber),
+    FIELD(flightnumber),
+    FIELD(gps_date),
+    DOUBLE_FIELD(gps_time),
+    FIELD(gps_numsatellites),
+    FIELD(gps_fixmode),
+    FIELD(ap_status),
+    DOUBLE_FIELD(gps_startlat),
+    DOUBLE_FIELD(gps_startlon),
+    DOUBLE_FIELD(gps_startalt),
+    DOUBLE_FIELD(gps_curlat),
+    DOUBLE_FIELD(gps_curlon),
+    DOUBLE_FIELD(gps_curalt),
+    DOUBLE_FIELD(gps_curspeed),
+    DOUBLE_FIELD(gps_curheading),
+    DOUBLE_FIELD(compass_curheading),
+    DOUBLE_FIELD(bearing_to_base),
+    DOUBLE_FIELD(turn_rate),
+    DOUBLE_FIELD(voltage1),
+    DOUBLE_FIELD(voltage2),
+    DOUBLE_FIELD(voltage3),
+    DOUBLE_FIELD(current),
+    DOUBLE_FIELD(mah),
+    DOUBLE_FIELD(temperature),
+    DOUBLE_FIELD(baro_curspeed),
+    DOUBLE_FIELD(baro_curalt),
+    DOUBLE_FIELD(pyro_curroll),
+    DOUBLE_FIELD(pyro_curpitch),
+    DOUBLE_FIELD(pyro_targetroll),
+    DOUBLE_FIELD(pyro_targetpitch),
+    DOUBLE_FIELD(targetthrottle),
+    DOUBLE_FIELD(in_ppm_curwidth[0]),
+    DOUBLE_FIELD(in_ppm_curwidth[1]),
+    DOUBLE_FIELD(in_ppm_curwidth[2]),
+    DOUBLE_FIELD(in_ppm_curwidth[3]),
+    DOUBLE_FIELD(in_ppm_curwidth[4]),
+    DOUBLE_FIELD(out_ppm_curwidth[0]),
+    DOUBLE_FIELD(out_ppm_curwidth[1]),
+    DOUBLE_FIELD(out_ppm_curwidth[2]),
+    DOUBLE_FIELD(out_ppm_curwidth[3]),
+    FIELD(controlbyte),
+};
+
+#undef FIELD
+#undef DOUBLE_FIELD
+
+// The row under construction once the table is full: rows that would be accepted then
+// are counted as dropped instead of being written past the table.
+static SampleRow SpillRow;
+
+// One past the highest row index written since the last reset. A row nobody has written
+// is still zero from program start, so a reset clears only this prefix; clearing all of
+// the 30 MB table would cost page faults for rows that are already zero.
+static int32_t RowsTouched = 0;
+
+static SampleRow& RowUnderConstruction()
+{
+    return SampleTable.rowCount < RowCapacity ? SampleTable.rows[SampleTable.rowCount] : SpillRow;
+}
+
+void ResetSampleTable()
+{
+    // Callers that fill rows by hand (tests) move rowCount without storeValue.
+    int32_t used = SampleTable.rowCount < RowCapacity ? SampleTable.rowCount + 1 : RowCapacity;
+    if (used < RowsTouched)
+        used = RowsTouched;
+    memset(SampleTable.rows, 0, sizeof(SampleRow) * static_cast<size_t>(used));
+    memset(&SpillRow, 0, sizeof SpillRow);
+    RowsTouched = 0;
+    SampleTable.rowCount = 0;
+    SampleTable.droppedRows = 0;
+}
+
+// Decimal integer up to the first byte that is not a digit (a full stop ends it),
+// saturating at the int32 limits.
+static int32_t ConvertInt32(const char* text, size_t length)
+{
+    size_t i = 0;
+    const bool negative = length > 0 && text[0] == '-';
+    if (negative)
+        i = 1;
+    const int64_t limit = negative ? -static_cast<int64_t>(std::numeric_limits<int32_t>::min()) : std::numeric_limits<int32_t>::max();
+    int64_t value = 0;
+    for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i)
+    {
+        value = value * 10 + (text[i] - '0');
+        if (value >= limit)
+        {
+            value = limit;
+            break;
+        }
+    }
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+// Correctly rounded, like strtod. from_chars leaves its output alone when the value is out
+// of range; strtod then gives what the log reader has always given (+-inf or a
+// correctly rounded tiny value). The token is NUL-terminated where the scanner stands.
+static double ConvertDouble(const char* text, size_t length)
+{
+    double value = 0.0;
+    const std::from_chars_result result = std::from_chars(text, text + length, value);
+    if (result.ec == std::errc() && result.ptr == text + length)
+        return value;
+    return strtod(text, nullptr);
+}
+
+void storeValue(int32_t kind, const char* text, size_t length)
+{
+    if (kind < 0 || kind >= ColumnKindCount)
+        return;
+    const ColumnField& field = ColumnFieldTable[kind];
+    if (field.storage == StoreNone)
+        return;
+    if (SampleTable.rowCount >= RowsTouched && SampleTable.rowCount < RowCapacity)
+        RowsTouched = SampleTable.rowCount + 1;
+    char* row = reinterpret_cast<char*>(&RowUnderConstruction());
+    if (field.storage == StoreInt32)
+    {
+        const int32_t value = ConvertInt32(text, length);
+        memcpy(row + field.offset, &value, sizeof value);
+    }
+    else
+    {
+        const double value = ConvertDouble(text, length);
+        memcpy(row + field.offset, &value, sizeof value);
+    }
+}
+
+void endRow()
+{
+    const SampleRow& row = RowUnderConstruction();
+    if (!isSampleSelected(row.samplenumber))
+        return;
+    if (!(row.gps_curlat > 1.0 || row.gps_curlat < -1.0))
+        return;
+    if (!(row.gps_curlon > 1.0 || row.gps_curlon < -1.0))
+        return;
+    if (SampleTable.rowCount < RowCapacity)
+    {
+        ++SampleTable.rowCount;
+        return;
+    }
+    ++SampleTable.droppedRows;
+    memset(&SpillRow, 0, sizeof SpillRow);
+}
+
+bool isSampleSelected(int32_t samplenumber)
+{
+    for (int32_t i = 0; i < RangeList.count; ++i)
+    {
+        if (RangeList.entries[i].begin < samplenumber && RangeList.entries[i].end > samplenumber)
+            return true;
+    }
+    return false;
+}
