@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <osg/Image>
+#include <osgDB/WriteFile>
 
 #include "EndToEndSupport.h"
 
@@ -20,6 +23,9 @@ namespace
 // Exit statuses as the shell sees them (main's negative results modulo 256).
 const int StatusNotOpen = 254;   // -2
 const int StatusNoRows = 252;    // -4
+const int StatusNoWindow = 251;  // -5
+
+const char* const NoWindowMessage = "No graphics window could be opened: is there a display (DISPLAY set, OpenGL available)?\n";
 
 const int RunTimeoutSeconds = 120;
 
@@ -187,7 +193,17 @@ std::vector<std::string> StatisticsTranscript(const std::vector<FlightRow>& acce
     return lines;
 }
 
-// What a run prints after the map frame and how it ends, when the log was good.
+// The data files of the scene that a case provides in readable form; every other file is
+// missing (or, for a case's broken file, unreadable).
+struct SceneFiles
+{
+    bool elevationTileReadable = false;      // zsi-89-139.egm, the one tile the terrain reads
+    std::set<std::string> readableImagery;  // "./img/..." names that yield an image
+};
+
+// What a good run prints after the map frame: the terrain's reports, patch by patch in
+// level, row and column order (a tile that cannot be read is reported at its first lookup,
+// in the first patch), then the viewer's reason for ending without a window.
 struct SceneOutcome
 {
     std::vector<std::string> out;
@@ -195,9 +211,33 @@ struct SceneOutcome
     int status;
 };
 
-SceneOutcome SceneTranscript(MapCentre)
+SceneOutcome SceneTranscript(MapCentre centre, const SceneFiles& files)
 {
-    return {{}, "", 0};
+    SceneOutcome outcome;
+    if (!files.elevationTileReadable)
+        outcome.out.push_back("Not open egm 'zsi-89-139.egm'");
+    int64_t ci = centre.CI;
+    int64_t cj = centre.CJ;
+    for (int level = 18, s = 1; level >= 13; --level, s *= 2)
+    {
+        for (int i = -3; i <= 3; ++i)
+        {
+            for (int j = -3; j <= 3; ++j)
+            {
+                if (s >= 2 && i >= -1 && i <= 1 && j >= -1 && j <= 1)
+                    continue;
+                char name[64];
+                snprintf(name, sizeof name, "./img/%c-%ld-%ld.jpg", 'a' + level, static_cast<long>(ci + i), static_cast<long>(cj + j));
+                if (files.readableImagery.count(name) == 0)
+                    outcome.out.push_back(std::string("img:") + name + " - Not found");
+            }
+        }
+        ci /= 2;
+        cj /= 2;
+    }
+    outcome.err = NoWindowMessage;
+    outcome.status = StatusNoWindow;
+    return outcome;
 }
 
 // The whole transcript of a run whose log yields the given accepted rows.
@@ -208,14 +248,14 @@ struct ExpectedRun
     int status;
 };
 
-ExpectedRun GoodRun(const std::vector<std::string>& head, const std::vector<FlightRow>& accepted)
+ExpectedRun GoodRun(const std::vector<std::string>& head, const std::vector<FlightRow>& accepted, const SceneFiles& files = SceneFiles())
 {
     std::vector<std::string> out = head;
     out.push_back("selected " + std::to_string(accepted.size()) + " row");
     MapCentre centre;
     const std::vector<std::string> statistics = StatisticsTranscript(accepted, &centre);
     out.insert(out.end(), statistics.begin(), statistics.end());
-    const SceneOutcome scene = SceneTranscript(centre);
+    const SceneOutcome scene = SceneTranscript(centre, files);
     out.insert(out.end(), scene.out.begin(), scene.out.end());
     return {JoinLines(out), scene.err, scene.status};
 }
@@ -494,6 +534,182 @@ TEST_F(BadInputTest, FourHundredDigitNumbersSaturateOrRound)
     const ExpectedRun expected = GoodRun(FlightColumnReport, rows);
     const RunResult result = Run({"flight.log"});
     ExpectRun(result, expected.status, expected.out, expected.err);
+}
+
+// ---------------------------------------------------------------------------------------
+// Terrain and scene files. Each case writes a good log of the same short flight and breaks
+// one kind of data file; the rest of the world is missing, as on a first run.
+
+std::string ReadBytes(const std::string& path)
+{
+    std::string bytes;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return bytes;
+    char block[4096];
+    size_t got;
+    while ((got = fread(block, 1, sizeof block, file)) > 0)
+        bytes.append(block, got);
+    fclose(file);
+    return bytes;
+}
+
+// A real JPEG of size x size pixels, written by the library's own JPEG writer.
+std::string MakeJpeg(int size)
+{
+    osg::ref_ptr<osg::Image> image = new osg::Image;
+    image->allocateImage(size, size, 1, GL_RGB, GL_UNSIGNED_BYTE);
+    for (int y = 0; y < size; ++y)
+    {
+        for (int x = 0; x < size; ++x)
+        {
+            unsigned char* rgb = image->data(x, y);
+            rgb[0] = static_cast<unsigned char>(x * 4);
+            rgb[1] = static_cast<unsigned char>(y * 4);
+            rgb[2] = static_cast<unsigned char>((x ^ y) * 8);
+        }
+    }
+    ScratchDirectory scratch;
+    const std::string path = scratch.PathOf("image.jpg");
+    EXPECT_TRUE(osgDB::writeImageFile(*image, path)) << "no JPEG writer plug-in";
+    return ReadBytes(path);
+}
+
+// Name of the level-18 imagery tile at offset (i, j) from the centre tile.
+std::string FinestImageryName(MapCentre centre, int i, int j)
+{
+    char name[64];
+    snprintf(name, sizeof name, "./img/s-%ld-%ld.jpg", static_cast<long>(centre.CI + i), static_cast<long>(centre.CJ + j));
+    return name;
+}
+
+MapCentre CentreOf(const std::vector<FlightRow>& rows)
+{
+    MapCentre centre;
+    StatisticsTranscript(rows, &centre);
+    return centre;
+}
+
+class BadSceneFileTest : public BadInputTest
+{
+protected:
+    BadSceneFileTest() : rows(MakeFlight(40)) {}
+
+    void SetUp() override
+    {
+        // The cases rely on it: the terrain reads zsi-89-139.egm and no other tile.
+        const MapCentre centre = CentreOf(rows);
+        ASSERT_EQ(centre.CI / 1024, 89);
+        ASSERT_EQ(centre.CJ / 1024, 139);
+        ASSERT_TRUE(centre.CI % 1024 >= 128 && centre.CI % 1024 < 1024 - 128);
+        ASSERT_TRUE(centre.CJ % 1024 >= 128 && centre.CJ % 1024 < 1024 - 128);
+        work.WriteFile("flight.log", FlightLog(rows));
+    }
+
+    void ExpectGoodRun(const SceneFiles& files)
+    {
+        const ExpectedRun expected = GoodRun(FlightColumnReport, rows, files);
+        const RunResult result = Run({"flight.log"});
+        ExpectRun(result, expected.status, expected.out, expected.err);
+    }
+
+    // An elevation tile of the given size, filled with the bytes 0x38 0xFF (-200 m).
+    void ExpectTileOfSizeIsRead(size_t size)
+    {
+        std::string tile(size, '\x38');
+        for (size_t i = 1; i < size; i += 2)
+            tile[i] = '\xFF';
+        work.WriteFile("zsi-89-139.egm", tile);
+        SceneFiles files;
+        files.elevationTileReadable = true;
+        ExpectGoodRun(files);
+    }
+
+    const std::vector<FlightRow> rows;
+};
+
+TEST_F(BadSceneFileTest, EmptyElevationTileReadsAsZero)
+{
+    ExpectTileOfSizeIsRead(0);
+}
+
+TEST_F(BadSceneFileTest, OneByteElevationTileReadsAsZero)
+{
+    ExpectTileOfSizeIsRead(1);
+}
+
+TEST_F(BadSceneFileTest, ElevationTileOneByteShortIsRead)
+{
+    ExpectTileOfSizeIsRead(2101249);
+}
+
+TEST_F(BadSceneFileTest, ThreeMegabyteElevationTileIsReadToItsSize)
+{
+    ExpectTileOfSizeIsRead(3 * 1024 * 1024);
+}
+
+TEST_F(BadSceneFileTest, DirectoryNamedLikeATileIsReportedOnce)
+{
+    work.WriteFile("zsi-89-139.egm/readme.txt", "not a tile\n");
+    ExpectGoodRun(SceneFiles());
+}
+
+TEST_F(BadSceneFileTest, BrokenImageryFallsBackToGrass)
+{
+    // Four tiles of the first row of level 18: a good JPEG; text; a JPEG cut in half, which
+    // the library decodes as far as it goes (an image, so no report); an empty file. Beside
+    // them a JPEG cut inside its header, and a good grass texture.
+    const MapCentre centre = CentreOf(rows);
+    const std::string jpeg = MakeJpeg(64);
+    ASSERT_GT(jpeg.size(), 1000u);
+    work.WriteFile(FinestImageryName(centre, -3, -3), jpeg);
+    work.WriteFile(FinestImageryName(centre, -3, -2), "this is an imagery tile, honestly\n");
+    work.WriteFile(FinestImageryName(centre, -3, -1), jpeg.substr(0, jpeg.size() / 2));
+    work.WriteFile(FinestImageryName(centre, -3, 0), "");
+    work.WriteFile(FinestImageryName(centre, -3, 1), jpeg.substr(0, 20));
+    work.WriteFile("res/grass_1.jpg", jpeg);
+
+    SceneFiles files;
+    files.readableImagery = {FinestImageryName(centre, -3, -3), FinestImageryName(centre, -3, -1)};
+    ExpectGoodRun(files);
+}
+
+TEST_F(BadSceneFileTest, UnreadableGrassLeavesPatchesWithoutImage)
+{
+    work.WriteFile("res/grass_1.jpg", std::string(5000, '\xFF'));
+    ExpectGoodRun(SceneFiles());
+}
+
+TEST_F(BadSceneFileTest, ModelThatIsNotAc3dGivesTheShapeAircraft)
+{
+    std::string model = "AC3Dx\nthis is no model\n";
+    for (int b = 0; b < 4096; ++b)
+        model += static_cast<char>(b * 131 % 256);
+    work.WriteFile("EasyStar/data/body.ac", model);
+    work.WriteFile("res/tamor1.jpg", "no texture either");
+    ExpectGoodRun(SceneFiles());
+}
+
+TEST_F(BadSceneFileTest, TruncatedAc3dModelIsSurvived)
+{
+    // A model that starts as a real one and stops in the middle of its vertex list.
+    work.WriteFile("EasyStar/data/body.ac",
+                   "AC3Db\nMATERIAL \"grey\" rgb 0.5 0.5 0.5 amb 0.2 0.2 0.2 emis 0 0 0 spec 0 0 0 shi 10 trans 0\n"
+                   "OBJECT world\nkids 1\nOBJECT poly\nname \"body\"\nnumvert 400\n0 0 0\n1 0 0\n1 1");
+    ExpectGoodRun(SceneFiles());
+}
+
+TEST_F(BadSceneFileTest, SkyTextureThatIsNotAnImageLeavesNoSky)
+{
+    work.WriteFile("sky12q-1024x512.jpeg", "<html>moved permanently</html>\n");
+    ExpectGoodRun(SceneFiles());
+}
+
+TEST_F(BadSceneFileTest, TruncatedSkyTextureIsSurvived)
+{
+    const std::string jpeg = MakeJpeg(128);
+    work.WriteFile("sky12q-1024x512.jpeg", jpeg.substr(0, jpeg.size() / 3));
+    ExpectGoodRun(SceneFiles());
 }
 
 } // namespace

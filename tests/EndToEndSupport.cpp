@@ -116,6 +116,18 @@ std::string Escaped(const std::string& text)
     return shown;
 }
 
+// ":N" for the first N from 900 up that has no local X server socket.
+std::string UnusedDisplay()
+{
+    for (int number = 900;; ++number)
+    {
+        struct stat status;
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+        if (lstat(socket.c_str(), &status) != 0)
+            return ":" + std::to_string(number);
+    }
+}
+
 std::string ReadWholeFile(const std::string& path)
 {
     std::string content;
@@ -235,6 +247,10 @@ RunResult RunProgram(const std::string& workDirectory, const std::vector<std::st
         if (strncmp(*e, "DISPLAY=", 8) != 0 && strncmp(*e, "OSG_FILE_PATH=", 14) != 0)
             environmentText.push_back(*e);
     }
+    // Without DISPLAY the viewer library falls back to ":0.0", so an X server there (such as
+    // the virtual screen of a windowed test running in parallel) would get a window and the
+    // run would never end. Name a display that has no server instead.
+    environmentText.push_back("DISPLAY=" + UnusedDisplay());
     environmentText.insert(environmentText.end(), environment.begin(), environment.end());
     std::vector<char*> envp;
     for (std::string& e : environmentText)

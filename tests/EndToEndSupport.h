@@ -57,9 +57,10 @@ struct RunResult
 };
 
 // Runs the built program (FLIGHTREPLAY_BINARY) with the given arguments in workDirectory,
-// without a display: DISPLAY is removed from the environment, and so is OSG_FILE_PATH so
-// that no file outside the working directory can stand in for a missing one. Extra
-// environment settings ("NAME=value") are added. The run is killed after timeoutSeconds.
+// without a display: DISPLAY names a display number that has no X server. OSG_FILE_PATH is
+// removed so that no file outside the working directory can stand in for a missing one.
+// Extra environment settings ("NAME=value") are added. The run is killed after
+// timeoutSeconds.
 RunResult RunProgram(const std::string& workDirectory, const std::vector<std::string>& arguments, const std::vector<std::string>& environment, int timeoutSeconds);
 
 // The text cut at line feeds; a last piece without a line feed is a line of its own.
