@@ -680,6 +680,19 @@ TEST_F(BadSceneFileTest, UnreadableGrassLeavesPatchesWithoutImage)
     ExpectGoodRun(SceneFiles());
 }
 
+TEST_F(BadSceneFileTest, DirectoriesNamedLikeSceneFilesAreNotRead)
+{
+    // Folders where the imagery, grass, sky, model and its texture should be: each is a file
+    // that cannot be read, and each is replaced as such.
+    const MapCentre centre = CentreOf(rows);
+    work.WriteFile(FinestImageryName(centre, 0, 0).substr(2) + "/tile.jpg", MakeJpeg(16));
+    work.MakeDirectory("res/grass_1.jpg");
+    work.MakeDirectory("sky12q-1024x512.jpeg");
+    work.MakeDirectory("EasyStar/data/body.ac");
+    work.MakeDirectory("res/tamor1.jpg");
+    ExpectGoodRun(SceneFiles());
+}
+
 TEST_F(BadSceneFileTest, ModelThatIsNotAc3dGivesTheShapeAircraft)
 {
     std::string model = "AC3Dx\nthis is no model\n";
