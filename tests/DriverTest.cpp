@@ -228,7 +228,20 @@ TEST(MapFrameTest, SampleAtTheCentreLiesInsideTheOriginTile)
     EXPECT_LT(position.y(), 1.0f);
     EXPECT_FLOAT_EQ(position.z(), static_cast<float>(500.0 * MapFrame.k));
     EXPECT_FLOAT_EQ(position.x(), static_cast<float>(MercatorY(48.01) * TileScale - MapFrame.CI));
+}
 
+TEST(MapFrameTest, AltitudeBeyondFloatBecomesInfinityOfItsSign)
+{
+    SampleRow row;
+    memset(&row, 0, sizeof row);
+    row.gps_curlat = 48.01 * 60;
+    row.gps_curlon = 10.01 * 60;
+    SetUpMapFramePrinted(48.01, 10.01);
+
+    row.gps_curalt = 1e300;
+    EXPECT_EQ(ScenePosition(row).z(), std::numeric_limits<float>::infinity());
+    row.gps_curalt = -1e300;
+    EXPECT_EQ(ScenePosition(row).z(), -std::numeric_limits<float>::infinity());
 }
 
 TEST(MapFrameTest, CurvatureDropGrowsWithTheSquareOfTheDistance)

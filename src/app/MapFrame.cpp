@@ -48,12 +48,23 @@ void SetUpMapFrame(double centreLatitude, double centreLongitude)
     printf("CI,CJ=%ld %ld\n", static_cast<long>(MapFrame.CI), static_cast<long>(MapFrame.CJ));
 }
 
+// double to float without undefined behaviour: a log can hold an altitude of 400 digits,
+// whose product with k is finite but beyond float. It becomes the infinity of its sign.
+static float ToFloat(double value)
+{
+    if (value > std::numeric_limits<float>::max())
+        return std::numeric_limits<float>::infinity();
+    if (value < -std::numeric_limits<float>::max())
+        return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}
+
 osg::Vec3f ScenePosition(const SampleRow& row)
 {
     const double x = MercatorY(row.gps_curlat / 60.0) * TileScale - MapFrame.CI;
     const double y = LongitudeX(row.gps_curlon / 60.0) * TileScale - MapFrame.CJ;
     const double z = row.gps_curalt * MapFrame.k;
-    return osg::Vec3f(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
+    return osg::Vec3f(ToFloat(x), ToFloat(y), ToFloat(z));
 }
 
 double CurvatureDrop(double a, double b)
