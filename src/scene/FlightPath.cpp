@@ -1,0 +1,42 @@
+#include "scene/FlightPath.h"
+
+#include <cmath>
+
+#include <osg/Quat>
+
+#include "app/MapFrame.h"
+#include "log/SampleTable.h"
+
+// The recorded flight plays three times faster than it was flown.
+const double ReplaySpeedUp = 3.0;
+
+osg::ref_ptr<osg::AnimationPath> BuildFlightPath()
+{
+    osg::ref_ptr<osg::AnimationPath> path = new osg::AnimationPath;
+    path->setLoopMode(osg::AnimationPath::LOOP);
+
+    // A log with no two consecutive sample numbers leaves SampleStep 0/0. NaN keys would
+    // break the path's time-ordered map, so such a flight plays at one second per row.
+    const double step = std::isfinite(SampleTable.SampleStep) ? SampleTable.SampleStep : 1.0;
+
+    for (int32_t i = 0; i < SampleTable.rowCount; ++i)
+    {
+        const SampleRow& row = SampleTable.rows[i];
+        // The track's floats, widened back: the aircraft passes exactly through its vertices.
+        const osg::Vec3f position = ScenePosition(row);
+
+        // Angles are radians as logged. The product applies its left operand first: roll,
+        // then pitch, then heading, each about a fixed axis of the map frame.
+        osg::Quat qHeading;
+        osg::Quat qPitch;
+        osg::Quat qRoll;
+        qHeading.makeRotate(row.gps_curheading, osg::Vec3f(0.0f, 0.0f, 1.0f));
+        qPitch.makeRotate(row.pyro_curpitch, osg::Vec3f(1.0f, 0.0f, 0.0f));
+        qRoll.makeRotate(row.pyro_curroll, osg::Vec3f(0.0f, -1.0f, 0.0f));
+        const osg::Quat attitude = (qRoll * qPitch) * qHeading;
+
+        const double time = i * step / ReplaySpeedUp;
+        path->insert(time, osg::AnimationPath::ControlPoint(osg::Vec3d(position), attitude));
+    }
+    return path;
+}

@@ -1,0 +1,34 @@
+#include "scene/FlightTrack.h"
+
+#include <osg/Array>
+#include <osg/Geode>
+#include <osg/Geometry>
+#include <osg/PrimitiveSet>
+
+#include "app/MapFrame.h"
+#include "log/SampleTable.h"
+
+osg::ref_ptr<osg::Group> BuildTrack()
+{
+    osg::ref_ptr<osg::Group> group = new osg::Group;
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+
+    osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
+    colours->push_back(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+
+    // The very floats the flight path uses, so the aircraft passes through every vertex.
+    osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
+    vertices->reserve(SampleTable.rowCount);
+    for (int32_t i = 0; i < SampleTable.rowCount; ++i)
+        vertices->push_back(ScenePosition(SampleTable.rows[i]));
+
+    // No state set of its own: the line is unlit because the scene root switches lighting off.
+    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
+    geometry->setVertexArray(vertices.get());
+    geometry->setColorArray(colours.get(), osg::Array::BIND_OVERALL);
+    geometry->addPrimitiveSet(new osg::DrawArrays(GL_LINE_STRIP, 0, static_cast<GLsizei>(vertices->size())));
+
+    geode->addDrawable(geometry.get());
+    group->addChild(geode.get());
+    return group;
+}
