@@ -29,7 +29,7 @@ int RunFlightReplay(int argc, char** argv)
 {
     if (argc < 2)
     {
-        printf("U: %s avlog.log [--samples beg1-end1,beg2-end2,...]\n", argv[0]);
+        printf("U: %s avlog.log [--samples beg1-end1,beg2-end2,...]\n", argc > 0 && argv[0] ? argv[0] : "flightreplay");
         return -1;
     }
     if (argc >= 3)

@@ -5,5 +5,6 @@
 // begin is read like atol at the item; its end like atol just after the first '-' at or
 // after the item, wherever that is in the rest of the argument. A pair is kept when
 // begin >= 0, end >= 3 and end - begin >= 3; pairs beyond the list's capacity are ignored.
+// Numbers beyond the int32 range are held at its limits.
 // Returns the number of pairs kept (RangeList.count); with none, the list is left empty.
 int32_t ParseRangeList(const char* list);

@@ -16,6 +16,6 @@ void SetScanInput(FILE* input);
 // Returns 0. Fatal input errors print one line on stderr and exit with status 2.
 int scan();
 
-// Forgets every column kind and the scanner's buffered input, for callers that scan
-// more than one log in one process (tests, tools).
+// Forgets every column kind and the column position, for callers that scan more than one
+// log in one process (tests, tools). The buffered input is dropped by SetScanInput.
 void ResetScanner();

@@ -1,0 +1,242 @@
+// End-to-end runs of the built program: console transcript and exit status, each run in
+// a fresh temporary directory holding only the files the test writes there.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+struct ProgramRun
+{
+    int status = -1; // exit status as the shell sees it
+    std::string out;
+};
+
+class TranscriptTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/flightreplay-transcript-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory = pattern;
+    }
+
+    void TearDown() override { std::filesystem::remove_all(directory); }
+
+    void WriteFile(const std::string& name, const std::string& content)
+    {
+        std::ofstream file(directory / name, std::ios::binary);
+        file << content;
+    }
+
+    // Runs the program as "flightreplay ARGS..." in the test directory, without a display.
+    ProgramRun RunProgram(const std::vector<std::string>& arguments)
+    {
+        const std::filesystem::path outPath = directory / ".stdout";
+        const pid_t child = fork();
+        if (child == 0)
+        {
+            if (chdir(directory.c_str()) != 0)
+                _exit(120);
+            unsetenv("DISPLAY");
+            const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(out, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>("flightreplay"));
+            for (const std::string& argument : arguments)
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            argv.push_back(nullptr);
+            execv(FLIGHTREPLAY_BINARY, argv.data());
+            _exit(121);
+        }
+        ProgramRun run;
+        int waitStatus = 0;
+        EXPECT_EQ(waitpid(child, &waitStatus, 0), child);
+        EXPECT_TRUE(WIFEXITED(waitStatus)) << "the program did not exit normally";
+        run.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+        std::ifstream file(outPath, std::ios::binary);
+        run.out.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        std::filesystem::remove(outPath);
+        return run;
+    }
+
+    // A successful run goes on into the viewer after the map frame; compare up to there.
+    static std::string UpToMapFrame(const std::string& out)
+    {
+        const size_t line = out.find("CI,CJ=");
+        if (line == std::string::npos)
+            return out;
+        const size_t end = out.find('\n', line);
+        return out.substr(0, end == std::string::npos ? out.size() : end + 1);
+    }
+
+    // 0 when the viewer returned; 251 when it could not open a window (no display here).
+    static void ExpectSuccess(int status)
+    {
+        EXPECT_TRUE(status == 0 || status == 251) << "status " << status;
+    }
+
+    std::filesystem::path directory;
+};
+
+const char* const FlightLog =
+    "Flight log\n"
+    "samplenumber,gps_time,gps_curlat,gps_curlon,gps_curalt\n"
+    "1,36000.0,2880.0,600.0,100\n"
+    "2,36000.5,2880.6,601.2,110\n"
+    "3,36001.0,2881.2,600.6,120\n";
+
+// --- Command line ----------------------------------------------------------------------
+
+TEST_F(TranscriptTest, NoArgumentsPrintsUsage)
+{
+    const ProgramRun run = RunProgram({});
+    EXPECT_EQ(run.out, "U: flightreplay avlog.log [--samples beg1-end1,beg2-end2,...]\n");
+    EXPECT_EQ(run.status, 255);
+}
+
+TEST_F(TranscriptTest, MistypedSamplesOptionStopsBeforeTheLogIsOpened)
+{
+    const ProgramRun run = RunProgram({"missing.log", "--sample", "1-10"});
+    EXPECT_EQ(run.out, "arg. '--sample' - undefined\n");
+    EXPECT_EQ(run.status, 253);
+}
+
+TEST_F(TranscriptTest, SamplesWithoutListStopsBeforeTheLogIsOpened)
+{
+    const ProgramRun run = RunProgram({"missing.log", "--samples"});
+    EXPECT_EQ(run.out, "--samples req. args: beg1-end1,beg2-end2,...\n");
+    EXPECT_EQ(run.status, 254);
+}
+
+TEST_F(TranscriptTest, RangeListsArePrintedAsSelected)
+{
+    ProgramRun run = RunProgram({"missing.log", "--samples", "10-20,30-31,x-50,-5-20"});
+    EXPECT_EQ(run.out, "Select samplenumber:\n"
+                       "10 < samplenumber < 20\n"
+                       "0 < samplenumber < 50\n"
+                       "Not open 'missing.log'\n");
+    EXPECT_EQ(run.status, 254);
+
+    run = RunProgram({"missing.log", "--samples", "100,200-300"});
+    EXPECT_EQ(run.out, "Select samplenumber:\n"
+                       "100 < samplenumber < 300\n"
+                       "200 < samplenumber < 300\n"
+                       "Not open 'missing.log'\n");
+
+    run = RunProgram({"missing.log", "--samples", "5-7"});
+    EXPECT_EQ(run.out, "Q.samples==0, using 0-100000\n"
+                       "Select samplenumber:\n"
+                       "0 < samplenumber < 100000\n"
+                       "Not open 'missing.log'\n");
+    EXPECT_EQ(run.status, 254);
+}
+
+// --- The log ---------------------------------------------------------------------------
+
+TEST_F(TranscriptTest, UnopenableLogsAreReported)
+{
+    std::filesystem::create_directory(directory / "logs");
+    ProgramRun run = RunProgram({"logs"});
+    EXPECT_EQ(run.out, "Not open 'logs'\n");
+    EXPECT_EQ(run.status, 254);
+
+    run = RunProgram({"nothing-here.log"});
+    EXPECT_EQ(run.out, "Not open 'nothing-here.log'\n");
+    EXPECT_EQ(run.status, 254);
+}
+
+TEST_F(TranscriptTest, LogWithoutAcceptedRowEndsAfterTheColumnReport)
+{
+    WriteFile("empty.log", "samplenumber,gps_curlat,gps_curlon\n"
+                           "0,600,700\n"
+                           "5,0.5,700\n");
+    const ProgramRun run = RunProgram({"empty.log"});
+    EXPECT_EQ(run.out, "cols[0]=1\n"
+                       "cols[1]=11\n"
+                       "cols[2]=12\n"
+                       "selected 0 row\n"
+                       "Need rows >0, Exit\n");
+    EXPECT_EQ(run.status, 252);
+}
+
+TEST_F(TranscriptTest, NormalRunPrintsStatisticsAndMapFrame)
+{
+    WriteFile("flight.log", FlightLog);
+    const ProgramRun run = RunProgram({"flight.log"});
+    // "Flight log" is echoed without its blank (a separator) and without its line end.
+    // The first row is sample 1, and still the step is 0.5 s, not 36000 s and more.
+    EXPECT_EQ(UpToMapFrame(run.out), "Flightlog"
+                                     "cols[0]=1\n"
+                                     "cols[1]=4\n"
+                                     "cols[2]=11\n"
+                                     "cols[3]=12\n"
+                                     "cols[4]=13\n"
+                                     "selected 3 row\n"
+                                     "lat(mn,mx)=(48.000000 48.020000)\n"
+                                     "lon(mn,mx)=(10.000000 10.020000)\n"
+                                     "time(mn,mx)=(36000.000000 36001.000000)\n"
+                                     "sum(time)/sum(sn)=0.500000\n"
+                                     "1/k=102.206544 (center lat,lon=48.010000 10.010000)\n"
+                                     "CI,CJ=91114 138361\n");
+    ExpectSuccess(run.status);
+}
+
+TEST_F(TranscriptTest, SelectedRangeLimitsTheRowsAndExtraArgumentsAreIgnored)
+{
+    WriteFile("flight.log", FlightLog);
+    const ProgramRun run = RunProgram({"flight.log", "--samples", "1-4", "ignored"});
+    EXPECT_EQ(UpToMapFrame(run.out), "Select samplenumber:\n"
+                                     "1 < samplenumber < 4\n"
+                                     "Flightlog"
+                                     "cols[0]=1\n"
+                                     "cols[1]=4\n"
+                                     "cols[2]=11\n"
+                                     "cols[3]=12\n"
+                                     "cols[4]=13\n"
+                                     "selected 2 row\n"
+                                     "lat(mn,mx)=(48.010000 48.020000)\n"
+                                     "lon(mn,mx)=(10.010000 10.020000)\n"
+                                     "time(mn,mx)=(36000.500000 36001.000000)\n"
+                                     "sum(time)/sum(sn)=0.500000\n"
+                                     "1/k=102.196634 (center lat,lon=48.015000 10.015000)\n"
+                                     "CI,CJ=91108 138364\n");
+    ExpectSuccess(run.status);
+}
+
+TEST_F(TranscriptTest, RowsBeyondTheTableAreReportedOnce)
+{
+    std::string log = "samplenumber,gps_time,gps_curlat,gps_curlon\n";
+    for (int i = 0; i < 100002; ++i)
+        log += std::to_string(i % 99999 + 1) + "," + std::to_string(i) + ",600,600\n";
+    WriteFile("long.log", log);
+    const ProgramRun run = RunProgram({"long.log"});
+    // Samples 1 to 99999, then 1 again: every step but the wrap counts 1 s.
+    EXPECT_EQ(UpToMapFrame(run.out), "Table full: 2 more rows not loaded (room for 100000)\n"
+                                     "cols[0]=1\n"
+                                     "cols[1]=4\n"
+                                     "cols[2]=11\n"
+                                     "cols[3]=12\n"
+                                     "selected 100000 row\n"
+                                     "lat(mn,mx)=(10.000000 10.000000)\n"
+                                     "lon(mn,mx)=(10.000000 10.000000)\n"
+                                     "time(mn,mx)=(0.000000 99999.000000)\n"
+                                     "sum(time)/sum(sn)=1.000000\n"
+                                     "1/k=150.453905 (center lat,lon=10.000000 10.000000)\n"
+                                     "CI,CJ=123752 138353\n");
+    ExpectSuccess(run.status);
+}
+
+} // namespace
