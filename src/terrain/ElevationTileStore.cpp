@@ -1,0 +1,112 @@
+#include "terrain/ElevationTileStore.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+
+const int32_t ElevationTileCount = ElevationTilesPerAxis * ElevationTilesPerAxis;
+const int32_t ElevationGridSize = ElevationTilesPerAxis * ElevationTileSize; // 262144 grid points per axis
+const size_t ElevationSampleCount = static_cast<size_t>(ElevationTileSamples) * ElevationTileSamples; // 1050625
+
+// One tile exactly as stored in its file: little-endian 16-bit samples, row by row, 1025
+// to a row. The bytes are kept as read and decoded on lookup, so the host's byte order
+// never matters.
+struct ElevationTile
+{
+    unsigned char bytes[2 * ElevationSampleCount];
+};
+
+// Loaded tiles, indexed TileRow * 256 + TileColumn. An entry is set once and then kept for
+// the rest of the run; empty entries are tiles not loaded (yet).
+ElevationTile* ElevationCache[ElevationTileCount];
+
+// One byte per tile, 1 once "Not open egm" has been printed for it. Created at the first
+// failed open; while it cannot be created, every failed open is reported.
+unsigned char* MissingTileFlags = nullptr;
+
+void ReportMissingTile(int32_t tileIndex, const char* fileName)
+{
+    if (!MissingTileFlags)
+        MissingTileFlags = static_cast<unsigned char*>(std::calloc(ElevationTileCount, 1));
+    if (!MissingTileFlags || MissingTileFlags[tileIndex] == 0)
+        printf("Not open egm '%s'\n", fileName);
+    if (MissingTileFlags)
+        MissingTileFlags[tileIndex] = 1;
+}
+
+// Reads the tile's file into a new, zeroed tile with one read call. Returns null when the
+// file cannot be opened or read (reported once per tile) or memory fails (reported every
+// time). A file that merely ends early is a valid tile whose remaining samples are 0.
+ElevationTile* LoadTile(int32_t tileRow, int32_t tileColumn)
+{
+    const int32_t tileIndex = tileRow * ElevationTilesPerAxis + tileColumn;
+    char fileName[64];
+    snprintf(fileName, sizeof fileName, "zsi-%ld-%ld.egm", static_cast<long>(tileRow), static_cast<long>(tileColumn));
+
+    FILE* file = std::fopen(fileName, "rb");
+    if (!file)
+    {
+        ReportMissingTile(tileIndex, fileName);
+        return nullptr;
+    }
+
+    // calloc zeroes the tile, which is what a short file needs.
+    ElevationTile* tile = static_cast<ElevationTile*>(std::calloc(1, sizeof(ElevationTile)));
+    if (!tile)
+    {
+        printf("Not alloc egm '%s'\n", fileName);
+        std::fclose(file);
+        return nullptr;
+    }
+
+    std::fread(tile->bytes, 2, ElevationSampleCount, file);
+    // A read error, such as a directory that happens to carry a tile's name (fopen accepts
+    // those on Linux), makes the tile as unusable as a missing file: report it the same way,
+    // once, and keep the cache entry empty so that a later lookup tries again.
+    const bool readFailed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (readFailed)
+    {
+        std::free(tile);
+        ReportMissingTile(tileIndex, fileName);
+        return nullptr;
+    }
+    return tile;
+}
+
+} // namespace
+
+int32_t ElevationLookup(int32_t row, int32_t column)
+{
+    // Outside the grid there is no tile, and integer division would pick a wrong one.
+    if (row < 0 || row >= ElevationGridSize || column < 0 || column >= ElevationGridSize)
+        return 0;
+
+    const int32_t tileRow = row / ElevationTileSize;
+    const int32_t tileColumn = column / ElevationTileSize;
+    ElevationTile*& tile = ElevationCache[tileRow * ElevationTilesPerAxis + tileColumn];
+    if (!tile)
+    {
+        tile = LoadTile(tileRow, tileColumn);
+        if (!tile)
+            return 0;
+    }
+
+    const size_t sample = static_cast<size_t>(row - tileRow * ElevationTileSize) * ElevationTileSamples + (column - tileColumn * ElevationTileSize);
+    const int32_t value = tile->bytes[2 * sample] | (tile->bytes[2 * sample + 1] << 8);
+    return value >= 32768 ? value - 65536 : value; // sign-extend from 16 bits
+}
+
+void ResetElevationStore()
+{
+    for (ElevationTile*& tile : ElevationCache)
+    {
+        std::free(tile);
+        tile = nullptr;
+    }
+    std::free(MissingTileFlags);
+    MissingTileFlags = nullptr;
+}

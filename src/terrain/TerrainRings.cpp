@@ -1,0 +1,128 @@
+#include "terrain/TerrainRings.h"
+
+#include <cstdio>
+#include <limits>
+
+#include <osg/Array>
+#include <osg/Geode>
+#include <osg/Geometry>
+#include <osg/Texture2D>
+#include <osgDB/ReadFile>
+
+#include "app/MapFrame.h"
+#include "terrain/PatchBuilder.h"
+#include "terrain/PatchTemplates.h"
+
+namespace
+{
+
+const int32_t FinestLevel = 18;
+const int32_t CoarsestLevel = 13;
+const int32_t RingReach = 3; // patches from the centre tile on each side: 7 x 7 per level
+
+// Halving that rounds down, so that a coarser centre still holds the finer one when the
+// tile numbers are negative (near the 180th meridian or beyond the Mercator limits).
+int64_t HalveDown(int64_t value)
+{
+    return value >= 0 ? value / 2 : -((1 - value) / 2);
+}
+
+// 0 or 1, also for negative tile numbers, where % would give -1.
+int32_t Parity(int64_t value)
+{
+    return static_cast<int32_t>(value - 2 * HalveDown(value));
+}
+
+// Zoom-18 corner of a tile as BuildPatch takes it. Tile numbers are kept in 64 bits because
+// a map frame at the very edge of the int32 range (a centre at a pole) would overflow them;
+// such corners lie far outside the grid either way.
+int32_t GridCorner(int64_t tile, int32_t s)
+{
+    const int64_t corner = tile * s;
+    if (corner > std::numeric_limits<int32_t>::max())
+        return std::numeric_limits<int32_t>::max();
+    if (corner < std::numeric_limits<int32_t>::min())
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(corner);
+}
+
+// The tile's aerial image, or the grass texture (read anew each time) when there is none.
+osg::ref_ptr<osg::Image> ReadTileImage(const char* fileName)
+{
+    osg::ref_ptr<osg::Image> image = osgDB::readRefImageFile(fileName);
+    if (!image)
+    {
+        printf("img:%s - %s\n", fileName, "Not found");
+        image = osgDB::readRefImageFile("./res/grass_1.jpg");
+    }
+    return image;
+}
+
+} // namespace
+
+osg::ref_ptr<osg::Group> BuildTerrain()
+{
+    osg::ref_ptr<osg::Group> terrain = new osg::Group;
+    int32_t s = 1;
+    int64_t ci = MapFrame.CI;
+    int64_t cj = MapFrame.CJ;
+    int32_t P = 0;
+    int32_t Q = 0;
+
+    for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
+    {
+        for (int32_t i = -RingReach; i <= RingReach; ++i)
+        {
+            for (int32_t j = -RingReach; j <= RingReach; ++j)
+            {
+                // The finer levels already cover the inner 3 x 3 of every coarser one.
+                if (s >= 2 && i >= -1 && i <= 1 && j >= -1 && j <= 1)
+                    continue;
+
+                const int64_t ti = ci + i;
+                const int64_t tj = cj + j;
+                char fileName[64];
+                snprintf(fileName, sizeof fileName, "./img/%c-%ld-%ld.jpg", 'a' + level, static_cast<long>(ti), static_cast<long>(tj));
+                const int32_t originRow = GridCorner(ti, s);
+                const int32_t originCol = GridCorner(tj, s);
+
+                osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
+                if (s == 1)
+                {
+                    BuildPatch(geometry.get(), MapFrame.CI, MapFrame.CJ, originRow, originCol, s, FineTileTemplate, FinestPatch);
+                }
+                else
+                {
+                    const PatchTemplate* patch = TransitionTable[RingClass(i)][RingClass(j)][P][Q];
+                    if (!patch)
+                        continue;
+                    BuildPatch(geometry.get(), MapFrame.CI, MapFrame.CJ, originRow, originCol, s, *patch, CoarsePatch);
+                }
+
+                // The imagery carries all the colour: white, opaque, one value for the patch.
+                osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
+                colours->push_back(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+                geometry->setColorArray(colours.get());
+                geometry->setColorBinding(osg::Geometry::BIND_OVERALL);
+
+                osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+                geode->addDrawable(geometry.get());
+                terrain->addChild(geode.get());
+
+                osg::ref_ptr<osg::Texture2D> texture = new osg::Texture2D;
+                texture->setDataVariance(osg::Object::DYNAMIC);
+                osg::ref_ptr<osg::Image> image = ReadTileImage(fileName);
+                texture->setImage(image.get());
+                geometry->getOrCreateStateSet()->setTextureAttributeAndModes(0, texture.get(), osg::StateAttribute::ON);
+            }
+        }
+
+        // This level's centre parities pick the next level's transition templates.
+        P = Parity(ci);
+        Q = Parity(cj);
+        s *= 2;
+        ci = HalveDown(ci);
+        cj = HalveDown(cj);
+    }
+    return terrain;
+}

@@ -1,0 +1,96 @@
+#pragma once
+// Shared by the terrain tests: a scratch working directory, elevation tiles in which every
+// sample differs, and a capture of standard output.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "terrain/ElevationTileStore.h"
+
+// Height stored at sample (r, c) of tile (tileRow, tileColumn). It depends on the tile too,
+// so a row 1024 read in place of the next tile's row 0 shows, and it runs negative.
+inline int32_t TileSampleHeight(int32_t tileRow, int32_t tileColumn, int32_t r, int32_t c)
+{
+    return (r * 37 + c * 11 + tileRow * 7 + tileColumn * 3) % 4001 - 2000;
+}
+
+// What a lookup must give at zoom-18 grid point (row, column) of a written tile.
+inline int32_t GridHeight(int64_t row, int64_t column)
+{
+    return TileSampleHeight(row / 1024, column / 1024, row % 1024, column % 1024);
+}
+
+inline std::string TileFileName(int32_t tileRow, int32_t tileColumn)
+{
+    return "zsi-" + std::to_string(tileRow) + "-" + std::to_string(tileColumn) + ".egm";
+}
+
+inline void WriteBytes(const std::string& fileName, const std::vector<unsigned char>& bytes)
+{
+    std::ofstream(fileName, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+// A full 1025 x 1025 tile of TileSampleHeight, little-endian.
+inline void WriteElevationTile(int32_t tileRow, int32_t tileColumn)
+{
+    std::vector<unsigned char> bytes;
+    for (int32_t r = 0; r < 1025; ++r)
+        for (int32_t c = 0; c < 1025; ++c)
+        {
+            const uint16_t v = static_cast<uint16_t>(TileSampleHeight(tileRow, tileColumn, r, c));
+            bytes.insert(bytes.end(), {static_cast<unsigned char>(v & 0xFF), static_cast<unsigned char>(v >> 8)});
+        }
+    WriteBytes(TileFileName(tileRow, tileColumn), bytes);
+}
+
+// Runs each test in a fresh temporary working directory with an empty elevation store.
+class ScratchDirectoryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/terrain-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory = pattern;
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(directory);
+        ResetElevationStore();
+    }
+
+    void TearDown() override
+    {
+        ResetElevationStore();
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(directory);
+    }
+
+    void BeginCapture()
+    {
+        std::fflush(stdout);
+        savedStdout = dup(STDOUT_FILENO);
+        FILE* sink = std::fopen((directory / "stdout.txt").c_str(), "w");
+        dup2(fileno(sink), STDOUT_FILENO);
+        std::fclose(sink);
+    }
+
+    // Everything printed since BeginCapture.
+    std::string EndCapture()
+    {
+        std::fflush(stdout);
+        dup2(savedStdout, STDOUT_FILENO);
+        close(savedStdout);
+        std::stringstream text;
+        text << std::ifstream(directory / "stdout.txt").rdbuf();
+        return text.str();
+    }
+
+    std::filesystem::path directory;
+    std::filesystem::path previous;
+    int savedStdout = -1;
+};
