@@ -112,7 +112,8 @@ TEST_F(AircraftTest, ModelIsStoodUpAndScaledToTwelveMetres)
     EXPECT_EQ(TrackedAircraft, aircraft.get());
 
     // 12 m at k = 0.01 over the model's own bounding radius.
-    const double s = 0.12 / osgDB::readNodeFile("./EasyStar/data/body.ac")->getBound().radius();
+    osg::ref_ptr<osg::Node> model = osgDB::readNodeFile("./EasyStar/data/body.ac");
+    const double s = 0.12 / model->getBound().radius();
     // The file's +y is up in the scene, and its +x turns onto the scene's -y.
     ExpectNear(osg::Vec3d(0, 0, s), Placed(aircraft.get(), osg::Vec3d(0, 1, 0)), 1e-12);
     ExpectNear(osg::Vec3d(0, -s, 0), Placed(aircraft.get(), osg::Vec3d(1, 0, 0)), 1e-12);

@@ -110,16 +110,6 @@ TEST_F(FlightPathTest, TimesFollowRowIndexNotSampleNumberAndLoop)
     EXPECT_EQ(times, (std::vector<double>{0.0, 0.5, 1.0}));
 }
 
-TEST_F(FlightPathTest, ZeroStepLeavesOnlyTheLastRow)
-{
-    AddRow(1, 47.1, 8.2, 400.0);
-    AddRow(2, 47.2, 8.3, 500.0);
-    SampleTable.SampleStep = 0.0;
-    osg::ref_ptr<osg::AnimationPath> path = BuildFlightPath();
-    ASSERT_EQ(path->getTimeControlPointMap().size(), 1u);
-    EXPECT_EQ(path->getTimeControlPointMap().begin()->second.getPosition(), osg::Vec3d(ScenePosition(SampleTable.rows[1])));
-}
-
 TEST_F(FlightPathTest, StepThatIsNotANumberStillGivesOrderedTimes)
 {
     AddRow(1, 47.1, 8.2, 400.0);
@@ -137,13 +127,6 @@ TEST_F(FlightPathTest, QuarterHeadingTurnsFirstAxisOntoSecond)
     AddRow(1, 47.1, 8.2, 400.0, Pi / 2.0);
     osg::ref_ptr<osg::AnimationPath> path = BuildFlightPath();
     ExpectNear(osg::Vec3d(0, 1, 0), TurnedByFirstPoint(path.get(), osg::Vec3d(1, 0, 0)));
-}
-
-TEST_F(FlightPathTest, NoAnglesKeepTheModelAsItIs)
-{
-    AddRow(1, 47.1, 8.2, 400.0);
-    osg::ref_ptr<osg::AnimationPath> path = BuildFlightPath();
-    EXPECT_TRUE(path->getTimeControlPointMap().begin()->second.getRotation().zeroRotation());
 }
 
 TEST_F(FlightPathTest, RollThenPitchThenHeadingAboutFixedAxes)
