@@ -1,0 +1,159 @@
+#include "WorldGenerator.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <osgDB/WriteFile>
+
+#include "AircraftModel.h"
+#include "ElevationTiles.h"
+#include "FlightLog.h"
+#include "FlightPlan.h"
+#include "ImageryTiles.h"
+#include "Landscape.h"
+#include "Textures.h"
+#include "app/MapFrame.h"
+
+namespace
+{
+
+bool MakeFolder(const std::string& path)
+{
+    if (mkdir(path.c_str(), 0755) == 0)
+        return true;
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return true;
+    printf("Cannot create folder '%s'\n", path.c_str());
+    return false;
+}
+
+bool WriteImage(const osg::Image& image, const std::string& path)
+{
+    osg::ref_ptr<osgDB::Options> options = new osgDB::Options("JPEG_QUALITY 90");
+    if (osgDB::writeImageFile(image, path, options.get()))
+        return true;
+    printf("Cannot write '%s'\n", path.c_str());
+    return false;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+} // namespace
+
+void FlightCentre(const std::string& logPath, double& latitude, double& longitude)
+{
+    // Read back the numbers as the log's text holds them: the viewer sees the printed
+    // digits, not the generator's doubles.
+    double latMin = 100000.0;
+    double latMax = -100000.0;
+    double lonMin = 100000.0;
+    double lonMax = -100000.0;
+    FILE* in = fopen(logPath.c_str(), "r");
+    if (in)
+    {
+        char line[2048];
+        bool header = true;
+        while (fgets(line, sizeof(line), in))
+        {
+            if (header)
+            {
+                header = false;
+                continue;
+            }
+            // Columns 11 and 12 (from 1) hold gps_curlat and gps_curlon.
+            char* field = line;
+            for (int column = 1; column < 11 && field; ++column)
+            {
+                field = strchr(field, ',');
+                if (field)
+                    ++field;
+            }
+            if (!field)
+                continue;
+            char* next = nullptr;
+            const double lat = strtod(field, &next);
+            const double lon = strtod(next + 1, nullptr);
+            if (lat < latMin)
+                latMin = lat;
+            if (lat > latMax)
+                latMax = lat;
+            if (lon < lonMin)
+                lonMin = lon;
+            if (lon > lonMax)
+                lonMax = lon;
+        }
+        fclose(in);
+    }
+    latitude = (latMin + latMax) * 0.5 / 60.0;
+    longitude = (lonMin + lonMax) * 0.5 / 60.0;
+}
+
+bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const std::string& folder = options.folder;
+    if (!MakeFolder(folder) || !MakeFolder(folder + "/img") || !MakeFolder(folder + "/res")
+        || !MakeFolder(folder + "/EasyStar") || !MakeFolder(folder + "/EasyStar/data"))
+        return false;
+    // A world being rewritten is not complete until the stamp is written again.
+    remove((folder + "/" + StampName).c_str());
+
+    const Landscape landscape(options.seed);
+
+    // The flight and its log.
+    const std::vector<FlightState> states = FlyDemoFlight(landscape, options.seed, DemoSampleRate);
+    const std::vector<SampleRow> rows = FlightLogRows(states, DemoSampleRate);
+    const std::string logPath = folder + "/" + SampleLogName;
+    if (!WriteFlightLog(logPath, rows))
+        return false;
+    summary.rows = static_cast<int32_t>(rows.size());
+    summary.duration = rows.empty() ? 0.0 : rows.back().gps_time - rows.front().gps_time;
+    printf("flight: %d rows, %.1f min at %.0f per second -> %s\n", summary.rows, summary.duration / 60.0,
+           DemoSampleRate, logPath.c_str());
+
+    // The map frame the viewer will set up from this log decides which tiles it reads.
+    double centreLatitude = 0.0;
+    double centreLongitude = 0.0;
+    FlightCentre(logPath, centreLatitude, centreLongitude);
+    SetUpMapFrame(centreLatitude, centreLongitude);
+    summary.CI = MapFrame.CI;
+    summary.CJ = MapFrame.CJ;
+
+    const std::vector<ElevationFile> files = RingElevationFiles(MapFrame.CI, MapFrame.CJ);
+    for (const ElevationFile& file : files)
+        if (!WriteElevationFile(landscape, file, folder))
+            return false;
+    summary.elevationFiles = static_cast<int32_t>(files.size());
+    printf("elevation: %d tile files (field at %.0f m)\n", summary.elevationFiles, landscape.FieldLevel());
+
+    const std::vector<ImageryTile> tiles = RingImageryTiles(MapFrame.CI, MapFrame.CJ);
+    if (!WriteImageryTiles(landscape, tiles, folder, options.threads))
+        return false;
+    summary.imageryTiles = static_cast<int32_t>(tiles.size());
+    printf("imagery: %d tiles, levels 18 to 13\n", summary.imageryTiles);
+
+    if (!WriteImage(*MakeGrassImage(options.seed), folder + "/res/grass_1.jpg")
+        || !WriteImage(*MakeShapeAircraftImage(), folder + "/res/tamor1.jpg")
+        || !WriteImage(*MakeSkyImage(options.seed), folder + "/sky12q-1024x512.jpeg")
+        || !WriteAc3d(folder + "/EasyStar/data/body.ac", MakeGliderModel()))
+        return false;
+    printf("textures, sky and aircraft model written\n");
+
+    FILE* stamp = fopen((folder + "/" + StampName).c_str(), "w");
+    if (!stamp || fprintf(stamp, "%s seed %u\n", WorldGeneratorVersion, options.seed) < 0 || fclose(stamp) != 0)
+    {
+        printf("Cannot write '%s/%s'\n", folder.c_str(), StampName);
+        return false;
+    }
+    printf("world complete in '%s' (%.1f s)\n", folder.c_str(), Seconds(start));
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+const uint32_t DefaultWorldSeed = 20260614;
+const double DemoSampleRate = 5.0; // log rows per second
+
+// Names of what the generator writes into the world folder; the viewer reads them there.
+const char* const SampleLogName = "sample.log";
+const char* const StampName = ".worldgen"; // the generator's version and seed, written last
+
+// Identifies the generator's output format; a world stamped with another version (or
+// another seed) is out of date and ./run makes it anew.
+const char* const WorldGeneratorVersion = "flightreplay-worldgen 1";
+
+struct WorldOptions
+{
+    std::string folder = "demo-world";
+    uint32_t seed = DefaultWorldSeed;
+    int threads = 2;
+};
+
+// What a generated world holds, for the report and for tests.
+struct WorldSummary
+{
+    int32_t rows = 0;
+    double duration = 0.0; // seconds from the first to the last row
+    int32_t CI = 0;        // map frame the viewer will compute from the log
+    int32_t CJ = 0;
+    int32_t elevationFiles = 0;
+    int32_t imageryTiles = 0;
+};
+
+// Writes the complete world into options.folder (created if needed): the log
+// "sample.log", the elevation tiles "zsi-*.egm" the terrain rings touch, the 249 imagery
+// tiles "img/*.jpg", "res/grass_1.jpg", "res/tamor1.jpg", "sky12q-1024x512.jpeg",
+// "EasyStar/data/body.ac", and last the stamp. Prints one line per step. Returns false
+// (after printing why) when a file cannot be written.
+bool GenerateWorld(const WorldOptions& options, WorldSummary& summary);
+
+// The map frame the viewer derives from a log's rows: the centre of their latitude and
+// longitude extent, as the driver computes it from the values the log's text holds.
+void FlightCentre(const std::string& logPath, double& latitude, double& longitude);
