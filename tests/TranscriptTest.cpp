@@ -49,6 +49,9 @@ protected:
             if (chdir(directory.c_str()) != 0)
                 _exit(120);
             unsetenv("DISPLAY");
+            // Without DISPLAY the library still tries display :0; should a server be there,
+            // one frame ends the run instead of a window that waits for a user.
+            setenv("OSG_RUN_FRAME_COUNT", "1", 1);
             const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int null = open("/dev/null", O_WRONLY);
             dup2(out, STDOUT_FILENO);

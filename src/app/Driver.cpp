@@ -9,6 +9,7 @@
 #include "app/RangeListParser.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
+#include "viewer/FlightViewer.h"
 
 // A directory opens for reading on Linux but yields only a read error; it is no log.
 static FILE* OpenLog(const char* path)
@@ -86,5 +87,9 @@ int RunFlightReplay(int argc, char** argv)
     printf("sum(time)/sum(sn)=%f\n", SampleTable.SampleStep);
 
     SetUpMapFrame((extent.latitudeMinimum + extent.latitudeMaximum) * 0.5 / 60, (extent.longitudeMinimum + extent.longitudeMaximum) * 0.5 / 60);
+
+    // The frame loop's own result means nothing to the run; a window that never opened does.
+    if (RunViewer() == ViewerNoWindow)
+        return ViewerNoWindow;
     return 0;
 }
