@@ -26,7 +26,7 @@ static FILE* OpenLog(const char* path)
     return log;
 }
 
-int RunFlightReplay(int argc, char** argv)
+int LoadFlightLog(int argc, char** argv)
 {
     if (argc < 2)
     {
@@ -87,7 +87,14 @@ int RunFlightReplay(int argc, char** argv)
     printf("sum(time)/sum(sn)=%f\n", SampleTable.SampleStep);
 
     SetUpMapFrame((extent.latitudeMinimum + extent.latitudeMaximum) * 0.5 / 60, (extent.longitudeMinimum + extent.longitudeMaximum) * 0.5 / 60);
+    return 0;
+}
 
+int RunFlightReplay(int argc, char** argv)
+{
+    const int status = LoadFlightLog(argc, argv);
+    if (status != 0)
+        return status;
     // The frame loop's own result means nothing to the run; a window that never opened does.
     if (RunViewer() == ViewerNoWindow)
         return ViewerNoWindow;

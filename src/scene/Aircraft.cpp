@@ -44,7 +44,7 @@ osg::ref_ptr<osg::Group> BuildShapeAircraft()
     osg::ref_ptr<osg::Geode> geode = new osg::Geode;
     osg::ref_ptr<osg::StateSet> stateSet = new osg::StateSet;
 
-    osg::ref_ptr<osg::Image> image = osgDB::readImageFile("./res/tamor1.jpg");
+    osg::ref_ptr<osg::Image> image = osgDB::readImageFile(AircraftTextureFile);
     if (image)
     {
         osg::ref_ptr<osg::Texture2D> texture = new osg::Texture2D;
@@ -75,7 +75,7 @@ osg::ref_ptr<osg::MatrixTransform> BuildAircraft()
     osg::ref_ptr<osg::MatrixTransform> transform = new osg::MatrixTransform;
     TrackedAircraft = transform.get();
 
-    osg::ref_ptr<osg::Node> node = osgDB::readNodeFile("./EasyStar/data/body.ac");
+    osg::ref_ptr<osg::Node> node = osgDB::readNodeFile(AircraftModelFile);
     osg::Quat q;
     if (node)
     {

@@ -17,7 +17,7 @@ osg::ref_ptr<osg::Group> BuildSkyDome()
     osg::ref_ptr<osg::Geode> geode = new osg::Geode;
     osg::ref_ptr<osg::StateSet> stateSet = new osg::StateSet;
 
-    osg::ref_ptr<osg::Image> image = osgDB::readImageFile("sky12q-1024x512.jpeg");
+    osg::ref_ptr<osg::Image> image = osgDB::readImageFile(SkyTextureFile);
     if (!image)
         return nullptr; // no texture, no sky: an untextured sphere would only hide the clear colour
 

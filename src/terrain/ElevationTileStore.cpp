@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "terrain/TerrainFileNames.h"
 
 namespace
 {
@@ -43,8 +46,8 @@ void ReportMissingTile(int32_t tileIndex, const char* fileName)
 ElevationTile* LoadTile(int32_t tileRow, int32_t tileColumn)
 {
     const int32_t tileIndex = tileRow * ElevationTilesPerAxis + tileColumn;
-    char fileName[64];
-    snprintf(fileName, sizeof fileName, "zsi-%ld-%ld.egm", static_cast<long>(tileRow), static_cast<long>(tileColumn));
+    const std::string name = ElevationTileFileName(tileRow, tileColumn);
+    const char* fileName = name.c_str();
 
     FILE* file = std::fopen(fileName, "rb");
     if (!file)

@@ -6,20 +6,20 @@
 #include "app/MapFrame.h"
 #include "terrain/ElevationTileStore.h"
 
-namespace
-{
-
-// Grid coordinate of a template vertex: the tile corner plus the whole zoom-18 tiles the
-// vertex lies from it (the products are never negative). Worked out in 64 bits, since a
-// ring at the very edge of the int32 range could overflow; anything outside the grid is
-// passed on as -1, which the store reads as 0 like any other point outside.
+// The tile corner plus the whole zoom-18 tiles the vertex lies from it (the products are
+// never negative). Worked out in 64 bits, since a ring at the very edge of the int32 range
+// could overflow; anything outside the grid is passed on as -1, which the store reads as 0
+// like any other point outside.
 int32_t ElevationGridCoordinate(int32_t origin, int32_t s, double t)
 {
     const int64_t value = static_cast<int64_t>(origin) + static_cast<int64_t>(s * t);
     return value < 0 || value >= TileScale ? -1 : static_cast<int32_t>(value);
 }
 
-} // namespace
+int32_t LookedUpVertexCount(const PatchTemplate& t, int32_t mode)
+{
+    return mode == FinestPatch ? t.vertexCount - 1 : t.vertexCount;
+}
 
 int32_t BuildPatch(osg::Geometry* geometry, int32_t CI, int32_t CJ, int32_t originRow, int32_t originCol, int32_t s, const PatchTemplate& t, int32_t mode)
 {
@@ -32,7 +32,7 @@ int32_t BuildPatch(osg::Geometry* geometry, int32_t CI, int32_t CJ, int32_t orig
     // the mean of the others. Coarse levels: every vertex looked up, and lowered by the
     // Earth's curvature so the outer rings bend away like the real horizon.
     const bool finest = mode == FinestPatch;
-    const int32_t lookedUp = finest ? t.vertexCount - 1 : t.vertexCount;
+    const int32_t lookedUp = LookedUpVertexCount(t, mode);
     double sum = 0.0;
     for (int32_t p = 0; p < t.vertexCount; ++p)
     {

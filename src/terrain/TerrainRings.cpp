@@ -12,6 +12,7 @@
 #include "app/MapFrame.h"
 #include "terrain/PatchBuilder.h"
 #include "terrain/PatchTemplates.h"
+#include "terrain/TerrainFileNames.h"
 
 namespace
 {
@@ -53,19 +54,18 @@ osg::ref_ptr<osg::Image> ReadTileImage(const char* fileName)
     if (!image)
     {
         printf("img:%s - %s\n", fileName, "Not found");
-        image = osgDB::readRefImageFile("./res/grass_1.jpg");
+        image = osgDB::readRefImageFile(GrassTextureFile);
     }
     return image;
 }
 
 } // namespace
 
-osg::ref_ptr<osg::Group> BuildTerrain()
+void VisitTerrainPatches(int32_t CI, int32_t CJ, const std::function<void(const TerrainPatch&)>& visit)
 {
-    osg::ref_ptr<osg::Group> terrain = new osg::Group;
     int32_t s = 1;
-    int64_t ci = MapFrame.CI;
-    int64_t cj = MapFrame.CJ;
+    int64_t ci = CI;
+    int64_t cj = CJ;
     int32_t P = 0;
     int32_t Q = 0;
 
@@ -81,39 +81,10 @@ osg::ref_ptr<osg::Group> BuildTerrain()
 
                 const int64_t ti = ci + i;
                 const int64_t tj = cj + j;
-                char fileName[64];
-                snprintf(fileName, sizeof fileName, "./img/%c-%ld-%ld.jpg", 'a' + level, static_cast<long>(ti), static_cast<long>(tj));
-                const int32_t originRow = GridCorner(ti, s);
-                const int32_t originCol = GridCorner(tj, s);
-
-                osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
-                if (s == 1)
-                {
-                    BuildPatch(geometry.get(), MapFrame.CI, MapFrame.CJ, originRow, originCol, s, FineTileTemplate, FinestPatch);
-                }
-                else
-                {
-                    const PatchTemplate* patch = TransitionTable[RingClass(i)][RingClass(j)][P][Q];
-                    if (!patch)
-                        continue;
-                    BuildPatch(geometry.get(), MapFrame.CI, MapFrame.CJ, originRow, originCol, s, *patch, CoarsePatch);
-                }
-
-                // The imagery carries all the colour: white, opaque, one value for the patch.
-                osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
-                colours->push_back(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
-                geometry->setColorArray(colours.get());
-                geometry->setColorBinding(osg::Geometry::BIND_OVERALL);
-
-                osg::ref_ptr<osg::Geode> geode = new osg::Geode;
-                geode->addDrawable(geometry.get());
-                terrain->addChild(geode.get());
-
-                osg::ref_ptr<osg::Texture2D> texture = new osg::Texture2D;
-                texture->setDataVariance(osg::Object::DYNAMIC);
-                osg::ref_ptr<osg::Image> image = ReadTileImage(fileName);
-                texture->setImage(image.get());
-                geometry->getOrCreateStateSet()->setTextureAttributeAndModes(0, texture.get(), osg::StateAttribute::ON);
+                const PatchTemplate* patch = s == 1 ? &FineTileTemplate : TransitionTable[RingClass(i)][RingClass(j)][P][Q];
+                if (!patch)
+                    continue;
+                visit(TerrainPatch{level, ti, tj, s, GridCorner(ti, s), GridCorner(tj, s), patch, s == 1 ? FinestPatch : CoarsePatch});
             }
         }
 
@@ -124,5 +95,30 @@ osg::ref_ptr<osg::Group> BuildTerrain()
         ci = HalveDown(ci);
         cj = HalveDown(cj);
     }
+}
+
+osg::ref_ptr<osg::Group> BuildTerrain()
+{
+    osg::ref_ptr<osg::Group> terrain = new osg::Group;
+    VisitTerrainPatches(MapFrame.CI, MapFrame.CJ, [&terrain](const TerrainPatch& patch) {
+        osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
+        BuildPatch(geometry.get(), MapFrame.CI, MapFrame.CJ, patch.originRow, patch.originCol, patch.s, *patch.patchTemplate, patch.mode);
+
+        // The imagery carries all the colour: white, opaque, one value for the patch.
+        osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
+        colours->push_back(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+        geometry->setColorArray(colours.get());
+        geometry->setColorBinding(osg::Geometry::BIND_OVERALL);
+
+        osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+        geode->addDrawable(geometry.get());
+        terrain->addChild(geode.get());
+
+        osg::ref_ptr<osg::Texture2D> texture = new osg::Texture2D;
+        texture->setDataVariance(osg::Object::DYNAMIC);
+        osg::ref_ptr<osg::Image> image = ReadTileImage(ImageryFileName(patch.level, patch.tileRow, patch.tileColumn).c_str());
+        texture->setImage(image.get());
+        geometry->getOrCreateStateSet()->setTextureAttributeAndModes(0, texture.get(), osg::StateAttribute::ON);
+    });
     return terrain;
 }

@@ -1,7 +1,29 @@
 #pragma once
+#include <cstdint>
+#include <functional>
+
 #include <osg/Group>
 #include <osg/ref_ptr>
+
+#include "terrain/PatchTemplates.h"
 
 // The ground: 249 textured patches in six nested levels (zoom 18 down to 13) around the
 // map-frame origin tile, one geode each, in level, row and column order.
 osg::ref_ptr<osg::Group> BuildTerrain();
+
+// One patch of the rings: the tile of its level that it drapes and the mesh it is built from.
+struct TerrainPatch
+{
+    int32_t level;      // zoom level, 18 down to 13
+    int64_t tileRow;    // tile row at that level (64-bit: at the grid's edges it leaves int32)
+    int64_t tileColumn; // tile column at that level
+    int32_t s;          // zoom-18 tiles per tile side: 1, 2, 4, 8, 16 or 32
+    int32_t originRow;  // zoom-18 grid corner of the tile, as BuildPatch takes it
+    int32_t originCol;
+    const PatchTemplate* patchTemplate;
+    int32_t mode;       // PatchMode for BuildPatch
+};
+
+// Calls `visit` for each of the 249 patches around the map-frame tile (CI, CJ), in the order
+// BuildTerrain builds them. The data tool lists the files the replay reads with it.
+void VisitTerrainPatches(int32_t CI, int32_t CJ, const std::function<void(const TerrainPatch&)>& visit);

@@ -1,0 +1,210 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gdal_priv.h>
+#include <gtest/gtest.h>
+#include <ogr_spatialref.h>
+
+#include "DataToolSupport.h"
+#include "DemImport.h"
+#include "GeoTiles.h"
+#include "app/MapFrame.h"
+#include "terrain/ElevationTileStore.h"
+#include "terrain/TerrainFileNames.h"
+
+namespace
+{
+
+const double NoData = -9999.0;
+
+// A one-band Float32 GeoTIFF in longitude and latitude, north-up, whose pixel (column,
+// row) holds height(latitude, longitude) of the pixel centre.
+void WriteGeoTiff(const std::string& path, double west, double north, double pixelDegrees, int width, int height, const std::function<double(double, double)>& heightAt)
+{
+    GDALAllRegister();
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
+    ASSERT_NE(driver, nullptr);
+    GDALDataset* dataset = driver->Create(path.c_str(), width, height, 1, GDT_Float32, nullptr);
+    ASSERT_NE(dataset, nullptr);
+    double transform[6] = {west, pixelDegrees, 0.0, north, 0.0, -pixelDegrees};
+    dataset->SetGeoTransform(transform);
+    OGRSpatialReference geographic;
+    geographic.importFromEPSG(4326);
+    dataset->SetSpatialRef(&geographic);
+    std::vector<float> values(static_cast<size_t>(width) * height);
+    for (int r = 0; r < height; ++r)
+        for (int c = 0; c < width; ++c)
+            values[static_cast<size_t>(r) * width + c] = static_cast<float>(heightAt(north - (r + 0.5) * pixelDegrees, west + (c + 0.5) * pixelDegrees));
+    GDALRasterBand* band = dataset->GetRasterBand(1);
+    band->SetNoDataValue(NoData);
+    ASSERT_EQ(band->RasterIO(GF_Write, 0, 0, width, height, values.data(), width, height, GDT_Float32, 0, 0), CE_None);
+    GDALClose(dataset);
+}
+
+double Plane(double latitude, double longitude)
+{
+    return 100.0 + 50.0 * (longitude - 8.0) + 200.0 * (latitude - 47.0);
+}
+
+const double ConeLatitude = 47.5, ConeLongitude = 8.5, ConeRadius = 0.1;
+
+// A cone 3000 m high, defined only within its radius (no data elsewhere).
+double Cone(double latitude, double longitude)
+{
+    const double d = std::hypot(latitude - ConeLatitude, longitude - ConeLongitude);
+    return d < ConeRadius ? 3000.0 - 5000.0 * d : NoData;
+}
+
+// Tiles 89..90 by 133..134 lie around 47 N 8 E; the plane covers all of them.
+void WriteSources()
+{
+    const double west = GridLongitude(133 * 1024) - 0.05, east = GridLongitude(135 * 1024) + 0.05;
+    const double north = GridLatitude(89 * 1024) + 0.05, south = GridLatitude(91 * 1024) - 0.05;
+    const double pixel = 0.01;
+    WriteGeoTiff("plane.tif", west, north, pixel, static_cast<int>((east - west) / pixel) + 1, static_cast<int>((north - south) / pixel) + 1, Plane);
+    const double conePixel = 0.002;
+    WriteGeoTiff("cone.tif", ConeLongitude - 0.15, ConeLatitude + 0.15, conePixel, 150, 150, Cone);
+}
+
+std::vector<std::unique_ptr<ElevationSource>> OpenSources(const std::vector<std::string>& paths)
+{
+    std::vector<std::unique_ptr<ElevationSource>> sources;
+    for (const std::string& path : paths)
+    {
+        sources.push_back(ElevationSource::Open(path));
+        EXPECT_NE(sources.back(), nullptr) << path;
+    }
+    return sources;
+}
+
+int16_t At(const std::vector<int16_t>& tile, int r, int c)
+{
+    return tile[static_cast<size_t>(r) * ElevationTileSamples + c];
+}
+
+} // namespace
+
+class DemImportTest : public DataToolFixture
+{
+};
+
+TEST_F(DemImportTest, PlaneHeightsAtGridPointsAreBilinearAndRounded)
+{
+    WriteSources();
+    const auto sources = OpenSources({"plane.tif"});
+    int64_t missing = -1;
+    const std::vector<int16_t> tile = SampleElevationTile(sources, ElevationTileId{89, 133}, &missing);
+    EXPECT_EQ(missing, 0);
+    for (auto rc : {std::make_pair(0, 0), std::make_pair(0, 1024), std::make_pair(311, 777), std::make_pair(1023, 5), std::make_pair(1024, 1024)})
+    {
+        const double expected = Plane(GridLatitude(89 * 1024 + rc.first), GridLongitude(133 * 1024 + rc.second));
+        EXPECT_NEAR(At(tile, rc.first, rc.second), expected, 0.5 + 1e-3) << "sample " << rc.first << "," << rc.second;
+    }
+}
+
+TEST_F(DemImportTest, FirstSourceWinsWhereItHasDataAndTheNextFillsItsHoles)
+{
+    WriteSources();
+    const auto sources = OpenSources({"cone.tif", "plane.tif"});
+    auto gridRow = [](double latitude) { return static_cast<int32_t>(std::lround(MercatorY(latitude) * TileScale)); };
+    auto gridColumn = [](double longitude) { return static_cast<int32_t>(std::lround(LongitudeX(longitude) * TileScale)); };
+    struct Probe
+    {
+        int32_t row, column;
+        double expected, tolerance;
+    };
+    const int32_t apexRow = gridRow(ConeLatitude), apexColumn = gridColumn(ConeLongitude);
+    const int32_t slopeColumn = gridColumn(ConeLongitude + 0.05);
+    const int32_t outsideRow = gridRow(ConeLatitude + 0.12);
+    const Probe probes[] = {
+        {apexRow, apexColumn, 3000.0, 10.0},
+        {apexRow, slopeColumn, Cone(GridLatitude(apexRow), GridLongitude(slopeColumn)), 1.5},
+        {outsideRow, apexColumn, Plane(GridLatitude(outsideRow), GridLongitude(apexColumn)), 0.5 + 1e-3},
+    };
+    for (const Probe& probe : probes)
+    {
+        int64_t missing = 0;
+        const ElevationTileId id{probe.row / ElevationTileSize, probe.column / ElevationTileSize};
+        const std::vector<int16_t> tile = SampleElevationTile(sources, id, &missing);
+        EXPECT_EQ(missing, 0);
+        EXPECT_NEAR(At(tile, probe.row % ElevationTileSize, probe.column % ElevationTileSize), probe.expected, probe.tolerance) << "grid point " << probe.row << "," << probe.column;
+    }
+}
+
+TEST_F(DemImportTest, LastRowAndColumnRepeatTheNeighboursFirst)
+{
+    WriteSources();
+    const auto sources = OpenSources({"cone.tif", "plane.tif"});
+    int64_t missing = 0;
+    const std::vector<int16_t> tile = SampleElevationTile(sources, ElevationTileId{89, 133}, &missing);
+    const std::vector<int16_t> south = SampleElevationTile(sources, ElevationTileId{90, 133}, &missing);
+    const std::vector<int16_t> east = SampleElevationTile(sources, ElevationTileId{89, 134}, &missing);
+    int differentRows = 0, differentColumns = 0;
+    for (int i = 0; i < ElevationTileSamples; ++i)
+    {
+        differentRows += At(tile, 1024, i) != At(south, 0, i);
+        differentColumns += At(tile, i, 1024) != At(east, i, 0);
+    }
+    EXPECT_EQ(differentRows, 0);
+    EXPECT_EQ(differentColumns, 0);
+    // The plane falls to the south: row 1024 is not a copy of row 1023.
+    EXPECT_NE(At(tile, 1024, 0), At(tile, 1023 - 100, 0));
+}
+
+TEST_F(DemImportTest, CommandWritesTilesTheProgramReads)
+{
+    WriteSources();
+    // A box inside tile 89,133 near its south-east corner, so its grid points reach into
+    // the neighbours only through the shared edge.
+    const double north = GridLatitude(89 * 1024 + 1000), south = GridLatitude(89 * 1024 + 1010);
+    const double west = GridLongitude(133 * 1024 + 1000), east = GridLongitude(133 * 1024 + 1010);
+    char box[128];
+    snprintf(box, sizeof box, "%.9f,%.9f,%.9f,%.9f", south, west, north, east);
+    std::string out, err;
+    ASSERT_EQ(RunTool({"dem", "cone.tif", "plane.tif", "--bbox", box}, &out, &err), 0) << out << err;
+    EXPECT_TRUE(Exists("zsi-89-133.egm")) << out;
+    EXPECT_FALSE(Exists("zsi-90-133.egm")) << out;
+    EXPECT_FALSE(Exists("zsi-89-133.egm.part"));
+    EXPECT_EQ(std::filesystem::file_size("zsi-89-133.egm"), 2101250u);
+
+    // Little-endian int16, row by row from the north.
+    const std::string bytes = ReadText("zsi-89-133.egm");
+    const int r = 1005, c = 1003;
+    const size_t offset = 2 * (static_cast<size_t>(r) * 1025 + c);
+    const int16_t stored = static_cast<int16_t>(static_cast<uint8_t>(bytes[offset]) | static_cast<uint8_t>(bytes[offset + 1]) << 8);
+    EXPECT_NEAR(stored, Plane(GridLatitude(89 * 1024 + r), GridLongitude(133 * 1024 + c)), 0.5 + 1e-3);
+}
+
+TEST_F(DemImportTest, PointsOutsideEverySourceAreZeroAndCounted)
+{
+    WriteSources();
+    const auto sources = OpenSources({"cone.tif"});
+    int64_t missing = 0;
+    const int32_t row = static_cast<int32_t>(MercatorY(ConeLatitude) * TileScale), column = static_cast<int32_t>(LongitudeX(ConeLongitude) * TileScale);
+    const std::vector<int16_t> tile = SampleElevationTile(sources, ElevationTileId{row / 1024, column / 1024}, &missing);
+    EXPECT_GT(missing, 0);
+    EXPECT_LT(missing, 1025 * 1025);
+    EXPECT_EQ(At(tile, 0, 0), 0);
+    EXPECT_GT(At(tile, row % 1024, column % 1024), 2900);
+}
+
+TEST_F(DemImportTest, BoxOutsideTheSourceFailsAndWritesNothing)
+{
+    WriteSources();
+    std::string out, err;
+    EXPECT_EQ(RunTool({"dem", "cone.tif", "--bbox", "-10,20,-9,21"}, &out, &err), 1);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        EXPECT_NE(entry.path().extension(), ".egm") << entry.path();
+
+    WriteText("junk.tif", "not a raster");
+    EXPECT_EQ(RunTool({"dem", "junk.tif", "--bbox", "47,8,47.1,8.1"}, &out, &err), 1);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(RunTool({"dem", "plane.tif", "--bbox", "47,8,46,9"}, &out, &err), 2) << "south above north";
+}

@@ -1,0 +1,208 @@
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <string>
+
+#include <gdal_priv.h>
+#include <gtest/gtest.h>
+#include <ogr_spatialref.h>
+#include <osg/Image>
+#include <osgDB/ReadFile>
+#include <osgDB/ReaderWriter>
+#include <osgDB/Registry>
+
+#include "DataToolSupport.h"
+#include "GeoTiles.h"
+#include "app/MapFrame.h"
+#include "terrain/TerrainFileNames.h"
+
+namespace
+{
+
+// The zoom-18 tile that holds 47 N 8 E, and a box well inside it: one tile per level.
+const int32_t Row18 = static_cast<int32_t>(MercatorY(47.0) * TileScale);
+const int32_t Column18 = static_cast<int32_t>(LongitudeX(8.0) * TileScale);
+
+std::string InnerBox()
+{
+    char box[128];
+    snprintf(box, sizeof box, "%.9f,%.9f,%.9f,%.9f", GridLatitude(Row18 + 0.75), GridLongitude(Column18 + 0.25), GridLatitude(Row18 + 0.25), GridLongitude(Column18 + 0.75));
+    return box;
+}
+
+int32_t RowAt(int32_t level)
+{
+    return Row18 >> (FinestLevel - level);
+}
+
+int32_t ColumnAt(int32_t level)
+{
+    return Column18 >> (FinestLevel - level);
+}
+
+osg::Vec3 LevelColour(int32_t level)
+{
+    return osg::Vec3((level - 12) * 40.0f, 255.0f - (level - 12) * 40.0f, 60.0f) / 255.0f;
+}
+
+const osg::Vec3 DecoyColour(1.0f, 1.0f, 1.0f);
+
+std::string EncodedSolid(const osg::Vec3& colour, const char* extension)
+{
+    osg::ref_ptr<osg::Image> image = new osg::Image;
+    image->allocateImage(256, 256, 1, GL_RGB, GL_UNSIGNED_BYTE);
+    for (int t = 0; t < 256; ++t)
+        for (int s = 0; s < 256; ++s)
+            for (int k = 0; k < 3; ++k)
+                image->data(s, t)[k] = static_cast<unsigned char>(colour[k] * 255.0f + 0.5f);
+    osgDB::ReaderWriter* writer = osgDB::Registry::instance()->getReaderWriterForExtension(extension);
+    EXPECT_NE(writer, nullptr);
+    std::ostringstream stream;
+    EXPECT_TRUE(writer->writeImage(*image, stream).success());
+    return stream.str();
+}
+
+// The colour at (s, t) of an image file the way the viewer reads it; t grows northwards.
+osg::Vec3 ColourOf(const std::string& name, int s = 128, int t = 128)
+{
+    osg::ref_ptr<osg::Image> image = osgDB::readImageFile(name);
+    if (!image)
+        return osg::Vec3(-1, -1, -1);
+    const osg::Vec4 colour = image->getColor(s, t);
+    return osg::Vec3(colour.r(), colour.g(), colour.b());
+}
+
+void ExpectColour(const osg::Vec3& actual, const osg::Vec3& expected, const std::string& what)
+{
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(actual[k], expected[k], 0.04) << what << " channel " << k;
+}
+
+void ExpectEveryLevelUnderItsProgramName(const std::string& out)
+{
+    for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
+    {
+        const std::string name = ImageryFileName(level, RowAt(level), ColumnAt(level));
+        ASSERT_TRUE(std::filesystem::exists(name)) << name << "\n" << out;
+        const std::string bytes = DataToolFixture::ReadText(name);
+        EXPECT_EQ(bytes.compare(0, 2, "\xFF\xD8"), 0) << name << " is a JPEG";
+        ExpectColour(ColourOf(name), LevelColour(level), name);
+    }
+}
+
+} // namespace
+
+class ImageryImportTest : public DataToolFixture
+{
+};
+
+TEST_F(ImageryImportTest, XyzFolderTilesLandUnderRowThenColumnNames)
+{
+    for (int32_t level = CoarsestLevel; level <= FinestLevel; ++level)
+    {
+        // z/x/y: the column names the folder, the row the file.
+        WriteText("xyz/" + std::to_string(level) + "/" + std::to_string(ColumnAt(level)) + "/" + std::to_string(RowAt(level)) + (level % 2 ? ".png" : ".jpg"), EncodedSolid(LevelColour(level), level % 2 ? "png" : "jpg"));
+        // Where a swapped row and column would look.
+        WriteText("xyz/" + std::to_string(level) + "/" + std::to_string(RowAt(level)) + "/" + std::to_string(ColumnAt(level)) + ".png", EncodedSolid(DecoyColour, "png"));
+    }
+    std::string out, err;
+    ASSERT_EQ(RunTool({"imagery", "xyz", "--bbox", InnerBox()}, &out, &err), 0) << out << err;
+    ExpectEveryLevelUnderItsProgramName(out);
+}
+
+TEST_F(ImageryImportTest, TmsFolderRowsCountFromTheSouth)
+{
+    for (int32_t level = CoarsestLevel; level <= FinestLevel; ++level)
+    {
+        const int32_t southRow = (1 << level) - 1 - RowAt(level);
+        WriteText("tms/" + std::to_string(level) + "/" + std::to_string(ColumnAt(level)) + "/" + std::to_string(southRow) + ".png", EncodedSolid(LevelColour(level), "png"));
+        WriteText("tms/" + std::to_string(level) + "/" + std::to_string(ColumnAt(level)) + "/" + std::to_string(RowAt(level)) + ".png", EncodedSolid(DecoyColour, "png"));
+    }
+    std::string out, err;
+    ASSERT_EQ(RunTool({"imagery", "tms", "--tms", "--bbox", InnerBox()}, &out, &err), 0) << out << err;
+    ExpectEveryLevelUnderItsProgramName(out);
+}
+
+TEST_F(ImageryImportTest, MBTilesTilesComeFromTheirTmsRows)
+{
+    GDALAllRegister();
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("SQLite");
+    ASSERT_NE(driver, nullptr);
+    GDALDataset* file = driver->Create("world.mbtiles", 0, 0, 0, GDT_Unknown, nullptr);
+    ASSERT_NE(file, nullptr);
+    file->ExecuteSQL("CREATE TABLE metadata (name TEXT, value TEXT)", nullptr, nullptr);
+    file->ExecuteSQL("INSERT INTO metadata VALUES ('format', 'png')", nullptr, nullptr);
+    file->ExecuteSQL("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, tile_data BLOB)", nullptr, nullptr);
+    auto insert = [&](int32_t level, int32_t column, int32_t row, const std::string& bytes) {
+        std::string hex;
+        char digits[3];
+        for (unsigned char c : bytes)
+        {
+            snprintf(digits, sizeof digits, "%02X", c);
+            hex += digits;
+        }
+        const std::string sql = "INSERT INTO tiles VALUES (" + std::to_string(level) + ", " + std::to_string(column) + ", " + std::to_string(row) + ", X'" + hex + "')";
+        file->ExecuteSQL(sql.c_str(), nullptr, nullptr);
+    };
+    for (int32_t level = CoarsestLevel; level <= FinestLevel; ++level)
+    {
+        insert(level, ColumnAt(level), (1 << level) - 1 - RowAt(level), EncodedSolid(LevelColour(level), level == 15 ? "jpg" : "png"));
+        insert(level, ColumnAt(level), RowAt(level), EncodedSolid(DecoyColour, "png"));
+    }
+    GDALClose(file);
+
+    std::string out, err;
+    ASSERT_EQ(RunTool({"imagery", "world.mbtiles", "--bbox", InnerBox()}, &out, &err), 0) << out << err;
+    ExpectEveryLevelUnderItsProgramName(out);
+}
+
+TEST_F(ImageryImportTest, GeoreferencedImageIsWarpedNorthUp)
+{
+    // An RGB image in degrees around the level-13 tile: green north of the tile's middle
+    // latitude, red south of it.
+    const int32_t row13 = RowAt(13), column13 = ColumnAt(13);
+    const double north = GridLatitude(row13 * 32.0) + 0.05, south = GridLatitude((row13 + 1) * 32.0) - 0.05;
+    const double west = GridLongitude(column13 * 32.0) - 0.05, east = GridLongitude((column13 + 1) * 32.0) + 0.05;
+    const double middle = GridLatitude((row13 + 0.5) * 32.0);
+    const double pixel = 0.0005;
+    const int width = static_cast<int>((east - west) / pixel), height = static_cast<int>((north - south) / pixel);
+    GDALAllRegister();
+    GDALDataset* image = GetGDALDriverManager()->GetDriverByName("GTiff")->Create("photo.tif", width, height, 3, GDT_Byte, nullptr);
+    ASSERT_NE(image, nullptr);
+    double transform[6] = {west, pixel, 0.0, north, 0.0, -pixel};
+    image->SetGeoTransform(transform);
+    OGRSpatialReference geographic;
+    geographic.importFromEPSG(4326);
+    image->SetSpatialRef(&geographic);
+    std::vector<unsigned char> band(static_cast<size_t>(width) * height);
+    for (int b = 1; b <= 3; ++b)
+    {
+        for (int y = 0; y < height; ++y)
+        {
+            const bool northern = north - (y + 0.5) * pixel > middle;
+            const unsigned char value = b == 1 ? (northern ? 0 : 255) : (b == 2 ? (northern ? 255 : 0) : 0);
+            std::fill(band.begin() + static_cast<size_t>(y) * width, band.begin() + static_cast<size_t>(y + 1) * width, value);
+        }
+        ASSERT_EQ(image->GetRasterBand(b)->RasterIO(GF_Write, 0, 0, width, height, band.data(), width, height, GDT_Byte, 0, 0), CE_None);
+    }
+    GDALClose(image);
+
+    std::string out, err;
+    ASSERT_EQ(RunTool({"imagery", "photo.tif", "--bbox", InnerBox()}, &out, &err), 0) << out << err;
+    const std::string name = ImageryFileName(13, row13, column13);
+    ASSERT_TRUE(Exists(name)) << out;
+    ExpectColour(ColourOf(name, 128, 250), osg::Vec3(0, 1, 0), "north edge of " + name);
+    ExpectColour(ColourOf(name, 128, 5), osg::Vec3(1, 0, 0), "south edge of " + name);
+
+    EXPECT_EQ(RunTool({"imagery", "photo.tif", "--bbox", "-10,20,-9.99,20.01"}, &out, &err), 1);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+TEST_F(ImageryImportTest, UnreadableSourceFailsWithOneLine)
+{
+    WriteText("nothing.mbtiles", "no database");
+    std::string out, err;
+    EXPECT_EQ(RunTool({"imagery", "nothing.mbtiles", "--bbox", InnerBox()}, &out, &err), 1);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_FALSE(Exists("img"));
+}

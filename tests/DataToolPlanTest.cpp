@@ -1,0 +1,215 @@
+#include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <osg/Image>
+#include <osgDB/WriteFile>
+
+#include "DataToolSupport.h"
+#include "GeoTiles.h"
+#include "TilePlan.h"
+#include "TrackConvert.h"
+#include "app/Driver.h"
+#include "app/MapFrame.h"
+#include "log/LogScanner.h"
+#include "log/SampleTable.h"
+#include "scene/Aircraft.h"
+#include "scene/SkyDome.h"
+#include "terrain/ElevationTileStore.h"
+#include "terrain/TerrainFileNames.h"
+#include "terrain/TerrainRings.h"
+
+namespace
+{
+
+// A flight a few tiles from the corner where four elevation tiles meet (grid row 92 * 1024,
+// column 134 * 1024), so the rings need all four of them.
+const double CentreRow = 92 * 1024 + 5.5, CentreColumn = 134 * 1024 - 6.5;
+
+std::string FlightLog()
+{
+    const double latitude = GridLatitude(CentreRow), longitude = GridLongitude(CentreColumn);
+    std::vector<TrackPoint> points;
+    for (int t = 0; t <= 60; ++t)
+    {
+        const double angle = 2.0 * Pi * t / 60.0;
+        points.push_back(TrackPoint{36000.0 + t, latitude + 0.001 * std::cos(angle), longitude + 0.0015 * std::sin(angle), 400.0});
+    }
+    return FormatLog(DeriveLogSamples(points, 1.0));
+}
+
+void WriteJpeg(const std::string& name)
+{
+    osg::ref_ptr<osg::Image> image = new osg::Image;
+    image->allocateImage(8, 8, 1, GL_RGB, GL_UNSIGNED_BYTE);
+    memset(image->data(), 90, image->getTotalSizeInBytes());
+    const std::filesystem::path path(name);
+    std::filesystem::create_directories(path.parent_path().empty() ? "." : path.parent_path());
+    ASSERT_TRUE(osgDB::writeImageFile(*image, name)) << name;
+}
+
+const char* const TriangleModel =
+    "AC3Db\n"
+    "MATERIAL \"grey\" rgb 0.5 0.5 0.5  amb 0.2 0.2 0.2  emis 0 0 0  spec 0 0 0  shi 0  trans 0\n"
+    "OBJECT world\nkids 1\nOBJECT poly\nname \"triangle\"\nnumvert 3\n-2 0 0\n2 0 0\n0 1 0\n"
+    "numsurf 1\nSURF 0x20\nmat 0\nrefs 3\n0 0 0\n1 0 0\n2 0 0\nkids 0\n";
+
+// Loads the log into this process the way the replay does, fixing CI and CJ.
+void LoadLog(const std::string& path)
+{
+    ResetScanner();
+    RangeList.count = 1;
+    RangeList.entries[0] = SampleRange{0, 100000};
+    std::string name = "flightreplay", log = path;
+    char* arguments[] = {&name[0], &log[0], nullptr};
+    testing::internal::CaptureStdout();
+    const int status = LoadFlightLog(2, arguments);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(status, 0);
+}
+
+// What BuildTerrain prints, read from the real standard output (printf goes there).
+std::string TerrainMessages()
+{
+    ResetElevationStore();
+    fflush(stdout);
+    const int saved = dup(1);
+    const int file = open("terrain-messages.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(file, 1);
+    close(file);
+    {
+        osg::ref_ptr<osg::Group> terrain = BuildTerrain();
+        EXPECT_EQ(terrain->getNumChildren(), 249u);
+    }
+    fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    ResetElevationStore();
+    return DataToolFixture::ReadText("terrain-messages.txt");
+}
+
+// File names in lines that begin with the prefix, up to the terminator, in order.
+std::vector<std::string> NamesAfter(const std::string& text, const std::string& prefix, const std::string& terminator)
+{
+    std::vector<std::string> names;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line))
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            names.push_back(line.substr(prefix.size(), line.find(terminator, prefix.size()) - prefix.size()));
+    return names;
+}
+
+} // namespace
+
+class PlanTest : public DataToolFixture
+{
+};
+
+TEST_F(PlanTest, MissingFilesAreExactlyThoseTheTerrainReportsInItsOrder)
+{
+    WriteText("avlog.log", FlightLog());
+    LoadLog("avlog.log");
+    const std::vector<ElevationTileId> elevation = ElevationTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+    ASSERT_EQ(elevation.size(), 4u) << "the rings straddle an elevation tile corner";
+    const std::vector<ImageryTile> imagery = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+    ASSERT_EQ(imagery.size(), 249u);
+
+    // Some of everything present: two elevation tiles (any bytes open), every third image,
+    // and one image that is there but does not decode.
+    WriteText(ElevationTileFileName(elevation[0].tileRow, elevation[0].tileColumn), "");
+    WriteText(ElevationTileFileName(elevation[3].tileRow, elevation[3].tileColumn), std::string(2101250, '\0'));
+    for (size_t i = 0; i < imagery.size(); i += 3)
+        WriteJpeg(ImageryFileName(imagery[i].level, imagery[i].row, imagery[i].column));
+    WriteText(ImageryFileName(imagery[1].level, imagery[1].row, imagery[1].column), "not a picture");
+
+    std::string out, err;
+    ASSERT_EQ(RunTool({"plan", "avlog.log"}, &out, &err), 1) << out << err;
+    std::vector<std::string> planned;
+    for (const std::string& line : NamesAfter(out, "MISSING ", " "))
+        if (line.compare(0, 4, "zsi-") == 0 || line.compare(0, 6, "./img/") == 0)
+            planned.push_back(line);
+
+    // The viewer's messages, in the order it prints them.
+    const std::string messages = TerrainMessages();
+    std::vector<std::string> viewer;
+    std::istringstream lines(messages);
+    std::string line;
+    while (std::getline(lines, line))
+    {
+        const std::string egm = "Not open egm '";
+        if (line.compare(0, egm.size(), egm) == 0)
+            viewer.push_back(line.substr(egm.size(), line.size() - egm.size() - 1));
+        else if (line.compare(0, 4, "img:") == 0)
+            viewer.push_back(line.substr(4, line.find(" - ") - 4));
+    }
+    EXPECT_EQ(planned.size(), 2u + 249u - 83u);
+    EXPECT_EQ(planned, viewer) << messages;
+}
+
+TEST_F(PlanTest, CompleteOnlyWhenEveryFileIsThere)
+{
+    WriteText("avlog.log", FlightLog());
+    LoadLog("avlog.log");
+    for (const ElevationTileId& tile : ElevationTilesOfFlight(MapFrame.CI, MapFrame.CJ))
+        WriteText(ElevationTileFileName(tile.tileRow, tile.tileColumn), "");
+    for (const ImageryTile& tile : ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ))
+        WriteJpeg(ImageryFileName(tile.level, tile.row, tile.column));
+    WriteJpeg(GrassTextureFile);
+    WriteJpeg(AircraftTextureFile);
+    WriteText(AircraftModelFile, TriangleModel);
+
+    std::string out;
+    EXPECT_EQ(RunTool({"plan", "avlog.log"}, &out), 1) << "the sky is still missing";
+    EXPECT_NE(out.find("MISSING sky12q-1024x512.jpeg"), std::string::npos) << out;
+    EXPECT_NE(out.find("incomplete: 1 of 257 files missing"), std::string::npos) << out;
+
+    WriteJpeg(SkyTextureFile);
+    EXPECT_EQ(RunTool({"plan", "avlog.log"}, &out), 0) << out;
+    EXPECT_EQ(out.find("MISSING"), std::string::npos) << out;
+    EXPECT_NE(out.find("complete: all 257 files present"), std::string::npos) << out;
+}
+
+TEST_F(PlanTest, SummaryGivesEachLevelsBoxAroundItsTiles)
+{
+    WriteText("avlog.log", FlightLog());
+    std::string out;
+    ASSERT_EQ(RunTool({"plan", "avlog.log"}, &out), 1);
+    LoadLog("avlog.log");
+    const std::vector<ImageryTile> imagery = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+    for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
+    {
+        const int32_t shift = FinestLevel - level;
+        // Level 18 is the 7 x 7 block around the centre tile; every level spans 7 tiles.
+        TileRange range = {level, (MapFrame.CI >> shift) - 3, (MapFrame.CI >> shift) + 3, (MapFrame.CJ >> shift) - 3, (MapFrame.CJ >> shift) + 3};
+        const GeoBox box = BoxOfTiles(range);
+        char expected[200];
+        snprintf(expected, sizeof expected, "level %d: %d of %d tiles missing, rows %d..%d columns %d..%d, --bbox %.6f,%.6f,%.6f,%.6f", level, level == 18 ? 49 : 40, level == 18 ? 49 : 40, range.firstRow, range.lastRow, range.firstColumn, range.lastColumn, box.south, box.west, box.north, box.east);
+        EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
+        // And the box holds every tile of the level.
+        for (const ImageryTile& tile : imagery)
+            if (tile.level == level)
+            {
+                EXPECT_GE(tile.row, range.firstRow);
+                EXPECT_LE(tile.column, range.lastColumn);
+            }
+    }
+}
+
+TEST_F(PlanTest, BadCommandLinesAndLogsEndWithTheReplaysStatuses)
+{
+    std::string out;
+    EXPECT_EQ(RunTool({"plan"}, &out), 255) << out;
+    EXPECT_NE(out.find("U: "), std::string::npos) << out;
+    WriteText("avlog.log", FlightLog());
+    EXPECT_EQ(RunTool({"plan", "avlog.log", "--sample", "1-10"}, &out), 253) << out;
+    EXPECT_EQ(RunTool({"plan", "avlog.log", "--samples"}, &out), 254) << out;
+    EXPECT_EQ(RunTool({"plan", "absent.log"}, &out), 254) << out;
+    WriteText("empty.log", "samplenumber,gps_curlat,gps_curlon\n");
+    EXPECT_EQ(RunTool({"plan", "empty.log"}, &out), 252) << out;
+}

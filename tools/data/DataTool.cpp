@@ -1,0 +1,181 @@
+#include "DataTool.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <cpl_error.h>
+
+#include "DemImport.h"
+#include "GeoTiles.h"
+#include "ImageryImport.h"
+#include "TilePlan.h"
+#include "TrackConvert.h"
+#include "app/Driver.h"
+#include "app/MapFrame.h"
+
+static void PrintUsage(const char* program)
+{
+    fprintf(stderr,
+            "usage: %s plan LOG [--samples LIST]\n"
+            "       %s dem SOURCE... (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
+            "       %s imagery SOURCE [--tms] (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
+            "       %s track INPUT [--rate HZ] > avlog.log\n",
+            program, program, program, program);
+}
+
+// Where the tiles to fetch come from: the flight in a log, as the replay frames it, or a box.
+struct AreaArguments
+{
+    const char* log = nullptr;
+    const char* samples = nullptr;
+    const char* box = nullptr;
+};
+
+// Loads the log like the replay does; false (with the status) on a bad log.
+static bool LoadAreaLog(const char* command, const AreaArguments& area, int* status)
+{
+    std::string name = std::string("flightreplay-data ") + command + " --log";
+    std::vector<char*> arguments = {&name[0], const_cast<char*>(area.log)};
+    if (area.samples)
+    {
+        arguments.push_back(const_cast<char*>("--samples"));
+        arguments.push_back(const_cast<char*>(area.samples));
+    }
+    arguments.push_back(nullptr);
+    *status = LoadFlightLog(static_cast<int>(arguments.size()) - 1, arguments.data());
+    return *status == 0;
+}
+
+// Splits the arguments after the command into sources and area options. False after the
+// usage text on anything it cannot place.
+static bool ParseAreaCommand(int argc, char** argv, std::vector<std::string>* sources, AreaArguments* area, bool* tms)
+{
+    for (int i = 2; i < argc; ++i)
+    {
+        const char* argument = argv[i];
+        if (strcmp(argument, "--log") == 0 && i + 1 < argc)
+            area->log = argv[++i];
+        else if (strcmp(argument, "--samples") == 0 && i + 1 < argc)
+            area->samples = argv[++i];
+        else if (strcmp(argument, "--bbox") == 0 && i + 1 < argc)
+            area->box = argv[++i];
+        else if (tms && strcmp(argument, "--tms") == 0)
+            *tms = true;
+        else if (strncmp(argument, "--", 2) == 0)
+        {
+            fprintf(stderr, "%s: unknown or incomplete option '%s'\n", argv[1], argument);
+            return false;
+        }
+        else
+            sources->push_back(argument);
+    }
+    if (sources->empty() || (area->log == nullptr) == (area->box == nullptr) || (area->samples && !area->log))
+    {
+        PrintUsage(argv[0]);
+        return false;
+    }
+    return true;
+}
+
+static int RunAreaCommand(int argc, char** argv)
+{
+    const bool imagery = strcmp(argv[1], "imagery") == 0;
+    std::vector<std::string> sources;
+    AreaArguments area;
+    bool tms = false;
+    if (!ParseAreaCommand(argc, argv, &sources, &area, imagery ? &tms : nullptr))
+        return DataToolUsage;
+    if (imagery && sources.size() != 1)
+    {
+        fprintf(stderr, "imagery: one source at a time\n");
+        return DataToolUsage;
+    }
+
+    std::vector<ElevationTileId> elevationTiles;
+    std::vector<ImageryTile> imageryTiles;
+    if (area.box)
+    {
+        GeoBox box;
+        if (!ParseGeoBox(area.box, &box))
+        {
+            fprintf(stderr, "%s: '%s' is no box S,W,N,E in degrees (south < north, west < east)\n", argv[1], area.box);
+            return DataToolUsage;
+        }
+        elevationTiles = ElevationTilesOfBox(box);
+        imageryTiles = ImageryTilesOfBox(box);
+    }
+    else
+    {
+        int status = 0;
+        if (!LoadAreaLog(argv[1], area, &status))
+            return status;
+        elevationTiles = ElevationTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+        imageryTiles = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+    }
+    if (imagery)
+        return ImportImagery(sources.front(), tms, imageryTiles);
+    return ImportElevation(sources, elevationTiles);
+}
+
+static int RunTrackCommand(int argc, char** argv)
+{
+    const char* input = nullptr;
+    double rate = 1.0;
+    for (int i = 2; i < argc; ++i)
+    {
+        if (strcmp(argv[i], "--rate") == 0 && i + 1 < argc)
+        {
+            char* end = nullptr;
+            rate = strtod(argv[++i], &end);
+            if (*end != '\0' || !(rate > 0.0) || rate > 1000.0)
+            {
+                fprintf(stderr, "track: '%s' is no rate in samples per second\n", argv[i]);
+                return DataToolUsage;
+            }
+        }
+        else if (!input && strncmp(argv[i], "--", 2) != 0)
+            input = argv[i];
+        else
+        {
+            PrintUsage(argv[0]);
+            return DataToolUsage;
+        }
+    }
+    if (!input)
+    {
+        PrintUsage(argv[0]);
+        return DataToolUsage;
+    }
+    return ConvertTrack(input, rate);
+}
+
+int RunDataTool(int argc, char** argv)
+{
+    if (argc < 2)
+    {
+        PrintUsage(argv[0]);
+        return DataToolUsage;
+    }
+    // GDAL's own messages would add lines to ours; each failure is told in one line, with
+    // GDAL's reason where it gave one (CPLGetLastErrorMsg).
+    CPLSetErrorHandler(CPLQuietErrorHandler);
+    const char* command = argv[1];
+    if (strcmp(command, "plan") == 0)
+    {
+        // The replay's own command line, under the command's name.
+        std::string name = std::string(argv[0]) + " plan";
+        std::vector<char*> arguments(argv + 1, argv + argc);
+        arguments[0] = &name[0];
+        arguments.push_back(nullptr);
+        return RunPlan(argc - 1, arguments.data());
+    }
+    if (strcmp(command, "dem") == 0 || strcmp(command, "imagery") == 0)
+        return RunAreaCommand(argc, argv);
+    if (strcmp(command, "track") == 0)
+        return RunTrackCommand(argc, argv);
+    PrintUsage(argv[0]);
+    return DataToolUsage;
+}

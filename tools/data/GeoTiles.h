@@ -1,0 +1,68 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Geography of the map-tile grids the program reads: zoom-18 grid points for elevation,
+// tiles of zoom levels 18 down to 13 for imagery. Latitudes and longitudes in degrees
+// (WGS 84 taken as the sphere of the map frame, as every web map does).
+
+const int32_t FinestLevel = 18;
+const int32_t CoarsestLevel = 13;
+
+// A geographic box, degrees; south < north, west < east (no box crosses 180 degrees).
+struct GeoBox
+{
+    double south;
+    double west;
+    double north;
+    double east;
+};
+
+// Reads "S,W,N,E" in decimal degrees. False (box untouched) unless there are exactly four
+// numbers, south < north within +-85.05 degrees and west < east within +-180.
+bool ParseGeoBox(const char* text, GeoBox* box);
+
+// Latitude of zoom-18 grid row `row` (the north edge of tile row `row`); rows may be
+// fractional. Inverse of MercatorY(latitude) * TileScale.
+double GridLatitude(double row);
+
+// Longitude of zoom-18 grid column `column`, the west edge of that tile column.
+double GridLongitude(double column);
+
+// A block of tiles of one zoom level, bounds inclusive.
+struct TileRange
+{
+    int32_t level;
+    int32_t firstRow;
+    int32_t lastRow;
+    int32_t firstColumn;
+    int32_t lastColumn;
+};
+
+// Tiles of the given level that the box touches, clipped to the level's grid.
+TileRange TilesOfBox(const GeoBox& box, int32_t level);
+
+// The box that a block of tiles of its level covers.
+GeoBox BoxOfTiles(const TileRange& range);
+
+// One imagery tile of the program: level 13 .. 18, row (y, from the north) and column (x).
+struct ImageryTile
+{
+    int32_t level;
+    int32_t row;
+    int32_t column;
+};
+
+// One elevation tile: 1024 x 1024 zoom-18 cells, numbered like the file that holds it.
+struct ElevationTileId
+{
+    int32_t tileRow;
+    int32_t tileColumn;
+};
+
+// Elevation tiles holding the corners of the zoom-18 tiles the box touches, row by row.
+std::vector<ElevationTileId> ElevationTilesOfBox(const GeoBox& box);
+
+// Imagery tiles touched by the box, levels 18 down to 13, each level row by row.
+std::vector<ImageryTile> ImageryTilesOfBox(const GeoBox& box);
