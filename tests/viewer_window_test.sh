@@ -41,23 +41,41 @@ cd "$work"
 "$world" 1000
 export OSG_NOTIFY_LEVEL=WARN OSG_WINDOW="0 0 1280 1024"
 
-# 1. No display.
+# A display number with no server behind it, counting up from 99.
+free_display()
+{
+    local n=99
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do
+        n=$((n + 1))
+    done
+    echo "$n"
+}
+
+# 1. No display. Without DISPLAY the window library falls back to :0, so when a server
+# does run there (a desktop), a display without a server stands in for the missing one.
 status=0
-env -u DISPLAY OSG_RUN_FRAME_COUNT=5 timeout 60 "$program" flight.log >no-display.out 2>no-display.err || status=$?
+if [ -e /tmp/.X11-unix/X0 ]; then
+    no_display=(env DISPLAY=":$(free_display)")
+else
+    no_display=(env -u DISPLAY)
+fi
+"${no_display[@]}" OSG_RUN_FRAME_COUNT=5 timeout 60 "$program" flight.log >no-display.out 2>no-display.err || status=$?
 [ "$status" -eq 251 ] || fail "without a display the status is $status, not 251"
 grep -q "No graphics window could be opened" no-display.err || fail "no reason on stderr: $(cat no-display.err)"
 [ "$(grep -c "No graphics window" no-display.err)" -eq 1 ] || fail "the reason is printed more than once"
 grep -q "^CI,CJ=" no-display.out || fail "the map frame is no longer printed before the viewer"
 
-# A virtual screen on the first free display number.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>display >xvfb.log 2>&1 &
+# A virtual screen, never on :0, where programs without DISPLAY would find it.
+display=$(free_display)
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >xvfb.log 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do
-    [ -s display ] && break
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.1
 done
-[ -s display ] || fail "Xvfb did not start: $(cat xvfb.log)"
-export DISPLAY=":$(cat display)"
+[ -e "/tmp/.X11-unix/X$display" ] || fail "Xvfb did not start on :$display: $(cat xvfb.log)"
+export DISPLAY=":$display"
 
 # 2. A bounded run ends by itself.
 status=0
@@ -90,9 +108,11 @@ done
 colours=$(identify -format %k "$shots/start.png")
 [ "$colours" -gt 50 ] || fail "the first frame is blank ($colours colours)"
 
-# Only flight keeps moving once the left button has been let go; the others stay put.
+# Flight keeps its speed once the left button has been let go; trackball, terrain and the
+# node tracker (on an aircraft that barely moves) stay put. Drive follows the ground and
+# may settle for a while, so it is only required to change the view.
 declare -A name=([1]=trackball [2]=flight [3]=drive [4]=terrain [0]=nodetracker)
-declare -A moves=([1]=no [2]=yes [3]=no [4]=no [0]=no)
+declare -A moves=([1]=no [2]=yes [3]=any [4]=no [0]=no)
 previous=start
 for key in 1 2 3 4 0; do
     xdotool mousemove 640 512 key "$key"
@@ -104,7 +124,7 @@ for key in 1 2 3 4 0; do
     shot "${name[$key]}-later"
     differ "$previous" "${name[$key]}" || fail "key $key: the view did not change"
     if differ "${name[$key]}" "${name[$key]}-later"; then moving=yes; else moving=no; fi
-    [ "$moving" = "${moves[$key]}" ] || fail "key $key (${name[$key]}): still moving after the drag is '$moving', expected '${moves[$key]}'"
+    [ "${moves[$key]}" = any ] || [ "$moving" = "${moves[$key]}" ] || fail "key $key (${name[$key]}): still moving after the drag is '$moving', expected '${moves[$key]}'"
     previous="${name[$key]}-later"
 done
 
