@@ -228,38 +228,38 @@ GroundPath DemoFlightPath()
         path.Turn(60.0, left, style);
         path.Straight(80.0, style);
         path.Turn(60.0, left, style);
-        path.Straight(380.0, style);
+        path.Straight(300.0, style);
         path.Turn(60.0, left, style);
         path.Straight(80.0, style);
         path.Turn(60.0, left, style);
-        path.Straight(380.0, style);
+        path.Straight(300.0, style);
     }
 
     // A figure-eight: a right-hand loop and a left-hand loop that meet over the field.
     path.DubinsTo(FieldPose(0.0, 0.0, FieldAxisBearing - 90.0), 60.0, eight);
-    path.Turn(100.0, TwoPi, eight);
-    path.Turn(100.0, -TwoPi, eight);
+    path.Turn(90.0, TwoPi, eight);
+    path.Turn(90.0, -TwoPi, eight);
 
-    // Lawn-mower survey north-west of the field: five lines 400 m long, 55 m apart,
+    // Lawn-mower survey north-west of the field: five lines 340 m long, 55 m apart,
     // joined by half turns alternately left and right.
     const int lines = 5;
     const double spacing = 55.0;
-    path.DubinsTo(FieldPose(-280.0, 200.0, FieldAxisBearing), 60.0, survey);
+    path.DubinsTo(FieldPose(-260.0, 200.0, FieldAxisBearing), 60.0, survey);
     for (int line = 0; line < lines; ++line)
     {
-        path.Straight(400.0, survey);
+        path.Straight(340.0, survey);
         if (line + 1 < lines)
             path.Turn(spacing * 0.5, line % 2 == 0 ? -Pi : Pi, survey);
     }
 
-    // Motor off: a gliding left-hand orbit to lose height, then a circuit to land into
-    // the wind on the mown strip.
-    path.Turn(80.0, -1.25 * TwoPi, descend);
-    path.DubinsTo(FieldPose(-100.0, -150.0, FieldAxisBearing), 60.0, downwind);
+    // Motor off: a gliding left-hand orbit to lose height, then a right-hand circuit on
+    // the survey's side of the field to land into the wind on the mown strip.
+    path.Turn(80.0, -TwoPi, descend);
+    path.DubinsTo(FieldPose(-100.0, 150.0, FieldAxisBearing), 60.0, downwind);
     path.Straight(440.0, downwind);
-    path.Turn(55.0, left, base);
+    path.Turn(55.0, -left, base);
     path.Straight(40.0, base);
-    path.Turn(55.0, left, base);
+    path.Turn(55.0, -left, base);
     path.Straight(245.0, final);
     path.Straight(14.0, rollout);
     path.Stand(12.0, rest);

@@ -100,8 +100,8 @@ struct FlightState
 
 // The demo flight: a hand launch on the field's mown strip into the wind, a climb to
 // 130 m above the field, two left-hand circuits, a figure-eight over the field, a
-// lawn-mower survey north-west of it under the autopilot, a gliding descent, a circuit to
-// land, touchdown, a short slide on the grass and rest. About 13 minutes.
+// lawn-mower survey north-west of it under the autopilot, a gliding descent, a right-hand
+// circuit to land, touchdown, a short slide on the grass and rest. About 13 minutes.
 GroundPath DemoFlightPath();
 
 // Flies the path and returns the states at `sampleRate` samples per second. The seed
