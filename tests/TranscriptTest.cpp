@@ -48,10 +48,9 @@ protected:
         {
             if (chdir(directory.c_str()) != 0)
                 _exit(120);
-            unsetenv("DISPLAY");
-            // Without DISPLAY the library still tries display :0; should a server be there,
-            // one frame ends the run instead of a window that waits for a user.
-            setenv("OSG_RUN_FRAME_COUNT", "1", 1);
+            // Unset, the window library falls back to :0, where a developer's X server may
+            // run; a display number nobody serves makes "no window" certain.
+            setenv("DISPLAY", ":4093", 1);
             const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int null = open("/dev/null", O_WRONLY);
             dup2(out, STDOUT_FILENO);
@@ -85,10 +84,10 @@ protected:
         return out.substr(0, end == std::string::npos ? out.size() : end + 1);
     }
 
-    // 0 when the viewer returned; 251 when it could not open a window (no display here).
+    // A good log runs on into the viewer, which finds no window here: status 251.
     static void ExpectSuccess(int status)
     {
-        EXPECT_TRUE(status == 0 || status == 251) << "status " << status;
+        EXPECT_EQ(status, 251);
     }
 
     std::filesystem::path directory;
