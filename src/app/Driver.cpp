@@ -95,8 +95,6 @@ int RunFlightReplay(int argc, char** argv)
     const int status = LoadFlightLog(argc, argv);
     if (status != 0)
         return status;
-    // The frame loop's own result means nothing to the run; a window that never opened does.
-    if (RunViewer() == ViewerNoWindow)
-        return ViewerNoWindow;
-    return 0;
+    // The frame loop's own result means nothing to the user; a window that never opened does.
+    return RunViewer() == ViewerNoWindow ? ViewerNoWindow : 0;
 }
