@@ -5,8 +5,6 @@
 #include <cstring>
 #include <limits>
 
-#include <sys/mman.h>
-
 SampleTableValues SampleTable;
 
 RangeListValues RangeList = {{{0, 100000}}, 1};
@@ -77,25 +75,8 @@ static SampleRow& RowUnderConstruction()
     return SampleTable.rowCount < RowCapacity ? SampleTable.rows[SampleTable.rowCount] : SpillRow;
 }
 
-// The scan of a long log writes the table from its start, 31 MB for a full one. Asking for
-// huge pages turns some 7600 page faults into about 15; where the kernel has none to give,
-// the table simply stays in small pages.
-static void PreferHugePages()
-{
-    static bool asked = false;
-    if (asked)
-        return;
-    asked = true;
-    const uintptr_t hugePage = 2 * 1024 * 1024;
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(SampleTable.rows) + hugePage - 1) & ~(hugePage - 1);
-    const uintptr_t end = reinterpret_cast<uintptr_t>(SampleTable.rows + RowCapacity) & ~(hugePage - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
 void ResetSampleTable()
 {
-    PreferHugePages();
     // Callers that fill rows by hand (tests) move rowCount without storeValue.
     int32_t used = SampleTable.rowCount < RowCapacity ? SampleTable.rowCount + 1 : RowCapacity;
     if (used < RowsTouched)
