@@ -204,35 +204,30 @@ GroundPath DemoFlightPath()
     GroundPath path(LaunchPose());
 
     const LegStyle inHand{FlightMode::InHand, 1.7, 0};
-    const LegStyle climb{FlightMode::Powered, 130.0, 0};
-    const LegStyle cruise{FlightMode::Powered, 130.0, 0};
+    const LegStyle circuits{FlightMode::Powered, 130.0, 0};
     const LegStyle eight{FlightMode::Powered, 120.0, 0};
     const LegStyle survey{FlightMode::Powered, 120.0, 2};
     const LegStyle descend{FlightMode::Glide, 65.0, 0};
     const LegStyle downwind{FlightMode::Powered, 55.0, 0};
     const LegStyle base{FlightMode::Glide, 38.0, 0};
-    const LegStyle final{FlightMode::Approach, 0.3, 0};
+    const LegStyle approach{FlightMode::Approach, 0.3, 0};
     const LegStyle rollout{FlightMode::Rollout, 0.15, 0};
     const LegStyle rest{FlightMode::Rest, 0.15, 0};
 
     path.Stand(10.0, inHand);
     // Launch and climb-out along the mown strip, then two left-hand circuits south-east
     // of the field, climbing through the first.
-    path.Straight(180.0, climb);
+    path.Straight(300.0, circuits);
     for (int circuit = 0; circuit < 2; ++circuit)
     {
-        path.Straight(circuit == 0 ? 120.0 : 0.0, climb);
-        if (circuit == 1)
-            path.Straight(0.0, cruise);
-        const LegStyle& style = circuit == 0 ? climb : cruise;
-        path.Turn(60.0, left, style);
-        path.Straight(80.0, style);
-        path.Turn(60.0, left, style);
-        path.Straight(300.0, style);
-        path.Turn(60.0, left, style);
-        path.Straight(80.0, style);
-        path.Turn(60.0, left, style);
-        path.Straight(300.0, style);
+        path.Turn(60.0, left, circuits);
+        path.Straight(80.0, circuits);
+        path.Turn(60.0, left, circuits);
+        path.Straight(300.0, circuits);
+        path.Turn(60.0, left, circuits);
+        path.Straight(80.0, circuits);
+        path.Turn(60.0, left, circuits);
+        path.Straight(300.0, circuits);
     }
 
     // A figure-eight: a right-hand loop and a left-hand loop that meet over the field.
@@ -260,7 +255,7 @@ GroundPath DemoFlightPath()
     path.Turn(55.0, -left, base);
     path.Straight(40.0, base);
     path.Turn(55.0, -left, base);
-    path.Straight(245.0, final);
+    path.Straight(245.0, approach);
     path.Straight(14.0, rollout);
     path.Stand(12.0, rest);
     return path;

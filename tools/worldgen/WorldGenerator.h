@@ -11,7 +11,7 @@ const char* const StampName = ".worldgen"; // the generator's version and seed, 
 
 // Identifies the generator's output format; a world stamped with another version (or
 // another seed) is out of date and ./run makes it anew.
-const char* const WorldGeneratorVersion = "flightreplay-worldgen 1";
+const char* const WorldGeneratorVersion = "flightreplay-worldgen 2";
 
 struct WorldOptions
 {

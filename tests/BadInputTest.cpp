@@ -1,0 +1,728 @@
+// The bad-input matrix: the built program is run end to end, without a display, on logs
+// and data files that are broken in the ways files brought from elsewhere are broken. Each
+// case asserts the exact standard output and standard error, the exit status, and that
+// every file in the working directory is byte for byte and time for time what it was.
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <osg/Image>
+#include <osgDB/WriteFile>
+
+#include "EndToEndSupport.h"
+
+namespace
+{
+
+// Exit statuses as the shell sees them (main's negative results modulo 256).
+const int StatusNotOpen = 254;   // -2
+const int StatusNoRows = 252;    // -4
+const int StatusNoWindow = 251;  // -5
+
+const char* const NoWindowMessage = "No graphics window could be opened: is there a display (DISPLAY set, OpenGL available)?\n";
+
+const int RunTimeoutSeconds = 120;
+
+// The scene-graph library reports through its own notifier, on stdout for notices; only
+// its fatal messages are let through, so the transcript is the program's own.
+const std::vector<std::string> QuietLibrary = {"OSG_NOTIFY_LEVEL=FATAL"};
+
+std::string JoinLines(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+// Exact bytes, with a readable first difference on failure.
+void ExpectText(const std::string& what, const std::string& actual, const std::string& expected)
+{
+    if (actual == expected)
+        return;
+    std::string detail = DescribeLineDifference(SplitLines(actual), SplitLines(expected));
+    if (detail.empty())
+        detail = "the lines agree, the line ends do not";
+    ADD_FAILURE() << what << " differs: " << detail;
+}
+
+// A case: a working directory, a run in it, and the check that nothing there changed.
+class BadInputTest : public testing::Test
+{
+protected:
+    RunResult Run(const std::vector<std::string>& arguments)
+    {
+        const std::vector<TreeEntry> before = SnapshotTree(work.Path());
+        RunResult result = RunProgram(work.Path(), arguments, QuietLibrary, RunTimeoutSeconds);
+        const std::vector<TreeEntry> after = SnapshotTree(work.Path());
+        EXPECT_FALSE(result.timedOut) << "the run was killed after " << RunTimeoutSeconds << " s";
+        EXPECT_TRUE(before == after) << "the working directory changed:\n" << DescribeTreeChange(before, after);
+        return result;
+    }
+
+    void ExpectRun(const RunResult& result, int status, const std::string& out, const std::string& err)
+    {
+        EXPECT_EQ(result.status, status);
+        ExpectText("standard output", result.out, out);
+        ExpectText("standard error", result.err, err);
+    }
+
+    ScratchDirectory work;
+};
+
+// ---------------------------------------------------------------------------------------
+// A flight the tests can write in any shape and whose transcript they can predict. It lies
+// near 47.5 N 16.2 E, in the middle of one elevation tile (zoom-18 tile row and column
+// 512 or so within tile 89, 139), so that the whole terrain reads from that one file.
+
+struct FlightRow
+{
+    std::string samplenumber;
+    std::string gps_time;
+    std::string gps_curlat; // minutes of arc
+    std::string gps_curlon; // minutes of arc
+    std::string gps_curalt; // metres
+};
+
+const char* const FlightHeader = "samplenumber,gps_time,gps_curlat,gps_curlon,gps_curalt";
+const std::vector<std::string> FlightColumnReport = {"cols[0]=1", "cols[1]=4", "cols[2]=11", "cols[3]=12", "cols[4]=13"};
+
+std::string Format(const char* format, double value)
+{
+    char text[64];
+    snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+FlightRow MakeRow(int64_t samplenumber, int64_t step)
+{
+    FlightRow row;
+    row.samplenumber = std::to_string(samplenumber);
+    row.gps_time = Format("%.2f", 100.0 + static_cast<double>(step) * 0.25);
+    row.gps_curlat = Format("%.4f", 2850.6 + static_cast<double>(step % 400) * 0.0007);
+    row.gps_curlon = Format("%.4f", 970.2 - static_cast<double>(step % 300) * 0.0009);
+    row.gps_curalt = Format("%.1f", 400.0 + static_cast<double>(step % 50));
+    return row;
+}
+
+// count rows with sample numbers first, first + 1, ... (never 1, so the first row is no
+// step of the mean-time computation, however that counts a first row).
+std::vector<FlightRow> MakeFlight(int64_t count, int64_t first = 2)
+{
+    std::vector<FlightRow> rows;
+    for (int64_t i = 0; i < count; ++i)
+        rows.push_back(MakeRow(first + i, i));
+    return rows;
+}
+
+std::string FlightLog(const std::vector<FlightRow>& rows, const std::string& lineEnd = "\n")
+{
+    std::string text = std::string(FlightHeader) + lineEnd;
+    for (const FlightRow& r : rows)
+        text += r.samplenumber + "," + r.gps_time + "," + r.gps_curlat + "," + r.gps_curlon + "," + r.gps_curalt + lineEnd;
+    return text;
+}
+
+double MercatorY(double latitude)
+{
+    const double s = std::sin(latitude * 3.141592653589793 / 180.0);
+    return (2.0 - std::log((1.0 + s) / (1.0 - s)) / 3.141592653589793) / 4.0;
+}
+
+double LongitudeX(double longitude)
+{
+    return std::fmod(longitude + 180.0, 360.0) / 360.0;
+}
+
+struct MapCentre
+{
+    int32_t CI;
+    int32_t CJ;
+};
+
+// The statistics and map-frame lines for the accepted rows, worked out from the values as
+// written (read back with strtod, which rounds as the reader must).
+std::vector<std::string> StatisticsTranscript(const std::vector<FlightRow>& accepted, MapCentre* centre)
+{
+    double latMin = 100000.0, latMax = -100000.0, lonMin = 100000.0, lonMax = -100000.0;
+    double timeMin = 1e20, timeMax = -1e20, timeSum = 0.0;
+    int64_t steps = 0;
+    for (size_t i = 0; i < accepted.size(); ++i)
+    {
+        const double lat = strtod(accepted[i].gps_curlat.c_str(), nullptr);
+        const double lon = strtod(accepted[i].gps_curlon.c_str(), nullptr);
+        const double time = strtod(accepted[i].gps_time.c_str(), nullptr);
+        if (i > 0 && atol(accepted[i].samplenumber.c_str()) - atol(accepted[i - 1].samplenumber.c_str()) == 1)
+        {
+            ++steps;
+            timeSum += time - strtod(accepted[i - 1].gps_time.c_str(), nullptr);
+        }
+        latMin = std::min(latMin, lat);
+        latMax = std::max(latMax, lat);
+        lonMin = std::min(lonMin, lon);
+        lonMax = std::max(lonMax, lon);
+        timeMin = std::min(timeMin, time);
+        timeMax = std::max(timeMax, time);
+    }
+    char line[200];
+    std::vector<std::string> lines;
+    snprintf(line, sizeof line, "lat(mn,mx)=(%f %f)", latMin / 60, latMax / 60);
+    lines.push_back(line);
+    snprintf(line, sizeof line, "lon(mn,mx)=(%f %f)", lonMin / 60, lonMax / 60);
+    lines.push_back(line);
+    snprintf(line, sizeof line, "time(mn,mx)=(%f %f)", timeMin, timeMax);
+    lines.push_back(line);
+    snprintf(line, sizeof line, "sum(time)/sum(sn)=%f", timeSum / static_cast<double>(steps));
+    lines.push_back(line);
+
+    const double centreLat = (latMin + latMax) * 0.5 / 60;
+    const double centreLon = (lonMin + lonMax) * 0.5 / 60;
+    const double metresPerTile = 6374000.0 * 6.283185307179586 * std::cos(centreLat * 3.141592653589793 / 180.0) / 262144;
+    snprintf(line, sizeof line, "1/k=%f (center lat,lon=%f %f)", metresPerTile, centreLat, centreLon);
+    lines.push_back(line);
+    centre->CI = static_cast<int32_t>(MercatorY(centreLat) * 262144);
+    centre->CJ = static_cast<int32_t>(LongitudeX(centreLon) * 262144);
+    snprintf(line, sizeof line, "CI,CJ=%ld %ld", static_cast<long>(centre->CI), static_cast<long>(centre->CJ));
+    lines.push_back(line);
+    return lines;
+}
+
+// The data files of the scene that a case provides in readable form; every other file is
+// missing (or, for a case's broken file, unreadable).
+struct SceneFiles
+{
+    bool elevationTileReadable = false;      // zsi-89-139.egm, the one tile the terrain reads
+    std::set<std::string> readableImagery;  // "./img/..." names that yield an image
+};
+
+// What a good run prints after the map frame: the terrain's reports, patch by patch in
+// level, row and column order (a tile that cannot be read is reported at its first lookup,
+// in the first patch), then the viewer's reason for ending without a window.
+struct SceneOutcome
+{
+    std::vector<std::string> out;
+    std::string err;
+    int status;
+};
+
+SceneOutcome SceneTranscript(MapCentre centre, const SceneFiles& files)
+{
+    SceneOutcome outcome;
+    if (!files.elevationTileReadable)
+        outcome.out.push_back("Not open egm 'zsi-89-139.egm'");
+    int64_t ci = centre.CI;
+    int64_t cj = centre.CJ;
+    for (int level = 18, s = 1; level >= 13; --level, s *= 2)
+    {
+        for (int i = -3; i <= 3; ++i)
+        {
+            for (int j = -3; j <= 3; ++j)
+            {
+                if (s >= 2 && i >= -1 && i <= 1 && j >= -1 && j <= 1)
+                    continue;
+                char name[64];
+                snprintf(name, sizeof name, "./img/%c-%ld-%ld.jpg", 'a' + level, static_cast<long>(ci + i), static_cast<long>(cj + j));
+                if (files.readableImagery.count(name) == 0)
+                    outcome.out.push_back(std::string("img:") + name + " - Not found");
+            }
+        }
+        ci /= 2;
+        cj /= 2;
+    }
+    outcome.err = NoWindowMessage;
+    outcome.status = StatusNoWindow;
+    return outcome;
+}
+
+// The whole transcript of a run whose log yields the given accepted rows.
+struct ExpectedRun
+{
+    std::string out;
+    std::string err;
+    int status;
+};
+
+ExpectedRun GoodRun(const std::vector<std::string>& head, const std::vector<FlightRow>& accepted, const SceneFiles& files = SceneFiles())
+{
+    std::vector<std::string> out = head;
+    out.push_back("selected " + std::to_string(accepted.size()) + " row");
+    MapCentre centre;
+    const std::vector<std::string> statistics = StatisticsTranscript(accepted, &centre);
+    out.insert(out.end(), statistics.begin(), statistics.end());
+    const SceneOutcome scene = SceneTranscript(centre, files);
+    out.insert(out.end(), scene.out.begin(), scene.out.end());
+    return {JoinLines(out), scene.err, scene.status};
+}
+
+std::vector<std::string> WithColumnReport(std::vector<std::string> head)
+{
+    head.insert(head.end(), FlightColumnReport.begin(), FlightColumnReport.end());
+    return head;
+}
+
+// ---------------------------------------------------------------------------------------
+// Logs.
+
+TEST_F(BadInputTest, EmptyLogHasNoRows)
+{
+    work.WriteFile("flight.log", "");
+    const RunResult result = Run({"flight.log"});
+    ExpectRun(result, StatusNoRows, "cols[0]=0\nselected 0 row\nNeed rows >0, Exit\n", "");
+}
+
+TEST_F(BadInputTest, HeaderOnlyLogReportsColumnsAndNoRows)
+{
+    work.WriteFile("flight.log", std::string(FlightHeader) + "\n");
+    const RunResult result = Run({"flight.log"});
+    ExpectRun(result, StatusNoRows, JoinLines(FlightColumnReport) + "selected 0 row\nNeed rows >0, Exit\n", "");
+}
+
+TEST_F(BadInputTest, NulBytesAreEchoedAndYieldNoRows)
+{
+    const std::string zeros(4096, '\0');
+    work.WriteFile("flight.log", zeros);
+    const RunResult result = Run({"flight.log"});
+    ExpectRun(result, StatusNoRows, zeros + "cols[0]=0\nselected 0 row\nNeed rows >0, Exit\n", "");
+}
+
+TEST_F(BadInputTest, HighBytesAreEchoedUnchanged)
+{
+    std::string bytes;
+    for (int repeat = 0; repeat < 32; ++repeat)
+    {
+        for (int b = 0x80; b <= 0xFF; ++b)
+            bytes += static_cast<char>(b);
+    }
+    work.WriteFile("flight.log", bytes);
+    const RunResult result = Run({"flight.log"});
+    ExpectRun(result, StatusNoRows, bytes + "cols[0]=0\nselected 0 row\nNeed rows >0, Exit\n", "");
+}
+
+// The scanner's rules, written again as a reference: what a byte string echoes and which
+// column kinds it sets. Longest match wins; on equal length the earlier rule.
+struct ReferenceScan
+{
+    std::string echoed;
+    int32_t cols[1000] = {};
+    int32_t highestColumn = 0;
+};
+
+ReferenceScan ScanReference(const std::string& input)
+{
+    static const char* const keywords[41] = {
+        "samplenumber", "flightnumber", "gps_date", "gps_time", "gps_numsatellites", "gps_fixmode", "ap_status",
+        "gps_startlat", "gps_startlon", "gps_startalt", "gps_curlat", "gps_curlon", "gps_curalt", "gps_curspeed",
+        "gps_curheading", "compass_curheading", "bearing_to_base", "turn_rate", "voltage1", "voltage2", "voltage3",
+        "current", "mah", "temperature", "baro_curspeed", "baro_curalt", "pyro_curroll", "pyro_curpitch",
+        "pyro_targetroll", "pyro_targetpitch", "targetthrottle", "in_ppm_curwidth[0]", "in_ppm_curwidth[1]",
+        "in_ppm_curwidth[2]", "in_ppm_curwidth[3]", "in_ppm_curwidth[4]", "out_ppm_curwidth[0]",
+        "out_ppm_curwidth[1]", "out_ppm_curwidth[2]", "out_ppm_curwidth[3]", "controlbyte"};
+    ReferenceScan scan;
+    int32_t column = 0;
+    const size_t n = input.size();
+    auto isDigit = [&](size_t i) { return i < n && input[i] >= '0' && input[i] <= '9'; };
+    size_t p = 0;
+    while (p < n)
+    {
+        size_t bestLength = 0;
+        int bestRule = 0;
+        auto offer = [&](int rule, size_t length) {
+            if (length > bestLength)
+            {
+                bestLength = length;
+                bestRule = rule;
+            }
+        };
+        for (int k = 0; k < 41; ++k)
+        {
+            const std::string keyword = keywords[k];
+            if (input.compare(p, keyword.size(), keyword) == 0)
+                offer(k + 1, keyword.size());
+        }
+        size_t q = p;
+        while (q < n && (input[q] == ' ' || input[q] == '\t'))
+            ++q;
+        offer(42, q - p);
+        offer(43, input[p] == ',' || input[p] == ';' ? 1 : 0);
+        q = p + (input[p] == '-' ? 1 : 0);
+        size_t digits = q;
+        while (isDigit(digits))
+            ++digits;
+        if (digits < n && input[digits] == '.' && isDigit(digits + 1))
+        {
+            size_t end = digits + 1;
+            while (isDigit(end))
+                ++end;
+            offer(44, end - p);
+        }
+        offer(45, digits > q ? digits - p : 0);
+        q = p;
+        while (q < n && (input[q] == '\r' || input[q] == '\n'))
+            ++q;
+        offer(46, q - p);
+        offer(47, input[p] == '"' ? 1 : 0);
+        offer(48, input[p] != '\n' ? 1 : 0);
+
+        if (bestRule <= 41)
+        {
+            if (column < 1000)
+            {
+                scan.cols[column] = bestRule;
+                scan.highestColumn = std::max(scan.highestColumn, column);
+            }
+        }
+        else if (bestRule == 42 || bestRule == 43)
+        {
+            column = std::min(column + 1, 1000);
+        }
+        else if (bestRule == 46)
+        {
+            column = 0;
+        }
+        else if (bestRule == 48)
+        {
+            scan.echoed += input[p];
+        }
+        p += bestLength;
+    }
+    return scan;
+}
+
+TEST_F(BadInputTest, RandomBytesAreEchoedAsTheRulesSay)
+{
+    // A fixed linear congruential sequence: the same 64 KiB on every run.
+    std::string bytes;
+    uint32_t state = 20261207;
+    for (int i = 0; i < 65536; ++i)
+    {
+        state = state * 1664525u + 1013904223u;
+        bytes += static_cast<char>(state >> 24);
+    }
+    work.WriteFile("flight.log", bytes);
+    const ReferenceScan reference = ScanReference(bytes);
+    std::string out = reference.echoed;
+    for (int32_t i = 0; i <= reference.highestColumn; ++i)
+        out += "cols[" + std::to_string(i) + "]=" + std::to_string(reference.cols[i]) + "\n";
+    out += "selected 0 row\nNeed rows >0, Exit\n";
+
+    const RunResult result = Run({"flight.log"});
+    ExpectRun(result, StatusNoRows, out, "");
+}
+
+TEST_F(BadInputTest, DirectoryGivenAsLogIsNotOpened)
+{
+    work.WriteFile("flight.log/inside.log", FlightLog(MakeFlight(3)));
+    const RunResult result = Run({"flight.log"});
+    ExpectRun(result, StatusNotOpen, "Not open 'flight.log'\n", "");
+}
+
+TEST_F(BadInputTest, MissingLogIsNotOpened)
+{
+    work.WriteFile("other.log", FlightLog(MakeFlight(3)));
+    const RunResult result = Run({"missing.log"});
+    ExpectRun(result, StatusNotOpen, "Not open 'missing.log'\n", "");
+}
+
+TEST_F(BadInputTest, TwentyMegabyteNumberIsOneSaturatedToken)
+{
+    // The huge number is the sample number of its row: it saturates, the row is not selected,
+    // and its other values stay in the row under construction until the next line replaces them.
+    const std::vector<FlightRow> rows = MakeFlight(4);
+    std::string log = std::string(FlightHeader) + "\n";
+    log += std::string(20 * 1024 * 1024, '7') + ",1.0,2850.0,970.0,1\n";
+    for (const FlightRow& r : rows)
+        log += r.samplenumber + "," + r.gps_time + "," + r.gps_curlat + "," + r.gps_curlon + "," + r.gps_curalt + "\n";
+    work.WriteFile("flight.log", log);
+    const ExpectedRun expected = GoodRun(FlightColumnReport, rows);
+    const RunResult result = Run({"flight.log"});
+    ExpectRun(result, expected.status, expected.out, expected.err);
+}
+
+TEST_F(BadInputTest, TwentyMegabyteBlankRunIsOneSeparator)
+{
+    // One run of blanks is one separator: after the comma and the run, gps_time stands in
+    // column 2, and the data lines leave column 1 empty to match.
+    const std::vector<FlightRow> rows = MakeFlight(4);
+    std::string log = "samplenumber," + std::string(20 * 1024 * 1024, ' ') + "gps_time,gps_curlat,gps_curlon,gps_curalt\n";
+    for (const FlightRow& r : rows)
+        log += r.samplenumber + ",," + r.gps_time + "," + r.gps_curlat + "," + r.gps_curlon + "," + r.gps_curalt + "\n";
+    work.WriteFile("flight.log", log);
+    const std::vector<std::string> head = {"cols[0]=1", "cols[1]=0", "cols[2]=4", "cols[3]=11", "cols[4]=12", "cols[5]=13"};
+    const ExpectedRun expected = GoodRun(head, rows);
+    const RunResult result = Run({"flight.log"});
+    ExpectRun(result, expected.status, expected.out, expected.err);
+}
+
+TEST_F(BadInputTest, LineOfFiveThousandColumnsStopsAtTheColumnTable)
+{
+    // A header of 5000 columns: the five flight keywords, then "voltage1" in every further
+    // column. Only the first 1000 columns are remembered; the rest are ignored, keywords
+    // and numbers alike.
+    std::string header = FlightHeader;
+    for (int c = 5; c < 5000; ++c)
+        header += ",voltage1";
+    std::string log = header + "\n";
+    const std::vector<FlightRow> rows = MakeFlight(5);
+    for (const FlightRow& r : rows)
+    {
+        log += r.samplenumber + "," + r.gps_time + "," + r.gps_curlat + "," + r.gps_curlon + "," + r.gps_curalt;
+        for (int c = 5; c < 5000; ++c)
+            log += ",3.5";
+        log += "\n";
+    }
+    work.WriteFile("flight.log", log);
+    std::vector<std::string> head = FlightColumnReport;
+    for (int c = 5; c < 1000; ++c)
+        head.push_back("cols[" + std::to_string(c) + "]=19");
+    const ExpectedRun expected = GoodRun(head, rows);
+    const RunResult result = Run({"flight.log"});
+    ExpectRun(result, expected.status, expected.out, expected.err);
+}
+
+TEST_F(BadInputTest, RowsBeyondTheTableAreCountedNotLoaded)
+{
+    // 150000 good rows with sample numbers 2 .. 99999 and round again: the first 100000
+    // fill the table, the other 50000 are reported after the scan.
+    std::vector<FlightRow> rows;
+    for (int64_t i = 0; i < 150000; ++i)
+        rows.push_back(MakeRow(2 + i % 99998, i));
+    work.WriteFile("flight.log", FlightLog(rows));
+    const std::vector<FlightRow> loaded(rows.begin(), rows.begin() + 100000);
+    const ExpectedRun expected = GoodRun(WithColumnReport({"Table full: 50000 more rows not loaded (room for 100000)"}), loaded);
+    const RunResult result = Run({"flight.log"});
+    ExpectRun(result, expected.status, expected.out, expected.err);
+}
+
+TEST_F(BadInputTest, CarriageReturnsAloneEndLines)
+{
+    const std::vector<FlightRow> rows = MakeFlight(20);
+    work.WriteFile("flight.log", FlightLog(rows, "\r"));
+    const ExpectedRun expected = GoodRun(FlightColumnReport, rows);
+    const RunResult result = Run({"flight.log"});
+    ExpectRun(result, expected.status, expected.out, expected.err);
+}
+
+TEST_F(BadInputTest, FourHundredDigitNumbersSaturateOrRound)
+{
+    const std::string digits400(400, '9');
+    std::vector<FlightRow> rows = MakeFlight(6);
+    // Integer column: the sample number saturates at the int32 maximum, which no range
+    // selects, so the row is not accepted and the next row overwrites all its fields.
+    FlightRow hugeSample = rows[2];
+    hugeSample.samplenumber = digits400;
+    // Floating columns: 400 digits after the point round to the nearest double.
+    rows[3].gps_curlat = "2850.6" + std::string(397, '1');
+    rows[3].gps_curlon = "970.1" + std::string(398, '9');
+    rows[4].gps_time = "101." + std::string(396, '0') + "5";
+    // 400 integer digits overflow a double: the altitude becomes infinite, which only the
+    // scene reads.
+    rows[5].gps_curalt = digits400;
+    std::string log = std::string(FlightHeader) + "\n";
+    for (size_t i = 0; i < rows.size(); ++i)
+    {
+        if (i == 2)
+            log += hugeSample.samplenumber + "," + hugeSample.gps_time + "," + hugeSample.gps_curlat + "," + hugeSample.gps_curlon + "," + hugeSample.gps_curalt + "\n";
+        log += rows[i].samplenumber + "," + rows[i].gps_time + "," + rows[i].gps_curlat + "," + rows[i].gps_curlon + "," + rows[i].gps_curalt + "\n";
+    }
+    work.WriteFile("flight.log", log);
+    const ExpectedRun expected = GoodRun(FlightColumnReport, rows);
+    const RunResult result = Run({"flight.log"});
+    ExpectRun(result, expected.status, expected.out, expected.err);
+}
+
+// ---------------------------------------------------------------------------------------
+// Terrain and scene files. Each case writes a good log of the same short flight and breaks
+// one kind of data file; the rest of the world is missing, as on a first run.
+
+std::string ReadBytes(const std::string& path)
+{
+    std::string bytes;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return bytes;
+    char block[4096];
+    size_t got;
+    while ((got = fread(block, 1, sizeof block, file)) > 0)
+        bytes.append(block, got);
+    fclose(file);
+    return bytes;
+}
+
+// A real JPEG of size x size pixels, written by the library's own JPEG writer.
+std::string MakeJpeg(int size)
+{
+    osg::ref_ptr<osg::Image> image = new osg::Image;
+    image->allocateImage(size, size, 1, GL_RGB, GL_UNSIGNED_BYTE);
+    for (int y = 0; y < size; ++y)
+    {
+        for (int x = 0; x < size; ++x)
+        {
+            unsigned char* rgb = image->data(x, y);
+            rgb[0] = static_cast<unsigned char>(x * 4);
+            rgb[1] = static_cast<unsigned char>(y * 4);
+            rgb[2] = static_cast<unsigned char>((x ^ y) * 8);
+        }
+    }
+    ScratchDirectory scratch;
+    const std::string path = scratch.PathOf("image.jpg");
+    EXPECT_TRUE(osgDB::writeImageFile(*image, path)) << "no JPEG writer plug-in";
+    return ReadBytes(path);
+}
+
+// Name of the level-18 imagery tile at offset (i, j) from the centre tile.
+std::string FinestImageryName(MapCentre centre, int i, int j)
+{
+    char name[64];
+    snprintf(name, sizeof name, "./img/s-%ld-%ld.jpg", static_cast<long>(centre.CI + i), static_cast<long>(centre.CJ + j));
+    return name;
+}
+
+MapCentre CentreOf(const std::vector<FlightRow>& rows)
+{
+    MapCentre centre;
+    StatisticsTranscript(rows, &centre);
+    return centre;
+}
+
+class BadSceneFileTest : public BadInputTest
+{
+protected:
+    BadSceneFileTest() : rows(MakeFlight(40)) {}
+
+    void SetUp() override
+    {
+        // The cases rely on it: the terrain reads zsi-89-139.egm and no other tile.
+        const MapCentre centre = CentreOf(rows);
+        ASSERT_EQ(centre.CI / 1024, 89);
+        ASSERT_EQ(centre.CJ / 1024, 139);
+        ASSERT_TRUE(centre.CI % 1024 >= 128 && centre.CI % 1024 < 1024 - 128);
+        ASSERT_TRUE(centre.CJ % 1024 >= 128 && centre.CJ % 1024 < 1024 - 128);
+        work.WriteFile("flight.log", FlightLog(rows));
+    }
+
+    void ExpectGoodRun(const SceneFiles& files)
+    {
+        const ExpectedRun expected = GoodRun(FlightColumnReport, rows, files);
+        const RunResult result = Run({"flight.log"});
+        ExpectRun(result, expected.status, expected.out, expected.err);
+    }
+
+    // An elevation tile of the given size, filled with the bytes 0x38 0xFF (-200 m).
+    void ExpectTileOfSizeIsRead(size_t size)
+    {
+        std::string tile(size, '\x38');
+        for (size_t i = 1; i < size; i += 2)
+            tile[i] = '\xFF';
+        work.WriteFile("zsi-89-139.egm", tile);
+        SceneFiles files;
+        files.elevationTileReadable = true;
+        ExpectGoodRun(files);
+    }
+
+    const std::vector<FlightRow> rows;
+};
+
+TEST_F(BadSceneFileTest, EmptyElevationTileReadsAsZero)
+{
+    ExpectTileOfSizeIsRead(0);
+}
+
+TEST_F(BadSceneFileTest, OneByteElevationTileReadsAsZero)
+{
+    ExpectTileOfSizeIsRead(1);
+}
+
+TEST_F(BadSceneFileTest, ElevationTileOneByteShortIsRead)
+{
+    ExpectTileOfSizeIsRead(2101249);
+}
+
+TEST_F(BadSceneFileTest, ThreeMegabyteElevationTileIsReadToItsSize)
+{
+    ExpectTileOfSizeIsRead(3 * 1024 * 1024);
+}
+
+TEST_F(BadSceneFileTest, DirectoryNamedLikeATileIsReportedOnce)
+{
+    work.WriteFile("zsi-89-139.egm/readme.txt", "not a tile\n");
+    ExpectGoodRun(SceneFiles());
+}
+
+TEST_F(BadSceneFileTest, BrokenImageryFallsBackToGrass)
+{
+    // Four tiles of the first row of level 18: a good JPEG; text; a JPEG cut in half, which
+    // the library decodes as far as it goes (an image, so no report); an empty file. Beside
+    // them a JPEG cut inside its header, and a good grass texture.
+    const MapCentre centre = CentreOf(rows);
+    const std::string jpeg = MakeJpeg(64);
+    ASSERT_GT(jpeg.size(), 1000u);
+    work.WriteFile(FinestImageryName(centre, -3, -3), jpeg);
+    work.WriteFile(FinestImageryName(centre, -3, -2), "this is an imagery tile, honestly\n");
+    work.WriteFile(FinestImageryName(centre, -3, -1), jpeg.substr(0, jpeg.size() / 2));
+    work.WriteFile(FinestImageryName(centre, -3, 0), "");
+    work.WriteFile(FinestImageryName(centre, -3, 1), jpeg.substr(0, 20));
+    work.WriteFile("res/grass_1.jpg", jpeg);
+
+    SceneFiles files;
+    files.readableImagery = {FinestImageryName(centre, -3, -3), FinestImageryName(centre, -3, -1)};
+    ExpectGoodRun(files);
+}
+
+TEST_F(BadSceneFileTest, UnreadableGrassLeavesPatchesWithoutImage)
+{
+    work.WriteFile("res/grass_1.jpg", std::string(5000, '\xFF'));
+    ExpectGoodRun(SceneFiles());
+}
+
+TEST_F(BadSceneFileTest, DirectoriesNamedLikeSceneFilesAreNotRead)
+{
+    // Folders where the imagery, grass, sky, model and its texture should be: each is a file
+    // that cannot be read, and each is replaced as such.
+    const MapCentre centre = CentreOf(rows);
+    work.WriteFile(FinestImageryName(centre, 0, 0).substr(2) + "/tile.jpg", MakeJpeg(16));
+    work.MakeDirectory("res/grass_1.jpg");
+    work.MakeDirectory("sky12q-1024x512.jpeg");
+    work.MakeDirectory("EasyStar/data/body.ac");
+    work.MakeDirectory("res/tamor1.jpg");
+    ExpectGoodRun(SceneFiles());
+}
+
+TEST_F(BadSceneFileTest, ModelThatIsNotAc3dGivesTheShapeAircraft)
+{
+    std::string model = "AC3Dx\nthis is no model\n";
+    for (int b = 0; b < 4096; ++b)
+        model += static_cast<char>(b * 131 % 256);
+    work.WriteFile("EasyStar/data/body.ac", model);
+    work.WriteFile("res/tamor1.jpg", "no texture either");
+    ExpectGoodRun(SceneFiles());
+}
+
+TEST_F(BadSceneFileTest, TruncatedAc3dModelIsSurvived)
+{
+    // A model that starts as a real one and stops in the middle of its vertex list.
+    work.WriteFile("EasyStar/data/body.ac",
+                   "AC3Db\nMATERIAL \"grey\" rgb 0.5 0.5 0.5 amb 0.2 0.2 0.2 emis 0 0 0 spec 0 0 0 shi 10 trans 0\n"
+                   "OBJECT world\nkids 1\nOBJECT poly\nname \"body\"\nnumvert 400\n0 0 0\n1 0 0\n1 1");
+    ExpectGoodRun(SceneFiles());
+}
+
+TEST_F(BadSceneFileTest, SkyTextureThatIsNotAnImageLeavesNoSky)
+{
+    work.WriteFile("sky12q-1024x512.jpeg", "<html>moved permanently</html>\n");
+    ExpectGoodRun(SceneFiles());
+}
+
+TEST_F(BadSceneFileTest, TruncatedSkyTextureIsSurvived)
+{
+    const std::string jpeg = MakeJpeg(128);
+    work.WriteFile("sky12q-1024x512.jpeg", jpeg.substr(0, jpeg.size() / 3));
+    ExpectGoodRun(SceneFiles());
+}
+
+} // namespace
