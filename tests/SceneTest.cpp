@@ -110,6 +110,37 @@ TEST_F(FlightPathTest, TimesFollowRowIndexNotSampleNumberAndLoop)
     EXPECT_EQ(times, (std::vector<double>{0.0, 0.5, 1.0}));
 }
 
+// All rows at time 0: each point replaces the one before, the last row stays.
+TEST_F(FlightPathTest, ZeroStepLeavesOnlyTheLastRow)
+{
+    AddRow(1, 47.1, 8.2, 400.0);
+    AddRow(2, 47.2, 8.3, 500.0);
+    AddRow(3, 47.3, 8.4, 600.0);
+    SampleTable.SampleStep = 0.0;
+    osg::ref_ptr<osg::AnimationPath> path = BuildFlightPath();
+    const osg::AnimationPath::TimeControlPointMap& points = path->getTimeControlPointMap();
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points.begin()->first, 0.0);
+    EXPECT_EQ(points.begin()->second.getPosition(), osg::Vec3d(ScenePosition(SampleTable.rows[2])));
+}
+
+// A negative step (time running backwards in the log) still keeps every row, in time order.
+TEST_F(FlightPathTest, FallingTimesKeepEveryRow)
+{
+    AddRow(1, 47.1, 8.2, 400.0);
+    AddRow(2, 47.2, 8.3, 500.0);
+    AddRow(3, 47.3, 8.4, 600.0);
+    SampleTable.SampleStep = -1.5;
+    osg::ref_ptr<osg::AnimationPath> path = BuildFlightPath();
+    const osg::AnimationPath::TimeControlPointMap& points = path->getTimeControlPointMap();
+    ASSERT_EQ(points.size(), 3u);
+    std::vector<double> times;
+    for (const auto& entry : points)
+        times.push_back(entry.first);
+    EXPECT_EQ(times, (std::vector<double>{-1.0, -0.5, 0.0}));
+    EXPECT_EQ(points.begin()->second.getPosition(), osg::Vec3d(ScenePosition(SampleTable.rows[2])));
+}
+
 TEST_F(FlightPathTest, StepThatIsNotANumberStillGivesOrderedTimes)
 {
     AddRow(1, 47.1, 8.2, 400.0);

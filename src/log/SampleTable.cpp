@@ -110,12 +110,52 @@ static int32_t ConvertInt32(const char* text, size_t length)
     return static_cast<int32_t>(negative ? -value : value);
 }
 
+// 10^0 .. 10^22: every one of them is a double exactly.
+static const double PowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common short token: at most 2^53 as an integer of all its digits and at most 22 digits
+// after the full stop. Both the digits and the power of ten are then exact doubles, and one
+// IEEE division rounds their quotient correctly: the very double strtod gives. Returns false
+// for any other token, and for text that is no number token at all.
+static bool ConvertShortDecimal(const char* text, size_t length, double& value)
+{
+    size_t i = 0;
+    const bool negative = length > 0 && text[0] == '-';
+    if (negative)
+        i = 1;
+    uint64_t digits = 0;
+    size_t digitCount = 0;
+    size_t fullStop = length; // index of the full stop, length when there is none
+    for (; i < length; ++i)
+    {
+        const unsigned int digit = static_cast<unsigned char>(text[i]) - '0';
+        if (digit <= 9)
+        {
+            digits = digits * 10 + digit;
+            ++digitCount;
+        }
+        else if (text[i] == '.' && fullStop == length)
+            fullStop = i;
+        else
+            return false;
+    }
+    const size_t fractionDigits = fullStop == length ? 0 : length - fullStop - 1;
+    if (digitCount == 0 || digitCount > 19 || digits > (uint64_t(1) << 53) || fractionDigits > 22)
+        return false;
+    value = static_cast<double>(digits) / PowersOfTen[fractionDigits];
+    if (negative)
+        value = -value;
+    return true;
+}
+
 // Correctly rounded, like strtod. from_chars leaves its output alone when the value is out
 // of range; strtod then gives what the log reader has always given (+-inf or a
 // correctly rounded tiny value). The token is NUL-terminated where the scanner stands.
 static double ConvertDouble(const char* text, size_t length)
 {
     double value = 0.0;
+    if (ConvertShortDecimal(text, length, value))
+        return value;
     const std::from_chars_result result = std::from_chars(text, text + length, value);
     if (result.ec == std::errc() && result.ptr == text + length)
         return value;

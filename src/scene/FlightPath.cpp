@@ -19,6 +19,11 @@ osg::ref_ptr<osg::AnimationPath> BuildFlightPath()
     // break the path's time-ordered map, so such a flight plays at one second per row.
     const double step = std::isfinite(SampleTable.SampleStep) ? SampleTable.SampleStep : 1.0;
 
+    // Times grow with the row index, so each point goes in at the end of the time map in
+    // constant time; AnimationPath::insert would search the tree for every one of 100000
+    // rows. A time already there (a step of 0) still has its point replaced, as insert does.
+    osg::AnimationPath::TimeControlPointMap& points = path->getTimeControlPointMap();
+
     for (int32_t i = 0; i < SampleTable.rowCount; ++i)
     {
         const SampleRow& row = SampleTable.rows[i];
@@ -36,7 +41,7 @@ osg::ref_ptr<osg::AnimationPath> BuildFlightPath()
         const osg::Quat attitude = (qRoll * qPitch) * qHeading;
 
         const double time = i * step / ReplaySpeedUp;
-        path->insert(time, osg::AnimationPath::ControlPoint(osg::Vec3d(position), attitude));
+        points.insert_or_assign(points.end(), time, osg::AnimationPath::ControlPoint(osg::Vec3d(position), attitude));
     }
     return path;
 }
