@@ -95,6 +95,9 @@ int RunFlightReplay(int argc, char** argv)
     const int status = LoadFlightLog(argc, argv);
     if (status != 0)
         return status;
+    // Everything the run has to say is printed by now; put it out before the graphics driver
+    // gets the process, so that no failure of the driver at exit can swallow it.
+    fflush(stdout);
     // The frame loop's own result means nothing to the user; a window that never opened does.
     return RunViewer() == ViewerNoWindow ? ViewerNoWindow : 0;
 }
