@@ -9,6 +9,7 @@
 #include "app/RangeListParser.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
+#include "log/SampleTablePrefetch.h"
 #include "viewer/FlightViewer.h"
 
 // A directory opens for reading on Linux but yields only a read error; it is no log.
@@ -65,7 +66,10 @@ int LoadFlightLog(int argc, char** argv)
     ResetSampleTable();
     currentColumn = 0;
     SetScanInput(log);
-    scan();
+    {
+        SampleTablePrefetch prefetch;
+        scan();
+    }
     fclose(log);
     if (SampleTable.droppedRows > 0)
         printf("Table full: %ld more rows not loaded (room for %ld)\n", static_cast<long>(SampleTable.droppedRows), static_cast<long>(RowCapacity));

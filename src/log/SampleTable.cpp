@@ -1,5 +1,6 @@
 #include "log/SampleTable.h"
 
+#include <atomic>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -67,8 +68,14 @@ static SampleRow SpillRow;
 
 // One past the highest row index written since the last reset. A row nobody has written
 // is still zero from program start, so a reset clears only this prefix; clearing all of
-// the 30 MB table would cost page faults for rows that are already zero.
-static int32_t RowsTouched = 0;
+// the 30 MB table would cost page faults for rows that are already zero. Atomic because the
+// page prefetch reads it from its own thread; relaxed order suffices, as it is only a hint.
+static std::atomic<int32_t> RowsTouched{0};
+
+int32_t SampleRowsTouched()
+{
+    return RowsTouched.load(std::memory_order_relaxed);
+}
 
 static SampleRow& RowUnderConstruction()
 {
@@ -79,11 +86,12 @@ void ResetSampleTable()
 {
     // Callers that fill rows by hand (tests) move rowCount without storeValue.
     int32_t used = SampleTable.rowCount < RowCapacity ? SampleTable.rowCount + 1 : RowCapacity;
-    if (used < RowsTouched)
-        used = RowsTouched;
+    const int32_t touched = RowsTouched.load(std::memory_order_relaxed);
+    if (used < touched)
+        used = touched;
     memset(SampleTable.rows, 0, sizeof(SampleRow) * static_cast<size_t>(used));
     memset(&SpillRow, 0, sizeof SpillRow);
-    RowsTouched = 0;
+    RowsTouched.store(0, std::memory_order_relaxed);
     SampleTable.rowCount = 0;
     SampleTable.droppedRows = 0;
 }
@@ -169,8 +177,8 @@ void storeValue(int32_t kind, const char* text, size_t length)
     const ColumnField& field = ColumnFieldTable[kind];
     if (field.storage == StoreNone)
         return;
-    if (SampleTable.rowCount >= RowsTouched && SampleTable.rowCount < RowCapacity)
-        RowsTouched = SampleTable.rowCount + 1;
+    if (SampleTable.rowCount >= RowsTouched.load(std::memory_order_relaxed) && SampleTable.rowCount < RowCapacity)
+        RowsTouched.store(SampleTable.rowCount + 1, std::memory_order_relaxed);
     char* row = reinterpret_cast<char*>(&RowUnderConstruction());
     if (field.storage == StoreInt32)
     {

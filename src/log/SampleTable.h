@@ -96,6 +96,9 @@ extern const ColumnField ColumnFieldTable[ColumnKindCount];
 // Empties the table: rowCount 0 and every field of every row zero.
 void ResetSampleTable();
 
+// One past the highest row written since the last reset; safe to read from any thread.
+int32_t SampleRowsTouched();
+
 // Stores the number token text[0 .. length-1] (optional '-', digits, at most one '.'
 // followed by digits; text[length] must be '\0') into the row under construction, as the
 // column kind says.
