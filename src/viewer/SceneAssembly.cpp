@@ -1,5 +1,8 @@
 #include "viewer/SceneAssembly.h"
 
+#include <future>
+#include <system_error>
+
 #include <osg/AnimationPath>
 #include <osg/MatrixTransform>
 #include <osg/StateSet>
@@ -16,9 +19,30 @@ osg::ref_ptr<osg::Group> BuildScene()
     // Nothing in the scene is lit: the imagery and the sky carry their own shading.
     root->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF);
 
+    // The track and the flight path are pure arithmetic over the samples, a good part of the
+    // build for a long log: they are made on a second core while this one decodes the
+    // imagery. Everything that reads files or prints stays on this thread, so the reports
+    // keep their order.
+    struct TrackAndPath
+    {
+        osg::ref_ptr<osg::Group> track;
+        osg::ref_ptr<osg::AnimationPath> path;
+    };
+    auto buildTrackAndPath = [] { return TrackAndPath{BuildTrack(), BuildFlightPath()}; };
+    std::future<TrackAndPath> pending;
+    try
+    {
+        pending = std::async(std::launch::async, buildTrackAndPath);
+    }
+    catch (const std::system_error&)
+    {
+        pending = std::async(std::launch::deferred, buildTrackAndPath);
+    }
+
     // Terrain first, so its reports of missing tiles come before anything else.
     root->addChild(BuildTerrain().get());
-    root->addChild(BuildTrack().get());
+    const TrackAndPath trackAndPath = pending.get();
+    root->addChild(trackAndPath.track.get());
     osg::ref_ptr<osg::Group> sky = BuildSkyDome();
     if (sky)
         root->addChild(sky.get());
@@ -26,8 +50,7 @@ osg::ref_ptr<osg::Group> BuildScene()
     // The path moves this transform every frame; the aircraft's own fixed turn and scale
     // sit below it.
     osg::ref_ptr<osg::MatrixTransform> animatedTransform = new osg::MatrixTransform;
-    osg::ref_ptr<osg::AnimationPath> path = BuildFlightPath();
-    animatedTransform->setUpdateCallback(new osg::AnimationPathCallback(path.get(), 0.0, 1.0));
+    animatedTransform->setUpdateCallback(new osg::AnimationPathCallback(trackAndPath.path.get(), 0.0, 1.0));
     animatedTransform->addChild(BuildAircraft().get());
 
     root->addChild(animatedTransform.get());
