@@ -24,6 +24,10 @@ osg::ref_ptr<osg::Group> BuildTrack()
 
     // No state set of its own: the line is unlit because the scene root switches lighting off.
     osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
+    // A long log's line would otherwise be compiled into a display list before the first
+    // frame, which costs the software renderer more than handing over one vertex buffer.
+    geometry->setUseDisplayList(false);
+    geometry->setUseVertexBufferObjects(true);
     geometry->setVertexArray(vertices.get());
     geometry->setColorArray(colours.get(), osg::Array::BIND_OVERALL);
     geometry->addPrimitiveSet(new osg::DrawArrays(GL_LINE_STRIP, 0, static_cast<GLsizei>(vertices->size())));
