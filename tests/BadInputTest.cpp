@@ -16,6 +16,7 @@
 #include <osgDB/WriteFile>
 
 #include "EndToEndSupport.h"
+#include "LogTestSupport.h"
 
 namespace
 {
@@ -315,14 +316,7 @@ struct ReferenceScan
 
 ReferenceScan ScanReference(const std::string& input)
 {
-    static const char* const keywords[41] = {
-        "samplenumber", "flightnumber", "gps_date", "gps_time", "gps_numsatellites", "gps_fixmode", "ap_status",
-        "gps_startlat", "gps_startlon", "gps_startalt", "gps_curlat", "gps_curlon", "gps_curalt", "gps_curspeed",
-        "gps_curheading", "compass_curheading", "bearing_to_base", "turn_rate", "voltage1", "voltage2", "voltage3",
-        "current", "mah", "temperature", "baro_curspeed", "baro_curalt", "pyro_curroll", "pyro_curpitch",
-        "pyro_targetroll", "pyro_targetpitch", "targetthrottle", "in_ppm_curwidth[0]", "in_ppm_curwidth[1]",
-        "in_ppm_curwidth[2]", "in_ppm_curwidth[3]", "in_ppm_curwidth[4]", "out_ppm_curwidth[0]",
-        "out_ppm_curwidth[1]", "out_ppm_curwidth[2]", "out_ppm_curwidth[3]", "controlbyte"};
+    const char* const* const keywords = LogKeywords;
     ReferenceScan scan;
     int32_t column = 0;
     const size_t n = input.size();

@@ -10,6 +10,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "LogTestSupport.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 
@@ -19,42 +20,14 @@ namespace
 class LogReaderTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ResetScanner();
-        ResetSampleTable();
-        RangeList.entries[0] = SampleRange{0, 100000};
-        RangeList.count = 1;
-    }
+    void SetUp() override { ResetLogReader(); }
 
     // Scans the text as a whole log and returns what the scanner echoed on stdout.
     static std::string Scan(const std::string& text)
     {
-        std::string data = text;
-        FILE* input = fmemopen(data.data(), data.size(), "r");
-        EXPECT_NE(input, nullptr);
-        FILE* capture = tmpfile();
-        EXPECT_NE(capture, nullptr);
-
-        fflush(stdout);
-        const int savedStdout = dup(STDOUT_FILENO);
-        dup2(fileno(capture), STDOUT_FILENO);
-        currentColumn = 0;
-        SetScanInput(input);
-        const int result = scan();
-        fflush(stdout);
-        dup2(savedStdout, STDOUT_FILENO);
-        close(savedStdout);
-        fclose(input);
+        int result = -1;
+        const std::string echoed = ScanCapturingEcho(text, &result);
         EXPECT_EQ(result, 0);
-
-        std::string echoed;
-        rewind(capture);
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, capture)) > 0)
-            echoed.append(buffer, n);
-        fclose(capture);
         return echoed;
     }
 

@@ -13,19 +13,13 @@
 #include <unistd.h>
 #include <vector>
 
+#include "LogTestSupport.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 
 namespace
 {
-const char* const Keywords[] = {
-    "samplenumber", "flightnumber", "gps_date", "gps_time", "gps_numsatellites", "gps_fixmode", "ap_status",
-    "gps_startlat", "gps_startlon", "gps_startalt", "gps_curlat", "gps_curlon", "gps_curalt", "gps_curspeed",
-    "gps_curheading", "compass_curheading", "bearing_to_base", "turn_rate", "voltage1", "voltage2", "voltage3",
-    "current", "mah", "temperature", "baro_curspeed", "baro_curalt", "pyro_curroll", "pyro_curpitch",
-    "pyro_targetroll", "pyro_targetpitch", "targetthrottle", "in_ppm_curwidth[0]", "in_ppm_curwidth[1]",
-    "in_ppm_curwidth[2]", "in_ppm_curwidth[3]", "in_ppm_curwidth[4]", "out_ppm_curwidth[0]",
-    "out_ppm_curwidth[1]", "out_ppm_curwidth[2]", "out_ppm_curwidth[3]", "controlbyte"};
+const char* const* const Keywords = LogKeywords;
 
 bool IsDigit(char c)
 {
@@ -64,20 +58,11 @@ ReaderState Snapshot(const std::string& echoed)
     return state;
 }
 
-void ResetReader()
-{
-    ResetScanner();
-    ResetSampleTable();
-    RangeList.entries[0] = SampleRange{0, 100000};
-    RangeList.count = 1;
-    currentColumn = 0;
-}
-
 // The rules taken literally: at each place the longest match wins, the lower rule number
 // on a tie; column handling as the reader's (no column beyond the 1000th is remembered).
 ReaderState TokeniseByTheRules(const std::string& text)
 {
-    ResetReader();
+    ResetLogReader();
     std::string echoed;
     size_t p = 0;
     while (p < text.size())
@@ -153,30 +138,8 @@ ReaderState TokeniseByTheRules(const std::string& text)
 
 ReaderState ScanWithTheReader(const std::string& text)
 {
-    ResetReader();
-    std::string data = text;
-    FILE* input = fmemopen(data.data(), data.size(), "r");
-    EXPECT_NE(input, nullptr);
-    FILE* capture = tmpfile();
-    EXPECT_NE(capture, nullptr);
-    fflush(stdout);
-    const int savedStdout = dup(STDOUT_FILENO);
-    dup2(fileno(capture), STDOUT_FILENO);
-    SetScanInput(input);
-    scan();
-    fflush(stdout);
-    dup2(savedStdout, STDOUT_FILENO);
-    close(savedStdout);
-    fclose(input);
-
-    std::string echoed;
-    rewind(capture);
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, capture)) > 0)
-        echoed.append(buffer, n);
-    fclose(capture);
-    return Snapshot(echoed);
+    ResetLogReader();
+    return Snapshot(ScanCapturingEcho(text));
 }
 
 // Pieces that meet each other in every way the rules care about: keywords and their near

@@ -12,6 +12,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "LogTestSupport.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "log/SampleTablePrefetch.h"
@@ -84,10 +85,7 @@ class SampleTablePrefetchTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ResetScanner();
-        ResetSampleTable();
-        RangeList.entries[0] = SampleRange{0, 100000};
-        RangeList.count = 1;
+        ResetLogReader();
         DropTablePages();
     }
     void TearDown() override { ResetSampleTable(); }
