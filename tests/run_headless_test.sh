@@ -10,20 +10,12 @@ set -euo pipefail
 
 source_dir=$1
 build_dir=$2
-for tool in Xvfb xdotool import compare identify; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "FAIL: $tool is missing (scripts/install-deps installs it)" >&2
-        exit 1
-    fi
-done
+# shellcheck source=tests/test-support.sh
+. "$(dirname "$0")/test-support.sh"
+require_tools Xvfb xdotool import compare identify
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-fail()
-{
-    echo "FAIL: $*" >&2
-    exit 1
-}
 
 shots=${FLIGHTREPLAY_SCREENSHOTS:-$work/shots}
 status=0

@@ -12,12 +12,9 @@ set -euo pipefail
 
 program=$1
 world=$2
-for tool in Xvfb xdotool import compare identify; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "FAIL: $tool is missing (scripts/install-deps installs it)" >&2
-        exit 1
-    fi
-done
+# shellcheck source=tests/test-support.sh
+. "$(dirname "$0")/test-support.sh"
+require_tools Xvfb xdotool import compare identify
 
 work=$(mktemp -d)
 xvfb_pid=
@@ -29,11 +26,6 @@ cleanup()
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail()
-{
-    echo "FAIL: $*" >&2
-    exit 1
-}
 
 cd "$work"
 # A long time per sample keeps the aircraft practically still: screenshots then change only
