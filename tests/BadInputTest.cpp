@@ -534,20 +534,6 @@ TEST_F(BadInputTest, FourHundredDigitNumbersSaturateOrRound)
 // Terrain and scene files. Each case writes a good log of the same short flight and breaks
 // one kind of data file; the rest of the world is missing, as on a first run.
 
-std::string ReadBytes(const std::string& path)
-{
-    std::string bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file)
-        return bytes;
-    char block[4096];
-    size_t got;
-    while ((got = fread(block, 1, sizeof block, file)) > 0)
-        bytes.append(block, got);
-    fclose(file);
-    return bytes;
-}
-
 // A real JPEG of size x size pixels, written by the library's own JPEG writer.
 std::string MakeJpeg(int size)
 {
@@ -566,7 +552,7 @@ std::string MakeJpeg(int size)
     ScratchDirectory scratch;
     const std::string path = scratch.PathOf("image.jpg");
     EXPECT_TRUE(osgDB::writeImageFile(*image, path)) << "no JPEG writer plug-in";
-    return ReadBytes(path);
+    return ReadWholeFile(path);
 }
 
 // Name of the level-18 imagery tile at offset (i, j) from the centre tile.

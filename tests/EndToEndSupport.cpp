@@ -128,6 +128,8 @@ std::string UnusedDisplay()
     }
 }
 
+} // namespace
+
 std::string ReadWholeFile(const std::string& path)
 {
     std::string content;
@@ -141,8 +143,6 @@ std::string ReadWholeFile(const std::string& path)
     fclose(file);
     return content;
 }
-
-} // namespace
 
 ScratchDirectory::ScratchDirectory()
 {

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+// The file's bytes, or nothing when it cannot be opened.
+std::string ReadWholeFile(const std::string& path);
+
 // A fresh, empty directory under the test temp folder, removed with all its content when
 // the object goes.
 class ScratchDirectory

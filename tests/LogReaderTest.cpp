@@ -41,14 +41,10 @@ protected:
 
 TEST_F(LogReaderTest, EveryKeywordFillsItsOwnField)
 {
-    const std::string header =
-        "samplenumber,flightnumber,gps_date,gps_time,gps_numsatellites,gps_fixmode,ap_status,"
-        "gps_startlat,gps_startlon,gps_startalt,gps_curlat,gps_curlon,gps_curalt,gps_curspeed,"
-        "gps_curheading,compass_curheading,bearing_to_base,turn_rate,voltage1,voltage2,voltage3,"
-        "current,mah,temperature,baro_curspeed,baro_curalt,pyro_curroll,pyro_curpitch,"
-        "pyro_targetroll,pyro_targetpitch,targetthrottle,in_ppm_curwidth[0],in_ppm_curwidth[1],"
-        "in_ppm_curwidth[2],in_ppm_curwidth[3],in_ppm_curwidth[4],out_ppm_curwidth[0],"
-        "out_ppm_curwidth[1],out_ppm_curwidth[2],out_ppm_curwidth[3],controlbyte\n";
+    std::string header;
+    for (const char* keyword : LogKeywords)
+        header += std::string(header.empty() ? "" : ",") + keyword;
+    header += "\n";
     std::string line;
     for (int i = 1; i <= 41; ++i)
         line += std::to_string(i) + (i < 41 ? "," : "\n");
