@@ -25,7 +25,7 @@
 
 #include "StartupFloor.h"
 #include "app/FlightStatistics.h"
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "terrain/ElevationTileStore.h"

@@ -11,21 +11,37 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
+
+#include "log/LogWriter.h"
 
 namespace
 {
 // The twelve columns a typical log carries, in the order the logger writes them.
-const char* const TypicalHeader = "samplenumber,gps_time,gps_curlat,gps_curlon,gps_curalt,gps_curspeed,gps_curheading,pyro_curroll,pyro_curpitch,voltage1,current,mah";
+const std::vector<LogColumn> TypicalColumns = {
+    {ColumnKind::samplenumber, 0}, {ColumnKind::gps_time, 1}, {ColumnKind::gps_curlat, 5}, {ColumnKind::gps_curlon, 5},
+    {ColumnKind::gps_curalt, 1}, {ColumnKind::gps_curspeed, 1}, {ColumnKind::gps_curheading, 3},
+    {ColumnKind::pyro_curroll, 3}, {ColumnKind::pyro_curpitch, 3}, {ColumnKind::voltage1, 3}, {ColumnKind::current, 1},
+    {ColumnKind::mah, 1},
+};
 
 // Every keyword the reader knows, in code order.
-const char* const FullHeader =
-    "samplenumber,flightnumber,gps_date,gps_time,gps_numsatellites,gps_fixmode,ap_status,"
-    "gps_startlat,gps_startlon,gps_startalt,gps_curlat,gps_curlon,gps_curalt,gps_curspeed,"
-    "gps_curheading,compass_curheading,bearing_to_base,turn_rate,voltage1,voltage2,voltage3,"
-    "current,mah,temperature,baro_curspeed,baro_curalt,pyro_curroll,pyro_curpitch,"
-    "pyro_targetroll,pyro_targetpitch,targetthrottle,in_ppm_curwidth[0],in_ppm_curwidth[1],"
-    "in_ppm_curwidth[2],in_ppm_curwidth[3],in_ppm_curwidth[4],out_ppm_curwidth[0],"
-    "out_ppm_curwidth[1],out_ppm_curwidth[2],out_ppm_curwidth[3],controlbyte";
+const std::vector<LogColumn> AllColumns = {
+    {ColumnKind::samplenumber, 0}, {ColumnKind::flightnumber, 0}, {ColumnKind::gps_date, 0}, {ColumnKind::gps_time, 1},
+    {ColumnKind::gps_numsatellites, 0}, {ColumnKind::gps_fixmode, 0}, {ColumnKind::ap_status, 0},
+    {ColumnKind::gps_startlat, 5}, {ColumnKind::gps_startlon, 5}, {ColumnKind::gps_startalt, 1},
+    {ColumnKind::gps_curlat, 5}, {ColumnKind::gps_curlon, 5}, {ColumnKind::gps_curalt, 1}, {ColumnKind::gps_curspeed, 1},
+    {ColumnKind::gps_curheading, 3}, {ColumnKind::compass_curheading, 3}, {ColumnKind::bearing_to_base, 3},
+    {ColumnKind::turn_rate, 3}, {ColumnKind::voltage1, 3}, {ColumnKind::voltage2, 3}, {ColumnKind::voltage3, 3},
+    {ColumnKind::current, 1}, {ColumnKind::mah, 1}, {ColumnKind::temperature, 1}, {ColumnKind::baro_curspeed, 1},
+    {ColumnKind::baro_curalt, 1}, {ColumnKind::pyro_curroll, 3}, {ColumnKind::pyro_curpitch, 3},
+    {ColumnKind::pyro_targetroll, 3}, {ColumnKind::pyro_targetpitch, 3}, {ColumnKind::targetthrottle, 2},
+    {ColumnKind::in_ppm_curwidth0, 0}, {ColumnKind::in_ppm_curwidth1, 0}, {ColumnKind::in_ppm_curwidth2, 0},
+    {ColumnKind::in_ppm_curwidth3, 0}, {ColumnKind::in_ppm_curwidth4, 0}, {ColumnKind::out_ppm_curwidth0, 0},
+    {ColumnKind::out_ppm_curwidth1, 0}, {ColumnKind::out_ppm_curwidth2, 0}, {ColumnKind::out_ppm_curwidth3, 0},
+    {ColumnKind::controlbyte, 0},
+};
 
 // Where the rings of the terrain straddle an elevation tile corner, so that four tiles load.
 const double StartLatitude = 2822.0;   // minutes of arc (47.03 degrees north)
@@ -89,35 +105,60 @@ int main(int argc, char** argv)
         moveLon = atof(argv[5]) * 60.0 - (lonMin + lonMax) * 0.5;
     }
 
-    fprintf(out, "%s\n", columns == 12 ? TypicalHeader : FullHeader);
+    const std::vector<LogColumn> written = columns == 12 ? TypicalColumns : AllColumns;
+    std::string text = LogHeaderLine(written);
     for (long n = 1; n <= rows; ++n)
     {
-        const double t = StartTime + n * SamplePeriod;
         const double phase = 2.0 * M_PI * (n * SamplePeriod) / CirclePeriod;
         double lat, lon;
         Position(n, lat, lon);
-        lat += moveLat;
-        lon += moveLon;
-        const double alt = StartAltitude + 40.0 * std::sin(phase * 0.37);
-        const double heading = std::fmod(phase + M_PI / 2.0, 2.0 * M_PI);
-        const double roll = 0.3 + 0.05 * std::sin(phase * 5.0);
-        const double pitch = 0.02 * std::cos(phase * 3.0);
-        const double speed = 12.5 + std::sin(phase * 2.0);
-        const double volts = 12.6 - 0.000015 * n;
-        const double amps = 8.5 + 0.5 * std::sin(phase * 7.0);
-        const double mah = 1.2 * n / 1000.0;
-        if (columns == 12)
+        SampleRow row{};
+        row.samplenumber = static_cast<int32_t>(n);
+        row.flightnumber = 3;
+        row.gps_date = 20240517;
+        row.gps_time = StartTime + n * SamplePeriod;
+        row.gps_numsatellites = 9;
+        row.gps_fixmode = 3;
+        row.ap_status = 2;
+        row.gps_startlat = StartLatitude + moveLat;
+        row.gps_startlon = StartLongitude + moveLon;
+        row.gps_startalt = StartAltitude;
+        row.gps_curlat = lat + moveLat;
+        row.gps_curlon = lon + moveLon;
+        row.gps_curalt = StartAltitude + 40.0 * std::sin(phase * 0.37);
+        row.gps_curspeed = 12.5 + std::sin(phase * 2.0);
+        row.gps_curheading = std::fmod(phase + M_PI / 2.0, 2.0 * M_PI);
+        row.compass_curheading = row.gps_curheading + 0.01;
+        row.bearing_to_base = std::fmod(row.gps_curheading + M_PI, 2.0 * M_PI);
+        row.turn_rate = 0.05 * std::sin(phase);
+        row.voltage1 = 12.6 - 0.000015 * n;
+        row.voltage2 = row.voltage1 - 0.1;
+        row.voltage3 = 5.0;
+        row.current = 8.5 + 0.5 * std::sin(phase * 7.0);
+        row.mah = 1.2 * n / 1000.0;
+        row.temperature = 24.5;
+        row.baro_curspeed = row.gps_curspeed + 0.3;
+        row.baro_curalt = row.gps_curalt - 1.5;
+        row.pyro_curroll = 0.3 + 0.05 * std::sin(phase * 5.0);
+        row.pyro_curpitch = 0.02 * std::cos(phase * 3.0);
+        row.pyro_targetroll = row.pyro_curroll + 0.01;
+        row.pyro_targetpitch = row.pyro_curpitch - 0.01;
+        row.targetthrottle = 0.55 + 0.1 * std::sin(phase);
+        const double ppmIn = 1500 + static_cast<int>(400.0 * std::sin(phase * 3.0));
+        const double ppmOut = 1500 + static_cast<int>(300.0 * std::cos(phase * 2.0));
+        const double pulses[9] = {ppmIn, ppmIn + 10, ppmIn - 10, 1500, 1100, ppmOut, ppmOut + 5, ppmOut - 5, 1500};
+        std::copy(pulses, pulses + 5, row.in_ppm_curwidth);
+        std::copy(pulses + 5, pulses + 9, row.out_ppm_curwidth);
+        row.controlbyte = static_cast<int32_t>(n % 256);
+        AppendLogLine(&text, row, written);
+        // Written a megabyte at a time: the longest log is 24 MB.
+        if (text.size() > (1 << 20))
         {
-            fprintf(out, "%ld,%.1f,%.5f,%.5f,%.1f,%.1f,%.3f,%.3f,%.3f,%.3f,%.1f,%.1f\n", n, t, lat, lon, alt, speed, heading, roll, pitch, volts, amps, mah);
-            continue;
+            fwrite(text.data(), 1, text.size(), out);
+            text.clear();
         }
-        const int ppmIn = 1500 + static_cast<int>(400.0 * std::sin(phase * 3.0));
-        const int ppmOut = 1500 + static_cast<int>(300.0 * std::cos(phase * 2.0));
-        fprintf(out, "%ld,3,20240517,%.1f,9,3,2,%.5f,%.5f,%.1f,%.5f,%.5f,%.1f,%.1f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.1f,%.1f,%.1f,%.1f,%.1f,%.3f,%.3f,%.3f,%.3f,%.2f,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d\n",
-            n, t, StartLatitude + moveLat, StartLongitude + moveLon, StartAltitude, lat, lon, alt, speed, heading, heading + 0.01, std::fmod(heading + M_PI, 2.0 * M_PI),
-            0.05 * std::sin(phase), volts, volts - 0.1, 5.0, amps, mah, 24.5, speed + 0.3, alt - 1.5, roll, pitch, roll + 0.01, pitch - 0.01,
-            0.55 + 0.1 * std::sin(phase), ppmIn, ppmIn + 10, ppmIn - 10, 1500, 1100, ppmOut, ppmOut + 5, ppmOut - 5, 1500, static_cast<int>(n % 256));
     }
+    fwrite(text.data(), 1, text.size(), out);
     if (fclose(out) != 0)
     {
         printf("Write failed '%s'\n", argv[3]);

@@ -1,8 +1,6 @@
 // Writes a complete world for a log into the current directory, for the start-up
 // benchmarks: exactly the elevation tiles and imagery tiles the terrain of that log reads,
-// the grass fallback, the sky texture and an aircraft model. Which files the terrain reads
-// is found by building it once in the still empty directory: the messages about missing
-// tiles and imagery name every one of them.
+// the grass fallback, the sky texture and an aircraft model.
 //
 //   flightreplay-benchworld LOG     (run in the directory to fill; LOG is read, not copied)
 #include <algorithm>
@@ -10,27 +8,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <set>
 #include <string>
-#include <unistd.h>
 
 #include <osg/Image>
-#include <osg/Notify>
 #include <osgDB/WriteFile>
 
-#include "app/FlightStatistics.h"
-#include "app/MapFrame.h"
-#include "log/LogScanner.h"
-#include "log/SampleTable.h"
-#include "terrain/ElevationTileStore.h"
+#include "app/Driver.h"
+#include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
 #include "terrain/TerrainRings.h"
 
 namespace
 {
-const int ImagerySize = 256;    // pixels per side of an imagery tile, as map servers give them
-const int EdgeSamples = 1025;   // elevation samples per tile side
 
 // A small deterministic hash, so that every run writes the same bytes.
 uint32_t Hash(uint32_t x)
@@ -74,15 +64,15 @@ bool WriteImagery(const std::string& name, int width, int height, uint32_t seed)
 // Gentle hills: a few hundred metres of relief over the tile.
 bool WriteElevationTile(const std::string& name, int32_t tileRow, int32_t tileColumn)
 {
-    std::string bytes(static_cast<size_t>(EdgeSamples) * EdgeSamples * 2, '\0');
-    for (int r = 0; r < EdgeSamples; ++r)
+    std::string bytes(static_cast<size_t>(ElevationTileSamples) * ElevationTileSamples * 2, '\0');
+    for (int r = 0; r < ElevationTileSamples; ++r)
     {
-        for (int c = 0; c < EdgeSamples; ++c)
+        for (int c = 0; c < ElevationTileSamples; ++c)
         {
-            const double row = tileRow * 1024.0 + r;
-            const double column = tileColumn * 1024.0 + c;
+            const double row = static_cast<double>(tileRow) * ElevationTileSize + r;
+            const double column = static_cast<double>(tileColumn) * ElevationTileSize + c;
             const int16_t height = static_cast<int16_t>(500.0 + 150.0 * std::sin(row / 37.0) * std::cos(column / 53.0));
-            const size_t at = 2 * (static_cast<size_t>(r) * EdgeSamples + c);
+            const size_t at = 2 * (static_cast<size_t>(r) * ElevationTileSamples + c);
             bytes[at] = static_cast<char>(height & 0xff);
             bytes[at + 1] = static_cast<char>((height >> 8) & 0xff);
         }
@@ -144,67 +134,24 @@ int main(int argc, char** argv)
         printf("U: %s LOG\n", argv[0]);
         return 1;
     }
-    FILE* log = fopen(argv[1], "r");
-    if (!log)
+    if (!LoadFlightQuietly(argv[1]))
     {
-        printf("Not open '%s'\n", argv[1]);
+        printf("'%s' cannot be opened or has no accepted row\n", argv[1]);
         return 1;
     }
-    ResetSampleTable();
-    currentColumn = 0;
-    SetScanInput(log);
-    scan();
-    fclose(log);
-    if (SampleTable.rowCount < 1)
-    {
-        printf("no accepted row in '%s'\n", argv[1]);
-        return 1;
-    }
-    const FlightExtent extent = ComputeFlightStatistics();
-    SetUpMapFrame((extent.latitudeMinimum + extent.latitudeMaximum) * 0.5 / 60, (extent.longitudeMinimum + extent.longitudeMaximum) * 0.5 / 60);
-
-    // The terrain built in the empty directory names each file it reads, once each.
-    fflush(stdout);
-    FILE* messages = tmpfile();
-    const int savedStdout = dup(STDOUT_FILENO);
-    dup2(fileno(messages), STDOUT_FILENO);
-    const osg::NotifySeverity level = osg::getNotifyLevel();
-    osg::setNotifyLevel(osg::FATAL); // the reader's own complaint about every missing file
-    BuildTerrain();
-    osg::setNotifyLevel(level);
-    fflush(stdout);
-    dup2(savedStdout, STDOUT_FILENO);
-    close(savedStdout);
-
-    std::set<std::string> tiles;
-    std::set<std::string> imagery;
-    rewind(messages);
-    char line[512];
-    while (fgets(line, sizeof line, messages))
-    {
-        char name[400];
-        if (sscanf(line, "Not open egm '%399[^']'", name) == 1)
-            tiles.insert(name);
-        else if (sscanf(line, "img:%399s - Not found", name) == 1)
-            imagery.insert(name);
-    }
-    fclose(messages);
 
     bool written = true;
-    for (const std::string& name : tiles)
-    {
-        int32_t tileRow = 0;
-        int32_t tileColumn = 0;
-        sscanf(name.c_str(), "zsi-%d-%d.egm", &tileRow, &tileColumn);
-        written = WriteElevationTile(name, tileRow, tileColumn) && written;
-    }
+    const std::vector<ElevationTileId> tiles = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
+    for (const ElevationTileId& tile : tiles)
+        written = WriteElevationTile(ElevationTileFileName(tile.tileRow, tile.tileColumn), tile.tileRow, tile.tileColumn) && written;
+    const std::vector<ImageryTileId> imagery = RingImageryTiles(MapFrame.CI, MapFrame.CJ);
     uint32_t seed = 1;
-    for (const std::string& name : imagery)
-        written = WriteImagery(name, ImagerySize, ImagerySize, seed++) && written;
-    written = WriteImagery("./res/grass_1.jpg", ImagerySize, ImagerySize, 0x9a55) && written;
-    written = WriteImagery("./res/tamor1.jpg", 128, 128, 0x7a30) && written;
-    written = WriteImagery("sky12q-1024x512.jpeg", 1024, 512, 0x5c1) && written;
-    written = WriteModel("./EasyStar/data/body.ac") && written;
+    for (const ImageryTileId& tile : imagery)
+        written = WriteImagery(ImageryFileName(tile), ImageryTilePixels, ImageryTilePixels, seed++) && written;
+    written = WriteImagery(GrassTextureFile, ImageryTilePixels, ImageryTilePixels, 0x9a55) && written;
+    written = WriteImagery(AircraftTextureFile, 128, 128, 0x7a30) && written;
+    written = WriteImagery(SkyTextureFile, 1024, 512, 0x5c1) && written;
+    written = WriteModel(AircraftModelFile) && written;
     printf("%zu elevation tiles, %zu imagery tiles\n", tiles.size(), imagery.size());
     return written ? 0 : 1;
 }

@@ -11,10 +11,10 @@
 #include <osg/Texture2D>
 #include <osgDB/ReadFile>
 
+#include "geo/ReplayFiles.h"
+
 namespace
 {
-const size_t ElevationTileBytes = 1025 * 1025 * 2; // one tile file: 1025 x 1025 int16 samples
-
 // Names in sorted order, so every run reads the files in the same order.
 std::vector<std::string> FilesMatching(const std::filesystem::path& directory, const std::string& prefix, const std::string& suffix)
 {
@@ -80,7 +80,7 @@ StartupFloorScene BuildStartupFloorScene()
     }
 
     // Laid out in a square so that a default camera sees them all.
-    const std::vector<std::string> images = FilesMatching("img", "", ".jpg");
+    const std::vector<std::string> images = FilesMatching(ImageryFolder, "", ".jpg");
     int side = 1;
     while (static_cast<size_t>(side * side) < images.size())
         ++side;

@@ -7,7 +7,7 @@
 #include <osgDB/ReadFile>
 
 #include "SceneTestSupport.h"
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "scene/Aircraft.h"
 
 namespace

@@ -14,9 +14,9 @@
 #include "DataToolSupport.h"
 #include "DemImport.h"
 #include "GeoTiles.h"
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "terrain/ElevationTileStore.h"
-#include "terrain/TerrainFileNames.h"
+#include "geo/ReplayFiles.h"
 
 namespace
 {
@@ -64,8 +64,8 @@ double Cone(double latitude, double longitude)
 // Tiles 89..90 by 133..134 lie around 47 N 8 E; the plane covers all of them.
 void WriteSources()
 {
-    const double west = GridLongitude(133 * 1024) - 0.05, east = GridLongitude(135 * 1024) + 0.05;
-    const double north = GridLatitude(89 * 1024) + 0.05, south = GridLatitude(91 * 1024) - 0.05;
+    const double west = GridColumnLongitude(133 * 1024) - 0.05, east = GridColumnLongitude(135 * 1024) + 0.05;
+    const double north = GridRowLatitude(89 * 1024) + 0.05, south = GridRowLatitude(91 * 1024) - 0.05;
     const double pixel = 0.01;
     WriteGeoTiff("plane.tif", west, north, pixel, static_cast<int>((east - west) / pixel) + 1, static_cast<int>((north - south) / pixel) + 1, Plane);
     const double conePixel = 0.002;
@@ -103,7 +103,7 @@ TEST_F(DemImportTest, PlaneHeightsAtGridPointsAreBilinearAndRounded)
     EXPECT_EQ(missing, 0);
     for (auto rc : {std::make_pair(0, 0), std::make_pair(0, 1024), std::make_pair(311, 777), std::make_pair(1023, 5), std::make_pair(1024, 1024)})
     {
-        const double expected = Plane(GridLatitude(89 * 1024 + rc.first), GridLongitude(133 * 1024 + rc.second));
+        const double expected = Plane(GridRowLatitude(89 * 1024 + rc.first), GridColumnLongitude(133 * 1024 + rc.second));
         EXPECT_NEAR(At(tile, rc.first, rc.second), expected, 0.5 + 1e-3) << "sample " << rc.first << "," << rc.second;
     }
 }
@@ -124,8 +124,8 @@ TEST_F(DemImportTest, FirstSourceWinsWhereItHasDataAndTheNextFillsItsHoles)
     const int32_t outsideRow = gridRow(ConeLatitude + 0.12);
     const Probe probes[] = {
         {apexRow, apexColumn, 3000.0, 10.0},
-        {apexRow, slopeColumn, Cone(GridLatitude(apexRow), GridLongitude(slopeColumn)), 1.5},
-        {outsideRow, apexColumn, Plane(GridLatitude(outsideRow), GridLongitude(apexColumn)), 0.5 + 1e-3},
+        {apexRow, slopeColumn, Cone(GridRowLatitude(apexRow), GridColumnLongitude(slopeColumn)), 1.5},
+        {outsideRow, apexColumn, Plane(GridRowLatitude(outsideRow), GridColumnLongitude(apexColumn)), 0.5 + 1e-3},
     };
     for (const Probe& probe : probes)
     {
@@ -162,8 +162,8 @@ TEST_F(DemImportTest, CommandWritesTilesTheProgramReads)
     WriteSources();
     // A box inside tile 89,133 near its south-east corner, so its grid points reach into
     // the neighbours only through the shared edge.
-    const double north = GridLatitude(89 * 1024 + 1000), south = GridLatitude(89 * 1024 + 1010);
-    const double west = GridLongitude(133 * 1024 + 1000), east = GridLongitude(133 * 1024 + 1010);
+    const double north = GridRowLatitude(89 * 1024 + 1000), south = GridRowLatitude(89 * 1024 + 1010);
+    const double west = GridColumnLongitude(133 * 1024 + 1000), east = GridColumnLongitude(133 * 1024 + 1010);
     char box[128];
     snprintf(box, sizeof box, "%.9f,%.9f,%.9f,%.9f", south, west, north, east);
     std::string out, err;
@@ -178,7 +178,7 @@ TEST_F(DemImportTest, CommandWritesTilesTheProgramReads)
     const int r = 1005, c = 1003;
     const size_t offset = 2 * (static_cast<size_t>(r) * 1025 + c);
     const int16_t stored = static_cast<int16_t>(static_cast<uint8_t>(bytes[offset]) | static_cast<uint8_t>(bytes[offset + 1]) << 8);
-    EXPECT_NEAR(stored, Plane(GridLatitude(89 * 1024 + r), GridLongitude(133 * 1024 + c)), 0.5 + 1e-3);
+    EXPECT_NEAR(stored, Plane(GridRowLatitude(89 * 1024 + r), GridColumnLongitude(133 * 1024 + c)), 0.5 + 1e-3);
 }
 
 TEST_F(DemImportTest, PointsOutsideEverySourceAreZeroAndCounted)

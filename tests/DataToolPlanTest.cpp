@@ -1,9 +1,7 @@
 #include <cmath>
-#include <cstdio>
-#include <fcntl.h>
+#include <cstring>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,13 +13,11 @@
 #include "TilePlan.h"
 #include "TrackConvert.h"
 #include "app/Driver.h"
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
-#include "scene/Aircraft.h"
-#include "scene/SkyDome.h"
+#include "geo/ReplayFiles.h"
 #include "terrain/ElevationTileStore.h"
-#include "terrain/TerrainFileNames.h"
 #include "terrain/TerrainRings.h"
 
 namespace
@@ -33,7 +29,7 @@ const double CentreRow = 92 * 1024 + 5.5, CentreColumn = 134 * 1024 - 6.5;
 
 std::string FlightLog()
 {
-    const double latitude = GridLatitude(CentreRow), longitude = GridLongitude(CentreColumn);
+    const double latitude = GridRowLatitude(CentreRow), longitude = GridColumnLongitude(CentreColumn);
     std::vector<TrackPoint> points;
     for (int t = 0; t <= 60; ++t)
     {
@@ -48,8 +44,7 @@ void WriteJpeg(const std::string& name)
     osg::ref_ptr<osg::Image> image = new osg::Image;
     image->allocateImage(8, 8, 1, GL_RGB, GL_UNSIGNED_BYTE);
     memset(image->data(), 90, image->getTotalSizeInBytes());
-    const std::filesystem::path path(name);
-    std::filesystem::create_directories(path.parent_path().empty() ? "." : path.parent_path());
+    WriteWholeFile(name, ""); // makes the folders on the way
     ASSERT_TRUE(osgDB::writeImageFile(*image, name)) << name;
 }
 
@@ -65,32 +60,20 @@ void LoadLog(const std::string& path)
     ResetScanner();
     RangeList.count = 1;
     RangeList.entries[0] = SampleRange{0, 100000};
-    std::string name = "flightreplay", log = path;
-    char* arguments[] = {&name[0], &log[0], nullptr};
-    testing::internal::CaptureStdout();
-    const int status = LoadFlightLog(2, arguments);
-    testing::internal::GetCapturedStdout();
-    ASSERT_EQ(status, 0);
+    ASSERT_TRUE(LoadFlightQuietly(path.c_str()));
 }
 
-// What BuildTerrain prints, read from the real standard output (printf goes there).
+// What BuildTerrain prints.
 std::string TerrainMessages()
 {
     ResetElevationStore();
-    fflush(stdout);
-    const int saved = dup(1);
-    const int file = open("terrain-messages.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(file, 1);
-    close(file);
+    OutputCapture capture;
     {
         osg::ref_ptr<osg::Group> terrain = BuildTerrain();
         EXPECT_EQ(terrain->getNumChildren(), 249u);
     }
-    fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
     ResetElevationStore();
-    return DataToolFixture::ReadText("terrain-messages.txt");
+    return capture.Finish();
 }
 
 // File names in lines that begin with the prefix, up to the terminator, in order.
@@ -115,9 +98,9 @@ TEST_F(PlanTest, MissingFilesAreExactlyThoseTheTerrainReportsInItsOrder)
 {
     WriteText("avlog.log", FlightLog());
     LoadLog("avlog.log");
-    const std::vector<ElevationTileId> elevation = ElevationTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+    const std::vector<ElevationTileId> elevation = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
     ASSERT_EQ(elevation.size(), 4u) << "the rings straddle an elevation tile corner";
-    const std::vector<ImageryTile> imagery = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+    const std::vector<ImageryTileId> imagery = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
     ASSERT_EQ(imagery.size(), 249u);
 
     // Some of everything present: two elevation tiles (any bytes open), every third image,
@@ -125,8 +108,8 @@ TEST_F(PlanTest, MissingFilesAreExactlyThoseTheTerrainReportsInItsOrder)
     WriteText(ElevationTileFileName(elevation[0].tileRow, elevation[0].tileColumn), "");
     WriteText(ElevationTileFileName(elevation[3].tileRow, elevation[3].tileColumn), std::string(2101250, '\0'));
     for (size_t i = 0; i < imagery.size(); i += 3)
-        WriteJpeg(ImageryFileName(imagery[i].level, imagery[i].row, imagery[i].column));
-    WriteText(ImageryFileName(imagery[1].level, imagery[1].row, imagery[1].column), "not a picture");
+        WriteJpeg(ImageryFileName(imagery[i]));
+    WriteText(ImageryFileName(imagery[1]), "not a picture");
 
     std::string out, err;
     ASSERT_EQ(RunTool({"plan", "avlog.log"}, &out, &err), 1) << out << err;
@@ -156,10 +139,10 @@ TEST_F(PlanTest, CompleteOnlyWhenEveryFileIsThere)
 {
     WriteText("avlog.log", FlightLog());
     LoadLog("avlog.log");
-    for (const ElevationTileId& tile : ElevationTilesOfFlight(MapFrame.CI, MapFrame.CJ))
+    for (const ElevationTileId& tile : RingElevationTiles(MapFrame.CI, MapFrame.CJ))
         WriteText(ElevationTileFileName(tile.tileRow, tile.tileColumn), "");
-    for (const ImageryTile& tile : ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ))
-        WriteJpeg(ImageryFileName(tile.level, tile.row, tile.column));
+    for (const ImageryTileId& tile : ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ))
+        WriteJpeg(ImageryFileName(tile));
     WriteJpeg(GrassTextureFile);
     WriteJpeg(AircraftTextureFile);
     WriteText(AircraftModelFile, TriangleModel);
@@ -181,7 +164,7 @@ TEST_F(PlanTest, SummaryGivesEachLevelsBoxAroundItsTiles)
     std::string out;
     ASSERT_EQ(RunTool({"plan", "avlog.log"}, &out), 1);
     LoadLog("avlog.log");
-    const std::vector<ImageryTile> imagery = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+    const std::vector<ImageryTileId> imagery = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
     for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
     {
         const int32_t shift = FinestLevel - level;
@@ -192,7 +175,7 @@ TEST_F(PlanTest, SummaryGivesEachLevelsBoxAroundItsTiles)
         snprintf(expected, sizeof expected, "level %d: %d of %d tiles missing, rows %d..%d columns %d..%d, --bbox %.6f,%.6f,%.6f,%.6f", level, level == 18 ? 49 : 40, level == 18 ? 49 : 40, range.firstRow, range.lastRow, range.firstColumn, range.lastColumn, box.south, box.west, box.north, box.east);
         EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
         // And the box holds every tile of the level.
-        for (const ImageryTile& tile : imagery)
+        for (const ImageryTileId& tile : imagery)
             if (tile.level == level)
             {
                 EXPECT_GE(tile.row, range.firstRow);

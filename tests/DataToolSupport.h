@@ -1,33 +1,21 @@
 #pragma once
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
+#include "support/TestSupport.h"
 
 // Each test works in a fresh, empty working directory, since the tool reads and writes
-// fixed relative names. The directory is removed afterwards.
-class DataToolFixture : public ::testing::Test
+// fixed relative names.
+class DataToolFixture : public ScratchWorkingDirectoryTest
 {
 public:
-    static std::string ReadText(const std::string& name);
+    static std::string ReadText(const std::string& name) { return ReadWholeFile(name); }
 
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
     // Runs build/flightreplay-data with the arguments in the working directory; returns its
     // exit status and fills the two streams.
     static int RunTool(const std::vector<std::string>& arguments, std::string* out, std::string* err = nullptr);
 
-    static void WriteText(const std::string& name, const std::string& text);
+    static void WriteText(const std::string& name, const std::string& text) { WriteWholeFile(name, text); }
     static bool Exists(const std::string& name);
-
-    std::filesystem::path directory;
-
-private:
-    std::filesystem::path previousDirectory;
 };
-
-// Runs a shell command line; returns its exit status and its standard output.
-int RunCommand(const std::string& commandLine, std::string* out);

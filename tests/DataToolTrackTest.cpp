@@ -9,7 +9,7 @@
 
 #include "DataToolSupport.h"
 #include "TrackConvert.h"
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 
@@ -22,7 +22,7 @@ const double MetresPerDegree = EarthRadius * Pi / 180.0;
 // Where a direction of the aircraft model points in the scene for the logged angles: the
 // model is stood upright (nose along model -x, up along +y) and then turned by roll, pitch
 // and heading, each osg::Quat product applying its left operand first.
-osg::Vec3d SceneDirection(const osg::Vec3d& model, const LogSample& s)
+osg::Vec3d SceneDirection(const osg::Vec3d& model, const SampleRow& s)
 {
     const osg::Quat upright = osg::Quat(osg::PI_2, osg::Vec3d(1, 0, 0)) * osg::Quat(-osg::PI_2, osg::Vec3d(0, 0, 1));
     const osg::Quat qHeading(s.gps_curheading, osg::Vec3d(0, 0, 1));
@@ -32,12 +32,12 @@ osg::Vec3d SceneDirection(const osg::Vec3d& model, const LogSample& s)
     return model * toScene;
 }
 
-osg::Vec3d Nose(const LogSample& s)
+osg::Vec3d Nose(const SampleRow& s)
 {
     return SceneDirection(osg::Vec3d(-1, 0, 0), s);
 }
 
-osg::Vec3d Up(const LogSample& s)
+osg::Vec3d Up(const SampleRow& s)
 {
     return SceneDirection(osg::Vec3d(0, 1, 0), s);
 }
@@ -92,9 +92,9 @@ TEST_F(TrackConvertTest, NoseFollowsTheCourseAndClimbsNoseUp)
             const double north = 30.0 * t * std::cos(course * Degree), east = 30.0 * t * std::sin(course * Degree);
             points.push_back(TrackPoint{100.0 + t, 47.0 + north / MetresPerDegree, 8.0 + east / (MetresPerDegree * std::cos(47.0 * Degree)), 200.0 + 3.0 * t});
         }
-        const std::vector<LogSample> samples = DeriveLogSamples(points, 1.0);
+        const std::vector<SampleRow> samples = DeriveLogSamples(points, 1.0);
         ASSERT_EQ(samples.size(), 11u);
-        const LogSample& s = samples[5];
+        const SampleRow& s = samples[5];
         osg::Vec3d expected = SceneHorizontal(std::cos(course * Degree), std::sin(course * Degree));
         const double climb = std::atan2(3.0, 30.0);
         expected = expected * std::cos(climb) + osg::Vec3d(0, 0, std::sin(climb));
@@ -117,14 +117,14 @@ TEST_F(TrackConvertTest, CircleFromGpxTurnsNoseAlongTrackAndBanksTowardsCentre)
         ASSERT_TRUE(ReadGpxTrack("circle.gpx", &points));
         ASSERT_EQ(points.size(), 121u);
         EXPECT_DOUBLE_EQ(points.front().time, 36000.0) << "seconds of the day";
-        const std::vector<LogSample> samples = DeriveLogSamples(points, 1.0);
+        const std::vector<SampleRow> samples = DeriveLogSamples(points, 1.0);
         ASSERT_EQ(samples.size(), 121u);
 
         const double speed = 2.0 * Pi * radius / 60.0;
         const double bank = std::atan(speed * speed / (radius * 9.80665));
         for (size_t i = 5; i + 5 < samples.size(); ++i)
         {
-            const LogSample& s = samples[i];
+            const SampleRow& s = samples[i];
             const double north = (s.gps_curlat / 60.0 - 47.0) * MetresPerDegree;
             const double east = (s.gps_curlon / 60.0 - 8.0) * MetresPerDegree * std::cos(47.0 * Degree);
             const osg::Vec3d toCentre = SceneHorizontal(-north, -east) / radius;
@@ -159,7 +159,7 @@ TEST_F(TrackConvertTest, IgcRecordsKeepSouthAndWestNegative)
     EXPECT_NEAR(points[2].longitude, 8.5, 1e-9);
     EXPECT_DOUBLE_EQ(points[2].altitude, 500.0) << "pressure altitude without a valid GNSS one";
 
-    const std::vector<LogSample> samples = DeriveLogSamples({points[0], points[1]}, 1.0);
+    const std::vector<SampleRow> samples = DeriveLogSamples({points[0], points[1]}, 1.0);
     ASSERT_EQ(samples.size(), 3u);
     EXPECT_NEAR(samples[0].gps_curlat, -(33.0 * 60.0 + 45.123), 1e-6) << "minutes of arc, negative in the south";
     EXPECT_NEAR(samples[0].gps_curlon, -(70.0 * 60.0 + 12.345), 1e-6) << "minutes of arc, negative in the west";
@@ -204,7 +204,7 @@ TEST_F(TrackConvertTest, IsoTimesWithOffsetsAndFractions)
 TEST_F(TrackConvertTest, ResamplingAtTheRateInterpolatesInTime)
 {
     const std::vector<TrackPoint> points = {{0.0, 47.0, 8.0, 100.0}, {2.0, 47.0, 8.0, 100.0}, {2.0, 47.1, 8.0, 100.0}, {4.0, 47.0, 8.0, 300.0}};
-    const std::vector<LogSample> samples = DeriveLogSamples(points, 2.0);
+    const std::vector<SampleRow> samples = DeriveLogSamples(points, 2.0);
     ASSERT_EQ(samples.size(), 9u) << "4 s at 2 Hz, both ends included; the repeated time is dropped";
     EXPECT_DOUBLE_EQ(samples[1].gps_time, 0.5);
     EXPECT_NEAR(samples[6].gps_curalt, 200.0, 1e-9);
@@ -218,7 +218,7 @@ TEST_F(TrackConvertTest, LogReadsBackThroughTheProgramsScanner)
     ASSERT_EQ(RunTool({"track", "circle.gpx", "--rate", "2"}, &log, &err), 0) << err;
     std::vector<TrackPoint> points;
     ASSERT_TRUE(ReadGpxTrack("circle.gpx", &points));
-    const std::vector<LogSample> samples = DeriveLogSamples(points, 2.0);
+    const std::vector<SampleRow> samples = DeriveLogSamples(points, 2.0);
 
     ResetScanner();
     ResetSampleTable();

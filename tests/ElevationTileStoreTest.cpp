@@ -2,7 +2,7 @@
 
 #include "TerrainTestSupport.h"
 
-using ElevationTileStoreTest = ScratchDirectoryTest;
+using ElevationTileStoreTest = TerrainFixture;
 
 TEST_F(ElevationTileStoreTest, LooksUpTheRightSampleAcrossTileSeams)
 {

@@ -19,7 +19,7 @@
 
 namespace
 {
-const char* const* const Keywords = LogKeywords;
+const char* const* const Keywords = LogKeywords + 1; // code k + 1 at index k
 
 bool IsDigit(char c)
 {

@@ -3,8 +3,7 @@
 // a scan of an in-memory log with the scanner's echo captured.
 #include <string>
 
-// The 41 column keywords in the order of their column-kind codes 1 to 41.
-extern const char* const LogKeywords[41];
+#include "log/LogKeywords.h"
 
 // Scanner, sample table, range list (the default 0-100000) and current column as at start.
 void ResetLogReader();

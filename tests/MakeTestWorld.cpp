@@ -17,7 +17,7 @@
 #include <osg/Image>
 #include <osgDB/WriteFile>
 
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 
 namespace
 {

@@ -2,18 +2,18 @@
 #include <osg/io_utils>
 
 #include "TerrainTestSupport.h"
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "terrain/PatchBuilder.h"
 
 namespace
 {
 
-class PatchBuilderTest : public ScratchDirectoryTest
+class PatchBuilderTest : public TerrainFixture
 {
 protected:
     void SetUp() override
     {
-        ScratchDirectoryTest::SetUp();
+        TerrainFixture::SetUp();
         MapFrame = {1024 + 500, 2048 + 700, 1.0 / 152.7};
         WriteElevationTile(1, 2);
     }

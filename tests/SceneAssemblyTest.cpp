@@ -27,10 +27,8 @@ protected:
     // BuildTerrain reports every missing tile and image on stdout; keep the test log short.
     osg::ref_ptr<osg::Group> QuietBuildScene()
     {
-        testing::internal::CaptureStdout();
-        osg::ref_ptr<osg::Group> root = BuildScene();
-        testing::internal::GetCapturedStdout();
-        return root;
+        OutputCapture quiet;
+        return BuildScene();
     }
 };
 
@@ -100,11 +98,10 @@ TEST_F(SceneAssemblyTest, NoDisplayReturnsNoWindowAndSaysWhy)
     const char* display = getenv("DISPLAY");
     const std::string saved = display ? display : "";
     setenv("DISPLAY", (":" + std::to_string(unused)).c_str(), 1);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
+    OutputCapture capture(true);
     const int result = RunViewer();
-    const std::string errors = testing::internal::GetCapturedStderr();
-    testing::internal::GetCapturedStdout();
+    capture.Finish();
+    const std::string errors = capture.Errors();
     if (display)
         setenv("DISPLAY", saved.c_str(), 1);
     else

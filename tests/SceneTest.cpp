@@ -8,7 +8,7 @@
 #include <osg/Texture2D>
 
 #include "SceneTestSupport.h"
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 #include "scene/FlightPath.h"
 #include "scene/FlightTrack.h"

@@ -1,12 +1,9 @@
 #include "SceneTestSupport.h"
 
-#include <cstdlib>
-#include <fstream>
-
 #include <osg/Image>
 #include <osgDB/WriteFile>
 
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 
 const char* const TriangleModel =
@@ -31,23 +28,11 @@ const char* const TriangleModel =
 
 void SceneFixture::SetUp()
 {
-    previousDirectory = std::filesystem::current_path();
-    std::string pattern = (std::filesystem::temp_directory_path() / "flightreplay-scene-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    directory = pattern;
-    std::filesystem::current_path(directory);
-
     ResetSampleTable();
     SampleTable.SampleStep = 1.0;
     MapFrame.CI = 92000;
     MapFrame.CJ = 136000;
     MapFrame.k = 0.01;
-}
-
-void SceneFixture::TearDown()
-{
-    std::filesystem::current_path(previousDirectory);
-    std::filesystem::remove_all(directory);
 }
 
 void SceneFixture::AddRow(int32_t samplenumber, double latitude, double longitude, double altitude, double heading, double roll, double pitch)
@@ -64,20 +49,12 @@ void SceneFixture::AddRow(int32_t samplenumber, double latitude, double longitud
 
 void SceneFixture::WriteImage(const std::string& name)
 {
-    std::filesystem::path path(name);
-    if (path.has_parent_path())
-        std::filesystem::create_directories(path.parent_path());
+    const size_t slash = name.rfind('/');
+    if (slash != std::string::npos)
+        scratch.MakeDirectory(name.substr(0, slash));
     osg::ref_ptr<osg::Image> image = new osg::Image;
     image->allocateImage(16, 8, 1, GL_RGB, GL_UNSIGNED_BYTE);
     for (unsigned int i = 0; i < image->getTotalSizeInBytes(); ++i)
         image->data()[i] = static_cast<unsigned char>(i * 7);
     ASSERT_TRUE(osgDB::writeImageFile(*image, name)) << name;
-}
-
-void SceneFixture::WriteText(const std::string& name, const std::string& text)
-{
-    std::filesystem::path path(name);
-    if (path.has_parent_path())
-        std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path) << text;
 }

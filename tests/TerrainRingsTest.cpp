@@ -10,7 +10,7 @@
 #include <osgDB/WriteFile>
 
 #include "TerrainTestSupport.h"
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "terrain/PatchTemplates.h"
 #include "terrain/TerrainRings.h"
 
@@ -76,12 +76,12 @@ void WriteJpeg(const std::string& fileName, int width, int height)
     ASSERT_TRUE(osgDB::writeImageFile(*image, fileName)) << fileName;
 }
 
-class TerrainRingsTest : public ScratchDirectoryTest
+class TerrainRingsTest : public TerrainFixture
 {
 protected:
     void SetUp() override
     {
-        ScratchDirectoryTest::SetUp();
+        TerrainFixture::SetUp();
         osg::setNotifyLevel(osg::FATAL); // the image plug-ins' own notices about missing files
         MapFrame.k = 1.0 / 152.7;
     }
@@ -198,5 +198,33 @@ TEST_F(TerrainRingsTest, LevelsCoverTheOutermostBlockExactlyOnce)
         }
         EXPECT_EQ(outside, 0);
         EXPECT_EQ(std::count(hits.begin(), hits.end(), 1), static_cast<long>(hits.size()));
+    }
+}
+
+// The files the data tool, the generator and the benchmarks write are the ones the terrain
+// reads: in an empty folder it reports each of them, in its own order.
+TEST_F(TerrainRingsTest, RingTilesAreTheFilesTheTerrainReadsInItsOrder)
+{
+    const int32_t centres[][2] = {{91540, 137554}, {1024 * 90 + 5, 1024 * 134 + 1000}, {101, 77}};
+    for (const auto& centre : centres)
+    {
+        SCOPED_TRACE(testing::Message() << "centre " << centre[0] << "," << centre[1]);
+        MapFrame.CI = centre[0];
+        MapFrame.CJ = centre[1];
+        ResetElevationStore();
+        BeginCapture();
+        BuildTerrain();
+        const std::string messages = EndCapture();
+        std::string expected;
+        for (const ElevationTileId& tile : RingElevationTiles(centre[0], centre[1]))
+            expected += "Not open egm '" + ElevationTileFileName(tile.tileRow, tile.tileColumn) + "'\n";
+        for (const ImageryTileId& tile : RingImageryTiles(centre[0], centre[1]))
+            expected += "img:" + ImageryFileName(tile) + " - Not found\n";
+        // The terrain reports a missing elevation tile at its first lookup, amid the
+        // imagery; the lines of each kind keep their order.
+        std::vector<std::string> actual = SplitLines(messages);
+        std::vector<std::string> wanted = SplitLines(expected);
+        std::stable_partition(actual.begin(), actual.end(), [](const std::string& line) { return line[0] == 'N'; });
+        EXPECT_EQ(actual, wanted);
     }
 }

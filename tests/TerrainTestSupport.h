@@ -1,16 +1,12 @@
 #pragma once
 // Shared by the terrain tests: a scratch working directory, elevation tiles in which every
 // sample differs, and a capture of standard output.
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
+#include "support/TestSupport.h"
 #include "terrain/ElevationTileStore.h"
 
 // Height stored at sample (r, c) of tile (tileRow, tileColumn). It depends on the tile too,
@@ -33,7 +29,7 @@ inline std::string TileFileName(int32_t tileRow, int32_t tileColumn)
 
 inline void WriteBytes(const std::string& fileName, const std::vector<unsigned char>& bytes)
 {
-    std::ofstream(fileName, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    WriteWholeFile(fileName, std::string(bytes.begin(), bytes.end()));
 }
 
 // A full 1025 x 1025 tile of TileSampleHeight, little-endian.
@@ -49,48 +45,23 @@ inline void WriteElevationTile(int32_t tileRow, int32_t tileColumn)
     WriteBytes(TileFileName(tileRow, tileColumn), bytes);
 }
 
-// Runs each test in a fresh temporary working directory with an empty elevation store.
-class ScratchDirectoryTest : public ::testing::Test
+// Runs each test in a fresh working directory with an empty elevation store.
+class TerrainFixture : public ScratchWorkingDirectoryTest
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/terrain-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(directory);
-        ResetElevationStore();
-    }
+    void SetUp() override { ResetElevationStore(); }
+    void TearDown() override { ResetElevationStore(); }
 
-    void TearDown() override
-    {
-        ResetElevationStore();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(directory);
-    }
-
-    void BeginCapture()
-    {
-        std::fflush(stdout);
-        savedStdout = dup(STDOUT_FILENO);
-        FILE* sink = std::fopen((directory / "stdout.txt").c_str(), "w");
-        dup2(fileno(sink), STDOUT_FILENO);
-        std::fclose(sink);
-    }
+    void BeginCapture() { capture.emplace(); }
 
     // Everything printed since BeginCapture.
     std::string EndCapture()
     {
-        std::fflush(stdout);
-        dup2(savedStdout, STDOUT_FILENO);
-        close(savedStdout);
-        std::stringstream text;
-        text << std::ifstream(directory / "stdout.txt").rdbuf();
-        return text.str();
+        const std::string text = capture->Finish();
+        capture.reset();
+        return text;
     }
 
-    std::filesystem::path directory;
-    std::filesystem::path previous;
-    int savedStdout = -1;
+private:
+    std::optional<OutputCapture> capture;
 };

@@ -1,76 +1,23 @@
 // End-to-end runs of the built program: console transcript and exit status, each run in
 // a fresh temporary directory holding only the files the test writes there.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
+
+#include "support/TestSupport.h"
 
 namespace
 {
 
-struct ProgramRun
-{
-    int status = -1; // exit status as the shell sees it
-    std::string out;
-};
-
 class TranscriptTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/flightreplay-transcript-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
-    }
+    void WriteFile(const std::string& name, const std::string& content) { scratch.WriteFile(name, content); }
 
-    void TearDown() override { std::filesystem::remove_all(directory); }
-
-    void WriteFile(const std::string& name, const std::string& content)
+    // Runs the program in the test directory, without a display.
+    RunResult RunProgram(const std::vector<std::string>& arguments)
     {
-        std::ofstream file(directory / name, std::ios::binary);
-        file << content;
-    }
-
-    // Runs the program as "flightreplay ARGS..." in the test directory, without a display.
-    ProgramRun RunProgram(const std::vector<std::string>& arguments)
-    {
-        const std::filesystem::path outPath = directory / ".stdout";
-        const pid_t child = fork();
-        if (child == 0)
-        {
-            if (chdir(directory.c_str()) != 0)
-                _exit(120);
-            // Unset, the window library falls back to :0, where a developer's X server may
-            // run; a display number nobody serves makes "no window" certain.
-            setenv("DISPLAY", ":4093", 1);
-            const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(out, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>("flightreplay"));
-            for (const std::string& argument : arguments)
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            argv.push_back(nullptr);
-            execv(FLIGHTREPLAY_BINARY, argv.data());
-            _exit(121);
-        }
-        ProgramRun run;
-        int waitStatus = 0;
-        EXPECT_EQ(waitpid(child, &waitStatus, 0), child);
-        EXPECT_TRUE(WIFEXITED(waitStatus)) << "the program did not exit normally";
-        run.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
-        std::ifstream file(outPath, std::ios::binary);
-        run.out.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-        std::filesystem::remove(outPath);
+        const RunResult run = ::RunProgram(FLIGHTREPLAY_BINARY, scratch.Path(), arguments);
+        EXPECT_EQ(run.signal, 0) << "the program did not exit normally";
         return run;
     }
 
@@ -90,7 +37,7 @@ protected:
         EXPECT_EQ(status, 251);
     }
 
-    std::filesystem::path directory;
+    ScratchDirectory scratch;
 };
 
 const char* const FlightLog =
@@ -104,28 +51,28 @@ const char* const FlightLog =
 
 TEST_F(TranscriptTest, NoArgumentsPrintsUsage)
 {
-    const ProgramRun run = RunProgram({});
-    EXPECT_EQ(run.out, "U: flightreplay avlog.log [--samples beg1-end1,beg2-end2,...]\n");
+    const RunResult run = RunProgram({});
+    EXPECT_EQ(run.out, "U: " FLIGHTREPLAY_BINARY " avlog.log [--samples beg1-end1,beg2-end2,...]\n");
     EXPECT_EQ(run.status, 255);
 }
 
 TEST_F(TranscriptTest, MistypedSamplesOptionStopsBeforeTheLogIsOpened)
 {
-    const ProgramRun run = RunProgram({"missing.log", "--sample", "1-10"});
+    const RunResult run = RunProgram({"missing.log", "--sample", "1-10"});
     EXPECT_EQ(run.out, "arg. '--sample' - undefined\n");
     EXPECT_EQ(run.status, 253);
 }
 
 TEST_F(TranscriptTest, SamplesWithoutListStopsBeforeTheLogIsOpened)
 {
-    const ProgramRun run = RunProgram({"missing.log", "--samples"});
+    const RunResult run = RunProgram({"missing.log", "--samples"});
     EXPECT_EQ(run.out, "--samples req. args: beg1-end1,beg2-end2,...\n");
     EXPECT_EQ(run.status, 254);
 }
 
 TEST_F(TranscriptTest, RangeListsArePrintedAsSelected)
 {
-    ProgramRun run = RunProgram({"missing.log", "--samples", "10-20,30-31,x-50,-5-20"});
+    RunResult run = RunProgram({"missing.log", "--samples", "10-20,30-31,x-50,-5-20"});
     EXPECT_EQ(run.out, "Select samplenumber:\n"
                        "10 < samplenumber < 20\n"
                        "0 < samplenumber < 50\n"
@@ -150,8 +97,8 @@ TEST_F(TranscriptTest, RangeListsArePrintedAsSelected)
 
 TEST_F(TranscriptTest, UnopenableLogsAreReported)
 {
-    std::filesystem::create_directory(directory / "logs");
-    ProgramRun run = RunProgram({"logs"});
+    scratch.MakeDirectory("logs");
+    RunResult run = RunProgram({"logs"});
     EXPECT_EQ(run.out, "Not open 'logs'\n");
     EXPECT_EQ(run.status, 254);
 
@@ -165,7 +112,7 @@ TEST_F(TranscriptTest, LogWithoutAcceptedRowEndsAfterTheColumnReport)
     WriteFile("empty.log", "samplenumber,gps_curlat,gps_curlon\n"
                            "0,600,700\n"
                            "5,0.5,700\n");
-    const ProgramRun run = RunProgram({"empty.log"});
+    const RunResult run = RunProgram({"empty.log"});
     EXPECT_EQ(run.out, "cols[0]=1\n"
                        "cols[1]=11\n"
                        "cols[2]=12\n"
@@ -177,7 +124,7 @@ TEST_F(TranscriptTest, LogWithoutAcceptedRowEndsAfterTheColumnReport)
 TEST_F(TranscriptTest, NormalRunPrintsStatisticsAndMapFrame)
 {
     WriteFile("flight.log", FlightLog);
-    const ProgramRun run = RunProgram({"flight.log"});
+    const RunResult run = RunProgram({"flight.log"});
     // "Flight log" is echoed without its blank (a separator) and without its line end.
     // The first row is sample 1, and still the step is 0.5 s, not 36000 s and more.
     EXPECT_EQ(UpToMapFrame(run.out), "Flightlog"
@@ -199,7 +146,7 @@ TEST_F(TranscriptTest, NormalRunPrintsStatisticsAndMapFrame)
 TEST_F(TranscriptTest, SelectedRangeLimitsTheRowsAndExtraArgumentsAreIgnored)
 {
     WriteFile("flight.log", FlightLog);
-    const ProgramRun run = RunProgram({"flight.log", "--samples", "1-4", "ignored"});
+    const RunResult run = RunProgram({"flight.log", "--samples", "1-4", "ignored"});
     EXPECT_EQ(UpToMapFrame(run.out), "Select samplenumber:\n"
                                      "1 < samplenumber < 4\n"
                                      "Flightlog"
@@ -224,7 +171,7 @@ TEST_F(TranscriptTest, RowsBeyondTheTableAreReportedOnce)
     for (int i = 0; i < 100002; ++i)
         log += std::to_string(i % 99999 + 1) + "," + std::to_string(i) + ",600,600\n";
     WriteFile("long.log", log);
-    const ProgramRun run = RunProgram({"long.log"});
+    const RunResult run = RunProgram({"long.log"});
     // Samples 1 to 99999, then 1 again: every step but the wrap counts 1 s.
     EXPECT_EQ(UpToMapFrame(run.out), "Table full: 2 more rows not loaded (room for 100000)\n"
                                      "cols[0]=1\n"

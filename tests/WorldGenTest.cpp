@@ -3,9 +3,6 @@
 // builder reads, imagery levels against each other, the textures and the aircraft model.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -16,14 +13,12 @@
 #include <string>
 #include <vector>
 
+#include <osg/AnimationPath>
 #include <osg/Geode>
 #include <osg/Matrixd>
-#include <osg/Quat>
 #include <osgDB/ReadFile>
-#include <osgDB/WriteFile>
 
 #include "AircraftModel.h"
-#include "AttitudeConvention.h"
 #include "ElevationTiles.h"
 #include "FlightLog.h"
 #include "FlightPlan.h"
@@ -32,62 +27,19 @@
 #include "Textures.h"
 #include "WorldGenerator.h"
 #include "WorldSite.h"
-#include "app/MapFrame.h"
+#include "app/Driver.h"
+#include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
+#include "log/LogScanner.h"
+#include "log/LogWriter.h"
 #include "scene/Aircraft.h"
+#include "scene/AttitudeConvention.h"
+#include "scene/FlightPath.h"
+#include "support/TestSupport.h"
 #include "terrain/ElevationTileStore.h"
-#include "terrain/TerrainRings.h"
 
 namespace
 {
-
-std::string MakeTempFolder()
-{
-    char pattern[] = "/tmp/worldgen-test-XXXXXX";
-    const char* folder = mkdtemp(pattern);
-    return folder ? folder : "";
-}
-
-std::string RunCommand(const std::string& command)
-{
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        output.append(buffer, n);
-    pclose(pipe);
-    return output;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::string text;
-    FILE* in = fopen(path.c_str(), "rb");
-    if (!in)
-        return text;
-    char buffer[65536];
-    size_t n = 0;
-    while ((n = fread(buffer, 1, sizeof(buffer), in)) > 0)
-        text.append(buffer, n);
-    fclose(in);
-    return text;
-}
-
-std::vector<std::string> Split(const std::string& text, char separator)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (true)
-    {
-        const size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        if (end == std::string::npos)
-            return parts;
-        start = end + 1;
-    }
-}
 
 // A number as the log's scanner reads one: optional minus, digits, optionally a full stop
 // and digits. Nothing else (no exponent, no plus sign).
@@ -123,26 +75,25 @@ struct DemoLog
 
 const DemoLog& TheDemoLog()
 {
+    static ScratchDirectory folder;
     static DemoLog log;
     if (!log.path.empty())
         return log;
-    log.folder = MakeTempFolder();
-    log.path = log.folder + "/" + SampleLogName;
+    log.folder = folder.Path();
+    log.path = folder.PathOf(SampleLogName);
     const Landscape landscape(DefaultWorldSeed);
     WriteFlightLog(log.path, FlightLogRows(FlyDemoFlight(landscape, DefaultWorldSeed, DemoSampleRate), DemoSampleRate));
-    log.text = ReadFile(log.path);
-    std::vector<std::string> lines = Split(log.text, '\n');
-    if (!lines.empty() && lines.back().empty())
-        lines.pop_back();
+    log.text = ReadWholeFile(log.path);
+    const std::vector<std::string> lines = SplitLines(log.text);
     if (lines.empty())
         return log;
-    const std::vector<std::string> keywords = Split(lines[0], ',');
+    const std::vector<std::string> keywords = SplitFields(lines[0], ',');
     for (size_t k = 0; k < keywords.size(); ++k)
         log.column[keywords[k]] = static_cast<int>(k);
     for (size_t l = 1; l < lines.size(); ++l)
     {
         std::vector<double> values;
-        for (const std::string& field : Split(lines[l], ','))
+        for (const std::string& field : SplitFields(lines[l], ','))
             values.push_back(strtod(field.c_str(), nullptr));
         log.rows.push_back(values);
     }
@@ -154,38 +105,55 @@ double Value(const DemoLog& log, size_t row, const char* keyword)
     return log.rows[row][log.column.at(keyword)];
 }
 
-// Sets up the map frame the viewer derives from the demo log (its centre of extent).
-void SetUpDemoMapFrame(const DemoLog& log)
+// Reads the demo log as the viewer reads it: sample table and map frame.
+void LoadDemoLog(const DemoLog& log)
 {
-    double latitude = 0.0;
-    double longitude = 0.0;
-    FlightCentre(log.path, latitude, longitude);
-    SetUpMapFrame(latitude, longitude);
+    ResetScanner();
+    ASSERT_TRUE(LoadFlightQuietly(log.path.c_str()));
 }
 
-osg::Vec3d ScenePointOfRow(const DemoLog& log, size_t row)
+// The demo flight as the viewer shows it: the flight path the viewer builds from the log,
+// and the aircraft it builds from the generated model, so that these tests see the
+// viewer's own rotations and positions, whatever order and axes they use.
+struct DemoScene
 {
-    const double x = MercatorY(Value(log, row, "gps_curlat") / 60.0) * TileScale - MapFrame.CI;
-    const double y = LongitudeX(Value(log, row, "gps_curlon") / 60.0) * TileScale - MapFrame.CJ;
-    return osg::Vec3d(static_cast<float>(x), static_cast<float>(y), static_cast<float>(Value(log, row, "gps_curalt") * MapFrame.k));
+    std::vector<osg::AnimationPath::ControlPoint> points; // one per row
+    osg::Matrixd aircraft;                                 // the model stood up and scaled
+};
+
+const DemoScene& TheDemoScene()
+{
+    static DemoScene scene;
+    if (!scene.points.empty())
+        return scene;
+    const DemoLog& log = TheDemoLog();
+    ScratchDirectory folder;
+    EXPECT_TRUE(WriteAc3d(folder.PathOf("model.ac"), MakeGliderModel()));
+    folder.MakeDirectory("EasyStar/data");
+    rename(folder.PathOf("model.ac").c_str(), folder.PathOf(AircraftModelFile).c_str());
+    LoadDemoLog(log);
+    {
+        WorkingDirectory inWorld(folder.Path());
+        scene.aircraft = BuildAircraft()->getMatrix();
+    }
+    const osg::ref_ptr<osg::AnimationPath> path = BuildFlightPath();
+    for (const auto& point : path->getTimeControlPointMap())
+        scene.points.push_back(point.second);
+    EXPECT_EQ(scene.points.size(), log.rows.size());
+    return scene;
 }
 
-// The aircraft's orientation in the scene for a log row, composed as the viewer composes
-// it: the model stood upright by q (a quarter turn about x, then a quarter turn back about
-// z), scaled, then the control point's attitude: roll about (0, -1, 0), pitch about
-// (1, 0, 0), heading about (0, 0, 1); every product applying its left operand first.
-osg::Matrixd AircraftToScene(const DemoLog& log, size_t row)
+osg::Vec3d ScenePointOfRow(size_t row)
 {
-    const osg::Quat q = osg::Quat(Pi / 2.0, osg::Vec3d(1.0, 0.0, 0.0)) * osg::Quat(-Pi / 2.0, osg::Vec3d(0.0, 0.0, 1.0));
-    osg::Quat heading;
-    osg::Quat pitch;
-    osg::Quat roll;
-    heading.makeRotate(Value(log, row, "gps_curheading"), osg::Vec3f(0.0f, 0.0f, 1.0f));
-    pitch.makeRotate(Value(log, row, "pyro_curpitch"), osg::Vec3f(1.0f, 0.0f, 0.0f));
-    roll.makeRotate(Value(log, row, "pyro_curroll"), osg::Vec3f(0.0f, -1.0f, 0.0f));
-    const osg::Quat attitude = (roll * pitch) * heading;
-    const double s = 0.05; // any scale: directions are what matter here
-    return osg::Matrixd::scale(s, s, s) * osg::Matrixd::rotate(q) * osg::Matrixd::rotate(attitude);
+    return TheDemoScene().points[row].getPosition();
+}
+
+// Model space to scene for a row: the aircraft's own transform under the row's control point.
+osg::Matrixd AircraftToScene(size_t row)
+{
+    osg::Matrixd attitude;
+    TheDemoScene().points[row].getMatrix(attitude);
+    return TheDemoScene().aircraft * attitude;
 }
 
 // Model axes of the generated glider: nose along -x, up along +y, left wing along +z.
@@ -223,13 +191,12 @@ TEST(DemoLogTest, EveryLineHas41PlainNumbersAndEndsInALineEnd)
     const DemoLog& log = TheDemoLog();
     ASSERT_FALSE(log.text.empty());
     EXPECT_EQ(log.text.back(), '\n') << "a last line without a line end is never read";
-    std::vector<std::string> lines = Split(log.text, '\n');
-    lines.pop_back();
+    const std::vector<std::string> lines = SplitLines(log.text);
     ASSERT_GT(lines.size(), 2u);
-    EXPECT_EQ(Split(lines[0], ',').size(), 41u);
+    EXPECT_EQ(SplitFields(lines[0], ',').size(), 41u);
     for (size_t l = 1; l < lines.size(); ++l)
     {
-        const std::vector<std::string> fields = Split(lines[l], ',');
+        const std::vector<std::string> fields = SplitFields(lines[l], ',');
         ASSERT_EQ(fields.size(), 41u) << "line " << l + 1;
         for (const std::string& field : fields)
             ASSERT_TRUE(IsLogNumber(field)) << "line " << l + 1 << ": '" << field << "'";
@@ -240,20 +207,10 @@ TEST(DemoLogTest, HeaderNamesEveryColumnKindOnce)
 {
     const DemoLog& log = TheDemoLog();
     std::set<std::string> seen;
-    for (const std::string& keyword : Split(Split(log.text, '\n')[0], ','))
+    for (const std::string& keyword : SplitFields(SplitLines(log.text)[0], ','))
         EXPECT_TRUE(seen.insert(keyword).second) << keyword << " twice";
-    // The scanner's keyword list, written out independently of the generator's table.
-    const char* expected[] = {"samplenumber", "flightnumber", "gps_date", "gps_time", "gps_numsatellites",
-                              "gps_fixmode", "ap_status", "gps_startlat", "gps_startlon", "gps_startalt",
-                              "gps_curlat", "gps_curlon", "gps_curalt", "gps_curspeed", "gps_curheading",
-                              "compass_curheading", "bearing_to_base", "turn_rate", "voltage1", "voltage2",
-                              "voltage3", "current", "mah", "temperature", "baro_curspeed", "baro_curalt",
-                              "pyro_curroll", "pyro_curpitch", "pyro_targetroll", "pyro_targetpitch",
-                              "targetthrottle", "in_ppm_curwidth[0]", "in_ppm_curwidth[1]", "in_ppm_curwidth[2]",
-                              "in_ppm_curwidth[3]", "in_ppm_curwidth[4]", "out_ppm_curwidth[0]",
-                              "out_ppm_curwidth[1]", "out_ppm_curwidth[2]", "out_ppm_curwidth[3]", "controlbyte"};
-    for (const char* keyword : expected)
-        EXPECT_EQ(seen.count(keyword), 1u) << keyword;
+    for (int32_t kind = 1; kind < ColumnKindCount; ++kind)
+        EXPECT_EQ(seen.count(LogKeywords[kind]), 1u) << LogKeywords[kind];
 }
 
 TEST(DemoLogTest, SampleNumbersCountFromOneAndTimeStepsEvenly)
@@ -276,15 +233,14 @@ TEST(DemoLogTest, ProgramAcceptsEveryRowAndReportsTheFlight)
 {
     const DemoLog& log = TheDemoLog();
     // Without a display the program still reads the log and prints its report.
-    const std::string output =
-        RunCommand("cd '" + log.folder + "' && env -u DISPLAY '" FLIGHTREPLAY_BINARY "' " + SampleLogName + " 2>/dev/null");
+    const std::string output = RunProgram(FLIGHTREPLAY_BINARY, log.folder, {SampleLogName}).out;
     long rows = -1;
     double timeMin = 0.0;
     double timeMax = 0.0;
     double step = 0.0;
     long ci = 0;
     long cj = 0;
-    for (const std::string& line : Split(output, '\n'))
+    for (const std::string& line : SplitLines(output))
     {
         sscanf(line.c_str(), "selected %ld row", &rows);
         sscanf(line.c_str(), "time(mn,mx)=(%lf %lf)", &timeMin, &timeMax);
@@ -296,7 +252,7 @@ TEST(DemoLogTest, ProgramAcceptsEveryRowAndReportsTheFlight)
     EXPECT_NEAR(timeMax, DemoStartTime + (log.rows.size() - 1) / DemoSampleRate, 1e-6);
     EXPECT_NEAR(step, 1.0 / DemoSampleRate, 1e-6);
     // The generator chooses its tiles from the same map frame.
-    SetUpDemoMapFrame(log);
+    LoadDemoLog(log);
     EXPECT_EQ(ci, MapFrame.CI);
     EXPECT_EQ(cj, MapFrame.CJ);
 }
@@ -307,10 +263,10 @@ TEST(DemoLogTest, SameSeedSameLogOtherSeedOtherLog)
     const auto text = [&](uint32_t seed) {
         std::string all;
         for (const SampleRow& row : FlightLogRows(FlyDemoFlight(landscape, seed, DemoSampleRate), DemoSampleRate))
-            all += FormatLogRow(row);
+            AppendLogLine(&all, row, DemoLogColumns);
         return all;
     };
-    EXPECT_EQ(text(DefaultWorldSeed), TheDemoLog().text.substr(LogHeaderLine().size()));
+    EXPECT_EQ(text(DefaultWorldSeed), TheDemoLog().text.substr(LogHeaderLine(DemoLogColumns).size()));
     EXPECT_NE(text(DefaultWorldSeed + 1), text(DefaultWorldSeed));
 }
 
@@ -344,7 +300,7 @@ TEST(DemoFlightTest, StaysAboveTheTerrainUntilItLands)
 {
     const DemoLog& log = TheDemoLog();
     const Landscape landscape(DefaultWorldSeed);
-    SetUpDemoMapFrame(log);
+    LoadDemoLog(log);
     for (size_t r = 0; r < log.rows.size(); ++r)
     {
         const double latitude = Value(log, r, "gps_curlat") / 60.0;
@@ -368,13 +324,13 @@ TEST(DemoFlightTest, StaysAboveTheTerrainUntilItLands)
 TEST(DemoFlightTest, StaysWithinTheSharpestImagery)
 {
     const DemoLog& log = TheDemoLog();
-    SetUpDemoMapFrame(log);
+    LoadDemoLog(log);
     // Level 17 (the second finest) spans 14 zoom-18 tiles around the centre tile; the
     // whole flight lies inside its inner part, so the aircraft never flies over blurry
     // imagery.
     for (size_t r = 0; r < log.rows.size(); ++r)
     {
-        const osg::Vec3d p = ScenePointOfRow(log, r);
+        const osg::Vec3d p = ScenePointOfRow(r);
         ASSERT_LT(std::max(std::fabs(p.x() - 0.5), std::fabs(p.y() - 0.5)), 6.0) << "row " << r;
     }
 }
@@ -399,15 +355,15 @@ TEST(AttitudeTest, NosePointsAlongTheTrack)
 {
     const DemoLog& log = TheDemoLog();
     const double field = Landscape(DefaultWorldSeed).FieldLevel();
-    SetUpDemoMapFrame(log);
+    LoadDemoLog(log);
     int checked = 0;
     for (size_t r = 5; r + 5 < log.rows.size(); r += 7)
     {
         if (!Airborne(log, r, field))
             continue;
-        osg::Vec3d track = ScenePointOfRow(log, r + 1) - ScenePointOfRow(log, r - 1);
+        osg::Vec3d track = ScenePointOfRow(r + 1) - ScenePointOfRow(r - 1);
         track.z() = 0.0;
-        osg::Vec3d nose = SceneDirection(AircraftToScene(log, r), osg::Vec3d(-1.0, 0.0, 0.0));
+        osg::Vec3d nose = SceneDirection(AircraftToScene(r), osg::Vec3d(-1.0, 0.0, 0.0));
         nose.z() = 0.0;
         ASSERT_LT(AngleDegrees(nose, track), 6.0) << "row " << r;
         ++checked;
@@ -423,7 +379,7 @@ TEST(AttitudeTest, NoseRisesInTheClimbAndDropsInTheGlide)
     for (size_t r = 10; r + 10 < log.rows.size(); ++r)
     {
         const double rate = (Value(log, r + 5, "gps_curalt") - Value(log, r - 5, "gps_curalt")) / (10.0 / DemoSampleRate);
-        const osg::Vec3d nose = SceneDirection(AircraftToScene(log, r), osg::Vec3d(-1.0, 0.0, 0.0));
+        const osg::Vec3d nose = SceneDirection(AircraftToScene(r), osg::Vec3d(-1.0, 0.0, 0.0));
         if (rate > 2.0)
         {
             ASSERT_GT(nose.z(), 0.1) << "row " << r << " climbs at " << rate << " m/s";
@@ -443,7 +399,7 @@ TEST(AttitudeTest, InnerWingDipsInTurns)
 {
     const DemoLog& log = TheDemoLog();
     const double field = Landscape(DefaultWorldSeed).FieldLevel();
-    SetUpDemoMapFrame(log);
+    LoadDemoLog(log);
     int left = 0;
     int right = 0;
     for (size_t r = 6; r + 6 < log.rows.size(); ++r)
@@ -457,15 +413,15 @@ TEST(AttitudeTest, InnerWingDipsInTurns)
         bool steady = true;
         for (int k = -5; k < 4; ++k)
         {
-            const osg::Vec3d a = ScenePointOfRow(log, r + k + 1) - ScenePointOfRow(log, r + k);
-            const osg::Vec3d b = ScenePointOfRow(log, r + k + 2) - ScenePointOfRow(log, r + k + 1);
+            const osg::Vec3d a = ScenePointOfRow(r + k + 1) - ScenePointOfRow(r + k);
+            const osg::Vec3d b = ScenePointOfRow(r + k + 2) - ScenePointOfRow(r + k + 1);
             const double step = std::atan2((a ^ b).z(), a.x() * b.x() + a.y() * b.y());
             steady = steady && (k == -5 || (step > 0.0) == (turn > 0.0)) && std::fabs(step) > 0.01;
             turn += step;
         }
         if (!steady || std::fabs(turn) < 0.25) // under 7 degrees a second: hardly a turn
             continue;
-        const osg::Vec3d leftWing = SceneDirection(AircraftToScene(log, r), osg::Vec3d(0.0, 0.0, 1.0));
+        const osg::Vec3d leftWing = SceneDirection(AircraftToScene(r), osg::Vec3d(0.0, 0.0, 1.0));
         if (turn > 0.0)
         {
             ASSERT_LT(leftWing.z(), -0.05) << "row " << r << ": left turn, the left wing should be low";
@@ -481,23 +437,24 @@ TEST(AttitudeTest, InnerWingDipsInTurns)
     EXPECT_GT(right, 50);
 }
 
-TEST(AttitudeTest, ModelAndShapeAircraftBothFaceEastAtZeroAttitude)
+TEST(AttitudeTest, LoggedAnglesTurnTheModelAsThePilotStatesThem)
 {
-    // The generated model (nose -x, up +y) under its turn q, and the shape aircraft (nose
-    // towards -y, up +z) under its half turn about z: at heading 0 both noses point the
-    // same way, which is what the logged heading's convention is built on.
-    const osg::Quat q = osg::Quat(Pi / 2.0, osg::Vec3d(1.0, 0.0, 0.0)) * osg::Quat(-Pi / 2.0, osg::Vec3d(0.0, 0.0, 1.0));
-    const osg::Vec3d modelNose = q * osg::Vec3d(-1.0, 0.0, 0.0);
-    const osg::Vec3d modelUp = q * osg::Vec3d(0.0, 1.0, 0.0);
-    const osg::Quat half(Pi, osg::Vec3d(0.0, 0.0, 1.0));
-    const osg::Vec3d shapeNose = half * osg::Vec3d(0.0, -1.0, 0.0);
-    EXPECT_LT((modelNose - shapeNose).length(), 1e-9);
-    EXPECT_LT((modelUp - osg::Vec3d(0.0, 0.0, 1.0)).length(), 1e-9);
-    EXPECT_LT((modelNose - osg::Vec3d(0.0, 1.0, 0.0)).length(), 1e-9);
-    // A course due north is logged as the heading that turns that nose to the north (-x).
-    osg::Quat heading;
-    heading.makeRotate(LogHeading(0.0), osg::Vec3f(0.0f, 0.0f, 1.0f));
-    EXPECT_LT(((heading * modelNose) - osg::Vec3d(-1.0, 0.0, 0.0)).length(), 1e-9);
+    // The generated model (nose -x, up +y, left wing +z) as the viewer stands it up, then
+    // under the attitude the viewer makes of the angles the generator logs.
+    const osg::Matrixd& aircraft = TheDemoScene().aircraft;
+    const auto direction = [&](double course, double bank, double pitch, const osg::Vec3d& model) {
+        return SceneDirection(aircraft * osg::Matrixd::rotate(LoggedAttitude(LogHeading(course), LogPitch(pitch), LogRoll(bank))), model);
+    };
+    const osg::Vec3d north(-1.0, 0.0, 0.0);
+    const osg::Vec3d east(0.0, 1.0, 0.0);
+    const osg::Vec3d up(0.0, 0.0, 1.0);
+    const osg::Vec3d nose(-1.0, 0.0, 0.0);
+    const osg::Vec3d leftWing(0.0, 0.0, 1.0);
+    EXPECT_LT((direction(0.0, 0.0, 0.0, nose) - north).length(), 1e-6) << "course north";
+    EXPECT_LT((direction(Pi / 2.0, 0.0, 0.0, nose) - east).length(), 1e-6) << "course east";
+    EXPECT_LT((direction(Pi / 2.0, 0.0, 0.0, osg::Vec3d(0.0, 1.0, 0.0)) - up).length(), 1e-6) << "upright";
+    EXPECT_GT(direction(0.0, 0.0, 0.3, nose).z(), 0.25) << "pitch up raises the nose";
+    EXPECT_GT(direction(0.0, 0.4, 0.0, leftWing).z(), 0.3) << "a bank to the right raises the left wing";
     EXPECT_NEAR(CourseOfLogHeading(LogHeading(1.0)), 1.0, 1e-12);
     EXPECT_NEAR(CourseOfLogHeading(LogHeading(6.2)), 6.2, 1e-12);
 }
@@ -505,55 +462,20 @@ TEST(AttitudeTest, ModelAndShapeAircraftBothFaceEastAtZeroAttitude)
 // ---------------------------------------------------------------------------------------
 // Elevation tiles
 
-TEST(ElevationFilesTest, AreExactlyTheFilesTheTerrainReads)
-{
-    // Build the real terrain in an empty folder: it names every tile file it cannot open.
-    const std::string folder = MakeTempFolder();
-    char previous[4096];
-    ASSERT_NE(getcwd(previous, sizeof(previous)), nullptr);
-    for (const auto& centre : {std::pair<int32_t, int32_t>{91540, 137554}, {1024 * 90 + 5, 1024 * 134 + 1000}})
-    {
-        ASSERT_EQ(chdir(folder.c_str()), 0);
-        MapFrame.CI = centre.first;
-        MapFrame.CJ = centre.second;
-        MapFrame.k = 0.01;
-        ResetElevationStore();
-        fflush(stdout);
-        testing::internal::CaptureStdout();
-        BuildTerrain();
-        const std::string messages = testing::internal::GetCapturedStdout();
-        ASSERT_EQ(chdir(previous), 0);
-        std::set<std::string> read;
-        for (const std::string& line : Split(messages, '\n'))
-        {
-            char name[256];
-            if (sscanf(line.c_str(), "Not open egm '%255[^']'", name) == 1)
-                read.insert(name);
-        }
-        std::set<std::string> written;
-        for (const ElevationFile& file : RingElevationFiles(centre.first, centre.second))
-            written.insert(ElevationFileName(file));
-        EXPECT_EQ(written, read) << "centre " << centre.first << "," << centre.second;
-    }
-    ResetElevationStore();
-}
-
 TEST(ElevationFilesTest, StoreTheLandscapeAsTheStoreReadsIt)
 {
-    const std::string folder = MakeTempFolder();
+    ScratchDirectory folder;
     const Landscape landscape(DefaultWorldSeed);
-    const ElevationFile file{89, 134};
-    ASSERT_TRUE(WriteElevationFile(landscape, file, folder));
-    const std::string bytes = ReadFile(folder + "/" + ElevationFileName(file));
+    const ElevationTileId tile{89, 134};
+    ASSERT_TRUE(WriteElevationFile(landscape, tile, folder.Path()));
+    const std::string bytes = ReadWholeFile(folder.PathOf(ElevationTileFileName(tile.tileRow, tile.tileColumn)));
     ASSERT_EQ(bytes.size(), 2101250u);
-    char previous[4096];
-    ASSERT_NE(getcwd(previous, sizeof(previous)), nullptr);
-    ASSERT_EQ(chdir(folder.c_str()), 0);
+    WorkingDirectory inFolder(folder.Path());
     ResetElevationStore();
     for (const auto& rc : {std::pair<int32_t, int32_t>{0, 0}, {511, 700}, {1023, 1023}, {300, 12}})
     {
-        const int32_t row = file.tileRow * 1024 + rc.first;
-        const int32_t column = file.tileColumn * 1024 + rc.second;
+        const int32_t row = tile.tileRow * 1024 + rc.first;
+        const int32_t column = tile.tileColumn * 1024 + rc.second;
         const int16_t expected = ElevationSample(landscape, row, column);
         const size_t at = 2 * (static_cast<size_t>(rc.first) * 1025 + rc.second);
         const int16_t stored = static_cast<int16_t>(static_cast<unsigned char>(bytes[at])
@@ -564,8 +486,7 @@ TEST(ElevationFilesTest, StoreTheLandscapeAsTheStoreReadsIt)
     // Row 1024 repeats the first row of the tile to the south.
     const size_t last = 2 * (1024 * 1025 + 10);
     const int16_t edge = static_cast<int16_t>(static_cast<unsigned char>(bytes[last]) | (static_cast<unsigned char>(bytes[last + 1]) << 8));
-    EXPECT_EQ(edge, ElevationSample(landscape, (file.tileRow + 1) * 1024, file.tileColumn * 1024 + 10));
-    ASSERT_EQ(chdir(previous), 0);
+    EXPECT_EQ(edge, ElevationSample(landscape, (tile.tileRow + 1) * 1024, tile.tileColumn * 1024 + 10));
     ResetElevationStore();
 }
 
@@ -604,39 +525,6 @@ TEST(LandscapeTest, HasAFlatFieldALevelLakeARiverValleyAndHills)
 // ---------------------------------------------------------------------------------------
 // Imagery
 
-TEST(ImageryTest, TileNamesAreTheOnesTheTerrainReads)
-{
-    const std::string folder = MakeTempFolder();
-    char previous[4096];
-    ASSERT_NE(getcwd(previous, sizeof(previous)), nullptr);
-    for (const auto& centre : {std::pair<int32_t, int32_t>{91540, 137554}, {101, 77}})
-    {
-        ASSERT_EQ(chdir(folder.c_str()), 0);
-        MapFrame.CI = centre.first;
-        MapFrame.CJ = centre.second;
-        MapFrame.k = 0.01;
-        ResetElevationStore();
-        fflush(stdout);
-        testing::internal::CaptureStdout();
-        BuildTerrain();
-        const std::string messages = testing::internal::GetCapturedStdout();
-        ASSERT_EQ(chdir(previous), 0);
-        std::vector<std::string> read;
-        for (const std::string& line : Split(messages, '\n'))
-        {
-            char name[256];
-            if (sscanf(line.c_str(), "img:%255s - Not found", name) == 1)
-                read.push_back(name);
-        }
-        std::vector<std::string> written;
-        for (const ImageryTile& tile : RingImageryTiles(centre.first, centre.second))
-            written.push_back("./" + ImageryFileName(tile));
-        EXPECT_EQ(written.size(), 249u);
-        EXPECT_EQ(written, read) << "centre " << centre.first << "," << centre.second;
-    }
-    ResetElevationStore();
-}
-
 TEST(ImageryTest, CoarserLevelIsTheMeanOfTheFinerOne)
 {
     const Landscape landscape(DefaultWorldSeed);
@@ -644,12 +532,12 @@ TEST(ImageryTest, CoarserLevelIsTheMeanOfTheFinerOne)
     {
         const int32_t shift = 18 - level;
         // A tile next to the field at each level, where the land cover is busiest.
-        const ImageryTile parent{level, 91540 >> shift, (137554 >> shift) + 1};
+        const ImageryTileId parent{level, 91540 >> shift, (137554 >> shift) + 1};
         const osg::ref_ptr<osg::Image> coarse = RenderImageryTile(landscape, parent);
         osg::ref_ptr<osg::Image> fine[2][2];
         for (int32_t a = 0; a < 2; ++a)
             for (int32_t b = 0; b < 2; ++b)
-                fine[a][b] = RenderImageryTile(landscape, ImageryTile{level + 1, parent.row * 2 + a, parent.column * 2 + b});
+                fine[a][b] = RenderImageryTile(landscape, ImageryTileId{level + 1, parent.row * 2 + a, parent.column * 2 + b});
         double absolute = 0.0;
         double coarseMean[3] = {0.0, 0.0, 0.0};
         double fineMean[3] = {0.0, 0.0, 0.0};
@@ -681,9 +569,9 @@ TEST(ImageryTest, CoarserLevelIsTheMeanOfTheFinerOne)
 TEST(ImageryTest, NeighbouringTilesMeetWithoutASeam)
 {
     const Landscape landscape(DefaultWorldSeed);
-    const ImageryTile west{18, 91540, 137554};
-    const ImageryTile east{18, 91540, 137555};
-    const ImageryTile south{18, 91541, 137554};
+    const ImageryTileId west{18, 91540, 137554};
+    const ImageryTileId east{18, 91540, 137555};
+    const ImageryTileId south{18, 91541, 137554};
     const osg::ref_ptr<osg::Image> w = RenderImageryTile(landscape, west);
     const osg::ref_ptr<osg::Image> e = RenderImageryTile(landscape, east);
     const osg::ref_ptr<osg::Image> s = RenderImageryTile(landscape, south);
@@ -709,11 +597,11 @@ TEST(ImageryTest, NorthIsTheTopOfTheTextureAfterTheJpegRoundTrip)
     const Landscape landscape(DefaultWorldSeed);
     const double row = MercatorY(LatitudeOfNorth(640.0)) * TileScale / 4.0; // level 16
     const double column = LongitudeX(LongitudeOfEast(860.0)) * TileScale / 4.0;
-    const ImageryTile tile{16, static_cast<int32_t>(row), static_cast<int32_t>(column)};
-    const std::string folder = MakeTempFolder();
-    ASSERT_EQ(mkdir((folder + "/img").c_str(), 0755), 0);
-    ASSERT_TRUE(WriteImageryTiles(landscape, {tile}, folder, 1));
-    const osg::ref_ptr<osg::Image> image = osgDB::readImageFile(folder + "/" + ImageryFileName(tile));
+    const ImageryTileId tile{16, static_cast<int64_t>(row), static_cast<int64_t>(column)};
+    ScratchDirectory folder;
+    folder.MakeDirectory(ImageryFolder);
+    ASSERT_TRUE(WriteImageryTiles(landscape, {tile}, folder.Path(), 1));
+    const osg::ref_ptr<osg::Image> image = osgDB::readImageFile(folder.PathOf(ImageryFileName(tile)));
     ASSERT_TRUE(image.valid());
     ASSERT_EQ(image->s(), 256);
     ASSERT_EQ(image->t(), 256);
@@ -812,8 +700,8 @@ TEST(AircraftModelTest, EveryPartIsClosedAndFacesOutwards)
 
 TEST(AircraftModelTest, ReadsBackAsAHighWingGliderNoseForwardUpright)
 {
-    const std::string folder = MakeTempFolder();
-    const std::string path = folder + "/body.ac";
+    ScratchDirectory folder;
+    const std::string path = folder.PathOf("body.ac");
     ASSERT_TRUE(WriteAc3d(path, MakeGliderModel()));
     const osg::ref_ptr<osg::Node> node = osgDB::readNodeFile(path);
     ASSERT_TRUE(node.valid()) << "the AC3D reader cannot read the model";
@@ -856,8 +744,7 @@ TEST(AircraftModelTest, ReadsBackAsAHighWingGliderNoseForwardUpright)
     EXPECT_LT(std::fabs(nose->z()), 0.02);
     EXPECT_LT(std::fabs(nose->y()), 0.05);
     EXPECT_GT(top->x(), 0.25) << "the fin stands at the tail";
-    // Stood up by the viewer's turn, the fin points up and the nose east (+y).
-    const osg::Quat q = osg::Quat(Pi / 2.0, osg::Vec3d(1.0, 0.0, 0.0)) * osg::Quat(-Pi / 2.0, osg::Vec3d(0.0, 0.0, 1.0));
-    EXPECT_GT((q * osg::Vec3d(*top)).z(), 0.15);
-    EXPECT_GT((q * osg::Vec3d(*nose)).y(), 0.3);
+    // Stood up by the viewer, the fin points up and the nose east (+y).
+    EXPECT_GT(SceneDirection(TheDemoScene().aircraft, osg::Vec3d(*top)).z(), 0.3);
+    EXPECT_GT(SceneDirection(TheDemoScene().aircraft, osg::Vec3d(*nose)).y(), 0.9);
 }

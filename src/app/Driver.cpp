@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "app/FlightStatistics.h"
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "app/RangeListParser.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
@@ -25,6 +25,31 @@ static FILE* OpenLog(const char* path)
         return nullptr;
     }
     return log;
+}
+
+void ScanFlightLog(FILE* log)
+{
+    ResetSampleTable();
+    currentColumn = 0;
+    SetScanInput(log);
+    SampleTablePrefetch prefetch;
+    scan();
+}
+
+bool LoadFlightQuietly(const char* path)
+{
+    FILE* log = OpenLog(path);
+    if (!log)
+        return false;
+    ScanFlightLog(log);
+    fclose(log);
+    if (SampleTable.rowCount < 1)
+        return false;
+    double centreLatitude = 0.0;
+    double centreLongitude = 0.0;
+    FlightCentre(ComputeFlightStatistics(), &centreLatitude, &centreLongitude);
+    SetUpMapFrame(centreLatitude, centreLongitude);
+    return true;
 }
 
 int LoadFlightLog(int argc, char** argv)
@@ -63,13 +88,7 @@ int LoadFlightLog(int argc, char** argv)
         printf("Not open '%s'\n", argv[1]);
         return -2;
     }
-    ResetSampleTable();
-    currentColumn = 0;
-    SetScanInput(log);
-    {
-        SampleTablePrefetch prefetch;
-        scan();
-    }
+    ScanFlightLog(log);
     fclose(log);
     if (SampleTable.droppedRows > 0)
         printf("Table full: %ld more rows not loaded (room for %ld)\n", static_cast<long>(SampleTable.droppedRows), static_cast<long>(RowCapacity));
@@ -90,7 +109,12 @@ int LoadFlightLog(int argc, char** argv)
     printf("time(mn,mx)=(%f %f)\n", SampleTable.timeMinimum, SampleTable.timeMaximum);
     printf("sum(time)/sum(sn)=%f\n", SampleTable.SampleStep);
 
-    SetUpMapFrame((extent.latitudeMinimum + extent.latitudeMaximum) * 0.5 / 60, (extent.longitudeMinimum + extent.longitudeMaximum) * 0.5 / 60);
+    double centreLatitude = 0.0;
+    double centreLongitude = 0.0;
+    FlightCentre(extent, &centreLatitude, &centreLongitude);
+    printf("1/k=%f (center lat,lon=%f %f)\n", MetresPerTile(centreLatitude), centreLatitude, centreLongitude);
+    SetUpMapFrame(centreLatitude, centreLongitude);
+    printf("CI,CJ=%ld %ld\n", static_cast<long>(MapFrame.CI), static_cast<long>(MapFrame.CJ));
     return 0;
 }
 

@@ -47,3 +47,9 @@ FlightExtent ComputeFlightStatistics()
         SampleTable.SampleStep = 0.0;
     return extent;
 }
+
+void FlightCentre(const FlightExtent& extent, double* latitude, double* longitude)
+{
+    *latitude = (extent.latitudeMinimum + extent.latitudeMaximum) * 0.5 / 60;
+    *longitude = (extent.longitudeMinimum + extent.longitudeMaximum) * 0.5 / 60;
+}

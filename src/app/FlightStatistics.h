@@ -15,3 +15,6 @@ struct FlightExtent
 // Without any step, SampleStep is the mean time per row, (last - first) / (rows - 1), or 0
 // for a single row.
 FlightExtent ComputeFlightStatistics();
+
+// The point the map frame is fixed on: the middle of the extent, in degrees.
+void FlightCentre(const FlightExtent& extent, double* latitude, double* longitude);

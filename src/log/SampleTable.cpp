@@ -10,19 +10,19 @@ SampleTableValues SampleTable;
 
 RangeListValues RangeList = {{{0, 100000}}, 1};
 
-#define FIELD(name) {StoreInt32, offsetof(SampleRow, name)}
-#define DOUBLE_FIELD(name) {StoreDouble, offsetof(SampleRow, name)}
+#define INT_FIELD(name) {ColumnKind::name, StoreInt32, offsetof(SampleRow, name)}
+#define DOUBLE_FIELD(name) {ColumnKind::name, StoreDouble, offsetof(SampleRow, name)}
+#define ELEMENT_FIELD(array, i) {ColumnKind::array##i, StoreDouble, offsetof(SampleRow, array[i])}
 
-// Indexed by column kind: the keyword codes 1 .. 41 in keyword order, 0 for no keyword.
-const ColumnField ColumnFieldTable[ColumnKindCount] = {
-    {StoreNone, 0},
-    FIELD(samplenumber),
-    FIELD(flightnumber),
-    FIELD(gps_date),
+constexpr ColumnField ColumnFieldTable[ColumnKindCount] = {
+    {ColumnKind::None, StoreNone, 0},
+    INT_FIELD(samplenumber),
+    INT_FIELD(flightnumber),
+    INT_FIELD(gps_date),
     DOUBLE_FIELD(gps_time),
-    FIELD(gps_numsatellites),
-    FIELD(gps_fixmode),
-    FIELD(ap_status),
+    INT_FIELD(gps_numsatellites),
+    INT_FIELD(gps_fixmode),
+    INT_FIELD(ap_status),
     DOUBLE_FIELD(gps_startlat),
     DOUBLE_FIELD(gps_startlon),
     DOUBLE_FIELD(gps_startalt),
@@ -47,20 +47,31 @@ const ColumnField ColumnFieldTable[ColumnKindCount] = {
     DOUBLE_FIELD(pyro_targetroll),
     DOUBLE_FIELD(pyro_targetpitch),
     DOUBLE_FIELD(targetthrottle),
-    DOUBLE_FIELD(in_ppm_curwidth[0]),
-    DOUBLE_FIELD(in_ppm_curwidth[1]),
-    DOUBLE_FIELD(in_ppm_curwidth[2]),
-    DOUBLE_FIELD(in_ppm_curwidth[3]),
-    DOUBLE_FIELD(in_ppm_curwidth[4]),
-    DOUBLE_FIELD(out_ppm_curwidth[0]),
-    DOUBLE_FIELD(out_ppm_curwidth[1]),
-    DOUBLE_FIELD(out_ppm_curwidth[2]),
-    DOUBLE_FIELD(out_ppm_curwidth[3]),
-    FIELD(controlbyte),
+    ELEMENT_FIELD(in_ppm_curwidth, 0),
+    ELEMENT_FIELD(in_ppm_curwidth, 1),
+    ELEMENT_FIELD(in_ppm_curwidth, 2),
+    ELEMENT_FIELD(in_ppm_curwidth, 3),
+    ELEMENT_FIELD(in_ppm_curwidth, 4),
+    ELEMENT_FIELD(out_ppm_curwidth, 0),
+    ELEMENT_FIELD(out_ppm_curwidth, 1),
+    ELEMENT_FIELD(out_ppm_curwidth, 2),
+    ELEMENT_FIELD(out_ppm_curwidth, 3),
+    INT_FIELD(controlbyte),
 };
 
-#undef FIELD
+#undef INT_FIELD
 #undef DOUBLE_FIELD
+#undef ELEMENT_FIELD
+
+// Each entry stands at the index of its kind, which is what storeValue looks it up by.
+constexpr bool FieldsInKindOrder()
+{
+    for (int32_t kind = 0; kind < ColumnKindCount; ++kind)
+        if (static_cast<int32_t>(ColumnFieldTable[kind].kind) != kind)
+            return false;
+    return true;
+}
+static_assert(FieldsInKindOrder(), "ColumnFieldTable out of keyword order");
 
 // The row under construction once the table is full: rows that would be accepted then
 // are counted as dropped instead of being written past the table.

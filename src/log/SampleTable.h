@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "log/LogKeywords.h"
+
 const int32_t RowCapacity = 100000;   // accepted rows a run can hold
 const int32_t RangeCapacity = 100000; // sample-number ranges a --samples list can hold
 
@@ -85,12 +87,12 @@ enum StorageCode : int32_t
 // Where a number of a given column kind goes in the row under construction.
 struct ColumnField
 {
+    ColumnKind kind;
     StorageCode storage;
     size_t offset; // byte offset of the field (or array element) in SampleRow
 };
 
-const int32_t ColumnKindCount = 42; // 0 (no keyword) and the 41 keyword codes
-
+// Indexed by column kind.
 extern const ColumnField ColumnFieldTable[ColumnKindCount];
 
 // Empties the table: rowCount 0 and every field of every row zero.

@@ -12,7 +12,8 @@
 #include <osgDB/ReadFile>
 #include <osgUtil/Optimizer>
 
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
 
 // Set once while the scene is built; the scene graph owns the node for the whole run, so
 // this handle does not keep it alive.

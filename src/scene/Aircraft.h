@@ -3,10 +3,6 @@
 #include <osg/MatrixTransform>
 #include <osg/ref_ptr>
 
-// The aircraft model and the shape aircraft's texture, relative to the working directory.
-const char* const AircraftModelFile = "./EasyStar/data/body.ac";
-const char* const AircraftTextureFile = "./res/tamor1.jpg";
-
 // Set once by BuildAircraft; the scene graph owns the node for the whole run.
 extern osg::MatrixTransform* TrackedAircraft;
 

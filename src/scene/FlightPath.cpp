@@ -2,10 +2,9 @@
 
 #include <cmath>
 
-#include <osg/Quat>
-
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "log/SampleTable.h"
+#include "scene/AttitudeConvention.h"
 
 // The recorded flight plays three times faster than it was flown.
 const double ReplaySpeedUp = 3.0;
@@ -30,15 +29,7 @@ osg::ref_ptr<osg::AnimationPath> BuildFlightPath()
         // The track's floats, widened back: the aircraft passes exactly through its vertices.
         const osg::Vec3f position = ScenePosition(row);
 
-        // Angles are radians as logged. The product applies its left operand first: roll,
-        // then pitch, then heading, each about a fixed axis of the map frame.
-        osg::Quat qHeading;
-        osg::Quat qPitch;
-        osg::Quat qRoll;
-        qHeading.makeRotate(row.gps_curheading, osg::Vec3f(0.0f, 0.0f, 1.0f));
-        qPitch.makeRotate(row.pyro_curpitch, osg::Vec3f(1.0f, 0.0f, 0.0f));
-        qRoll.makeRotate(row.pyro_curroll, osg::Vec3f(0.0f, -1.0f, 0.0f));
-        const osg::Quat attitude = (qRoll * qPitch) * qHeading;
+        const osg::Quat attitude = LoggedAttitude(row.gps_curheading, row.pyro_curpitch, row.pyro_curroll);
 
         const double time = i * step / ReplaySpeedUp;
         points.insert_or_assign(points.end(), time, osg::AnimationPath::ControlPoint(osg::Vec3d(position), attitude));

@@ -5,7 +5,7 @@
 #include <osg/Geometry>
 #include <osg/PrimitiveSet>
 
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 
 osg::ref_ptr<osg::Group> BuildTrack()

@@ -9,6 +9,8 @@
 #include <osg/Texture2D>
 #include <osgDB/ReadFile>
 
+#include "geo/ReplayFiles.h"
+
 const double SkyRadius = 200.0; // map-frame units (zoom-18 tiles), well beyond the terrain rings' detail
 
 osg::ref_ptr<osg::Group> BuildSkyDome()

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "terrain/TerrainFileNames.h"
-
 namespace
 {
 

@@ -1,9 +1,7 @@
 #pragma once
 #include <cstdint>
 
-const int32_t ElevationTileSize = 1024;   // grid cells per tile side
-const int32_t ElevationTileSamples = 1025; // samples per tile side (the far edge repeats the neighbour's)
-const int32_t ElevationTilesPerAxis = 256; // TileScale / ElevationTileSize
+#include "geo/ReplayFiles.h"
 
 // Height in metres at zoom-18 grid point (row, column). The tile file "zsi-%ld-%ld.egm" is
 // read on first use and kept; a tile that cannot be loaded reads as 0 and is reported once.

@@ -3,7 +3,7 @@
 #include <osg/Array>
 #include <osg/PrimitiveSet>
 
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 #include "terrain/ElevationTileStore.h"
 
 // The tile corner plus the whole zoom-18 tiles the vertex lies from it (the products are

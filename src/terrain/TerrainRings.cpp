@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <limits>
+#include <set>
+#include <utility>
 
 #include <osg/Array>
 #include <osg/Geode>
@@ -9,16 +11,14 @@
 #include <osg/Texture2D>
 #include <osgDB/ReadFile>
 
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
 #include "terrain/PatchBuilder.h"
 #include "terrain/PatchTemplates.h"
-#include "terrain/TerrainFileNames.h"
 
 namespace
 {
 
-const int32_t FinestLevel = 18;
-const int32_t CoarsestLevel = 13;
 const int32_t RingReach = 3; // patches from the centre tile on each side: 7 x 7 per level
 
 // Halving that rounds down, so that a coarser centre still holds the finer one when the
@@ -95,6 +95,49 @@ void VisitTerrainPatches(int32_t CI, int32_t CJ, const std::function<void(const 
         ci = HalveDown(ci);
         cj = HalveDown(cj);
     }
+}
+
+std::vector<GridPoint> PatchGridPoints(const TerrainPatch& patch)
+{
+    const PatchTemplate& t = *patch.patchTemplate;
+    std::vector<GridPoint> points;
+    for (int32_t p = 0; p < LookedUpVertexCount(t, patch.mode); ++p)
+        points.push_back(GridPoint{ElevationGridCoordinate(patch.originRow, patch.s, t.positions[p][0]), ElevationGridCoordinate(patch.originCol, patch.s, t.positions[p][1])});
+    return points;
+}
+
+void VisitRingFiles(int32_t CI, int32_t CJ, const std::function<void(const TerrainPatch&, const std::vector<ElevationTileId>&)>& visit)
+{
+    std::set<std::pair<int32_t, int32_t>> seen;
+    std::vector<ElevationTileId> firstRead;
+    VisitTerrainPatches(CI, CJ, [&](const TerrainPatch& patch) {
+        firstRead.clear();
+        for (const GridPoint& point : PatchGridPoints(patch))
+        {
+            // Points off the grid lie in no tile: the store answers 0 without a file.
+            if (point.row < 0 || point.column < 0)
+                continue;
+            const int32_t tileRow = point.row / ElevationTileSize;
+            const int32_t tileColumn = point.column / ElevationTileSize;
+            if (seen.insert({tileRow, tileColumn}).second)
+                firstRead.push_back(ElevationTileId{tileRow, tileColumn});
+        }
+        visit(patch, firstRead);
+    });
+}
+
+std::vector<ElevationTileId> RingElevationTiles(int32_t CI, int32_t CJ)
+{
+    std::vector<ElevationTileId> tiles;
+    VisitRingFiles(CI, CJ, [&](const TerrainPatch&, const std::vector<ElevationTileId>& firstRead) { tiles.insert(tiles.end(), firstRead.begin(), firstRead.end()); });
+    return tiles;
+}
+
+std::vector<ImageryTileId> RingImageryTiles(int32_t CI, int32_t CJ)
+{
+    std::vector<ImageryTileId> tiles;
+    VisitTerrainPatches(CI, CJ, [&](const TerrainPatch& patch) { tiles.push_back(ImageryTileId{patch.level, patch.tileRow, patch.tileColumn}); });
+    return tiles;
 }
 
 osg::ref_ptr<osg::Group> BuildTerrain()

@@ -1,10 +1,12 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include <osg/Group>
 #include <osg/ref_ptr>
 
+#include "geo/ReplayFiles.h"
 #include "terrain/PatchTemplates.h"
 
 // The ground: 249 textured patches in six nested levels (zoom 18 down to 13) around the
@@ -27,3 +29,25 @@ struct TerrainPatch
 // Calls `visit` for each of the 249 patches around the map-frame tile (CI, CJ), in the order
 // BuildTerrain builds them. The data tool lists the files the replay reads with it.
 void VisitTerrainPatches(int32_t CI, int32_t CJ, const std::function<void(const TerrainPatch&)>& visit);
+
+// A zoom-18 grid point: row from the north, column from 180 degrees west; -1 off the grid.
+struct GridPoint
+{
+    int32_t row;
+    int32_t column;
+};
+
+// The grid points whose heights the patch's vertices take, in the order BuildPatch looks
+// them up.
+std::vector<GridPoint> PatchGridPoints(const TerrainPatch& patch);
+
+// Calls `visit` for each patch in build order, with the elevation tiles the terrain reads
+// first for that patch (each tile once over the whole rings, none off the grid).
+void VisitRingFiles(int32_t CI, int32_t CJ, const std::function<void(const TerrainPatch&, const std::vector<ElevationTileId>&)>& visit);
+
+// The elevation tiles the rings around (CI, CJ) read, each once, in the order the terrain
+// first reads them.
+std::vector<ElevationTileId> RingElevationTiles(int32_t CI, int32_t CJ);
+
+// The 249 imagery tiles the rings drape, in the order the terrain builds them.
+std::vector<ImageryTileId> RingImageryTiles(int32_t CI, int32_t CJ);

@@ -14,7 +14,8 @@
 #include "TilePlan.h"
 #include "TrackConvert.h"
 #include "app/Driver.h"
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
+#include "terrain/TerrainRings.h"
 
 static void PrintUsage(const char* program)
 {
@@ -95,7 +96,7 @@ static int RunAreaCommand(int argc, char** argv)
     }
 
     std::vector<ElevationTileId> elevationTiles;
-    std::vector<ImageryTile> imageryTiles;
+    std::vector<ImageryTileId> imageryTiles;
     if (area.box)
     {
         GeoBox box;
@@ -112,7 +113,7 @@ static int RunAreaCommand(int argc, char** argv)
         int status = 0;
         if (!LoadAreaLog(argv[1], area, &status))
             return status;
-        elevationTiles = ElevationTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+        elevationTiles = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
         imageryTiles = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
     }
     if (imagery)

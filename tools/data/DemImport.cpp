@@ -9,9 +9,8 @@
 #include <ogr_spatialref.h>
 
 #include "TileFiles.h"
-#include "app/MapFrame.h"
-#include "terrain/ElevationTileStore.h"
-#include "terrain/TerrainFileNames.h"
+#include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
 
 ElevationSource::~ElevationSource()
 {
@@ -174,11 +173,11 @@ std::vector<int16_t> SampleElevationTile(const std::vector<std::unique_ptr<Eleva
     std::vector<double> latitudes(side * side), longitudes(side * side);
     for (size_t r = 0; r < side; ++r)
     {
-        const double latitude = GridLatitude(static_cast<double>(tile.tileRow) * ElevationTileSize + r);
+        const double latitude = GridRowLatitude(static_cast<double>(tile.tileRow) * ElevationTileSize + r);
         for (size_t c = 0; c < side; ++c)
         {
             latitudes[r * side + c] = latitude;
-            longitudes[r * side + c] = GridLongitude(static_cast<double>(tile.tileColumn) * ElevationTileSize + c);
+            longitudes[r * side + c] = GridColumnLongitude(static_cast<double>(tile.tileColumn) * ElevationTileSize + c);
         }
     }
     std::vector<double> heights(side * side, 0.0);
@@ -218,7 +217,7 @@ static GeoBox BoxOfElevationTile(ElevationTileId tile)
 {
     const double top = static_cast<double>(tile.tileRow) * ElevationTileSize;
     const double left = static_cast<double>(tile.tileColumn) * ElevationTileSize;
-    return GeoBox{GridLatitude(top + ElevationTileSize), GridLongitude(left), GridLatitude(top), GridLongitude(left + ElevationTileSize)};
+    return GeoBox{GridRowLatitude(top + ElevationTileSize), GridColumnLongitude(left), GridRowLatitude(top), GridColumnLongitude(left + ElevationTileSize)};
 }
 
 int ImportElevation(const std::vector<std::string>& sourcePaths, const std::vector<ElevationTileId>& tiles)

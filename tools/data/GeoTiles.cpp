@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/MapFrame.h"
-#include "terrain/ElevationTileStore.h"
+#include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
 
 // Web Mercator stops where the map is square: atan(sinh(pi)).
 static const double MercatorLimit = 85.0511287798;
@@ -25,18 +25,6 @@ bool ParseGeoBox(const char* text, GeoBox* box)
         return false;
     *box = GeoBox{v[0], v[1], v[2], v[3]};
     return true;
-}
-
-double GridLatitude(double row)
-{
-    // MercatorY = (2 - ln((1 + s) / (1 - s)) / pi) / 4 solved for the latitude.
-    const double y = row / TileScale;
-    return std::atan(std::sinh(Pi * (1.0 - 2.0 * y))) * 180.0 / Pi;
-}
-
-double GridLongitude(double column)
-{
-    return column / TileScale * 360.0 - 180.0;
 }
 
 // Grid position at a level: the tile number as a real, so the floor is the tile.
@@ -71,10 +59,10 @@ GeoBox BoxOfTiles(const TileRange& range)
 {
     const double scale = 1 << (FinestLevel - range.level); // zoom-18 tiles per tile
     GeoBox box;
-    box.north = GridLatitude(range.firstRow * scale);
-    box.south = GridLatitude((range.lastRow + 1) * scale);
-    box.west = GridLongitude(range.firstColumn * scale);
-    box.east = GridLongitude((range.lastColumn + 1) * scale);
+    box.north = GridRowLatitude(range.firstRow * scale);
+    box.south = GridRowLatitude((range.lastRow + 1) * scale);
+    box.west = GridColumnLongitude(range.firstColumn * scale);
+    box.east = GridColumnLongitude((range.lastColumn + 1) * scale);
     return box;
 }
 
@@ -92,15 +80,15 @@ std::vector<ElevationTileId> ElevationTilesOfBox(const GeoBox& box)
     return tiles;
 }
 
-std::vector<ImageryTile> ImageryTilesOfBox(const GeoBox& box)
+std::vector<ImageryTileId> ImageryTilesOfBox(const GeoBox& box)
 {
-    std::vector<ImageryTile> tiles;
+    std::vector<ImageryTileId> tiles;
     for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
     {
         const TileRange range = TilesOfBox(box, level);
         for (int32_t r = range.firstRow; r <= range.lastRow; ++r)
             for (int32_t c = range.firstColumn; c <= range.lastColumn; ++c)
-                tiles.push_back(ImageryTile{level, r, c});
+                tiles.push_back(ImageryTileId{level, r, c});
     }
     return tiles;
 }

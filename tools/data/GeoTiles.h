@@ -3,12 +3,11 @@
 #include <string>
 #include <vector>
 
-// Geography of the map-tile grids the program reads: zoom-18 grid points for elevation,
-// tiles of zoom levels 18 down to 13 for imagery. Latitudes and longitudes in degrees
-// (WGS 84 taken as the sphere of the map frame, as every web map does).
+#include "geo/ReplayFiles.h"
 
-const int32_t FinestLevel = 18;
-const int32_t CoarsestLevel = 13;
+// Geographic boxes on the map-tile grids the program reads (geo/ReplayFiles.h): zoom-18 grid
+// points for elevation, tiles of zoom levels 18 down to 13 for imagery. Latitudes and
+// longitudes in degrees (WGS 84 taken as the sphere of the map frame, as web maps do).
 
 // A geographic box, degrees; south < north, west < east (no box crosses 180 degrees).
 struct GeoBox
@@ -22,13 +21,6 @@ struct GeoBox
 // Reads "S,W,N,E" in decimal degrees. False (box untouched) unless there are exactly four
 // numbers, south < north within +-85.05 degrees and west < east within +-180.
 bool ParseGeoBox(const char* text, GeoBox* box);
-
-// Latitude of zoom-18 grid row `row` (the north edge of tile row `row`); rows may be
-// fractional. Inverse of MercatorY(latitude) * TileScale.
-double GridLatitude(double row);
-
-// Longitude of zoom-18 grid column `column`, the west edge of that tile column.
-double GridLongitude(double column);
 
 // A block of tiles of one zoom level, bounds inclusive.
 struct TileRange
@@ -46,23 +38,8 @@ TileRange TilesOfBox(const GeoBox& box, int32_t level);
 // The box that a block of tiles of its level covers.
 GeoBox BoxOfTiles(const TileRange& range);
 
-// One imagery tile of the program: level 13 .. 18, row (y, from the north) and column (x).
-struct ImageryTile
-{
-    int32_t level;
-    int32_t row;
-    int32_t column;
-};
-
-// One elevation tile: 1024 x 1024 zoom-18 cells, numbered like the file that holds it.
-struct ElevationTileId
-{
-    int32_t tileRow;
-    int32_t tileColumn;
-};
-
 // Elevation tiles holding the corners of the zoom-18 tiles the box touches, row by row.
 std::vector<ElevationTileId> ElevationTilesOfBox(const GeoBox& box);
 
 // Imagery tiles touched by the box, levels 18 down to 13, each level row by row.
-std::vector<ImageryTile> ImageryTilesOfBox(const GeoBox& box);
+std::vector<ImageryTileId> ImageryTilesOfBox(const GeoBox& box);

@@ -15,7 +15,7 @@
 #include <osgDB/Registry>
 
 #include "TileFiles.h"
-#include "terrain/TerrainFileNames.h"
+#include "geo/ReplayFiles.h"
 
 // Half the circumference of the Web Mercator sphere, metres: the x and y range of the map.
 static const double MercatorHalfWorld = 20037508.342789244;
@@ -113,12 +113,12 @@ class TileSource
 {
 public:
     virtual ~TileSource() = default;
-    virtual bool Fetch(const ImageryTile& tile, std::string* jpeg) = 0;
+    virtual bool Fetch(const ImageryTileId& tile, std::string* jpeg) = 0;
 };
 
-static int32_t RowFromSouth(const ImageryTile& tile)
+static int64_t RowFromSouth(const ImageryTileId& tile)
 {
-    return (1 << tile.level) - 1 - tile.row;
+    return (int64_t{1} << tile.level) - 1 - tile.row;
 }
 
 class FolderTileSource : public TileSource
@@ -126,13 +126,13 @@ class FolderTileSource : public TileSource
 public:
     FolderTileSource(const std::string& folder, bool tms) : folder(folder), tms(tms) {}
 
-    bool Fetch(const ImageryTile& tile, std::string* jpeg) override
+    bool Fetch(const ImageryTileId& tile, std::string* jpeg) override
     {
-        const int32_t row = tms ? RowFromSouth(tile) : tile.row;
+        const int64_t row = tms ? RowFromSouth(tile) : tile.row;
         for (const char* extension : {"jpg", "jpeg", "png"})
         {
-            char name[64];
-            snprintf(name, sizeof name, "/%d/%d/%d.%s", tile.level, tile.column, row, extension);
+            char name[80];
+            snprintf(name, sizeof name, "/%d/%lld/%lld.%s", tile.level, static_cast<long long>(tile.column), static_cast<long long>(row), extension);
             std::string bytes;
             if (ReadWholeFile(folder + name, &bytes))
             {
@@ -175,10 +175,10 @@ public:
         return true;
     }
 
-    bool Fetch(const ImageryTile& tile, std::string* jpeg) override
+    bool Fetch(const ImageryTileId& tile, std::string* jpeg) override
     {
         char query[160];
-        snprintf(query, sizeof query, "SELECT tile_data FROM tiles WHERE zoom_level = %d AND tile_column = %d AND tile_row = %d", tile.level, tile.column, RowFromSouth(tile));
+        snprintf(query, sizeof query, "SELECT tile_data FROM tiles WHERE zoom_level = %d AND tile_column = %lld AND tile_row = %lld", tile.level, static_cast<long long>(tile.column), static_cast<long long>(RowFromSouth(tile)));
         OGRLayer* result = dataset->ExecuteSQL(query, nullptr, nullptr);
         if (!result)
             return false;
@@ -197,7 +197,7 @@ public:
             return false;
         *jpeg = ToJpeg(bytes);
         if (jpeg->empty())
-            fprintf(stderr, "imagery: tile %d/%d/%d of the MBTiles file is no JPEG or PNG image\n", tile.level, tile.column, RowFromSouth(tile));
+            fprintf(stderr, "imagery: tile %d/%lld/%lld of the MBTiles file is no JPEG or PNG image\n", tile.level, static_cast<long long>(tile.column), static_cast<long long>(RowFromSouth(tile)));
         return !jpeg->empty();
     }
 
@@ -233,10 +233,10 @@ public:
         return true;
     }
 
-    bool Fetch(const ImageryTile& tile, std::string* jpeg) override
+    bool Fetch(const ImageryTileId& tile, std::string* jpeg) override
     {
         // Warping costs milliseconds a tile; a wide box holds far more tiles than the image.
-        const GeoBox box = BoxOfTiles(TileRange{tile.level, tile.row, tile.row, tile.column, tile.column});
+        const GeoBox box = BoxOfTiles(TileRange{tile.level, static_cast<int32_t>(tile.row), static_cast<int32_t>(tile.row), static_cast<int32_t>(tile.column), static_cast<int32_t>(tile.column)});
         if (hasFootprint && (box.east < footprint.west || box.west > footprint.east || box.north < footprint.south || box.south > footprint.north))
             return false;
         const double tileMetres = 2.0 * MercatorHalfWorld / (1 << tile.level);
@@ -346,7 +346,7 @@ private:
     GeoBox footprint = {};
 };
 
-int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<ImageryTile>& tiles)
+int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<ImageryTileId>& tiles)
 {
     GDALAllRegister();
     std::unique_ptr<TileSource> source;
@@ -381,7 +381,7 @@ int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<Ima
 
     int written[FinestLevel + 1] = {};
     int absent[FinestLevel + 1] = {};
-    for (const ImageryTile& tile : tiles)
+    for (const ImageryTileId& tile : tiles)
     {
         std::string jpeg;
         if (!source->Fetch(tile, &jpeg))
@@ -389,7 +389,7 @@ int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<Ima
             ++absent[tile.level];
             continue;
         }
-        const std::string name = ImageryFileName(tile.level, tile.row, tile.column);
+        const std::string name = ImageryFileName(tile);
         if (!EnsureDirectory("./img"))
         {
             fprintf(stderr, "imagery: cannot make the folder './img'\n");

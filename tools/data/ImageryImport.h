@@ -27,4 +27,4 @@ std::string EncodeJpeg(const osg::Image& image);
 // JPEG tiles are copied byte for byte, PNG tiles re-encoded. Returns the exit status:
 // 0 when at least one tile was written, 1 when the source cannot be read, holds none of the
 // tiles, or a file cannot be written.
-int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<ImageryTile>& tiles);
+int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<ImageryTileId>& tiles);

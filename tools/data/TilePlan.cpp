@@ -2,32 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <set>
-#include <utility>
 
 #include <osgDB/ReadFile>
 
 #include "TileFiles.h"
 #include "app/Driver.h"
-#include "app/MapFrame.h"
-#include "scene/Aircraft.h"
-#include "scene/SkyDome.h"
-#include "terrain/ElevationTileStore.h"
-#include "terrain/PatchBuilder.h"
-#include "terrain/PatchTemplates.h"
-#include "terrain/TerrainFileNames.h"
+#include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
 #include "terrain/TerrainRings.h"
-
-// Zoom-18 grid points whose heights a patch looks up, in the order BuildPatch looks them
-// up; points off the grid come out as -1.
-static std::vector<std::pair<int32_t, int32_t>> PatchGridPoints(const TerrainPatch& patch)
-{
-    const PatchTemplate& t = *patch.patchTemplate;
-    std::vector<std::pair<int32_t, int32_t>> points;
-    for (int32_t p = 0; p < LookedUpVertexCount(t, patch.mode); ++p)
-        points.emplace_back(ElevationGridCoordinate(patch.originRow, patch.s, t.positions[p][0]), ElevationGridCoordinate(patch.originCol, patch.s, t.positions[p][1]));
-    return points;
-}
 
 // The store opens a tile file with fopen and takes whatever it holds.
 static bool Openable(const std::string& name)
@@ -53,18 +35,11 @@ static bool Loadable(const std::string& name)
 static std::vector<PlannedFile> ListReplayFiles(int32_t CI, int32_t CJ, bool judge)
 {
     std::vector<PlannedFile> files;
-    std::set<std::pair<int32_t, int32_t>> seenTiles;
-    VisitTerrainPatches(CI, CJ, [&](const TerrainPatch& patch) {
-        for (const auto& point : PatchGridPoints(patch))
+    VisitRingFiles(CI, CJ, [&](const TerrainPatch& patch, const std::vector<ElevationTileId>& firstRead) {
+        for (const ElevationTileId& tile : firstRead)
         {
-            // Points off the grid lie in no tile: the store answers 0 without a file.
-            if (point.first < 0 || point.second < 0)
-                continue;
-            const std::pair<int32_t, int32_t> tile(point.first / ElevationTileSize, point.second / ElevationTileSize);
-            if (!seenTiles.insert(tile).second)
-                continue;
-            const std::string name = ElevationTileFileName(tile.first, tile.second);
-            files.push_back(PlannedFile{PlannedKind::ElevationTile, name, FinestLevel, tile.first, tile.second, judge && Openable(name)});
+            const std::string name = ElevationTileFileName(tile.tileRow, tile.tileColumn);
+            files.push_back(PlannedFile{PlannedKind::ElevationTile, name, FinestLevel, tile.tileRow, tile.tileColumn, judge && Openable(name)});
         }
         const std::string name = ImageryFileName(patch.level, patch.tileRow, patch.tileColumn);
         files.push_back(PlannedFile{PlannedKind::ImageryTile, name, patch.level, patch.tileRow, patch.tileColumn, judge && Decodable(name)});
@@ -81,26 +56,16 @@ std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ)
     return ListReplayFiles(CI, CJ, true);
 }
 
-std::vector<ElevationTileId> ElevationTilesOfFlight(int32_t CI, int32_t CJ)
+std::vector<ImageryTileId> ImageryTilesOfFlight(int32_t CI, int32_t CJ)
 {
-    std::vector<ElevationTileId> tiles;
-    for (const PlannedFile& file : ListReplayFiles(CI, CJ, false))
-        if (file.kind == PlannedKind::ElevationTile)
-            tiles.push_back(ElevationTileId{static_cast<int32_t>(file.row), static_cast<int32_t>(file.column)});
-    return tiles;
-}
-
-std::vector<ImageryTile> ImageryTilesOfFlight(int32_t CI, int32_t CJ)
-{
-    std::vector<ImageryTile> tiles;
-    for (const PlannedFile& file : ListReplayFiles(CI, CJ, false))
-        if (file.kind == PlannedKind::ImageryTile)
-        {
-            // Near the grid's edges the rings reach tiles that no map has.
-            const int64_t last = (int64_t{1} << file.level) - 1;
-            if (file.row >= 0 && file.row <= last && file.column >= 0 && file.column <= last)
-                tiles.push_back(ImageryTile{file.level, static_cast<int32_t>(file.row), static_cast<int32_t>(file.column)});
-        }
+    std::vector<ImageryTileId> tiles;
+    for (const ImageryTileId& tile : RingImageryTiles(CI, CJ))
+    {
+        // Near the grid's edges the rings reach tiles that no map has.
+        const int64_t last = (int64_t{1} << tile.level) - 1;
+        if (tile.row >= 0 && tile.row <= last && tile.column >= 0 && tile.column <= last)
+            tiles.push_back(tile);
+    }
     return tiles;
 }
 

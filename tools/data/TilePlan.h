@@ -31,9 +31,9 @@ struct PlannedFile
 // the sky texture, the aircraft model and the aircraft's fallback texture.
 std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ);
 
-// The elevation tiles and the imagery tiles of that plan, in its order.
-std::vector<ElevationTileId> ElevationTilesOfFlight(int32_t CI, int32_t CJ);
-std::vector<ImageryTile> ImageryTilesOfFlight(int32_t CI, int32_t CJ);
+// The imagery tiles of that plan that exist on the map, in its order (its elevation tiles
+// are RingElevationTiles).
+std::vector<ImageryTileId> ImageryTilesOfFlight(int32_t CI, int32_t CJ);
 
 // The plan command on an argument vector shaped like the program's own (name, LOG,
 // optionally --samples LIST): prints the log report, the file list and the summary.

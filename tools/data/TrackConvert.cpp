@@ -11,7 +11,9 @@
 
 #include <pugixml.hpp>
 
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
+#include "log/LogWriter.h"
+#include "scene/AttitudeConvention.h"
 
 static const double StandardGravity = 9.80665;          // m/s^2
 static const double MaximumBank = 60.0 * Pi / 180.0;    // steeper turns are GPS noise, not flight
@@ -310,7 +312,7 @@ static double WrapAngle(double angle)
     return angle;
 }
 
-std::vector<LogSample> DeriveLogSamples(const std::vector<TrackPoint>& input, double rate)
+std::vector<SampleRow> DeriveLogSamples(const std::vector<TrackPoint>& input, double rate)
 {
     // Strictly increasing times: a repeated or backward time is a recorder glitch.
     std::vector<TrackPoint> points;
@@ -389,36 +391,36 @@ std::vector<LogSample> DeriveLogSamples(const std::vector<TrackPoint>& input, do
         smoothBank[i] = sum / static_cast<double>(b - a + 1);
     }
 
-    std::vector<LogSample> samples(count);
+    std::vector<SampleRow> samples(count);
     for (size_t i = 0; i < count; ++i)
     {
-        LogSample& s = samples[i];
+        SampleRow& s = samples[i];
         s.samplenumber = static_cast<int32_t>(i + 1);
         s.gps_time = even[i].time;
         s.gps_curlat = even[i].latitude * 60.0;
         s.gps_curlon = even[i].longitude * 60.0;
         s.gps_curalt = even[i].altitude;
         s.gps_curspeed = speed[i];
-        // The heading turns the model anticlockwise from east, seen from above.
-        s.gps_curheading = WrapAngle(Pi / 2 - course[i]);
-        s.pyro_curpitch = climb[i];
-        // The roll turns about the nose axis so that positive lowers the left wing.
-        s.pyro_curroll = -smoothBank[i];
+        // Adding 0.0 turns -0.0 into 0.0, so wings level do not print as -0.00000.
+        s.gps_curheading = LogHeading(course[i]) + 0.0;
+        s.pyro_curpitch = LogPitch(climb[i]) + 0.0;
+        s.pyro_curroll = LogRoll(smoothBank[i]) + 0.0;
     }
     return samples;
 }
 
-std::string FormatLog(const std::vector<LogSample>& samples)
+// Millimetres in position, centimetres in height and speed, hundredths of a milliradian.
+static const std::vector<LogColumn> TrackLogColumns = {
+    {ColumnKind::samplenumber, 0}, {ColumnKind::gps_time, 3}, {ColumnKind::gps_curlat, 6}, {ColumnKind::gps_curlon, 6},
+    {ColumnKind::gps_curalt, 2}, {ColumnKind::gps_curspeed, 2}, {ColumnKind::gps_curheading, 5},
+    {ColumnKind::pyro_curpitch, 5}, {ColumnKind::pyro_curroll, 5},
+};
+
+std::string FormatLog(const std::vector<SampleRow>& samples)
 {
-    // Plain decimals only: the log format has no exponents.
-    std::string text = "samplenumber,gps_time,gps_curlat,gps_curlon,gps_curalt,gps_curspeed,gps_curheading,pyro_curpitch,pyro_curroll\n";
-    char line[256];
-    // Adding 0.0 turns -0.0 into 0.0, so wings level do not print as -0.00000.
-    for (const LogSample& s : samples)
-    {
-        snprintf(line, sizeof line, "%d,%.3f,%.6f,%.6f,%.2f,%.2f,%.5f,%.5f,%.5f\n", s.samplenumber, s.gps_time, s.gps_curlat, s.gps_curlon, s.gps_curalt, s.gps_curspeed, s.gps_curheading + 0.0, s.pyro_curpitch + 0.0, s.pyro_curroll + 0.0);
-        text += line;
-    }
+    std::string text = LogHeaderLine(TrackLogColumns);
+    for (const SampleRow& row : samples)
+        AppendLogLine(&text, row, TrackLogColumns);
     return text;
 }
 
@@ -427,7 +429,7 @@ int ConvertTrack(const std::string& path, double rate)
     std::vector<TrackPoint> points;
     if (!ReadTrack(path, &points))
         return 1;
-    const std::vector<LogSample> samples = DeriveLogSamples(points, rate);
+    const std::vector<SampleRow> samples = DeriveLogSamples(points, rate);
     if (samples.empty())
     {
         fprintf(stderr, "track: '%s' holds fewer than two points with distinct times\n", path.c_str());
@@ -441,7 +443,7 @@ int ConvertTrack(const std::string& path, double rate)
     }
     // The program drops rows within one minute of arc of the equator or the prime meridian,
     // and reads sample numbers below 100000 only.
-    const size_t dropped = std::count_if(samples.begin(), samples.end(), [](const LogSample& s) { return std::fabs(s.gps_curlat) <= 1.0 || std::fabs(s.gps_curlon) <= 1.0; });
+    const size_t dropped = std::count_if(samples.begin(), samples.end(), [](const SampleRow& s) { return std::fabs(s.gps_curlat) <= 1.0 || std::fabs(s.gps_curlon) <= 1.0; });
     if (dropped > 0)
         fprintf(stderr, "track: %zu samples lie within one minute of arc of the equator or the prime meridian; the replay skips them\n", dropped);
     if (samples.size() >= 100000)

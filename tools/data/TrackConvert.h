@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "log/SampleTable.h"
+
 // One recorded position.
 struct TrackPoint
 {
@@ -29,28 +31,14 @@ bool ReadTrack(const std::string& path, std::vector<TrackPoint>* points);
 // an offset such as +02:00, or none, read as UTC). False when the text is no such time.
 bool ParseIsoTime(const std::string& text, double* seconds);
 
-// One row of the keyword log, with the program's units and conventions.
-struct LogSample
-{
-    int32_t samplenumber;
-    double gps_time;       // seconds
-    double gps_curlat;     // minutes of arc
-    double gps_curlon;     // minutes of arc
-    double gps_curalt;     // metres
-    double gps_curspeed;   // ground speed, metres per second
-    double gps_curheading; // radians: pi/2 - course over ground, so 0 flies east, pi/2 north
-    double pyro_curpitch;  // radians, nose up positive (the flight-path angle)
-    double pyro_curroll;   // radians, positive lowers the left wing: minus the bank angle
-};
-
 // Resamples the track every 1/rate seconds (linear in time; repeated or backward times are
 // dropped first) and derives speed and attitude from the motion: heading along the ground
 // track, pitch along the climb, roll from the coordinated-turn bank atan(v * turn rate / g).
 // Needs at least two points with different times; otherwise returns no samples.
-std::vector<LogSample> DeriveLogSamples(const std::vector<TrackPoint>& points, double rate);
+std::vector<SampleRow> DeriveLogSamples(const std::vector<TrackPoint>& points, double rate);
 
 // The keyword log: a header line of keywords, then one comma-separated line per sample.
-std::string FormatLog(const std::vector<LogSample>& samples);
+std::string FormatLog(const std::vector<SampleRow>& samples);
 
 // The track command: prints the log on stdout, all of it or nothing. Returns 0, or 1 after
 // one line on stderr.

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 
 namespace
 {

@@ -3,18 +3,24 @@
 #include <cmath>
 #include <cstdio>
 
-#include "AttitudeConvention.h"
 #include "FlightPlan.h"
 #include "WorldSite.h"
+#include "scene/AttitudeConvention.h"
 
-const char* const LogKeywords[LogColumnCount] = {
-    "samplenumber", "flightnumber", "gps_date", "gps_time", "gps_numsatellites", "gps_fixmode", "ap_status",
-    "gps_startlat", "gps_startlon", "gps_startalt", "gps_curlat", "gps_curlon", "gps_curalt", "gps_curspeed",
-    "gps_curheading", "compass_curheading", "bearing_to_base", "turn_rate", "voltage1", "voltage2", "voltage3",
-    "current", "mah", "temperature", "baro_curspeed", "baro_curalt", "pyro_curroll", "pyro_curpitch",
-    "pyro_targetroll", "pyro_targetpitch", "targetthrottle", "in_ppm_curwidth[0]", "in_ppm_curwidth[1]",
-    "in_ppm_curwidth[2]", "in_ppm_curwidth[3]", "in_ppm_curwidth[4]", "out_ppm_curwidth[0]",
-    "out_ppm_curwidth[1]", "out_ppm_curwidth[2]", "out_ppm_curwidth[3]", "controlbyte",
+const std::vector<LogColumn> DemoLogColumns = {
+    {ColumnKind::samplenumber, 0}, {ColumnKind::flightnumber, 0}, {ColumnKind::gps_date, 0}, {ColumnKind::gps_time, 2},
+    {ColumnKind::gps_numsatellites, 0}, {ColumnKind::gps_fixmode, 0}, {ColumnKind::ap_status, 0},
+    {ColumnKind::gps_startlat, 6}, {ColumnKind::gps_startlon, 6}, {ColumnKind::gps_startalt, 2},
+    {ColumnKind::gps_curlat, 6}, {ColumnKind::gps_curlon, 6}, {ColumnKind::gps_curalt, 2}, {ColumnKind::gps_curspeed, 2},
+    {ColumnKind::gps_curheading, 4}, {ColumnKind::compass_curheading, 4}, {ColumnKind::bearing_to_base, 4},
+    {ColumnKind::turn_rate, 4}, {ColumnKind::voltage1, 3}, {ColumnKind::voltage2, 3}, {ColumnKind::voltage3, 3},
+    {ColumnKind::current, 2}, {ColumnKind::mah, 1}, {ColumnKind::temperature, 1}, {ColumnKind::baro_curspeed, 2},
+    {ColumnKind::baro_curalt, 2}, {ColumnKind::pyro_curroll, 4}, {ColumnKind::pyro_curpitch, 4},
+    {ColumnKind::pyro_targetroll, 4}, {ColumnKind::pyro_targetpitch, 4}, {ColumnKind::targetthrottle, 3},
+    {ColumnKind::in_ppm_curwidth0, 0}, {ColumnKind::in_ppm_curwidth1, 0}, {ColumnKind::in_ppm_curwidth2, 0},
+    {ColumnKind::in_ppm_curwidth3, 0}, {ColumnKind::in_ppm_curwidth4, 0}, {ColumnKind::out_ppm_curwidth0, 0},
+    {ColumnKind::out_ppm_curwidth1, 0}, {ColumnKind::out_ppm_curwidth2, 0}, {ColumnKind::out_ppm_curwidth3, 0},
+    {ColumnKind::controlbyte, 0},
 };
 
 static double Minutes(double degrees)
@@ -91,41 +97,6 @@ std::vector<SampleRow> FlightLogRows(const std::vector<FlightState>& states, dou
     return rows;
 }
 
-std::string LogHeaderLine()
-{
-    std::string line;
-    for (int32_t k = 0; k < LogColumnCount; ++k)
-    {
-        if (k > 0)
-            line += ',';
-        line += LogKeywords[k];
-    }
-    return line + "\n";
-}
-
-std::string FormatLogRow(const SampleRow& r)
-{
-    // Fixed-point formats only: the log's number syntax has no exponent. A value that
-    // rounds to zero may print as "-0.0000", which reads back as 0.
-    char text[1024];
-    snprintf(text, sizeof(text),
-             "%d,%d,%d,%.2f,%d,%d,%d,"
-             "%.6f,%.6f,%.2f,%.6f,%.6f,%.2f,%.2f,"
-             "%.4f,%.4f,%.4f,%.4f,%.3f,%.3f,%.3f,"
-             "%.2f,%.1f,%.1f,%.2f,%.2f,%.4f,%.4f,"
-             "%.4f,%.4f,%.3f,%.0f,%.0f,%.0f,%.0f,%.0f,"
-             "%.0f,%.0f,%.0f,%.0f,%d\n",
-             r.samplenumber, r.flightnumber, r.gps_date, r.gps_time, r.gps_numsatellites, r.gps_fixmode, r.ap_status,
-             r.gps_startlat, r.gps_startlon, r.gps_startalt, r.gps_curlat, r.gps_curlon, r.gps_curalt, r.gps_curspeed,
-             r.gps_curheading, r.compass_curheading, r.bearing_to_base, r.turn_rate, r.voltage1, r.voltage2,
-             r.voltage3, r.current, r.mah, r.temperature, r.baro_curspeed, r.baro_curalt, r.pyro_curroll,
-             r.pyro_curpitch, r.pyro_targetroll, r.pyro_targetpitch, r.targetthrottle, r.in_ppm_curwidth[0],
-             r.in_ppm_curwidth[1], r.in_ppm_curwidth[2], r.in_ppm_curwidth[3], r.in_ppm_curwidth[4],
-             r.out_ppm_curwidth[0], r.out_ppm_curwidth[1], r.out_ppm_curwidth[2], r.out_ppm_curwidth[3],
-             r.controlbyte);
-    return text;
-}
-
 bool WriteFlightLog(const std::string& path, const std::vector<SampleRow>& rows)
 {
     FILE* out = fopen(path.c_str(), "wb");
@@ -134,9 +105,14 @@ bool WriteFlightLog(const std::string& path, const std::vector<SampleRow>& rows)
         printf("Cannot write '%s'\n", path.c_str());
         return false;
     }
-    bool ok = fputs(LogHeaderLine().c_str(), out) >= 0;
+    bool ok = fputs(LogHeaderLine(DemoLogColumns).c_str(), out) >= 0;
+    std::string line;
     for (const SampleRow& row : rows)
-        ok = ok && fputs(FormatLogRow(row).c_str(), out) >= 0;
+    {
+        line.clear();
+        AppendLogLine(&line, row, DemoLogColumns);
+        ok = ok && fputs(line.c_str(), out) >= 0;
+    }
     ok = (fclose(out) == 0) && ok;
     if (!ok)
         printf("Cannot write '%s'\n", path.c_str());

@@ -3,14 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "log/LogWriter.h"
 #include "log/SampleTable.h"
 
 struct FlightState;
-
-const int32_t LogColumnCount = 41;
-
-// The 41 column keywords in the order of their column-kind codes 1 .. 41.
-extern const char* const LogKeywords[LogColumnCount];
 
 // Fixed facts of the demo flight that every row repeats.
 const int32_t DemoFlightNumber = 7;
@@ -19,16 +15,14 @@ const double DemoStartTime = 54200.4;   // seconds of the day (15:03:20.4 UTC)
 
 // The log rows of a flight: sample numbers from 1, gps_time from DemoStartTime at
 // `sampleRate` rows per second, positions in minutes of arc, heading, roll and pitch in
-// the viewer's conventions (AttitudeConvention.h), the other columns in the units their
+// the viewer's conventions (scene/AttitudeConvention.h), the other columns in the units their
 // keywords suggest (volts, amperes, mAh, m/s, metres, degrees Celsius, microseconds).
 std::vector<SampleRow> FlightLogRows(const std::vector<FlightState>& states, double sampleRate);
 
-// One row as the text of a log line: 41 plain decimal numbers (no exponent, no plus
-// sign), comma separated, ending in "\n".
-std::string FormatLogRow(const SampleRow& row);
-
-// The keyword line: all 41 keywords, comma separated, ending in "\n".
-std::string LogHeaderLine();
+// The demo log's columns: all 41 in keyword order, with the digits each deserves:
+// millimetres in position (six decimals of a minute of arc are 2 mm), centimetres in height
+// and speed, a tenth of a milliradian in angles, millivolts, whole microseconds of pulse.
+extern const std::vector<LogColumn> DemoLogColumns;
 
 // Writes the header and the rows to `path`. Returns false when it cannot.
 bool WriteFlightLog(const std::string& path, const std::vector<SampleRow>& rows);

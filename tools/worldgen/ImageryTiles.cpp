@@ -12,51 +12,17 @@
 
 #include "Landscape.h"
 #include "WorldSite.h"
-
-std::vector<ImageryTile> RingImageryTiles(int32_t CI, int32_t CJ)
-{
-    std::vector<ImageryTile> tiles;
-    int32_t level = 18;
-    int32_t size = 1;
-    int32_t ci = CI;
-    int32_t cj = CJ;
-    while (level > 12)
-    {
-        for (int32_t i = -3; i <= 3; ++i)
-        {
-            for (int32_t j = -3; j <= 3; ++j)
-            {
-                // Coarse levels leave out the inner 3 x 3, which the finer levels cover.
-                if (size >= 2 && i >= -1 && i <= 1 && j >= -1 && j <= 1)
-                    continue;
-                tiles.push_back(ImageryTile{level, ci + i, cj + j});
-            }
-        }
-        size *= 2;
-        ci /= 2;
-        cj /= 2;
-        --level;
-    }
-    return tiles;
-}
-
-std::string ImageryFileName(const ImageryTile& tile)
-{
-    char name[64];
-    snprintf(name, sizeof(name), "img/%c-%ld-%ld.jpg", static_cast<char>('a' + tile.level), static_cast<long>(tile.row),
-             static_cast<long>(tile.column));
-    return name;
-}
+#include "geo/MapFrame.h"
 
 static unsigned char ToByte(double value)
 {
     return static_cast<unsigned char>(std::clamp(std::lround(value * 255.0), 0L, 255L));
 }
 
-osg::ref_ptr<osg::Image> RenderImageryTile(const Landscape& landscape, const ImageryTile& tile)
+osg::ref_ptr<osg::Image> RenderImageryTile(const Landscape& landscape, const ImageryTileId& tile)
 {
-    const int32_t samples = ImageryTileSize; // one filtered sample per pixel
-    const double tileSize = static_cast<double>(1 << (18 - tile.level)); // zoom-18 tiles per tile side
+    const int32_t samples = ImageryTilePixels; // one filtered sample per pixel
+    const double tileSize = static_cast<double>(1 << (FinestLevel - tile.level)); // zoom-18 tiles per tile side
 
     // Rows of the grid depend on latitude only, columns on longitude only: the sample
     // positions of the whole tile come from two short tables.
@@ -69,7 +35,7 @@ osg::ref_ptr<osg::Image> RenderImageryTile(const Landscape& landscape, const Ima
         east[k] = EastOfLongitude(GridColumnLongitude((tile.column + fraction) * tileSize));
     }
     const double centreLatitude = GridRowLatitude((tile.row + 0.5) * tileSize);
-    const double footprint = TileMetres(centreLatitude) * tileSize / samples;
+    const double footprint = MetresPerTile(centreLatitude) * tileSize / samples;
 
     // Terrain shading is smooth; a 65 x 65 lattice over the tile, interpolated, is plenty.
     const int32_t lattice = 65;
@@ -96,11 +62,11 @@ osg::ref_ptr<osg::Image> RenderImageryTile(const Landscape& landscape, const Ima
     };
 
     osg::ref_ptr<osg::Image> image = new osg::Image;
-    image->allocateImage(ImageryTileSize, ImageryTileSize, 1, GL_RGB, GL_UNSIGNED_BYTE);
-    for (int32_t py = 0; py < ImageryTileSize; ++py) // py = 0 is the north edge
+    image->allocateImage(ImageryTilePixels, ImageryTilePixels, 1, GL_RGB, GL_UNSIGNED_BYTE);
+    for (int32_t py = 0; py < ImageryTilePixels; ++py) // py = 0 is the north edge
     {
-        unsigned char* pixel = image->data(0, ImageryTileSize - 1 - py);
-        for (int32_t px = 0; px < ImageryTileSize; ++px)
+        unsigned char* pixel = image->data(0, ImageryTilePixels - 1 - py);
+        for (int32_t px = 0; px < ImageryTilePixels; ++px)
         {
             const LandCover cover = landscape.Cover(east[px], north[py], footprint);
             const double light = 1.0 + (shadeAt(py, px) - 1.0) * cover.shading;
@@ -113,7 +79,7 @@ osg::ref_ptr<osg::Image> RenderImageryTile(const Landscape& landscape, const Ima
     return image;
 }
 
-bool WriteImageryTiles(const Landscape& landscape, const std::vector<ImageryTile>& tiles, const std::string& folder,
+bool WriteImageryTiles(const Landscape& landscape, const std::vector<ImageryTileId>& tiles, const std::string& folder,
                        int threads)
 {
     // Rendering runs in parallel; the writer plug-in is called by one thread at a time.

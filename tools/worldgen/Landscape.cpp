@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 
 const double Landscape::RiverWidth = 18.0;
 const double Landscape::LakeLevel = 429.0;

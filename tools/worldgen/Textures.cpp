@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "Noise.h"
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 
 namespace
 {

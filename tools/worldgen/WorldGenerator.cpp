@@ -17,7 +17,9 @@
 #include "ImageryTiles.h"
 #include "Landscape.h"
 #include "Textures.h"
-#include "app/MapFrame.h"
+#include "app/Driver.h"
+#include "geo/MapFrame.h"
+#include "terrain/TerrainRings.h"
 
 namespace
 {
@@ -49,54 +51,6 @@ double Seconds(std::chrono::steady_clock::time_point since)
 
 } // namespace
 
-void FlightCentre(const std::string& logPath, double& latitude, double& longitude)
-{
-    // Read back the numbers as the log's text holds them: the viewer sees the printed
-    // digits, not the generator's doubles.
-    double latMin = 100000.0;
-    double latMax = -100000.0;
-    double lonMin = 100000.0;
-    double lonMax = -100000.0;
-    FILE* in = fopen(logPath.c_str(), "r");
-    if (in)
-    {
-        char line[2048];
-        bool header = true;
-        while (fgets(line, sizeof(line), in))
-        {
-            if (header)
-            {
-                header = false;
-                continue;
-            }
-            // Columns 11 and 12 (from 1) hold gps_curlat and gps_curlon.
-            char* field = line;
-            for (int column = 1; column < 11 && field; ++column)
-            {
-                field = strchr(field, ',');
-                if (field)
-                    ++field;
-            }
-            if (!field)
-                continue;
-            char* next = nullptr;
-            const double lat = strtod(field, &next);
-            const double lon = strtod(next + 1, nullptr);
-            if (lat < latMin)
-                latMin = lat;
-            if (lat > latMax)
-                latMax = lat;
-            if (lon < lonMin)
-                lonMin = lon;
-            if (lon > lonMax)
-                lonMax = lon;
-        }
-        fclose(in);
-    }
-    latitude = (latMin + latMax) * 0.5 / 60.0;
-    longitude = (lonMin + lonMax) * 0.5 / 60.0;
-}
-
 bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
 {
     const auto start = std::chrono::steady_clock::now();
@@ -120,22 +74,24 @@ bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
     printf("flight: %d rows, %.1f min at %.0f per second -> %s\n", summary.rows, summary.duration / 60.0,
            DemoSampleRate, logPath.c_str());
 
-    // The map frame the viewer will set up from this log decides which tiles it reads.
-    double centreLatitude = 0.0;
-    double centreLongitude = 0.0;
-    FlightCentre(logPath, centreLatitude, centreLongitude);
-    SetUpMapFrame(centreLatitude, centreLongitude);
+    // The map frame the viewer will set up from this log decides which tiles it reads: the
+    // log is read back as the viewer reads it, so the frame comes from the printed digits.
+    if (!LoadFlightQuietly(logPath.c_str()))
+    {
+        printf("Cannot read back '%s'\n", logPath.c_str());
+        return false;
+    }
     summary.CI = MapFrame.CI;
     summary.CJ = MapFrame.CJ;
 
-    const std::vector<ElevationFile> files = RingElevationFiles(MapFrame.CI, MapFrame.CJ);
-    for (const ElevationFile& file : files)
+    const std::vector<ElevationTileId> files = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
+    for (const ElevationTileId& file : files)
         if (!WriteElevationFile(landscape, file, folder))
             return false;
     summary.elevationFiles = static_cast<int32_t>(files.size());
     printf("elevation: %d tile files (field at %.0f m)\n", summary.elevationFiles, landscape.FieldLevel());
 
-    const std::vector<ImageryTile> tiles = RingImageryTiles(MapFrame.CI, MapFrame.CJ);
+    const std::vector<ImageryTileId> tiles = RingImageryTiles(MapFrame.CI, MapFrame.CJ);
     if (!WriteImageryTiles(landscape, tiles, folder, options.threads))
         return false;
     summary.imageryTiles = static_cast<int32_t>(tiles.size());

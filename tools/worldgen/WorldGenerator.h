@@ -37,7 +37,3 @@ struct WorldSummary
 // "EasyStar/data/body.ac", and last the stamp. Prints one line per step. Returns false
 // (after printing why) when a file cannot be written.
 bool GenerateWorld(const WorldOptions& options, WorldSummary& summary);
-
-// The map frame the viewer derives from a log's rows: the centre of their latitude and
-// longitude extent, as the driver computes it from the values the log's text holds.
-void FlightCentre(const std::string& logPath, double& latitude, double& longitude);

@@ -16,12 +16,3 @@ double NorthOfLatitude(double latitude);   // degrees -> metres
 double EastOfLongitude(double longitude);  // degrees -> metres
 double LatitudeOfNorth(double north);      // metres -> degrees
 double LongitudeOfEast(double east);       // metres -> degrees
-
-// Inverses of the map projection on the zoom-18 grid: the latitude (degrees) whose
-// MercatorY × TileScale is `row`, and the longitude whose LongitudeX × TileScale is
-// `column`. Fractional grid coordinates are allowed.
-double GridRowLatitude(double row);
-double GridColumnLongitude(double column);
-
-// Ground length of one zoom-18 tile side at a latitude, in metres.
-double TileMetres(double latitude);

@@ -1,7 +1,6 @@
-#include "app/MapFrame.h"
+#include "geo/MapFrame.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 #include "log/SampleTable.h"
@@ -38,14 +37,28 @@ static int32_t TruncateToTile(double value)
     return static_cast<int32_t>(value);
 }
 
+double MetresPerTile(double latitude)
+{
+    return EarthRadius * TwoPi * std::cos(latitude * Pi / 180.0) / TileScale;
+}
+
 void SetUpMapFrame(double centreLatitude, double centreLongitude)
 {
-    const double metresPerTile = EarthRadius * TwoPi * std::cos(centreLatitude * Pi / 180.0) / TileScale;
-    printf("1/k=%f (center lat,lon=%f %f)\n", metresPerTile, centreLatitude, centreLongitude);
-    MapFrame.k = 1.0 / metresPerTile;
+    MapFrame.k = 1.0 / MetresPerTile(centreLatitude);
     MapFrame.CI = TruncateToTile(MercatorY(centreLatitude) * TileScale);
     MapFrame.CJ = TruncateToTile(LongitudeX(centreLongitude) * TileScale);
-    printf("CI,CJ=%ld %ld\n", static_cast<long>(MapFrame.CI), static_cast<long>(MapFrame.CJ));
+}
+
+double GridRowLatitude(double row)
+{
+    // MercatorY = 1/2 - psi / (2 pi), with psi the isometric latitude atanh(sin(latitude)).
+    const double psi = (0.5 - row / TileScale) * TwoPi;
+    return std::atan(std::sinh(psi)) / (Pi / 180.0);
+}
+
+double GridColumnLongitude(double column)
+{
+    return column / TileScale * 360.0 - 180.0;
 }
 
 // double to float without undefined behaviour: a log can hold an altitude of 400 digits,

@@ -30,8 +30,18 @@ double LongitudeX(double longitude);
 // At the poles (sine exactly +-1) it returns +-1e20 instead of an infinity.
 double MercatorY(double latitude);
 
-// Fixes k, CI and CJ from the flight centre (degrees) and prints the two map-frame lines.
+// Ground length in metres of one zoom-18 tile side at a latitude in degrees, on the sphere
+// of EarthRadius: 1 / k at the flight centre.
+double MetresPerTile(double latitude);
+
+// Fixes k, CI and CJ from the flight centre (degrees). Prints nothing; the driver reports it.
 void SetUpMapFrame(double centreLatitude, double centreLongitude);
+
+// Inverses of the projection on the zoom-18 grid, for fractional grid coordinates too: the
+// latitude in degrees whose MercatorY * TileScale is `row`, and the longitude whose
+// LongitudeX * TileScale is `column` (-180 at column 0).
+double GridRowLatitude(double row);
+double GridColumnLongitude(double column);
 
 // Position of a sample in the map frame, each component computed in double and rounded
 // once to float. The track and the flight path both use it, so they agree to the bit.

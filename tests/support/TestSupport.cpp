@@ -1,4 +1,4 @@
-#include "EndToEndSupport.h"
+#include "TestSupport.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,6 +20,17 @@ extern char** environ;
 
 namespace
 {
+
+// mkdir -p: every folder on the way, those that exist left alone.
+void MakeDirectories(const std::string& path)
+{
+    for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1))
+    {
+        mkdir(path.substr(0, slash).c_str(), 0755);
+        if (slash == std::string::npos)
+            return;
+    }
+}
 
 void RemoveTree(const std::string& path)
 {
@@ -144,6 +155,86 @@ std::string ReadWholeFile(const std::string& path)
     return content;
 }
 
+void WriteWholeFile(const std::string& path, const std::string& content)
+{
+    const size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0)
+        MakeDirectories(path.substr(0, slash));
+    FILE* file = fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path << ": " << strerror(errno);
+    EXPECT_EQ(fwrite(content.data(), 1, content.size(), file), content.size()) << path;
+    EXPECT_EQ(fclose(file), 0) << path;
+}
+
+WorkingDirectory::WorkingDirectory(const std::string& path)
+{
+    char buffer[4096];
+    if (getcwd(buffer, sizeof buffer))
+        previous = buffer;
+    EXPECT_EQ(chdir(path.c_str()), 0) << path << ": " << strerror(errno);
+}
+
+WorkingDirectory::~WorkingDirectory()
+{
+    if (!previous.empty() && chdir(previous.c_str()) != 0)
+        ADD_FAILURE() << "cannot return to " << previous;
+}
+
+OutputCapture::OutputCapture(bool alsoStandardError)
+{
+    Begin(out, STDOUT_FILENO);
+    if (alsoStandardError)
+        Begin(err, STDERR_FILENO);
+}
+
+OutputCapture::~OutputCapture()
+{
+    Finish();
+}
+
+void OutputCapture::Begin(Stream& stream, int descriptor)
+{
+    fflush(stdout);
+    fflush(stderr);
+    stream.sink = tmpfile();
+    if (!stream.sink)
+    {
+        ADD_FAILURE() << "tmpfile: " << strerror(errno);
+        return;
+    }
+    stream.descriptor = descriptor;
+    stream.saved = dup(descriptor);
+    dup2(fileno(stream.sink), descriptor);
+}
+
+std::string OutputCapture::End(Stream& stream)
+{
+    std::string text;
+    if (!stream.sink)
+        return text;
+    fflush(stdout);
+    fflush(stderr);
+    dup2(stream.saved, stream.descriptor);
+    close(stream.saved);
+    rewind(stream.sink);
+    char block[4096];
+    size_t got;
+    while ((got = fread(block, 1, sizeof block, stream.sink)) > 0)
+        text.append(block, got);
+    fclose(stream.sink);
+    stream.sink = nullptr;
+    return text;
+}
+
+std::string OutputCapture::Finish()
+{
+    if (finished)
+        return std::string();
+    finished = true;
+    errors = End(err);
+    return End(out);
+}
+
 ScratchDirectory::ScratchDirectory()
 {
     std::string pattern = testing::TempDir() + "flightreplay-XXXXXX";
@@ -165,28 +256,12 @@ ScratchDirectory::~ScratchDirectory()
 
 void ScratchDirectory::MakeDirectory(const std::string& name) const
 {
-    std::string sofar = path;
-    size_t start = 0;
-    while (start <= name.size())
-    {
-        size_t slash = name.find('/', start);
-        if (slash == std::string::npos)
-            slash = name.size();
-        sofar += "/" + name.substr(start, slash - start);
-        mkdir(sofar.c_str(), 0755);
-        start = slash + 1;
-    }
+    MakeDirectories(PathOf(name));
 }
 
 void ScratchDirectory::WriteFile(const std::string& name, const std::string& content) const
 {
-    const size_t slash = name.rfind('/');
-    if (slash != std::string::npos)
-        MakeDirectory(name.substr(0, slash));
-    FILE* file = fopen(PathOf(name).c_str(), "wb");
-    ASSERT_NE(file, nullptr) << PathOf(name);
-    ASSERT_EQ(fwrite(content.data(), 1, content.size(), file), content.size());
-    ASSERT_EQ(fclose(file), 0);
+    WriteWholeFile(PathOf(name), content);
 }
 
 bool TreeEntry::operator==(const TreeEntry& other) const
@@ -227,14 +302,14 @@ std::string DescribeTreeChange(const std::vector<TreeEntry>& before, const std::
     return change;
 }
 
-RunResult RunProgram(const std::string& workDirectory, const std::vector<std::string>& arguments, const std::vector<std::string>& environment, int timeoutSeconds)
+RunResult RunProgram(const std::string& program, const std::string& workDirectory, const std::vector<std::string>& arguments, const std::vector<std::string>& environment, int timeoutSeconds)
 {
     RunResult result;
     ScratchDirectory capture; // outside the working directory, which must stay untouched
     const std::string outPath = capture.PathOf("stdout");
     const std::string errPath = capture.PathOf("stderr");
 
-    std::vector<std::string> argumentText = {FLIGHTREPLAY_BINARY};
+    std::vector<std::string> argumentText = {program};
     argumentText.insert(argumentText.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& a : argumentText)
@@ -251,7 +326,14 @@ RunResult RunProgram(const std::string& workDirectory, const std::vector<std::st
     // the virtual screen of a windowed test running in parallel) would get a window and the
     // run would never end. Name a display that has no server instead.
     environmentText.push_back("DISPLAY=" + UnusedDisplay());
-    environmentText.insert(environmentText.end(), environment.begin(), environment.end());
+    for (const std::string& setting : environment)
+    {
+        const bool removal = !setting.empty() && setting[0] == '-';
+        const std::string name = removal ? setting.substr(1) : setting.substr(0, setting.find('='));
+        environmentText.erase(std::remove_if(environmentText.begin(), environmentText.end(), [&](const std::string& e) { return e.compare(0, name.size() + 1, name + "=") == 0; }), environmentText.end());
+        if (!removal)
+            environmentText.push_back(setting);
+    }
     std::vector<char*> envp;
     for (std::string& e : environmentText)
         envp.push_back(&e[0]);
@@ -298,7 +380,10 @@ RunResult RunProgram(const std::string& workDirectory, const std::vector<std::st
     if (WIFEXITED(waitStatus))
         result.status = WEXITSTATUS(waitStatus);
     else if (WIFSIGNALED(waitStatus))
-        result.status = 128 + WTERMSIG(waitStatus);
+    {
+        result.signal = WTERMSIG(waitStatus);
+        result.status = 128 + result.signal;
+    }
     result.out = ReadWholeFile(outPath);
     result.err = ReadWholeFile(errPath);
     return result;
@@ -320,6 +405,20 @@ std::vector<std::string> SplitLines(const std::string& text)
         start = end + 1;
     }
     return lines;
+}
+
+std::vector<std::string> SplitFields(const std::string& text, char separator)
+{
+    std::vector<std::string> fields;
+    size_t start = 0;
+    while (true)
+    {
+        const size_t end = text.find(separator, start);
+        fields.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos)
+            return fields;
+        start = end + 1;
+    }
 }
 
 std::string DescribeLineDifference(const std::vector<std::string>& actual, const std::vector<std::string>& expected)
