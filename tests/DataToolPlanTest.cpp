@@ -156,8 +156,9 @@ TEST_F(PlanTest, CompleteOnlyWhenEveryFileIsThere)
 {
     WriteText("avlog.log", FlightLog());
     LoadLog("avlog.log");
+    // Tiles of 257 m everywhere: an empty tile would be no terrain (see EmptyTileIsNoTerrain).
     for (const ElevationTileId& tile : ElevationTilesOfFlight(MapFrame.CI, MapFrame.CJ))
-        WriteText(ElevationTileFileName(tile.tileRow, tile.tileColumn), "");
+        WriteText(ElevationTileFileName(tile.tileRow, tile.tileColumn), std::string(2101250, '\x01'));
     for (const ImageryTile& tile : ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ))
         WriteJpeg(ImageryFileName(tile.level, tile.row, tile.column));
     WriteJpeg(GrassTextureFile);
