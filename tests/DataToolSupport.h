@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -31,3 +32,8 @@ private:
 
 // Runs a shell command line; returns its exit status and its standard output.
 int RunCommand(const std::string& commandLine, std::string* out);
+
+// Writes a one-band Int16 GeoTIFF in longitude and latitude, north-up, uncompressed in strips
+// of one row (so a cut file fails to read where it was cut), with `noData` as its no-data
+// value. `heights` holds width x height values, rows from the north.
+void WriteInt16GeoTiff(const std::string& path, double west, double north, double pixelDegrees, int width, int height, const std::vector<int16_t>& heights, int16_t noData);
