@@ -400,6 +400,7 @@ int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<Ima
 
     int written[FinestLevel + 1] = {};
     int absent[FinestLevel + 1] = {};
+    GeoBox area = {90.0, 180.0, -90.0, -180.0}; // of the tiles written
     for (const ImageryTile& tile : tiles)
     {
         std::string jpeg;
@@ -420,18 +421,22 @@ int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<Ima
             return 1;
         }
         ++written[tile.level];
+        const GeoBox box = BoxOfTiles(TileRange{tile.level, tile.row, tile.row, tile.column, tile.column});
+        area = GeoBox{std::min(area.south, box.south), std::min(area.west, box.west), std::max(area.north, box.north), std::max(area.east, box.east)};
     }
-    int total = 0;
+    int total = 0, totalAbsent = 0;
     for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
     {
         if (written[level] + absent[level] > 0)
             printf("level %d: %d tiles written, %d not in the source\n", level, written[level], absent[level]);
         total += written[level];
+        totalAbsent += absent[level];
     }
     if (total == 0)
     {
         fprintf(stderr, "imagery: '%s' holds none of the requested tiles\n", sourcePath.c_str());
         return 1;
     }
+    fprintf(stderr, "imagery: %d of %zu tiles written, %d not in the source; area %.5f,%.5f,%.5f,%.5f (S,W,N,E)\n", total, tiles.size(), totalAbsent, area.south, area.west, area.north, area.east);
     return 0;
 }
