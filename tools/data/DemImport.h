@@ -39,7 +39,7 @@ public:
     // the raster's voids, filled from the valid pixels up to VoidFillPixels away, surround
     // it. So a first source keeps its points against later ones of the same quality, but a
     // later source's measurement replaces an earlier one's fill. False, with GDAL's reason,
-    // when the raster cannot be read; then no point has changed.
+    // when the raster cannot be read; the points are then of no use.
     bool Sample(const std::vector<double>& latitudes, const std::vector<double>& longitudes, SampledPoints* points, std::string* error) const;
 
     // Whether the raster's extent meets the box.
