@@ -186,7 +186,6 @@ static double PrintFlightCoverage()
     return coverage.outside > 0 ? outside : 0.0;
 }
 
-
 int RunPlan(int argc, char** argv)
 {
     const int status = LoadFlightLog(argc, argv);
