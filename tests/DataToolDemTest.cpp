@@ -83,6 +83,16 @@ std::vector<std::unique_ptr<ElevationSource>> OpenSources(const std::vector<std:
     return sources;
 }
 
+// The tile's heights as sampled from the sources; `missing` counts the points without data.
+std::vector<int16_t> SampleTile(const std::vector<std::unique_ptr<ElevationSource>>& sources, ElevationTileId id, int64_t* missing)
+{
+    SampledTile sampled;
+    std::string error;
+    EXPECT_TRUE(SampleElevationTile(sources, id, &sampled, &error)) << error;
+    *missing = std::count(sampled.tile.qualities.begin(), sampled.tile.qualities.end(), HeightQuality::None);
+    return sampled.tile.heights;
+}
+
 int16_t At(const std::vector<int16_t>& tile, int r, int c)
 {
     return tile[static_cast<size_t>(r) * ElevationTileSamples + c];
@@ -99,7 +109,7 @@ TEST_F(DemImportTest, PlaneHeightsAtGridPointsAreBilinearAndRounded)
     WriteSources();
     const auto sources = OpenSources({"plane.tif"});
     int64_t missing = -1;
-    const std::vector<int16_t> tile = SampleElevationTile(sources, ElevationTileId{89, 133}, &missing);
+    const std::vector<int16_t> tile = SampleTile(sources, ElevationTileId{89, 133}, &missing);
     EXPECT_EQ(missing, 0);
     for (auto rc : {std::make_pair(0, 0), std::make_pair(0, 1024), std::make_pair(311, 777), std::make_pair(1023, 5), std::make_pair(1024, 1024)})
     {
@@ -131,7 +141,7 @@ TEST_F(DemImportTest, FirstSourceWinsWhereItHasDataAndTheNextFillsItsHoles)
     {
         int64_t missing = 0;
         const ElevationTileId id{probe.row / ElevationTileSize, probe.column / ElevationTileSize};
-        const std::vector<int16_t> tile = SampleElevationTile(sources, id, &missing);
+        const std::vector<int16_t> tile = SampleTile(sources, id, &missing);
         EXPECT_EQ(missing, 0);
         EXPECT_NEAR(At(tile, probe.row % ElevationTileSize, probe.column % ElevationTileSize), probe.expected, probe.tolerance) << "grid point " << probe.row << "," << probe.column;
     }
@@ -142,9 +152,9 @@ TEST_F(DemImportTest, LastRowAndColumnRepeatTheNeighboursFirst)
     WriteSources();
     const auto sources = OpenSources({"cone.tif", "plane.tif"});
     int64_t missing = 0;
-    const std::vector<int16_t> tile = SampleElevationTile(sources, ElevationTileId{89, 133}, &missing);
-    const std::vector<int16_t> south = SampleElevationTile(sources, ElevationTileId{90, 133}, &missing);
-    const std::vector<int16_t> east = SampleElevationTile(sources, ElevationTileId{89, 134}, &missing);
+    const std::vector<int16_t> tile = SampleTile(sources, ElevationTileId{89, 133}, &missing);
+    const std::vector<int16_t> south = SampleTile(sources, ElevationTileId{90, 133}, &missing);
+    const std::vector<int16_t> east = SampleTile(sources, ElevationTileId{89, 134}, &missing);
     int differentRows = 0, differentColumns = 0;
     for (int i = 0; i < ElevationTileSamples; ++i)
     {
@@ -187,7 +197,7 @@ TEST_F(DemImportTest, PointsOutsideEverySourceAreZeroAndCounted)
     const auto sources = OpenSources({"cone.tif"});
     int64_t missing = 0;
     const int32_t row = static_cast<int32_t>(MercatorY(ConeLatitude) * TileScale), column = static_cast<int32_t>(LongitudeX(ConeLongitude) * TileScale);
-    const std::vector<int16_t> tile = SampleElevationTile(sources, ElevationTileId{row / 1024, column / 1024}, &missing);
+    const std::vector<int16_t> tile = SampleTile(sources, ElevationTileId{row / 1024, column / 1024}, &missing);
     EXPECT_GT(missing, 0);
     EXPECT_LT(missing, 1025 * 1025);
     EXPECT_EQ(At(tile, 0, 0), 0);

@@ -139,8 +139,9 @@ TEST_F(PlanTest, CompleteOnlyWhenEveryFileIsThere)
 {
     WriteText("avlog.log", FlightLog());
     LoadLog("avlog.log");
+    // Tiles of 257 m everywhere: an empty tile would be no terrain (see EmptyTileIsNoTerrain).
     for (const ElevationTileId& tile : RingElevationTiles(MapFrame.CI, MapFrame.CJ))
-        WriteText(ElevationTileFileName(tile.tileRow, tile.tileColumn), "");
+        WriteText(ElevationTileFileName(tile.tileRow, tile.tileColumn), std::string(2101250, '\x01'));
     for (const ImageryTileId& tile : ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ))
         WriteJpeg(ImageryFileName(tile));
     WriteJpeg(GrassTextureFile);
@@ -195,4 +196,59 @@ TEST_F(PlanTest, BadCommandLinesAndLogsEndWithTheReplaysStatuses)
     EXPECT_EQ(RunTool({"plan", "absent.log"}, &out), 254) << out;
     WriteText("empty.log", "samplenumber,gps_curlat,gps_curlon\n");
     EXPECT_EQ(RunTool({"plan", "empty.log"}, &out), 252) << out;
+}
+
+TEST_F(PlanTest, EmptyTileIsNoTerrain)
+{
+    WriteText("avlog.log", FlightLog());
+    LoadLog("avlog.log");
+    const std::vector<ElevationTileId> elevation = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
+    for (const ElevationTileId& tile : elevation)
+        WriteText(ElevationTileFileName(tile.tileRow, tile.tileColumn), std::string(2101250, &tile == &elevation[2] ? '\0' : '\x01'));
+    std::string out;
+    EXPECT_EQ(RunTool({"plan", "avlog.log"}, &out), 1);
+    const std::string empty = ElevationTileFileName(elevation[2].tileRow, elevation[2].tileColumn);
+    EXPECT_NE(out.find("EMPTY " + empty), std::string::npos) << out;
+    EXPECT_EQ(NamesAfter(out, "EMPTY ", " ").size(), 1u) << out;
+    EXPECT_NE(out.find(", 1 elevation tile empty"), std::string::npos) << out;
+    long long withHeight = -1, points = -1;
+    const size_t line = out.find("elevation points the terrain reads: ");
+    ASSERT_NE(line, std::string::npos) << out;
+    ASSERT_EQ(sscanf(out.c_str() + line, "elevation points the terrain reads: %lld of %lld", &withHeight, &points), 2);
+    EXPECT_GT(withHeight, 0);
+    EXPECT_LT(withHeight, points) << "the rings read points of every tile";
+}
+
+TEST_F(PlanTest, CoverageSaysHowMuchOfTheFlightIsOverTheTerrain)
+{
+    // 80 samples around 47.5 N 8 E and 10 at each of 7.5 E and 8.5 E: the centre stays at
+    // 8 E, and the outer samples lie some 38 km from it, beyond the 23 km square.
+    std::vector<SampleRow> samples(100);
+    for (int i = 0; i < 100; ++i)
+    {
+        const double longitude = i < 10 ? 7.5 : (i >= 90 ? 8.5 : 8.0 + 0.0001 * (i % 7));
+        samples[i].samplenumber = i + 1;
+        samples[i].gps_time = 36000.0 + i;
+        samples[i].gps_curlat = 47.5 * 60.0;
+        samples[i].gps_curlon = longitude * 60.0;
+        samples[i].gps_curalt = 500.0;
+    }
+    WriteText("wide.log", FormatLog(samples));
+    std::string out;
+    EXPECT_EQ(RunTool({"plan", "wide.log"}, &out), 1);
+    EXPECT_NE(out.find("level 13 (23."), std::string::npos) << out;
+    EXPECT_NE(out.find(" km square) 80.0%\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("outside the terrain: 20 samples (20.0%)"), std::string::npos) << out;
+    EXPECT_NE(out.find("files missing; 20.0% of the flight lies outside the terrain"), std::string::npos) << out;
+    double south, west, north, east;
+    const size_t box = out.find("--bbox", out.find("outside the terrain:"));
+    ASSERT_EQ(sscanf(out.c_str() + box, "--bbox %lf,%lf,%lf,%lf", &south, &west, &north, &east), 4) << out;
+    EXPECT_LE(west, 7.5);
+    EXPECT_GE(east, 8.5);
+    EXPECT_LE(south, 47.5);
+    EXPECT_GE(north, 47.5);
+
+    WriteText("avlog.log", FlightLog());
+    EXPECT_EQ(RunTool({"plan", "avlog.log"}, &out), 1);
+    EXPECT_EQ(out.find("outside the terrain"), std::string::npos) << out;
 }

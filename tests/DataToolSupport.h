@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,3 +20,8 @@ protected:
     static void WriteText(const std::string& name, const std::string& text) { WriteWholeFile(name, text); }
     static bool Exists(const std::string& name);
 };
+
+// Writes a one-band Int16 GeoTIFF in longitude and latitude, north-up, uncompressed in strips
+// of one row (so a cut file fails to read where it was cut), with `noData` as its no-data
+// value. `heights` holds width x height values, rows from the north.
+void WriteInt16GeoTiff(const std::string& path, double west, double north, double pixelDegrees, int width, int height, const std::vector<int16_t>& heights, int16_t noData);

@@ -9,6 +9,7 @@
 #include <cpl_error.h>
 
 #include "DemImport.h"
+#include "FlightLogCheck.h"
 #include "GeoTiles.h"
 #include "ImageryImport.h"
 #include "TilePlan.h"
@@ -17,14 +18,16 @@
 #include "geo/MapFrame.h"
 #include "terrain/TerrainRings.h"
 
-static void PrintUsage(const char* program)
+// The usage text: on stdout when asked for with --help, else on stderr.
+static void PrintUsage(const char* program, FILE* stream = stderr)
 {
-    fprintf(stderr,
+    fprintf(stream,
             "usage: %s plan LOG [--samples LIST]\n"
             "       %s dem SOURCE... (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
             "       %s imagery SOURCE [--tms] (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
-            "       %s track INPUT [--rate HZ] > avlog.log\n",
-            program, program, program, program);
+            "       %s track INPUT [--rate HZ] > avlog.log\n"
+            "       %s --help\n",
+            program, program, program, program, program);
 }
 
 // Where the tiles to fetch come from: the flight in a log, as the replay frames it, or a box.
@@ -111,6 +114,8 @@ static int RunAreaCommand(int argc, char** argv)
     else
     {
         int status = 0;
+        if (!AcceptFlightLog(argv[1], area.log))
+            return DataToolUsage;
         if (!LoadAreaLog(argv[1], area, &status))
             return status;
         elevationTiles = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
@@ -163,9 +168,18 @@ int RunDataTool(int argc, char** argv)
     // GDAL's own messages would add lines to ours; each failure is told in one line, with
     // GDAL's reason where it gave one (CPLGetLastErrorMsg).
     CPLSetErrorHandler(CPLQuietErrorHandler);
+    // Asking for help is no mistake, wherever it stands: the usage on stdout, status 0.
+    for (int i = 1; i < argc; ++i)
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
+        {
+            PrintUsage(argv[0], stdout);
+            return 0;
+        }
     const char* command = argv[1];
     if (strcmp(command, "plan") == 0)
     {
+        if (argc >= 3 && !AcceptFlightLog("plan", argv[2]))
+            return DataToolUsage;
         // The replay's own command line, under the command's name.
         std::string name = std::string(argv[0]) + " plan";
         std::vector<char*> arguments(argv + 1, argv + argc);

@@ -66,6 +66,11 @@ GeoBox BoxOfTiles(const TileRange& range)
     return box;
 }
 
+GeoBox BoxOfTile(const ImageryTileId& tile)
+{
+    return BoxOfTiles(TileRange{tile.level, static_cast<int32_t>(tile.row), static_cast<int32_t>(tile.row), static_cast<int32_t>(tile.column), static_cast<int32_t>(tile.column)});
+}
+
 std::vector<ElevationTileId> ElevationTilesOfBox(const GeoBox& box)
 {
     // The corners of the zoom-18 tiles in the box, grouped by file: the south and east

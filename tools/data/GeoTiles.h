@@ -38,6 +38,9 @@ TileRange TilesOfBox(const GeoBox& box, int32_t level);
 // The box that a block of tiles of its level covers.
 GeoBox BoxOfTiles(const TileRange& range);
 
+// The box of one imagery tile on the map.
+GeoBox BoxOfTile(const ImageryTileId& tile);
+
 // Elevation tiles holding the corners of the zoom-18 tiles the box touches, row by row.
 std::vector<ElevationTileId> ElevationTilesOfBox(const GeoBox& box);
 

@@ -14,6 +14,7 @@
 #include <osgDB/ReaderWriter>
 #include <osgDB/Registry>
 
+#include "GdalReason.h"
 #include "TileFiles.h"
 #include "geo/ReplayFiles.h"
 
@@ -162,6 +163,7 @@ public:
     // The file's tiles table is read through GDAL's SQLite driver, as a table.
     bool Open(const std::string& path)
     {
+        CPLErrorReset();
         // The prefix makes GDAL's SQLite driver take the file, which it otherwise leaves to
         // the MBTiles raster driver; that one would hand out resampled pixels, not the tiles.
         const std::string name = "SQLITE:" + path;
@@ -214,16 +216,32 @@ public:
             GDALClose(dataset);
     }
 
-    bool Open(const std::string& path)
+    // False with the reason when the file is no georeferenced picture.
+    bool Open(const std::string& path, std::string* reason)
     {
+        CPLErrorReset();
         dataset = static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
         if (!dataset || dataset->GetRasterCount() < 1)
+        {
+            *reason = dataset ? GdalReason("it holds no raster band") : GdalOpenFailure(path);
             return false;
+        }
+        // One band of 16-bit or floating-point values is a raster of heights (or some other
+        // measure), not grey levels: drawn as a picture it would be near-white tiles.
+        const GDALDataType type = dataset->GetRasterBand(1)->GetRasterDataType();
+        if (dataset->GetRasterCount() == 1 && type != GDT_Byte)
+        {
+            *reason = std::string("it is one band of ") + GDALGetDataTypeName(type) + " values, an elevation raster rather than a picture: import it with `flightreplay-data dem`";
+            return false;
+        }
         double geoTransform[6];
         if (dataset->GetGeoTransform(geoTransform) == CE_None)
             hasFootprint = FindFootprint(geoTransform);
         else if (dataset->GetGCPCount() == 0)
+        {
+            *reason = "it has no georeferencing";
             return false;
+        }
         // Colour bands: grey repeated three times, or red, green and blue; a last alpha band
         // marks where the image has no content.
         const int bands = dataset->GetRasterCount();
@@ -236,7 +254,7 @@ public:
     bool Fetch(const ImageryTileId& tile, std::string* jpeg) override
     {
         // Warping costs milliseconds a tile; a wide box holds far more tiles than the image.
-        const GeoBox box = BoxOfTiles(TileRange{tile.level, static_cast<int32_t>(tile.row), static_cast<int32_t>(tile.row), static_cast<int32_t>(tile.column), static_cast<int32_t>(tile.column)});
+        const GeoBox box = BoxOfTile(tile);
         if (hasFootprint && (box.east < footprint.west || box.west > footprint.east || box.north < footprint.south || box.south > footprint.north))
             return false;
         const double tileMetres = 2.0 * MercatorHalfWorld / (1 << tile.level);
@@ -360,7 +378,7 @@ int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<Ima
         std::unique_ptr<MBTilesSource> file(new MBTilesSource);
         if (!file->Open(sourcePath))
         {
-            fprintf(stderr, "imagery: cannot read '%s' as an MBTiles file: %s\n", sourcePath.c_str(), CPLGetLastErrorMsg());
+            fprintf(stderr, "imagery: cannot read '%s' as an MBTiles file: %s\n", sourcePath.c_str(), GdalReason("it holds no tiles table").c_str());
             return 1;
         }
         source = std::move(file);
@@ -369,9 +387,10 @@ int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<Ima
     case ImagerySourceKind::Raster:
     {
         std::unique_ptr<RasterTileSource> raster(new RasterTileSource);
-        if (!raster->Open(sourcePath))
+        std::string reason;
+        if (!raster->Open(sourcePath, &reason))
         {
-            fprintf(stderr, "imagery: cannot read '%s' as a georeferenced image, MBTiles file or tile folder: %s\n", sourcePath.c_str(), CPLGetLastErrorMsg());
+            fprintf(stderr, "imagery: cannot read '%s' as a georeferenced image, MBTiles file or tile folder: %s\n", sourcePath.c_str(), reason.c_str());
             return 1;
         }
         source = std::move(raster);
@@ -381,6 +400,7 @@ int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<Ima
 
     int written[FinestLevel + 1] = {};
     int absent[FinestLevel + 1] = {};
+    GeoBox area = {90.0, 180.0, -90.0, -180.0}; // of the tiles written
     for (const ImageryTileId& tile : tiles)
     {
         std::string jpeg;
@@ -401,18 +421,22 @@ int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<Ima
             return 1;
         }
         ++written[tile.level];
+        const GeoBox box = BoxOfTile(tile);
+        area = GeoBox{std::min(area.south, box.south), std::min(area.west, box.west), std::max(area.north, box.north), std::max(area.east, box.east)};
     }
-    int total = 0;
+    int total = 0, totalAbsent = 0;
     for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
     {
         if (written[level] + absent[level] > 0)
             printf("level %d: %d tiles written, %d not in the source\n", level, written[level], absent[level]);
         total += written[level];
+        totalAbsent += absent[level];
     }
     if (total == 0)
     {
         fprintf(stderr, "imagery: '%s' holds none of the requested tiles\n", sourcePath.c_str());
         return 1;
     }
+    fprintf(stderr, "imagery: %d of %zu tiles written, %d not in the source; area %.5f,%.5f,%.5f,%.5f (S,W,N,E)\n", total, tiles.size(), totalAbsent, area.south, area.west, area.north, area.east);
     return 0;
 }

@@ -2,13 +2,19 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
+#include <set>
+#include <utility>
 
 #include <osgDB/ReadFile>
 
+#include "FlightCoverage.h"
+#include "TileCoverage.h"
 #include "TileFiles.h"
 #include "app/Driver.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
+#include "log/SampleTable.h"
 #include "terrain/TerrainRings.h"
 
 // The store opens a tile file with fopen and takes whatever it holds.
@@ -18,6 +24,15 @@ static bool Openable(const std::string& name)
     if (file)
         fclose(file);
     return file != nullptr;
+}
+
+// A tile that opens but whose every point lacks a height: all zeros without a coverage file
+// (an empty file, or what an older import left for a raster it could not read).
+static bool EmptyTile(const std::string& name)
+{
+    CoveredTile tile;
+    std::string reason;
+    return LoadCoveredTile(name, &tile, &reason) && CountValidPoints(tile) == 0;
 }
 
 // The terrain and the sky take an image only when the image plug-ins decode it.
@@ -39,7 +54,8 @@ static std::vector<PlannedFile> ListReplayFiles(int32_t CI, int32_t CJ, bool jud
         for (const ElevationTileId& tile : firstRead)
         {
             const std::string name = ElevationTileFileName(tile.tileRow, tile.tileColumn);
-            files.push_back(PlannedFile{PlannedKind::ElevationTile, name, FinestLevel, tile.tileRow, tile.tileColumn, judge && Openable(name)});
+            const bool present = judge && Openable(name);
+            files.push_back(PlannedFile{PlannedKind::ElevationTile, name, FinestLevel, tile.tileRow, tile.tileColumn, present, present && EmptyTile(name)});
         }
         const std::string name = ImageryFileName(patch.level, patch.tileRow, patch.tileColumn);
         files.push_back(PlannedFile{PlannedKind::ImageryTile, name, patch.level, patch.tileRow, patch.tileColumn, judge && Decodable(name)});
@@ -79,6 +95,64 @@ static void PrintBox(const char* label, const GeoBox& box)
     printf("%s --bbox %.6f,%.6f,%.6f,%.6f\n", label, box.south, box.west, box.north, box.east);
 }
 
+// Of the grid points the terrain looks up, those with a height of Filled quality or better;
+// points of missing tiles have none.
+static void CountHeightedPoints(int32_t CI, int32_t CJ, int64_t* withHeight, int64_t* points)
+{
+    std::map<std::pair<int32_t, int32_t>, CoveredTile> tiles;
+    std::set<std::pair<int32_t, int32_t>> seen;
+    *withHeight = 0;
+    *points = 0;
+    VisitTerrainPatches(CI, CJ, [&](const TerrainPatch& patch) {
+        for (const GridPoint& point : PatchGridPoints(patch))
+        {
+            // Neighbouring patches share their edges: each point counts once.
+            if (point.row < 0 || point.column < 0 || !seen.insert({point.row, point.column}).second)
+                continue;
+            ++*points;
+            const std::pair<int32_t, int32_t> id(point.row / ElevationTileSize, point.column / ElevationTileSize);
+            auto found = tiles.find(id);
+            if (found == tiles.end())
+            {
+                CoveredTile tile;
+                std::string reason;
+                if (!LoadCoveredTile(ElevationTileFileName(id.first, id.second), &tile, &reason))
+                    tile = CoveredTile{}; // unreadable: no heights
+                found = tiles.emplace(id, std::move(tile)).first;
+            }
+            const CoveredTile& tile = found->second;
+            const size_t sample = static_cast<size_t>(point.row % ElevationTileSize) * ElevationTileSamples + point.column % ElevationTileSize;
+            *withHeight += !tile.qualities.empty() && tile.qualities[sample] != HeightQuality::None ? 1 : 0;
+        }
+    });
+}
+
+// Where the flight lies against the terrain's squares; returns the share outside in percent.
+static double PrintFlightCoverage()
+{
+    std::vector<double> latitudes, longitudes;
+    for (int32_t i = 0; i < SampleTable.rowCount; ++i)
+    {
+        latitudes.push_back(SampleTable.rows[i].gps_curlat / 60.0);
+        longitudes.push_back(SampleTable.rows[i].gps_curlon / 60.0);
+    }
+    const FlightCoverage coverage = MeasureFlightCoverage(latitudes, longitudes, MapFrame.CI, MapFrame.CJ, 1.0 / MapFrame.k);
+    const double total = static_cast<double>(std::max<int64_t>(coverage.samples, 1));
+    printf("flight over the terrain (%lld samples):", static_cast<long long>(coverage.samples));
+    for (const LevelCoverage& level : coverage.levels)
+        printf(" level %d (%.1f km square) %.1f%%%s", level.level, level.sideKilometres, 100.0 * level.samples / total, level.level == CoarsestLevel ? "\n" : ",");
+    const double outside = 100.0 * coverage.outside / total;
+    if (coverage.outside > 0)
+    {
+        const TileRange& tiles = coverage.flightTiles;
+        printf("outside the terrain: %lld samples (%.1f%%), up to %.1f km beyond its edge, where the aircraft flies over nothing;"
+               " the whole flight spans level %d tiles rows %d..%d columns %d..%d (%d x %d; the terrain is 7 x 7 around the flight's centre),",
+               static_cast<long long>(coverage.outside), outside, coverage.farthestKilometres, CoarsestLevel, tiles.firstRow, tiles.lastRow, tiles.firstColumn, tiles.lastColumn, tiles.lastRow - tiles.firstRow + 1, tiles.lastColumn - tiles.firstColumn + 1);
+        PrintBox("", coverage.flightBox);
+    }
+    return coverage.outside > 0 ? outside : 0.0;
+}
+
 int RunPlan(int argc, char** argv)
 {
     const int status = LoadFlightLog(argc, argv);
@@ -93,7 +167,7 @@ int RunPlan(int argc, char** argv)
         switch (file.kind)
         {
         case PlannedKind::ElevationTile:
-            printf("%s %s elevation tile row %lld column %lld\n", Status(file.present), file.name.c_str(), static_cast<long long>(file.row), static_cast<long long>(file.column));
+            printf("%s %s elevation tile row %lld column %lld%s\n", file.empty ? "EMPTY" : Status(file.present), file.name.c_str(), static_cast<long long>(file.row), static_cast<long long>(file.column), file.empty ? ", no point has a height: it shows as flat ground at 0 m" : "");
             break;
         case PlannedKind::ImageryTile:
             printf("%s %s imagery level %d row %lld column %lld\n", Status(file.present), file.name.c_str(), file.level, static_cast<long long>(file.row), static_cast<long long>(file.column));
@@ -115,12 +189,13 @@ int RunPlan(int argc, char** argv)
     }
 
     printf("Summary:\n");
-    int missing = 0;
+    int missing = 0, empty = 0;
     int elevationTiles = 0, elevationMissing = 0;
     int64_t firstRow = TileScale, lastRow = -1, firstColumn = TileScale, lastColumn = -1;
     for (const PlannedFile& file : files)
     {
         missing += file.present ? 0 : 1;
+        empty += file.empty ? 1 : 0;
         if (file.kind != PlannedKind::ElevationTile)
             continue;
         ++elevationTiles;
@@ -131,6 +206,9 @@ int RunPlan(int argc, char** argv)
         lastColumn = std::max(lastColumn, file.column);
     }
     printf("elevation: %d of %d tiles missing, tile rows %lld..%lld columns %lld..%lld\n", elevationMissing, elevationTiles, static_cast<long long>(firstRow), static_cast<long long>(lastRow), static_cast<long long>(firstColumn), static_cast<long long>(lastColumn));
+    int64_t withHeight = 0, points = 0;
+    CountHeightedPoints(MapFrame.CI, MapFrame.CJ, &withHeight, &points);
+    printf("elevation points the terrain reads: %lld of %lld have heights (%.1f%%), %lld show 0 m for want of data\n", static_cast<long long>(withHeight), static_cast<long long>(points), 100.0 * withHeight / std::max<int64_t>(points, 1), static_cast<long long>(points - withHeight));
     GeoBox whole = {90.0, 180.0, -90.0, -180.0};
     for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
     {
@@ -158,9 +236,15 @@ int RunPlan(int argc, char** argv)
         PrintBox("", box);
     }
     PrintBox("whole area:", whole);
-    if (missing == 0)
-        printf("complete: all %zu files present\n", files.size());
+    const double outside = PrintFlightCoverage();
+    char note[96] = "";
+    if (outside > 0.0)
+        snprintf(note, sizeof note, "; %.1f%% of the flight lies outside the terrain", outside);
+    if (missing + empty == 0)
+        printf("complete: all %zu files present%s\n", files.size(), note);
+    else if (empty == 0)
+        printf("incomplete: %d of %zu files missing%s\n", missing, files.size(), note);
     else
-        printf("incomplete: %d of %zu files missing\n", missing, files.size());
-    return missing == 0 ? 0 : 1;
+        printf("incomplete: %d of %zu files missing, %d elevation tile%s empty%s\n", missing, files.size(), empty, empty == 1 ? "" : "s", note);
+    return missing + empty == 0 ? 0 : 1;
 }

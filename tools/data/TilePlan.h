@@ -24,6 +24,7 @@ struct PlannedFile
     int64_t row;       // imagery: tile row at the level; elevation: file tile row
     int64_t column;    // likewise the column
     bool present;      // the replay can use it: a tile file opens, an image or model decodes
+    bool empty = false; // an elevation tile that opens but has no height anywhere (see TileCoverage.h)
 };
 
 // Every file the replay reads for the map frame (CI, CJ), in the order it first reads them:
@@ -36,7 +37,9 @@ std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ);
 std::vector<ImageryTileId> ImageryTilesOfFlight(int32_t CI, int32_t CJ);
 
 // The plan command on an argument vector shaped like the program's own (name, LOG,
-// optionally --samples LIST): prints the log report, the file list and the summary.
-// Returns 0 when every file is present, 1 when some are missing, or the program's own
-// negative status for a bad command line or log.
+// optionally --samples LIST): prints the log report, the file list and the summary, with
+// the share of the terrain's grid points that have heights and the share of the flight
+// that the terrain lies under. Returns 0 when every file is present (and no elevation tile
+// empty), 1 when some are missing, or the program's own negative status for a bad command
+// line or log.
 int RunPlan(int argc, char** argv);

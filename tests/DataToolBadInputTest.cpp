@@ -1,0 +1,136 @@
+// The data tool's bad-input matrix: damaged elevation rasters, files that are no flight log,
+// rasters of the wrong kind. Each case fails with one line on stderr that ends in a reason,
+// a non-zero status, nothing echoed, and no data file written or changed.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "DataToolSupport.h"
+#include "GeoTiles.h"
+#include "geo/ReplayFiles.h"
+
+namespace
+{
+
+// A smooth raster of 120 x 120 pixels around 47.5 N 7.5 E, in tile 89, 133.
+void WriteDem(const std::string& path)
+{
+    std::vector<int16_t> heights;
+    for (int r = 0; r < 120; ++r)
+        for (int c = 0; c < 120; ++c)
+            heights.push_back(static_cast<int16_t>(800 + 3 * r + 2 * c));
+    WriteInt16GeoTiff(path, 7.3, 47.7, 0.004, 120, 120, heights, -32767);
+}
+
+const char* const Box = "47.4,7.4,47.6,7.6";
+const std::string TileName = ElevationTileFileName(89, 133);
+
+// Every file of the working directory with its bytes.
+std::vector<std::pair<std::string, std::string>> Snapshot()
+{
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator("."))
+        files.emplace_back(entry.path().string(), entry.is_regular_file() ? DataToolFixture::ReadText(entry.path().string()) : std::string("<dir>"));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// One line, and after its last ": " a reason that is not empty.
+void ExpectOneLineWithReason(const std::string& err)
+{
+    ASSERT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    const size_t colon = err.rfind(": ");
+    ASSERT_NE(colon, std::string::npos) << err;
+    EXPECT_GT(err.size(), colon + 3) << err;
+    EXPECT_NE(err[err.size() - 2], ':') << err;
+}
+
+} // namespace
+
+class DataToolBadInputTest : public DataToolFixture
+{
+protected:
+    // Runs the tool and checks that it failed with `status`, one line with a reason on
+    // stderr, nothing on stdout and no file changed; returns stderr.
+    std::string RunFailing(const std::vector<std::string>& arguments, int status)
+    {
+        const auto before = Snapshot();
+        std::string out, err;
+        EXPECT_EQ(RunTool(arguments, &out, &err), status) << arguments[0] << " " << arguments[1] << "\n" << out << err;
+        EXPECT_EQ(out, "") << arguments[1];
+        ExpectOneLineWithReason(err);
+        EXPECT_EQ(Snapshot(), before) << arguments[1];
+        return err;
+    }
+};
+
+TEST_F(DataToolBadInputTest, TruncatedDemFailsAndLeavesTheTilesAsTheyWere)
+{
+    WriteDem("dem.tif");
+    std::string out, err;
+    ASSERT_EQ(RunTool({"dem", "dem.tif", "--bbox", Box}, &out, &err), 0) << err;
+    ASSERT_TRUE(Exists(TileName));
+    const std::string whole = ReadText("dem.tif");
+    WriteText("cut.tif", whole.substr(0, whole.size() / 2));
+    err = RunFailing({"dem", "cut.tif", "--bbox", Box}, 1);
+    EXPECT_NE(err.find("read error in 'cut.tif'"), std::string::npos) << err;
+    // Without a tile before it, the cut file writes none either.
+    std::filesystem::remove(TileName);
+    std::filesystem::remove(TileName + ".cov");
+    RunFailing({"dem", "cut.tif", "--bbox", Box}, 1);
+}
+
+TEST_F(DataToolBadInputTest, DemThatIsNoRasterOrNoFileFailsWithGdalsReason)
+{
+    WriteText("empty.tif", "");
+    WriteText("text.tif", "elevation 1200\n");
+    for (const char* source : {"absent.tif", "empty.tif", "text.tif"})
+        RunFailing({"dem", source, "--bbox", Box}, 1);
+    EXPECT_NE(RunFailing({"dem", "absent.tif", "--bbox", Box}, 1).find("No such file"), std::string::npos);
+}
+
+TEST_F(DataToolBadInputTest, ExistingTileThatCannotBeReadIsNotReplaced)
+{
+    WriteDem("dem.tif");
+    std::filesystem::create_directory(TileName);
+    const std::string err = RunFailing({"dem", "dem.tif", "--bbox", Box}, 1);
+    EXPECT_NE(err.find(TileName), std::string::npos) << err;
+}
+
+TEST_F(DataToolBadInputTest, TracksAndPicturesGivenAsLogsAreRefusedWithoutEcho)
+{
+    WriteDem("dem.tif");
+    WriteText("walk.gpx", "<?xml version=\"1.0\"?>\n<gpx><trk><trkseg><trkpt lat=\"47.5\" lon=\"7.5\"><time>2020-01-01T10:00:00Z</time></trkpt></trkseg></trk></gpx>\n");
+    WriteText("flight.igc", "AXXX001\nHFDTE010120\nB1000004730000N00730000EA0100001000\n");
+    WriteText("track.csv", "time,lat,lon,alt\n0,47.5,7.5,400\n1,47.5001,7.5,401\n");
+    WriteText("photo.jpg", std::string("\xFF\xD8\xFF\xE0\0\x10JFIF\0", 11) + std::string(500, 'x'));
+    for (const char* file : {"walk.gpx", "flight.igc", "track.csv", "photo.jpg"})
+    {
+        const std::string text = file == std::string("photo.jpg") ? "binary data" : "flightreplay-data track " + std::string(file);
+        EXPECT_NE(RunFailing({"plan", file}, 2).find(text), std::string::npos) << file;
+        EXPECT_NE(RunFailing({"dem", "dem.tif", "--log", file}, 2).find("is no flight log"), std::string::npos) << file;
+    }
+}
+
+TEST_F(DataToolBadInputTest, ElevationRasterIsRefusedAsImagery)
+{
+    WriteDem("dem.tif");
+    const std::string err = RunFailing({"imagery", "dem.tif", "--bbox", Box}, 1);
+    EXPECT_NE(err.find("elevation raster"), std::string::npos) << err;
+}
+
+TEST_F(DataToolBadInputTest, HelpIsNoMistake)
+{
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--help"}, {"-h"}, {"dem", "--help"}})
+    {
+        std::string out, err;
+        EXPECT_EQ(RunTool(arguments, &out, &err), 0) << arguments.back();
+        EXPECT_EQ(out.compare(0, 7, "usage: "), 0) << out;
+        EXPECT_EQ(err, "");
+    }
+}

@@ -1,0 +1,10 @@
+#pragma once
+#include <string>
+
+// GDAL's message for its last error, without a trailing full stop or line end, or `fallback`
+// when GDAL left none: a message that ends "...: " + GdalReason(...) never ends in a bare colon.
+std::string GdalReason(const char* fallback);
+
+// Why GDAL could not open `path`: GDAL's reason, else the system's (no such file, no
+// permission), else that GDAL knows no format for it.
+std::string GdalOpenFailure(const std::string& path);
