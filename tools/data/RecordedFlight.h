@@ -1,0 +1,90 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What a reader of a flight file hands on: the channels the file recorded, each a time series
+// on the file's own clock, in SI units and in the conventions a pilot states them in. A
+// reader knows nothing of the keyword log the flight will become; the conversion (one place,
+// fed by every reader) sorts, cleans, resamples and writes it.
+
+// One position fix. Latitude and longitude in degrees (north and east positive), altitude in
+// metres above mean sea level; NaN altitude when the fix has none.
+struct TimedPosition
+{
+    double time; // seconds on the file's clock
+    double latitude;
+    double longitude;
+    double altitude;
+};
+
+// One attitude. Radians: roll positive with the right wing down, pitch positive nose up,
+// yaw the compass heading of the nose, clockwise from north.
+struct TimedAttitude
+{
+    double time; // seconds on the file's clock
+    double roll;
+    double pitch;
+    double yaw;
+};
+
+struct TimedValue
+{
+    double time; // seconds on the file's clock
+    double value;
+};
+
+// The other channels a log can honestly supply, each in the unit of the log column it fills.
+enum class FlightChannel : int32_t
+{
+    GroundSpeed,  // m/s (gps_curspeed)
+    Satellites,   // count (gps_numsatellites)
+    FixMode,      // 0 none, 2 2-D, 3 3-D and above (gps_fixmode)
+    BaroAltitude, // metres (baro_curalt)
+    Voltage,      // volts of the main battery (voltage1)
+    Current,      // amperes (current)
+    Consumed,     // mAh taken from the battery (mah)
+    FlightMode,   // the autopilot's mode number (ap_status)
+    RcIn1,        // microseconds of pulse, RC inputs 1 to 5 (in_ppm_curwidth[0..4])
+    RcIn2,
+    RcIn3,
+    RcIn4,
+    RcIn5,
+    ServoOut1,    // microseconds of pulse, servo outputs 1 to 4 (out_ppm_curwidth[0..3])
+    ServoOut2,
+    ServoOut3,
+    ServoOut4,
+    Count
+};
+
+const int32_t FlightChannelCount = static_cast<int32_t>(FlightChannel::Count);
+
+// One message type, topic or element of the file, for the summary and for the error that
+// names what a file holds when it holds no position.
+struct RecordedStream
+{
+    std::string name;    // "vehicle_attitude", "GPS", "GLOBAL_POSITION_INT", "trkpt", ...
+    size_t count = 0;    // records read
+    double firstTime = 0.0;
+    double lastTime = 0.0;
+    bool used = false;   // taken into the flight
+};
+
+struct RecordedFlight
+{
+    std::string format; // "ULog", "DataFlash", "MAVLink telemetry", "GPX", "IGC", "CSV"
+
+    std::vector<TimedPosition> positions; // in file order
+    std::string positionSource;           // which stream the positions came from
+    std::vector<TimedAttitude> attitudes; // empty when the file records none
+    std::string attitudeSource;
+    std::vector<TimedValue> channels[FlightChannelCount];
+
+    std::vector<RecordedStream> streams; // what the file holds
+    size_t skippedBytes = 0;             // corrupt or unreadable stretches
+    size_t skippedRecords = 0;           // records dropped whole (bad checksum, cut off, ...)
+
+    // Points the reader left out, with the reason, for the summary line: "12 without a time".
+    std::vector<std::pair<std::string, size_t>> dropped;
+};
