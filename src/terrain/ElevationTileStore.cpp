@@ -80,11 +80,12 @@ ElevationTile* LoadTile(int32_t tileRow, int32_t tileColumn)
 
 } // namespace
 
-int32_t ElevationLookup(int32_t row, int32_t column)
+bool ElevationAt(int32_t row, int32_t column, int32_t* height)
 {
+    *height = 0;
     // Outside the grid there is no tile, and integer division would pick a wrong one.
     if (row < 0 || row >= ElevationGridSize || column < 0 || column >= ElevationGridSize)
-        return 0;
+        return false;
 
     const int32_t tileRow = row / ElevationTileSize;
     const int32_t tileColumn = column / ElevationTileSize;
@@ -93,12 +94,20 @@ int32_t ElevationLookup(int32_t row, int32_t column)
     {
         tile = LoadTile(tileRow, tileColumn);
         if (!tile)
-            return 0;
+            return false;
     }
 
     const size_t sample = static_cast<size_t>(row - tileRow * ElevationTileSize) * ElevationTileSamples + (column - tileColumn * ElevationTileSize);
     const int32_t value = tile->bytes[2 * sample] | (tile->bytes[2 * sample + 1] << 8);
-    return value >= 32768 ? value - 65536 : value; // sign-extend from 16 bits
+    *height = value >= 32768 ? value - 65536 : value; // sign-extend from 16 bits
+    return true;
+}
+
+int32_t ElevationLookup(int32_t row, int32_t column)
+{
+    int32_t height = 0;
+    ElevationAt(row, column, &height);
+    return height;
 }
 
 void ResetElevationStore()

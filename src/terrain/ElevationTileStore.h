@@ -8,5 +8,9 @@
 // Points outside 0 .. 262143 on either axis lie in no tile and read as 0, silently.
 int32_t ElevationLookup(int32_t row, int32_t column);
 
+// ElevationLookup that also tells whether a tile holds the point: false, with height 0,
+// where the point lies off the grid or its tile cannot be loaded.
+bool ElevationAt(int32_t row, int32_t column, int32_t* height);
+
 // Drops every loaded tile and missing-tile flag, so tests can start from an empty store.
 void ResetElevationStore();
