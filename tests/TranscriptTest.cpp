@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,6 +52,8 @@ protected:
             // Unset, the window library falls back to :0, where a developer's X server may
             // run; a display number nobody serves makes "no window" certain.
             setenv("DISPLAY", ":4093", 1);
+            // As a user runs it: the library at the level the program chooses.
+            unsetenv("OSG_NOTIFY_LEVEL");
             const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int null = open("/dev/null", O_WRONLY);
             dup2(out, STDOUT_FILENO);
@@ -193,6 +196,28 @@ TEST_F(TranscriptTest, NormalRunPrintsStatisticsAndMapFrame)
                                      "sum(time)/sum(sn)=0.500000\n"
                                      "1/k=102.206544 (center lat,lon=48.010000 10.010000)\n"
                                      "CI,CJ=91114 138361\n");
+    ExpectSuccess(run.status);
+}
+
+TEST_F(TranscriptTest, LibraryNoticesStayOutOfTheTranscript)
+{
+    // Setting the node to follow and failing to reach the display both make the library
+    // talk; after the map frame the transcript still holds only the terrain's reports of
+    // the files missing here.
+    WriteFile("flight.log", FlightLog);
+    const ProgramRun run = RunProgram({"flight.log"});
+    const std::string mapFrame = UpToMapFrame(run.out);
+    ASSERT_NE(mapFrame, run.out) << run.out;
+    std::istringstream after(run.out.substr(mapFrame.size()));
+    int imageryReports = 0;
+    for (std::string line; std::getline(after, line);)
+    {
+        if (line.rfind("img:./img/", 0) == 0)
+            ++imageryReports;
+        else
+            EXPECT_EQ(line.rfind("Not open egm '", 0), 0u) << "not the program's: " << line;
+    }
+    EXPECT_EQ(imageryReports, 249); // one per patch
     ExpectSuccess(run.status);
 }
 

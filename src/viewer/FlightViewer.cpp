@@ -13,9 +13,11 @@
 
 #include "scene/Aircraft.h"
 #include "viewer/SceneAssembly.h"
+#include "viewer/WindowingSystem.h"
 
 int RunViewer()
 {
+    InstallPatientWindowingSystem();
     osgViewer::Viewer viewer;
     viewer.addEventHandler(new osgViewer::WindowSizeHandler);
 
