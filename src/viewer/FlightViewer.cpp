@@ -17,6 +17,7 @@
 
 int RunViewer()
 {
+    // Without any windowing system the realise check below ends the run as without a display.
     InstallPatientWindowingSystem();
     osgViewer::Viewer viewer;
     viewer.addEventHandler(new osgViewer::WindowSizeHandler);
