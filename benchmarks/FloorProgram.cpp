@@ -7,9 +7,11 @@
 #include <osgViewer/Viewer>
 
 #include "StartupFloor.h"
+#include "viewer/WindowingSystem.h"
 
 int main()
 {
+    SetUpLibraryNotices();
     StartupFloorScene scene = BuildStartupFloorScene();
     if (scene.imageCount == 0)
     {
@@ -17,6 +19,8 @@ int main()
         return 1;
     }
 
+    // The same window set-up as the replay's, so that both meet a busy display alike.
+    InstallPatientWindowingSystem();
     osgViewer::Viewer viewer;
     viewer.setSceneData(scene.root.get());
     viewer.setCameraManipulator(new osgGA::TrackballManipulator);

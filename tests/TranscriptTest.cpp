@@ -1,5 +1,6 @@
 // End-to-end runs of the built program: console transcript and exit status, each run in
 // a fresh temporary directory holding only the files the test writes there.
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ protected:
     // Runs the program in the test directory, without a display.
     RunResult RunProgram(const std::vector<std::string>& arguments)
     {
-        const RunResult run = ::RunProgram(FLIGHTREPLAY_BINARY, scratch.Path(), arguments);
+        // As a user runs it: the library at the level the program chooses.
+        const RunResult run = ::RunProgram(FLIGHTREPLAY_BINARY, scratch.Path(), arguments, {"-OSG_NOTIFY_LEVEL"});
         EXPECT_EQ(run.signal, 0) << "the program did not exit normally";
         return run;
     }
@@ -140,6 +142,28 @@ TEST_F(TranscriptTest, NormalRunPrintsStatisticsAndMapFrame)
                                      "sum(time)/sum(sn)=0.500000\n"
                                      "1/k=102.206544 (center lat,lon=48.010000 10.010000)\n"
                                      "CI,CJ=91114 138361\n");
+    ExpectSuccess(run.status);
+}
+
+TEST_F(TranscriptTest, LibraryNoticesStayOutOfTheTranscript)
+{
+    // Setting the node to follow and failing to reach the display both make the library
+    // talk; after the map frame the transcript still holds only the terrain's reports of
+    // the files missing here.
+    WriteFile("flight.log", FlightLog);
+    const RunResult run = RunProgram({"flight.log"});
+    const std::string mapFrame = UpToMapFrame(run.out);
+    ASSERT_NE(mapFrame, run.out) << run.out;
+    std::istringstream after(run.out.substr(mapFrame.size()));
+    int imageryReports = 0;
+    for (std::string line; std::getline(after, line);)
+    {
+        if (line.rfind("img:./img/", 0) == 0)
+            ++imageryReports;
+        else
+            EXPECT_EQ(line.rfind("Not open egm '", 0), 0u) << "not the program's: " << line;
+    }
+    EXPECT_EQ(imageryReports, 249); // one per patch
     ExpectSuccess(run.status);
 }
 

@@ -1,4 +1,5 @@
-# Sourced by the shell tests: the failure exit and the check for the X tools they drive.
+# Sourced by the shell tests: the failure exit, the check for the X tools they drive and a
+# virtual X server of their own.
 
 fail()
 {
@@ -13,4 +14,32 @@ require_tools()
     for tool in "$@"; do
         command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps installs it)"
     done
+}
+
+# Starts a virtual X server with one 1280 x 1024 screen on a display number of its own,
+# picked at random from 300 to 899: away from :0, where programs without DISPLAY would find
+# it, and from the numbers the other tests probe as "no display". Another server taking the
+# same number first only makes it try the next candidate. Exports DISPLAY and sets
+# xvfb_pid, which the caller's cleanup kills; writes the server's output to the file $1.
+start_xvfb()
+{
+    local log=$1 candidate
+    for _ in $(seq 20); do
+        candidate=$((300 + RANDOM % 600))
+        { [ -e "/tmp/.X$candidate-lock" ] || [ -e "/tmp/.X11-unix/X$candidate" ]; } && continue
+        Xvfb ":$candidate" -screen 0 1280x1024x24 -nolisten tcp >"$log" 2>&1 &
+        xvfb_pid=$!
+        for _ in $(seq 100); do
+            [ -e "/tmp/.X11-unix/X$candidate" ] && break
+            kill -0 "$xvfb_pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$candidate" ]; then
+            export DISPLAY=":$candidate"
+            return 0
+        fi
+        kill "$xvfb_pid" 2>/dev/null || true
+        xvfb_pid=
+    done
+    fail "Xvfb did not start: $(cat "$log")"
 }

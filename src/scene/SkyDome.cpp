@@ -25,6 +25,10 @@ osg::ref_ptr<osg::Group> BuildSkyDome()
 
     osg::ref_ptr<osg::Texture2D> texture = new osg::Texture2D;
     texture->setImage(image.get());
+    // Edge texels at the poles and along the seam where the image's sides meet, not the
+    // black border colour that the default CLAMP blends in there.
+    texture->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);
+    texture->setWrap(osg::Texture::WRAP_T, osg::Texture::CLAMP_TO_EDGE);
     stateSet->setTextureAttributeAndModes(0, texture.get(), osg::StateAttribute::ON);
 
     osg::ref_ptr<osg::TexEnv> texEnv = new osg::TexEnv;

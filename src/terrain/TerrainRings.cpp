@@ -161,6 +161,11 @@ osg::ref_ptr<osg::Group> BuildTerrain()
         texture->setDataVariance(osg::Object::DYNAMIC);
         osg::ref_ptr<osg::Image> image = ReadTileImage(ImageryFileName(patch.level, patch.tileRow, patch.tileColumn).c_str());
         texture->setImage(image.get());
+        // Neighbouring patches meet at their images' edges: CLAMP_TO_EDGE samples the
+        // edge texels there, where the library's default CLAMP would blend in the black
+        // border colour and draw a dark seam around every patch.
+        texture->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);
+        texture->setWrap(osg::Texture::WRAP_T, osg::Texture::CLAMP_TO_EDGE);
         geometry->getOrCreateStateSet()->setTextureAttributeAndModes(0, texture.get(), osg::StateAttribute::ON);
     });
     return terrain;

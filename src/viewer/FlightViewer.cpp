@@ -13,9 +13,12 @@
 
 #include "scene/Aircraft.h"
 #include "viewer/SceneAssembly.h"
+#include "viewer/WindowingSystem.h"
 
 int RunViewer()
 {
+    // Without any windowing system the realise check below ends the run as without a display.
+    InstallPatientWindowingSystem();
     osgViewer::Viewer viewer;
     viewer.addEventHandler(new osgViewer::WindowSizeHandler);
 

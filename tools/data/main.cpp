@@ -1,6 +1,8 @@
 #include "DataTool.h"
+#include "viewer/WindowingSystem.h"
 
 int main(int argc, char** argv)
 {
+    SetUpLibraryNotices();
     return RunDataTool(argc, argv);
 }

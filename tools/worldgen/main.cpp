@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "WorldGenerator.h"
+#include "viewer/WindowingSystem.h"
 
 static int Usage(const char* program)
 {
@@ -15,6 +16,7 @@ static int Usage(const char* program)
 
 int main(int argc, char** argv)
 {
+    SetUpLibraryNotices();
     WorldOptions options;
     options.threads = static_cast<int>(std::thread::hardware_concurrency());
     if (options.threads < 1)
