@@ -18,6 +18,7 @@
 #include <osgDB/WriteFile>
 
 #include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
 
 namespace
 {
@@ -28,7 +29,6 @@ const double CircleRadius = 400.0;   // metres
 const double BaseHeight = 400.0;     // metres, the plain around the hill
 const double FlightHeight = 550.0;   // metres
 const int SampleCount = 120;
-const int EdgeSamples = 1025;        // samples per elevation tile edge, sharing the far edge
 
 using Painter = void (*)(int x, int y, int width, int height, int seed, unsigned char* rgb);
 
@@ -104,24 +104,23 @@ bool WriteElevationTiles(int32_t ci, int32_t cj)
     const int32_t reach = 5 * 32;
     const double hillRow = ci - 8.0;
     const double hillColumn = cj + 8.0;
-    std::vector<unsigned char> bytes(2 * EdgeSamples * EdgeSamples);
-    for (int32_t tileRow = (ci - reach) / 1024; tileRow <= (ci + reach) / 1024; ++tileRow)
-        for (int32_t tileColumn = (cj - reach) / 1024; tileColumn <= (cj + reach) / 1024; ++tileColumn)
+    std::vector<unsigned char> bytes(2 * ElevationTileSamples * ElevationTileSamples);
+    for (int32_t tileRow = (ci - reach) / ElevationTileSize; tileRow <= (ci + reach) / ElevationTileSize; ++tileRow)
+        for (int32_t tileColumn = (cj - reach) / ElevationTileSize; tileColumn <= (cj + reach) / ElevationTileSize; ++tileColumn)
         {
-            for (int r = 0; r < EdgeSamples; ++r)
-                for (int c = 0; c < EdgeSamples; ++c)
+            for (int r = 0; r < ElevationTileSamples; ++r)
+                for (int c = 0; c < ElevationTileSamples; ++c)
                 {
-                    const int16_t h = Height(tileRow * 1024.0 + r, tileColumn * 1024.0 + c, hillRow, hillColumn);
-                    const size_t at = 2 * (static_cast<size_t>(r) * EdgeSamples + c);
+                    const int16_t h = Height(static_cast<double>(tileRow) * ElevationTileSize + r, static_cast<double>(tileColumn) * ElevationTileSize + c, hillRow, hillColumn);
+                    const size_t at = 2 * (static_cast<size_t>(r) * ElevationTileSamples + c);
                     bytes[at] = static_cast<unsigned char>(h & 0xff); // little-endian
                     bytes[at + 1] = static_cast<unsigned char>((h >> 8) & 0xff);
                 }
-            char name[64];
-            snprintf(name, sizeof name, "zsi-%ld-%ld.egm", static_cast<long>(tileRow), static_cast<long>(tileColumn));
-            FILE* file = fopen(name, "wb");
+            const std::string name = ElevationTileFileName(tileRow, tileColumn);
+            FILE* file = fopen(name.c_str(), "wb");
             if (!file || fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
             {
-                fprintf(stderr, "cannot write %s\n", name);
+                fprintf(stderr, "cannot write %s\n", name.c_str());
                 if (file)
                     fclose(file);
                 return false;
@@ -133,16 +132,14 @@ bool WriteElevationTiles(int32_t ci, int32_t cj)
 
 bool WriteImagery(int32_t ci, int32_t cj)
 {
-    std::filesystem::create_directories("img");
-    for (int level = 18; level > 12; --level)
+    std::filesystem::create_directories(ImageryFolder);
+    for (int level = FinestLevel; level >= CoarsestLevel; --level)
     {
-        const int shift = 18 - level;
+        const int shift = FinestLevel - level;
         for (int32_t row = (ci >> shift) - 4; row <= (ci >> shift) + 4; ++row)
             for (int32_t column = (cj >> shift) - 4; column <= (cj >> shift) + 4; ++column)
             {
-                char name[64];
-                snprintf(name, sizeof name, "./img/%c-%ld-%ld.jpg", 'a' + level, static_cast<long>(row), static_cast<long>(column));
-                if (!WriteImage(name, 64, 64, level | (((row + column) & 1) << 8), PaintImagery))
+                if (!WriteImage(ImageryFileName(level, row, column), 64, 64, level | (((row + column) & 1) << 8), PaintImagery))
                     return false;
             }
     }
@@ -169,8 +166,8 @@ bool WriteModel()
         {{{0.6f, 0.05f, -0.3f}, {0.8f, 0.05f, -0.3f}, {0.8f, 0.05f, 0.3f}, {0.6f, 0.05f, 0.3f}}, 1},       // tailplane
         {{{0.6f, 0.05f, 0.0f}, {0.8f, 0.05f, 0.0f}, {0.8f, 0.3f, 0.0f}, {0.65f, 0.3f, 0.0f}}, 2},          // fin
     };
-    std::filesystem::create_directories("EasyStar/data");
-    FILE* file = fopen("./EasyStar/data/body.ac", "w");
+    std::filesystem::create_directories(std::filesystem::path(AircraftModelFile).parent_path());
+    FILE* file = fopen(AircraftModelFile, "w");
     if (!file)
         return false;
     fprintf(file, "AC3Db\n");
@@ -220,7 +217,7 @@ int main(int argc, char** argv)
 
     std::filesystem::create_directories("res");
     const bool ok = WriteLog(secondsPerSample) && WriteElevationTiles(ci, cj) && WriteImagery(ci, cj) && WriteModel() &&
-                    WriteImage("./res/grass_1.jpg", 64, 64, 0, PaintGrass) && WriteImage("./res/tamor1.jpg", 64, 16, 0, PaintStripes) &&
-                    WriteImage("sky12q-1024x512.jpeg", 256, 128, 0, PaintSky);
+                    WriteImage(GrassTextureFile, 64, 64, 0, PaintGrass) && WriteImage(AircraftTextureFile, 64, 16, 0, PaintStripes) &&
+                    WriteImage(SkyTextureFile, 256, 128, 0, PaintSky);
     return ok ? 0 : 1;
 }
