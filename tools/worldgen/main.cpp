@@ -5,17 +5,19 @@
 #include <cstring>
 #include <thread>
 
+#include "FaultLog.h"
 #include "WorldGenerator.h"
 
 static int Usage(const char* program)
 {
-    printf("U: %s [--out FOLDER] [--seed N] [--threads N] [--version]\n", program);
+    printf("U: %s [--out FOLDER] [--seed N] [--threads N] [--faults] [--version]\n", program);
     return 1;
 }
 
 int main(int argc, char** argv)
 {
     WorldOptions options;
+    bool faults = false;
     options.threads = static_cast<int>(std::thread::hardware_concurrency());
     if (options.threads < 1)
         options.threads = 1;
@@ -25,6 +27,12 @@ int main(int argc, char** argv)
         {
             printf("%s seed %u\n", WorldGeneratorVersion, options.seed);
             return 0;
+        }
+        // The demo flight again with known faults, as a second log beside the world's.
+        if (strcmp(argv[i], "--faults") == 0)
+        {
+            faults = true;
+            continue;
         }
         if (i + 1 >= argc)
             return Usage(argv[0]);
@@ -36,6 +44,11 @@ int main(int argc, char** argv)
             options.threads = atoi(argv[++i]);
         else
             return Usage(argv[0]);
+    }
+    if (faults)
+    {
+        PlantedFaults planted;
+        return GenerateFaultLog(options, &planted) ? 0 : 2;
     }
     WorldSummary summary;
     return GenerateWorld(options, summary) ? 0 : 2;
