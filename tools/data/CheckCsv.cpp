@@ -1,7 +1,7 @@
 #include "CheckCsv.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "CheckReport.h"
 #include "TileFiles.h"
@@ -10,16 +10,22 @@
 namespace
 {
 
-// A measured value with the digits it deserves, or an empty cell.
-void AppendCell(std::string* line, const char* format, double value, bool measured = true)
+// A measured value in fixed point with the digits it deserves, or an empty cell. to_chars,
+// as it is several times faster than printf for the hundred thousand rows a log can hold.
+void AppendCell(std::string* line, int decimals, double value, bool measured = true)
 {
     *line += ',';
     if (!measured || std::isnan(value))
         return;
-    char cell[64];
-    const int length = snprintf(cell, sizeof cell, format, value);
-    if (length > 0)
-        line->append(cell, length < static_cast<int>(sizeof cell) ? length : sizeof cell - 1);
+    if (std::isinf(value))
+    {
+        *line += value > 0 ? "inf" : "-inf";
+        return;
+    }
+    char cell[400]; // the widest double in fixed point has 309 digits before the point
+    const std::to_chars_result result = std::to_chars(cell, cell + sizeof cell, value, std::chars_format::fixed, decimals);
+    if (result.ec == std::errc())
+        line->append(cell, result.ptr);
 }
 
 } // namespace
@@ -36,14 +42,14 @@ bool WriteCheckCsv(const std::string& path, const SampleRow* rows, const FlightC
         const SampleRow& row = rows[i];
         const SampleCheck& sample = report.samples[i];
         text += std::to_string(row.samplenumber);
-        AppendCell(&text, "%.2f", row.gps_time);
-        AppendCell(&text, "%.7f", row.gps_curlat / 60.0);
-        AppendCell(&text, "%.7f", row.gps_curlon / 60.0);
-        AppendCell(&text, "%.2f", row.gps_curalt);
-        AppendCell(&text, "%.2f", sample.clearance.terrain, sample.clearance.covered);
-        AppendCell(&text, "%.2f", sample.clearance.height, sample.clearance.covered);
-        AppendCell(&text, "%.2f", sample.groundSpeed);
-        AppendCell(&text, "%.2f", sample.climb);
+        AppendCell(&text, 2, row.gps_time);
+        AppendCell(&text, 7, row.gps_curlat / 60.0);
+        AppendCell(&text, 7, row.gps_curlon / 60.0);
+        AppendCell(&text, 2, row.gps_curalt);
+        AppendCell(&text, 2, sample.clearance.terrain, sample.clearance.covered);
+        AppendCell(&text, 2, sample.clearance.height, sample.clearance.covered);
+        AppendCell(&text, 2, sample.groundSpeed);
+        AppendCell(&text, 2, sample.climb);
         for (int32_t k = 0; k < FaultKindCount; ++k)
         {
             text += ',';

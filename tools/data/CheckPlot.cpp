@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include <cairo.h>
 
@@ -194,6 +195,36 @@ void LegendEntry(cairo_t* cr, double* y, const Colour& colour, double alpha, con
     *y += 22.0;
 }
 
+struct Point
+{
+    double x;
+    double y;
+};
+
+// The points of a line with those that fall into one pixel column reduced to the first, the
+// lowest, the highest and the last, in their order: the same picture from at most four
+// points a column, however many samples a log has.
+std::vector<Point> ReduceToColumns(const std::vector<Point>& points)
+{
+    std::vector<Point> reduced;
+    for (size_t i = 0; i < points.size();)
+    {
+        const double column = std::floor(points[i].x);
+        size_t end = i, lowest = i, highest = i;
+        for (; end < points.size() && std::floor(points[end].x) == column; ++end)
+        {
+            lowest = points[end].y < points[lowest].y ? end : lowest;
+            highest = points[end].y > points[highest].y ? end : highest;
+        }
+        size_t keep[4] = {i, std::min(lowest, highest), std::max(lowest, highest), end - 1};
+        for (size_t k = 0; k < 4; ++k)
+            if (k == 0 || keep[k] != keep[k - 1])
+                reduced.push_back(points[keep[k]]);
+        i = end > i ? end : i + 1;
+    }
+    return reduced;
+}
+
 cairo_status_t AppendPng(void* closure, const unsigned char* data, unsigned int length)
 {
     static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
@@ -275,17 +306,22 @@ bool WriteCheckPlot(const std::string& path, const std::string& title, const Sam
     cairo_clip(cr);
     // The ground under the flight: filled down to the foot of the plot, one piece per run of
     // samples over drawn ground.
+    std::vector<Point> line;
     for (int32_t i = 0; i < count;)
     {
-        if (!report.samples[i].clearance.covered || !std::isfinite(rows[i].gps_time))
+        line.clear();
+        for (; i < count && report.samples[i].clearance.covered && std::isfinite(rows[i].gps_time); ++i)
+            line.push_back(Point{x.Pixel(time(i)), y.Pixel(report.samples[i].clearance.terrain)});
+        if (line.empty())
         {
             ++i;
             continue;
         }
-        cairo_move_to(cr, x.Pixel(time(i)), Bottom);
-        for (; i < count && report.samples[i].clearance.covered && std::isfinite(rows[i].gps_time); ++i)
-            cairo_line_to(cr, x.Pixel(time(i)), y.Pixel(report.samples[i].clearance.terrain));
-        cairo_line_to(cr, x.Pixel(time(i - 1)), Bottom);
+        const std::vector<Point> ground = ReduceToColumns(line);
+        cairo_move_to(cr, ground.front().x, Bottom);
+        for (const Point& point : ground)
+            cairo_line_to(cr, point.x, point.y);
+        cairo_line_to(cr, ground.back().x, Bottom);
         cairo_close_path(cr);
         SetColour(cr, TerrainColour, 0.55);
         cairo_fill_preserve(cr);
@@ -297,21 +333,22 @@ bool WriteCheckPlot(const std::string& path, const std::string& title, const Sam
     cairo_set_line_width(cr, 1.6);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     SetColour(cr, AltitudeColour);
-    bool drawing = false;
-    for (int32_t i = 0; i < count; ++i)
+    for (int32_t i = 0; i < count;)
     {
-        if (!drawable(i))
+        line.clear();
+        for (; i < count && drawable(i); ++i)
+            line.push_back(Point{x.Pixel(time(i)), y.Pixel(rows[i].gps_curalt)});
+        if (line.empty())
         {
-            drawing = false;
+            ++i;
             continue;
         }
-        if (drawing)
-            cairo_line_to(cr, x.Pixel(time(i)), y.Pixel(rows[i].gps_curalt));
-        else
-            cairo_move_to(cr, x.Pixel(time(i)), y.Pixel(rows[i].gps_curalt));
-        drawing = true;
+        const std::vector<Point> flight = ReduceToColumns(line);
+        cairo_move_to(cr, flight.front().x, flight.front().y);
+        for (const Point& point : flight)
+            cairo_line_to(cr, point.x, point.y);
+        cairo_stroke(cr);
     }
-    cairo_stroke(cr);
     int lane = 0;
     for (int32_t k = 0; k < FaultKindCount; ++k)
     {
