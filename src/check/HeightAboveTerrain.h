@@ -17,5 +17,5 @@ struct TerrainClearance
 // is covered when the four grid points around it lie in tiles that could be loaded and it
 // lies within the rings the terrain draws around the frame's tile. A position that is not
 // finite or lies off the grid is not covered. Reads tiles as the store does (a missing one
-// is reported once on stdout).
+// is reported once on stdout), and like the store it is for one thread at a time.
 TerrainClearance HeightAboveTerrain(const SampleRow& row);
