@@ -8,6 +8,7 @@
 
 #include <cpl_error.h>
 
+#include "CheckCommand.h"
 #include "DemImport.h"
 #include "FlightLogCheck.h"
 #include "GeoTiles.h"
@@ -26,8 +27,9 @@ static void PrintUsage(const char* program, FILE* stream = stderr)
             "       %s dem SOURCE... (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
             "       %s imagery SOURCE [--tms] (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
             "       %s track INPUT [--rate HZ] > avlog.log\n"
+            "       %s check LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png]\n"
             "       %s --help\n",
-            program, program, program, program, program);
+            program, program, program, program, program, program);
 }
 
 // Where the tiles to fetch come from: the flight in a log, as the replay frames it, or a box.
@@ -191,6 +193,8 @@ int RunDataTool(int argc, char** argv)
         return RunAreaCommand(argc, argv);
     if (strcmp(command, "track") == 0)
         return RunTrackCommand(argc, argv);
+    if (strcmp(command, "check") == 0)
+        return RunCheck(argc, argv);
     PrintUsage(argv[0]);
     return DataToolUsage;
 }

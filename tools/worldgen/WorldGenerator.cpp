@@ -12,6 +12,7 @@
 
 #include "AircraftModel.h"
 #include "ElevationTiles.h"
+#include "FaultLog.h"
 #include "FlightLog.h"
 #include "FlightPlan.h"
 #include "ImageryTiles.h"
@@ -49,7 +50,39 @@ double Seconds(std::chrono::steady_clock::time_point since)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
+// What the stamp of a world made with these options says.
+std::string StampText(const WorldOptions& options)
+{
+    char text[128];
+    snprintf(text, sizeof text, "%s seed %u\n", WorldGeneratorVersion, options.seed);
+    return text;
+}
+
 } // namespace
+
+bool WorldIsComplete(const WorldOptions& options)
+{
+    FILE* stamp = fopen((options.folder + "/" + StampName).c_str(), "r");
+    if (!stamp)
+        return false;
+    char text[128] = {};
+    const size_t length = fread(text, 1, sizeof text - 1, stamp);
+    fclose(stamp);
+    return std::string(text, length) == StampText(options);
+}
+
+bool GenerateFaultLog(const WorldOptions& options, PlantedFaults* planted)
+{
+    if (WorldIsComplete(options))
+        printf("world in '%s' is complete: only the fault log is written\n", options.folder.c_str());
+    else
+    {
+        WorldSummary summary;
+        if (!GenerateWorld(options, summary))
+            return false;
+    }
+    return WriteFaultLog(options.folder, options.seed, planted);
+}
 
 bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
 {
@@ -105,7 +138,7 @@ bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
     printf("textures, sky and aircraft model written\n");
 
     FILE* stamp = fopen((folder + "/" + StampName).c_str(), "w");
-    if (!stamp || fprintf(stamp, "%s seed %u\n", WorldGeneratorVersion, options.seed) < 0 || fclose(stamp) != 0)
+    if (!stamp || fputs(StampText(options).c_str(), stamp) < 0 || fclose(stamp) != 0)
     {
         printf("Cannot write '%s/%s'\n", folder.c_str(), StampName);
         return false;

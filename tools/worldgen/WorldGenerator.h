@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+struct PlantedFaults;
+
 const uint32_t DefaultWorldSeed = 20260614;
 const double DemoSampleRate = 5.0; // log rows per second
 
@@ -30,6 +32,15 @@ struct WorldSummary
     int32_t elevationFiles = 0;
     int32_t imageryTiles = 0;
 };
+
+// Whether options.folder holds a complete world of this generator version and seed: its
+// stamp says so.
+bool WorldIsComplete(const WorldOptions& options);
+
+// Writes the fault log (FaultLog.h) into options.folder, after making the world there when it
+// is not complete. A complete world is left as it is, byte for byte: only the fault log is
+// added (or written anew). Returns false (after printing why) when a file cannot be written.
+bool GenerateFaultLog(const WorldOptions& options, PlantedFaults* planted);
 
 // Writes the complete world into options.folder (created if needed): the log
 // "sample.log", the elevation tiles "zsi-*.egm" the terrain rings touch, the 249 imagery

@@ -5,12 +5,13 @@
 #include <cstring>
 #include <thread>
 
+#include "FaultLog.h"
 #include "WorldGenerator.h"
 #include "viewer/WindowingSystem.h"
 
 static int Usage(const char* program)
 {
-    printf("U: %s [--out FOLDER] [--seed N] [--threads N] [--version]\n", program);
+    printf("U: %s [--out FOLDER] [--seed N] [--threads N] [--faults] [--version]\n", program);
     return 1;
 }
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
 {
     SetUpLibraryNotices();
     WorldOptions options;
+    bool faults = false;
     options.threads = static_cast<int>(std::thread::hardware_concurrency());
     if (options.threads < 1)
         options.threads = 1;
@@ -27,6 +29,12 @@ int main(int argc, char** argv)
         {
             printf("%s seed %u\n", WorldGeneratorVersion, options.seed);
             return 0;
+        }
+        // The demo flight again with known faults, as a second log beside the world's.
+        if (strcmp(argv[i], "--faults") == 0)
+        {
+            faults = true;
+            continue;
         }
         if (i + 1 >= argc)
             return Usage(argv[0]);
@@ -38,6 +46,11 @@ int main(int argc, char** argv)
             options.threads = atoi(argv[++i]);
         else
             return Usage(argv[0]);
+    }
+    if (faults)
+    {
+        PlantedFaults planted;
+        return GenerateFaultLog(options, &planted) ? 0 : 2;
     }
     WorldSummary summary;
     return GenerateWorld(options, summary) ? 0 : 2;

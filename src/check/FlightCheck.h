@@ -1,0 +1,112 @@
+#pragma once
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "check/HeightAboveTerrain.h"
+
+struct SampleRow;
+
+// What can be wrong with a flight before it is replayed: where it flies under or close to
+// the ground the replay draws, and the faults of the log itself. Each kind is looked for
+// over the rows as the replay reads them (one accepted row after the other).
+enum class FaultKind : int32_t
+{
+    BelowGround,    // under the drawn ground; measure: the lowest height, metres
+    LowFlight,      // under lowHeight but never below the ground, and neither the take-off
+                    // nor the landing; measure: the lowest height, metres
+    TimeBackwards,  // gps_time going backwards or standing still from one row to the next
+                    // (or not a number); measure: the smallest step, seconds
+    TimeGap,        // a time step longer than gapFactor times the median step; measure: the
+                    // longest step, seconds
+    SampleGap,      // sample numbers that do not count up by one; measure: the largest
+                    // difference
+    PositionJump,   // moving faster than maximumSpeed over the ground; measure: m/s
+    ClimbRate,      // climbing or descending faster than maximumClimb; measure: the fastest,
+                    // signed, m/s
+    BadPosition,    // latitude or longitude at 0 (within one minute of arc, the reader's own
+                    // rule), beyond +-90 or +-180 degrees, or not a number; no measure
+    BadAttitude,    // gps_curheading, pyro_curroll or pyro_curpitch not finite or beyond
+                    // +-2 pi; no measure
+    FrozenPosition, // the same latitude, longitude and altitude, to the bit, for more than
+                    // frozenSeconds: a GPS that stopped updating; no measure
+};
+const int32_t FaultKindCount = 10;
+
+// The thresholds. A value exactly at a limit is no fault.
+struct FlightCheckLimits
+{
+    double maximumSpeed = 100.0;   // m/s over the ground between fixes
+    double maximumClimb = 30.0;    // m/s up or down
+    double gapFactor = 3.0;        // median time steps
+    double frozenSeconds = 2.0;    // seconds of an unchanged position
+    double lowHeight = 5.0;        // metres above the drawn ground
+    // Seconds above lowHeight that still join two stretches under it into one: GPS altitude
+    // wanders by metres on the ground and in the flare, which must not cut a take-off or a
+    // landing into pieces.
+    double lowBridgeSeconds = 5.0;
+};
+
+const double NotMeasured = std::numeric_limits<double>::quiet_NaN();
+
+// The check of one row, parallel to the checked rows.
+struct SampleCheck
+{
+    TerrainClearance clearance;   // covered only where the position is valid, too
+    double timeStep = NotMeasured; // seconds since the previous row; NaN where a stretch of
+                                   // the selection begins (the first row, or after samples
+                                   // --samples left out)
+    int32_t sampleStep = 0;        // sample numbers since the previous row; 0 where NaN above
+    double groundSpeed = NotMeasured; // m/s, from the last fix with another position: a GPS
+                                      // that freezes and recovers is no jump
+    double climb = NotMeasured;       // m/s, from the same fix, positive up
+    bool validPosition = false;
+    uint32_t faults = 0;           // bit (1 << kind) for each kind whose stretch holds the row
+};
+
+// Rows first .. last (indices into the checked rows, both included) of one fault kind. For
+// the faults between two rows (time, sample numbers, speeds) the stretch begins at the row
+// before the first faulty step.
+struct FaultStretch
+{
+    int32_t firstRow = 0;
+    int32_t lastRow = 0;
+    int32_t worstRow = 0;         // where the measure is worst
+    double worst = NotMeasured;   // the kind's measure there (see FaultKind)
+};
+
+enum class FlightVerdict : int32_t
+{
+    Clean = 0,    // no fault, every sample over drawn ground
+    Warnings = 1, // faults, or samples where no ground is drawn
+    Unusable = 2, // no row, or not one valid position
+};
+
+struct FlightCheckReport
+{
+    std::vector<SampleCheck> samples;
+    std::vector<FaultStretch> faults[FaultKindCount]; // in row order
+    // The first and last stretch under lowHeight, when the flight starts (ends) there: the
+    // take-off and the landing, which are no fault. worst is the lowest height.
+    bool hasTakeOff = false;
+    bool hasLanding = false;
+    FaultStretch takeOff;
+    FaultStretch landing;
+    double medianStep = 0.0;   // seconds, median of the positive time steps; 0 without any
+    int32_t validPositions = 0;
+    int32_t coveredSamples = 0; // valid positions over drawn ground
+    double minimumHeight = NotMeasured; // metres above the drawn ground, over covered samples
+    double medianHeight = NotMeasured;
+    double maximumHeight = NotMeasured;
+    FlightVerdict verdict = FlightVerdict::Unusable;
+};
+
+// Checks rows[0 .. rowCount-1] as read with the current selection (RangeList): where
+// sample numbers between two rows are not selected, the rows belong to separate stretches,
+// and nothing is measured across the join. Heights come from HeightAboveTerrain, under the
+// map frame fixed now. Runs in time linear in rowCount.
+FlightCheckReport CheckFlight(const SampleRow* rows, int32_t rowCount, const FlightCheckLimits& limits = FlightCheckLimits());
+
+// Ground distance in metres between two positions in minutes of arc, on the sphere of
+// EarthRadius.
+double GroundDistance(double latitude1, double longitude1, double latitude2, double longitude2);

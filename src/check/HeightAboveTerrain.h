@@ -1,0 +1,21 @@
+#pragma once
+
+struct SampleRow;
+
+// How high one sample flies above the ground the replay draws under it. The player's
+// heads-up display and the flight check both take it from here, so they cannot disagree.
+struct TerrainClearance
+{
+    double terrain = 0.0; // metres above sea level of the drawn ground; 0 where not covered
+    double height = 0.0;  // gps_curalt minus terrain, metres; meaningful only when covered
+    bool covered = false; // the replay draws ground there from elevation tiles it could load
+};
+
+// The clearance of a sample under the map frame fixed now (SetUpMapFrame). The ground is
+// TerrainHeightAt (terrain/TerrainHeight.h) at the sample's position, exact on the finest
+// level; the coarser rings further out draw a simplification of the same heights. The sample
+// is covered when the four grid points around it lie in tiles that could be loaded and it
+// lies within the rings the terrain draws around the frame's tile. A position that is not
+// finite or lies off the grid is not covered. Reads tiles as the store does (a missing one
+// is reported once on stdout), and like the store it is for one thread at a time.
+TerrainClearance HeightAboveTerrain(const SampleRow& row);

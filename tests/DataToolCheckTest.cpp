@@ -1,0 +1,135 @@
+// flightreplay-data check through the built program: its exit statuses, the report's limit
+// of lines per kind, the selection, the CSV and the plot.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "DataToolSupport.h"
+#include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
+
+namespace
+{
+
+// A flight of `rows` rows at 5 a second, due north at 10 m/s, 30 m over flat ground at
+// 100 m in the middle of elevation tile (90, 140). `time(i)` gives row i's time.
+std::string Log(int rows, double (*time)(int) = [](int i) { return 1000.0 + 0.2 * i; })
+{
+    const double latitude = 60.0 * GridRowLatitude(90 * 1024 + 500.3);
+    const double longitude = 60.0 * GridColumnLongitude(140 * 1024 + 500.6);
+    const double minutesPerStep = 2.0 * 180.0 * 60.0 / (Pi * EarthRadius);
+    std::string text = "samplenumber,gps_time,gps_curlat,gps_curlon,gps_curalt\n";
+    char line[160];
+    for (int i = 0; i < rows; ++i)
+    {
+        snprintf(line, sizeof line, "%d,%.2f,%.6f,%.6f,130.00\n", i + 1, time(i), latitude + i * minutesPerStep, longitude);
+        text += line;
+    }
+    return text;
+}
+
+void WriteFlatTile()
+{
+    std::string tile;
+    for (size_t i = 0; i < ElevationTileBytes / 2; ++i)
+        tile += std::string{'d', '\0'}; // 100 m
+    WriteWholeFile(ElevationTileFileName(90, 140), tile);
+}
+
+// The report's last line.
+std::string Verdict(const std::string& out)
+{
+    const std::vector<std::string> lines = SplitLines(out);
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line)
+        if (line->compare(0, 8, "verdict:") == 0)
+            return *line;
+    return "";
+}
+
+} // namespace
+
+class CheckCommandTest : public DataToolFixture
+{
+};
+
+TEST_F(CheckCommandTest, ExitStatusIsTheVerdictAndTwoForWhatCannotBeChecked)
+{
+    WriteFlatTile();
+    std::string out, err;
+    WriteText("clean.log", Log(50));
+    EXPECT_EQ(RunTool({"check", "clean.log"}, &out), 0) << out;
+    EXPECT_EQ(Verdict(out), "verdict: clean");
+
+    WriteText("still.log", Log(50, [](int i) { return 1000.0 + 0.2 * (i == 30 ? i - 1 : i); }));
+    EXPECT_EQ(RunTool({"check", "still.log"}, &out), 1) << out;
+    EXPECT_NE(out.find("time going backwards or standing still: 1 stretch\n  samples 30 to 31 (0.00 s), time stands still\n"), std::string::npos) << out;
+    EXPECT_EQ(Verdict(out), "verdict: 1 warning in 1 kind");
+
+    // Read as the replay reads: with samples 21 to 30 left out there is no gap.
+    EXPECT_EQ(RunTool({"check", "clean.log", "--samples", "0-21,30-100"}, &out), 0) << out;
+    EXPECT_NE(out.find(": 40 rows, samples 1 to 50,"), std::string::npos) << out;
+
+    WriteText("empty.log", "samplenumber,gps_time,gps_curlat,gps_curlon\n1,5.0,0.0,0.0\n");
+    EXPECT_EQ(RunTool({"check", "empty.log"}, &out), 2) << out;
+    EXPECT_EQ(Verdict(out), "verdict: unusable: no accepted row");
+    WriteText("nowhere.log", "samplenumber,gps_time,gps_curlat,gps_curlon\n1,5.0,6000.0,600.0\n2,5.2,6000.0,600.0\n");
+    EXPECT_EQ(RunTool({"check", "nowhere.log"}, &out), 2) << out;
+    EXPECT_EQ(Verdict(out), "verdict: unusable: no valid position");
+
+    EXPECT_EQ(RunTool({"check", "missing.log"}, &out), 2);
+    EXPECT_EQ(out, "Not open 'missing.log'\n");
+    EXPECT_EQ(RunTool({"check"}, &out, &err), 2);
+    EXPECT_NE(err.find("usage:"), std::string::npos) << err;
+    EXPECT_EQ(RunTool({"check", "clean.log", "--max-speed", "fast"}, &out, &err), 2);
+    // A track is refused before the reader would echo it to the console.
+    WriteText("track.gpx", "<?xml version=\"1.0\"?><gpx><trk><trkseg><trkpt lat=\"47\" lon=\"8\"/></trkseg></trk></gpx>\n");
+    EXPECT_EQ(RunTool({"check", "track.gpx"}, &out, &err), 2);
+    EXPECT_EQ(out, "");
+}
+
+TEST_F(CheckCommandTest, EachKindListsTwentyStretchesAndCountsTheRest)
+{
+    WriteFlatTile();
+    // The clock stands still every tenth row: 25 stretches.
+    WriteText("ticks.log", Log(260, [](int i) { return 1000.0 + 0.2 * (i % 10 == 5 ? i - 1 : i); }));
+    std::string out;
+    EXPECT_EQ(RunTool({"check", "ticks.log"}, &out), 1);
+    const size_t heading = out.find("time going backwards or standing still: 26 stretches\n");
+    ASSERT_NE(heading, std::string::npos) << out;
+    const std::vector<std::string> lines = SplitLines(out.substr(heading));
+    ASSERT_GT(lines.size(), 22u);
+    EXPECT_EQ(lines[1].compare(0, 18, "  samples 5 to 6 ("), 0) << lines[1];
+    EXPECT_EQ(lines[20].compare(0, 22, "  samples 195 to 196 ("), 0) << lines[20];
+    EXPECT_EQ(lines[21], "  ... and 6 more");
+    EXPECT_EQ(lines[22].compare(0, 29, "gaps in time over 3 median st"), 0) << lines[22];
+}
+
+TEST_F(CheckCommandTest, CsvHasARowPerSampleWithFlagsAndThePlotIsA1600By600Png)
+{
+    WriteFlatTile();
+    WriteText("still.log", Log(50, [](int i) { return 1000.0 + 0.2 * (i == 30 ? i - 1 : i); }));
+    std::string out;
+    EXPECT_EQ(RunTool({"check", "still.log", "--csv", "still.csv", "--plot", "still.png"}, &out), 1) << out;
+
+    const std::vector<std::string> csv = SplitLines(ReadText("still.csv"));
+    ASSERT_EQ(csv.size(), 51u) << "a header and 50 rows";
+    const std::vector<std::string> header = SplitFields(csv[0], ',');
+    ASSERT_EQ(header.size(), 19u);
+    EXPECT_EQ(header[6], "height_above_terrain_m");
+    EXPECT_EQ(header[11], "time_backwards");
+    EXPECT_EQ(csv[1], "1,1000.00," + SplitFields(csv[1], ',')[2] + "," + SplitFields(csv[1], ',')[3] + ",130.00,100.00,30.00,,,0,0,0,0,0,0,0,0,0,0");
+    EXPECT_EQ(SplitFields(csv[30], ',')[11], "1") << "sample 30 begins the still step";
+    EXPECT_EQ(SplitFields(csv[31], ',')[11], "1");
+    EXPECT_EQ(SplitFields(csv[32], ',')[11], "0");
+    EXPECT_NEAR(strtod(SplitFields(csv[20], ',')[7].c_str(), nullptr), 10.0, 0.02) << "ground speed, m/s, from positions to 2 mm";
+
+    const std::string png = ReadText("still.png");
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.compare(0, 8, "\x89PNG\r\n\x1a\n"), 0);
+    const auto word = [&](size_t at) { return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16) | (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]); };
+    EXPECT_EQ(word(16), 1600u);
+    EXPECT_EQ(word(20), 600u);
+}
