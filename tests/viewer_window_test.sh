@@ -57,17 +57,7 @@ grep -q "No graphics window could be opened" no-display.err || fail "no reason o
 [ "$(grep -c "No graphics window" no-display.err)" -eq 1 ] || fail "the reason is printed more than once"
 grep -q "^CI,CJ=" no-display.out || fail "the map frame is no longer printed before the viewer"
 
-# A virtual screen, never on :0, where programs without DISPLAY would find it.
-display=$(free_display)
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >xvfb.log 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-done
-[ -e "/tmp/.X11-unix/X$display" ] || fail "Xvfb did not start on :$display: $(cat xvfb.log)"
-export DISPLAY=":$display"
+start_xvfb "$work/xvfb.log"
 
 # 2. A bounded run ends by itself.
 status=0
