@@ -12,8 +12,7 @@
 namespace
 {
 
-// The zoom-18 grid square the terrain rings cover around a frame tile, as half-open ranges:
-// the union of the patches BuildTerrain builds, so that it cannot disagree with them.
+// The zoom-18 grid square the terrain rings cover around a frame tile, as half-open ranges.
 struct DrawnSquare
 {
     int32_t CI = 0;
@@ -36,17 +35,12 @@ const DrawnSquare& DrawnSquareAround(int32_t CI, int32_t CJ)
     DrawnSquare square;
     square.CI = CI;
     square.CJ = CJ;
-    square.firstRow = square.firstColumn = 1e300;
-    square.endRow = square.endColumn = -1e300;
-    VisitTerrainPatches(CI, CJ, [&square](const TerrainPatch& patch) {
-        // Tile numbers times the patch size in double: at the grid's edges they leave int32.
-        const double row = static_cast<double>(patch.tileRow) * patch.s;
-        const double column = static_cast<double>(patch.tileColumn) * patch.s;
-        square.firstRow = std::min(square.firstRow, row);
-        square.endRow = std::max(square.endRow, row + patch.s);
-        square.firstColumn = std::min(square.firstColumn, column);
-        square.endColumn = std::max(square.endColumn, column + patch.s);
-    });
+    // Tile numbers times the tile size in double: at the grid's edges they leave int32.
+    const RingSquare outer = RingSquares(CI, CJ).back();
+    square.firstRow = static_cast<double>(outer.firstRow) * outer.s;
+    square.endRow = static_cast<double>(outer.lastRow + 1) * outer.s;
+    square.firstColumn = static_cast<double>(outer.firstColumn) * outer.s;
+    square.endColumn = static_cast<double>(outer.lastColumn + 1) * outer.s;
     square.known = true;
     LastSquare = square;
     return LastSquare;

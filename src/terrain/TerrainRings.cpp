@@ -1,5 +1,6 @@
 #include "terrain/TerrainRings.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <set>
@@ -138,6 +139,21 @@ std::vector<ImageryTileId> RingImageryTiles(int32_t CI, int32_t CJ)
     std::vector<ImageryTileId> tiles;
     VisitTerrainPatches(CI, CJ, [&](const TerrainPatch& patch) { tiles.push_back(ImageryTileId{patch.level, patch.tileRow, patch.tileColumn}); });
     return tiles;
+}
+
+std::vector<RingSquare> RingSquares(int32_t CI, int32_t CJ)
+{
+    std::vector<RingSquare> squares;
+    VisitTerrainPatches(CI, CJ, [&squares](const TerrainPatch& patch) {
+        if (squares.empty() || squares.back().level != patch.level)
+            squares.push_back(RingSquare{patch.level, patch.s, patch.tileRow, patch.tileRow, patch.tileColumn, patch.tileColumn});
+        RingSquare& square = squares.back();
+        square.firstRow = std::min(square.firstRow, patch.tileRow);
+        square.lastRow = std::max(square.lastRow, patch.tileRow);
+        square.firstColumn = std::min(square.firstColumn, patch.tileColumn);
+        square.lastColumn = std::max(square.lastColumn, patch.tileColumn);
+    });
+    return squares;
 }
 
 osg::ref_ptr<osg::Group> BuildTerrain()

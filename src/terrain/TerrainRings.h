@@ -49,5 +49,21 @@ void VisitRingFiles(int32_t CI, int32_t CJ, const std::function<void(const Terra
 // first reads them.
 std::vector<ElevationTileId> RingElevationTiles(int32_t CI, int32_t CJ);
 
+// The square one level's patches cover: tile numbers at that level, bounds inclusive, and
+// the level's tile size in zoom-18 tiles.
+struct RingSquare
+{
+    int32_t level;
+    int32_t s;
+    int64_t firstRow;
+    int64_t lastRow;
+    int64_t firstColumn;
+    int64_t lastColumn;
+};
+
+// The squares of the six levels around (CI, CJ), finest first, from the patches the terrain
+// builds, so they cannot disagree with them. The last is the extent of the whole terrain.
+std::vector<RingSquare> RingSquares(int32_t CI, int32_t CJ);
+
 // The 249 imagery tiles the rings drape, in the order the terrain builds them.
 std::vector<ImageryTileId> RingImageryTiles(int32_t CI, int32_t CJ);

@@ -9,18 +9,9 @@
 FlightCoverage MeasureFlightCoverage(const std::vector<double>& latitudes, const std::vector<double>& longitudes, int32_t CI, int32_t CJ, double metresPerTile)
 {
     FlightCoverage coverage;
-    // Each level's square from the patches the terrain builds, so it cannot disagree with them.
-    for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
-        coverage.levels.push_back(LevelCoverage{level, TileRange{level, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN}, 0.0, 0});
-    VisitTerrainPatches(CI, CJ, [&](const TerrainPatch& patch) {
-        TileRange& range = coverage.levels[FinestLevel - patch.level].tiles;
-        // Tile numbers leave int32 only for a centre at a pole, where no flight is.
-        const int32_t row = static_cast<int32_t>(patch.tileRow), column = static_cast<int32_t>(patch.tileColumn);
-        range.firstRow = std::min(range.firstRow, row);
-        range.lastRow = std::max(range.lastRow, row);
-        range.firstColumn = std::min(range.firstColumn, column);
-        range.lastColumn = std::max(range.lastColumn, column);
-    });
+    // Tile numbers leave int32 only for a centre at a pole, where no flight is.
+    for (const RingSquare& square : RingSquares(CI, CJ))
+        coverage.levels.push_back(LevelCoverage{square.level, TileRange{square.level, static_cast<int32_t>(square.firstRow), static_cast<int32_t>(square.lastRow), static_cast<int32_t>(square.firstColumn), static_cast<int32_t>(square.lastColumn)}, 0.0, 0});
     for (LevelCoverage& level : coverage.levels)
         level.sideKilometres = (level.tiles.lastRow - level.tiles.firstRow + 1.0) * (1 << (FinestLevel - level.level)) * metresPerTile / 1000.0;
 
