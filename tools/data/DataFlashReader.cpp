@@ -142,7 +142,7 @@ private:
     bool PlausibleAt(size_t at) const;
     size_t Resynchronise(size_t from) const;
     void HandleFormat(const uint8_t* message);
-    double Value(const MessageType& type, int column, const uint8_t* message) const;
+    double Value(const MessageType& type, int column, const uint8_t* message, bool scaled = true) const;
     void Handle(MessageType& type, const uint8_t* message);
     void Finish();
 };
@@ -237,8 +237,9 @@ void Reader::HandleFormat(const uint8_t* message)
     slot = type;
 }
 
-// A column's value in its unit; NaN when the column does not exist or holds no number.
-double Reader::Value(const MessageType& type, int column, const uint8_t* message) const
+// A column's value in its unit (unscaled: as stored); NaN when the column does not exist or
+// holds no number.
+double Reader::Value(const MessageType& type, int column, const uint8_t* message, bool scaled) const
 {
     if (column < 0 || static_cast<size_t>(column) >= type.columns.size())
         return NAN;
@@ -286,10 +287,13 @@ double Reader::Value(const MessageType& type, int column, const uint8_t* message
     default:
         return NAN; // text
     }
+    if (!scaled)
+        return raw;
     const double scale = CharacterScale(c.character);
     if (scale > 0.0)
         return raw * scale;
-    if (static_cast<size_t>(column) < type.multipliers.size())
+    // FMTU multipliers turn stored integers into units; floats are stored in theirs.
+    if (c.character != 'f' && c.character != 'd' && static_cast<size_t>(column) < type.multipliers.size())
     {
         const auto multiplier = multipliers.find(type.multipliers[static_cast<size_t>(column)]);
         if (multiplier != multipliers.end() && multiplier->second != 0.0 && std::isfinite(multiplier->second))
@@ -329,7 +333,7 @@ void Reader::Handle(MessageType& type, const uint8_t* message)
     }
     if (type.time < 0)
         return;
-    const double time = Value(type, type.time, message) * type.timeScale;
+    const double time = Value(type, type.time, message, false) * type.timeScale;
     if (!std::isfinite(time))
         return;
     if (record.count == 1)

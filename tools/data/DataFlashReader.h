@@ -14,8 +14,8 @@ bool IsDataFlash(const uint8_t* data, size_t size);
 
 // Reads a DataFlash log held whole in memory (`size` bytes at `data`, never read past).
 // Every message type is laid out by its FMT message; the format characters give the value
-// types and their scales, and FMTU/MULT multipliers apply to columns whose character has
-// no scale of its own.
+// types and their scales, and FMTU/MULT multipliers apply to integer columns whose
+// character has no scale of its own (not to the time, nor to floats, stored in their units).
 //
 // Position: POS (the EKF's), else GPS with Status >= 3. Attitude: ATT Roll, Pitch, Yaw
 // (degrees). Channels: GPS speed, satellites and status, BARO Alt, BAT (else CURR) Volt,
