@@ -44,8 +44,8 @@ CircleFlight BenchFlight(double duration, double otherRate)
 
 bool WriteBench(const std::string& dir)
 {
-    return Write(dir + "/bench.ulg", CircleULog(BenchFlight(300.0, 250.0))) && Write(dir + "/bench.bin", CircleDataFlash(BenchFlight(300.0, 330.0))) &&
-           Write(dir + "/bench.tlog", CircleTelemetry(BenchFlight(300.0, 120.0), 2));
+    return Write(dir + "/bench.ulg", CircleULog(BenchFlight(260.0, 250.0))) && Write(dir + "/bench.bin", CircleDataFlash(BenchFlight(265.0, 330.0))) &&
+           Write(dir + "/bench.tlog", CircleTelemetry(BenchFlight(300.0, 290.0), 2));
 }
 
 bool WriteSeeds(const std::string& dir)
