@@ -135,9 +135,11 @@ private:
     MessageType types[256];
     std::map<char, double> multipliers; // MULT: id -> multiplier
     std::map<std::string, Series> series; // by message name
+    std::map<std::string, size_t> records; // message name -> index into the flight's streams
     size_t cutOff = 0;
     size_t invalid = 0;
 
+    size_t RecordOf(const std::string& name);
     size_t LengthAt(size_t at) const;
     bool PlausibleAt(size_t at) const;
     size_t Resynchronise(size_t from) const;
@@ -146,6 +148,19 @@ private:
     void Handle(MessageType& type, const uint8_t* message);
     void Finish();
 };
+
+// The stream of a message name in the summary: one per name, however often (and under
+// whichever id) the name is described.
+size_t Reader::RecordOf(const std::string& name)
+{
+    const auto known = records.find(name);
+    if (known != records.end())
+        return known->second;
+    RecordedStream record;
+    record.name = name;
+    flight->streams.push_back(record);
+    return records[name] = flight->streams.size() - 1;
+}
 
 // The length of the message whose header is at `at`, or 0 when no known type starts there.
 size_t Reader::LengthAt(size_t at) const
@@ -222,17 +237,8 @@ void Reader::HandleFormat(const uint8_t* message)
     if (type.instance < 0)
         type.instance = type.Find("Inst");
 
-    // A type described again keeps its place in the summary.
+    type.record = RecordOf(type.name);
     MessageType& slot = types[typeId];
-    if (slot.defined && slot.name == type.name)
-        type.record = slot.record;
-    else
-    {
-        type.record = flight->streams.size();
-        RecordedStream record;
-        record.name = type.name;
-        flight->streams.push_back(record);
-    }
     type.multipliers = slot.name == type.name ? slot.multipliers : std::string();
     slot = type;
 }
@@ -360,6 +366,8 @@ void Reader::Handle(MessageType& type, const uint8_t* message)
         if (!fix)
             return;
         TimedPosition p{time, value("Lat"), value("Lng"), value("Alt")};
+        if (!std::isfinite(p.altitude))
+            p.altitude = NAN;
         if (std::isfinite(p.latitude) && std::isfinite(p.longitude) && std::fabs(p.latitude) <= 90.0 && std::fabs(p.longitude) <= 180.0 && !(p.latitude == 0.0 && p.longitude == 0.0))
             s.positions.push_back(p);
         else
@@ -421,10 +429,7 @@ void Reader::Read()
             {
                 // FMT describes itself; it is counted under its own name whether or not it does.
                 types[FormatType].name = "FMT";
-                types[FormatType].record = flight->streams.size();
-                RecordedStream record;
-                record.name = "FMT";
-                flight->streams.push_back(record);
+                types[FormatType].record = RecordOf("FMT");
             }
             ++flight->streams[types[FormatType].record].count;
         }
@@ -448,12 +453,7 @@ void Reader::Finish()
         }
         return nullptr;
     };
-    auto markUsed = [this](const char* name)
-    {
-        for (RecordedStream& stream : flight->streams)
-            if (stream.name == name)
-                stream.used = true;
-    };
+    auto markUsed = [this](const char* name) { flight->streams[records[name]].used = true; };
     if (const char* source = choose({"POS", "GPS"}, [](const Series& s) { return !s.positions.empty(); }))
     {
         flight->positions = std::move(series[source].positions);

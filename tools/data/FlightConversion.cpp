@@ -12,7 +12,8 @@ namespace
 const double StandardGravity = 9.80665;       // m/s^2
 const double MaximumBank = 60.0 * Pi / 180.0; // steeper derived turns are GPS noise, not flight
 const double MinimumCourseSpeed = 0.5;        // m/s; below it the course is noise
-const double MaximumRows = 1e7;               // far beyond what the replay reads (100000)
+const size_t MaximumRows = 1000000;           // ten times what the replay reads (100000), some 330 MB of rows
+const double MaximumTicks = 2e9;              // sample numbers are 32-bit
 
 double WrapAngle(double angle)
 {
@@ -214,9 +215,9 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
         return converted;
     }
     const double span = positions.back().time - positions.front().time;
-    if (span * settings.rate >= MaximumRows)
+    if (span * settings.rate >= MaximumTicks)
     {
-        converted.error = "its positions span " + std::to_string(static_cast<long long>(span)) + " s, more than ten million rows at this rate";
+        converted.error = "positions " + std::to_string(static_cast<long long>(span)) + " s apart, too far for sample numbers at this rate";
         return converted;
     }
     // A missing altitude takes the one before it (or, at the start, the first there is).
@@ -234,7 +235,7 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
     const size_t ticks = static_cast<size_t>(std::floor(span * settings.rate + 1e-9)) + 1;
     Cursor<TimedPosition> positionCursor(positions);
     std::vector<SampleRow>& rows = converted.rows;
-    for (size_t i = 0; i < ticks; ++i)
+    for (size_t i = 0; i < ticks;)
     {
         const double t = start + static_cast<double>(i) / settings.rate;
         const size_t k = positionCursor.Before(t);
@@ -243,8 +244,17 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
         const bool onPosition = t == a.time || t == b.time;
         if (!onPosition && b.time - a.time > settings.maximumGap)
         {
-            ++converted.gapRows;
+            // On to the first tick at or after the position that ends the gap.
+            const size_t next = std::max(i + 1, static_cast<size_t>(std::ceil((b.time - start) * settings.rate - 1e-9)));
+            converted.gapRows += next - i;
+            i = next;
             continue;
+        }
+        if (rows.size() >= MaximumRows)
+        {
+            converted.rows.clear();
+            converted.error = "more than a million rows at this rate";
+            return converted;
         }
         const double f = positionCursor.Fraction(k, t);
         SampleRow row{};
@@ -254,6 +264,7 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
         row.gps_curlon = (a.longitude + f * (b.longitude - a.longitude)) * 60.0;
         row.gps_curalt = a.altitude + f * (b.altitude - a.altitude);
         rows.push_back(row);
+        ++i;
     }
 
     converted.columns = BaseLogColumns();

@@ -45,7 +45,7 @@ struct ConvertedFlight
 //   (satellites, fix, flight mode) hold their last value, the rest are linear; before the
 //   first record a channel takes its first value.
 // Fails (no rows, `error` set) with fewer than two positions at distinct times, a rate that
-// is not positive, or more than ten million rows.
+// is not positive, more than a million rows, or sample numbers beyond 32 bits.
 ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSettings& settings);
 
 // The columns every converted log has, in their order: sample number, time, position,

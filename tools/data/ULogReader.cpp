@@ -653,6 +653,11 @@ bool Reader::Read(std::string* error)
                     break;
                 }
                 const double time = Value(body + 2, subscription.timestamp) * subscription.timeScale;
+                if (!std::isfinite(time))
+                {
+                    ++noTimestamp; // a float time stamp that holds no number
+                    break;
+                }
                 if (record.count == 1)
                     record.firstTime = time;
                 record.firstTime = std::min(record.firstTime, time);
