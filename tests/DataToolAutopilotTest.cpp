@@ -227,25 +227,30 @@ TEST_F(AutopilotLogTest, ULogAppendedDataAfterACutMessageIsPartOfTheLog)
 
 TEST_F(AutopilotLogTest, CorruptStretchIsSkippedToTheNextMessageAndCounted)
 {
-    // Noise between two messages near the middle: before a sync message, a message header,
-    // a record. (ULog and DataFlash carry no checksums: noise inside a message would pass.)
+    // Noise between two messages: before a sync message near the middle of the ULog and
+    // before a format definition at its start, before a message header of the DataFlash log,
+    // before a record of the telemetry. (ULog and DataFlash carry no checksums: noise inside
+    // a message would pass.)
     CircleFlight flight;
     const std::string noise(37, '\xEE');
-    const std::pair<std::string, std::string> logs[] = {{CircleULog(flight), std::string("\x08\x00S\x2F\x73", 5)}, {CircleDataFlash(flight), "\xA3\x95\x81"}, {CircleTelemetry(flight, 2), ""}};
-    for (const auto& log : logs)
+    const std::string ulog = CircleULog(flight), dataflash = CircleDataFlash(flight), telemetry = CircleTelemetry(flight, 2);
+    size_t record = 0;
+    while (record < telemetry.size() / 2)
+        record += 8 + 12 + static_cast<unsigned char>(telemetry[record + 9]); // stamp, MAVLink 2 frame
+    const std::pair<const std::string&, size_t> cases[] = {
+        {ulog, ulog.find(std::string("\x08\x00S\x2F\x73", 5), ulog.size() / 2)},
+        {ulog, ulog.find("vehicle_gps_position:") - 3},
+        {dataflash, dataflash.find("\xA3\x95\x81", dataflash.size() / 2)},
+        {telemetry, record},
+    };
+    for (const auto& entry : cases)
     {
-        std::string damaged = log.first;
-        size_t at = 0;
-        if (log.second.empty())
-            while (at < damaged.size() / 2)
-                at += 8 + 12 + static_cast<unsigned char>(damaged[at + 9]); // stamp, MAVLink 2 frame
-        else
-            at = damaged.find(log.second, damaged.size() / 2);
-        ASSERT_LT(at, damaged.size());
-        damaged.insert(at, noise);
+        ASSERT_LT(entry.second, entry.first.size());
+        std::string damaged = entry.first;
+        damaged.insert(entry.second, noise);
         const Conversion c = Convert(damaged);
         ASSERT_TRUE(c.read);
-        EXPECT_EQ(c.flight.skippedBytes, noise.size()) << c.flight.format;
+        EXPECT_EQ(c.flight.skippedBytes, noise.size()) << c.flight.format << " at " << entry.second;
         EXPECT_EQ(c.flight.skippedRecords, 0u) << c.flight.format;
         ASSERT_EQ(c.converted.rows.size(), 201u) << c.flight.format;
         ExpectFollows(c.converted.rows, flight, c.flight.format);

@@ -535,24 +535,63 @@ void Reader::HandleData(const Subscription& subscription, const uint8_t* fields,
     }
 }
 
-// A message can start at `at`: a sync message, or a data message of a subscription of the
-// right size that ends at the limit or before another header of a letter type that fits.
+bool Printable(const uint8_t* text, size_t length)
+{
+    return length > 0 && std::all_of(text, text + length, [](uint8_t c) { return c >= 0x20 && c < 0x7F; });
+}
+
+// A key of an info or parameter message: "type name", printable, within the body.
+bool PlausibleKey(const uint8_t* body, size_t length, size_t keyLengthAt)
+{
+    if (length <= keyLengthAt)
+        return false;
+    const size_t keyLength = body[keyLengthAt];
+    return keyLength >= 3 && keyLengthAt + 1 + keyLength <= length && Printable(body + keyLengthAt + 1, keyLength) &&
+           memchr(body + keyLengthAt + 1, ' ', keyLength) != nullptr;
+}
+
+// A message can start at `at`: a sync message by its magic, a data message of a subscription
+// of the right size, or a definition by its text (format, subscription, info, parameter),
+// that ends at the limit or before another header of a letter type that fits.
 bool Reader::PlausibleAt(size_t at, size_t limit) const
 {
     if (at + MessageHeaderSize > limit)
         return false;
     const size_t length = Load<uint16_t>(data + at);
     const uint8_t type = data[at + 2];
+    const uint8_t* body = data + at + MessageHeaderSize;
     const size_t end = at + MessageHeaderSize + length;
     if (end > limit)
         return false;
-    if (type == 'S')
-        return length >= sizeof SyncMagic && memcmp(data + at + MessageHeaderSize, SyncMagic, sizeof SyncMagic) == 0;
-    if (type != 'D')
+    bool fits = false;
+    switch (type)
+    {
+    case 'S':
+        return length >= sizeof SyncMagic && memcmp(body, SyncMagic, sizeof SyncMagic) == 0;
+    case 'D':
+    {
+        const Subscription* subscription = DataFits(body, length);
+        fits = subscription && subscription->layout; // a size nothing can check is no anchor
+        break;
+    }
+    case 'F':
+        fits = Printable(body, length) && memchr(body, ':', length) != nullptr;
+        break;
+    case 'A':
+        fits = length >= 4 && Printable(body + 3, length - 3);
+        break;
+    case 'I':
+    case 'P':
+        fits = PlausibleKey(body, length, 0);
+        break;
+    case 'M':
+        fits = PlausibleKey(body, length, 1);
+        break;
+    default:
+        break;
+    }
+    if (!fits)
         return false;
-    const Subscription* subscription = DataFits(data + at + MessageHeaderSize, length);
-    if (!subscription || !subscription->layout)
-        return false; // a size nothing can check is no anchor
     if (end == limit)
         return true;
     if (end + MessageHeaderSize > limit)

@@ -23,8 +23,9 @@ bool IsULog(const uint8_t* data, size_t size);
 // Appended data counts as part of the data section; a message cut off where appended data
 // begins or at the end of the file is dropped and counted. A stretch that cannot be a
 // message (a data message of no subscription or of the wrong size, a type byte that is no
-// letter) is skipped up to the next sync message or the next data message that is followed
-// by a further valid header, and its bytes are counted. Unknown message types are skipped.
+// letter) is skipped up to the next sync message, or the next data message of the right size
+// or definition with plausible text that is followed by a further valid header, and its
+// bytes are counted. Unknown message types are skipped.
 //
 // Returns false with the reason in *error when the bytes are no ULog this reader can read:
 // no magic, cut inside the 16-byte header, or incompatible flags it does not know.
