@@ -3,10 +3,14 @@
 //   LineCount/<columns>x<rows> reading the same file and counting line ends with memchr
 //   TerrainBuild, SceneBuild   BuildTerrain and BuildScene in a world directory
 //   StartupFloor               reading its tiles and decoding its imagery onto plain quads
+//   Convert/<format>           the track command's work on an autopilot log: read it,
+//                              recognise and read its format, convert it, make the log text
+//   MemchrRead/<format>        reading the same file and counting one byte value with memchr
 //
-//   flightreplay-bench [benchmark flags] --logs=DIR --world=DIR
+//   flightreplay-bench [benchmark flags] --logs=DIR --world=DIR --autopilot=DIR
 // DIR of --logs holds log-<columns>x<rows>.log files (flightreplay-benchlog writes them);
-// the world directory holds a complete world and its log "flight.log". Besides the usual
+// the world directory holds a complete world and its log "flight.log"; DIR of --autopilot
+// holds bench.ulg, bench.bin and bench.tlog (autopilot_test_logs bench writes them). Besides the usual
 // report on stderr, every run prints one line on stdout:
 //   RESULT <name> <wall seconds per iteration> <CPU seconds per iteration> <bytes per iteration or 0>
 // The machine is shared, so the table is made from CPU time: wall time counts the other
@@ -23,7 +27,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include "FlightConversion.h"
 #include "StartupFloor.h"
+#include "TrackCommand.h"
 #include "app/FlightStatistics.h"
 #include "geo/MapFrame.h"
 #include "log/LogScanner.h"
@@ -95,6 +101,30 @@ void LineCount(benchmark::State& state, const std::string& path, size_t bytes)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
     state.counters["bytes"] = static_cast<double>(bytes);
     state.counters["lines"] = static_cast<double>(lines);
+}
+
+// What `track` does with a file, but for printing the text: the reading, the recognition,
+// the format's reader, the conversion and the log text.
+void Convert(benchmark::State& state, const std::string& path, size_t bytes)
+{
+    size_t rows = 0;
+    for (auto _ : state)
+    {
+        RecordedFlight flight;
+        FlightFileFormat format = FlightFileFormat::Unknown;
+        if (!ReadFlightFile(path, &flight, &format))
+        {
+            state.SkipWithError("cannot read the autopilot log");
+            return;
+        }
+        const ConvertedFlight converted = ConvertFlight(flight, DefaultConversion(format));
+        const std::string text = FormatConvertedLog(converted);
+        rows = converted.rows.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+    state.counters["bytes"] = static_cast<double>(bytes);
+    state.counters["rows"] = static_cast<double>(rows);
 }
 
 // The flight the world was made for, loaded once and only by the figures that need it, so
@@ -188,10 +218,25 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     const std::string logs = Option(argc, argv, "--logs");
     const std::string world = Option(argc, argv, "--world");
-    if (logs.empty() && world.empty())
+    const std::string autopilot = Option(argc, argv, "--autopilot");
+    if (logs.empty() && world.empty() && autopilot.empty())
     {
-        fprintf(stderr, "U: %s [benchmark flags] --logs=DIR --world=DIR\n", argv[0]);
+        fprintf(stderr, "U: %s [benchmark flags] --logs=DIR --world=DIR --autopilot=DIR\n", argv[0]);
         return 1;
+    }
+
+    if (!autopilot.empty())
+    {
+        // Reading a binary file for any byte value costs what reading it for line ends does.
+        for (const char* format : {"ulg", "bin", "tlog"})
+        {
+            const std::filesystem::path file = std::filesystem::absolute(autopilot + "/bench." + format);
+            if (!std::filesystem::exists(file))
+                continue;
+            const size_t bytes = std::filesystem::file_size(file);
+            benchmark::RegisterBenchmark((std::string("Convert/") + format).c_str(), Convert, file.string(), bytes)->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark((std::string("MemchrRead/") + format).c_str(), LineCount, file.string(), bytes)->Unit(benchmark::kMillisecond);
+        }
     }
 
     if (!logs.empty())

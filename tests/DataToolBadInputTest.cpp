@@ -5,11 +5,13 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "AutopilotLogWriters.h"
 #include "DataToolSupport.h"
 #include "GeoTiles.h"
 #include "geo/ReplayFiles.h"
@@ -133,4 +135,56 @@ TEST_F(DataToolBadInputTest, HelpIsNoMistake)
         EXPECT_EQ(out.compare(0, 7, "usage: "), 0) << out;
         EXPECT_EQ(err, "");
     }
+}
+
+TEST_F(DataToolBadInputTest, AutopilotLogsCutRandomOrGarbledFailCleanlyOrConvertWhatTheyHold)
+{
+    CircleFlight flight;
+    flight.duration = 8.0;
+    std::mt19937 random(15);
+    const auto noise = [&random](size_t count)
+    {
+        std::string bytes(count, '\0');
+        for (char& byte : bytes)
+            byte = static_cast<char>(random() & 0xFF);
+        return bytes;
+    };
+    const std::string telemetry = CircleTelemetry(flight, 2);
+    // Each log with the bytes of its header that are valid on their own: the ULog header,
+    // the FMT message of FMT, the first record.
+    const std::pair<std::string, size_t> logs[] = {{CircleULog(flight), 16}, {CircleDataFlash(flight), 89}, {telemetry, 8 + 12 + static_cast<unsigned char>(telemetry[9])}};
+    std::vector<std::string> cases = {noise(5000)};
+    for (const auto& log : logs)
+    {
+        for (size_t eighth = 0; eighth < 8; ++eighth)
+            cases.push_back(log.first.substr(0, log.first.size() * eighth / 8));
+        cases.push_back(log.first.substr(0, log.second) + noise(5000));
+    }
+    size_t converted = 0;
+    for (size_t i = 0; i < cases.size(); ++i)
+    {
+        WriteText("case.log", cases[i]);
+        std::string out, err;
+        const int status = RunTool({"track", "case.log"}, &out, &err);
+        ASSERT_TRUE(status == 0 || status == 1) << "case " << i << ": status " << status << "\n" << err;
+        if (status == 1)
+        {
+            EXPECT_EQ(out, "") << "case " << i;
+            ExpectOneLineWithReason(err);
+            continue;
+        }
+        // A partial conversion: a whole log of rows that the header names, and no NaN.
+        ++converted;
+        const std::vector<std::string> lines = SplitLines(out);
+        ASSERT_GE(lines.size(), 2u) << "case " << i;
+        const size_t columns = SplitFields(lines[0], ',').size();
+        for (const std::string& line : lines)
+        {
+            if (line.empty())
+                continue;
+            ASSERT_EQ(SplitFields(line, ',').size(), columns) << "case " << i << ": " << line;
+        }
+        EXPECT_EQ(out.find("nan"), std::string::npos) << "case " << i;
+    }
+    EXPECT_GE(converted, 3u * 6u) << "the cuts from 2/8 on hold a part of the flight";
 }

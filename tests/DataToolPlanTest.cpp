@@ -11,7 +11,6 @@
 #include "DataToolSupport.h"
 #include "GeoTiles.h"
 #include "TilePlan.h"
-#include "TrackConvert.h"
 #include "app/Driver.h"
 #include "geo/MapFrame.h"
 #include "log/LogScanner.h"
@@ -30,13 +29,13 @@ const double CentreRow = 92 * 1024 + 5.5, CentreColumn = 134 * 1024 - 6.5;
 std::string FlightLog()
 {
     const double latitude = GridRowLatitude(CentreRow), longitude = GridColumnLongitude(CentreColumn);
-    std::vector<TrackPoint> points;
+    std::vector<TimedPosition> points;
     for (int t = 0; t <= 60; ++t)
     {
         const double angle = 2.0 * Pi * t / 60.0;
-        points.push_back(TrackPoint{36000.0 + t, latitude + 0.001 * std::cos(angle), longitude + 0.0015 * std::sin(angle), 400.0});
+        points.push_back(TimedPosition{36000.0 + t, latitude + 0.001 * std::cos(angle), longitude + 0.0015 * std::sin(angle), 400.0});
     }
-    return FormatLog(DeriveLogSamples(points, 1.0));
+    return TrackLogText(ConvertTrackPoints(points, 1.0));
 }
 
 void WriteJpeg(const std::string& name)
@@ -233,7 +232,7 @@ TEST_F(PlanTest, CoverageSaysHowMuchOfTheFlightIsOverTheTerrain)
         samples[i].gps_curlon = longitude * 60.0;
         samples[i].gps_curalt = 500.0;
     }
-    WriteText("wide.log", FormatLog(samples));
+    WriteText("wide.log", TrackLogText(samples));
     std::string out;
     EXPECT_EQ(RunTool({"plan", "wide.log"}, &out), 1);
     EXPECT_NE(out.find("level 13 (23."), std::string::npos) << out;

@@ -5,6 +5,9 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include "FlightConversion.h"
+#include "TrackCommand.h"
+
 int DataToolFixture::RunTool(const std::vector<std::string>& arguments, std::string* out, std::string* err)
 {
     const RunResult result = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", arguments, {}, 120);
@@ -45,4 +48,21 @@ void WriteInt16GeoTiff(const std::string& path, double west, double north, doubl
     ASSERT_NE(file, nullptr);
     GDALClose(file);
     GDALClose(source);
+}
+
+std::vector<SampleRow> ConvertTrackPoints(const std::vector<TimedPosition>& points, double rate)
+{
+    RecordedFlight flight;
+    flight.positions = points;
+    ConversionSettings settings = DefaultConversion(FlightFileFormat::Gpx);
+    settings.rate = rate;
+    return ConvertFlight(flight, settings).rows;
+}
+
+std::string TrackLogText(const std::vector<SampleRow>& rows)
+{
+    ConvertedFlight converted;
+    converted.rows = rows;
+    converted.columns = BaseLogColumns();
+    return FormatConvertedLog(converted);
 }

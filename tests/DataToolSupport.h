@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "RecordedFlight.h"
+#include "log/SampleTable.h"
 #include "support/TestSupport.h"
 
 // Each test works in a fresh, empty working directory, since the tool reads and writes
@@ -25,3 +27,10 @@ protected:
 // of one row (so a cut file fails to read where it was cut), with `noData` as its no-data
 // value. `heights` holds width x height values, rows from the north.
 void WriteInt16GeoTiff(const std::string& path, double west, double north, double pixelDegrees, int width, int height, const std::vector<int16_t>& heights, int16_t noData);
+
+// The rows `track` makes of a track's positions at the rate (the one conversion, with the
+// track formats' settings).
+std::vector<SampleRow> ConvertTrackPoints(const std::vector<TimedPosition>& points, double rate);
+
+// A keyword log of the rows with the columns `track` writes for a track.
+std::string TrackLogText(const std::vector<SampleRow>& rows);

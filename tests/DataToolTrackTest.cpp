@@ -50,23 +50,23 @@ osg::Vec3d SceneHorizontal(double north, double east)
 
 // A circle of the given radius around (47 N, 8 E), one lap a minute, seen from above
 // clockwise (north, east, south, west) or anticlockwise, sampled every second.
-std::vector<TrackPoint> Circle(bool clockwise, double radius)
+std::vector<TimedPosition> Circle(bool clockwise, double radius)
 {
-    std::vector<TrackPoint> points;
+    std::vector<TimedPosition> points;
     for (int t = 0; t <= 120; ++t)
     {
         const double angle = (clockwise ? 1.0 : -1.0) * 2.0 * Pi * t / 60.0; // from north
         const double north = radius * std::cos(angle), east = radius * std::sin(angle);
-        points.push_back(TrackPoint{36000.0 + t, 47.0 + north / MetresPerDegree, 8.0 + east / (MetresPerDegree * std::cos(47.0 * Degree)), 500.0});
+        points.push_back(TimedPosition{36000.0 + t, 47.0 + north / MetresPerDegree, 8.0 + east / (MetresPerDegree * std::cos(47.0 * Degree)), 500.0});
     }
     return points;
 }
 
-std::string CircleGpx(const std::vector<TrackPoint>& points)
+std::string CircleGpx(const std::vector<TimedPosition>& points)
 {
     std::string text = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n<trk><trkseg>\n";
     char line[256];
-    for (const TrackPoint& p : points)
+    for (const TimedPosition& p : points)
     {
         const int t = static_cast<int>(p.time);
         snprintf(line, sizeof line, "<trkpt lat=\"%.9f\" lon=\"%.9f\"><ele>%.1f</ele><time>2024-05-01T%02d:%02d:%02dZ</time></trkpt>\n", p.latitude, p.longitude, p.altitude, t / 3600, t / 60 % 60, t % 60);
@@ -86,13 +86,13 @@ TEST_F(TrackConvertTest, NoseFollowsTheCourseAndClimbsNoseUp)
     for (double course : {0.0, 45.0, 90.0, 200.0, 315.0})
     {
         // Straight at 30 m/s on the course, climbing 3 m/s.
-        std::vector<TrackPoint> points;
+        std::vector<TimedPosition> points;
         for (int t = 0; t <= 10; ++t)
         {
             const double north = 30.0 * t * std::cos(course * Degree), east = 30.0 * t * std::sin(course * Degree);
-            points.push_back(TrackPoint{100.0 + t, 47.0 + north / MetresPerDegree, 8.0 + east / (MetresPerDegree * std::cos(47.0 * Degree)), 200.0 + 3.0 * t});
+            points.push_back(TimedPosition{100.0 + t, 47.0 + north / MetresPerDegree, 8.0 + east / (MetresPerDegree * std::cos(47.0 * Degree)), 200.0 + 3.0 * t});
         }
-        const std::vector<SampleRow> samples = DeriveLogSamples(points, 1.0);
+        const std::vector<SampleRow> samples = ConvertTrackPoints(points, 1.0);
         ASSERT_EQ(samples.size(), 11u);
         const SampleRow& s = samples[5];
         osg::Vec3d expected = SceneHorizontal(std::cos(course * Degree), std::sin(course * Degree));
@@ -113,11 +113,12 @@ TEST_F(TrackConvertTest, CircleFromGpxTurnsNoseAlongTrackAndBanksTowardsCentre)
     for (bool clockwise : {true, false})
     {
         WriteText("circle.gpx", CircleGpx(Circle(clockwise, radius)));
-        std::vector<TrackPoint> points;
-        ASSERT_TRUE(ReadGpxTrack("circle.gpx", &points));
+        RecordedFlight flight;
+        ASSERT_TRUE(ReadGpxTrack("circle.gpx", &flight));
+        const std::vector<TimedPosition>& points = flight.positions;
         ASSERT_EQ(points.size(), 121u);
         EXPECT_DOUBLE_EQ(points.front().time, 36000.0) << "seconds of the day";
-        const std::vector<SampleRow> samples = DeriveLogSamples(points, 1.0);
+        const std::vector<SampleRow> samples = ConvertTrackPoints(points, 1.0);
         ASSERT_EQ(samples.size(), 121u);
 
         const double speed = 2.0 * Pi * radius / 60.0;
@@ -148,8 +149,9 @@ TEST_F(TrackConvertTest, IgcRecordsKeepSouthAndWestNegative)
               "B1200003345123S07012345WA0012300150\r\n"
               "B1200023345223S07012545WA0012400160\r\n"
               "B1200044710000N00830000EV0050000000\r\n");
-    std::vector<TrackPoint> points;
-    ASSERT_TRUE(ReadIgcTrack("flight.igc", &points));
+    RecordedFlight flight;
+    ASSERT_TRUE(ReadIgcTrack("flight.igc", &flight));
+    const std::vector<TimedPosition>& points = flight.positions;
     ASSERT_EQ(points.size(), 3u);
     EXPECT_NEAR(points[0].latitude, -(33.0 + 45.123 / 60.0), 1e-9);
     EXPECT_NEAR(points[0].longitude, -(70.0 + 12.345 / 60.0), 1e-9);
@@ -159,7 +161,7 @@ TEST_F(TrackConvertTest, IgcRecordsKeepSouthAndWestNegative)
     EXPECT_NEAR(points[2].longitude, 8.5, 1e-9);
     EXPECT_DOUBLE_EQ(points[2].altitude, 500.0) << "pressure altitude without a valid GNSS one";
 
-    const std::vector<SampleRow> samples = DeriveLogSamples({points[0], points[1]}, 1.0);
+    const std::vector<SampleRow> samples = ConvertTrackPoints({points[0], points[1]}, 1.0);
     ASSERT_EQ(samples.size(), 3u);
     EXPECT_NEAR(samples[0].gps_curlat, -(33.0 * 60.0 + 45.123), 1e-6) << "minutes of arc, negative in the south";
     EXPECT_NEAR(samples[0].gps_curlon, -(70.0 * 60.0 + 12.345), 1e-6) << "minutes of arc, negative in the west";
@@ -168,8 +170,9 @@ TEST_F(TrackConvertTest, IgcRecordsKeepSouthAndWestNegative)
 TEST_F(TrackConvertTest, IgcFlightPastMidnightKeepsCountingUp)
 {
     WriteText("late.igc", "B2359584700000N00800000EA0050000500\nB0000024700100N00800000EA0050000500\n");
-    std::vector<TrackPoint> points;
-    ASSERT_TRUE(ReadIgcTrack("late.igc", &points));
+    RecordedFlight flight;
+    ASSERT_TRUE(ReadIgcTrack("late.igc", &flight));
+    const std::vector<TimedPosition>& points = flight.positions;
     ASSERT_EQ(points.size(), 2u);
     EXPECT_DOUBLE_EQ(points[1].time - points[0].time, 4.0);
 }
@@ -177,15 +180,16 @@ TEST_F(TrackConvertTest, IgcFlightPastMidnightKeepsCountingUp)
 TEST_F(TrackConvertTest, CsvHeaderNamesTheColumnsInAnyOrder)
 {
     WriteText("track.csv", "alt (m);Lon;time;Lat\n500;8.0;10:00:00;47.0\n510;8.001;10:00:02;47.0\n");
-    std::vector<TrackPoint> points;
-    ASSERT_TRUE(ReadCsvTrack("track.csv", &points));
+    RecordedFlight flight;
+    ASSERT_TRUE(ReadCsvTrack("track.csv", &flight));
+    const std::vector<TimedPosition>& points = flight.positions;
     ASSERT_EQ(points.size(), 2u);
     EXPECT_DOUBLE_EQ(points[1].time, 36002.0);
     EXPECT_DOUBLE_EQ(points[1].longitude, 8.001);
     EXPECT_DOUBLE_EQ(points[1].altitude, 510.0);
 
     WriteText("bad.csv", "when,where\n1,2\n");
-    std::vector<TrackPoint> none;
+    RecordedFlight none;
     EXPECT_FALSE(ReadCsvTrack("bad.csv", &none));
 }
 
@@ -203,8 +207,8 @@ TEST_F(TrackConvertTest, IsoTimesWithOffsetsAndFractions)
 
 TEST_F(TrackConvertTest, ResamplingAtTheRateInterpolatesInTime)
 {
-    const std::vector<TrackPoint> points = {{0.0, 47.0, 8.0, 100.0}, {2.0, 47.0, 8.0, 100.0}, {2.0, 47.1, 8.0, 100.0}, {4.0, 47.0, 8.0, 300.0}};
-    const std::vector<SampleRow> samples = DeriveLogSamples(points, 2.0);
+    const std::vector<TimedPosition> points = {{0.0, 47.0, 8.0, 100.0}, {2.0, 47.0, 8.0, 100.0}, {2.0, 47.1, 8.0, 100.0}, {4.0, 47.0, 8.0, 300.0}};
+    const std::vector<SampleRow> samples = ConvertTrackPoints(points, 2.0);
     ASSERT_EQ(samples.size(), 9u) << "4 s at 2 Hz, both ends included; the repeated time is dropped";
     EXPECT_DOUBLE_EQ(samples[1].gps_time, 0.5);
     EXPECT_NEAR(samples[6].gps_curalt, 200.0, 1e-9);
@@ -216,9 +220,10 @@ TEST_F(TrackConvertTest, LogReadsBackThroughTheProgramsScanner)
     WriteText("circle.gpx", CircleGpx(Circle(true, 300.0)));
     std::string log, err;
     ASSERT_EQ(RunTool({"track", "circle.gpx", "--rate", "2"}, &log, &err), 0) << err;
-    std::vector<TrackPoint> points;
-    ASSERT_TRUE(ReadGpxTrack("circle.gpx", &points));
-    const std::vector<SampleRow> samples = DeriveLogSamples(points, 2.0);
+    RecordedFlight flight;
+    ASSERT_TRUE(ReadGpxTrack("circle.gpx", &flight));
+    const std::vector<TimedPosition>& points = flight.positions;
+    const std::vector<SampleRow> samples = ConvertTrackPoints(points, 2.0);
 
     ResetScanner();
     ResetSampleTable();

@@ -14,7 +14,7 @@
 #include "GeoTiles.h"
 #include "ImageryImport.h"
 #include "TilePlan.h"
-#include "TrackConvert.h"
+#include "TrackCommand.h"
 #include "app/Driver.h"
 #include "geo/MapFrame.h"
 #include "terrain/TerrainRings.h"
@@ -26,7 +26,7 @@ static void PrintUsage(const char* program, FILE* stream = stderr)
             "usage: %s plan LOG [--samples LIST]\n"
             "       %s dem SOURCE... (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
             "       %s imagery SOURCE [--tms] (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
-            "       %s track INPUT [--rate HZ] > avlog.log\n"
+            "       %s track INPUT [--rate HZ] [--info] > avlog.log\n"
             "       %s check LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png]\n"
             "       %s --help\n",
             program, program, program, program, program, program);
@@ -131,10 +131,13 @@ static int RunAreaCommand(int argc, char** argv)
 static int RunTrackCommand(int argc, char** argv)
 {
     const char* input = nullptr;
-    double rate = 1.0;
+    double rate = 0.0; // the format's own
+    bool info = false;
     for (int i = 2; i < argc; ++i)
     {
-        if (strcmp(argv[i], "--rate") == 0 && i + 1 < argc)
+        if (strcmp(argv[i], "--info") == 0)
+            info = true;
+        else if (strcmp(argv[i], "--rate") == 0 && i + 1 < argc)
         {
             char* end = nullptr;
             rate = strtod(argv[++i], &end);
@@ -157,7 +160,7 @@ static int RunTrackCommand(int argc, char** argv)
         PrintUsage(argv[0]);
         return DataToolUsage;
     }
-    return ConvertTrack(input, rate);
+    return ConvertTrack(input, rate, info);
 }
 
 int RunDataTool(int argc, char** argv)

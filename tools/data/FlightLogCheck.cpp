@@ -47,7 +47,7 @@ bool AcceptFlightLog(const char* command, const std::string& path)
         fprintf(stderr, "%s: '%s' is no flight log (it names no gps_curlat and gps_curlon columns): if it is a track, convert it with `flightreplay-data track %s > avlog.log` first\n", command, path.c_str(), path.c_str());
         return false;
     case LogFileKind::Binary:
-        fprintf(stderr, "%s: '%s' is no flight log but binary data: give the log that `flightreplay-data track` writes\n", command, path.c_str());
+        fprintf(stderr, "%s: '%s' is no flight log but binary data: give the log that `flightreplay-data track` writes (an autopilot's log converts with `flightreplay-data track %s > avlog.log`)\n", command, path.c_str(), path.c_str());
         return false;
     }
     return false;

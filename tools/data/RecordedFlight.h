@@ -74,6 +74,8 @@ struct RecordedStream
 struct RecordedFlight
 {
     std::string format; // "ULog", "DataFlash", "MAVLink telemetry", "GPX", "IGC", "CSV"
+    std::string positionWanted; // what the reader takes positions from, for the error when it found none
+    std::string clock;          // what the times count: "seconds since boot (TimeUS)", ...
 
     std::vector<TimedPosition> positions; // in file order
     std::string positionSource;           // which stream the positions came from

@@ -11,13 +11,6 @@
 
 #include <pugixml.hpp>
 
-#include "geo/MapFrame.h"
-#include "log/LogWriter.h"
-#include "scene/AttitudeConvention.h"
-
-static const double StandardGravity = 9.80665;          // m/s^2
-static const double MaximumBank = 60.0 * Pi / 180.0;    // steeper turns are GPS noise, not flight
-static const double MinimumCourseSpeed = 0.5;           // m/s; below it the course is noise
 static const double SecondsPerDay = 86400.0;
 
 // Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's civil-days rule).
@@ -56,13 +49,33 @@ bool ParseIsoTime(const std::string& text, double* seconds)
 }
 
 // Absolute times become seconds from midnight of the first point's day.
-static void CountFromFirstMidnight(std::vector<TrackPoint>* points)
+static void CountFromFirstMidnight(std::vector<TimedPosition>* points)
 {
     if (points->empty())
         return;
     const double midnight = std::floor(points->front().time / SecondsPerDay) * SecondsPerDay;
-    for (TrackPoint& point : *points)
+    for (TimedPosition& point : *points)
         point.time -= midnight;
+}
+
+// The format, the clock and the one stream of a track file, once its points are read.
+static void DescribeTrack(RecordedFlight* flight, const char* format, const char* stream, const char* clock)
+{
+    flight->format = format;
+    flight->clock = clock;
+    flight->positionWanted = stream;
+    flight->positionSource = stream;
+    RecordedStream record;
+    record.name = stream;
+    record.count = flight->positions.size();
+    record.used = !flight->positions.empty();
+    if (!flight->positions.empty())
+    {
+        const auto span = std::minmax_element(flight->positions.begin(), flight->positions.end(), [](const TimedPosition& a, const TimedPosition& b) { return a.time < b.time; });
+        record.firstTime = span.first->time;
+        record.lastTime = span.second->time;
+    }
+    flight->streams.push_back(record);
 }
 
 static pugi::xml_node Child(pugi::xml_node node, const char* localName)
@@ -78,8 +91,9 @@ static pugi::xml_node Child(pugi::xml_node node, const char* localName)
     return pugi::xml_node();
 }
 
-bool ReadGpxTrack(const std::string& path, std::vector<TrackPoint>* points)
+bool ReadGpxTrack(const std::string& path, RecordedFlight* flight)
 {
+    std::vector<TimedPosition>* points = &flight->positions;
     pugi::xml_document document;
     const pugi::xml_parse_result parsed = document.load_file(path.c_str());
     if (!parsed)
@@ -91,7 +105,7 @@ bool ReadGpxTrack(const std::string& path, std::vector<TrackPoint>* points)
     for (const pugi::xpath_node& entry : found)
     {
         const pugi::xml_node point = entry.node();
-        TrackPoint p;
+        TimedPosition p;
         p.latitude = point.attribute("lat").as_double(NAN);
         p.longitude = point.attribute("lon").as_double(NAN);
         p.altitude = Child(point, "ele").text().as_double(0.0);
@@ -103,6 +117,7 @@ bool ReadGpxTrack(const std::string& path, std::vector<TrackPoint>* points)
         points->push_back(p);
     }
     CountFromFirstMidnight(points);
+    DescribeTrack(flight, "GPX", "trkpt", "seconds from midnight (UTC) of the first point's day");
     return true;
 }
 
@@ -121,8 +136,9 @@ static bool ParseIgcAngle(const std::string& digits, char hemisphere, char negat
     return true;
 }
 
-bool ReadIgcTrack(const std::string& path, std::vector<TrackPoint>* points)
+bool ReadIgcTrack(const std::string& path, RecordedFlight* flight)
 {
+    std::vector<TimedPosition>* points = &flight->positions;
     std::ifstream file(path);
     if (!file)
     {
@@ -138,7 +154,7 @@ bool ReadIgcTrack(const std::string& path, std::vector<TrackPoint>* points)
         // B HHMMSS DDMMmmmN DDDMMmmmE V PPPPP GGGGG
         if (line.size() < 35 || line[0] != 'B')
             continue;
-        TrackPoint p;
+        TimedPosition p;
         const int hours = atoi(line.substr(1, 2).c_str()), minutes = atoi(line.substr(3, 2).c_str()), seconds = atoi(line.substr(5, 2).c_str());
         if (!ParseIgcAngle(line.substr(7, 7), line[14], 'S', 'N', &p.latitude) || !ParseIgcAngle(line.substr(15, 8), line[23], 'W', 'E', &p.longitude))
         {
@@ -156,6 +172,7 @@ bool ReadIgcTrack(const std::string& path, std::vector<TrackPoint>* points)
         p.time = time;
         points->push_back(p);
     }
+    DescribeTrack(flight, "IGC", "B records", "seconds of the UTC day");
     return true;
 }
 
@@ -224,8 +241,9 @@ static bool ParseTimeField(const std::string& raw, double* seconds, bool* absolu
     return true;
 }
 
-bool ReadCsvTrack(const std::string& path, std::vector<TrackPoint>* points)
+bool ReadCsvTrack(const std::string& path, RecordedFlight* flight)
 {
+    std::vector<TimedPosition>* points = &flight->positions;
     std::ifstream file(path);
     if (!file)
     {
@@ -262,7 +280,7 @@ bool ReadCsvTrack(const std::string& path, std::vector<TrackPoint>* points)
         if (line.find_first_not_of(" \t") == std::string::npos)
             continue;
         const std::vector<std::string> fields = SplitFields(line, separator);
-        TrackPoint p;
+        TimedPosition p;
         bool absolute = false;
         char* end[3];
         if (static_cast<int>(fields.size()) > needed && ParseTimeField(fields[timeColumn], &p.time, &absolute))
@@ -282,171 +300,6 @@ bool ReadCsvTrack(const std::string& path, std::vector<TrackPoint>* points)
     }
     if (anyAbsolute)
         CountFromFirstMidnight(points);
+    DescribeTrack(flight, "CSV", "rows", anyAbsolute ? "seconds from midnight of the first row's day" : "seconds as the file gives them");
     return true;
-}
-
-static bool HasExtension(const std::string& path, const char* extension)
-{
-    const size_t length = strlen(extension);
-    if (path.size() < length)
-        return false;
-    return Lowered(path.substr(path.size() - length)) == extension;
-}
-
-bool ReadTrack(const std::string& path, std::vector<TrackPoint>* points)
-{
-    if (HasExtension(path, ".gpx"))
-        return ReadGpxTrack(path, points);
-    if (HasExtension(path, ".igc"))
-        return ReadIgcTrack(path, points);
-    return ReadCsvTrack(path, points);
-}
-
-static double WrapAngle(double angle)
-{
-    angle = std::fmod(angle, TwoPi);
-    if (angle > Pi)
-        angle -= TwoPi;
-    else if (angle <= -Pi)
-        angle += TwoPi;
-    return angle;
-}
-
-std::vector<SampleRow> DeriveLogSamples(const std::vector<TrackPoint>& input, double rate)
-{
-    // Strictly increasing times: a repeated or backward time is a recorder glitch.
-    std::vector<TrackPoint> points;
-    for (const TrackPoint& p : input)
-        if (points.empty() || p.time > points.back().time)
-            points.push_back(p);
-    if (points.size() < 2 || !(rate > 0.0))
-        return {};
-
-    // Resample evenly: the program spaces rows evenly in time whatever their times say.
-    const double start = points.front().time;
-    const size_t count = static_cast<size_t>(std::floor((points.back().time - start) * rate + 1e-9)) + 1;
-    std::vector<TrackPoint> even(count);
-    size_t segment = 0;
-    for (size_t i = 0; i < count; ++i)
-    {
-        const double t = start + i / rate;
-        while (segment + 2 < points.size() && points[segment + 1].time < t)
-            ++segment;
-        const TrackPoint& a = points[segment];
-        const TrackPoint& b = points[segment + 1];
-        const double f = std::clamp((t - a.time) / (b.time - a.time), 0.0, 1.0);
-        even[i] = TrackPoint{t, a.latitude + f * (b.latitude - a.latitude), a.longitude + f * (b.longitude - a.longitude), a.altitude + f * (b.altitude - a.altitude)};
-    }
-
-    // Local east, north, up in metres around the first point: flat enough for a flight.
-    const double metresPerDegree = EarthRadius * Pi / 180.0;
-    const double eastScale = metresPerDegree * std::cos(even.front().latitude * Pi / 180.0);
-    std::vector<double> east(count), north(count), up(count);
-    for (size_t i = 0; i < count; ++i)
-    {
-        east[i] = (even[i].longitude - even.front().longitude) * eastScale;
-        north[i] = (even[i].latitude - even.front().latitude) * metresPerDegree;
-        up[i] = even[i].altitude;
-    }
-
-    // Velocities by central differences (one-sided at the ends).
-    std::vector<double> speed(count), course(count), climb(count);
-    for (size_t i = 0; i < count; ++i)
-    {
-        const size_t a = i == 0 ? 0 : i - 1;
-        const size_t b = std::min(i + 1, count - 1);
-        const double dt = even[b].time - even[a].time;
-        const double ve = (east[b] - east[a]) / dt, vn = (north[b] - north[a]) / dt, vu = (up[b] - up[a]) / dt;
-        speed[i] = std::hypot(ve, vn);
-        course[i] = std::atan2(ve, vn); // clockwise from north
-        climb[i] = speed[i] >= MinimumCourseSpeed ? std::atan2(vu, speed[i]) : 0.0;
-    }
-    // Standing still, the course keeps the last meaningful value (or the first one to come).
-    size_t firstMoving = 0;
-    while (firstMoving < count && speed[firstMoving] < MinimumCourseSpeed)
-        ++firstMoving;
-    for (size_t i = 0; i < count; ++i)
-        if (speed[i] < MinimumCourseSpeed)
-            course[i] = i < firstMoving ? (firstMoving < count ? course[firstMoving] : 0.0) : course[i - 1];
-
-    // Bank of a coordinated turn, from the turn rate, smoothed over five samples.
-    std::vector<double> bank(count, 0.0);
-    for (size_t i = 0; i < count; ++i)
-    {
-        const size_t a = i == 0 ? 0 : i - 1;
-        const size_t b = std::min(i + 1, count - 1);
-        if (b == a)
-            continue;
-        const double turnRate = WrapAngle(course[b] - course[a]) / (even[b].time - even[a].time); // right turns positive
-        bank[i] = std::clamp(std::atan(speed[i] * turnRate / StandardGravity), -MaximumBank, MaximumBank);
-    }
-    std::vector<double> smoothBank(count);
-    for (size_t i = 0; i < count; ++i)
-    {
-        const size_t a = i < 2 ? 0 : i - 2;
-        const size_t b = std::min(i + 2, count - 1);
-        double sum = 0.0;
-        for (size_t n = a; n <= b; ++n)
-            sum += bank[n];
-        smoothBank[i] = sum / static_cast<double>(b - a + 1);
-    }
-
-    std::vector<SampleRow> samples(count);
-    for (size_t i = 0; i < count; ++i)
-    {
-        SampleRow& s = samples[i];
-        s.samplenumber = static_cast<int32_t>(i + 1);
-        s.gps_time = even[i].time;
-        s.gps_curlat = even[i].latitude * 60.0;
-        s.gps_curlon = even[i].longitude * 60.0;
-        s.gps_curalt = even[i].altitude;
-        s.gps_curspeed = speed[i];
-        // Adding 0.0 turns -0.0 into 0.0, so wings level do not print as -0.00000.
-        s.gps_curheading = LogHeading(course[i]) + 0.0;
-        s.pyro_curpitch = LogPitch(climb[i]) + 0.0;
-        s.pyro_curroll = LogRoll(smoothBank[i]) + 0.0;
-    }
-    return samples;
-}
-
-// Millimetres in position, centimetres in height and speed, hundredths of a milliradian.
-static const std::vector<LogColumn> TrackLogColumns = {
-    {ColumnKind::samplenumber, 0}, {ColumnKind::gps_time, 3}, {ColumnKind::gps_curlat, 6}, {ColumnKind::gps_curlon, 6},
-    {ColumnKind::gps_curalt, 2}, {ColumnKind::gps_curspeed, 2}, {ColumnKind::gps_curheading, 5},
-    {ColumnKind::pyro_curpitch, 5}, {ColumnKind::pyro_curroll, 5},
-};
-
-std::string FormatLog(const std::vector<SampleRow>& samples)
-{
-    std::string text = LogHeaderLine(TrackLogColumns);
-    for (const SampleRow& row : samples)
-        AppendLogLine(&text, row, TrackLogColumns);
-    return text;
-}
-
-int ConvertTrack(const std::string& path, double rate)
-{
-    std::vector<TrackPoint> points;
-    if (!ReadTrack(path, &points))
-        return 1;
-    const std::vector<SampleRow> samples = DeriveLogSamples(points, rate);
-    if (samples.empty())
-    {
-        fprintf(stderr, "track: '%s' holds fewer than two points with distinct times\n", path.c_str());
-        return 1;
-    }
-    const std::string text = FormatLog(samples);
-    if (fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0)
-    {
-        fprintf(stderr, "track: cannot write the log\n");
-        return 1;
-    }
-    // The program drops rows within one minute of arc of the equator or the prime meridian,
-    // and reads sample numbers below 100000 only.
-    const size_t dropped = std::count_if(samples.begin(), samples.end(), [](const SampleRow& s) { return std::fabs(s.gps_curlat) <= 1.0 || std::fabs(s.gps_curlon) <= 1.0; });
-    if (dropped > 0)
-        fprintf(stderr, "track: %zu samples lie within one minute of arc of the equator or the prime meridian; the replay skips them\n", dropped);
-    if (samples.size() >= 100000)
-        fprintf(stderr, "track: %zu samples; the replay reads sample numbers below 100000 only (lower --rate)\n", samples.size());
-    return 0;
 }

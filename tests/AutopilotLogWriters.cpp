@@ -1,0 +1,548 @@
+#include "AutopilotLogWriters.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace
+{
+
+const double Pi = 3.14159265358979323846;
+const double MetresPerDegree = 111195.0; // of latitude, on a sphere of 6371 km
+const double Gravity = 9.80665;
+const double LinkDelay = 0.030; // seconds from the autopilot to the ground station
+
+// The flight's records of one kind fall every 1/rate seconds from the start.
+template <typename Write>
+void Every(const CircleFlight& flight, double rate, Write write)
+{
+    if (!(rate > 0.0))
+        return;
+    const int count = static_cast<int>(std::floor(flight.duration * rate + 1e-9)) + 1;
+    for (int i = 0; i < count; ++i)
+        write(i / rate);
+}
+
+// Quaternion (w, x, y, z) of body FRD to NED for yaw, then pitch, then roll.
+std::array<float, 4> Quaternion(double roll, double pitch, double yaw)
+{
+    const double cr = std::cos(roll / 2), sr = std::sin(roll / 2);
+    const double cp = std::cos(pitch / 2), sp = std::sin(pitch / 2);
+    const double cy = std::cos(yaw / 2), sy = std::sin(yaw / 2);
+    return {static_cast<float>(cr * cp * cy + sr * sp * sy), static_cast<float>(sr * cp * cy - cr * sp * sy), static_cast<float>(cr * sp * cy + sr * cp * sy),
+            static_cast<float>(cr * cp * sy - sr * sp * cy)};
+}
+
+int32_t E7(double degrees)
+{
+    return static_cast<int32_t>(std::lround(degrees * 1e7));
+}
+
+// The part of a time stamp the records at rates up to 1 kHz need: whole microseconds.
+uint64_t Micros(double seconds)
+{
+    return static_cast<uint64_t>(std::llround(seconds * 1e6));
+}
+
+} // namespace
+
+Packer& Packer::Raw(const void* value, size_t size)
+{
+    bytes.append(static_cast<const char*>(value), size);
+    return *this;
+}
+
+Packer& Packer::Text(const std::string& text, size_t width)
+{
+    std::string field = text.substr(0, width);
+    field.resize(width, '\0');
+    bytes += field;
+    return *this;
+}
+
+// ---- ULog -------------------------------------------------------------------------------
+
+ULogWriter::ULogWriter(uint64_t startMicroseconds)
+{
+    bytes = std::string("ULog\x01\x12\x35", 7);
+    bytes += '\x01';
+    bytes += Packer().U64(startMicroseconds).bytes;
+}
+
+ULogWriter& ULogWriter::Message(char type, const std::string& body)
+{
+    bytes += Packer().U16(static_cast<uint16_t>(body.size())).U8(static_cast<uint8_t>(type)).bytes;
+    bytes += body;
+    return *this;
+}
+
+ULogWriter& ULogWriter::Flags(uint8_t incompat0, uint64_t appendedOffset)
+{
+    Packer body;
+    body.Zeros(8).U8(incompat0).Zeros(7).U64(appendedOffset).U64(0).U64(0);
+    flagsAt = bytes.size() + 3;
+    return Message('B', body.bytes);
+}
+
+void ULogWriter::SetAppendedOffset(uint64_t offset)
+{
+    const std::string value = Packer().U64(offset).bytes;
+    bytes.replace(flagsAt + 16, 8, value);
+}
+
+ULogWriter& ULogWriter::Format(const std::string& definition)
+{
+    return Message('F', definition);
+}
+
+ULogWriter& ULogWriter::Subscribe(uint8_t instance, uint16_t id, const std::string& topic)
+{
+    return Message('A', Packer().U8(instance).U16(id).bytes + topic);
+}
+
+ULogWriter& ULogWriter::Data(uint16_t id, const std::string& fields)
+{
+    return Message('D', Packer().U16(id).bytes + fields);
+}
+
+ULogWriter& ULogWriter::Sync()
+{
+    return Message('S', std::string("\x2F\x73\x13\x20\x25\x0C\xBB\x12", 8));
+}
+
+// ---- DataFlash --------------------------------------------------------------------------
+
+static size_t DataFlashLength(const std::string& characters)
+{
+    size_t length = 3;
+    for (char c : characters)
+    {
+        switch (c)
+        {
+        case 'b': case 'B': case 'M': length += 1; break;
+        case 'h': case 'H': case 'c': case 'C': length += 2; break;
+        case 'i': case 'I': case 'f': case 'e': case 'E': case 'L': case 'n': length += 4; break;
+        case 'd': case 'q': case 'Q': length += 8; break;
+        case 'N': length += 16; break;
+        case 'Z': case 'a': length += 64; break;
+        default: break;
+        }
+    }
+    return length;
+}
+
+DataFlashWriter::DataFlashWriter()
+{
+    Format(128, "FMT", "BBnNZ", "Type,Length,Name,Format,Columns");
+}
+
+DataFlashWriter& DataFlashWriter::Format(uint8_t type, const std::string& name, const std::string& characters, const std::string& columns)
+{
+    Packer message;
+    message.U8(0xA3).U8(0x95).U8(128).U8(type).U8(static_cast<uint8_t>(DataFlashLength(characters)));
+    message.Text(name, 4).Text(characters, 16).Text(columns, 64);
+    bytes += message.bytes;
+    return *this;
+}
+
+DataFlashWriter& DataFlashWriter::Message(uint8_t type, const std::string& fields)
+{
+    bytes += Packer().U8(0xA3).U8(0x95).U8(type).bytes + fields;
+    return *this;
+}
+
+// ---- MAVLink ----------------------------------------------------------------------------
+
+uint16_t X25Checksum(const std::string& bytes, uint16_t crc)
+{
+    for (unsigned char byte : bytes)
+    {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = static_cast<uint16_t>(crc & 1 ? (crc >> 1) ^ 0x8408 : crc >> 1);
+    }
+    return crc;
+}
+
+MavlinkPayload HeartbeatPayload(uint32_t customMode, uint8_t type, uint8_t autopilot)
+{
+    Packer p;
+    p.U32(customMode).U8(type).U8(autopilot).U8(0x81).U8(4).U8(3); // base_mode, system_status, mavlink_version
+    return {0, 50, p.bytes, 9};
+}
+
+MavlinkPayload SysStatusPayload(uint16_t millivolts, int16_t centiamperes)
+{
+    Packer p;
+    p.U32(0x3F).U32(0x3F).U32(0x3F).U16(250).U16(millivolts).I16(centiamperes).U16(0).U16(0).U16(0).U16(0).U16(0).U16(0).I8(80);
+    p.U32(0).U32(0).U32(0); // extensions
+    return {1, 124, p.bytes, 31};
+}
+
+MavlinkPayload GpsRawIntPayload(uint64_t microseconds, uint8_t fixType, int32_t latitudeE7, int32_t longitudeE7, int32_t altitudeMm, uint16_t speedCm, uint8_t satellites)
+{
+    Packer p;
+    p.U64(microseconds).I32(latitudeE7).I32(longitudeE7).I32(altitudeMm).U16(120).U16(200).U16(speedCm).U16(9000).U8(fixType).U8(satellites);
+    p.I32(altitudeMm + 48000).U32(1500).U32(2500).U32(300).U32(0).U16(0); // extensions
+    return {24, 24, p.bytes, 30};
+}
+
+MavlinkPayload AttitudePayload(uint32_t bootMs, float roll, float pitch, float yaw)
+{
+    Packer p;
+    p.U32(bootMs).F32(roll).F32(pitch).F32(yaw).F32(0.0f).F32(0.0f).F32(0.0f); // zero rates: MAVLink 2 drops them
+    return {30, 39, p.bytes, 28};
+}
+
+MavlinkPayload GlobalPositionIntPayload(uint32_t bootMs, int32_t latitudeE7, int32_t longitudeE7, int32_t altitudeMm)
+{
+    Packer p;
+    p.U32(bootMs).I32(latitudeE7).I32(longitudeE7).I32(altitudeMm).I32(altitudeMm - 400000).I16(0).I16(0).I16(0).U16(0); // zero velocities and heading are dropped
+    return {33, 104, p.bytes, 28};
+}
+
+MavlinkPayload VfrHudPayload(float groundSpeed, float altitude)
+{
+    Packer p;
+    p.F32(groundSpeed + 2.0f).F32(groundSpeed).F32(altitude).F32(1.0f).I16(90).U16(55);
+    return {74, 20, p.bytes, 20};
+}
+
+MavlinkPayload BatteryStatusPayload(uint16_t millivolts, int16_t centiamperes, int32_t consumedMah)
+{
+    Packer p;
+    p.I32(consumedMah).I32(-1).I16(2500);
+    p.U16(millivolts);
+    for (int i = 1; i < 10; ++i)
+        p.U16(65535);
+    p.I16(centiamperes).U8(0).U8(1).U8(1).I8(70); // id, battery_function, type, battery_remaining
+    p.I32(0).U8(0);
+    for (int i = 0; i < 4; ++i)
+        p.U16(0);
+    p.U8(0).U32(0);
+    return {147, 154, p.bytes, 36};
+}
+
+MavlinkPayload RcChannelsPayload(uint32_t bootMs, const std::array<uint16_t, 5>& channels)
+{
+    Packer p;
+    p.U32(bootMs);
+    for (int i = 0; i < 18; ++i)
+        p.U16(i < 5 ? channels[i] : (i < 8 ? 1500 : 65535));
+    p.U8(8).U8(255); // chancount, rssi
+    return {65, 118, p.bytes, 42};
+}
+
+MavlinkPayload ServoOutputRawPayload(uint32_t microseconds, const std::array<uint16_t, 4>& servos)
+{
+    Packer p;
+    p.U32(microseconds);
+    for (int i = 0; i < 8; ++i)
+        p.U16(i < 4 ? servos[i] : 0);
+    p.U8(0); // port
+    for (int i = 0; i < 8; ++i)
+        p.U16(0);
+    return {36, 222, p.bytes, 21};
+}
+
+TelemetryWriter& TelemetryWriter::Record(uint64_t stampMicroseconds, const MavlinkPayload& payload, const FrameOptions& options)
+{
+    for (int shift = 56; shift >= 0; shift -= 8)
+        bytes += static_cast<char>((stampMicroseconds >> shift) & 0xFF);
+    std::string body = payload.bytes;
+    std::string header;
+    if (options.version == 1)
+    {
+        body.resize(payload.baseLength);
+        header = Packer().U8(static_cast<uint8_t>(body.size())).U8(sequence).U8(options.system).U8(options.component).U8(static_cast<uint8_t>(payload.id)).bytes;
+    }
+    else
+    {
+        while (body.size() > 1 && body.back() == '\0')
+            body.pop_back(); // the first byte stays, even when zero
+        header = Packer().U8(static_cast<uint8_t>(body.size())).U8(options.sign ? 1 : 0).U8(0).U8(sequence).U8(options.system).U8(options.component).bytes;
+        header += Packer().U8(payload.id & 0xFF).U8((payload.id >> 8) & 0xFF).U8((payload.id >> 16) & 0xFF).bytes;
+    }
+    ++sequence;
+    uint16_t crc = X25Checksum(header + body);
+    crc = X25Checksum(std::string(1, static_cast<char>(payload.crcExtra)), crc);
+    if (options.breakChecksum)
+        crc ^= 0x5A5A;
+    bytes += static_cast<char>(options.version == 1 ? 0xFE : 0xFD);
+    bytes += header + body + Packer().U16(crc).bytes;
+    if (options.version == 2 && options.sign)
+        bytes += Packer().U8(7).Bytes(std::string("\x01\x02\x03\x04\x05\x06", 6)).Bytes(std::string("\xA1\xB2\xC3\xD4\xE5\xF6", 6)).bytes; // link id, time stamp, signature
+    return *this;
+}
+
+// ---- The flight -------------------------------------------------------------------------
+
+FlightState StateAt(const CircleFlight& flight, double seconds)
+{
+    const double turn = (flight.clockwise ? 1.0 : -1.0) * flight.speed / flight.radius; // radians a second, clockwise positive
+    const double angle = turn * seconds; // bearing of the aircraft from the centre, clockwise from north
+    const double north = flight.radius * std::cos(angle), east = flight.radius * std::sin(angle);
+    FlightState state;
+    state.latitude = flight.latitude + north / MetresPerDegree;
+    state.longitude = flight.longitude + east / (MetresPerDegree * std::cos(flight.latitude * Pi / 180.0));
+    state.altitude = flight.altitude + flight.climb * seconds;
+    const double bank = std::atan(flight.speed * flight.speed / (flight.radius * Gravity));
+    state.roll = flight.clockwise ? bank : -bank;
+    state.pitch = flight.pitch;
+    state.yaw = std::remainder(angle + (flight.clockwise ? Pi / 2 : -Pi / 2), 2 * Pi); // along the track
+    state.speed = flight.speed;
+    return state;
+}
+
+double BatteryVolts(double seconds)
+{
+    return 16.4 - 0.01 * seconds;
+}
+
+double BatteryAmperes(double seconds)
+{
+    return 12.0 + std::sin(seconds);
+}
+
+double ConsumedMah(double seconds)
+{
+    return 3.5 * seconds;
+}
+
+int FlightModeAt(double seconds)
+{
+    return 3 + static_cast<int>(seconds / 5.0) % 3;
+}
+
+uint16_t RcPulse(int channel, double seconds)
+{
+    return static_cast<uint16_t>(1100 + 100 * channel + static_cast<int>(seconds * 10) % 50);
+}
+
+uint16_t ServoPulse(int channel, double seconds)
+{
+    return static_cast<uint16_t>(1900 - 100 * channel - static_cast<int>(seconds * 10) % 50);
+}
+
+std::string CircleULog(const CircleFlight& flight)
+{
+    ULogWriter log(Micros(flight.bootTime));
+    log.Flags();
+    log.Format("vehicle_global_position:uint64_t timestamp;uint64_t timestamp_sample;double lat;double lon;float alt;float alt_ellipsoid;uint8_t lat_lon_reset_counter;bool dead_reckoning;uint8_t[6] _padding0;");
+    log.Format("vehicle_gps_position:uint64_t timestamp;double latitude_deg;double longitude_deg;double altitude_msl_m;float vel_m_s;uint8_t fix_type;uint8_t satellites_used;uint8_t[2] _padding0;");
+    log.Format("vehicle_attitude:uint64_t timestamp;uint64_t timestamp_sample;float[4] q;float[4] delta_q_reset;uint8_t quat_reset_counter;uint8_t[7] _padding0;");
+    log.Format("battery_status:uint64_t timestamp;float voltage_v;float current_a;float discharged_mah;uint8_t[4] _padding0;");
+    log.Format("vehicle_status:uint64_t timestamp;uint8_t arming_state;uint8_t nav_state;uint8_t[6] _padding0;");
+    log.Format("input_rc:uint64_t timestamp;uint16_t[18] values;uint8_t channel_count;uint8_t[3] _padding0;");
+    log.Format("actuator_outputs:uint64_t timestamp;uint32_t noutputs;float[16] output;uint8_t[4] _padding0;");
+    log.Format("vehicle_air_data:uint64_t timestamp;float baro_alt_meter;float baro_pressure_pa;");
+    log.Format("sensor_combined:uint64_t timestamp;float[3] gyro_rad;float[3] accelerometer_m_s2;uint32_t accelerometer_integral_dt;uint8_t[4] _padding0;");
+    const std::string key = "char[9] sys_name";
+    log.Message('I', std::string(1, static_cast<char>(key.size())) + key + "PX4-like!");
+    const char* topics[] = {"vehicle_global_position", "vehicle_gps_position", "vehicle_attitude", "battery_status", "vehicle_status", "input_rc", "actuator_outputs", "vehicle_air_data", "sensor_combined"};
+    for (uint16_t id = 0; id < 9; ++id)
+        log.Subscribe(0, id, topics[id]);
+
+    // Records of all kinds in time order, a sync message every second.
+    struct Pending
+    {
+        double seconds;
+        int kind;
+    };
+    std::vector<Pending> pending;
+    Every(flight, flight.positionRate, [&](double s) { pending.push_back({s, 0}); pending.push_back({s, 1}); });
+    Every(flight, flight.attitudeRate, [&](double s) { pending.push_back({s, 2}); });
+    Every(flight, 2.0, [&](double s) { pending.push_back({s, 3}); pending.push_back({s, 4}); });
+    Every(flight, 10.0, [&](double s) { pending.push_back({s, 5}); pending.push_back({s, 6}); pending.push_back({s, 7}); });
+    Every(flight, flight.otherRate, [&](double s) { pending.push_back({s, 8}); });
+    Every(flight, 1.0, [&](double s) { pending.push_back({s, 9}); });
+    std::stable_sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.seconds < b.seconds; });
+    for (const Pending& record : pending)
+    {
+        const double s = record.seconds;
+        const uint64_t stamp = Micros(flight.bootTime + s);
+        const FlightState state = StateAt(flight, s);
+        Packer p;
+        p.U64(stamp);
+        switch (record.kind)
+        {
+        case 0:
+            p.U64(stamp).F64(state.latitude).F64(state.longitude).F32(static_cast<float>(state.altitude)).F32(static_cast<float>(state.altitude + 48.0)).U8(0).U8(0);
+            break;
+        case 1:
+            p.F64(state.latitude).F64(state.longitude).F64(state.altitude).F32(static_cast<float>(state.speed)).U8(3).U8(12);
+            break;
+        case 2:
+        {
+            const std::array<float, 4> q = Quaternion(state.roll, state.pitch, state.yaw);
+            p.U64(stamp).F32(q[0]).F32(q[1]).F32(q[2]).F32(q[3]).Zeros(16).U8(0);
+            break;
+        }
+        case 3:
+            p.F32(static_cast<float>(BatteryVolts(s))).F32(static_cast<float>(BatteryAmperes(s))).F32(static_cast<float>(ConsumedMah(s)));
+            break;
+        case 4:
+            p.U8(2).U8(static_cast<uint8_t>(FlightModeAt(s)));
+            break;
+        case 5:
+            for (int i = 0; i < 18; ++i)
+                p.U16(i < 5 ? RcPulse(i, s) : 1500);
+            p.U8(8);
+            break;
+        case 6:
+            p.U32(8);
+            for (int i = 0; i < 16; ++i)
+                p.F32(i < 4 ? ServoPulse(i, s) : 900.0f);
+            break;
+        case 7:
+            p.F32(static_cast<float>(state.altitude - 3.0)).F32(95000.0f);
+            break;
+        case 8:
+            p.F32(0.01f).F32(-0.02f).F32(0.03f).F32(0.1f).F32(0.2f).F32(-9.8f).U32(4000);
+            break;
+        default:
+            log.Sync();
+            continue;
+        }
+        log.Data(static_cast<uint16_t>(record.kind), p.bytes);
+    }
+    return log.bytes;
+}
+
+std::string CircleDataFlash(const CircleFlight& flight)
+{
+    DataFlashWriter log;
+    log.Format(129, "ATT", "QccccCCCC", "TimeUS,DesRoll,Roll,DesPitch,Pitch,DesYaw,Yaw,ErrRP,ErrYaw");
+    log.Format(130, "POS", "QLLfff", "TimeUS,Lat,Lng,Alt,RelHomeAlt,RelOriginAlt");
+    log.Format(131, "GPS", "QBBIHBcLLeffffB", "TimeUS,I,Status,GMS,GWk,NSats,HDop,Lat,Lng,Alt,Spd,GCrs,VZ,Yaw,U");
+    log.Format(132, "BAT", "QBfffffcf", "TimeUS,Inst,Volt,VoltR,Curr,CurrTot,EnrgTot,Temp,Res");
+    log.Format(133, "MODE", "QMBB", "TimeUS,Mode,ModeNum,Rsn");
+    log.Format(134, "RCIN", "QHHHHHHHHHHHHHH", "TimeUS,C1,C2,C3,C4,C5,C6,C7,C8,C9,C10,C11,C12,C13,C14");
+    log.Format(135, "RCOU", "QHHHHHHHHHHHHHH", "TimeUS,C1,C2,C3,C4,C5,C6,C7,C8,C9,C10,C11,C12,C13,C14");
+    log.Format(136, "BARO", "QBfff", "TimeUS,I,Alt,Press,Temp");
+    log.Format(137, "IMU", "QBffffff", "TimeUS,I,GyrX,GyrY,GyrZ,AccX,AccY,AccZ");
+    struct Pending
+    {
+        double seconds;
+        int kind;
+    };
+    std::vector<Pending> pending;
+    Every(flight, flight.positionRate, [&](double s) { pending.push_back({s, 1}); pending.push_back({s, 2}); });
+    Every(flight, flight.attitudeRate, [&](double s) { pending.push_back({s, 0}); });
+    Every(flight, 2.0, [&](double s) { pending.push_back({s, 3}); pending.push_back({s, 4}); });
+    Every(flight, 10.0, [&](double s) { pending.push_back({s, 5}); pending.push_back({s, 6}); pending.push_back({s, 7}); });
+    Every(flight, flight.otherRate, [&](double s) { pending.push_back({s, 8}); });
+    std::stable_sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.seconds < b.seconds; });
+    const double Degrees = 180.0 / Pi;
+    for (const Pending& record : pending)
+    {
+        const double s = record.seconds;
+        const FlightState state = StateAt(flight, s);
+        Packer p;
+        p.U64(Micros(flight.bootTime + s));
+        switch (record.kind)
+        {
+        case 0:
+        {
+            const double yaw = std::fmod(state.yaw * Degrees + 360.0, 360.0);
+            p.I16(0).I16(static_cast<int16_t>(std::lround(state.roll * Degrees * 100))).I16(0).I16(static_cast<int16_t>(std::lround(state.pitch * Degrees * 100)));
+            p.U16(0).U16(static_cast<uint16_t>(std::lround(yaw * 100) % 36000)).U16(0).U16(0);
+            break;
+        }
+        case 1:
+            p.I32(E7(state.latitude)).I32(E7(state.longitude)).F32(static_cast<float>(state.altitude)).F32(static_cast<float>(state.altitude - 400.0)).F32(0.0f);
+            break;
+        case 2:
+            p.U8(0).U8(s < 1.0 ? 1 : 4).U32(0).U16(2300).U8(14).I16(80).I32(E7(state.latitude)).I32(E7(state.longitude)).I32(static_cast<int32_t>(std::lround(state.altitude * 100)));
+            p.F32(static_cast<float>(state.speed)).F32(0.0f).F32(0.0f).F32(0.0f).U8(1);
+            break;
+        case 3:
+            p.U8(0).F32(static_cast<float>(BatteryVolts(s))).F32(0.0f).F32(static_cast<float>(BatteryAmperes(s))).F32(static_cast<float>(ConsumedMah(s))).F32(0.0f).I16(2500).F32(0.0f);
+            break;
+        case 4:
+            p.U8(static_cast<uint8_t>(FlightModeAt(s))).U8(static_cast<uint8_t>(FlightModeAt(s))).U8(1);
+            break;
+        case 5:
+        case 6:
+            for (int i = 0; i < 14; ++i)
+                p.U16(i < 5 ? (record.kind == 5 ? RcPulse(i, s) : (i < 4 ? ServoPulse(i, s) : 1000)) : 1500);
+            break;
+        case 7:
+            p.U8(0).F32(static_cast<float>(state.altitude - 400.0)).F32(95000.0f).F32(21.0f);
+            break;
+        default:
+            p.U8(0).F32(0.01f).F32(0.02f).F32(0.03f).F32(0.1f).F32(0.2f).F32(-9.8f);
+            break;
+        }
+        log.Message(static_cast<uint8_t>(129 + record.kind), p.bytes);
+    }
+    return log.bytes;
+}
+
+std::string CircleTelemetry(const CircleFlight& flight, int version)
+{
+    TelemetryWriter log;
+    FrameOptions autopilot;
+    autopilot.version = version;
+    FrameOptions station = autopilot;
+    station.system = 255;
+    station.component = 190;
+    struct Pending
+    {
+        double seconds;
+        int kind;
+    };
+    std::vector<Pending> pending;
+    Every(flight, flight.positionRate, [&](double s) { pending.push_back({s, 1}); pending.push_back({s, 2}); });
+    Every(flight, flight.attitudeRate, [&](double s) { pending.push_back({s, 3}); });
+    Every(flight, 1.0, [&](double s) { pending.push_back({s, 0}); pending.push_back({s, 9}); });
+    Every(flight, 2.0, [&](double s) { pending.push_back({s, 4}); pending.push_back({s, 5}); pending.push_back({s, 6}); });
+    Every(flight, 10.0, [&](double s) { pending.push_back({s, 7}); pending.push_back({s, 8}); });
+    Every(flight, flight.otherRate, [&](double s) { pending.push_back({s, 10}); });
+    std::stable_sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.seconds < b.seconds; });
+    for (const Pending& record : pending)
+    {
+        const double s = record.seconds;
+        const FlightState state = StateAt(flight, s);
+        const uint32_t bootMs = static_cast<uint32_t>(std::lround((flight.bootTime + s) * 1000.0));
+        const uint64_t stamp = flight.wallStart * 1000000ull + Micros(s + LinkDelay);
+        switch (record.kind)
+        {
+        case 0:
+            log.Record(stamp, HeartbeatPayload(static_cast<uint32_t>(FlightModeAt(s)), 1, 3), autopilot);
+            break;
+        case 1:
+            log.Record(stamp, GlobalPositionIntPayload(bootMs, E7(state.latitude), E7(state.longitude), static_cast<int32_t>(std::lround(state.altitude * 1000))), autopilot);
+            break;
+        case 2:
+            log.Record(stamp, GpsRawIntPayload(Micros(flight.bootTime + s), 3, E7(state.latitude), E7(state.longitude), static_cast<int32_t>(std::lround(state.altitude * 1000)), static_cast<uint16_t>(std::lround(state.speed * 100)), 13), autopilot);
+            break;
+        case 3:
+            log.Record(stamp, AttitudePayload(bootMs, static_cast<float>(state.roll), static_cast<float>(state.pitch), static_cast<float>(state.yaw)), autopilot);
+            break;
+        case 4:
+            log.Record(stamp, VfrHudPayload(static_cast<float>(state.speed), static_cast<float>(state.altitude)), autopilot);
+            break;
+        case 5:
+            log.Record(stamp, SysStatusPayload(static_cast<uint16_t>(std::lround(BatteryVolts(s) * 1000)), static_cast<int16_t>(std::lround(BatteryAmperes(s) * 100))), autopilot);
+            break;
+        case 6:
+            log.Record(stamp, BatteryStatusPayload(static_cast<uint16_t>(std::lround(BatteryVolts(s) * 1000)), static_cast<int16_t>(std::lround(BatteryAmperes(s) * 100)), static_cast<int32_t>(std::lround(ConsumedMah(s)))), autopilot);
+            break;
+        case 7:
+            log.Record(stamp, RcChannelsPayload(bootMs, {RcPulse(0, s), RcPulse(1, s), RcPulse(2, s), RcPulse(3, s), RcPulse(4, s)}), autopilot);
+            break;
+        case 8:
+            log.Record(stamp, ServoOutputRawPayload(static_cast<uint32_t>(Micros(flight.bootTime + s)), {ServoPulse(0, s), ServoPulse(1, s), ServoPulse(2, s), ServoPulse(3, s)}), autopilot);
+            break;
+        case 9:
+            log.Record(stamp, HeartbeatPayload(0, 6, 8), station); // the ground station's own
+            break;
+        default:
+            log.Record(stamp, MavlinkPayload{253, 83, Packer().U8(6).Text("status text", 50).bytes, 51}, autopilot); // STATUSTEXT: a message the reader does not know
+            break;
+        }
+    }
+    return log.bytes;
+}

@@ -1,0 +1,170 @@
+#pragma once
+// Writers of small autopilot logs in the formats' documented layouts, for the tests, the
+// benchmark inputs and the fuzz seeds: PX4 ULog, ArduPilot DataFlash and MAVLink telemetry
+// (.tlog). They are written from the formats' documents, apart from the readers, so that a
+// reader's slip shows up as a difference. Plain C++: no test framework.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Little-endian values appended to a byte string.
+class Packer
+{
+public:
+    Packer& U8(uint8_t value) { return Raw(&value, 1); }
+    Packer& I8(int8_t value) { return Raw(&value, 1); }
+    Packer& U16(uint16_t value) { return Raw(&value, 2); }
+    Packer& I16(int16_t value) { return Raw(&value, 2); }
+    Packer& U32(uint32_t value) { return Raw(&value, 4); }
+    Packer& I32(int32_t value) { return Raw(&value, 4); }
+    Packer& U64(uint64_t value) { return Raw(&value, 8); }
+    Packer& F32(float value) { return Raw(&value, 4); }
+    Packer& F64(double value) { return Raw(&value, 8); }
+    Packer& Zeros(size_t count) { bytes.append(count, '\0'); return *this; }
+    // Text in a field of `width` bytes, padded with NULs.
+    Packer& Text(const std::string& text, size_t width);
+    Packer& Bytes(const std::string& more) { bytes += more; return *this; }
+
+    std::string bytes;
+
+private:
+    Packer& Raw(const void* value, size_t size); // little-endian machines only, as the formats
+};
+
+// ---- PX4 ULog ---------------------------------------------------------------------------
+
+class ULogWriter
+{
+public:
+    // The 16-byte header: magic, version 1, start time in microseconds.
+    explicit ULogWriter(uint64_t startMicroseconds);
+
+    // The flag bits message 'B' (40 bytes): the first incompat byte and the first
+    // appended-data offset (0 for none; SetAppendedOffset can fill it in later).
+    ULogWriter& Flags(uint8_t incompat0 = 0, uint64_t appendedOffset = 0);
+    void SetAppendedOffset(uint64_t offset);
+    ULogWriter& Format(const std::string& definition); // 'F': "name:type field;type[n] field;..."
+    ULogWriter& Subscribe(uint8_t instance, uint16_t id, const std::string& topic); // 'A'
+    ULogWriter& Data(uint16_t id, const std::string& fields);                       // 'D'
+    ULogWriter& Sync();                                                             // 'S'
+    ULogWriter& Message(char type, const std::string& body);                        // any message
+
+    std::string bytes;
+
+private:
+    size_t flagsAt = 0; // offset of the flag message's body, 0 when none
+};
+
+// ---- ArduPilot DataFlash ----------------------------------------------------------------
+
+class DataFlashWriter
+{
+public:
+    // Starts with FMT's own FMT message.
+    DataFlashWriter();
+
+    // A FMT message for the type: its length follows from the format characters.
+    DataFlashWriter& Format(uint8_t type, const std::string& name, const std::string& characters, const std::string& columns);
+    // A message of the type: header and the fields, already packed in the format's order.
+    DataFlashWriter& Message(uint8_t type, const std::string& fields);
+
+    std::string bytes;
+};
+
+// ---- MAVLink telemetry ------------------------------------------------------------------
+
+// A payload in the order of the wire (hand-laid from the message definitions: largest types
+// first, extensions last), with what its frame needs.
+struct MavlinkPayload
+{
+    uint32_t id;
+    uint8_t crcExtra;  // the well-known value of the message
+    std::string bytes; // base fields and extensions
+    size_t baseLength; // the base fields' bytes: a MAVLink 1 payload
+};
+
+MavlinkPayload HeartbeatPayload(uint32_t customMode, uint8_t type, uint8_t autopilot);
+MavlinkPayload SysStatusPayload(uint16_t millivolts, int16_t centiamperes);
+MavlinkPayload GpsRawIntPayload(uint64_t microseconds, uint8_t fixType, int32_t latitudeE7, int32_t longitudeE7, int32_t altitudeMm, uint16_t speedCm, uint8_t satellites);
+MavlinkPayload AttitudePayload(uint32_t bootMs, float roll, float pitch, float yaw);
+MavlinkPayload GlobalPositionIntPayload(uint32_t bootMs, int32_t latitudeE7, int32_t longitudeE7, int32_t altitudeMm);
+MavlinkPayload VfrHudPayload(float groundSpeed, float altitude);
+MavlinkPayload BatteryStatusPayload(uint16_t millivolts, int16_t centiamperes, int32_t consumedMah);
+MavlinkPayload RcChannelsPayload(uint32_t bootMs, const std::array<uint16_t, 5>& channels);
+MavlinkPayload ServoOutputRawPayload(uint32_t microseconds, const std::array<uint16_t, 4>& servos);
+
+// CRC-16/MCRF4XX, bit by bit.
+uint16_t X25Checksum(const std::string& bytes, uint16_t crc = 0xFFFF);
+
+struct FrameOptions
+{
+    int version = 2;            // 1 or 2
+    uint8_t system = 1;
+    uint8_t component = 1;
+    bool sign = false;          // MAVLink 2: incompat flag 0x01 and 13 signature bytes
+    bool breakChecksum = false; // send a checksum that fails
+};
+
+class TelemetryWriter
+{
+public:
+    // One record: the 8-byte big-endian time stamp (microseconds since 1970) and the frame.
+    // MAVLink 1 sends the base fields; MAVLink 2 all of them less the trailing zeros.
+    TelemetryWriter& Record(uint64_t stampMicroseconds, const MavlinkPayload& payload, const FrameOptions& options = FrameOptions());
+
+    std::string bytes;
+
+private:
+    uint8_t sequence = 0;
+};
+
+// ---- A flight to record -----------------------------------------------------------------
+
+// Circling at a constant speed, bank, pitch and climb, with the attitude of a coordinated
+// turn and no wind (the nose points along the track).
+struct CircleFlight
+{
+    double latitude = 47.0;          // centre of the circle, degrees
+    double longitude = 8.0;
+    double radius = 200.0;           // metres
+    double speed = 20.0;             // m/s
+    bool clockwise = true;           // seen from above: a right turn
+    double altitude = 500.0;         // metres above sea level at the start
+    double climb = 1.0;              // m/s
+    double pitch = 0.05;             // radians, nose up
+    double bootTime = 100.0;         // seconds since boot at the start
+    double duration = 20.0;          // seconds
+    double positionRate = 5.0;       // records a second
+    double attitudeRate = 25.0;
+    double otherRate = 0.0;          // records a second of a topic or message the replay does not use
+    uint64_t wallStart = 1714557600; // seconds since 1970 at the start (telemetry time stamps)
+};
+
+struct FlightState
+{
+    double latitude, longitude, altitude; // degrees, metres
+    double roll, pitch, yaw;              // radians: right wing down, nose up, clockwise from north
+    double speed;                         // m/s over the ground
+};
+
+// The state `seconds` after the start.
+FlightState StateAt(const CircleFlight& flight, double seconds);
+
+// The flight as each format records it: ULog with vehicle_global_position, vehicle_gps_position,
+// vehicle_attitude, battery_status, vehicle_status, input_rc, actuator_outputs and
+// vehicle_air_data; DataFlash with FMT, ATT, POS, GPS, BAT, MODE, RCIN, RCOU and BARO;
+// telemetry with HEARTBEAT, GLOBAL_POSITION_INT, GPS_RAW_INT, ATTITUDE, VFR_HUD, SYS_STATUS,
+// BATTERY_STATUS, RC_CHANNELS and SERVO_OUTPUT_RAW, arriving 30 ms after they were sent.
+std::string CircleULog(const CircleFlight& flight);
+std::string CircleDataFlash(const CircleFlight& flight);
+std::string CircleTelemetry(const CircleFlight& flight, int version);
+
+// The flight's channels as the writers record them, `seconds` after the start.
+double BatteryVolts(double seconds);
+double BatteryAmperes(double seconds);
+double ConsumedMah(double seconds);
+int FlightModeAt(double seconds); // changes every 5 s
+uint16_t RcPulse(int channel, double seconds);    // channel 0 .. 4, microseconds
+uint16_t ServoPulse(int channel, double seconds); // channel 0 .. 3, microseconds

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# A telemetry log replayed as a user would: written by the tests' log writer over the
+# windowed test's world, converted by `flightreplay-data track`, and replayed in a real
+# window under a virtual X server that this test starts itself. The replay must frame the
+# same terrain as the world's own log, end a bounded run with status 0, and draw a frame
+# that is not blank.
+#
+#   autopilot_replay_test.sh PROGRAM DATA-TOOL WORLD-MAKER LOG-MAKER
+#
+# Set FLIGHTREPLAY_SCREENSHOTS to a directory to keep the screenshot.
+set -euo pipefail
+
+program=$1
+data_tool=$2
+world=$3
+log_maker=$4
+# shellcheck source=tests/test-support.sh
+. "$(dirname "$0")/test-support.sh"
+require_tools Xvfb import identify
+
+work=$(mktemp -d)
+xvfb_pid=
+viewer_pid=
+cleanup()
+{
+    [ -n "$viewer_pid" ] && kill "$viewer_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+cd "$work"
+"$world" 0.5
+# Two minutes circling the world's centre, as an autopilot's ground station logs it.
+"$log_maker" tlog flight.tlog 46.5 7.5
+"$data_tool" track flight.tlog >converted.log 2>track.err || fail "track failed: $(cat track.err)"
+export OSG_NOTIFY_LEVEL=WARN OSG_WINDOW="0 0 1280 1024"
+
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >xvfb.log 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+done
+[ -e "/tmp/.X11-unix/X$display" ] || fail "Xvfb did not start on :$display: $(cat xvfb.log)"
+export DISPLAY=":$display"
+
+status=0
+OSG_RUN_FRAME_COUNT=20 timeout 60 "$program" converted.log >converted.out 2>converted.err || status=$?
+[ "$status" -eq 0 ] || fail "the converted log's run of 20 frames ended with status $status: $(cat converted.err)"
+OSG_RUN_FRAME_COUNT=1 timeout 60 "$program" flight.log >world.out 2>world.err || true
+frame=$(grep "^CI,CJ=" converted.out || true)
+[ -n "$frame" ] || fail "the converted log's run printed no map frame: $(cat converted.out converted.err)"
+[ "$frame" = "$(grep "^CI,CJ=" world.out)" ] || fail "the converted log frames '$frame', the world's own log '$(grep "^CI,CJ=" world.out)'"
+
+shots=${FLIGHTREPLAY_SCREENSHOTS:-$work/shots}
+mkdir -p "$shots"
+OSG_RUN_FRAME_COUNT=1000000 "$program" converted.log >viewer.out 2>viewer.err &
+viewer_pid=$!
+for _ in $(seq 100); do
+    sleep 0.2
+    kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer ended early: $(cat viewer.err)"
+    import -window root "$shots/converted-tlog.png"
+    [ "$(identify -format %k "$shots/converted-tlog.png")" -gt 50 ] && break
+done
+colours=$(identify -format %k "$shots/converted-tlog.png")
+[ "$colours" -gt 50 ] || fail "the first frame of the converted log is blank ($colours colours)"
+echo "PASS: $(($(wc -l <converted.log) - 1)) rows converted, frame $frame, first frame $colours colours"

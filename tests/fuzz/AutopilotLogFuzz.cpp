@@ -1,0 +1,107 @@
+// Fuzz target of the autopilot log readers. The first byte picks the reader (its value
+// modulo 3: 0 ULog, 1 DataFlash, 2 MAVLink telemetry); the rest is the file, in a buffer of
+// its own size so that any read past it is a heap overflow. Every reader also runs its
+// recognition test on the file. What a reader hands on is checked against what the
+// conversion relies on.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "DataFlashReader.h"
+#include "MavlinkReader.h"
+#include "RecordedFlight.h"
+#include "ULogReader.h"
+
+// A broken invariant is a crash, so libFuzzer keeps the input that broke it.
+#define CHECK(condition)                                                                      \
+    do                                                                                        \
+    {                                                                                         \
+        if (!(condition))                                                                     \
+        {                                                                                     \
+            fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
+            abort();                                                                          \
+        }                                                                                     \
+    } while (0)
+
+namespace
+{
+
+const RecordedStream* FindStream(const RecordedFlight& flight, const std::string& name)
+{
+    for (const RecordedStream& stream : flight.streams)
+        if (stream.name == name)
+            return &stream;
+    return nullptr;
+}
+
+void CheckFlight(const RecordedFlight& flight, size_t size)
+{
+    CHECK(flight.skippedBytes <= size);
+    for (const TimedPosition& p : flight.positions)
+    {
+        CHECK(std::isfinite(p.time));
+        CHECK(std::isfinite(p.latitude) && std::fabs(p.latitude) <= 90.0);
+        CHECK(std::isfinite(p.longitude) && std::fabs(p.longitude) <= 180.0);
+        CHECK(!std::isinf(p.altitude));
+    }
+    for (const TimedAttitude& a : flight.attitudes)
+        CHECK(std::isfinite(a.time) && std::isfinite(a.roll) && std::isfinite(a.pitch) && std::isfinite(a.yaw));
+    for (int c = 0; c < FlightChannelCount; ++c)
+        for (const TimedValue& v : flight.channels[c])
+            CHECK(std::isfinite(v.time) && std::isfinite(v.value));
+    // What was taken names a stream that was used and holds at least as many records.
+    if (!flight.positions.empty())
+    {
+        const RecordedStream* source = FindStream(flight, flight.positionSource);
+        CHECK(source && source->used && source->count >= flight.positions.size());
+    }
+    if (!flight.attitudes.empty())
+    {
+        const RecordedStream* source = FindStream(flight, flight.attitudeSource);
+        CHECK(source && source->used && source->count >= flight.attitudes.size());
+    }
+    for (const RecordedStream& stream : flight.streams)
+        CHECK(!stream.used || stream.count > 0);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const std::vector<uint8_t> file(data + 1, data + size);
+    const uint8_t* bytes = file.empty() ? nullptr : file.data();
+    const size_t length = file.size();
+    const bool ulog = IsULog(bytes, length);
+    const bool dataflash = IsDataFlash(bytes, length);
+    const bool telemetry = IsMavlinkTelemetry(bytes, length);
+    CHECK(!(ulog && dataflash));
+
+    RecordedFlight flight;
+    std::string error;
+    bool read = false;
+    switch (data[0] % 3)
+    {
+    case 0:
+        read = ReadULog(bytes, length, &flight, &error);
+        CHECK(read || !error.empty());
+        CHECK(!read || ulog);
+        break;
+    case 1:
+        read = ReadDataFlash(bytes, length, &flight, &error);
+        CHECK(read == dataflash);
+        break;
+    default:
+        read = ReadMavlinkTelemetry(bytes, length, &flight, &error);
+        CHECK(read || !error.empty());
+        (void)telemetry;
+        break;
+    }
+    if (read)
+        CheckFlight(flight, length);
+    return 0;
+}
