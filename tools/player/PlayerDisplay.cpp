@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 namespace
 {
@@ -56,7 +57,9 @@ std::string FormatSpeed(double speed)
 std::vector<std::string> DisplayLines(const FlightReadout& readout, const PlaybackClock& clock)
 {
     std::vector<std::string> lines;
-    lines.push_back(Format("sample %-6ld (row %ld of %ld)   %-6s %-7s %s", static_cast<long>(readout.samplenumber), static_cast<long>(readout.row + 1),
+    // The row is padded to the width of the row count, so the rest of the line stays put.
+    const int rowDigits = static_cast<int>(std::to_string(clock.RowCount()).size());
+    lines.push_back(Format("sample %-6ld (row %*ld of %ld)   %-6s %-7s %s", static_cast<long>(readout.samplenumber), rowDigits, static_cast<long>(readout.row + 1),
                            static_cast<long>(clock.RowCount()), FormatSpeed(clock.Speed()).c_str(), clock.Paused() ? "PAUSED" : "playing",
                            clock.Looping() ? "loop" : "no loop"));
     lines.push_back(Format("log time %.2f s %s  replay %s of %s", readout.logTime, TimeOfDay(readout.logTime).c_str(), FormatDuration(clock.FlightSeconds()).c_str(),

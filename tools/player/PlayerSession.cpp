@@ -49,7 +49,7 @@ void PlayerSession::Refresh(int width, int height)
     TimelineView view;
     view.current = TimelineFraction(axis, SampleNumberAtPosition(clock.Position()));
     view.spans = SelectedSpans(axis);
-    view.firstLabel = std::to_string(axis.first);
+    view.firstLabel = "sample " + std::to_string(axis.first);
     view.lastLabel = std::to_string(axis.last);
     hud->Show(lines, view, width, height);
     if (!displayLog.empty() && lines != loggedLines)
