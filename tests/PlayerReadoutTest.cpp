@@ -134,6 +134,10 @@ TEST_F(PlayerReadoutTest, GroundSpeedAndClimbRateFromThePositionsOnEitherSide)
     }
     EXPECT_NE(LinesAt(1).find("ground speed  20.0 m/s   climb rate  +3.0 m/s"), std::string::npos) << LinesAt(1);
 
+    // A sink too slow to show reads +0.0.
+    SampleTable.rows[2].gps_curalt = SampleTable.rows[0].gps_curalt - 0.02;
+    EXPECT_NE(LinesAt(1).find("climb rate  +0.0 m/s"), std::string::npos) << LinesAt(1);
+
     // Neighbours logged at the same time give no rate, rather than an infinite one.
     SampleTable.rows[2].gps_time = SampleTable.rows[0].gps_time;
     EXPECT_FALSE(Read(1).ratesKnown);

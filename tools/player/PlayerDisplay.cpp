@@ -67,7 +67,8 @@ std::vector<std::string> DisplayLines(const FlightReadout& readout, const Playba
     const std::string terrain = readout.overTerrain ? Format("above terrain %7.1f m", readout.heightAboveTerrain) : std::string("above terrain: no tile here");
     lines.push_back(Format("altitude %7.1f m AMSL   %s", readout.altitude, terrain.c_str()));
     if (readout.ratesKnown)
-        lines.push_back(Format("ground speed %5.1f m/s   climb rate %+5.1f m/s", readout.groundSpeed, readout.climbRate));
+        // A sink of less than 0.05 m/s reads +0.0, not -0.0.
+        lines.push_back(Format("ground speed %5.1f m/s   climb rate %+5.1f m/s", readout.groundSpeed, std::round(readout.climbRate * 10.0) / 10.0 + 0.0));
     else
         lines.push_back("ground speed   -- m/s   climb rate    -- m/s");
     // A course a hair below 360 degrees reads 0.0, not 360.0.
