@@ -103,10 +103,7 @@ TEST_F(PlayerReadoutTest, HeadingClockwiseFromNorthBankRightWingDownPitchNoseUp)
     EXPECT_NEAR(east.pitch, 0.1 * 180.0 / Pi, 1e-9);
     EXPECT_NE(LinesAt(0).find("heading  90.0\u00b0   bank  11.5\u00b0 right wing down  pitch   5.7\u00b0 nose up"), std::string::npos) << LinesAt(0);
 
-    const FlightReadout north = Read(1);
-    EXPECT_NEAR(north.heading, 0.0, 1e-9);
-    EXPECT_LT(north.bank, 0.0);
-    EXPECT_LT(north.pitch, 0.0);
+    EXPECT_NEAR(Read(1).heading, 0.0, 1e-9);
     EXPECT_NE(LinesAt(1).find("bank  17.2\u00b0 left wing down   pitch   2.9\u00b0 nose down"), std::string::npos) << LinesAt(1);
 
     EXPECT_NEAR(Read(2).heading, 270.0, 1e-9);

@@ -136,15 +136,6 @@ TEST_F(PlayerTimelineTest, AxisOverTheSampleNumbersWithTheSelectedRangesOnIt)
     EXPECT_EQ(RowAtTimelineFraction(axis, -3.0), 0);
 }
 
-TEST_F(PlayerTimelineTest, OneSampleNumberPutsEverythingAtTheStart)
-{
-    AddRow(7, 47.1, 8.2, 500.0);
-    AddRow(7, 47.2, 8.2, 500.0);
-    const TimelineAxis axis = TimelineAxisOfTable();
-    EXPECT_EQ(TimelineFraction(axis, 7.0), 0.0);
-    EXPECT_EQ(RowAtTimelineFraction(axis, 0.8), 0);
-}
-
 // The player as a program: it loads as the replay does, so it says and returns the same.
 class PlayerProgramTest : public ::testing::Test
 {
@@ -176,8 +167,6 @@ TEST_F(PlayerProgramTest, SameTranscriptAndStatusAsTheReplay)
                       "3,36001.0,2881.2,600.6,120\n");
     scratch.WriteFile("empty.log", "samplenumber,gps_time,gps_curlat,gps_curlon\n");
     ExpectSameRun({"flight.log"}, 251); // no display here
-    ExpectSameRun({"flight.log", "--samples", "1-3"}, 251);
-    ExpectSameRun({"flight.log", "--samples"}, 254);
     ExpectSameRun({"missing.log"}, 254);
     ExpectSameRun({"flight.log", "--sample", "1-3"}, 253);
     ExpectSameRun({"empty.log"}, 252);

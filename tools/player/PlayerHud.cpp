@@ -181,13 +181,20 @@ void PlayerHud::Relayout(int width, int height, size_t lineCount)
     lastLabel->setPosition(osg::Vec3(layout.barRight, layout.labelBaseline, 0.0f));
 }
 
+// Setting a text lays out its glyphs again; most lines stay the same from frame to frame.
+static void SetTextIfChanged(osgText::Text& text, const std::string& line)
+{
+    if (text.getText().createUTF8EncodedString() != line)
+        text.setText(line, osgText::String::ENCODING_UTF8);
+}
+
 void PlayerHud::Show(const std::vector<std::string>& lines, const TimelineView& view, int width, int height)
 {
     Relayout(std::max(width, 1), std::max(height, 1), lines.size());
     for (size_t i = 0; i < figureTexts.size(); ++i)
-        figureTexts[i]->setText(i < lines.size() ? lines[i] : std::string(), osgText::String::ENCODING_UTF8);
-    firstLabel->setText(view.firstLabel, osgText::String::ENCODING_UTF8);
-    lastLabel->setText(view.lastLabel, osgText::String::ENCODING_UTF8);
+        SetTextIfChanged(*figureTexts[i], i < lines.size() ? lines[i] : std::string());
+    SetTextIfChanged(*firstLabel, view.firstLabel);
+    SetTextIfChanged(*lastLabel, view.lastLabel);
     DrawShapes(view);
 }
 

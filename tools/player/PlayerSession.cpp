@@ -33,6 +33,9 @@ osg::Matrixd AircraftMatrixAt(double position)
 PlayerSession::PlayerSession()
     : clock(SampleTable.rowCount, SampleTable.SampleStep, ReplaySpeedUp), hud(new PlayerHud), axis(TimelineAxisOfTable())
 {
+    timeline.spans = SelectedSpans(axis);
+    timeline.firstLabel = "sample " + std::to_string(axis.first);
+    timeline.lastLabel = std::to_string(axis.last);
     const char* path = getenv(DisplayLogVariable);
     if (path)
         displayLog = path;
@@ -46,12 +49,8 @@ std::vector<std::string> PlayerSession::Lines() const
 void PlayerSession::Refresh(int width, int height)
 {
     const std::vector<std::string> lines = Lines();
-    TimelineView view;
-    view.current = TimelineFraction(axis, SampleNumberAtPosition(clock.Position()));
-    view.spans = SelectedSpans(axis);
-    view.firstLabel = "sample " + std::to_string(axis.first);
-    view.lastLabel = std::to_string(axis.last);
-    hud->Show(lines, view, width, height);
+    timeline.current = TimelineFraction(axis, SampleNumberAtPosition(clock.Position()));
+    hud->Show(lines, timeline, width, height);
     if (!displayLog.empty() && lines != loggedLines)
         WriteDisplayLog(lines);
 }
@@ -126,17 +125,17 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
         Refresh();
         return true;
     case osgGA::GUIEventAdapter::DRAG:
+    {
         if (!scrubbing)
             return false;
-        {
-            // Off the bar the pointer still seeks, to the nearer end.
-            const HudLayout& layout = session->hud->Layout();
-            const double x = (event.getXnormalized() + 1.0) / 2.0 * layout.width;
-            fraction = std::clamp((x - layout.barLeft) / (layout.barRight - layout.barLeft), 0.0, 1.0);
-        }
+        // Above or beside the bar the pointer still seeks: along it, or to the nearer end.
+        const HudLayout& layout = session->hud->Layout();
+        const double x = (event.getXnormalized() + 1.0) / 2.0 * layout.width;
+        fraction = std::clamp((x - layout.barLeft) / (layout.barRight - layout.barLeft), 0.0, 1.0);
         session->clock.SeekRow(RowAtTimelineFraction(session->axis, fraction));
         Refresh();
         return true;
+    }
     case osgGA::GUIEventAdapter::RELEASE:
         if (!scrubbing)
             return false;

@@ -33,6 +33,7 @@ public:
     PlaybackClock clock;
     osg::ref_ptr<PlayerHud> hud;
     TimelineAxis axis;
+    TimelineView timeline; // the spans and labels, fixed for the run; the position each frame
 
     // The display's lines for the clock's current row.
     std::vector<std::string> Lines() const;
