@@ -24,7 +24,9 @@ const int BackingBin = 10;
 const int TimelineBin = 11;
 const int TextBin = 12;
 
-const osg::Vec4 BackingColour(0.0f, 0.0f, 0.0f, 0.55f);
+// Dark enough that white text on it stands out against the brightest sky (a contrast of
+// about 7 : 1 over white), light enough to show what lies beneath.
+const osg::Vec4 BackingColour(0.0f, 0.0f, 0.0f, 0.65f);
 const osg::Vec4 BarColour(0.45f, 0.45f, 0.45f, 0.9f);
 const osg::Vec4 SpanColour(0.25f, 0.6f, 1.0f, 0.95f);
 const osg::Vec4 MarkerColour(1.0f, 1.0f, 1.0f, 1.0f);
@@ -148,9 +150,9 @@ osg::ref_ptr<osgText::Text> PlayerHud::MakeText() const
     if (font)
         text->setFont(font.get());
     text->setFontResolution(GlyphResolution, GlyphResolution);
+    // No outline: the box behind the text gives the contrast, and the library's outline
+    // shader costs a software renderer some 40 ms a frame.
     text->setColor(TextColour);
-    text->setBackdropType(osgText::Text::OUTLINE);
-    text->setBackdropColor(osg::Vec4(0.0f, 0.0f, 0.0f, 1.0f));
     text->setAlignment(osgText::Text::LEFT_BASE_LINE);
     text->setAxisAlignment(osgText::Text::XY_PLANE);
     text->getOrCreateStateSet()->setRenderBinDetails(TextBin, "RenderBin");

@@ -49,8 +49,8 @@ struct TimelineView
 
 // The heads-up display: text and the timeline under a camera of its own that draws after
 // the scene, over it, in window pixels. The camera manipulators do not move it and the
-// terrain cannot hide it. Text is white with a dark outline over translucent dark boxes,
-// readable on the sky and on bright fields alike. The font is DejaVu Sans Mono from Debian's
+// terrain cannot hide it. Text is white on translucent dark boxes, readable on the sky and
+// on bright fields alike. The font is DejaVu Sans Mono from Debian's
 // fonts-dejavu-core, or the library's built-in font when that is not installed.
 //
 // Show may be called between frames of a running viewer: everything it changes is marked

@@ -46,24 +46,25 @@ std::vector<std::string> PlayerSession::Lines() const
     return DisplayLines(ReadFlightAt(clock.Row()), clock);
 }
 
-void PlayerSession::Refresh(int width, int height)
+void PlayerSession::Refresh(int width, int height, bool figures)
 {
-    const std::vector<std::string> lines = Lines();
+    if (figures || shownLines.empty())
+        shownLines = Lines();
     timeline.current = TimelineFraction(axis, SampleNumberAtPosition(clock.Position()));
-    hud->Show(lines, timeline, width, height);
-    if (!displayLog.empty() && lines != loggedLines)
-        WriteDisplayLog(lines);
+    hud->Show(shownLines, timeline, width, height);
+    if (!displayLog.empty() && shownLines != loggedLines)
+        WriteDisplayLog();
 }
 
-void PlayerSession::WriteDisplayLog(const std::vector<std::string>& lines)
+void PlayerSession::WriteDisplayLog()
 {
-    loggedLines = lines;
+    loggedLines = shownLines;
     // Written beside and renamed over, so a reader never sees half the lines.
     const std::string partial = displayLog + ".partial";
     FILE* file = fopen(partial.c_str(), "w");
     if (!file)
         return;
-    for (const std::string& line : lines)
+    for (const std::string& line : loggedLines)
         fprintf(file, "%s\n", line.c_str());
     const bool written = fclose(file) == 0;
     if (written)
@@ -88,11 +89,11 @@ bool PlayerControls::FractionUnderPointer(const osgGA::GUIEventAdapter& event, d
     return TimelineFractionAt(layout, x, y, fraction);
 }
 
-void PlayerControls::Refresh()
+void PlayerControls::Refresh(bool figures)
 {
     const osg::Viewport* viewport = session->hud->Camera()->getViewport();
     if (viewport)
-        session->Refresh(static_cast<int>(viewport->width()), static_cast<int>(viewport->height()));
+        session->Refresh(static_cast<int>(viewport->width()), static_cast<int>(viewport->height()), figures);
 }
 
 bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActionAdapter&)
@@ -104,7 +105,13 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
         if (lastFrameTime >= 0.0)
             session->clock.Advance(event.getTime() - lastFrameTime);
         lastFrameTime = event.getTime();
-        Refresh();
+        if (session->clock.Paused() || !(event.getTime() - lastFiguresTime < 1.0 / FiguresPerSecond))
+        {
+            lastFiguresTime = event.getTime();
+            Refresh(true);
+        }
+        else
+            Refresh(false);
         return false;
     case osgGA::GUIEventAdapter::KEYDOWN:
     {
@@ -114,7 +121,7 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
         if (action == PlayerAction::ToggleDisplay)
             session->hud->SetVisible(!session->hud->Visible());
         ApplyAction(action, session->clock);
-        Refresh();
+        Refresh(true);
         return true;
     }
     case osgGA::GUIEventAdapter::PUSH:
@@ -122,7 +129,7 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
             return false;
         scrubbing = true;
         session->clock.SeekRow(RowAtTimelineFraction(session->axis, fraction));
-        Refresh();
+        Refresh(true);
         return true;
     case osgGA::GUIEventAdapter::DRAG:
     {
@@ -133,7 +140,7 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
         const double x = (event.getXnormalized() + 1.0) / 2.0 * layout.width;
         fraction = std::clamp((x - layout.barLeft) / (layout.barRight - layout.barLeft), 0.0, 1.0);
         session->clock.SeekRow(RowAtTimelineFraction(session->axis, fraction));
-        Refresh();
+        Refresh(true);
         return true;
     }
     case osgGA::GUIEventAdapter::RELEASE:

@@ -38,14 +38,16 @@ public:
     // The display's lines for the clock's current row.
     std::vector<std::string> Lines() const;
 
-    // Shows the current state on the display, in a viewport of width x height pixels, and
-    // writes the lines to the file DisplayLogVariable names when they changed.
-    void Refresh(int width, int height);
+    // Shows the current state on the display, in a viewport of width x height pixels: the
+    // timeline's position always, the figures when `figures` is true (else those shown
+    // last). Writes the lines shown to the file DisplayLogVariable names when they changed.
+    void Refresh(int width, int height, bool figures);
 
 private:
-    void WriteDisplayLog(const std::vector<std::string>& lines);
+    void WriteDisplayLog();
 
     std::string displayLog; // empty: none asked for
+    std::vector<std::string> shownLines;
     std::vector<std::string> loggedLines;
 };
 
@@ -61,8 +63,13 @@ private:
 };
 
 // The transport keys (PlayerKeys.h), a click or drag on the timeline, and every frame: the
-// clock moves on by the wall time since the last frame and the display is refreshed. Keys
-// and clicks it uses are marked handled, so the camera modes leave them alone.
+// clock moves on by the wall time since the last frame and the display is refreshed, its
+// figures at most FiguresPerSecond times a second while playing (figures that change every
+// frame cannot be read, and laying out their text costs a software renderer more than the
+// rest of the display), at once after a key or a click. Keys and clicks it uses are marked
+// handled, so the camera modes leave them alone.
+const double FiguresPerSecond = 10.0;
+
 class PlayerControls : public osgGA::GUIEventHandler
 {
 public:
@@ -72,9 +79,10 @@ public:
 private:
     // The fraction of the timeline under the pointer, when it is on the bar.
     bool FractionUnderPointer(const osgGA::GUIEventAdapter& event, double* fraction) const;
-    void Refresh();
+    void Refresh(bool figures);
 
     osg::ref_ptr<PlayerSession> session;
-    double lastFrameTime = -1.0; // seconds, the viewer's reference time; -1 before the first frame
+    double lastFrameTime = -1.0;   // seconds, the viewer's reference time; -1 before the first frame
+    double lastFiguresTime = -1.0; // when the figures were last shown
     bool scrubbing = false;      // the left button went down on the timeline and is still down
 };
