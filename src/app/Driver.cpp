@@ -120,6 +120,11 @@ int LoadFlightLog(int argc, char** argv)
 
 int RunFlightReplay(int argc, char** argv)
 {
+    return RunFlightProgram(argc, argv, RunViewer);
+}
+
+int RunFlightProgram(int argc, char** argv, int (*runViewer)())
+{
     const int status = LoadFlightLog(argc, argv);
     if (status != 0)
         return status;
@@ -127,5 +132,5 @@ int RunFlightReplay(int argc, char** argv)
     // gets the process, so that no failure of the driver at exit can swallow it.
     fflush(stdout);
     // The frame loop's own result means nothing to the user; a window that never opened does.
-    return RunViewer() == ViewerNoWindow ? ViewerNoWindow : 0;
+    return runViewer() == ViewerNoWindow ? ViewerNoWindow : 0;
 }

@@ -6,6 +6,11 @@
 // argument, -4 no accepted row, -5 no window could be opened.
 int RunFlightReplay(int argc, char** argv);
 
+// The same run with another viewer: `runViewer` takes over where RunViewer would, once the
+// log is loaded and the transcript is out, and returns as RunViewer does (ViewerNoWindow
+// when no window opened). Statuses as above.
+int RunFlightProgram(int argc, char** argv, int (*runViewer)());
+
 // The first part of that run, shared with the companion tools: command line, log,
 // statistics and map frame, with the same messages. Returns 0 when CI, CJ and k are fixed,
 // otherwise the negative status above.

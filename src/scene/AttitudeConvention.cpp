@@ -45,3 +45,13 @@ double LogPitch(double pitch)
 {
     return pitch;
 }
+
+double BankOfLogRoll(double roll)
+{
+    return -roll;
+}
+
+double PitchOfLogPitch(double pitch)
+{
+    return pitch;
+}

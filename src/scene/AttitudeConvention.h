@@ -31,3 +31,9 @@ double LogRoll(double bank);
 
 // pitch: radians, positive nose up. Returns the logged pitch.
 double LogPitch(double pitch);
+
+// The bank (radians, positive with the right wing down) a logged roll stands for.
+double BankOfLogRoll(double roll);
+
+// The pitch (radians, positive nose up) a logged pitch stands for.
+double PitchOfLogPitch(double pitch);

@@ -6,8 +6,13 @@
 #include "log/SampleTable.h"
 #include "scene/AttitudeConvention.h"
 
-// The recorded flight plays three times faster than it was flown.
-const double ReplaySpeedUp = 3.0;
+osg::AnimationPath::ControlPoint FlightPathPoint(const SampleRow& row)
+{
+    // The track's floats, widened back: the aircraft passes exactly through its vertices.
+    const osg::Vec3f position = ScenePosition(row);
+    const osg::Quat attitude = LoggedAttitude(row.gps_curheading, row.pyro_curpitch, row.pyro_curroll);
+    return osg::AnimationPath::ControlPoint(osg::Vec3d(position), attitude);
+}
 
 osg::ref_ptr<osg::AnimationPath> BuildFlightPath()
 {
@@ -25,14 +30,8 @@ osg::ref_ptr<osg::AnimationPath> BuildFlightPath()
 
     for (int32_t i = 0; i < SampleTable.rowCount; ++i)
     {
-        const SampleRow& row = SampleTable.rows[i];
-        // The track's floats, widened back: the aircraft passes exactly through its vertices.
-        const osg::Vec3f position = ScenePosition(row);
-
-        const osg::Quat attitude = LoggedAttitude(row.gps_curheading, row.pyro_curpitch, row.pyro_curroll);
-
         const double time = i * step / ReplaySpeedUp;
-        points.insert_or_assign(points.end(), time, osg::AnimationPath::ControlPoint(osg::Vec3d(position), attitude));
+        points.insert_or_assign(points.end(), time, FlightPathPoint(SampleTable.rows[i]));
     }
     return path;
 }

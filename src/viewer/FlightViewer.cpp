@@ -8,24 +8,18 @@
 #include <osgGA/NodeTrackerManipulator>
 #include <osgGA/TerrainManipulator>
 #include <osgGA/TrackballManipulator>
-#include <osgViewer/Viewer>
 #include <osgViewer/ViewerEventHandlers>
 
 #include "scene/Aircraft.h"
 #include "viewer/SceneAssembly.h"
 #include "viewer/WindowingSystem.h"
 
-int RunViewer()
+void SetUpFlightViewer(osgViewer::Viewer& viewer, osg::Node* scene)
 {
-    // Without any windowing system the realise check below ends the run as without a display.
-    InstallPatientWindowingSystem();
-    osgViewer::Viewer viewer;
     viewer.addEventHandler(new osgViewer::WindowSizeHandler);
+    viewer.setSceneData(scene);
 
-    // The scene build sets TrackedAircraft, which the node tracker needs next.
-    viewer.setSceneData(BuildScene().get());
-
-    // Declared after the viewer, so this reference is dropped before the viewer goes.
+    // Held here only until the camera switch owns it.
     osg::ref_ptr<osgGA::NodeTrackerManipulator> nodeTracker = new osgGA::NodeTrackerManipulator;
     nodeTracker->setTrackerMode(osgGA::NodeTrackerManipulator::NODE_CENTER_AND_ROTATION);
     nodeTracker->setRotationMode(osgGA::NodeTrackerManipulator::TRACKBALL);
@@ -41,15 +35,29 @@ int RunViewer()
     cameraSwitch->addMatrixManipulator('3', "Drive", new osgGA::DriveManipulator);
     cameraSwitch->addMatrixManipulator('4', "Terrain", new osgGA::TerrainManipulator);
     viewer.setCameraManipulator(cameraSwitch.get());
-    cameraSwitch = nullptr;
+}
 
+bool RealiseFlightViewer(osgViewer::Viewer& viewer)
+{
     // run() would realise the window itself, but without one it carries on and reports
     // success; realising first lets a missing display end the run with its own status.
     viewer.realize();
     if (!viewer.isRealized())
     {
         fprintf(stderr, "No graphics window could be opened: is there a display (DISPLAY set, OpenGL available)?\n");
-        return ViewerNoWindow;
+        return false;
     }
+    return true;
+}
+
+int RunViewer()
+{
+    // Without any windowing system the realise check ends the run as without a display.
+    InstallPatientWindowingSystem();
+    osgViewer::Viewer viewer;
+    // The scene build sets TrackedAircraft, which the node tracker needs.
+    SetUpFlightViewer(viewer, BuildScene().get());
+    if (!RealiseFlightViewer(viewer))
+        return ViewerNoWindow;
     return viewer.run();
 }

@@ -15,6 +15,11 @@
 
 osg::ref_ptr<osg::Group> BuildScene()
 {
+    return AssembleFlightScene().root;
+}
+
+FlightScene AssembleFlightScene()
+{
     osg::ref_ptr<osg::Group> root = new osg::Group;
     // Nothing in the scene is lit: the imagery and the sky carry their own shading.
     root->getOrCreateStateSet()->setMode(GL_LIGHTING, osg::StateAttribute::OFF);
@@ -54,5 +59,5 @@ osg::ref_ptr<osg::Group> BuildScene()
     animatedTransform->addChild(BuildAircraft().get());
 
     root->addChild(animatedTransform.get());
-    return root;
+    return FlightScene{root, animatedTransform};
 }

@@ -1,7 +1,18 @@
 #pragma once
 #include <osg/Group>
+#include <osg/MatrixTransform>
 #include <osg/ref_ptr>
 
 // The root of the scene, lighting off: terrain, track, sky (when its texture exists) and the
 // animated aircraft. Builders run in that order, so terrain messages come first.
 osg::ref_ptr<osg::Group> BuildScene();
+
+// The same scene, with a handle on the transform that moves the aircraft along the flight
+// path (its update callback plays the path in a loop). A program that moves the aircraft
+// by its own clock replaces that callback and leaves the rest as BuildScene makes it.
+struct FlightScene
+{
+    osg::ref_ptr<osg::Group> root;
+    osg::ref_ptr<osg::MatrixTransform> aircraftMover; // the root's last child
+};
+FlightScene AssembleFlightScene();

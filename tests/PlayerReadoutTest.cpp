@@ -1,0 +1,196 @@
+// What the player's display shows and where it puts the aircraft, for small known logs.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <osg/AnimationPath>
+
+#include "FlightReadout.h"
+#include "PlaybackClock.h"
+#include "PlayerDisplay.h"
+#include "PlayerSession.h"
+#include "SceneTestSupport.h"
+#include "geo/MapFrame.h"
+#include "log/SampleTable.h"
+#include "scene/FlightPath.h"
+#include "terrain/ElevationTileStore.h"
+
+namespace
+{
+const double MetresPerDegree = EarthRadius * Pi / 180.0; // on the map frame's sphere
+
+class PlayerReadoutTest : public SceneFixture
+{
+protected:
+    void SetUp() override
+    {
+        SceneFixture::SetUp();
+        ResetElevationStore();
+    }
+    void TearDown() override { ResetElevationStore(); }
+
+    // ReadFlightAt, without the store's report of the tiles the tests leave missing.
+    static FlightReadout Read(int32_t row)
+    {
+        OutputCapture missingTileReports;
+        return ReadFlightAt(row);
+    }
+
+    // The display's lines for row `row`, paused there.
+    static std::string LinesAt(int32_t row)
+    {
+        PlaybackClock clock(SampleTable.rowCount, 1.0, ReplaySpeedUp);
+        clock.StepRows(row);
+        std::string text;
+        for (const std::string& line : DisplayLines(Read(row), clock))
+            text += line + "\n";
+        return text;
+    }
+};
+
+// A tile whose heights form a plane over its samples: 300 m, plus 2 m per sample
+// southwards, less 1 m per sample eastwards. The drawn ground of a plane is the plane
+// itself, between the grid points as well.
+void WritePlaneTile(int32_t tileRow, int32_t tileColumn)
+{
+    std::string bytes;
+    for (int32_t r = 0; r < 1025; ++r)
+        for (int32_t c = 0; c < 1025; ++c)
+        {
+            const uint16_t height = static_cast<uint16_t>(static_cast<int16_t>(300 + 2 * r - c));
+            bytes += static_cast<char>(height & 0xFF);
+            bytes += static_cast<char>(height >> 8);
+        }
+    WriteWholeFile("zsi-" + std::to_string(tileRow) + "-" + std::to_string(tileColumn) + ".egm", bytes);
+}
+
+TEST_F(PlayerReadoutTest, HeightAboveTheDrawnGroundBetweenGridPointsAndNoTileElsewhere)
+{
+    const int32_t tileRow = static_cast<int32_t>(MercatorY(47.1) * TileScale) / 1024;
+    const int32_t tileColumn = static_cast<int32_t>(LongitudeX(8.2) * TileScale) / 1024;
+    WritePlaneTile(tileRow, tileColumn);
+    // A quarter of a cell south and half a cell east of sample (500, 1000): the plane there
+    // is 300 + 2 * 500.25 - 1000.5 = 300 m.
+    AddRow(1, GridRowLatitude(tileRow * 1024 + 500.25), GridColumnLongitude(tileColumn * 1024 + 1000.5), 823.5);
+    // A tile further east, where no tile file exists, still within the drawn rings.
+    AddRow(2, GridRowLatitude(tileRow * 1024 + 500.25), GridColumnLongitude((tileColumn + 1) * 1024 + 20.5), 823.5);
+    // The frame the replay would fix on these two samples.
+    SetUpMapFrame(GridRowLatitude(tileRow * 1024 + 500.25), GridColumnLongitude(tileColumn * 1024 + 1010.0));
+
+    const FlightReadout over = Read(0);
+    EXPECT_TRUE(over.overTerrain);
+    EXPECT_NEAR(over.heightAboveTerrain, 523.5, 1e-6);
+    EXPECT_EQ(over.altitude, 823.5);
+    EXPECT_NE(LinesAt(0).find("altitude   823.5 m AMSL   above terrain   523.5 m"), std::string::npos) << LinesAt(0);
+
+    const FlightReadout beyond = Read(1);
+    const std::string text = LinesAt(1);
+    EXPECT_FALSE(beyond.overTerrain);
+    EXPECT_NE(text.find("above terrain: no tile here"), std::string::npos) << text;
+}
+
+TEST_F(PlayerReadoutTest, HeadingClockwiseFromNorthBankRightWingDownPitchNoseUp)
+{
+    // Logged heading counts counter-clockwise from east; logged roll is positive with the
+    // right wing up.
+    AddRow(1, 47.1, 8.2, 500.0, 0.0, -0.2, 0.1);       // east, banked right, nose up
+    AddRow(2, 47.1, 8.2, 500.0, Pi / 2, 0.3, -0.05);   // north, banked left, nose down
+    AddRow(3, 47.1, 8.2, 500.0, Pi, 0.0, 0.0);         // west, level
+    AddRow(4, 47.1, 8.2, 500.0, -Pi / 2, 0.0, 0.0);    // south
+    AddRow(5, 47.1, 8.2, 500.0, Pi / 2 + 1e-9, 0.0, 0.0); // a hair west of north
+
+    const FlightReadout east = Read(0);
+    EXPECT_NEAR(east.heading, 90.0, 1e-9);
+    EXPECT_NEAR(east.bank, 0.2 * 180.0 / Pi, 1e-9);
+    EXPECT_NEAR(east.pitch, 0.1 * 180.0 / Pi, 1e-9);
+    EXPECT_NE(LinesAt(0).find("heading  90.0\u00b0   bank  11.5\u00b0 right wing down  pitch   5.7\u00b0 nose up"), std::string::npos) << LinesAt(0);
+
+    EXPECT_NEAR(Read(1).heading, 0.0, 1e-9);
+    EXPECT_NE(LinesAt(1).find("bank  17.2\u00b0 left wing down   pitch   2.9\u00b0 nose down"), std::string::npos) << LinesAt(1);
+
+    EXPECT_NEAR(Read(2).heading, 270.0, 1e-9);
+    EXPECT_NEAR(Read(3).heading, 180.0, 1e-9);
+    EXPECT_NE(LinesAt(2).find("bank   0.0\u00b0 level"), std::string::npos) << LinesAt(2);
+    EXPECT_NE(LinesAt(4).find("heading   0.0\u00b0"), std::string::npos) << "359.99999 reads 0.0, not 360.0: " << LinesAt(4);
+}
+
+TEST_F(PlayerReadoutTest, GroundSpeedAndClimbRateFromThePositionsOnEitherSide)
+{
+    // At 60 degrees north a degree of longitude is half as long as one of latitude. Each
+    // half second the aircraft moves 6 m north and 8 m east (10 m) and climbs 1.5 m.
+    const double latitude = 60.0;
+    for (int32_t i = 0; i < 4; ++i)
+    {
+        AddRow(i + 1, latitude + i * 6.0 / MetresPerDegree, 8.0 + i * 8.0 / (MetresPerDegree * 0.5), 400.0 + 1.5 * i);
+        SampleTable.rows[i].gps_time = 36000.0 + 0.5 * i;
+    }
+    for (int32_t row : {0, 1, 3}) // one-sided at both ends
+    {
+        const FlightReadout readout = Read(row);
+        EXPECT_TRUE(readout.ratesKnown);
+        EXPECT_NEAR(readout.groundSpeed, 20.0, 1e-3) << "row " << row;
+        EXPECT_NEAR(readout.climbRate, 3.0, 1e-9) << "row " << row;
+    }
+    EXPECT_NE(LinesAt(1).find("ground speed  20.0 m/s   climb rate  +3.0 m/s"), std::string::npos) << LinesAt(1);
+
+    // A sink too slow to show reads +0.0.
+    SampleTable.rows[2].gps_curalt = SampleTable.rows[0].gps_curalt - 0.02;
+    EXPECT_NE(LinesAt(1).find("climb rate  +0.0 m/s"), std::string::npos) << LinesAt(1);
+
+    // Neighbours logged at the same time give no rate, rather than an infinite one.
+    SampleTable.rows[2].gps_time = SampleTable.rows[0].gps_time;
+    EXPECT_FALSE(Read(1).ratesKnown);
+    EXPECT_NE(LinesAt(1).find("ground speed   -- m/s"), std::string::npos) << LinesAt(1);
+}
+
+TEST_F(PlayerReadoutTest, FirstLineSaysSampleSpeedAndPausedSecondTheTimes)
+{
+    for (int32_t i = 0; i < 12; ++i)
+    {
+        AddRow(101 + i, 47.1 + i * 1e-4, 8.2, 500.0);
+        SampleTable.rows[i].gps_time = 54199.0 + i;
+    }
+    PlaybackClock clock(SampleTable.rowCount, 1.0, ReplaySpeedUp);
+    clock.SeekRow(1);
+    clock.Slower();
+    std::vector<std::string> lines = DisplayLines(Read(1), clock);
+    EXPECT_EQ(lines[0], "sample 102    (row  2 of 12)   x1.5   playing loop");
+    EXPECT_EQ(lines[1], "log time 54200.00 s (15:03:20.00)  replay 0:01.0 of 0:11.0");
+    clock.ToggleLoop();
+    clock.TogglePause();
+    lines = DisplayLines(Read(1), clock);
+    EXPECT_EQ(lines[0], "sample 102    (row  2 of 12)   x1.5   PAUSED  no loop");
+
+    // Rounding carries into the minutes and hours, never to 60.
+    SampleTable.rows[1].gps_time = 59.999;
+    EXPECT_NE(DisplayLines(Read(1), clock)[1].find("(00:01:00.00)"), std::string::npos);
+    EXPECT_EQ(FormatDuration(59.96), "1:00.0");
+    EXPECT_EQ(FormatDuration(3725.04), "1:02:05.0");
+    EXPECT_EQ(FormatSpeed(0.25), "x0.25");
+}
+
+TEST_F(PlayerReadoutTest, AircraftStandsOnTheReplaysPathPointsAndFollowsItBetween)
+{
+    AddRow(1, 47.10, 8.20, 500.0, 0.3, -0.2, 0.1);
+    AddRow(2, 47.11, 8.21, 520.0, 1.3, 0.4, -0.1);
+    AddRow(3, 47.12, 8.19, 510.0, -2.0, 0.1, 0.2);
+    SampleTable.SampleStep = 0.2;
+    const osg::ref_ptr<osg::AnimationPath> path = BuildFlightPath();
+
+    // A paused row shows exactly the control point the replay passes through there.
+    int32_t row = 0;
+    for (const auto& [time, point] : path->getTimeControlPointMap())
+    {
+        osg::Matrixd expected;
+        point.getMatrix(expected);
+        EXPECT_EQ(AircraftMatrixAt(row), expected) << "row " << row;
+        ++row;
+    }
+    // Between rows it is where the replay is at the same share of the way.
+    osg::Matrixd between;
+    path->getMatrix(1.25 * 0.2 / ReplaySpeedUp, between);
+    const osg::Matrixd player = AircraftMatrixAt(1.25);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(player.ptr()[i], between.ptr()[i], 1e-6 * (1.0 + std::fabs(between.ptr()[i])));
+}
+} // namespace

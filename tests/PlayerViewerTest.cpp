@@ -1,0 +1,178 @@
+// The player beside the replay: its keys against the viewer's own, its timeline and
+// display layout, and its run as a program (transcript and statuses as the replay's).
+#include <string>
+#include <vector>
+
+#include <osgGA/KeySwitchMatrixManipulator>
+#include <osgViewer/Viewer>
+#include <osgViewer/ViewerEventHandlers>
+
+#include "PlayerHud.h"
+#include "PlayerKeys.h"
+#include "SceneTestSupport.h"
+#include "Timeline.h"
+#include "log/SampleTable.h"
+#include "scene/Aircraft.h"
+#include "support/TestSupport.h"
+#include "viewer/FlightViewer.h"
+
+namespace
+{
+// The character count of the key line as drawn (UTF-8 arrows are one character each).
+size_t KeyLineCharacters()
+{
+    return osgText::String(PlayerKeyLine, osgText::String::ENCODING_UTF8).size();
+}
+
+TEST(PlayerKeysTest, NoTransportKeyIsOneOfTheViewersOwn)
+{
+    osg::ref_ptr<osg::Group> scene = new osg::Group;
+    osg::ref_ptr<osg::MatrixTransform> aircraft = new osg::MatrixTransform;
+    scene->addChild(aircraft.get());
+    TrackedAircraft = aircraft.get();
+    osgViewer::Viewer viewer;
+    {
+        OutputCapture trackedPathNotice;
+        SetUpFlightViewer(viewer, scene.get());
+    }
+    TrackedAircraft = nullptr;
+    auto* cameraSwitch = dynamic_cast<osgGA::KeySwitchMatrixManipulator*>(viewer.getCameraManipulator());
+    ASSERT_NE(cameraSwitch, nullptr);
+    ASSERT_EQ(cameraSwitch->getNumMatrixManipulators(), 5u);
+    const osgViewer::WindowSizeHandler* windowSize = nullptr;
+    for (const auto& handler : viewer.getEventHandlers())
+        if (const auto* found = dynamic_cast<const osgViewer::WindowSizeHandler*>(handler.get()))
+            windowSize = found;
+    ASSERT_NE(windowSize, nullptr);
+
+    std::vector<int> keys = PlayerKeyCodes();
+    ASSERT_EQ(keys.size(), 15u);
+    for (const int key : keys)
+    {
+        EXPECT_EQ(cameraSwitch->getMatrixManipulatorWithKey(key), nullptr) << "key " << key << " switches the camera";
+        EXPECT_NE(key, viewer.getKeyEventSetsDone()) << "key " << key;
+        EXPECT_NE(key, windowSize->getKeyEventToggleFullscreen()) << "key " << key;
+        EXPECT_NE(key, windowSize->getKeyEventWindowedResolutionUp()) << "key " << key;
+        EXPECT_NE(key, windowSize->getKeyEventWindowedResolutionDown()) << "key " << key;
+        // Each camera mode, asked itself, does nothing with the key.
+        for (unsigned int mode = 0; mode < cameraSwitch->getNumMatrixManipulators(); ++mode)
+        {
+            osgGA::CameraManipulator* manipulator = cameraSwitch->getMatrixManipulatorWithIndex(mode);
+            manipulator->setNode(scene.get());
+            const osg::Matrixd before = manipulator->getMatrix();
+            osg::ref_ptr<osgGA::GUIEventAdapter> down = new osgGA::GUIEventAdapter;
+            down->setEventType(osgGA::GUIEventAdapter::KEYDOWN);
+            down->setKey(key);
+            EXPECT_FALSE(manipulator->handle(*down, viewer)) << manipulator->className() << " answers key " << key;
+            EXPECT_EQ(manipulator->getMatrix(), before) << manipulator->className() << " moves on key " << key;
+        }
+    }
+    // A key the drive mode does use is seen by the same check.
+    osg::ref_ptr<osgGA::GUIEventAdapter> q = new osgGA::GUIEventAdapter;
+    q->setEventType(osgGA::GUIEventAdapter::KEYDOWN);
+    q->setKey('q');
+    EXPECT_TRUE(cameraSwitch->getMatrixManipulatorWithKey('3')->handle(*q, viewer));
+}
+
+TEST(PlayerHudLayoutTest, KeyLineFitsAndClicksOnTheBarGiveItsFractions)
+{
+    for (const double width : {640.0, 1280.0, 1920.0})
+    {
+        const HudLayout layout = LayoutHud(width, width * 0.75);
+        // DejaVu Sans Mono advances 0.602 of the character size per character.
+        EXPECT_LE(KeyLineCharacters() * 0.602 * layout.textSize + layout.barLeft, width) << width;
+        EXPECT_LT(layout.stripTop, layout.figuresTop - 5 * layout.lineSpacing) << "the figures overlap the bottom strip at " << width;
+
+        const double middle = (layout.barBottom + layout.barTop) / 2.0;
+        double fraction = -1.0;
+        ASSERT_TRUE(TimelineFractionAt(layout, layout.barLeft, middle, &fraction));
+        EXPECT_EQ(fraction, 0.0);
+        ASSERT_TRUE(TimelineFractionAt(layout, (layout.barLeft + layout.barRight) / 2.0, layout.barTop, &fraction));
+        EXPECT_DOUBLE_EQ(fraction, 0.5);
+        ASSERT_TRUE(TimelineFractionAt(layout, layout.barRight + 2.0, middle, &fraction));
+        EXPECT_EQ(fraction, 1.0);
+        EXPECT_FALSE(TimelineFractionAt(layout, width / 2.0, layout.keyLineBaseline, &fraction)) << "a click on the key line";
+        EXPECT_FALSE(TimelineFractionAt(layout, width / 2.0, width * 0.375, &fraction)) << "a click in the scene";
+    }
+}
+
+class PlayerTimelineTest : public SceneFixture
+{
+protected:
+    void TearDown() override
+    {
+        RangeList.entries[0] = SampleRange{0, 100000};
+        RangeList.count = 1;
+    }
+};
+
+TEST_F(PlayerTimelineTest, AxisOverTheSampleNumbersWithTheSelectedRangesOnIt)
+{
+    // Two ranges, as --samples 1-6,10-16 selects them, and one the log never reaches.
+    for (const int32_t n : {2, 3, 4, 5, 11, 12, 13, 14, 15})
+        AddRow(n, 47.1, 8.2, 500.0);
+    RangeList.entries[0] = SampleRange{1, 6};
+    RangeList.entries[1] = SampleRange{10, 16};
+    RangeList.entries[2] = SampleRange{50, 60};
+    RangeList.count = 3;
+
+    const TimelineAxis axis = TimelineAxisOfTable();
+    EXPECT_EQ(axis.first, 2);
+    EXPECT_EQ(axis.last, 15);
+    const std::vector<TimelineSpan> spans = SelectedSpans(axis);
+    ASSERT_EQ(spans.size(), 2u);
+    EXPECT_DOUBLE_EQ(spans[0].from, 0.0);
+    EXPECT_DOUBLE_EQ(spans[0].to, 3.0 / 13.0);
+    EXPECT_DOUBLE_EQ(spans[1].from, 9.0 / 13.0);
+    EXPECT_DOUBLE_EQ(spans[1].to, 1.0);
+
+    // Across the gap between the ranges the marker moves from 5 to 11 in one row.
+    EXPECT_DOUBLE_EQ(SampleNumberAtPosition(3.5), 8.0);
+    EXPECT_DOUBLE_EQ(TimelineFraction(axis, SampleNumberAtPosition(8.0)), 1.0);
+    // A click in the gap goes to the nearer range's row, the first of a tie.
+    EXPECT_EQ(RowAtTimelineFraction(axis, 6.0 / 13.0), 3);   // sample 8: 5 and 11 are 3 away
+    EXPECT_EQ(RowAtTimelineFraction(axis, 7.0 / 13.0), 4);   // sample 9: 11
+    EXPECT_EQ(RowAtTimelineFraction(axis, 1.0), 8);
+    EXPECT_EQ(RowAtTimelineFraction(axis, -3.0), 0);
+}
+
+// The player as a program: it loads as the replay does, so it says and returns the same.
+class PlayerProgramTest : public ::testing::Test
+{
+protected:
+    RunResult Run(const char* program, const std::vector<std::string>& arguments)
+    {
+        return RunProgram(program, scratch.Path(), arguments, {"-OSG_NOTIFY_LEVEL"});
+    }
+
+    void ExpectSameRun(const std::vector<std::string>& arguments, int status)
+    {
+        const RunResult replay = Run(FLIGHTREPLAY_BINARY, arguments);
+        const RunResult player = Run(FLIGHTREPLAY_PLAYER_BINARY, arguments);
+        EXPECT_EQ(replay.status, status);
+        EXPECT_EQ(player.status, status);
+        EXPECT_EQ(player.out, replay.out);
+        EXPECT_EQ(player.err, replay.err);
+    }
+
+    ScratchDirectory scratch;
+};
+
+TEST_F(PlayerProgramTest, SameTranscriptAndStatusAsTheReplay)
+{
+    scratch.WriteFile("flight.log",
+                      "samplenumber,gps_time,gps_curlat,gps_curlon,gps_curalt\n"
+                      "1,36000.0,2880.0,600.0,100\n"
+                      "2,36000.5,2880.6,601.2,110\n"
+                      "3,36001.0,2881.2,600.6,120\n");
+    scratch.WriteFile("empty.log", "samplenumber,gps_time,gps_curlat,gps_curlon\n");
+    ExpectSameRun({"flight.log"}, 251); // no display here
+    ExpectSameRun({"missing.log"}, 254);
+    ExpectSameRun({"flight.log", "--sample", "1-3"}, 253);
+    ExpectSameRun({"empty.log"}, 252);
+
+    const RunResult usage = Run(FLIGHTREPLAY_PLAYER_BINARY, {});
+    EXPECT_EQ(usage.status, 255);
+    EXPECT_EQ(usage.out, "U: " FLIGHTREPLAY_PLAYER_BINARY " avlog.log [--samples beg1-end1,beg2-end2,...]\n");
+}
+} // namespace

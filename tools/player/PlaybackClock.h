@@ -1,0 +1,73 @@
+#pragma once
+#include <cstdint>
+
+// Where the player stands in the recorded flight and how fast it moves on. A pure clock:
+// it is told how much wall time passed (each frame, or in fixed steps when a flight is
+// rendered frame by frame) and knows nothing of windows or the scene.
+//
+// Positions are fractional row indices of the sample table: 0 is the first accepted row,
+// rowCount - 1 the last, and a whole number stands exactly on that row's sample. Flight
+// seconds are recorded time counted from the first row, `step` seconds per row, as the
+// flight path spaces its points; a speed of 1 plays them as fast as they were flown.
+
+const double SlowestSpeed = 0.25; // times the recorded speed
+const double FastestSpeed = 64.0;
+
+class PlaybackClock
+{
+public:
+    // rowCount: at least 1 (fewer counts as 1). step: recorded seconds from one row to the
+    // next; a step that is not a positive finite number counts as 1 s. Starts on the first
+    // row, playing at `speed` (clamped to the range above), looping.
+    PlaybackClock(int32_t rowCount, double step, double speed);
+
+    // Moves on by `wallSeconds` (negative counts as 0) at the current speed, unless paused.
+    // Past the last row a looping clock goes on from the first, as the replay does; one that
+    // does not loop stops on the last row, paused.
+    void Advance(double wallSeconds);
+
+    double Position() const { return position; }
+    // The row nearest the position.
+    int32_t Row() const;
+    double FlightSeconds() const { return position * step; }
+    double DurationSeconds() const { return (rowCount - 1) * step; }
+    int32_t RowCount() const { return rowCount; }
+    double Step() const { return step; }
+    double Speed() const { return speed; }
+    bool Paused() const { return paused; }
+    bool Looping() const { return looping; }
+
+    // Pausing stops on the nearest row, so a paused clock always stands on one sample.
+    // Resuming on the last row of a clock that does not loop starts again from the first.
+    void SetPaused(bool pause);
+    void TogglePause() { SetPaused(!paused); }
+
+    // Double and halve the speed within SlowestSpeed .. FastestSpeed. The position does not
+    // change: only how fast it moves from here on.
+    void Faster();
+    void Slower();
+
+    // By `seconds` of recorded time (negative goes back), to the nearest row, held within
+    // the first and the last row. Playing or paused stays as it was.
+    void SeekSeconds(double seconds);
+    // To `row`, held within the first and the last row.
+    void SeekRow(int32_t row);
+    void ToStart() { SeekRow(0); }
+
+    // Pauses (on the nearest row), then moves `rows` rows on (negative: back), held within
+    // the first and the last row.
+    void StepRows(int32_t rows);
+
+    void SetLooping(bool loop) { looping = loop; }
+    void ToggleLoop() { looping = !looping; }
+
+private:
+    int32_t LastRow() const { return rowCount - 1; }
+
+    int32_t rowCount;
+    double step;
+    double speed;
+    double position = 0.0;
+    bool paused = false;
+    bool looping = true;
+};

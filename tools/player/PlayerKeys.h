@@ -1,0 +1,39 @@
+#pragma once
+#include <vector>
+
+class PlaybackClock;
+
+// The player's transport keys. None of them is a key of the viewer the player shares with
+// the replay: not a camera mode's (0 to 4), not space (home view), not q or a (the flight
+// and drive modes), not the arrows up and down (the drive mode's pitch), not f, < or > (the
+// window-size handler), not Escape (the viewer's end).
+
+enum class PlayerAction
+{
+    None,
+    TogglePause,
+    Slower,
+    Faster,
+    StepBack,
+    StepForward,
+    Back10,
+    Forward10,
+    Back60,
+    Forward60,
+    ToStart,
+    ToggleLoop,
+    ToggleDisplay,
+};
+
+// The action of an osgGA key code (GUIEventAdapter::getKey), None for any other key.
+PlayerAction ActionOfKey(int key);
+
+// Every key code ActionOfKey answers to.
+std::vector<int> PlayerKeyCodes();
+
+// The one line of the display that names the keys.
+extern const char* const PlayerKeyLine;
+
+// Carries out an action on the clock: seeks of 10 and 60 s of recorded time, steps of one
+// row. ToggleDisplay and None leave it alone.
+void ApplyAction(PlayerAction action, PlaybackClock& clock);

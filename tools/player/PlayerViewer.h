@@ -1,0 +1,7 @@
+#pragma once
+
+// The player's viewer: the replay's own (viewer/FlightViewer.h: same scene, window, camera
+// modes and keys), with the aircraft moved by the player's clock instead of the looping
+// path, the transport keys, the heads-up display and seeking on its timeline. For
+// RunFlightProgram (app/Driver.h); returns as RunViewer does.
+int RunPlayerViewer();
