@@ -1,0 +1,49 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "RecordedFlight.h"
+
+// What the track readers (GPX, IGC, CSV) share: the calendar, and the tally of the points
+// they read but leave out.
+
+const double SecondsPerDay = 86400.0;
+
+// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's civil-days rule).
+int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day);
+
+// The points a reader leaves out, by reason, each reason with the line of its first point.
+class SkippedPoints
+{
+public:
+    // One more point left out for the reason ("without a time"), on the line (from 1).
+    void Skip(const std::string& reason, size_t line);
+    size_t Total() const;
+    // Into the flight's skippedPoints, as "without a time (the first on line 12)".
+    void Report(RecordedFlight* flight) const;
+
+private:
+    struct Reason
+    {
+        std::string text;
+        size_t count;
+        size_t firstLine;
+    };
+    std::vector<Reason> reasons;
+};
+
+// The line (from 1) on which a byte of the text stands; asked with growing offsets, it
+// counts each line end once.
+class LineCounter
+{
+public:
+    explicit LineCounter(const std::string& text) : text(text) {}
+    size_t LineOf(size_t offset);
+
+private:
+    const std::string& text; // not owned: the caller keeps it while it counts
+    size_t counted = 0;      // bytes counted so far
+    size_t line = 1;         // the line of byte `counted`
+};
