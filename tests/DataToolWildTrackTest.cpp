@@ -245,14 +245,14 @@ TEST_F(WildTrackTest, DerivedPitchIsBoundedAndNoFieldPrintsAMinusZero)
 
 TEST_F(WildTrackTest, LoggerCsvWithNoFixRowsUnitsInValuesAndHemisphereColumns)
 {
-    WriteText("mtk.csv",
+    WriteText("logger.csv",
               "INDEX,RCR,DATE,TIME,VALID,LATITUDE,N/S,LONGITUDE,E/W,HEIGHT,SPEED,NSAT (USED/VIEW),\n"
               "1,T,2008/01/27,13:03:22.836,No fix,57.719581,N,12.016372,E,98.470 m,0.000 km/h,0(7),\n"
               "2,T,2008/01/27,14:14:35.000,SPS,33.70724,S,70.967281,W,22.480 m,36.000 km/h,6(9),\n"
               "3,T,2008/01/27,14:14:40.000,SPS,33.70744,S,70.967281,W,,36.000 km/h,8(9),\n"
               "4,T,2008/01/27,14:14:45.000,SPS,33.70764,S,70.967281,W,32.480 m,,8(9),\n");
     RecordedFlight flight;
-    ASSERT_TRUE(ReadCsvTrack("mtk.csv", &flight));
+    ASSERT_TRUE(ReadCsvTrack("logger.csv", &flight));
     ASSERT_EQ(flight.positions.size(), 3u) << "the row without a fix is skipped";
     ASSERT_EQ(flight.skippedPoints.size(), 1u);
     EXPECT_EQ(flight.skippedPoints[0].first, "without a fix (on line 2)");
@@ -270,7 +270,7 @@ TEST_F(WildTrackTest, AvionicsCsvGivesItsOwnAttitudeInFeetAndLocalTime)
 {
     // Comment lines, a units line, local date and time with their offset, AltMSL in feet, a
     // magnetic heading with the variation, and no attitude while the system starts.
-    WriteText("g1000.csv",
+    WriteText("avionics.csv",
               "#airframe_info, log_version=\"1.00\", airframe_name=\"Test\"\n"
               "#yyy-mm-dd, hh:mm:ss,   hh:mm,     degrees,      degrees,  ft msl,     kt,    deg,    deg,   deg,   deg\n"
               "  Lcl Date, Lcl Time, UTCOfst,     Latitude,    Longitude,  AltMSL, GndSpd,  Pitch,   Roll,   HDG, MagVar\n"
@@ -278,7 +278,7 @@ TEST_F(WildTrackTest, AvionicsCsvGivesItsOwnAttitudeInFeetAndLocalTime)
               "2014-03-29, 16:50:23,  -06:00,   40.2172326, -111.7177124,  4510.0,  90.00,   5.00,  20.00, 348.4,   11.6\n"
               "2014-03-29, 16:50:24,  -06:00,   40.2173326, -111.7177124,  4520.0,  90.00,   5.00,  20.00, 348.4,   11.6\n");
     RecordedFlight flight;
-    ASSERT_TRUE(ReadCsvTrack("g1000.csv", &flight));
+    ASSERT_TRUE(ReadCsvTrack("avionics.csv", &flight));
     const std::vector<SampleRow> rows = ConvertTrackFlight(flight, 1.0);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_DOUBLE_EQ(rows[0].gps_time, 22 * 3600.0 + 50 * 60.0 + 22.0) << "UTC";

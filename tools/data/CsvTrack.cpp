@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "TrackConvert.h"
 #include "TrackReading.h"
@@ -440,7 +439,10 @@ bool ReadCsvTrack(const std::string& path, RecordedFlight* flight)
             int a = 0, b = 0, c = 0;
             char s1 = 0, s2 = 0;
             const std::vector<std::string> fields = SplitCsvLine(lines[n], separator);
-            if (sscanf(FieldOf(fields, dateColumn).c_str(), "%d%c%d%c%d", &a, &s1, &b, &s2, &c) == 5 && a < 100 && s1 == s2)
+            if (sscanf(FieldOf(fields, dateColumn).c_str(), "%d%c%d%c%d", &a, &s1, &b, &s2, &c) != 5 || s1 != s2)
+                continue;
+            if (a >= 100)
+                break; // the year first: the file's dates need no order
             {
                 slashes = slashes || s1 == '/';
                 dayFirstFails = dayFirstFails || b > 12;

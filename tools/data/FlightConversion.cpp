@@ -15,8 +15,8 @@ const double MaximumBank = 60.0 * Pi / 180.0; // steeper derived turns are GPS n
 const double MinimumCourseSpeed = 0.5;        // m/s; below it the course is noise
 // A paraglider's trim speed. Below it the ground speed says little of the speed through the
 // air (a glider into the wind, a walker), and a climb over it would stand the nose on end.
-const double MinimumPitchSpeed = 10.0;                // m/s
-const double MaximumPitch = 30.0 * Pi / 180.0;        // steeper derived pitch is GPS height noise
+const double MinimumPitchSpeed = 10.0;        // m/s
+const double MaximumPitch = 30.0 * Pi / 180.0; // steeper derived pitch is GPS height noise
 const double SecondsPerDay = 86400.0;
 const size_t MaximumRows = 1000000;           // ten times what the replay reads (100000), some 330 MB of rows
 const double MaximumTicks = 2e9;              // sample numbers are 32-bit

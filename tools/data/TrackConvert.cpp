@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include <pugixml.hpp>
 
@@ -72,21 +71,11 @@ static pugi::xml_node Child(pugi::xml_node node, const char* localName)
 
 bool ReadGpxTrack(const std::string& path, RecordedFlight* flight)
 {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (!file || file.bad())
-    {
-        fprintf(stderr, "track: cannot read '%s'\n", path.c_str());
-        return false;
-    }
-    const std::string text = content.str();
-    LineCounter lines(text);
     pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_buffer(text.data(), text.size());
+    const pugi::xml_parse_result parsed = document.load_file(path.c_str());
     if (!parsed)
     {
-        fprintf(stderr, "track: cannot read '%s' as GPX: %s on line %zu\n", path.c_str(), parsed.description(), lines.LineOf(static_cast<size_t>(std::max<ptrdiff_t>(parsed.offset, 0))));
+        fprintf(stderr, "track: cannot read '%s' as GPX: %s on line %zu\n", path.c_str(), parsed.description(), LineInFile(path, static_cast<size_t>(std::max<ptrdiff_t>(parsed.offset, 0))));
         return false;
     }
     SkippedPoints skipped;
@@ -103,13 +92,13 @@ bool ReadGpxTrack(const std::string& path, RecordedFlight* flight)
         std::string time = Child(point, "time").text().get();
         time.erase(0, time.find_first_not_of(" \t\r\n"));
         time.erase(time.find_last_not_of(" \t\r\n") + 1);
-        const size_t offset = static_cast<size_t>(std::max<ptrdiff_t>(point.offset_debug(), 0));
+        const auto line = [&path, point]() { return LineInFile(path, static_cast<size_t>(std::max<ptrdiff_t>(point.offset_debug(), 0))); };
         if (!(std::fabs(p.latitude) <= 90.0) || !(std::fabs(p.longitude) <= 180.0))
-            skipped.Skip("without a latitude and longitude", lines.LineOf(offset));
+            skipped.SkipAt("without a latitude and longitude", line);
         else if (time.empty())
-            skipped.Skip("without a time", lines.LineOf(offset));
+            skipped.SkipAt("without a time", line);
         else if (!ParseIsoTime(time, &p.time))
-            skipped.Skip("with a time that is no date and time", lines.LineOf(offset));
+            skipped.SkipAt("with a time that is no date and time", line);
         else
             flight->positions.push_back(p);
     }

@@ -1,6 +1,7 @@
 #include "TrackReading.h"
 
 #include <algorithm>
+#include <fstream>
 
 int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day)
 {
@@ -37,15 +38,21 @@ void SkippedPoints::Report(RecordedFlight* flight) const
         flight->skippedPoints.emplace_back(reason.text + " (" + (reason.count > 1 ? "the first " : "") + "on line " + std::to_string(reason.firstLine) + ")", reason.count);
 }
 
-size_t LineCounter::LineOf(size_t offset)
+size_t LineInFile(const std::string& path, size_t offset)
 {
-    offset = std::min(offset, text.size());
-    if (offset < counted)
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return 0;
+    size_t line = 1;
+    char block[65536];
+    while (offset > 0 && file)
     {
-        counted = 0;
-        line = 1;
+        file.read(block, static_cast<std::streamsize>(std::min(offset, sizeof block)));
+        const size_t got = static_cast<size_t>(file.gcount());
+        line += static_cast<size_t>(std::count(block, block + got, '\n'));
+        offset -= std::min(offset, got);
+        if (got == 0)
+            break;
     }
-    line += static_cast<size_t>(std::count(text.begin() + static_cast<long>(counted), text.begin() + static_cast<long>(offset), '\n'));
-    counted = offset;
     return line;
 }

@@ -20,6 +20,18 @@ class SkippedPoints
 public:
     // One more point left out for the reason ("without a time"), on the line (from 1).
     void Skip(const std::string& reason, size_t line);
+    // The same, for a point whose line is only worked out (by `line()`) for the first of a reason.
+    template <typename LineOf>
+    void SkipAt(const std::string& reason, LineOf line)
+    {
+        for (Reason& known : reasons)
+            if (known.text == reason)
+            {
+                ++known.count;
+                return;
+            }
+        reasons.push_back({reason, 1, line()});
+    }
     size_t Total() const;
     // Into the flight's skippedPoints, as "without a time (the first on line 12)".
     void Report(RecordedFlight* flight) const;
@@ -34,16 +46,6 @@ private:
     std::vector<Reason> reasons;
 };
 
-// The line (from 1) on which a byte of the text stands; asked with growing offsets, it
-// counts each line end once.
-class LineCounter
-{
-public:
-    explicit LineCounter(const std::string& text) : text(text) {}
-    size_t LineOf(size_t offset);
-
-private:
-    const std::string& text; // not owned: the caller keeps it while it counts
-    size_t counted = 0;      // bytes counted so far
-    size_t line = 1;         // the line of byte `counted`
-};
+// The line (from 1) on which the byte at `offset` of the file stands; 0 when the file cannot
+// be read. It reads the file up to there, so it is for the few lines a message names.
+size_t LineInFile(const std::string& path, size_t offset);
