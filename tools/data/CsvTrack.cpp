@@ -193,7 +193,7 @@ bool ParseDate(const std::string& text, DayOrder order, int64_t* days, size_t* u
 {
     int a = 0, b = 0, c = 0, length = 0;
     char s1 = 0, s2 = 0;
-    if (sscanf(text.c_str(), "%d%c%d%c%d%n", &a, &s1, &b, &s2, &c, &length) != 5 || s1 != s2 || (s1 != '-' && s1 != '/' && s1 != '.'))
+    if (sscanf(text.c_str(), "%4d%c%2d%c%4d%n", &a, &s1, &b, &s2, &c, &length) != 5 || s1 != s2 || (s1 != '-' && s1 != '/' && s1 != '.'))
         return false;
     int year = a, month = b, day = c;
     if (a < 100)
@@ -254,7 +254,7 @@ bool ParseZone(const std::string& text, double* seconds)
     const std::string digits = zone.substr(1);
     if (digits.find(':') != std::string::npos)
     {
-        if (sscanf(digits.c_str(), "%d:%d", &hours, &minutes) != 2)
+        if (sscanf(digits.c_str(), "%2d:%2d", &hours, &minutes) != 2)
             return false;
     }
     else if (digits.size() == 4 && std::all_of(digits.begin(), digits.end(), [](char c) { return isdigit(static_cast<unsigned char>(c)); }))
@@ -439,7 +439,7 @@ bool ReadCsvTrack(const std::string& path, RecordedFlight* flight)
             int a = 0, b = 0, c = 0;
             char s1 = 0, s2 = 0;
             const std::vector<std::string> fields = SplitCsvLine(lines[n], separator);
-            if (sscanf(FieldOf(fields, dateColumn).c_str(), "%d%c%d%c%d", &a, &s1, &b, &s2, &c) != 5 || s1 != s2)
+            if (sscanf(FieldOf(fields, dateColumn).c_str(), "%4d%c%2d%c%4d", &a, &s1, &b, &s2, &c) != 5 || s1 != s2)
                 continue;
             if (a >= 100)
                 break; // the year first: the file's dates need no order
