@@ -1,6 +1,7 @@
 // The data tool's bad-input matrix: damaged elevation rasters, files that are no flight log,
-// rasters of the wrong kind. Each case fails with one line on stderr that ends in a reason,
-// a non-zero status, nothing echoed, and no data file written or changed.
+// rasters of the wrong kind, tracks with glitched clocks. Each case fails with one line on
+// stderr that ends in a reason, a non-zero status, nothing echoed, and no data file written
+// or changed, or converts what it holds of a flight.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -187,4 +188,61 @@ TEST_F(DataToolBadInputTest, AutopilotLogsCutRandomOrGarbledFailCleanlyOrConvert
         EXPECT_EQ(out.find("nan"), std::string::npos) << "case " << i;
     }
     EXPECT_GE(converted, 3u * 6u) << "the cuts from 2/8 on hold a part of the flight";
+}
+
+TEST_F(DataToolBadInputTest, GlitchedTimesConvertWhatIsTrueOrFailCleanly)
+{
+    // Twenty points a second apart, 10:00:00 to 10:00:19, walking north; each case damages
+    // their times as clocks and exporters do.
+    const auto gpx = [](const std::vector<std::string>& times)
+    {
+        std::string text = "<gpx><trk><trkseg>\n";
+        for (size_t i = 0; i < times.size(); ++i)
+            text += "<trkpt lat=\"" + std::to_string(47.5 + 1e-5 * static_cast<double>(i)) + "\" lon=\"7.5\"><ele>400</ele><time>" + times[i] + "</time></trkpt>\n";
+        return text + "</trkseg></trk></gpx>\n";
+    };
+    std::vector<std::string> times;
+    for (int i = 0; i < 20; ++i)
+        times.push_back("2024-05-01T10:00:" + std::string(i < 10 ? "0" : "") + std::to_string(i) + "Z");
+    std::vector<std::pair<std::string, std::string>> cases;
+    const auto damaged = [&](const char* name, size_t index, const char* time)
+    {
+        std::vector<std::string> glitched = times;
+        glitched[index] = time;
+        cases.emplace_back(name, gpx(glitched));
+    };
+    damaged("first in 2000", 0, "2000-01-01T00:00:00Z");
+    damaged("last in 2099", 19, "2099-12-31T23:59:59Z");
+    damaged("midnight in the middle", 10, "2024-05-01T00:00:00Z");
+    damaged("the year 9999", 5, "9999-12-31T23:59:59Z");
+    damaged("the year 1", 5, "0001-01-01T00:00:00Z");
+    damaged("an hour too late", 7, "2024-05-01T11:00:07Z");
+    damaged("no date", 3, "10:00:03");
+    cases.emplace_back("all at one time", gpx(std::vector<std::string>(20, times[0])));
+    cases.emplace_back("two 0.994 s apart", gpx({"2024-05-01T10:00:00Z", "2024-05-01T10:00:00.994Z"}));
+    cases.emplace_back("backwards", gpx(std::vector<std::string>(times.rbegin(), times.rend())));
+    std::string csv = "time,lat,lon,alt\n";
+    for (int i = 0; i < 20; ++i)
+        csv += std::to_string(i == 4 ? 1e300 : (i == 9 ? -1e12 : 1714557600000.0 + 1000.0 * i)) + "," + std::to_string(47.5 + 1e-5 * i) + ",7.5,400\n";
+    cases.emplace_back("a CSV of milliseconds with absurd ones", csv);
+
+    for (const auto& entry : cases)
+    {
+        const std::string file = entry.second[0] == '<' ? "case.gpx" : "case.csv";
+        WriteText(file, entry.second);
+        std::string out, err;
+        const int status = RunTool({"track", file}, &out, &err);
+        ASSERT_TRUE(status == 0 || status == 1) << entry.first << ": status " << status << "\n" << err;
+        EXPECT_EQ(out.find("nan"), std::string::npos) << entry.first;
+        if (status == 1)
+        {
+            EXPECT_EQ(out, "") << entry.first;
+            ExpectOneLineWithReason(err);
+            continue;
+        }
+        // The rows lie within the twenty seconds the points span, and stderr says what was left out.
+        const std::vector<std::string> lines = SplitLines(out);
+        EXPECT_LE(lines.size(), 1u + 20u + 1u) << entry.first;
+        EXPECT_NE(err.find(" points read, "), std::string::npos) << entry.first << "\n" << err;
+    }
 }

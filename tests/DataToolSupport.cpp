@@ -54,6 +54,11 @@ std::vector<SampleRow> ConvertTrackPoints(const std::vector<TimedPosition>& poin
 {
     RecordedFlight flight;
     flight.positions = points;
+    return ConvertTrackFlight(flight, rate);
+}
+
+std::vector<SampleRow> ConvertTrackFlight(const RecordedFlight& flight, double rate)
+{
     ConversionSettings settings = DefaultConversion(FlightFileFormat::Gpx);
     settings.rate = rate;
     return ConvertFlight(flight, settings).rows;

@@ -28,9 +28,10 @@ protected:
 // value. `heights` holds width x height values, rows from the north.
 void WriteInt16GeoTiff(const std::string& path, double west, double north, double pixelDegrees, int width, int height, const std::vector<int16_t>& heights, int16_t noData);
 
-// The rows `track` makes of a track's positions at the rate (the one conversion, with the
-// track formats' settings).
+// The rows `track` makes of a track's positions, or of a flight a track reader filled, at
+// the rate (the one conversion, with the track formats' settings).
 std::vector<SampleRow> ConvertTrackPoints(const std::vector<TimedPosition>& points, double rate);
+std::vector<SampleRow> ConvertTrackFlight(const RecordedFlight& flight, double rate);
 
 // A keyword log of the rows with the columns `track` writes for a track.
 std::string TrackLogText(const std::vector<SampleRow>& rows);

@@ -117,7 +117,8 @@ TEST_F(TrackConvertTest, CircleFromGpxTurnsNoseAlongTrackAndBanksTowardsCentre)
         ASSERT_TRUE(ReadGpxTrack("circle.gpx", &flight));
         const std::vector<TimedPosition>& points = flight.positions;
         ASSERT_EQ(points.size(), 121u);
-        EXPECT_DOUBLE_EQ(points.front().time, 36000.0) << "seconds of the day";
+        EXPECT_TRUE(flight.timesSinceEpoch);
+        EXPECT_DOUBLE_EQ(std::fmod(points.front().time, 86400.0), 36000.0) << "seconds since 1970, 10:00 UTC";
         const std::vector<SampleRow> samples = ConvertTrackPoints(points, 1.0);
         ASSERT_EQ(samples.size(), 121u);
 
@@ -222,8 +223,8 @@ TEST_F(TrackConvertTest, LogReadsBackThroughTheProgramsScanner)
     ASSERT_EQ(RunTool({"track", "circle.gpx", "--rate", "2"}, &log, &err), 0) << err;
     RecordedFlight flight;
     ASSERT_TRUE(ReadGpxTrack("circle.gpx", &flight));
-    const std::vector<TimedPosition>& points = flight.positions;
-    const std::vector<SampleRow> samples = ConvertTrackPoints(points, 2.0);
+    const std::vector<SampleRow> samples = ConvertTrackFlight(flight, 2.0);
+    ASSERT_DOUBLE_EQ(samples.front().gps_time, 36000.0) << "seconds from midnight of the first day";
 
     ResetScanner();
     ResetSampleTable();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "geo/MapFrame.h"
 #include "scene/AttitudeConvention.h"
@@ -12,6 +13,11 @@ namespace
 const double StandardGravity = 9.80665;       // m/s^2
 const double MaximumBank = 60.0 * Pi / 180.0; // steeper derived turns are GPS noise, not flight
 const double MinimumCourseSpeed = 0.5;        // m/s; below it the course is noise
+// A paraglider's trim speed. Below it the ground speed says little of the speed through the
+// air (a glider into the wind, a walker), and a climb over it would stand the nose on end.
+const double MinimumPitchSpeed = 10.0;        // m/s
+const double MaximumPitch = 30.0 * Pi / 180.0; // steeper derived pitch is GPS height noise
+const double SecondsPerDay = 86400.0;
 const size_t MaximumRows = 1000000;           // ten times what the replay reads (100000), some 330 MB of rows
 const double MaximumTicks = 2e9;              // sample numbers are 32-bit
 
@@ -74,6 +80,22 @@ struct Motion
     std::vector<double> speed, course, climb, bank;
 };
 
+// Each value the mean of the five around it (fewer at the ends).
+std::vector<double> SmoothedOverFive(const std::vector<double>& values)
+{
+    std::vector<double> smooth(values.size(), 0.0);
+    for (size_t i = 0; i < values.size(); ++i)
+    {
+        const size_t a = i < 2 ? 0 : i - 2;
+        const size_t b = std::min(i + 2, values.size() - 1);
+        double sum = 0.0;
+        for (size_t n = a; n <= b; ++n)
+            sum += values[n];
+        smooth[i] = sum / static_cast<double>(b - a + 1);
+    }
+    return smooth;
+}
+
 Motion DeriveMotion(const std::vector<SampleRow>& rows, size_t first, size_t count)
 {
     Motion motion;
@@ -107,7 +129,8 @@ Motion DeriveMotion(const std::vector<SampleRow>& rows, size_t first, size_t cou
         const double ve = (east[b] - east[a]) / dt, vn = (north[b] - north[a]) / dt, vu = (up[b] - up[a]) / dt;
         motion.speed[i] = std::hypot(ve, vn);
         motion.course[i] = std::atan2(ve, vn); // clockwise from north
-        motion.climb[i] = motion.speed[i] >= MinimumCourseSpeed ? std::atan2(vu, motion.speed[i]) : 0.0;
+        const double climb = motion.speed[i] >= MinimumCourseSpeed ? std::atan2(vu, std::max(motion.speed[i], MinimumPitchSpeed)) : 0.0;
+        motion.climb[i] = std::clamp(climb, -MaximumPitch, MaximumPitch);
     }
     // Standing still, the course keeps the last meaningful value (or the first one to come).
     size_t firstMoving = 0;
@@ -126,15 +149,8 @@ Motion DeriveMotion(const std::vector<SampleRow>& rows, size_t first, size_t cou
         const double turnRate = WrapAngle(motion.course[b] - motion.course[a]) / (time[b] - time[a]); // right turns positive
         bank[i] = std::clamp(std::atan(motion.speed[i] * turnRate / StandardGravity), -MaximumBank, MaximumBank);
     }
-    for (size_t i = 0; i < count; ++i)
-    {
-        const size_t a = i < 2 ? 0 : i - 2;
-        const size_t b = std::min(i + 2, count - 1);
-        double sum = 0.0;
-        for (size_t n = a; n <= b; ++n)
-            sum += bank[n];
-        motion.bank[i] = sum / static_cast<double>(b - a + 1);
-    }
+    motion.bank = SmoothedOverFive(bank);
+    motion.climb = SmoothedOverFive(motion.climb);
     return motion;
 }
 
@@ -189,6 +205,25 @@ void Store(SampleRow& row, ColumnKind kind, double value)
         std::copy(reinterpret_cast<const char*>(&value), reinterpret_cast<const char*>(&value) + sizeof value, bytes + where.offset);
 }
 
+// A small negative value prints as "-0.00000"; the fields of the line from `start` on lose
+// such a sign. The shared writer prints values as they stand, so this is done here.
+void DropSignsOfZero(std::string* text, size_t start)
+{
+    size_t field = start;
+    while (field < text->size())
+    {
+        size_t end = field;
+        while (end < text->size() && (*text)[end] != ',' && (*text)[end] != '\n')
+            ++end;
+        if ((*text)[field] == '-' && end > field + 1 && text->find_first_not_of("0.", field + 1) >= end)
+        {
+            text->erase(field, 1);
+            --end;
+        }
+        field = end + 1;
+    }
+}
+
 } // namespace
 
 std::vector<LogColumn> BaseLogColumns()
@@ -203,12 +238,17 @@ std::vector<LogColumn> BaseLogColumns()
 ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSettings& settings)
 {
     ConvertedFlight converted;
-    std::vector<TimedPosition> positions = Cleaned(flight.positions, [](const TimedPosition& p) { return std::isfinite(p.latitude) && std::isfinite(p.longitude); });
+    std::vector<TimedPosition> positions = CleanPositions(flight.positions, &converted.positions);
     if (positions.size() < 2)
     {
         converted.error = "fewer than two positions with distinct times";
         return converted;
     }
+    // Times since 1970 count from midnight of the first day; so do the other channels'.
+    const double origin = flight.timesSinceEpoch ? std::floor(positions.front().time / SecondsPerDay) * SecondsPerDay : 0.0;
+    converted.clockOrigin = origin;
+    for (TimedPosition& p : positions)
+        p.time -= origin;
     if (!(settings.rate > 0.0))
     {
         converted.error = "no rate";
@@ -220,16 +260,6 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
         converted.error = "positions " + std::to_string(static_cast<long long>(span)) + " s apart, too far for sample numbers at this rate";
         return converted;
     }
-    // A missing altitude takes the one before it (or, at the start, the first there is).
-    const auto firstAltitude = std::find_if(positions.begin(), positions.end(), [](const TimedPosition& p) { return std::isfinite(p.altitude); });
-    double altitude = firstAltitude == positions.end() ? 0.0 : firstAltitude->altitude;
-    for (TimedPosition& p : positions)
-    {
-        if (std::isfinite(p.altitude))
-            altitude = p.altitude;
-        p.altitude = altitude;
-    }
-
     // Positions at the rows' times; rows in gaps are left out.
     const double start = positions.front().time;
     const size_t ticks = static_cast<size_t>(std::floor(span * settings.rate + 1e-9)) + 1;
@@ -247,6 +277,7 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
             // On to the first tick at or after the position that ends the gap.
             const size_t next = std::max(i + 1, static_cast<size_t>(std::ceil((b.time - start) * settings.rate - 1e-9)));
             converted.gapRows += next - i;
+            ++converted.gaps;
             i = next;
             continue;
         }
@@ -267,11 +298,24 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
         ++i;
     }
 
+    if (rows.size() < 2)
+    {
+        char text[160];
+        if (span * settings.rate < 1.0)
+            snprintf(text, sizeof text, "positions only %.3f s apart, less than one row step at %g a second (a --rate of %.3g or more makes two rows)", span, settings.rate, std::ceil(1000.0 / span) / 1000.0);
+        else
+            snprintf(text, sizeof text, "positions that make fewer than two rows at %g a second: all but one fall in gaps", settings.rate);
+        converted.error = text;
+        converted.rows.clear();
+        return converted;
+    }
     converted.columns = BaseLogColumns();
 
     // The motion of each run of consecutive rows: the speed always, the attitude when the
     // flight recorded none.
-    const std::vector<TimedAttitude> attitudes = Cleaned(flight.attitudes, [](const TimedAttitude& a) { return std::isfinite(a.roll) && std::isfinite(a.pitch) && std::isfinite(a.yaw); });
+    std::vector<TimedAttitude> attitudes = Cleaned(flight.attitudes, [](const TimedAttitude& a) { return std::isfinite(a.roll) && std::isfinite(a.pitch) && std::isfinite(a.yaw); });
+    for (TimedAttitude& a : attitudes)
+        a.time -= origin;
     converted.motionAttitude = attitudes.empty();
     for (size_t first = 0; first < rows.size();)
     {
@@ -316,9 +360,11 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
     for (int c = 0; c < FlightChannelCount; ++c)
     {
         const FlightChannel channel = static_cast<FlightChannel>(c);
-        const std::vector<TimedValue> values = Cleaned(flight.channels[c], [](const TimedValue& v) { return std::isfinite(v.value); });
+        std::vector<TimedValue> values = Cleaned(flight.channels[c], [](const TimedValue& v) { return std::isfinite(v.value); });
         if (values.empty())
             continue;
+        for (TimedValue& v : values)
+            v.time -= origin;
         const LogColumn column = ChannelColumn(channel);
         if (column.kind != ColumnKind::gps_curspeed)
             converted.columns.push_back(column);
@@ -341,6 +387,10 @@ std::string FormatConvertedLog(const ConvertedFlight& converted)
     std::string text = LogHeaderLine(converted.columns);
     text.reserve(text.size() + converted.rows.size() * (converted.columns.size() * 10 + 1));
     for (const SampleRow& row : converted.rows)
+    {
+        const size_t start = text.size();
         AppendLogLine(&text, row, converted.columns);
+        DropSignsOfZero(&text, start);
+    }
     return text;
 }

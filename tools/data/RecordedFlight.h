@@ -76,6 +76,10 @@ struct RecordedFlight
     std::string format; // "ULog", "DataFlash", "MAVLink telemetry", "GPX", "IGC", "CSV"
     std::string positionWanted; // what the reader takes positions from, for the error when it found none
     std::string clock;          // what the times count: "seconds since boot (TimeUS)", ...
+    // The times are seconds since 1970-01-01 00:00 UTC; the conversion counts them from
+    // midnight (UTC) of the day of the first position it keeps, so a glitched date does not
+    // set the clock.
+    bool timesSinceEpoch = false;
 
     std::vector<TimedPosition> positions; // in file order
     std::string positionSource;           // which stream the positions came from
@@ -87,6 +91,9 @@ struct RecordedFlight
     size_t skippedBytes = 0;             // corrupt or unreadable stretches
     size_t skippedRecords = 0;           // records dropped whole (bad checksum, cut off, ...)
 
-    // Points the reader left out, with the reason, for the summary line: "12 without a time".
+    // Records the reader left out, with the reason, for the summary: "21 frames of other systems".
     std::vector<std::pair<std::string, size_t>> dropped;
+    // Track points the reader read but left out, with the reason and where the first one is:
+    // {"without a time (the first on line 1190)", 3}.
+    std::vector<std::pair<std::string, size_t>> skippedPoints;
 };

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <limits>
 #include <sstream>
 #include <vector>
 
+#include "ConversionSummary.h"
 #include "DataFlashReader.h"
 #include "MavlinkReader.h"
 #include "TrackConvert.h"
@@ -20,6 +20,12 @@ namespace
 {
 
 const size_t TextWindow = 4096; // bytes looked at to tell text from binary
+// A GPS track with more than this between two points is left out there: a logger that
+// records by distance or course change (a walker's "auto" mode) leaves a few minutes between
+// points while moving steadily; longer, in the real tracks it was switched off between two
+// tracks (and carried kilometres in a car) or stood still. A straight line across such a
+// gap would be made up.
+const double TrackMaximumGap = 300.0; // seconds
 const size_t NamesListed = 8;   // streams named in the one-line error
 
 const uint8_t* Bytes(const std::string& text)
@@ -110,7 +116,7 @@ ConversionSettings DefaultConversion(FlightFileFormat format)
     if (!IsAutopilotLog(format))
     {
         settings.rate = 1.0;
-        settings.maximumGap = std::numeric_limits<double>::infinity();
+        settings.maximumGap = TrackMaximumGap;
     }
     return settings;
 }
@@ -217,6 +223,11 @@ int ConvertTrack(const std::string& path, double rate, bool info)
         std::ifstream file(path, std::ios::binary | std::ios::ate);
         fputs(DescribeFlight(path, flight, static_cast<size_t>(std::max<std::streamoff>(file.tellg(), 0))).c_str(), stderr);
     }
+    if (flight.positions.empty() && !flight.skippedPoints.empty())
+    {
+        fprintf(stderr, "track: '%s' holds no point to use: %s\n", path.c_str(), PointsReadAndSkipped(flight, PositionCounts()).c_str());
+        return 1;
+    }
     if (flight.positions.empty())
     {
         fprintf(stderr, "track: '%s' holds no position: no %s; it holds %s\n", path.c_str(), flight.positionWanted.c_str(), ListStreams(flight, NamesListed).c_str());
@@ -228,7 +239,9 @@ int ConvertTrack(const std::string& path, double rate, bool info)
     const ConvertedFlight converted = ConvertFlight(flight, settings);
     if (converted.rows.empty())
     {
-        fprintf(stderr, "track: '%s' holds %s\n", path.c_str(), converted.error.c_str());
+        const PositionCounts& counts = converted.positions;
+        const std::string points = counts.used < counts.handedIn || !flight.skippedPoints.empty() ? " (" + PointsReadAndSkipped(flight, counts) + ")" : "";
+        fprintf(stderr, "track: '%s' holds %s%s\n", path.c_str(), converted.error.c_str(), points.c_str());
         return 1;
     }
     if (info)
@@ -247,6 +260,7 @@ int ConvertTrack(const std::string& path, double rate, bool info)
         fprintf(stderr, "track: cannot write the log\n");
         return 1;
     }
+    fprintf(stderr, "%s\n", ConversionSummary(path, flight, converted, settings).c_str());
     // The program drops rows within one minute of arc of the equator or the prime meridian,
     // and reads sample numbers below 100000 only.
     const std::vector<SampleRow>& samples = converted.rows;

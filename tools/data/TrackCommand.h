@@ -24,8 +24,9 @@ enum class FlightFileFormat
 FlightFileFormat DetectFlightFormat(const std::string& bytes);
 
 // The rate and gap the format's rows are made with: 10 rows a second and no row across two
-// seconds without a position for the autopilot logs; one a second and no gap limit for the
-// tracks, which are often recorded every few seconds.
+// seconds without a position for the autopilot logs; one a second and no row across five
+// minutes without a point for the tracks, which are often recorded every few seconds and,
+// by loggers that record on a change of course, a minute or two apart.
 ConversionSettings DefaultConversion(FlightFileFormat format);
 
 // Reads the flight from the file. False after one line on stderr when the file cannot be
@@ -35,6 +36,7 @@ bool ReadFlightFile(const std::string& path, RecordedFlight* flight, FlightFileF
 // The summary of a flight as --info prints it: several lines, each ending in "\n".
 std::string DescribeFlight(const std::string& path, const RecordedFlight& flight, size_t fileBytes);
 
-// Prints the log on stdout, all of it or nothing. rate 0 takes the format's default.
-// Returns 0, or 1 after one line on stderr (after the summary, when info is set).
+// Prints the log on stdout, all of it or nothing, and one summary line on stderr
+// (ConversionSummary). rate 0 takes the format's default. Returns 0, or 1 after one line on
+// stderr (after the --info description, when info is set).
 int ConvertTrack(const std::string& path, double rate, bool info);
