@@ -65,6 +65,11 @@ void PlaybackClock::SeekRow(int32_t row)
     position = std::clamp(row, 0, LastRow());
 }
 
+void PlaybackClock::SetPosition(double where)
+{
+    position = std::isnan(where) ? 0.0 : std::clamp(where, 0.0, static_cast<double>(LastRow()));
+}
+
 void PlaybackClock::StepRows(int32_t rows)
 {
     SetPaused(true);

@@ -53,6 +53,10 @@ public:
     // To `row`, held within the first and the last row.
     void SeekRow(int32_t row);
     void ToStart() { SeekRow(0); }
+    // To a fractional position, held within the first and the last row (a position that is
+    // not a number counts as the first row): for rendering a flight frame by frame, where
+    // each frame's position is computed, not accumulated. Playing or paused stays as it was.
+    void SetPosition(double where);
 
     // Pauses (on the nearest row), then moves `rows` rows on (negative: back), held within
     // the first and the last row.

@@ -233,6 +233,11 @@ void PlayerHud::DrawShapes(const TimelineView& view)
     SetShapes(*timeline, vertices, colours);
 }
 
+void PlayerHud::ShowKeyLine(bool shown)
+{
+    keyLine->setText(shown ? PlayerKeyLine : "", osgText::String::ENCODING_UTF8);
+}
+
 void PlayerHud::SetVisible(bool show)
 {
     visible = show;

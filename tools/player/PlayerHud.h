@@ -68,6 +68,9 @@ public:
     void Show(const std::vector<std::string>& lines, const TimelineView& timeline, int width, int height);
 
     void SetVisible(bool visible);
+    // The line of keys under the timeline; a recording, which no key can reach, leaves it out
+    // (its room stays, so the rest lies where it does in the player).
+    void ShowKeyLine(bool shown);
     bool Visible() const { return visible; }
 
     // The layout of the last Show.

@@ -1,0 +1,41 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+struct SampleRow;
+
+// Which moments of the flight a recording shows. A video of `fps` frames a second at
+// `speed` times the recorded speed moves on speed / fps recorded seconds a frame, so the
+// result is the same however long a frame takes to draw. Frame 0 stands on the first
+// position; the last frame is the last whole step that does not pass the end, so a span of
+// exactly N steps has N + 1 frames and ends on the end.
+//
+// Positions are the player clock's fractional row indices (PlaybackClock.h), `step`
+// recorded seconds apart.
+struct FrameSchedule
+{
+    double first = 0.0;   // position of frame 0
+    double last = 0.0;    // the end asked for; the last frame lies on or just before it
+    double perFrame = 0.0; // positions a frame moves on
+    int64_t frameCount = 0;
+
+    double PositionOf(int64_t frame) const { return first + perFrame * static_cast<double>(frame); }
+    // Seconds of video: frameCount / fps.
+    double VideoSeconds(int fps) const { return static_cast<double>(frameCount) / fps; }
+};
+
+// The position at which the log's own time (gps_time, seconds) reaches `logTime`: between
+// the two rows around it, in proportion; before the first row's time the first row, and
+// past the last row's time the last. Rows whose times go backwards are passed over until
+// the time is reached.
+double PositionAtLogTime(const SampleRow* rows, int32_t rowCount, double logTime);
+
+// From position `first` to `last` (last >= first) at `speed` (> 0) and `fps` (> 0), rows
+// `step` seconds apart (> 0).
+FrameSchedule ScheduleFrames(double first, double last, double step, double speed, int fps);
+
+// The schedule of a recording over rows[0 .. rowCount-1]: from the log time `from` (or the
+// first row) to `to` (or the last row). False, with the reason in `error`, when that span
+// holds no frame: it lies wholly before or after the flight.
+bool ScheduleRecording(const SampleRow* rows, int32_t rowCount, double step, double speed, int fps, const double* from,
+                       const double* to, FrameSchedule* schedule, std::string* error);
