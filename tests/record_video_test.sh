@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# The player's --record as CI would run it: no display (the program starts its own Xvfb),
+# short renders checked with ffprobe, the same render twice giving the same frames, PNG
+# frames without ffmpeg, and interrupted renders that leave nothing under the final name
+# and no X server behind.
+#
+#   record_video_test.sh PLAYER WORLD-MAKER
+set -euo pipefail
+
+program=$1
+world=$2
+# shellcheck source=tests/test-support.sh
+. "$(dirname "$0")/test-support.sh"
+require_tools Xvfb ffmpeg ffprobe compare
+
+work=$(mktemp -d)
+player_pid=
+cleanup()
+{
+    [ -n "$player_pid" ] && kill -9 "$player_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+cd "$work"
+# A process that runs (a zombie waiting for a parent that does not reap does not count).
+alive()
+{
+    [ -e "/proc/$1/stat" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$1/stat"
+}
+
+# 120 samples half a second apart, log time 0 to 59.5 s.
+"$world" 0.5 >/dev/null
+unset DISPLAY
+export OSG_NOTIFY_LEVEL=WARN
+
+# Log time 10 to 16 s at x3 is 2 s of video: 61 frames at 30 a second, the last on 16 s.
+record()
+{
+    local out=$1
+    shift
+    "$program" flight.log --record "$out" --from 10 --to 16 --size 160x96 "$@" >"$work/out" 2>"$work/err" \
+        || fail "recording $out ended with status $?: $(cat "$work/err")"
+}
+
+# 1. A short video, as a standard player would see it.
+record a.mp4
+probe=$(ffprobe -v error -count_frames -select_streams v:0 \
+    -show_entries stream=codec_name,width,height,nb_read_frames,avg_frame_rate -of csv=p=0 a.mp4)
+[ "$probe" = "h264,160,96,30/1,61" ] || fail "ffprobe sees $probe, not h264,160,96,30/1,61"
+grep -q "^a.mp4: 61 frames, 0:02.0 of video (160x96, 30 frames/s)" out || fail "no summary line: $(cat out)"
+grep -q "^CI,CJ=" out || fail "the transcript is missing: $(cat out)"
+grep -q "private Xvfb" err || fail "no word of the private display: $(cat err)"
+[ ! -e a.partial.mp4 ] || fail "the temporary file is left"
+ffmpeg -v error -i a.mp4 -f framemd5 - | grep -v '^#' >a.md5
+[ "$(cut -d, -f6 a.md5 | sort -u | wc -l)" -gt 30 ] || fail "the frames hardly change: the aircraft does not move"
+
+# 2. The same render again: the same frames, however fast the machine was.
+record b.mp4
+ffmpeg -v error -i b.mp4 -f framemd5 - | grep -v '^#' >b.md5
+cmp -s a.md5 b.md5 || fail "two renders of the same span differ"
+
+# 3. Without ffmpeg: PNG frames beside the video's name, said on stderr, the right way up.
+mkdir bin
+ln -s "$(command -v Xvfb)" bin/Xvfb
+[ -x /usr/bin/xkbcomp ] && ln -s /usr/bin/xkbcomp bin/xkbcomp
+PATH="$work/bin" record c.mp4 --fps 5
+grep -q "ffmpeg was not found" err || fail "no word of the missing ffmpeg: $(cat err)"
+[ "$(find c-frames -name 'frame-*.png' | wc -l)" -eq 11 ] || fail "not 11 frames: $(ls c-frames)"
+[ "$(identify -format '%wx%h' c-frames/frame-000001.png)" = 160x96 ] || fail "the frames are not 160x96"
+ffmpeg -v error -i a.mp4 -vframes 1 first.png
+difference=$(compare -metric RMSE c-frames/frame-000001.png first.png null: 2>&1 | sed 's/.*(\(.*\))/\1/') || true
+awk -v d="$difference" 'BEGIN { exit !(d < 0.05) }' || fail "the first PNG frame and the video's first frame differ by $difference"
+
+# 4. Ctrl-C: the render stops, nothing is left under either name, the Xvfb ends.
+"$program" flight.log --record d.mp4 --size 160x96 --speed 0.25 >d.out 2>d.err &
+player_pid=$!
+for _ in $(seq 300); do
+    grep -q "^frame " d.err 2>/dev/null && break
+    kill -0 "$player_pid" 2>/dev/null || fail "the render ended early: $(cat d.err)"
+    sleep 0.1
+done
+server=$(pgrep -P "$player_pid" -x Xvfb) || fail "no private Xvfb under the render"
+kill -INT "$player_pid"
+status=0
+wait "$player_pid" || status=$?
+player_pid=
+[ "$status" -eq 130 ] || fail "after SIGINT the status is $status, not 130: $(cat d.err)"
+grep -q "Interrupted" d.err || fail "no word of the interruption: $(cat d.err)"
+[ ! -e d.mp4 ] && [ ! -e d.partial.mp4 ] || fail "an interrupted render left $(ls d*.mp4)"
+alive "$server" && fail "the private Xvfb outlived the render"
+
+# 5. Killed outright: the Xvfb still ends with it, and only the temporary name is left.
+"$program" flight.log --record e.mp4 --size 160x96 --speed 0.25 >e.out 2>e.err &
+player_pid=$!
+for _ in $(seq 300); do
+    grep -q "^frame " e.err 2>/dev/null && break
+    sleep 0.1
+done
+server=$(pgrep -P "$player_pid" -x Xvfb) || fail "no private Xvfb under the second render"
+kill -9 "$player_pid"
+wait "$player_pid" 2>/dev/null || true
+player_pid=
+for _ in $(seq 50); do
+    alive "$server" || break
+    sleep 0.1
+done
+alive "$server" && { kill "$server"; fail "the private Xvfb outlived a killed render"; }
+[ ! -e e.mp4 ] || fail "a killed render left a file under the final name"
+
+echo "record video: all checks passed"
