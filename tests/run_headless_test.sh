@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # ./run as a user without a display meets it: it makes the demo world in a fresh folder,
 # says that there is no display, replays the flight in a virtual X server and saves five
-# screenshots, one per camera mode, that are neither blank nor alike.
+# screenshots, one per camera mode, that are neither blank nor alike, and a demo clip.
 #
 #   run_headless_test.sh SOURCE-DIR BUILD-DIR
 #
@@ -12,7 +12,7 @@ source_dir=$1
 build_dir=$2
 # shellcheck source=tests/test-support.sh
 . "$(dirname "$0")/test-support.sh"
-require_tools Xvfb xdotool import compare identify
+require_tools Xvfb xdotool import compare identify ffprobe
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -48,4 +48,10 @@ for ((i = 0; i < ${#names[@]}; ++i)); do
         awk -v p="$pixels" 'BEGIN { exit !(p + 0 > 65536) }' || fail "${names[i]} and ${names[j]} look alike ($pixels pixels differ)"
     done
 done
-echo "PASS: five screenshots, each different"
+# The demo clip: 20 s of H.264 at 1280 x 720, 30 frames a second.
+clip=$shots/demo-clip.mp4
+grep -q "$clip" "$work/run.out" || fail "the path of the demo clip was not printed"
+probe=$(ffprobe -v error -count_frames -select_streams v:0 \
+    -show_entries stream=codec_name,width,height,nb_read_frames,avg_frame_rate -of csv=p=0 "$clip")
+[ "$probe" = "h264,1280,720,30/1,601" ] || fail "ffprobe sees $probe in the demo clip, not h264,1280,720,30/1,601"
+echo "PASS: five screenshots, each different, and a 20-second demo clip"
