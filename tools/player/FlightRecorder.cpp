@@ -256,6 +256,8 @@ int RecordFlight(const RecordOptions& options)
     PrivateDisplay display;
     if (!display.Ensure(&error))
     {
+        if (stopSignal)
+            return Interrupted(output.get(), nullptr, nullptr);
         output->Abandon();
         fprintf(stderr, "Cannot record: %s\n", error.c_str());
         return RecordFailed;
