@@ -325,7 +325,9 @@ int RecordFlight(const RecordOptions& options)
         points.reserve(SampleTable.rowCount);
         for (int32_t row = 0; row < SampleTable.rowCount; ++row)
             points.push_back(osg::Vec3d(ScenePosition(SampleTable.rows[row])));
-        const OverviewFraming framing = FrameOverview(points, MapFrame.k, FieldOfView, aspect);
+        // The display's strip along the bottom and its figures at the top left take about
+        // a tenth of the height each.
+        const OverviewFraming framing = FrameOverview(points, MapFrame.k, FieldOfView, aspect, options.hud ? 0.75 : 0.9);
         overview = framing.view;
         const double frameHeight = 2.0 * framing.distance * std::tan(FieldOfView / 2.0 * Pi / 180.0);
         EnlargeAircraft(scene.aircraftMover.get(), OverviewAircraftShare * frameHeight);

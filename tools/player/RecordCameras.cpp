@@ -38,7 +38,7 @@ osg::Matrixd ChaseCamera::View(const osg::Vec3d& aircraft, double newCourse, boo
 }
 
 OverviewFraming FrameOverview(const std::vector<osg::Vec3d>& points, double unitsPerMetre, double verticalFov,
-                              double aspect)
+                              double aspect, double upShare)
 {
     osg::Vec3d low = points.front();
     osg::Vec3d high = points.front();
@@ -61,8 +61,9 @@ OverviewFraming FrameOverview(const std::vector<osg::Vec3d>& points, double unit
     // A point at offsets (across, upwards, towards the eye) from the centre lies inside the
     // frame when the eye is at least this far from the centre: its offset across (or up)
     // over the slope of the frame's edge, plus how much nearer the eye it lies.
-    const double tanUp = std::tan(verticalFov / 2.0 * Pi / 180.0) * 0.9;
-    const double tanAcross = tanUp * std::max(aspect, 1e-3);
+    const double tanHalf = std::tan(verticalFov / 2.0 * Pi / 180.0);
+    const double tanUp = tanHalf * std::clamp(upShare, 0.1, 1.0);
+    const double tanAcross = tanHalf * 0.9 * std::max(aspect, 1e-3);
     const double least = OverviewLeastExtent * unitsPerMetre / 2.0;
     double distance = std::max(least / tanAcross, least / tanUp);
     for (const osg::Vec3d& point : points)

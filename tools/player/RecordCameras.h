@@ -51,7 +51,8 @@ const double ChaseClearance = 5.0;  // metres the camera keeps above the ground
 
 // The fixed oblique view that holds every point in `points` (at least one): from the
 // south-south-west, 35 degrees down, at the centre of their bounding box, just far enough
-// that every point lies inside the frame's inner 90 % across and up. A track smaller than
+// that every point lies inside the frame's inner 90 % across and the inner `upShare` of its
+// height (less than 90 % keeps the track clear of a display along the frame's edges). A track smaller than
 // the least extent (metres) is framed as if it were that big, so that a single point or a
 // hover still shows its surroundings rather than filling the frame with the aircraft.
 const double OverviewLeastExtent = 150.0;
@@ -61,4 +62,4 @@ struct OverviewFraming
     double distance = 0.0; // from the eye to the box's centre, frame units
 };
 OverviewFraming FrameOverview(const std::vector<osg::Vec3d>& points, double unitsPerMetre, double verticalFov,
-                              double aspect);
+                              double aspect, double upShare = 0.9);

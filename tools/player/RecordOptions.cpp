@@ -137,9 +137,9 @@ bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vect
         *error = "the recording options need --record";
         return false;
     }
-    if (options->hasFrom && options->hasTo && !(options->from < options->to))
+    if (options->hasFrom && options->hasTo && options->from > options->to)
     {
-        *error = "--from must lie before --to";
+        *error = "--from must not lie after --to (the same time gives one frame)";
         return false;
     }
     // The encoder halves the colour planes: a video's sides are even.
