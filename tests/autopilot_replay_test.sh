@@ -18,16 +18,7 @@ log_maker=$4
 . "$(dirname "$0")/test-support.sh"
 require_tools Xvfb import identify
 
-work=$(mktemp -d)
-xvfb_pid=
-viewer_pid=
-cleanup()
-{
-    [ -n "$viewer_pid" ] && kill "$viewer_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+enter_scratch
 
 cd "$work"
 "$world" 0.5

@@ -15,16 +15,7 @@ world=$2
 . "$(dirname "$0")/test-support.sh"
 require_tools Xvfb xdotool import compare
 
-work=$(mktemp -d)
-xvfb_pid=
-player_pid=
-cleanup()
-{
-    [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+enter_scratch
 
 cd "$work"
 # 120 samples half a second apart, numbered 1 to 120: a seek of 10 s is 20 samples.
@@ -35,7 +26,7 @@ mkdir -p "$shots"
 
 export OSG_NOTIFY_LEVEL=WARN OSG_WINDOW="0 0 1280 1024" FLIGHTREPLAY_PLAYER_DISPLAY_LOG="$work/display.txt"
 "$program" flight.log >player.out 2>player.err &
-player_pid=$!
+viewer_pid=$!
 
 display_text()
 {
@@ -52,7 +43,7 @@ wait_for()
     shift
     for _ in $(seq 200); do
         "$@" && return 0
-        kill -0 "$player_pid" 2>/dev/null || fail "the player ended while waiting for $what: $(cat player.err)"
+        kill -0 "$viewer_pid" 2>/dev/null || fail "the player ended while waiting for $what: $(cat player.err)"
         sleep 0.1
     done
     fail "$what: the display shows
@@ -140,11 +131,11 @@ wait_for "resumed, the sample should move on from $resumed" eval '[ "$(sample)" 
 
 press Escape
 for _ in $(seq 100); do
-    kill -0 "$player_pid" 2>/dev/null || break
+    kill -0 "$viewer_pid" 2>/dev/null || break
     sleep 0.1
 done
 status=0
-wait "$player_pid" || status=$?
-player_pid=
+wait "$viewer_pid" || status=$?
+viewer_pid=
 [ "$status" -eq 0 ] || fail "Escape ended the player with status $status: $(cat player.err)"
 echo "PASS: pause holds, steps, seeks, start, timeline click, x0.25 to x64, display toggle"

@@ -13,14 +13,7 @@ world=$2
 . "$(dirname "$0")/test-support.sh"
 require_tools Xvfb ffmpeg ffprobe compare
 
-work=$(mktemp -d)
-player_pid=
-cleanup()
-{
-    [ -n "$player_pid" ] && kill -9 "$player_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+enter_scratch
 cd "$work"
 # A process that runs (a zombie waiting for a parent that does not reap does not count).
 alive()
@@ -73,17 +66,17 @@ awk -v d="$difference" 'BEGIN { exit !(d < 0.05) }' || fail "the first PNG frame
 
 # 4. Ctrl-C: the render stops, nothing is left under either name, the Xvfb ends.
 "$program" flight.log --record d.mp4 --size 160x96 --speed 0.25 >d.out 2>d.err &
-player_pid=$!
+viewer_pid=$!
 for _ in $(seq 300); do
     grep -q "^frame " d.err 2>/dev/null && break
-    kill -0 "$player_pid" 2>/dev/null || fail "the render ended early: $(cat d.err)"
+    kill -0 "$viewer_pid" 2>/dev/null || fail "the render ended early: $(cat d.err)"
     sleep 0.1
 done
-server=$(pgrep -P "$player_pid" -x Xvfb) || fail "no private Xvfb under the render"
-kill -INT "$player_pid"
+server=$(pgrep -P "$viewer_pid" -x Xvfb) || fail "no private Xvfb under the render"
+kill -INT "$viewer_pid"
 status=0
-wait "$player_pid" || status=$?
-player_pid=
+wait "$viewer_pid" || status=$?
+viewer_pid=
 [ "$status" -eq 130 ] || fail "after SIGINT the status is $status, not 130: $(cat d.err)"
 grep -q "Interrupted" d.err || fail "no word of the interruption: $(cat d.err)"
 [ ! -e d.mp4 ] && [ ! -e d.partial.mp4 ] || fail "an interrupted render left $(ls d*.mp4)"
@@ -91,15 +84,15 @@ alive "$server" && fail "the private Xvfb outlived the render"
 
 # 5. Killed outright: the Xvfb still ends with it, and only the temporary name is left.
 "$program" flight.log --record e.mp4 --size 160x96 --speed 0.25 >e.out 2>e.err &
-player_pid=$!
+viewer_pid=$!
 for _ in $(seq 300); do
     grep -q "^frame " e.err 2>/dev/null && break
     sleep 0.1
 done
-server=$(pgrep -P "$player_pid" -x Xvfb) || fail "no private Xvfb under the second render"
-kill -9 "$player_pid"
-wait "$player_pid" 2>/dev/null || true
-player_pid=
+server=$(pgrep -P "$viewer_pid" -x Xvfb) || fail "no private Xvfb under the second render"
+kill -9 "$viewer_pid"
+wait "$viewer_pid" 2>/dev/null || true
+viewer_pid=
 for _ in $(seq 50); do
     alive "$server" || break
     sleep 0.1

@@ -43,3 +43,24 @@ start_xvfb()
     done
     fail "Xvfb did not start: $(cat "$log")"
 }
+
+# Makes the scratch folder $work and sets up its removal on exit. The test keeps the pids
+# of the viewer and the X server it starts in $viewer_pid and $xvfb_pid (emptied once they
+# have ended): whichever still runs at exit is killed, after the test's own extra_cleanup
+# when it defines one.
+enter_scratch()
+{
+    work=$(mktemp -d)
+    xvfb_pid=
+    viewer_pid=
+    trap scratch_cleanup EXIT
+}
+scratch_cleanup()
+{
+    if declare -F extra_cleanup >/dev/null; then
+        extra_cleanup
+    fi
+    [ -n "$viewer_pid" ] && kill "$viewer_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}

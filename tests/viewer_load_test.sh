@@ -19,9 +19,7 @@ runs=${3:-24}
 . "$(dirname "$0")/test-support.sh"
 require_tools Xvfb import identify convert
 
-work=$(mktemp -d)
-xvfb_pid=
-viewer_pid=
+enter_scratch
 busy_pids=()
 stop_busy_loops()
 {
@@ -31,14 +29,10 @@ stop_busy_loops()
     done
     busy_pids=()
 }
-cleanup()
+extra_cleanup()
 {
     stop_busy_loops
-    [ -n "$viewer_pid" ] && kill "$viewer_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
 }
-trap cleanup EXIT
 
 cd "$work"
 "$world" 1000

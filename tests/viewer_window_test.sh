@@ -16,16 +16,7 @@ world=$2
 . "$(dirname "$0")/test-support.sh"
 require_tools Xvfb xdotool import compare identify
 
-work=$(mktemp -d)
-xvfb_pid=
-viewer_pid=
-cleanup()
-{
-    [ -n "$viewer_pid" ] && kill "$viewer_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+enter_scratch
 
 cd "$work"
 # A long time per sample keeps the aircraft practically still: screenshots then change only

@@ -10,21 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "DataFlashReader.h"
 #include "MavlinkReader.h"
 #include "RecordedFlight.h"
 #include "ULogReader.h"
-
-// A broken invariant is a crash, so libFuzzer keeps the input that broke it.
-#define CHECK(condition)                                                                      \
-    do                                                                                        \
-    {                                                                                         \
-        if (!(condition))                                                                     \
-        {                                                                                     \
-            fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
-            abort();                                                                          \
-        }                                                                                     \
-    } while (0)
 
 namespace
 {

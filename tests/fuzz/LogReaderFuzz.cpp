@@ -23,6 +23,7 @@
 #include <cstring>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "app/RangeListParser.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
@@ -32,17 +33,6 @@
 // and makes __real_SYMBOL the original.
 extern "C" void __real__Z6endRowv();
 extern "C" void __real__Z10storeValueiPKcm(int32_t kind, const char* text, size_t length);
-
-// A broken invariant is a crash, so libFuzzer keeps the input that broke it.
-#define CHECK(condition)                                                                      \
-    do                                                                                        \
-    {                                                                                         \
-        if (!(condition))                                                                     \
-        {                                                                                     \
-            fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
-            abort();                                                                          \
-        }                                                                                     \
-    } while (0)
 
 namespace
 {

@@ -185,12 +185,7 @@ std::unique_ptr<VideoOutput> OpenOutput(const RecordOptions& options, std::strin
     const std::string ffmpeg = FindFfmpeg();
     if (!ffmpeg.empty())
         return OpenVideo(ffmpeg, options.output, options.width, options.height, options.fps, error);
-    std::string folder = options.output;
-    const size_t dot = folder.find_last_of('.');
-    const size_t slash = folder.find_last_of('/');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1))
-        folder.erase(dot);
-    folder += "-frames/";
+    const std::string folder = FrameFolderBeside(options.output);
     fprintf(stderr, "ffmpeg was not found (Debian package ffmpeg), so no video can be encoded: writing PNG frames to %s instead\n",
             folder.c_str());
     return OpenFrameFolder(folder, options.width, options.height, error);

@@ -18,23 +18,31 @@
 
 extern char** environ;
 
-std::string PartialVideoName(const std::string& path)
+// Where the file name's extension starts (its dot), or the path's length when it has none.
+// A dot that starts the file name, or one in a folder's name, is no extension.
+static size_t ExtensionDot(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
     const size_t dot = path.find_last_of('.');
-    // A dot that starts the file name, or one in a folder's name, is no extension.
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    if (dot == std::string::npos || dot <= nameStart)
-        return path + ".partial";
-    return path.substr(0, dot) + ".partial" + path.substr(dot);
+    return dot == std::string::npos || dot <= nameStart ? path.size() : dot;
 }
 
 static std::string Extension(const std::string& path)
 {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    return dot == std::string::npos || dot <= nameStart ? std::string() : path.substr(dot + 1);
+    const size_t dot = ExtensionDot(path);
+    return dot < path.size() ? path.substr(dot + 1) : std::string();
+}
+
+std::string PartialVideoName(const std::string& path)
+{
+    const size_t dot = ExtensionDot(path);
+    return path.substr(0, dot) + ".partial" + path.substr(dot);
+}
+
+std::string FrameFolderBeside(const std::string& video)
+{
+    return video.substr(0, ExtensionDot(video)) + "-frames/";
 }
 
 std::string FindFfmpeg()

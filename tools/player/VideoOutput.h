@@ -46,3 +46,7 @@ std::unique_ptr<VideoOutput> OpenFrameFolder(const std::string& folder, int widt
 // The temporary name of a video being written to `path`: ".partial" before the extension,
 // so that ffmpeg still knows the container by it (out/demo.mp4 -> out/demo.partial.mp4).
 std::string PartialVideoName(const std::string& path);
+
+// The folder of frames written instead of a video when there is no encoder: the video's
+// name without its extension, and "-frames/" (out/demo.mp4 -> out/demo-frames/).
+std::string FrameFolderBeside(const std::string& video);
