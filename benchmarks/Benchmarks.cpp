@@ -27,9 +27,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "FlightConversion.h"
+#include "track/FlightConversion.h"
 #include "StartupFloor.h"
-#include "TrackCommand.h"
+#include "track/FlightFormats.h"
 #include "app/FlightStatistics.h"
 #include "geo/MapFrame.h"
 #include "log/LogScanner.h"
@@ -111,13 +111,14 @@ void Convert(benchmark::State& state, const std::string& path, size_t bytes)
     for (auto _ : state)
     {
         RecordedFlight flight;
-        FlightFileFormat format = FlightFileFormat::Unknown;
-        if (!ReadFlightFile(path, &flight, &format))
+        const FlightFormat* format = nullptr;
+        std::string message;
+        if (!ReadFlightFile(path, &flight, &format, &message))
         {
             state.SkipWithError("cannot read the autopilot log");
             return;
         }
-        const ConvertedFlight converted = ConvertFlight(flight, DefaultConversion(format));
+        const ConvertedFlight converted = ConvertFlight(flight, format->defaults);
         const std::string text = FormatConvertedLog(converted);
         rows = converted.rows.size();
         benchmark::DoNotOptimize(text.data());

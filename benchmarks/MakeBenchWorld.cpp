@@ -14,10 +14,10 @@
 #include <osg/Image>
 #include <osgDB/WriteFile>
 
-#include "app/Driver.h"
+#include "app/FlightLoading.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
-#include "terrain/TerrainRings.h"
+#include "terrain/RingTiles.h"
 
 namespace
 {

@@ -10,10 +10,10 @@
 
 #include "AutopilotLogWriters.h"
 #include "DataToolSupport.h"
-#include "FlightConversion.h"
-#include "MavlinkMessages.h"
-#include "TrackCommand.h"
-#include "scene/AttitudeConvention.h"
+#include "track/FlightConversion.h"
+#include "track/MavlinkMessages.h"
+#include "track/FlightFormats.h"
+#include "log/LogAttitude.h"
 
 namespace
 {
@@ -33,9 +33,10 @@ Conversion Convert(const std::string& bytes, double rate = 0.0)
 {
     WriteWholeFile("flight.log-in", bytes);
     Conversion result;
-    FlightFileFormat format = FlightFileFormat::Unknown;
-    result.read = ReadFlightFile("flight.log-in", &result.flight, &format);
-    ConversionSettings settings = DefaultConversion(format);
+    const FlightFormat* format = nullptr;
+    std::string message;
+    result.read = ReadFlightFile("flight.log-in", &result.flight, &format, &message);
+    ConversionSettings settings = format ? format->defaults : ConversionSettings();
     if (rate > 0.0)
         settings.rate = rate;
     if (result.read)

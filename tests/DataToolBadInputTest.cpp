@@ -14,7 +14,7 @@
 
 #include "AutopilotLogWriters.h"
 #include "DataToolSupport.h"
-#include "GeoTiles.h"
+#include "geo/GeoTiles.h"
 #include "geo/ReplayFiles.h"
 
 namespace

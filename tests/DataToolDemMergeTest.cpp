@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "DataToolSupport.h"
-#include "DemImport.h"
-#include "GeoTiles.h"
-#include "TileCoverage.h"
+#include "world/DemImport.h"
+#include "geo/GeoTiles.h"
+#include "world/TileCoverage.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "terrain/ElevationTileStore.h"

@@ -12,8 +12,8 @@
 #include <ogr_spatialref.h>
 
 #include "DataToolSupport.h"
-#include "DemImport.h"
-#include "GeoTiles.h"
+#include "world/DemImport.h"
+#include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "terrain/ElevationTileStore.h"
 #include "geo/ReplayFiles.h"

@@ -12,7 +12,7 @@
 #include <osgDB/Registry>
 
 #include "DataToolSupport.h"
-#include "GeoTiles.h"
+#include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 

@@ -9,14 +9,15 @@
 #include <osgDB/WriteFile>
 
 #include "DataToolSupport.h"
-#include "GeoTiles.h"
-#include "TilePlan.h"
-#include "app/Driver.h"
+#include "geo/GeoTiles.h"
+#include "world/TilePlan.h"
+#include "app/FlightLoading.h"
 #include "geo/MapFrame.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "geo/ReplayFiles.h"
 #include "terrain/ElevationTileStore.h"
+#include "terrain/RingTiles.h"
 #include "terrain/TerrainRings.h"
 
 namespace

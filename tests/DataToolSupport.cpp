@@ -5,8 +5,8 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
-#include "FlightConversion.h"
-#include "TrackCommand.h"
+#include "track/FlightConversion.h"
+#include "track/FlightFormats.h"
 
 int DataToolFixture::RunTool(const std::vector<std::string>& arguments, std::string* out, std::string* err)
 {
@@ -57,9 +57,16 @@ std::vector<SampleRow> ConvertTrackPoints(const std::vector<TimedPosition>& poin
     return ConvertTrackFlight(flight, rate);
 }
 
+bool ReadFlight(const std::string& path, RecordedFlight* flight)
+{
+    const FlightFormat* format = nullptr;
+    std::string message;
+    return ReadFlightFile(path, flight, &format, &message);
+}
+
 std::vector<SampleRow> ConvertTrackFlight(const RecordedFlight& flight, double rate)
 {
-    ConversionSettings settings = DefaultConversion(FlightFileFormat::Gpx);
+    ConversionSettings settings = FindFlightFormat("GPX")->defaults;
     settings.rate = rate;
     return ConvertFlight(flight, settings).rows;
 }

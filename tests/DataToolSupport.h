@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "RecordedFlight.h"
+#include "track/RecordedFlight.h"
 #include "log/SampleTable.h"
 #include "support/TestSupport.h"
 
@@ -32,6 +32,9 @@ void WriteInt16GeoTiff(const std::string& path, double west, double north, doubl
 // the rate (the one conversion, with the track formats' settings).
 std::vector<SampleRow> ConvertTrackPoints(const std::vector<TimedPosition>& points, double rate);
 std::vector<SampleRow> ConvertTrackFlight(const RecordedFlight& flight, double rate);
+
+// Reads a flight file as `track` does (its format told by its content); false when it cannot.
+bool ReadFlight(const std::string& path, RecordedFlight* flight);
 
 // A keyword log of the rows with the columns `track` writes for a track.
 std::string TrackLogText(const std::vector<SampleRow>& rows);

@@ -8,7 +8,7 @@
 #include <osg/Quat>
 
 #include "DataToolSupport.h"
-#include "TrackConvert.h"
+#include "track/TrackReading.h"
 #include "geo/MapFrame.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
@@ -114,7 +114,7 @@ TEST_F(TrackConvertTest, CircleFromGpxTurnsNoseAlongTrackAndBanksTowardsCentre)
     {
         WriteText("circle.gpx", CircleGpx(Circle(clockwise, radius)));
         RecordedFlight flight;
-        ASSERT_TRUE(ReadGpxTrack("circle.gpx", &flight));
+        ASSERT_TRUE(ReadFlight("circle.gpx", &flight));
         const std::vector<TimedPosition>& points = flight.positions;
         ASSERT_EQ(points.size(), 121u);
         EXPECT_TRUE(flight.timesSinceEpoch);
@@ -151,7 +151,7 @@ TEST_F(TrackConvertTest, IgcRecordsKeepSouthAndWestNegative)
               "B1200023345223S07012545WA0012400160\r\n"
               "B1200044710000N00830000EV0050000000\r\n");
     RecordedFlight flight;
-    ASSERT_TRUE(ReadIgcTrack("flight.igc", &flight));
+    ASSERT_TRUE(ReadFlight("flight.igc", &flight));
     const std::vector<TimedPosition>& points = flight.positions;
     ASSERT_EQ(points.size(), 3u);
     EXPECT_NEAR(points[0].latitude, -(33.0 + 45.123 / 60.0), 1e-9);
@@ -172,7 +172,7 @@ TEST_F(TrackConvertTest, IgcFlightPastMidnightKeepsCountingUp)
 {
     WriteText("late.igc", "B2359584700000N00800000EA0050000500\nB0000024700100N00800000EA0050000500\n");
     RecordedFlight flight;
-    ASSERT_TRUE(ReadIgcTrack("late.igc", &flight));
+    ASSERT_TRUE(ReadFlight("late.igc", &flight));
     const std::vector<TimedPosition>& points = flight.positions;
     ASSERT_EQ(points.size(), 2u);
     EXPECT_DOUBLE_EQ(points[1].time - points[0].time, 4.0);
@@ -182,7 +182,7 @@ TEST_F(TrackConvertTest, CsvHeaderNamesTheColumnsInAnyOrder)
 {
     WriteText("track.csv", "alt (m);Lon;time;Lat\n500;8.0;10:00:00;47.0\n510;8.001;10:00:02;47.0\n");
     RecordedFlight flight;
-    ASSERT_TRUE(ReadCsvTrack("track.csv", &flight));
+    ASSERT_TRUE(ReadFlight("track.csv", &flight));
     const std::vector<TimedPosition>& points = flight.positions;
     ASSERT_EQ(points.size(), 2u);
     EXPECT_DOUBLE_EQ(points[1].time, 36002.0);
@@ -191,7 +191,7 @@ TEST_F(TrackConvertTest, CsvHeaderNamesTheColumnsInAnyOrder)
 
     WriteText("bad.csv", "when,where\n1,2\n");
     RecordedFlight none;
-    EXPECT_FALSE(ReadCsvTrack("bad.csv", &none));
+    EXPECT_FALSE(ReadFlight("bad.csv", &none));
 }
 
 TEST_F(TrackConvertTest, IsoTimesWithOffsetsAndFractions)
@@ -222,7 +222,7 @@ TEST_F(TrackConvertTest, LogReadsBackThroughTheProgramsScanner)
     std::string log, err;
     ASSERT_EQ(RunTool({"track", "circle.gpx", "--rate", "2"}, &log, &err), 0) << err;
     RecordedFlight flight;
-    ASSERT_TRUE(ReadGpxTrack("circle.gpx", &flight));
+    ASSERT_TRUE(ReadFlight("circle.gpx", &flight));
     const std::vector<SampleRow> samples = ConvertTrackFlight(flight, 2.0);
     ASSERT_DOUBLE_EQ(samples.front().gps_time, 36000.0) << "seconds from midnight of the first day";
 

@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 
 #include "DataToolSupport.h"
-#include "PositionCleaning.h"
-#include "TrackConvert.h"
+#include "track/PositionCleaning.h"
+#include "track/TrackReading.h"
 #include "geo/MapFrame.h"
-#include "scene/AttitudeConvention.h"
+#include "log/LogAttitude.h"
 
 namespace
 {
@@ -252,7 +252,7 @@ TEST_F(WildTrackTest, LoggerCsvWithNoFixRowsUnitsInValuesAndHemisphereColumns)
               "3,T,2008/01/27,14:14:40.000,SPS,33.70744,S,70.967281,W,,36.000 km/h,8(9),\n"
               "4,T,2008/01/27,14:14:45.000,SPS,33.70764,S,70.967281,W,32.480 m,,8(9),\n");
     RecordedFlight flight;
-    ASSERT_TRUE(ReadCsvTrack("logger.csv", &flight));
+    ASSERT_TRUE(ReadFlight("logger.csv", &flight));
     ASSERT_EQ(flight.positions.size(), 3u) << "the row without a fix is skipped";
     ASSERT_EQ(flight.skippedPoints.size(), 1u);
     EXPECT_EQ(flight.skippedPoints[0].first, "without a fix (on line 2)");
@@ -278,7 +278,7 @@ TEST_F(WildTrackTest, AvionicsCsvGivesItsOwnAttitudeInFeetAndLocalTime)
               "2014-03-29, 16:50:23,  -06:00,   40.2172326, -111.7177124,  4510.0,  90.00,   5.00,  20.00, 348.4,   11.6\n"
               "2014-03-29, 16:50:24,  -06:00,   40.2173326, -111.7177124,  4520.0,  90.00,   5.00,  20.00, 348.4,   11.6\n");
     RecordedFlight flight;
-    ASSERT_TRUE(ReadCsvTrack("avionics.csv", &flight));
+    ASSERT_TRUE(ReadFlight("avionics.csv", &flight));
     const std::vector<SampleRow> rows = ConvertTrackFlight(flight, 1.0);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_DOUBLE_EQ(rows[0].gps_time, 22 * 3600.0 + 50 * 60.0 + 22.0) << "UTC";
@@ -312,7 +312,7 @@ TEST_F(WildTrackTest, CsvValuesInTheShapesExportersWrite)
     {
         WriteText("shape.csv", shape.text);
         RecordedFlight flight;
-        ASSERT_TRUE(ReadCsvTrack("shape.csv", &flight)) << shape.name;
+        ASSERT_TRUE(ReadFlight("shape.csv", &flight)) << shape.name;
         ASSERT_EQ(flight.positions.size(), 2u) << shape.name;
         const TimedPosition& p = flight.positions[0];
         EXPECT_NEAR(std::fmod(p.time, 86400.0), 36000.0, 1e-6) << shape.name;

@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "FaultLog.h"
-#include "FlightLog.h"
-#include "FlightPlan.h"
-#include "ElevationTiles.h"
-#include "Landscape.h"
-#include "WorldGenerator.h"
-#include "app/Driver.h"
+#include "worldgen/FaultLog.h"
+#include "worldgen/FlightLog.h"
+#include "worldgen/FlightPlan.h"
+#include "worldgen/ElevationTiles.h"
+#include "worldgen/Landscape.h"
+#include "worldgen/WorldGenerator.h"
+#include "app/FlightLoading.h"
 #include "geo/MapFrame.h"
 #include "log/LogScanner.h"
 #include "support/TestSupport.h"
-#include "terrain/TerrainRings.h"
+#include "terrain/RingTiles.h"
 
 namespace
 {

@@ -81,7 +81,7 @@ TEST(MapFrameTest, SampleAtTheCentreLiesInsideTheOriginTile)
     row.gps_curalt = 500.0;
     SetUpMapFrame(48.01, 10.01);
 
-    const osg::Vec3f position = ScenePosition(row);
+    const osg::Vec3f position = ScenePosition(row.gps_curlat, row.gps_curlon, row.gps_curalt);
     EXPECT_GE(position.x(), 0.0f);
     EXPECT_LT(position.x(), 1.0f);
     EXPECT_GE(position.y(), 0.0f);
@@ -99,9 +99,9 @@ TEST(MapFrameTest, AltitudeBeyondFloatBecomesInfinityOfItsSign)
     SetUpMapFrame(48.01, 10.01);
 
     row.gps_curalt = 1e300;
-    EXPECT_EQ(ScenePosition(row).z(), std::numeric_limits<float>::infinity());
+    EXPECT_EQ(ScenePosition(row.gps_curlat, row.gps_curlon, row.gps_curalt).z(), std::numeric_limits<float>::infinity());
     row.gps_curalt = -1e300;
-    EXPECT_EQ(ScenePosition(row).z(), -std::numeric_limits<float>::infinity());
+    EXPECT_EQ(ScenePosition(row.gps_curlat, row.gps_curlon, row.gps_curalt).z(), -std::numeric_limits<float>::infinity());
 }
 
 TEST(MapFrameTest, CurvatureDropGrowsWithTheSquareOfTheDistance)

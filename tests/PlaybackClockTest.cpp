@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "PlaybackClock.h"
+#include "player/PlaybackClock.h"
 
 namespace
 {

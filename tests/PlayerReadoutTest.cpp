@@ -5,10 +5,10 @@
 
 #include <osg/AnimationPath>
 
-#include "FlightReadout.h"
-#include "PlaybackClock.h"
-#include "PlayerDisplay.h"
-#include "PlayerSession.h"
+#include "player/FlightReadout.h"
+#include "player/PlaybackClock.h"
+#include "player/PlayerDisplay.h"
+#include "player/PlayerSession.h"
 #include "SceneTestSupport.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"

@@ -7,10 +7,10 @@
 #include <osgViewer/Viewer>
 #include <osgViewer/ViewerEventHandlers>
 
-#include "PlayerHud.h"
-#include "PlayerKeys.h"
+#include "player/PlayerHud.h"
+#include "player/PlayerKeys.h"
 #include "SceneTestSupport.h"
-#include "Timeline.h"
+#include "player/Timeline.h"
 #include "log/SampleTable.h"
 #include "scene/Aircraft.h"
 #include "support/TestSupport.h"

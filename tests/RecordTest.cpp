@@ -8,10 +8,10 @@
 
 #include <osg/Matrixd>
 
-#include "FrameSchedule.h"
-#include "RecordCameras.h"
-#include "RecordOptions.h"
-#include "VideoOutput.h"
+#include "record/FrameSchedule.h"
+#include "record/RecordCameras.h"
+#include "record/RecordOptions.h"
+#include "record/VideoOutput.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 
@@ -213,13 +213,13 @@ TEST(RecordOptionsTest, RecordingOptionsAreTakenOutAndTheRestKeepsItsOrder)
                                       "--speed", "8", "--from", "54500.5", "--to", "54600", "--no-hud"};
     std::vector<char*> argv = Arguments(words);
     RecordOptions options;
-    std::vector<char*> rest;
+    std::vector<const char*> rest;
     std::string error;
     ASSERT_TRUE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &options, &rest, &error)) << error;
-    ASSERT_EQ(rest.size(), 4u);
-    EXPECT_STREQ(rest[1], "flight.log");
-    EXPECT_STREQ(rest[2], "--samples");
-    EXPECT_STREQ(rest[3], "1-50");
+    ASSERT_EQ(rest.size(), 3u);
+    EXPECT_STREQ(rest[0], "flight.log");
+    EXPECT_STREQ(rest[1], "--samples");
+    EXPECT_STREQ(rest[2], "1-50");
     EXPECT_TRUE(options.record);
     EXPECT_EQ(options.output, "out.mp4");
     EXPECT_EQ(options.camera, RecordCamera::Overview);
@@ -262,7 +262,7 @@ TEST(RecordOptionsTest, WrongOptionsAreRefusedWithTheReason)
         words.insert(words.end(), options.begin(), options.end());
         std::vector<char*> argv = Arguments(words);
         RecordOptions parsed;
-        std::vector<char*> rest;
+        std::vector<const char*> rest;
         std::string error;
         EXPECT_FALSE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &parsed, &rest, &error)) << words[2];
         EXPECT_NE(error.find(reason), std::string::npos) << "'" << error << "' does not say " << reason;
@@ -271,7 +271,7 @@ TEST(RecordOptionsTest, WrongOptionsAreRefusedWithTheReason)
     std::vector<std::string> words = {"player", "flight.log", "--record", "frames/", "--size", "641x361"};
     std::vector<char*> argv = Arguments(words);
     RecordOptions parsed;
-    std::vector<char*> rest;
+    std::vector<const char*> rest;
     std::string error;
     EXPECT_TRUE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &parsed, &rest, &error)) << error;
 }

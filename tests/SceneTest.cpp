@@ -57,7 +57,7 @@ TEST_F(FlightTrackTest, WhiteLineStripThroughEveryRowInTableOrder)
     const osg::Vec3Array* vertices = static_cast<const osg::Vec3Array*>(geometry->getVertexArray());
     ASSERT_EQ(vertices->size(), 3u);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ((*vertices)[i], ScenePosition(SampleTable.rows[i])) << "row " << i;
+        EXPECT_EQ((*vertices)[i], ScenePosition(SampleTable.rows[i].gps_curlat, SampleTable.rows[i].gps_curlon, SampleTable.rows[i].gps_curalt)) << "row " << i;
 
     ASSERT_EQ(geometry->getNumPrimitiveSets(), 1u);
     const osg::DrawArrays* strip = dynamic_cast<const osg::DrawArrays*>(geometry->getPrimitiveSet(0));
@@ -121,7 +121,7 @@ TEST_F(FlightPathTest, ZeroStepLeavesOnlyTheLastRow)
     const osg::AnimationPath::TimeControlPointMap& points = path->getTimeControlPointMap();
     ASSERT_EQ(points.size(), 1u);
     EXPECT_EQ(points.begin()->first, 0.0);
-    EXPECT_EQ(points.begin()->second.getPosition(), osg::Vec3d(ScenePosition(SampleTable.rows[2])));
+    EXPECT_EQ(points.begin()->second.getPosition(), osg::Vec3d(ScenePosition(SampleTable.rows[2].gps_curlat, SampleTable.rows[2].gps_curlon, SampleTable.rows[2].gps_curalt)));
 }
 
 // A negative step (time running backwards in the log) still keeps every row, in time order.
@@ -138,7 +138,7 @@ TEST_F(FlightPathTest, FallingTimesKeepEveryRow)
     for (const auto& entry : points)
         times.push_back(entry.first);
     EXPECT_EQ(times, (std::vector<double>{-1.0, -0.5, 0.0}));
-    EXPECT_EQ(points.begin()->second.getPosition(), osg::Vec3d(ScenePosition(SampleTable.rows[2])));
+    EXPECT_EQ(points.begin()->second.getPosition(), osg::Vec3d(ScenePosition(SampleTable.rows[2].gps_curlat, SampleTable.rows[2].gps_curlon, SampleTable.rows[2].gps_curalt)));
 }
 
 TEST_F(FlightPathTest, StepThatIsNotANumberStillGivesOrderedTimes)

@@ -12,6 +12,7 @@
 #include "TerrainTestSupport.h"
 #include "geo/MapFrame.h"
 #include "terrain/PatchTemplates.h"
+#include "terrain/RingTiles.h"
 #include "terrain/TerrainRings.h"
 
 namespace

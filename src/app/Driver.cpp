@@ -1,131 +1,23 @@
 #include "app/Driver.h"
 
 #include <cstdio>
-#include <cstring>
-#include <sys/stat.h>
 
-#include "app/FlightStatistics.h"
-#include "geo/MapFrame.h"
-#include "app/RangeListParser.h"
-#include "log/LogScanner.h"
-#include "log/SampleTable.h"
-#include "log/SampleTablePrefetch.h"
 #include "viewer/FlightViewer.h"
-
-// A directory opens for reading on Linux but yields only a read error; it is no log.
-static FILE* OpenLog(const char* path)
-{
-    FILE* log = fopen(path, "r");
-    if (!log)
-        return nullptr;
-    struct stat status;
-    if (fstat(fileno(log), &status) == 0 && S_ISDIR(status.st_mode))
-    {
-        fclose(log);
-        return nullptr;
-    }
-    return log;
-}
-
-void ScanFlightLog(FILE* log)
-{
-    ResetSampleTable();
-    currentColumn = 0;
-    SetScanInput(log);
-    SampleTablePrefetch prefetch;
-    scan();
-}
-
-bool LoadFlightQuietly(const char* path)
-{
-    FILE* log = OpenLog(path);
-    if (!log)
-        return false;
-    ScanFlightLog(log);
-    fclose(log);
-    if (SampleTable.rowCount < 1)
-        return false;
-    double centreLatitude = 0.0;
-    double centreLongitude = 0.0;
-    FlightCentre(ComputeFlightStatistics(), &centreLatitude, &centreLongitude);
-    SetUpMapFrame(centreLatitude, centreLongitude);
-    return true;
-}
-
-int LoadFlightLog(int argc, char** argv)
-{
-    if (argc < 2)
-    {
-        printf("U: %s avlog.log [--samples beg1-end1,beg2-end2,...]\n", argc > 0 && argv[0] ? argv[0] : "flightreplay");
-        return -1;
-    }
-    if (argc >= 3)
-    {
-        if (strcmp(argv[2], "--samples") != 0)
-        {
-            printf("arg. '%s' - undefined\n", argv[2]);
-            return -3;
-        }
-        if (argc == 3)
-        {
-            printf("--samples req. args: beg1-end1,beg2-end2,...\n");
-            return -2;
-        }
-        if (ParseRangeList(argv[3]) == 0)
-        {
-            printf("Q.samples==0, using 0-100000\n");
-            RangeList.entries[0] = SampleRange{0, 100000};
-            RangeList.count = 1;
-        }
-        printf("Select samplenumber:\n");
-        for (int32_t i = 0; i < RangeList.count; ++i)
-            printf("%ld < samplenumber < %ld\n", static_cast<long>(RangeList.entries[i].begin), static_cast<long>(RangeList.entries[i].end));
-    }
-
-    FILE* log = OpenLog(argv[1]);
-    if (!log)
-    {
-        printf("Not open '%s'\n", argv[1]);
-        return -2;
-    }
-    ScanFlightLog(log);
-    fclose(log);
-    if (SampleTable.droppedRows > 0)
-        printf("Table full: %ld more rows not loaded (room for %ld)\n", static_cast<long>(SampleTable.droppedRows), static_cast<long>(RowCapacity));
-
-    for (int32_t i = 0; i <= highestColumn; ++i)
-        printf("cols[%d]=%d\n", i, cols[i]);
-
-    printf("selected %ld row\n", static_cast<long>(SampleTable.rowCount));
-    if (SampleTable.rowCount < 1)
-    {
-        printf("Need rows >0, Exit\n");
-        return -4;
-    }
-
-    const FlightExtent extent = ComputeFlightStatistics();
-    printf("lat(mn,mx)=(%f %f)\n", extent.latitudeMinimum / 60, extent.latitudeMaximum / 60);
-    printf("lon(mn,mx)=(%f %f)\n", extent.longitudeMinimum / 60, extent.longitudeMaximum / 60);
-    printf("time(mn,mx)=(%f %f)\n", SampleTable.timeMinimum, SampleTable.timeMaximum);
-    printf("sum(time)/sum(sn)=%f\n", SampleTable.SampleStep);
-
-    double centreLatitude = 0.0;
-    double centreLongitude = 0.0;
-    FlightCentre(extent, &centreLatitude, &centreLongitude);
-    printf("1/k=%f (center lat,lon=%f %f)\n", MetresPerTile(centreLatitude), centreLatitude, centreLongitude);
-    SetUpMapFrame(centreLatitude, centreLongitude);
-    printf("CI,CJ=%ld %ld\n", static_cast<long>(MapFrame.CI), static_cast<long>(MapFrame.CJ));
-    return 0;
-}
 
 int RunFlightReplay(int argc, char** argv)
 {
-    return RunFlightProgram(argc, argv, RunViewer);
+    const char* program = argc > 0 && argv[0] ? argv[0] : "flightreplay";
+    const std::vector<const char*> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    FlightSelection selection;
+    const int status = ReadFlightArguments(program, arguments, &selection);
+    if (status != 0)
+        return status;
+    return RunFlightProgram(selection, RunViewer);
 }
 
-int RunFlightProgram(int argc, char** argv, int (*runViewer)())
+int RunFlightProgram(const FlightSelection& selection, int (*runViewer)())
 {
-    const int status = LoadFlightLog(argc, argv);
+    const int status = LoadFlightLog(selection.log, selection.samples);
     if (status != 0)
         return status;
     // Everything the run has to say is printed by now; put it out before the graphics driver

@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geo/Geodesy.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 
 namespace
 {
-
-const double RadiansPerMinute = Pi / (180.0 * 60.0);
 
 uint32_t Bit(FaultKind kind)
 {
@@ -203,17 +202,6 @@ void FindLowFlight(FlightCheckReport& report, const SampleRow* rows, const std::
 
 } // namespace
 
-double GroundDistance(double latitude1, double longitude1, double latitude2, double longitude2)
-{
-    const double phi1 = latitude1 * RadiansPerMinute;
-    const double phi2 = latitude2 * RadiansPerMinute;
-    const double dPhi = phi2 - phi1;
-    const double dLambda = (longitude2 - longitude1) * RadiansPerMinute;
-    // Haversine: well-conditioned for the metres between two fixes.
-    const double a = std::sin(dPhi / 2) * std::sin(dPhi / 2) + std::cos(phi1) * std::cos(phi2) * std::sin(dLambda / 2) * std::sin(dLambda / 2);
-    return 2.0 * EarthRadius * std::asin(std::sqrt(std::min(1.0, a)));
-}
-
 FlightCheckReport CheckFlight(const SampleRow* rows, int32_t rowCount, const FlightCheckLimits& limits)
 {
     FlightCheckReport report;
@@ -298,7 +286,7 @@ FlightCheckReport CheckFlight(const SampleRow* rows, int32_t rowCount, const Fli
             const double seconds = rows[i].gps_time - from.gps_time;
             if (seconds > 0.0 && std::isfinite(seconds))
             {
-                sample.groundSpeed = GroundDistance(from.gps_curlat, from.gps_curlon, rows[i].gps_curlat, rows[i].gps_curlon) / seconds;
+                sample.groundSpeed = GroundDistance(from.gps_curlat / 60.0, from.gps_curlon / 60.0, rows[i].gps_curlat / 60.0, rows[i].gps_curlon / 60.0) / seconds;
                 sample.climb = (rows[i].gps_curalt - from.gps_curalt) / seconds;
                 if (sample.groundSpeed > limits.maximumSpeed)
                     sample.faults |= Bit(FaultKind::PositionJump);

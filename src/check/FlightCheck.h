@@ -106,7 +106,3 @@ struct FlightCheckReport
 // and nothing is measured across the join. Heights come from HeightAboveTerrain, under the
 // map frame fixed now. Runs in time linear in rowCount.
 FlightCheckReport CheckFlight(const SampleRow* rows, int32_t rowCount, const FlightCheckLimits& limits = FlightCheckLimits());
-
-// Ground distance in metres between two positions in minutes of arc, on the sphere of
-// EarthRadius.
-double GroundDistance(double latitude1, double longitude1, double latitude2, double longitude2);

@@ -7,7 +7,7 @@
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 #include "terrain/TerrainHeight.h"
-#include "terrain/TerrainRings.h"
+#include "terrain/RingTiles.h"
 
 namespace
 {

@@ -3,8 +3,6 @@
 #include <cmath>
 #include <limits>
 
-#include "log/SampleTable.h"
-
 MapFrameValues MapFrame;
 
 double LongitudeX(double longitude)
@@ -72,11 +70,11 @@ static float ToFloat(double value)
     return static_cast<float>(value);
 }
 
-osg::Vec3f ScenePosition(const SampleRow& row)
+osg::Vec3f ScenePosition(double latitude, double longitude, double altitude)
 {
-    const double x = MercatorY(row.gps_curlat / 60.0) * TileScale - MapFrame.CI;
-    const double y = LongitudeX(row.gps_curlon / 60.0) * TileScale - MapFrame.CJ;
-    const double z = row.gps_curalt * MapFrame.k;
+    const double x = MercatorY(latitude / 60.0) * TileScale - MapFrame.CI;
+    const double y = LongitudeX(longitude / 60.0) * TileScale - MapFrame.CJ;
+    const double z = altitude * MapFrame.k;
     return osg::Vec3f(ToFloat(x), ToFloat(y), ToFloat(z));
 }
 

@@ -3,12 +3,9 @@
 
 #include <osg/Vec3f>
 
-struct SampleRow;
+#include "geo/Geodesy.h"
 
-const int32_t TileScale = 262144;     // zoom-18 tiles around the world (2^18)
-const double EarthRadius = 6374000.0; // metres, a sphere: the map frame needs no ellipsoid
-const double Pi = 3.141592653589793;
-const double TwoPi = 6.283185307179586;
+const int32_t TileScale = 262144; // zoom-18 tiles around the world (2^18)
 
 // The flat local frame every builder works in. One unit is one zoom-18 tile; x grows
 // southwards (tile rows), y eastwards (tile columns), z up. The origin is the north-west
@@ -43,9 +40,10 @@ void SetUpMapFrame(double centreLatitude, double centreLongitude);
 double GridRowLatitude(double row);
 double GridColumnLongitude(double column);
 
-// Position of a sample in the map frame, each component computed in double and rounded
-// once to float. The track and the flight path both use it, so they agree to the bit.
-osg::Vec3f ScenePosition(const SampleRow& row);
+// Position of a sample in the map frame (latitude and longitude in minutes of arc, as the
+// log stores them, altitude in metres), each component computed in double and rounded once
+// to float. The track and the flight path both use it, so they agree to the bit.
+osg::Vec3f ScenePosition(double latitude, double longitude, double altitude);
 
 // How far the Earth's surface lies below the flat frame at horizontal offset (a, b) from
 // the origin, all in tile units.

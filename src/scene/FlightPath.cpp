@@ -9,7 +9,7 @@
 osg::AnimationPath::ControlPoint FlightPathPoint(const SampleRow& row)
 {
     // The track's floats, widened back: the aircraft passes exactly through its vertices.
-    const osg::Vec3f position = ScenePosition(row);
+    const osg::Vec3f position = ScenePosition(row.gps_curlat, row.gps_curlon, row.gps_curalt);
     const osg::Quat attitude = LoggedAttitude(row.gps_curheading, row.pyro_curpitch, row.pyro_curroll);
     return osg::AnimationPath::ControlPoint(osg::Vec3d(position), attitude);
 }

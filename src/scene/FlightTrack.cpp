@@ -20,7 +20,10 @@ osg::ref_ptr<osg::Group> BuildTrack()
     osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
     vertices->reserve(SampleTable.rowCount);
     for (int32_t i = 0; i < SampleTable.rowCount; ++i)
-        vertices->push_back(ScenePosition(SampleTable.rows[i]));
+    {
+        const SampleRow& row = SampleTable.rows[i];
+        vertices->push_back(ScenePosition(row.gps_curlat, row.gps_curlon, row.gps_curalt));
+    }
 
     // No state set of its own: the line is unlit because the scene root switches lighting off.
     osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;

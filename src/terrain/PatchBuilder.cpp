@@ -6,21 +6,6 @@
 #include "geo/MapFrame.h"
 #include "terrain/ElevationTileStore.h"
 
-// The tile corner plus the whole zoom-18 tiles the vertex lies from it (the products are
-// never negative). Worked out in 64 bits, since a ring at the very edge of the int32 range
-// could overflow; anything outside the grid is passed on as -1, which the store reads as 0
-// like any other point outside.
-int32_t ElevationGridCoordinate(int32_t origin, int32_t s, double t)
-{
-    const int64_t value = static_cast<int64_t>(origin) + static_cast<int64_t>(s * t);
-    return value < 0 || value >= TileScale ? -1 : static_cast<int32_t>(value);
-}
-
-int32_t LookedUpVertexCount(const PatchTemplate& t, int32_t mode)
-{
-    return mode == FinestPatch ? t.vertexCount - 1 : t.vertexCount;
-}
-
 int32_t BuildPatch(osg::Geometry* geometry, int32_t CI, int32_t CJ, int32_t originRow, int32_t originCol, int32_t s, const PatchTemplate& t, int32_t mode)
 {
     osg::ref_ptr<osg::Vec3Array> positions = new osg::Vec3Array(t.vertexCount);

@@ -1,5 +1,7 @@
 #include "terrain/PatchTemplates.h"
 
+#include "geo/MapFrame.h"
+
 // The fourteen patch meshes and the table that picks one for each coarse-level patch.
 // Positions are (x southwards, y eastwards) in the unit square of the patch's tile; every
 // texture coordinate is (y, 1 - x) of its position, so the tile image spans the square with
@@ -138,3 +140,18 @@ const PatchTemplate* const TransitionTable[4][4][2][2] = {
         {{&FullTileTemplate, &MidNorthTemplate}, {&MidWestTemplate, &NotchNorthWestTemplate}},
     },
 };
+
+// The tile corner plus the whole zoom-18 tiles the vertex lies from it (the products are
+// never negative). Worked out in 64 bits, since a ring at the very edge of the int32 range
+// could overflow; anything outside the grid is passed on as -1, which the store reads as 0
+// like any other point outside.
+int32_t ElevationGridCoordinate(int32_t origin, int32_t s, double t)
+{
+    const int64_t value = static_cast<int64_t>(origin) + static_cast<int64_t>(s * t);
+    return value < 0 || value >= TileScale ? -1 : static_cast<int32_t>(value);
+}
+
+int32_t LookedUpVertexCount(const PatchTemplate& t, int32_t mode)
+{
+    return mode == FinestPatch ? t.vertexCount - 1 : t.vertexCount;
+}

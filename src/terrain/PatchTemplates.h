@@ -32,3 +32,20 @@ int32_t RingClass(int32_t offset);
 
 // [row class][column class][P][Q]: the coarse-level template, or null for the inner tiles.
 extern const PatchTemplate* const TransitionTable[4][4][2][2];
+
+// How a patch is built from its template: at the finest level the centre vertex is not
+// looked up (BuildPatch).
+enum PatchMode : int32_t
+{
+    CoarsePatch = 0,
+    FinestPatch = 1,
+};
+
+// Grid coordinate of a template vertex at template coordinate t (0, 0.5 or 1) on a tile
+// whose corner is `origin`, s zoom-18 tiles wide: origin + trunc(s * t). Outside the grid
+// it is -1, which the elevation store reads as 0 without a file.
+int32_t ElevationGridCoordinate(int32_t origin, int32_t s, double t);
+
+// How many of the template's vertices, from the first, take their height from the store:
+// all of them, or all but the last (the centre) at the finest level.
+int32_t LookedUpVertexCount(const PatchTemplate& t, int32_t mode);

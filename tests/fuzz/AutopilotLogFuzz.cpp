@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "DataFlashReader.h"
-#include "MavlinkReader.h"
-#include "RecordedFlight.h"
-#include "ULogReader.h"
+#include "track/DataFlashReader.h"
+#include "track/MavlinkReader.h"
+#include "track/RecordedFlight.h"
+#include "track/ULogReader.h"
 
 namespace
 {

@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdio>
+#include <vector>
+
+// The first part of the replay's run, which the companion programs share: the command
+// line's log and selection, the log, the statistics and the map frame.
+
+// The log a run reads and its --samples list (null without one).
+struct FlightSelection
+{
+    const char* log = nullptr;
+    const char* samples = nullptr;
+};
+
+// Reads the arguments after the program's name as the replay does (LOG, then optionally
+// --samples LIST; further ones are ignored), with its messages on stdout: the usage line
+// naming `program` and -1 without a log, "arg. '%s' - undefined" and -3 when the second is
+// not --samples, the request for the list and -2 when --samples ends the line. 0 when
+// `selection` is filled.
+int ReadFlightArguments(const char* program, const std::vector<const char*>& arguments, FlightSelection* selection);
+
+// Selects the samples (printing the selection when a list is given), reads the log, prints
+// the column report, the statistics and the map frame, and fixes CI, CJ and k: the replay's
+// transcript up to the viewer. `samples` is the --samples list or null. Returns 0, or -2
+// when the log cannot be opened, -4 when it holds no accepted row.
+int LoadFlightLog(const char* path, const char* samples);
+
+// Reads the whole log from its first column into the emptied sample table, as the run does.
+// The caller keeps the stream.
+void ScanFlightLog(FILE* log);
+
+// For the companion programs: reads the log at `path` (the rows the current range list
+// selects), computes the statistics and fixes the map frame on the flight, printing nothing
+// but what the scanner echoes. False when the log cannot be opened or holds no accepted row.
+bool LoadFlightQuietly(const char* path);

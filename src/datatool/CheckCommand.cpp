@@ -1,0 +1,120 @@
+#include "datatool/CheckCommand.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "datatool/CheckCsv.h"
+#include "datatool/CheckPlot.h"
+#include "datatool/CheckReport.h"
+#include "datatool/FlightLogCheck.h"
+#include "app/FlightLoading.h"
+#include "app/RangeListParser.h"
+#include "check/FlightCheck.h"
+#include "log/SampleTable.h"
+
+namespace
+{
+
+struct CheckArguments
+{
+    const char* log = nullptr;
+    const char* samples = nullptr;
+    const char* csv = nullptr;
+    const char* plot = nullptr;
+    FlightCheckLimits limits;
+};
+
+int Usage(const char* program)
+{
+    fprintf(stderr, "usage: %s check LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png]\n", program);
+    return CheckUnusable;
+}
+
+bool ParseArguments(int argc, char** argv, CheckArguments* arguments)
+{
+    for (int i = 2; i < argc; ++i)
+    {
+        const char* argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (strcmp(argument, "--samples") == 0 && hasValue)
+            arguments->samples = argv[++i];
+        else if (strcmp(argument, "--csv") == 0 && hasValue)
+            arguments->csv = argv[++i];
+        else if (strcmp(argument, "--plot") == 0 && hasValue)
+            arguments->plot = argv[++i];
+        else if (strcmp(argument, "--max-speed") == 0 && hasValue)
+        {
+            char* end = nullptr;
+            const double speed = strtod(argv[++i], &end);
+            if (*end != '\0' || !(speed > 0.0) || !(speed < 1e6))
+            {
+                fprintf(stderr, "check: '%s' is no speed in m/s\n", argv[i]);
+                return false;
+            }
+            arguments->limits.maximumSpeed = speed;
+        }
+        else if (strncmp(argument, "--", 2) == 0 || arguments->log)
+        {
+            fprintf(stderr, "check: unknown or incomplete argument '%s'\n", argument);
+            return false;
+        }
+        else
+            arguments->log = argument;
+    }
+    return arguments->log != nullptr;
+}
+
+} // namespace
+
+int RunCheck(int argc, char** argv)
+{
+    CheckArguments arguments;
+    if (!ParseArguments(argc, argv, &arguments))
+        return Usage(argv[0]);
+    // A track or a picture would be echoed to the console byte by byte by the log reader.
+    if (!AcceptFlightLog("check", arguments.log))
+        return CheckUnusable;
+    if (ClassifyLogFile(arguments.log) == LogFileKind::Unopenable)
+    {
+        printf("Not open '%s'\n", arguments.log);
+        return CheckUnusable;
+    }
+    // The selection as the replay makes it, falling back to the whole flight as it does.
+    if (arguments.samples && ParseRangeList(arguments.samples) == 0)
+    {
+        printf("check: no range of '%s' is kept, checking the whole flight (0-100000)\n", arguments.samples);
+        RangeList.entries[0] = SampleRange{0, 100000};
+        RangeList.count = 1;
+    }
+
+    LoadFlightQuietly(arguments.log);
+    if (SampleTable.droppedRows > 0)
+        printf("Table full: %ld more rows not loaded (room for %ld)\n", static_cast<long>(SampleTable.droppedRows), static_cast<long>(RowCapacity));
+    const FlightCheckReport report = CheckFlight(SampleTable.rows, SampleTable.rowCount, arguments.limits);
+    PrintCheckReport(stdout, arguments.log, SampleTable.rows, report, arguments.limits);
+
+    int status = static_cast<int>(report.verdict);
+    if (arguments.csv && !report.samples.empty())
+    {
+        if (WriteCheckCsv(arguments.csv, SampleTable.rows, report))
+            printf("csv: %zu rows written to '%s'\n", report.samples.size(), arguments.csv);
+        else
+        {
+            fprintf(stderr, "check: cannot write '%s'\n", arguments.csv);
+            status = CheckUnusable;
+        }
+    }
+    if (arguments.plot && !report.samples.empty())
+    {
+        const std::string title = std::string("flight check of ") + arguments.log + ": " + VerdictText(report);
+        if (WriteCheckPlot(arguments.plot, title, SampleTable.rows, report))
+            printf("plot: %dx%d written to '%s'\n", CheckPlotWidth, CheckPlotHeight, arguments.plot);
+        else
+        {
+            fprintf(stderr, "check: cannot write '%s'\n", arguments.plot);
+            status = CheckUnusable;
+        }
+    }
+    return status;
+}

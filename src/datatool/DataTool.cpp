@@ -1,0 +1,186 @@
+#include "datatool/DataTool.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <cpl_error.h>
+
+#include "datatool/CheckCommand.h"
+#include "world/DemImport.h"
+#include "datatool/FlightLogCheck.h"
+#include "geo/GeoTiles.h"
+#include "world/ImageryImport.h"
+#include "world/TilePlan.h"
+#include "datatool/TrackCommand.h"
+#include "app/FlightLoading.h"
+#include "geo/MapFrame.h"
+#include "terrain/RingTiles.h"
+
+// The usage text: on stdout when asked for with --help, else on stderr.
+static void PrintUsage(const char* program, FILE* stream = stderr)
+{
+    fprintf(stream,
+            "usage: %s plan LOG [--samples LIST]\n"
+            "       %s dem SOURCE... (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
+            "       %s imagery SOURCE [--tms] (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
+            "       %s track INPUT [--rate HZ] [--info] > avlog.log\n"
+            "       %s check LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png]\n"
+            "       %s --help\n",
+            program, program, program, program, program, program);
+}
+
+// Where the tiles to fetch come from: the flight in a log, as the replay frames it, or a box.
+struct AreaArguments
+{
+    const char* log = nullptr;
+    const char* samples = nullptr;
+    const char* box = nullptr;
+};
+
+// Splits the arguments after the command into sources and area options. False after the
+// usage text on anything it cannot place.
+static bool ParseAreaCommand(int argc, char** argv, std::vector<std::string>* sources, AreaArguments* area, bool* tms)
+{
+    for (int i = 2; i < argc; ++i)
+    {
+        const char* argument = argv[i];
+        if (strcmp(argument, "--log") == 0 && i + 1 < argc)
+            area->log = argv[++i];
+        else if (strcmp(argument, "--samples") == 0 && i + 1 < argc)
+            area->samples = argv[++i];
+        else if (strcmp(argument, "--bbox") == 0 && i + 1 < argc)
+            area->box = argv[++i];
+        else if (tms && strcmp(argument, "--tms") == 0)
+            *tms = true;
+        else if (strncmp(argument, "--", 2) == 0)
+        {
+            fprintf(stderr, "%s: unknown or incomplete option '%s'\n", argv[1], argument);
+            return false;
+        }
+        else
+            sources->push_back(argument);
+    }
+    if (sources->empty() || (area->log == nullptr) == (area->box == nullptr) || (area->samples && !area->log))
+    {
+        PrintUsage(argv[0]);
+        return false;
+    }
+    return true;
+}
+
+static int RunAreaCommand(int argc, char** argv)
+{
+    const bool imagery = strcmp(argv[1], "imagery") == 0;
+    std::vector<std::string> sources;
+    AreaArguments area;
+    bool tms = false;
+    if (!ParseAreaCommand(argc, argv, &sources, &area, imagery ? &tms : nullptr))
+        return DataToolUsage;
+    if (imagery && sources.size() != 1)
+    {
+        fprintf(stderr, "imagery: one source at a time\n");
+        return DataToolUsage;
+    }
+
+    std::vector<ElevationTileId> elevationTiles;
+    std::vector<ImageryTileId> imageryTiles;
+    if (area.box)
+    {
+        GeoBox box;
+        if (!ParseGeoBox(area.box, &box))
+        {
+            fprintf(stderr, "%s: '%s' is no box S,W,N,E in degrees (south < north, west < east)\n", argv[1], area.box);
+            return DataToolUsage;
+        }
+        elevationTiles = ElevationTilesOfBox(box);
+        imageryTiles = ImageryTilesOfBox(box);
+    }
+    else
+    {
+        if (!AcceptFlightLog(argv[1], area.log))
+            return DataToolUsage;
+        // Loaded as the replay loads it, with its transcript.
+        const int status = LoadFlightLog(area.log, area.samples);
+        if (status != 0)
+            return status;
+        elevationTiles = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
+        imageryTiles = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+    }
+    if (imagery)
+        return ImportImagery(sources.front(), tms, imageryTiles);
+    return ImportElevation(sources, elevationTiles);
+}
+
+static int RunTrackCommand(int argc, char** argv)
+{
+    const char* input = nullptr;
+    double rate = 0.0; // the format's own
+    bool info = false;
+    for (int i = 2; i < argc; ++i)
+    {
+        if (strcmp(argv[i], "--info") == 0)
+            info = true;
+        else if (strcmp(argv[i], "--rate") == 0 && i + 1 < argc)
+        {
+            char* end = nullptr;
+            rate = strtod(argv[++i], &end);
+            if (*end != '\0' || !(rate > 0.0) || rate > 1000.0)
+            {
+                fprintf(stderr, "track: '%s' is no rate in samples per second\n", argv[i]);
+                return DataToolUsage;
+            }
+        }
+        else if (!input && strncmp(argv[i], "--", 2) != 0)
+            input = argv[i];
+        else
+        {
+            PrintUsage(argv[0]);
+            return DataToolUsage;
+        }
+    }
+    if (!input)
+    {
+        PrintUsage(argv[0]);
+        return DataToolUsage;
+    }
+    return ConvertTrack(input, rate, info);
+}
+
+int RunDataTool(int argc, char** argv)
+{
+    if (argc < 2)
+    {
+        PrintUsage(argv[0]);
+        return DataToolUsage;
+    }
+    // GDAL's own messages would add lines to ours; each failure is told in one line, with
+    // GDAL's reason where it gave one (CPLGetLastErrorMsg).
+    CPLSetErrorHandler(CPLQuietErrorHandler);
+    // Asking for help is no mistake, wherever it stands: the usage on stdout, status 0.
+    for (int i = 1; i < argc; ++i)
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
+        {
+            PrintUsage(argv[0], stdout);
+            return 0;
+        }
+    const char* command = argv[1];
+    if (strcmp(command, "plan") == 0)
+    {
+        if (argc >= 3 && !AcceptFlightLog("plan", argv[2]))
+            return DataToolUsage;
+        // The replay's own command line after the command's name.
+        const std::string name = std::string(argv[0]) + " plan";
+        return RunPlan(name.c_str(), std::vector<const char*>(argv + 2, argv + argc));
+    }
+    if (strcmp(command, "dem") == 0 || strcmp(command, "imagery") == 0)
+        return RunAreaCommand(argc, argv);
+    if (strcmp(command, "track") == 0)
+        return RunTrackCommand(argc, argv);
+    if (strcmp(command, "check") == 0)
+        return RunCheck(argc, argv);
+    PrintUsage(argv[0]);
+    return DataToolUsage;
+}

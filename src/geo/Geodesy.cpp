@@ -1,0 +1,14 @@
+#include "geo/Geodesy.h"
+
+#include <algorithm>
+#include <cmath>
+
+double GroundDistance(double latitude1, double longitude1, double latitude2, double longitude2)
+{
+    const double phi1 = latitude1 * RadiansPerDegree;
+    const double phi2 = latitude2 * RadiansPerDegree;
+    const double sinLatitude = std::sin((phi2 - phi1) / 2.0);
+    const double sinLongitude = std::sin((longitude2 - longitude1) * RadiansPerDegree / 2.0);
+    const double h = sinLatitude * sinLatitude + std::cos(phi1) * std::cos(phi2) * sinLongitude * sinLongitude;
+    return 2.0 * EarthRadius * std::asin(std::sqrt(std::min(1.0, h)));
+}

@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "player/FlightReadout.h"
+#include "player/PlaybackClock.h"
+
+// The text of the player's display: what it shows, line by line, as UTF-8, for a row's
+// figures and the clock. Fixed widths, so that the figures stay put while they change.
+//
+//   sample 1234  (row 1234 of 3901)   x3  playing  loop
+//   log time 54447.20 s (15:07:27.20)  replay 4:06.8 of 13:00.0
+//   altitude 452.3 m AMSL  above terrain 98.7 m
+//   ground speed 12.3 m/s  climb rate +1.2 m/s
+//   heading 273.4°  bank 12.4° right wing down  pitch 3.1° nose up
+std::vector<std::string> DisplayLines(const FlightReadout& readout, const PlaybackClock& clock);
+
+// Recorded seconds as m:ss.s, or h:mm:ss.s from an hour on.
+std::string FormatDuration(double seconds);
+
+// The speed factor as the display shows it: x3, x0.25, x64.
+std::string FormatSpeed(double speed);

@@ -1,0 +1,245 @@
+#include "player/PlayerHud.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <osg/BlendFunc>
+#include <osg/Geode>
+#include <osgDB/FileUtils>
+#include <osgText/Font>
+
+#include "player/PlayerKeys.h"
+
+namespace
+{
+// From Debian's fonts-dejavu-core: monospaced, so figures stay in their columns.
+const char* const FontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+const double GlyphAdvance = 0.602;  // DejaVu Sans Mono's advance, in character heights
+const double LargestText = 20.0;     // pixels: a comfortable size on a 1024-line window
+const double SmallestText = 9.0;     // pixels: below this the outline eats the strokes
+const int GlyphResolution = 32;      // texels per glyph side: sharp up to the largest text
+
+// Render bins within the display's camera: boxes first, then the bar, then the text.
+const int BackingBin = 10;
+const int TimelineBin = 11;
+const int TextBin = 12;
+
+// Dark enough that white text on it stands out against the brightest sky (a contrast of
+// about 7 : 1 over white), light enough to show what lies beneath.
+const osg::Vec4 BackingColour(0.0f, 0.0f, 0.0f, 0.65f);
+const osg::Vec4 BarColour(0.45f, 0.45f, 0.45f, 0.9f);
+const osg::Vec4 SpanColour(0.25f, 0.6f, 1.0f, 0.95f);
+const osg::Vec4 MarkerColour(1.0f, 1.0f, 1.0f, 1.0f);
+const osg::Vec4 MarkerEdgeColour(0.0f, 0.0f, 0.0f, 1.0f);
+const osg::Vec4 TextColour(1.0f, 1.0f, 1.0f, 1.0f);
+
+// Two triangles covering the rectangle, in one colour.
+void AddBox(std::vector<osg::Vec3>& vertices, std::vector<osg::Vec4>& colours, double left, double bottom, double right, double top, const osg::Vec4& colour)
+{
+    const osg::Vec3 a(left, bottom, 0.0), b(right, bottom, 0.0), c(right, top, 0.0), d(left, top, 0.0);
+    for (const osg::Vec3& corner : {a, b, c, a, c, d})
+    {
+        vertices.push_back(corner);
+        colours.push_back(colour);
+    }
+}
+
+osg::ref_ptr<osg::Geometry> MakeShapes(int bin)
+{
+    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
+    geometry->setDataVariance(osg::Object::DYNAMIC);
+    // Rebuilt whenever the display changes: no display list to compile again each time.
+    geometry->setUseDisplayList(false);
+    geometry->setUseVertexBufferObjects(true);
+    geometry->setVertexArray(new osg::Vec3Array);
+    geometry->setColorArray(new osg::Vec4Array, osg::Array::BIND_PER_VERTEX);
+    geometry->addPrimitiveSet(new osg::DrawArrays(GL_TRIANGLES, 0, 0));
+    geometry->getOrCreateStateSet()->setRenderBinDetails(bin, "RenderBin");
+    return geometry;
+}
+
+// Replaces the geometry's triangles, in its own arrays, so their buffer objects are reused.
+void SetShapes(osg::Geometry& geometry, const std::vector<osg::Vec3>& vertices, const std::vector<osg::Vec4>& colours)
+{
+    osg::Vec3Array* ownVertices = static_cast<osg::Vec3Array*>(geometry.getVertexArray());
+    osg::Vec4Array* ownColours = static_cast<osg::Vec4Array*>(geometry.getColorArray());
+    ownVertices->assign(vertices.begin(), vertices.end());
+    ownColours->assign(colours.begin(), colours.end());
+    ownVertices->dirty();
+    ownColours->dirty();
+    static_cast<osg::DrawArrays*>(geometry.getPrimitiveSet(0))->setCount(static_cast<GLsizei>(vertices.size()));
+    geometry.getPrimitiveSet(0)->dirty();
+    geometry.dirtyBound();
+}
+} // namespace
+
+HudLayout LayoutHud(double width, double height)
+{
+    HudLayout layout;
+    layout.width = width;
+    layout.height = height;
+    // As large as a comfortable size allows, but small enough for the key line to fit.
+    const double keyLineCharacters = static_cast<double>(osgText::String(PlayerKeyLine, osgText::String::ENCODING_UTF8).size());
+    const double fitting = (width * 0.96) / (keyLineCharacters * GlyphAdvance);
+    layout.textSize = std::max(SmallestText, std::min({LargestText, height / 48.0, fitting}));
+    const double s = layout.textSize;
+    layout.lineSpacing = 1.35 * s;
+    layout.figuresLeft = s;
+    layout.figuresTop = height - s;
+    layout.keyLineBaseline = 0.6 * s;
+    layout.barLeft = s;
+    layout.barRight = std::max(width - s, layout.barLeft + 1.0);
+    layout.barBottom = layout.keyLineBaseline + 1.4 * s;
+    layout.barTop = layout.barBottom + 0.8 * s;
+    layout.labelBaseline = layout.barTop + 0.6 * s;
+    layout.stripTop = layout.labelBaseline + 1.3 * s;
+    return layout;
+}
+
+bool TimelineFractionAt(const HudLayout& layout, double x, double y, double* fraction)
+{
+    const double reach = layout.lineSpacing / 2.0;
+    if (x < layout.barLeft - reach || x > layout.barRight + reach || y < layout.barBottom - reach || y > layout.barTop + reach)
+        return false;
+    *fraction = std::clamp((x - layout.barLeft) / (layout.barRight - layout.barLeft), 0.0, 1.0);
+    return true;
+}
+
+PlayerHud::PlayerHud()
+{
+    camera = new osg::Camera;
+    camera->setReferenceFrame(osg::Transform::ABSOLUTE_RF);
+    camera->setViewMatrix(osg::Matrix::identity());
+    // The projection follows the viewport in Show; the library must not stretch it.
+    camera->setProjectionResizePolicy(osg::Camera::FIXED);
+    camera->setRenderOrder(osg::Camera::POST_RENDER);
+    camera->setClearMask(0); // drawn over the finished scene, which it must not clear
+    camera->setAllowEventFocus(false);
+    osg::StateSet* state = camera->getOrCreateStateSet();
+    state->setMode(GL_LIGHTING, osg::StateAttribute::OFF);
+    // Never hidden by the terrain, whatever the depth buffer holds.
+    state->setMode(GL_DEPTH_TEST, osg::StateAttribute::OFF);
+    state->setMode(GL_BLEND, osg::StateAttribute::ON);
+    state->setAttributeAndModes(new osg::BlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA));
+
+    if (osgDB::fileExists(FontFile))
+        font = osgText::readRefFontFile(FontFile);
+
+    osg::ref_ptr<osg::Geode> shapes = new osg::Geode;
+    backing = MakeShapes(BackingBin);
+    timeline = MakeShapes(TimelineBin);
+    shapes->addDrawable(backing.get());
+    shapes->addDrawable(timeline.get());
+    camera->addChild(shapes.get());
+
+    textGroup = new osg::Geode;
+    keyLine = MakeText();
+    keyLine->setText(PlayerKeyLine, osgText::String::ENCODING_UTF8);
+    firstLabel = MakeText();
+    lastLabel = MakeText();
+    lastLabel->setAlignment(osgText::Text::RIGHT_BASE_LINE);
+    for (osgText::Text* text : {keyLine.get(), firstLabel.get(), lastLabel.get()})
+        textGroup->addDrawable(text);
+    camera->addChild(textGroup.get());
+}
+
+osg::ref_ptr<osgText::Text> PlayerHud::MakeText() const
+{
+    osg::ref_ptr<osgText::Text> text = new osgText::Text;
+    text->setDataVariance(osg::Object::DYNAMIC);
+    if (font)
+        text->setFont(font.get());
+    text->setFontResolution(GlyphResolution, GlyphResolution);
+    // No outline: the box behind the text gives the contrast, and the library's outline
+    // shader costs a software renderer some 40 ms a frame.
+    text->setColor(TextColour);
+    text->setAlignment(osgText::Text::LEFT_BASE_LINE);
+    text->setAxisAlignment(osgText::Text::XY_PLANE);
+    text->getOrCreateStateSet()->setRenderBinDetails(TextBin, "RenderBin");
+    return text;
+}
+
+void PlayerHud::Relayout(int width, int height, size_t lineCount)
+{
+    while (figureTexts.size() < lineCount)
+    {
+        figureTexts.push_back(MakeText());
+        textGroup->addDrawable(figureTexts.back().get());
+    }
+    if (layout.width == width && layout.height == height && layout.textSize > 0.0)
+        return;
+    layout = LayoutHud(width, height);
+    camera->setProjectionMatrixAsOrtho2D(0.0, width, 0.0, height);
+    const float size = static_cast<float>(layout.textSize);
+    for (size_t i = 0; i < figureTexts.size(); ++i)
+    {
+        figureTexts[i]->setCharacterSize(size);
+        figureTexts[i]->setPosition(osg::Vec3(layout.figuresLeft, layout.figuresTop - size - i * layout.lineSpacing, 0.0f));
+    }
+    for (osgText::Text* text : {keyLine.get(), firstLabel.get(), lastLabel.get()})
+        text->setCharacterSize(size);
+    keyLine->setPosition(osg::Vec3(layout.barLeft, layout.keyLineBaseline, 0.0f));
+    firstLabel->setPosition(osg::Vec3(layout.barLeft, layout.labelBaseline, 0.0f));
+    lastLabel->setPosition(osg::Vec3(layout.barRight, layout.labelBaseline, 0.0f));
+}
+
+// Setting a text lays out its glyphs again; most lines stay the same from frame to frame.
+static void SetTextIfChanged(osgText::Text& text, const std::string& line)
+{
+    if (text.getText().createUTF8EncodedString() != line)
+        text.setText(line, osgText::String::ENCODING_UTF8);
+}
+
+void PlayerHud::Show(const std::vector<std::string>& lines, const TimelineView& view, int width, int height)
+{
+    Relayout(std::max(width, 1), std::max(height, 1), lines.size());
+    for (size_t i = 0; i < figureTexts.size(); ++i)
+        SetTextIfChanged(*figureTexts[i], i < lines.size() ? lines[i] : std::string());
+    SetTextIfChanged(*firstLabel, view.firstLabel);
+    SetTextIfChanged(*lastLabel, view.lastLabel);
+    DrawShapes(view);
+}
+
+void PlayerHud::DrawShapes(const TimelineView& view)
+{
+    const double s = layout.textSize;
+    const double pad = 0.5 * s;
+
+    // Behind the figures: as wide as their widest line, as deep as their lines.
+    double figuresRight = layout.figuresLeft;
+    for (const osg::ref_ptr<osgText::Text>& text : figureTexts)
+        if (text->getBoundingBox().valid())
+            figuresRight = std::max(figuresRight, static_cast<double>(text->getBoundingBox().xMax()));
+    const double figuresBottom = layout.figuresTop - s - (figureTexts.size() - 1) * layout.lineSpacing - 0.35 * s;
+    std::vector<osg::Vec3> vertices;
+    std::vector<osg::Vec4> colours;
+    AddBox(vertices, colours, layout.figuresLeft - pad, figuresBottom - pad, figuresRight + pad, layout.figuresTop + pad, BackingColour);
+    AddBox(vertices, colours, 0.0, 0.0, layout.width, layout.stripTop, BackingColour);
+    SetShapes(*backing, vertices, colours);
+
+    vertices.clear();
+    colours.clear();
+    const double left = layout.barLeft;
+    const double length = layout.barRight - layout.barLeft;
+    AddBox(vertices, colours, left, layout.barBottom, layout.barRight, layout.barTop, BarColour);
+    // A span of one sample still shows, one pixel wide.
+    for (const TimelineSpan& span : view.spans)
+        AddBox(vertices, colours, left + span.from * length, layout.barBottom, std::max(left + span.to * length, left + span.from * length + 1.0), layout.barTop, SpanColour);
+    const double x = left + view.current * length;
+    const double half = std::max(0.15 * s, 1.5);
+    const double edge = std::max(0.1 * s, 1.0);
+    AddBox(vertices, colours, x - half - edge, layout.barBottom - 0.35 * s - edge, x + half + edge, layout.barTop + 0.35 * s + edge, MarkerEdgeColour);
+    AddBox(vertices, colours, x - half, layout.barBottom - 0.35 * s, x + half, layout.barTop + 0.35 * s, MarkerColour);
+    SetShapes(*timeline, vertices, colours);
+}
+
+void PlayerHud::ShowKeyLine(bool shown)
+{
+    keyLine->setText(shown ? PlayerKeyLine : "", osgText::String::ENCODING_UTF8);
+}
+
+void PlayerHud::SetVisible(bool show)
+{
+    visible = show;
+    camera->setNodeMask(show ? ~0u : 0u);
+}

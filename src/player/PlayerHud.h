@@ -1,0 +1,95 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include <osg/Camera>
+#include <osg/Geode>
+#include <osg/Geometry>
+#include <osg/Referenced>
+#include <osg/ref_ptr>
+#include <osgText/Text>
+
+#include "player/Timeline.h"
+
+// Where the display's parts lie in a window of width x height pixels, origin at the bottom
+// left: the figures at the top left, then along the bottom the key line, the timeline bar
+// above it and the bar's end labels above that. Sizes follow the window, so that the key
+// line always fits across it.
+struct HudLayout
+{
+    double width = 0.0;
+    double height = 0.0;
+    double textSize = 0.0;   // pixels from one line's baseline to the next, less the spacing
+    double lineSpacing = 0.0;
+    double figuresLeft = 0.0;
+    double figuresTop = 0.0; // the top of the first line of figures
+    double keyLineBaseline = 0.0;
+    double barLeft = 0.0;
+    double barRight = 0.0;
+    double barBottom = 0.0;
+    double barTop = 0.0;
+    double labelBaseline = 0.0; // of the labels at the bar's ends
+    double stripTop = 0.0;      // the top of the dark strip behind the bottom parts
+};
+
+HudLayout LayoutHud(double width, double height);
+
+// The fraction of the timeline under window point (x, y) (pixels, origin at the bottom
+// left), when the point lies on the bar or within half a line of it; false elsewhere.
+bool TimelineFractionAt(const HudLayout& layout, double x, double y, double* fraction);
+
+// What the timeline shows: the current position, the selected spans and the end labels.
+struct TimelineView
+{
+    double current = 0.0; // fraction of the bar
+    std::vector<TimelineSpan> spans;
+    std::string firstLabel;
+    std::string lastLabel;
+};
+
+// The heads-up display: text and the timeline under a camera of its own that draws after
+// the scene, over it, in window pixels. The camera manipulators do not move it and the
+// terrain cannot hide it. Text is white on translucent dark boxes, readable on the sky and
+// on bright fields alike. The font is DejaVu Sans Mono from Debian's
+// fonts-dejavu-core, or the library's built-in font when that is not installed.
+//
+// Show may be called between frames of a running viewer: everything it changes is marked
+// dynamic, so the viewer finishes drawing it before the next frame's events.
+class PlayerHud : public osg::Referenced
+{
+public:
+    PlayerHud();
+
+    // The camera to draw the display with, on the window's graphics context, after the
+    // scene's camera.
+    osg::Camera* Camera() const { return camera.get(); }
+
+    // Shows the lines of figures and the timeline in a viewport of width x height pixels.
+    void Show(const std::vector<std::string>& lines, const TimelineView& timeline, int width, int height);
+
+    void SetVisible(bool visible);
+    // The line of keys under the timeline; a recording, which no key can reach, leaves it out
+    // (its room stays, so the rest lies where it does in the player).
+    void ShowKeyLine(bool shown);
+    bool Visible() const { return visible; }
+
+    // The layout of the last Show.
+    const HudLayout& Layout() const { return layout; }
+
+private:
+    osg::ref_ptr<osgText::Text> MakeText() const;
+    void Relayout(int width, int height, size_t lineCount);
+    void DrawShapes(const TimelineView& timeline);
+
+    osg::ref_ptr<osg::Camera> camera;
+    osg::ref_ptr<osgText::Font> font;
+    osg::ref_ptr<osg::Geometry> backing;  // translucent boxes behind the text
+    osg::ref_ptr<osg::Geometry> timeline; // bar, selected spans, position marker
+    std::vector<osg::ref_ptr<osgText::Text>> figureTexts;
+    osg::ref_ptr<osgText::Text> keyLine;
+    osg::ref_ptr<osgText::Text> firstLabel;
+    osg::ref_ptr<osgText::Text> lastLabel;
+    osg::ref_ptr<osg::Geode> textGroup;
+    HudLayout layout;
+    bool visible = true;
+};

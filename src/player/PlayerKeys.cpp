@@ -1,0 +1,77 @@
+#include "player/PlayerKeys.h"
+
+#include <osgGA/GUIEventAdapter>
+
+#include "player/PlaybackClock.h"
+
+namespace
+{
+struct KeyBinding
+{
+    int key;
+    PlayerAction action;
+};
+
+using Key = osgGA::GUIEventAdapter::KeySymbol;
+
+// Two keys for some actions: '+' needs the shift key on most keyboards, '=' beside it does
+// not; the number pad's own signs count too.
+const KeyBinding Bindings[] = {
+    {'p', PlayerAction::TogglePause},
+    {'-', PlayerAction::Slower},
+    {Key::KEY_KP_Subtract, PlayerAction::Slower},
+    {'+', PlayerAction::Faster},
+    {'=', PlayerAction::Faster},
+    {Key::KEY_KP_Add, PlayerAction::Faster},
+    {',', PlayerAction::StepBack},
+    {'.', PlayerAction::StepForward},
+    {Key::KEY_Left, PlayerAction::Back10},
+    {Key::KEY_Right, PlayerAction::Forward10},
+    {Key::KEY_Page_Down, PlayerAction::Back60},
+    {Key::KEY_Page_Up, PlayerAction::Forward60},
+    {Key::KEY_Home, PlayerAction::ToStart},
+    {'l', PlayerAction::ToggleLoop},
+    {'h', PlayerAction::ToggleDisplay},
+};
+
+const double ShortSeek = 10.0; // seconds of recorded time
+const double LongSeek = 60.0;
+} // namespace
+
+const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  0-4 camera  Esc quit";
+
+PlayerAction ActionOfKey(int key)
+{
+    for (const KeyBinding& binding : Bindings)
+        if (binding.key == key)
+            return binding.action;
+    return PlayerAction::None;
+}
+
+std::vector<int> PlayerKeyCodes()
+{
+    std::vector<int> keys;
+    for (const KeyBinding& binding : Bindings)
+        keys.push_back(binding.key);
+    return keys;
+}
+
+void ApplyAction(PlayerAction action, PlaybackClock& clock)
+{
+    switch (action)
+    {
+    case PlayerAction::TogglePause: clock.TogglePause(); break;
+    case PlayerAction::Slower: clock.Slower(); break;
+    case PlayerAction::Faster: clock.Faster(); break;
+    case PlayerAction::StepBack: clock.StepRows(-1); break;
+    case PlayerAction::StepForward: clock.StepRows(1); break;
+    case PlayerAction::Back10: clock.SeekSeconds(-ShortSeek); break;
+    case PlayerAction::Forward10: clock.SeekSeconds(ShortSeek); break;
+    case PlayerAction::Back60: clock.SeekSeconds(-LongSeek); break;
+    case PlayerAction::Forward60: clock.SeekSeconds(LongSeek); break;
+    case PlayerAction::ToStart: clock.ToStart(); break;
+    case PlayerAction::ToggleLoop: clock.ToggleLoop(); break;
+    case PlayerAction::ToggleDisplay:
+    case PlayerAction::None: break;
+    }
+}

@@ -1,0 +1,88 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include <osg/Matrixd>
+#include <osg/NodeCallback>
+#include <osg/Referenced>
+#include <osg/ref_ptr>
+#include <osgGA/GUIEventHandler>
+
+#include "player/PlaybackClock.h"
+#include "player/PlayerHud.h"
+#include "player/Timeline.h"
+
+// Names a file to which the player writes its display's lines, one per line, whenever they
+// change (replaced whole, never seen half written). A testing aid: the windowed test reads
+// the sample number from it instead of from the screen.
+const char* const DisplayLogVariable = "FLIGHTREPLAY_PLAYER_DISPLAY_LOG";
+
+// The aircraft's transform at a clock position (a fractional row index, PlaybackClock.h):
+// on a whole row exactly that row's flight path point, between two rows the path's own
+// interpolation of their points. Reads the sample table.
+osg::Matrixd AircraftMatrixAt(double position);
+
+// What a running player holds: the clock, the display and the timeline over the loaded
+// sample table. Its event handler and the aircraft's update callback share it.
+class PlayerSession : public osg::Referenced
+{
+public:
+    // Over the loaded sample table: starts at its first row, at the replay's speed.
+    PlayerSession();
+
+    PlaybackClock clock;
+    osg::ref_ptr<PlayerHud> hud;
+    TimelineAxis axis;
+    TimelineView timeline; // the spans and labels, fixed for the run; the position each frame
+
+    // The display's lines for the clock's current row.
+    std::vector<std::string> Lines() const;
+
+    // Shows the current state on the display, in a viewport of width x height pixels: the
+    // timeline's position always, the figures when `figures` is true (else those shown
+    // last). Writes the lines shown to the file DisplayLogVariable names when they changed.
+    void Refresh(int width, int height, bool figures);
+
+private:
+    void WriteDisplayLog();
+
+    std::string displayLog; // empty: none asked for
+    std::vector<std::string> shownLines;
+    std::vector<std::string> loggedLines;
+};
+
+// Moves the transform it is set on to AircraftMatrixAt the session clock's position.
+class ClockedAircraft : public osg::NodeCallback
+{
+public:
+    explicit ClockedAircraft(PlayerSession* session) : session(session) {}
+    void operator()(osg::Node* node, osg::NodeVisitor* visitor) override;
+
+private:
+    osg::ref_ptr<PlayerSession> session;
+};
+
+// The transport keys (PlayerKeys.h), a click or drag on the timeline, and every frame: the
+// clock moves on by the wall time since the last frame and the display is refreshed, its
+// figures at most FiguresPerSecond times a second while playing (figures that change every
+// frame cannot be read, and laying out their text costs a software renderer more than the
+// rest of the display), at once after a key or a click. Keys and clicks it uses are marked
+// handled, so the camera modes leave them alone.
+const double FiguresPerSecond = 10.0;
+
+class PlayerControls : public osgGA::GUIEventHandler
+{
+public:
+    explicit PlayerControls(PlayerSession* session) : session(session) {}
+    bool handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActionAdapter& actions) override;
+
+private:
+    // The fraction of the timeline under the pointer, when it is on the bar.
+    bool FractionUnderPointer(const osgGA::GUIEventAdapter& event, double* fraction) const;
+    void Refresh(bool figures);
+
+    osg::ref_ptr<PlayerSession> session;
+    double lastFrameTime = -1.0;   // seconds, the viewer's reference time; -1 before the first frame
+    double lastFiguresTime = -1.0; // when the figures were last shown
+    bool scrubbing = false;      // the left button went down on the timeline and is still down
+};

@@ -1,0 +1,41 @@
+#include "player/PlayerViewer.h"
+
+#include <osgViewer/Viewer>
+
+#include "player/PlayerSession.h"
+#include "viewer/FlightViewer.h"
+#include "viewer/SceneAssembly.h"
+#include "viewer/WindowingSystem.h"
+
+// Puts the display's camera on the viewer's first window, drawn after the scene. The
+// window exists only once the viewer is realised; the rendering threads then started are
+// restarted, so that they take the new camera in.
+static void AttachDisplay(osgViewer::Viewer& viewer, osg::Camera* display)
+{
+    osgViewer::Viewer::Windows windows;
+    viewer.getWindows(windows);
+    if (windows.empty())
+        return;
+    const osg::GraphicsContext::Traits* traits = windows[0]->getTraits();
+    display->setGraphicsContext(windows[0]);
+    display->setViewport(0, 0, traits ? traits->width : 1, traits ? traits->height : 1);
+    viewer.stopThreading();
+    // The display has a scene of its own, which the camera modes never see.
+    viewer.addSlave(display, false);
+    viewer.startThreading();
+}
+
+int RunPlayerViewer()
+{
+    InstallPatientWindowingSystem();
+    osgViewer::Viewer viewer;
+    FlightScene scene = AssembleFlightScene();
+    osg::ref_ptr<PlayerSession> session = new PlayerSession;
+    scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
+    SetUpFlightViewer(viewer, scene.root.get());
+    viewer.addEventHandler(new PlayerControls(session.get()));
+    if (!RealiseFlightViewer(viewer))
+        return ViewerNoWindow;
+    AttachDisplay(viewer, session->hud->Camera());
+    return viewer.run();
+}

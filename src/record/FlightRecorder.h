@@ -1,0 +1,22 @@
+#pragma once
+#include "record/RecordOptions.h"
+
+// Renders the loaded flight (sample table and map frame fixed, as after LoadFlightLog) to
+// the video or frames the options name, frame by frame at fixed steps of replay time, in
+// an offscreen graphics context: on the display there is, or on a private Xvfb when there
+// is none. The scene is the player's, seen by the chosen camera, with the player's display
+// over it unless it is turned off.
+//
+// Prints the output's path, frame count and duration on standard output when done, and
+// progress on standard error while rendering. Returns 0, RecordFailed with the reason on
+// standard error, or RecordInterrupted when SIGINT, SIGTERM or SIGHUP stopped it; then
+// nothing is left under the output's name.
+const int RecordFailed = 1;
+const int RecordInterrupted = 130;
+int RecordFlight(const RecordOptions& options);
+
+// Set in the environment, the recording writes each frame before it draws the next
+// instead of handing it to a writer thread (to measure what the thread saves), and prints
+// where the time went: drawing, read-back and waiting for the encoder.
+const char* const RecordSyncVariable = "FLIGHTREPLAY_RECORD_SYNC";
+const char* const RecordProfileVariable = "FLIGHTREPLAY_RECORD_PROFILE";

@@ -1,0 +1,47 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// The player's recording options: with --record it renders the flight to a video file (or
+// to numbered PNG frames) instead of opening a window.
+//
+//   flightreplay-player LOG [--samples LIST] --record OUT.mp4
+//       [--camera chase|overview] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]
+
+enum class RecordCamera
+{
+    Chase,    // behind and a little above the aircraft, turning with its course
+    Overview, // fixed, oblique, holding the whole track
+};
+
+struct RecordOptions
+{
+    bool record = false;   // --record was given: everything below applies
+    std::string output;    // the file, or with a trailing '/' the folder of PNG frames
+    RecordCamera camera = RecordCamera::Chase;
+    int width = 1280;
+    int height = 720;
+    int fps = 30;
+    double speed = 3.0;    // times the recorded speed
+    bool hasFrom = false;  // from and to are log times (gps_time), seconds
+    double from = 0.0;
+    bool hasTo = false;
+    double to = 0.0;
+    bool hud = true;
+};
+
+const int LargestFrameSide = 8192;
+const int LargestFps = 240;
+
+// Takes the recording options out of the player's command line (argv[0] is the program's
+// name). On success `options` holds them and `flightArguments` the other arguments after
+// the name in their order (the log, --samples LIST), for the replay to read as its own. On
+// failure `error` says which option is wrong and why. Recording options without --record
+// are an error, as is any of them given twice.
+bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vector<const char*>* flightArguments, std::string* error);
+
+// The output names a folder of frames: it ends with '/'.
+bool RecordsFrames(const RecordOptions& options);
+
+// The usage lines of the recording options, for the message on a wrong one.
+const char* RecordUsage();

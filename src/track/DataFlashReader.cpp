@@ -1,0 +1,503 @@
+#include "track/DataFlashReader.h"
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include "geo/Geodesy.h"
+
+namespace
+{
+
+const uint8_t Head1 = 0xA3;
+const uint8_t Head2 = 0x95;
+const uint8_t FormatType = 128;   // FMT
+const size_t FormatLength = 89;   // 3 header bytes, type, length, char[4], char[16], char[64]
+const size_t HeaderLength = 3;
+
+template <typename T>
+T Load(const uint8_t* bytes)
+{
+    T value;
+    memcpy(&value, bytes, sizeof value); // DataFlash is little-endian, as is every machine this runs on
+    return value;
+}
+
+// Bytes of one format character's value, 0 for a character this reader does not know.
+size_t CharacterSize(char c)
+{
+    switch (c)
+    {
+    case 'b':
+    case 'B':
+    case 'M':
+        return 1;
+    case 'h':
+    case 'H':
+    case 'c':
+    case 'C':
+        return 2;
+    case 'i':
+    case 'I':
+    case 'f':
+    case 'e':
+    case 'E':
+    case 'L':
+    case 'n':
+        return 4;
+    case 'd':
+    case 'q':
+    case 'Q':
+        return 8;
+    case 'N':
+        return 16;
+    case 'Z':
+    case 'a':
+        return 64;
+    default:
+        return 0;
+    }
+}
+
+// The scale a format character gives its integer, or 0 when it gives none.
+double CharacterScale(char c)
+{
+    switch (c)
+    {
+    case 'c':
+    case 'C':
+    case 'e':
+    case 'E':
+        return 0.01;
+    case 'L':
+        return 1e-7;
+    default:
+        return 0.0;
+    }
+}
+
+// A text field of fixed width, up to its first NUL.
+std::string FixedText(const uint8_t* bytes, size_t width)
+{
+    size_t length = 0;
+    while (length < width && bytes[length] != 0)
+        ++length;
+    return std::string(reinterpret_cast<const char*>(bytes), length);
+}
+
+struct Column
+{
+    std::string name;
+    char character;
+    size_t offset; // from the start of the message, header included
+};
+
+// One message type as its FMT message describes it.
+struct MessageType
+{
+    bool defined = false;
+    size_t length = 0; // whole message, header included
+    std::string name;
+    std::vector<Column> columns; // empty when the format holds a character this reader does not know
+    std::string multipliers;     // FMTU's multiplier ids, one per column, when given
+    size_t record = 0;           // index into the flight's streams
+    int time = -1;               // column of TimeUS or TimeMS
+    double timeScale = 1e-6;
+    int instance = -1;           // column of I or Inst
+
+    int Find(const char* columnName) const
+    {
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].name == columnName)
+                return static_cast<int>(i);
+        return -1;
+    }
+};
+
+// The series of one source message, before the reader picks.
+struct Series
+{
+    std::vector<TimedPosition> positions;
+    std::vector<TimedAttitude> attitudes;
+    std::vector<TimedValue> channels[FlightChannelCount];
+};
+
+class Reader
+{
+public:
+    Reader(const uint8_t* data, size_t size, RecordedFlight* flight) : data(data), size(size), flight(flight) {}
+    void Read();
+
+private:
+    const uint8_t* data;
+    size_t size;
+    RecordedFlight* flight;
+    MessageType types[256];
+    std::map<char, double> multipliers; // MULT: id -> multiplier
+    std::map<std::string, Series> series; // by message name
+    std::map<std::string, size_t> records; // message name -> index into the flight's streams
+    size_t cutOff = 0;
+    size_t invalid = 0;
+
+    size_t RecordOf(const std::string& name);
+    size_t LengthAt(size_t at) const;
+    bool PlausibleAt(size_t at) const;
+    size_t Resynchronise(size_t from) const;
+    void HandleFormat(const uint8_t* message);
+    double Value(const MessageType& type, int column, const uint8_t* message, bool scaled = true) const;
+    void Handle(MessageType& type, const uint8_t* message);
+    void Finish();
+};
+
+// The stream of a message name in the summary: one per name, however often (and under
+// whichever id) the name is described.
+size_t Reader::RecordOf(const std::string& name)
+{
+    const auto known = records.find(name);
+    if (known != records.end())
+        return known->second;
+    RecordedStream record;
+    record.name = name;
+    flight->streams.push_back(record);
+    return records[name] = flight->streams.size() - 1;
+}
+
+// The length of the message whose header is at `at`, or 0 when no known type starts there.
+size_t Reader::LengthAt(size_t at) const
+{
+    if (at + HeaderLength > size || data[at] != Head1 || data[at + 1] != Head2)
+        return 0;
+    const uint8_t type = data[at + 2];
+    if (type == FormatType)
+        return FormatLength;
+    return types[type].defined ? types[type].length : 0;
+}
+
+// A known message starts at `at`, fits, and ends the file or is followed by another header.
+bool Reader::PlausibleAt(size_t at) const
+{
+    const size_t length = LengthAt(at);
+    if (length == 0 || at + length > size)
+        return false;
+    const size_t next = at + length;
+    return next == size || LengthAt(next) != 0 || size - next < HeaderLength;
+}
+
+size_t Reader::Resynchronise(size_t from) const
+{
+    for (size_t at = from; at + HeaderLength <= size; ++at)
+    {
+        const void* found = memchr(data + at, Head1, size - at);
+        if (!found)
+            break;
+        at = static_cast<size_t>(static_cast<const uint8_t*>(found) - data);
+        if (PlausibleAt(at))
+            return at;
+    }
+    return size;
+}
+
+void Reader::HandleFormat(const uint8_t* message)
+{
+    const uint8_t typeId = message[3];
+    const size_t length = message[4];
+    if (typeId == FormatType || length < HeaderLength)
+        return; // FMT's own layout is fixed
+    MessageType type;
+    type.defined = true;
+    type.length = length;
+    type.name = FixedText(message + 5, 4);
+    const std::string characters = FixedText(message + 9, 16);
+    const std::string names = FixedText(message + 25, 64);
+    std::vector<std::string> columnNames;
+    size_t start = 0;
+    while (start <= names.size())
+    {
+        size_t comma = names.find(',', start);
+        if (comma == std::string::npos)
+            comma = names.size();
+        columnNames.push_back(names.substr(start, comma - start));
+        start = comma + 1;
+    }
+    size_t offset = HeaderLength;
+    bool known = columnNames.size() == characters.size();
+    for (size_t i = 0; known && i < characters.size(); ++i)
+    {
+        const size_t bytes = CharacterSize(characters[i]);
+        known = bytes > 0 && offset + bytes <= length;
+        type.columns.push_back(Column{columnNames[i], characters[i], offset});
+        offset += bytes;
+    }
+    if (!known)
+        type.columns.clear(); // framed by its length, but not decoded
+    type.time = type.Find("TimeUS");
+    if (type.time < 0 && (type.time = type.Find("TimeMS")) >= 0)
+        type.timeScale = 1e-3;
+    type.instance = type.Find("I");
+    if (type.instance < 0)
+        type.instance = type.Find("Inst");
+
+    type.record = RecordOf(type.name);
+    MessageType& slot = types[typeId];
+    type.multipliers = slot.name == type.name ? slot.multipliers : std::string();
+    slot = type;
+}
+
+// A column's value in its unit (unscaled: as stored); NaN when the column does not exist or
+// holds no number.
+double Reader::Value(const MessageType& type, int column, const uint8_t* message, bool scaled) const
+{
+    if (column < 0 || static_cast<size_t>(column) >= type.columns.size())
+        return NAN;
+    const Column& c = type.columns[static_cast<size_t>(column)];
+    const uint8_t* at = message + c.offset;
+    double raw = NAN;
+    switch (c.character)
+    {
+    case 'b':
+        raw = Load<int8_t>(at);
+        break;
+    case 'B':
+    case 'M':
+        raw = Load<uint8_t>(at);
+        break;
+    case 'h':
+    case 'c':
+        raw = Load<int16_t>(at);
+        break;
+    case 'H':
+    case 'C':
+        raw = Load<uint16_t>(at);
+        break;
+    case 'i':
+    case 'e':
+    case 'L':
+        raw = Load<int32_t>(at);
+        break;
+    case 'I':
+    case 'E':
+        raw = Load<uint32_t>(at);
+        break;
+    case 'f':
+        raw = Load<float>(at);
+        break;
+    case 'd':
+        raw = Load<double>(at);
+        break;
+    case 'q':
+        raw = static_cast<double>(Load<int64_t>(at));
+        break;
+    case 'Q':
+        raw = static_cast<double>(Load<uint64_t>(at));
+        break;
+    default:
+        return NAN; // text
+    }
+    if (!scaled)
+        return raw;
+    const double scale = CharacterScale(c.character);
+    if (scale > 0.0)
+        return raw * scale;
+    // FMTU multipliers turn stored integers into units; floats are stored in theirs.
+    if (c.character != 'f' && c.character != 'd' && static_cast<size_t>(column) < type.multipliers.size())
+    {
+        const auto multiplier = multipliers.find(type.multipliers[static_cast<size_t>(column)]);
+        if (multiplier != multipliers.end() && multiplier->second != 0.0 && std::isfinite(multiplier->second))
+            return raw * multiplier->second;
+    }
+    return raw;
+}
+
+void AddValue(Series& series, FlightChannel channel, double time, double value)
+{
+    if (std::isfinite(value))
+        series.channels[static_cast<int>(channel)].push_back(TimedValue{time, value});
+}
+
+void Reader::Handle(MessageType& type, const uint8_t* message)
+{
+    RecordedStream& record = flight->streams[type.record];
+    ++record.count;
+    if (type.columns.empty())
+        return;
+    const std::string& name = type.name;
+    if (name == "FMTU")
+    {
+        const double typeId = Value(type, type.Find("FmtType"), message);
+        const int ids = type.Find("MultIds");
+        if (std::isfinite(typeId) && typeId >= 0.0 && typeId < 256.0 && ids >= 0 && type.columns[ids].character == 'N')
+            types[static_cast<int>(typeId)].multipliers = FixedText(message + type.columns[ids].offset, 16);
+        return;
+    }
+    if (name == "MULT")
+    {
+        const double id = Value(type, type.Find("Id"), message);
+        const double multiplier = Value(type, type.Find("Mult"), message);
+        if (std::isfinite(id) && id >= -128.0 && id < 256.0)
+            multipliers[static_cast<char>(static_cast<int>(id))] = multiplier;
+        return;
+    }
+    if (type.time < 0)
+        return;
+    const double time = Value(type, type.time, message, false) * type.timeScale;
+    if (!std::isfinite(time))
+        return;
+    if (record.count == 1)
+        record.firstTime = time;
+    record.firstTime = std::min(record.firstTime, time);
+    record.lastTime = std::max(record.lastTime, time);
+    if (type.instance >= 0 && Value(type, type.instance, message) != 0.0)
+        return; // a second GPS, battery or barometer
+    const auto value = [&](const char* column) { return Value(type, type.Find(column), message); };
+
+    if (name == "POS" || name == "GPS")
+    {
+        Series& s = series[name];
+        bool fix = true;
+        if (name == "GPS")
+        {
+            const double status = value("Status");
+            fix = status >= 3.0;
+            AddValue(s, FlightChannel::FixMode, time, status >= 3.0 ? 3.0 : (status >= 2.0 ? 2.0 : 0.0));
+            AddValue(s, FlightChannel::Satellites, time, value("NSats"));
+            if (fix)
+                AddValue(s, FlightChannel::GroundSpeed, time, value("Spd"));
+        }
+        if (!fix)
+            return;
+        TimedPosition p{time, value("Lat"), value("Lng"), value("Alt")};
+        if (!std::isfinite(p.altitude))
+            p.altitude = NAN;
+        if (std::isfinite(p.latitude) && std::isfinite(p.longitude) && std::fabs(p.latitude) <= 90.0 && std::fabs(p.longitude) <= 180.0 && !(p.latitude == 0.0 && p.longitude == 0.0))
+            s.positions.push_back(p);
+        else
+            ++invalid;
+    }
+    else if (name == "ATT")
+    {
+        const TimedAttitude a{time, value("Roll") * Pi / 180.0, value("Pitch") * Pi / 180.0, value("Yaw") * Pi / 180.0};
+        if (std::isfinite(a.roll) && std::isfinite(a.pitch) && std::isfinite(a.yaw))
+            series[name].attitudes.push_back(a);
+        else
+            ++invalid;
+    }
+    else if (name == "BAT" || name == "CURR")
+    {
+        Series& s = series[name];
+        AddValue(s, FlightChannel::Voltage, time, value("Volt"));
+        AddValue(s, FlightChannel::Current, time, value("Curr"));
+        AddValue(s, FlightChannel::Consumed, time, value("CurrTot"));
+    }
+    else if (name == "BARO")
+        AddValue(series[name], FlightChannel::BaroAltitude, time, value("Alt"));
+    else if (name == "MODE")
+        AddValue(series[name], FlightChannel::FlightMode, time, value("Mode"));
+    else if (name == "RCIN" || name == "RCOU")
+    {
+        const bool in = name == "RCIN";
+        Series& s = series[name];
+        const char* const columns[] = {"C1", "C2", "C3", "C4", "C5"};
+        for (int i = 0; i < (in ? 5 : 4); ++i)
+            AddValue(s, static_cast<FlightChannel>(static_cast<int>(in ? FlightChannel::RcIn1 : FlightChannel::ServoOut1) + i), time, value(columns[i]));
+    }
+}
+
+void Reader::Read()
+{
+    flight->format = "DataFlash";
+    flight->clock = "TimeUS / 1e6, seconds since boot";
+    flight->positionWanted = "POS, or GPS with Status 3 or more";
+    size_t at = 0;
+    while (at < size)
+    {
+        const size_t length = LengthAt(at);
+        if (length == 0 || at + length > size)
+        {
+            // Not a message of a known type, or one cut off by the end of the file.
+            const size_t next = Resynchronise(at + 1);
+            if (next == size && length > 0)
+                ++cutOff;
+            flight->skippedBytes += next - at;
+            at = next;
+            continue;
+        }
+        const uint8_t* message = data + at;
+        if (message[2] == FormatType)
+        {
+            HandleFormat(message);
+            if (types[FormatType].name.empty())
+            {
+                // FMT describes itself; it is counted under its own name whether or not it does.
+                types[FormatType].name = "FMT";
+                types[FormatType].record = RecordOf("FMT");
+            }
+            ++flight->streams[types[FormatType].record].count;
+        }
+        else
+            Handle(types[message[2]], message);
+        at += length;
+    }
+    Finish();
+}
+
+void Reader::Finish()
+{
+    // The first name in `order` whose series holds what `has` asks for.
+    auto choose = [this](std::initializer_list<const char*> order, auto has) -> const char*
+    {
+        for (const char* name : order)
+        {
+            const auto found = series.find(name);
+            if (found != series.end() && has(found->second))
+                return name;
+        }
+        return nullptr;
+    };
+    auto markUsed = [this](const char* name) { flight->streams[records[name]].used = true; };
+    if (const char* source = choose({"POS", "GPS"}, [](const Series& s) { return !s.positions.empty(); }))
+    {
+        flight->positions = std::move(series[source].positions);
+        flight->positionSource = source;
+        markUsed(source);
+    }
+    if (const char* source = choose({"ATT"}, [](const Series& s) { return !s.attitudes.empty(); }))
+    {
+        flight->attitudes = std::move(series[source].attitudes);
+        flight->attitudeSource = source;
+        markUsed(source);
+    }
+    for (int channel = 0; channel < FlightChannelCount; ++channel)
+    {
+        const char* source = choose({"GPS", "BARO", "BAT", "CURR", "MODE", "RCIN", "RCOU"}, [channel](const Series& s) { return !s.channels[channel].empty(); });
+        if (source)
+        {
+            flight->channels[channel] = std::move(series[source].channels[channel]);
+            markUsed(source);
+        }
+    }
+    if (cutOff > 0)
+        flight->dropped.emplace_back("cut off", cutOff);
+    if (invalid > 0)
+        flight->dropped.emplace_back("positions or attitudes out of range", invalid);
+    flight->skippedRecords += cutOff;
+}
+
+} // namespace
+
+bool IsDataFlash(const uint8_t* data, size_t size)
+{
+    return size >= HeaderLength && data[0] == Head1 && data[1] == Head2 && data[2] == FormatType;
+}
+
+bool ReadDataFlash(const uint8_t* data, size_t size, RecordedFlight* flight, std::string* error)
+{
+    if (!IsDataFlash(data, size))
+    {
+        *error = "it does not start with a DataFlash FMT message";
+        return false;
+    }
+    Reader reader(data, size, flight);
+    reader.Read();
+    return true;
+}

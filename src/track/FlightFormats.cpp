@@ -1,0 +1,116 @@
+#include "track/FlightFormats.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "track/CsvReader.h"
+#include "track/DataFlashReader.h"
+#include "track/GpxReader.h"
+#include "track/IgcReader.h"
+#include "track/MavlinkReader.h"
+#include "track/ULogReader.h"
+
+namespace
+{
+
+// A GPS track with more than this between two points is left out there: a logger that
+// records by distance or course change (a walker's "auto" mode) leaves a few minutes between
+// points while moving steadily; longer, in the real tracks it was switched off between two
+// tracks (and carried kilometres in a car) or stood still. A straight line across such a
+// gap would be made up.
+const double TrackMaximumGap = 300.0; // seconds
+
+const ConversionSettings AutopilotRows = {10.0, 2.0};
+const ConversionSettings TrackRows = {1.0, TrackMaximumGap};
+
+const uint8_t* Bytes(const std::string& text)
+{
+    return reinterpret_cast<const uint8_t*>(text.data());
+}
+
+// The readers of binary logs work on bytes in memory and give the bare reason.
+template <bool (*Recognise)(const uint8_t*, size_t)>
+bool RecogniseBinary(const std::string& bytes)
+{
+    return Recognise(Bytes(bytes), bytes.size());
+}
+
+template <bool (*Read)(const uint8_t*, size_t, RecordedFlight*, std::string*)>
+bool ReadBinary(const FlightFile& file, RecordedFlight* flight, std::string* message)
+{
+    std::string error;
+    if (Read(Bytes(file.bytes), file.bytes.size(), flight, &error))
+        return true;
+    *message = "'" + file.path + "' cannot be read as " + (flight->format.empty() ? "a flight log" : flight->format) + ": " + error;
+    return false;
+}
+
+} // namespace
+
+const std::vector<FlightFormat>& FlightFormats()
+{
+    static const std::vector<FlightFormat> formats = {
+        {"ULog", true, RecogniseBinary<IsULog>, ReadBinary<ReadULog>, AutopilotRows},
+        {"DataFlash", true, RecogniseBinary<IsDataFlash>, ReadBinary<ReadDataFlash>, AutopilotRows},
+        {"MAVLink telemetry", true, RecogniseBinary<IsMavlinkTelemetry>, ReadBinary<ReadMavlinkTelemetry>, AutopilotRows},
+        {"GPX", false, IsGpx, ReadGpxTrack, TrackRows},
+        {"IGC", false, IsIgc, ReadIgcTrack, TrackRows},
+        {"CSV", false, IsCsv, ReadCsvTrack, TrackRows},
+    };
+    return formats;
+}
+
+const FlightFormat* DetectFlightFormat(const std::string& bytes)
+{
+    for (const FlightFormat& format : FlightFormats())
+        if (format.recognise(bytes))
+            return &format;
+    return nullptr;
+}
+
+const FlightFormat* FindFlightFormat(const std::string& name)
+{
+    for (const FlightFormat& format : FlightFormats())
+        if (name == format.name)
+            return &format;
+    return nullptr;
+}
+
+bool ReadFlightFile(const std::string& path, RecordedFlight* flight, const FlightFormat** format, std::string* message)
+{
+    *format = nullptr;
+    std::ifstream stream(path, std::ios::binary);
+    if (!stream)
+    {
+        *message = "cannot open '" + path + "': " + strerror(errno);
+        return false;
+    }
+    std::ostringstream content;
+    content << stream.rdbuf();
+    if (stream.bad())
+    {
+        *message = "cannot read '" + path + "'";
+        return false;
+    }
+    const FlightFile file = {path, content.str()};
+    if (file.bytes.empty())
+    {
+        *message = "'" + path + "' is empty";
+        return false;
+    }
+    *format = DetectFlightFormat(file.bytes);
+    if (!*format)
+    {
+        // Text always finds a reader; binary bytes are named against the autopilot logs.
+        std::string logs;
+        const std::vector<FlightFormat>& formats = FlightFormats();
+        for (size_t i = 0, named = 0; i < formats.size(); ++i)
+            if (formats[i].autopilotLog)
+                logs += std::string(named++ == 0 ? "" : (i + 1 < formats.size() && formats[i + 1].autopilotLog ? ", " : " or ")) + formats[i].name;
+        *message = "'" + path + "' is no flight file this tool reads: binary, but no " + logs + " log";
+        return false;
+    }
+    return (*format)->read(file, flight, message);
+}

@@ -1,0 +1,17 @@
+#pragma once
+#include <string>
+
+#include "track/RecordedFlight.h"
+#include "track/TrackReading.h"
+
+// The reader of IGC flight records: the B records; the GNSS altitude where the fix is valid
+// (A) and non-zero, else the pressure altitude; the I record's LAD and LOD digits add to the
+// minutes. Times are seconds of the UTC day; times that step back past midnight continue
+// into the next day. B records that cannot be read, and fixes at exactly 0 N 0 E (a
+// receiver without a fix), are skipped and counted by reason.
+
+// True when the file is text whose first non-blank line is an A, H or B record.
+bool IsIgc(const std::string& bytes);
+
+// Always true: a file of IGC lines reads, whatever its records hold.
+bool ReadIgcTrack(const FlightFile& file, RecordedFlight* flight, std::string* message);

@@ -1,0 +1,215 @@
+#include "track/MavlinkMessages.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+namespace
+{
+
+struct TypeInfo
+{
+    const char* name;
+    MavlinkType type;
+    size_t size;
+};
+
+const TypeInfo Types[] = {
+    {"int8_t", MavlinkType::Int8, 1},     {"uint8_t", MavlinkType::UInt8, 1},   {"char", MavlinkType::Char, 1},
+    {"int16_t", MavlinkType::Int16, 2},   {"uint16_t", MavlinkType::UInt16, 2}, {"int32_t", MavlinkType::Int32, 4},
+    {"uint32_t", MavlinkType::UInt32, 4}, {"float", MavlinkType::Float, 4},     {"int64_t", MavlinkType::Int64, 8},
+    {"uint64_t", MavlinkType::UInt64, 8}, {"double", MavlinkType::Double, 8},
+};
+
+const TypeInfo* FindType(const char* name)
+{
+    for (const TypeInfo& info : Types)
+        if (strcmp(info.name, name) == 0)
+            return &info;
+    return nullptr;
+}
+
+uint16_t AccumulateText(uint16_t crc, const std::string& text)
+{
+    return AccumulateMavlinkCrc(crc, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+// The message set's definitions of the messages a replay takes something from (all their
+// fields, since every field counts for the layout and CRC_EXTRA).
+std::map<uint32_t, MavlinkMessage> DefineKnownMessages()
+{
+    const bool E = true; // an extension field
+    std::vector<MavlinkMessage> messages = {
+        DefineMavlinkMessage(0, "HEARTBEAT", {{"uint8_t", "type", 0, false}, {"uint8_t", "autopilot", 0, false}, {"uint8_t", "base_mode", 0, false}, {"uint32_t", "custom_mode", 0, false}, {"uint8_t", "system_status", 0, false}, {"uint8_t", "mavlink_version", 0, false}}),
+        DefineMavlinkMessage(1, "SYS_STATUS",
+                             {{"uint32_t", "onboard_control_sensors_present", 0, false}, {"uint32_t", "onboard_control_sensors_enabled", 0, false}, {"uint32_t", "onboard_control_sensors_health", 0, false},
+                              {"uint16_t", "load", 0, false}, {"uint16_t", "voltage_battery", 0, false}, {"int16_t", "current_battery", 0, false}, {"int8_t", "battery_remaining", 0, false},
+                              {"uint16_t", "drop_rate_comm", 0, false}, {"uint16_t", "errors_comm", 0, false}, {"uint16_t", "errors_count1", 0, false}, {"uint16_t", "errors_count2", 0, false},
+                              {"uint16_t", "errors_count3", 0, false}, {"uint16_t", "errors_count4", 0, false}, {"uint32_t", "onboard_control_sensors_present_extended", 0, E},
+                              {"uint32_t", "onboard_control_sensors_enabled_extended", 0, E}, {"uint32_t", "onboard_control_sensors_health_extended", 0, E}}),
+        DefineMavlinkMessage(24, "GPS_RAW_INT",
+                             {{"uint64_t", "time_usec", 0, false}, {"uint8_t", "fix_type", 0, false}, {"int32_t", "lat", 0, false}, {"int32_t", "lon", 0, false}, {"int32_t", "alt", 0, false},
+                              {"uint16_t", "eph", 0, false}, {"uint16_t", "epv", 0, false}, {"uint16_t", "vel", 0, false}, {"uint16_t", "cog", 0, false}, {"uint8_t", "satellites_visible", 0, false},
+                              {"int32_t", "alt_ellipsoid", 0, E}, {"uint32_t", "h_acc", 0, E}, {"uint32_t", "v_acc", 0, E}, {"uint32_t", "vel_acc", 0, E}, {"uint32_t", "hdg_acc", 0, E}, {"uint16_t", "yaw", 0, E}}),
+        DefineMavlinkMessage(29, "SCALED_PRESSURE", {{"uint32_t", "time_boot_ms", 0, false}, {"float", "press_abs", 0, false}, {"float", "press_diff", 0, false}, {"int16_t", "temperature", 0, false}, {"int16_t", "temperature_press_diff", 0, E}}),
+        DefineMavlinkMessage(30, "ATTITUDE",
+                             {{"uint32_t", "time_boot_ms", 0, false}, {"float", "roll", 0, false}, {"float", "pitch", 0, false}, {"float", "yaw", 0, false}, {"float", "rollspeed", 0, false},
+                              {"float", "pitchspeed", 0, false}, {"float", "yawspeed", 0, false}}),
+        DefineMavlinkMessage(33, "GLOBAL_POSITION_INT",
+                             {{"uint32_t", "time_boot_ms", 0, false}, {"int32_t", "lat", 0, false}, {"int32_t", "lon", 0, false}, {"int32_t", "alt", 0, false}, {"int32_t", "relative_alt", 0, false},
+                              {"int16_t", "vx", 0, false}, {"int16_t", "vy", 0, false}, {"int16_t", "vz", 0, false}, {"uint16_t", "hdg", 0, false}}),
+        DefineMavlinkMessage(35, "RC_CHANNELS_RAW",
+                             {{"uint32_t", "time_boot_ms", 0, false}, {"uint8_t", "port", 0, false}, {"uint16_t", "chan1_raw", 0, false}, {"uint16_t", "chan2_raw", 0, false}, {"uint16_t", "chan3_raw", 0, false},
+                              {"uint16_t", "chan4_raw", 0, false}, {"uint16_t", "chan5_raw", 0, false}, {"uint16_t", "chan6_raw", 0, false}, {"uint16_t", "chan7_raw", 0, false}, {"uint16_t", "chan8_raw", 0, false},
+                              {"uint8_t", "rssi", 0, false}}),
+        DefineMavlinkMessage(36, "SERVO_OUTPUT_RAW",
+                             {{"uint32_t", "time_usec", 0, false}, {"uint8_t", "port", 0, false}, {"uint16_t", "servo1_raw", 0, false}, {"uint16_t", "servo2_raw", 0, false}, {"uint16_t", "servo3_raw", 0, false},
+                              {"uint16_t", "servo4_raw", 0, false}, {"uint16_t", "servo5_raw", 0, false}, {"uint16_t", "servo6_raw", 0, false}, {"uint16_t", "servo7_raw", 0, false}, {"uint16_t", "servo8_raw", 0, false},
+                              {"uint16_t", "servo9_raw", 0, E}, {"uint16_t", "servo10_raw", 0, E}, {"uint16_t", "servo11_raw", 0, E}, {"uint16_t", "servo12_raw", 0, E}, {"uint16_t", "servo13_raw", 0, E},
+                              {"uint16_t", "servo14_raw", 0, E}, {"uint16_t", "servo15_raw", 0, E}, {"uint16_t", "servo16_raw", 0, E}}),
+        DefineMavlinkMessage(65, "RC_CHANNELS",
+                             {{"uint32_t", "time_boot_ms", 0, false}, {"uint8_t", "chancount", 0, false}, {"uint16_t", "chan1_raw", 0, false}, {"uint16_t", "chan2_raw", 0, false}, {"uint16_t", "chan3_raw", 0, false},
+                              {"uint16_t", "chan4_raw", 0, false}, {"uint16_t", "chan5_raw", 0, false}, {"uint16_t", "chan6_raw", 0, false}, {"uint16_t", "chan7_raw", 0, false}, {"uint16_t", "chan8_raw", 0, false},
+                              {"uint16_t", "chan9_raw", 0, false}, {"uint16_t", "chan10_raw", 0, false}, {"uint16_t", "chan11_raw", 0, false}, {"uint16_t", "chan12_raw", 0, false}, {"uint16_t", "chan13_raw", 0, false},
+                              {"uint16_t", "chan14_raw", 0, false}, {"uint16_t", "chan15_raw", 0, false}, {"uint16_t", "chan16_raw", 0, false}, {"uint16_t", "chan17_raw", 0, false}, {"uint16_t", "chan18_raw", 0, false},
+                              {"uint8_t", "rssi", 0, false}}),
+        DefineMavlinkMessage(74, "VFR_HUD", {{"float", "airspeed", 0, false}, {"float", "groundspeed", 0, false}, {"int16_t", "heading", 0, false}, {"uint16_t", "throttle", 0, false}, {"float", "alt", 0, false}, {"float", "climb", 0, false}}),
+        DefineMavlinkMessage(147, "BATTERY_STATUS",
+                             {{"uint8_t", "id", 0, false}, {"uint8_t", "battery_function", 0, false}, {"uint8_t", "type", 0, false}, {"int16_t", "temperature", 0, false}, {"uint16_t", "voltages", 10, false},
+                              {"int16_t", "current_battery", 0, false}, {"int32_t", "current_consumed", 0, false}, {"int32_t", "energy_consumed", 0, false}, {"int8_t", "battery_remaining", 0, false},
+                              {"int32_t", "time_remaining", 0, E}, {"uint8_t", "charge_state", 0, E}, {"uint16_t", "voltages_ext", 4, E}, {"uint8_t", "mode", 0, E}, {"uint32_t", "fault_bitmask", 0, E}}),
+    };
+    std::map<uint32_t, MavlinkMessage> byId;
+    for (MavlinkMessage& message : messages)
+        byId[message.id] = std::move(message);
+    return byId;
+}
+
+const std::map<uint32_t, MavlinkMessage>& KnownMessages()
+{
+    static const std::map<uint32_t, MavlinkMessage> known = DefineKnownMessages();
+    return known;
+}
+
+template <typename T>
+T Load(const uint8_t* bytes)
+{
+    T value;
+    memcpy(&value, bytes, sizeof value); // the payload is little-endian, as is every machine this runs on
+    return value;
+}
+
+} // namespace
+
+uint16_t AccumulateMavlinkCrc(uint16_t crc, const uint8_t* data, size_t size)
+{
+    for (size_t i = 0; i < size; ++i)
+    {
+        uint8_t mixed = static_cast<uint8_t>(data[i] ^ (crc & 0xFF));
+        mixed = static_cast<uint8_t>(mixed ^ (mixed << 4));
+        crc = static_cast<uint16_t>((crc >> 8) ^ (mixed << 8) ^ (mixed << 3) ^ (mixed >> 4));
+    }
+    return crc;
+}
+
+MavlinkMessage DefineMavlinkMessage(uint32_t id, const char* name, std::initializer_list<MavlinkFieldDefinition> definitions)
+{
+    MavlinkMessage message;
+    message.id = id;
+    message.name = name;
+    std::vector<MavlinkField> base, extensions;
+    for (const MavlinkFieldDefinition& definition : definitions)
+    {
+        const TypeInfo* type = FindType(definition.type);
+        if (!type)
+        {
+            message.fields.clear();
+            return message;
+        }
+        MavlinkField field{definition.name, definition.type, type->type, type->size, definition.arrayLength, definition.extension, 0};
+        (definition.extension ? extensions : base).push_back(field);
+    }
+    // Largest elements first; the sort is stable, so one size keeps its declared order.
+    std::stable_sort(base.begin(), base.end(), [](const MavlinkField& a, const MavlinkField& b) { return a.elementSize > b.elementSize; });
+
+    uint16_t crc = AccumulateText(0xFFFF, message.name + " ");
+    size_t offset = 0;
+    for (MavlinkField& field : base)
+    {
+        crc = AccumulateText(crc, field.typeName + " ");
+        crc = AccumulateText(crc, field.name + " ");
+        if (field.arrayLength > 0)
+            crc = AccumulateMavlinkCrc(crc, &field.arrayLength, 1);
+        field.offset = offset;
+        offset += field.elementSize * std::max<size_t>(field.arrayLength, 1);
+        message.fields.push_back(field);
+    }
+    message.baseLength = offset;
+    for (MavlinkField& field : extensions)
+    {
+        field.offset = offset;
+        offset += field.elementSize * std::max<size_t>(field.arrayLength, 1);
+        message.fields.push_back(field);
+    }
+    message.length = offset;
+    message.crcExtra = static_cast<uint8_t>((crc & 0xFF) ^ (crc >> 8));
+    return message;
+}
+
+const MavlinkField* MavlinkMessage::Field(const char* fieldName) const
+{
+    for (const MavlinkField& field : fields)
+        if (field.name == fieldName)
+            return &field;
+    return nullptr;
+}
+
+const MavlinkMessage* FindMavlinkMessage(uint32_t id)
+{
+    const auto found = KnownMessages().find(id);
+    return found == KnownMessages().end() ? nullptr : &found->second;
+}
+
+const std::vector<uint32_t>& KnownMavlinkMessageIds()
+{
+    static const std::vector<uint32_t> ids = []
+    {
+        std::vector<uint32_t> list;
+        for (const auto& entry : KnownMessages())
+            list.push_back(entry.first);
+        return list;
+    }();
+    return ids;
+}
+
+double MavlinkValue(const MavlinkField& field, const uint8_t* payload, size_t index)
+{
+    if (index >= std::max<size_t>(field.arrayLength, 1))
+        return 0.0;
+    const uint8_t* at = payload + field.offset + index * field.elementSize;
+    switch (field.type)
+    {
+    case MavlinkType::Int8:
+        return Load<int8_t>(at);
+    case MavlinkType::UInt8:
+    case MavlinkType::Char:
+        return Load<uint8_t>(at);
+    case MavlinkType::Int16:
+        return Load<int16_t>(at);
+    case MavlinkType::UInt16:
+        return Load<uint16_t>(at);
+    case MavlinkType::Int32:
+        return Load<int32_t>(at);
+    case MavlinkType::UInt32:
+        return Load<uint32_t>(at);
+    case MavlinkType::Float:
+        return Load<float>(at);
+    case MavlinkType::Int64:
+        return static_cast<double>(Load<int64_t>(at));
+    case MavlinkType::UInt64:
+        return static_cast<double>(Load<uint64_t>(at));
+    case MavlinkType::Double:
+        return Load<double>(at);
+    }
+    return 0.0;
+}

@@ -1,0 +1,782 @@
+#include "track/ULogReader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace
+{
+
+const uint8_t Magic[7] = {'U', 'L', 'o', 'g', 0x01, 0x12, 0x35};
+const uint8_t SyncMagic[8] = {0x2F, 0x73, 0x13, 0x20, 0x25, 0x0C, 0xBB, 0x12};
+const size_t HeaderSize = 16;
+const size_t MessageHeaderSize = 3; // uint16 size, uint8 type
+const uint8_t IncompatibleAppendedData = 0x01; // bit 0 of the first incompat byte
+const int MaximumNesting = 16; // formats nested deeper (or in a circle) are refused
+
+enum class Basic : uint8_t
+{
+    Int8,
+    UInt8,
+    Int16,
+    UInt16,
+    Int32,
+    UInt32,
+    Int64,
+    UInt64,
+    Float,
+    Double,
+    Bool,
+    Char,
+    Nested,
+};
+
+struct BasicInfo
+{
+    const char* name;
+    Basic type;
+    size_t size;
+};
+
+const BasicInfo BasicTypes[] = {
+    {"int8_t", Basic::Int8, 1},   {"uint8_t", Basic::UInt8, 1},   {"int16_t", Basic::Int16, 2},   {"uint16_t", Basic::UInt16, 2},
+    {"int32_t", Basic::Int32, 4}, {"uint32_t", Basic::UInt32, 4}, {"int64_t", Basic::Int64, 8},   {"uint64_t", Basic::UInt64, 8},
+    {"float", Basic::Float, 4},   {"double", Basic::Double, 8},   {"bool", Basic::Bool, 1},       {"char", Basic::Char, 1},
+};
+
+const BasicInfo* FindBasic(const std::string& name)
+{
+    for (const BasicInfo& info : BasicTypes)
+        if (name == info.name)
+            return &info;
+    return nullptr;
+}
+
+template <typename T>
+T Load(const uint8_t* bytes)
+{
+    T value;
+    memcpy(&value, bytes, sizeof value); // ULog is little-endian, as is every machine this runs on
+    return value;
+}
+
+double Number(Basic type, const uint8_t* at)
+{
+    switch (type)
+    {
+    case Basic::Int8:
+        return Load<int8_t>(at);
+    case Basic::UInt8:
+    case Basic::Bool:
+    case Basic::Char:
+        return Load<uint8_t>(at);
+    case Basic::Int16:
+        return Load<int16_t>(at);
+    case Basic::UInt16:
+        return Load<uint16_t>(at);
+    case Basic::Int32:
+        return Load<int32_t>(at);
+    case Basic::UInt32:
+        return Load<uint32_t>(at);
+    case Basic::Int64:
+        return static_cast<double>(Load<int64_t>(at));
+    case Basic::UInt64:
+        return static_cast<double>(Load<uint64_t>(at));
+    case Basic::Float:
+        return Load<float>(at);
+    case Basic::Double:
+        return Load<double>(at);
+    case Basic::Nested:
+        break;
+    }
+    return NAN;
+}
+
+// One "type[n] name" entry of a format message.
+struct FormatField
+{
+    std::string type;
+    size_t count; // 1 for a single value
+    std::string name;
+};
+
+// A top-level field of a topic: where it lies in a data message (after the msg_id).
+struct FieldPlace
+{
+    Basic type = Basic::Nested;
+    size_t offset = 0;
+    size_t count = 0; // 0: the topic has no such field
+};
+
+// A format resolved: the byte size of the whole struct (padding included), the bytes a data
+// message carries (the trailing padding is not written), and its top-level fields.
+struct Layout
+{
+    bool valid = false;
+    size_t size = 0;
+    size_t written = 0;
+    std::map<std::string, FieldPlace> fields;
+
+    FieldPlace Find(const char* name) const
+    {
+        const auto found = fields.find(name);
+        return found == fields.end() ? FieldPlace() : found->second;
+    }
+};
+
+// What the reader takes from a topic.
+enum class Topic
+{
+    Other,
+    GlobalPosition,
+    GpsPosition, // vehicle_gps_position
+    SensorGps,
+    Attitude,
+    Battery,
+    InputRc,
+    ActuatorOutputs,
+    VehicleStatus,
+    AirData,
+};
+
+Topic TopicOf(const std::string& name)
+{
+    static const std::pair<const char*, Topic> Names[] = {
+        {"vehicle_global_position", Topic::GlobalPosition}, {"vehicle_gps_position", Topic::GpsPosition}, {"sensor_gps", Topic::SensorGps},
+        {"vehicle_attitude", Topic::Attitude},              {"battery_status", Topic::Battery},           {"input_rc", Topic::InputRc},
+        {"actuator_outputs", Topic::ActuatorOutputs},       {"vehicle_status", Topic::VehicleStatus},     {"vehicle_air_data", Topic::AirData},
+    };
+    for (const auto& entry : Names)
+        if (name == entry.first)
+            return entry.second;
+    return Topic::Other;
+}
+
+// What one stream (a topic in one instance) gave.
+struct Series
+{
+    std::vector<TimedPosition> positions;
+    std::vector<TimedAttitude> attitudes;
+    std::vector<TimedValue> channels[FlightChannelCount];
+};
+
+struct Stream
+{
+    std::string topic;
+    uint8_t instance = 0;
+    Topic kind = Topic::Other;
+    size_t record = 0; // index into the flight's streams
+    Series series;
+};
+
+// A msg_id's subscription: its stream and the places of the fields the reader takes.
+struct Subscription
+{
+    Stream* stream = nullptr;
+    const Layout* layout = nullptr; // null when the format could not be resolved
+    double timeScale = 1e-6;        // timestamp in microseconds (milliseconds for uint8_t)
+    FieldPlace timestamp, latitude, longitude, altitude, fixType, satellites, speed, q;
+    FieldPlace voltage, current, consumed, values, channelCount, outputs, outputCount, navState, baroAltitude;
+    bool integerPosition = false; // lat/lon in 1e-7 degrees and alt in millimetres (older GPS topics)
+};
+
+class Reader
+{
+public:
+    Reader(const uint8_t* data, size_t size, RecordedFlight* flight) : data(data), size(size), flight(flight) {}
+
+    bool Read(std::string* error);
+
+private:
+    const uint8_t* data;
+    size_t size;
+    RecordedFlight* flight;
+
+    std::map<std::string, std::vector<FormatField>> formats;
+    std::map<std::string, std::unique_ptr<Layout>> layouts;
+    std::map<std::pair<std::string, uint8_t>, std::unique_ptr<Stream>> streams;
+    std::vector<Subscription> subscriptions; // the subscriptions made, in order
+    std::vector<int32_t> subscribed = std::vector<int32_t>(65536, -1); // by msg_id: index into subscriptions, or -1
+    std::vector<size_t> appendedOffsets;
+    bool flagsSeen = false;
+    size_t cutOff = 0;      // messages cut off by the end of the file or by appended data
+    size_t noTimestamp = 0; // records of topics without a timestamp field
+    size_t invalid = 0;     // positions or attitudes with values out of range
+
+    bool HandleFlags(const uint8_t* body, size_t length, std::string* error);
+    void HandleFormat(const uint8_t* body, size_t length);
+    bool HandleAdd(const uint8_t* body, size_t length);
+    const Layout* Resolve(const std::string& name, int depth);
+    // The subscription of a data message whose fields fit its topic's layout (the written
+    // part, or the whole struct), or null.
+    const Subscription* DataFits(const uint8_t* body, size_t length) const;
+    void HandleData(const Subscription& subscription, const uint8_t* fields, double time);
+    bool PlausibleAt(size_t at, size_t limit) const;
+    size_t Resynchronise(size_t from, size_t limit) const;
+    void Finish();
+};
+
+// The part of a format message after the name: "type[n] name;type name;..."
+std::vector<FormatField> ParseFields(const std::string& text, bool* ok)
+{
+    std::vector<FormatField> fields;
+    *ok = true;
+    size_t start = 0;
+    while (start < text.size())
+    {
+        size_t end = text.find(';', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string entry = text.substr(start, end - start);
+        start = end + 1;
+        if (entry.empty())
+            continue;
+        const size_t blank = entry.find(' ');
+        if (blank == std::string::npos || blank == 0 || blank + 1 >= entry.size())
+        {
+            *ok = false;
+            return {};
+        }
+        FormatField field{entry.substr(0, blank), 1, entry.substr(blank + 1)};
+        const size_t bracket = field.type.find('[');
+        if (bracket != std::string::npos)
+        {
+            const size_t close = field.type.find(']', bracket);
+            const std::string digits = close == std::string::npos ? std::string() : field.type.substr(bracket + 1, close - bracket - 1);
+            if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
+            {
+                *ok = false;
+                return {};
+            }
+            field.count = static_cast<size_t>(std::stoul(digits));
+            field.type = field.type.substr(0, bracket);
+        }
+        fields.push_back(field);
+    }
+    return fields;
+}
+
+bool IsPadding(const std::string& name)
+{
+    return name.compare(0, 8, "_padding") == 0;
+}
+
+const Layout* Reader::Resolve(const std::string& name, int depth)
+{
+    const auto known = layouts.find(name);
+    if (known != layouts.end())
+        return known->second.get();
+    const auto format = formats.find(name);
+    if (format == formats.end() || depth > MaximumNesting)
+        return nullptr;
+    std::unique_ptr<Layout> layout(new Layout);
+    size_t offset = 0, trailingPadding = 0;
+    for (const FormatField& field : format->second)
+    {
+        size_t elementSize = 0;
+        Basic type = Basic::Nested;
+        if (const BasicInfo* basic = FindBasic(field.type))
+        {
+            elementSize = basic->size;
+            type = basic->type;
+        }
+        else
+        {
+            const Layout* nested = Resolve(field.type, depth + 1);
+            if (!nested || !nested->valid)
+                return nullptr; // not cached: the definition may still come
+            elementSize = nested->size;
+        }
+        const size_t bytes = elementSize * field.count;
+        if (bytes > 65535 || offset + bytes > 65535)
+            return nullptr; // no message can carry it
+        trailingPadding = IsPadding(field.name) ? bytes : 0;
+        if (!IsPadding(field.name))
+            layout->fields[field.name] = FieldPlace{type, offset, field.count};
+        offset += bytes;
+    }
+    layout->valid = true;
+    layout->size = offset;
+    layout->written = offset - trailingPadding;
+    const Layout* result = layout.get();
+    layouts[name] = std::move(layout);
+    return result;
+}
+
+bool Reader::HandleFlags(const uint8_t* body, size_t length, std::string* error)
+{
+    // 8 compat bytes, 8 incompat bytes, 3 uint64 appended-data offsets; more may follow.
+    if (length < 40)
+        return true;
+    const uint8_t* incompat = body + 8;
+    if ((incompat[0] & ~IncompatibleAppendedData) != 0 || std::any_of(incompat + 1, incompat + 8, [](uint8_t b) { return b != 0; }))
+    {
+        *error = "it sets incompatible flags this reader does not know";
+        return false;
+    }
+    if (incompat[0] & IncompatibleAppendedData)
+        for (int i = 0; i < 3; ++i)
+        {
+            const uint64_t offset = Load<uint64_t>(body + 16 + 8 * i);
+            if (offset > HeaderSize && offset < size)
+                appendedOffsets.push_back(static_cast<size_t>(offset));
+        }
+    std::sort(appendedOffsets.begin(), appendedOffsets.end());
+    return true;
+}
+
+void Reader::HandleFormat(const uint8_t* body, size_t length)
+{
+    const std::string text(reinterpret_cast<const char*>(body), length);
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos || colon == 0)
+        return;
+    bool ok = false;
+    std::vector<FormatField> fields = ParseFields(text.substr(colon + 1), &ok);
+    if (ok)
+        formats[text.substr(0, colon)] = std::move(fields);
+}
+
+bool Reader::HandleAdd(const uint8_t* body, size_t length)
+{
+    if (length < 4)
+        return false;
+    const uint8_t instance = body[0];
+    const uint16_t id = Load<uint16_t>(body + 1);
+    const std::string topic(reinterpret_cast<const char*>(body + 3), length - 3);
+    std::unique_ptr<Stream>& stream = streams[{topic, instance}];
+    if (!stream)
+    {
+        stream.reset(new Stream);
+        stream->topic = topic;
+        stream->instance = instance;
+        stream->kind = TopicOf(topic);
+        stream->record = flight->streams.size();
+        RecordedStream record;
+        record.name = instance == 0 ? topic : topic + " (instance " + std::to_string(instance) + ")";
+        flight->streams.push_back(record);
+    }
+    Subscription subscription;
+    subscription.stream = stream.get();
+    subscription.layout = Resolve(topic, 0);
+    if (const Layout* layout = subscription.layout)
+    {
+        subscription.timestamp = layout->Find("timestamp");
+        if (subscription.timestamp.count > 0 && subscription.timestamp.type == Basic::UInt8)
+            subscription.timeScale = 1e-3;
+        switch (stream->kind)
+        {
+        case Topic::GlobalPosition:
+            subscription.latitude = layout->Find("lat");
+            subscription.longitude = layout->Find("lon");
+            subscription.altitude = layout->Find("alt");
+            break;
+        case Topic::GpsPosition:
+        case Topic::SensorGps:
+            subscription.latitude = layout->Find("latitude_deg");
+            subscription.longitude = layout->Find("longitude_deg");
+            subscription.altitude = layout->Find("altitude_msl_m");
+            if (subscription.latitude.count == 0)
+            {
+                subscription.integerPosition = true;
+                subscription.latitude = layout->Find("lat");
+                subscription.longitude = layout->Find("lon");
+                subscription.altitude = layout->Find("alt");
+            }
+            subscription.fixType = layout->Find("fix_type");
+            subscription.satellites = layout->Find("satellites_used");
+            subscription.speed = layout->Find("vel_m_s");
+            break;
+        case Topic::Attitude:
+            subscription.q = layout->Find("q");
+            break;
+        case Topic::Battery:
+            subscription.voltage = layout->Find("voltage_v");
+            if (subscription.voltage.count == 0)
+                subscription.voltage = layout->Find("voltage_filtered_v");
+            subscription.current = layout->Find("current_a");
+            subscription.consumed = layout->Find("discharged_mah");
+            break;
+        case Topic::InputRc:
+            subscription.values = layout->Find("values");
+            subscription.channelCount = layout->Find("channel_count");
+            break;
+        case Topic::ActuatorOutputs:
+            subscription.outputs = layout->Find("output");
+            subscription.outputCount = layout->Find("noutputs");
+            break;
+        case Topic::VehicleStatus:
+            subscription.navState = layout->Find("nav_state");
+            break;
+        case Topic::AirData:
+            subscription.baroAltitude = layout->Find("baro_alt_meter");
+            break;
+        case Topic::Other:
+            break;
+        }
+    }
+    subscribed[id] = static_cast<int32_t>(subscriptions.size());
+    subscriptions.push_back(subscription);
+    return true;
+}
+
+const Subscription* Reader::DataFits(const uint8_t* body, size_t length) const
+{
+    if (length < 2)
+        return nullptr;
+    const int32_t index = subscribed[Load<uint16_t>(body)];
+    if (index < 0)
+        return nullptr;
+    const Subscription& subscription = subscriptions[static_cast<size_t>(index)];
+    const Layout* layout = subscription.layout;
+    return !layout || length - 2 == layout->written || length - 2 == layout->size ? &subscription : nullptr;
+}
+
+double Value(const uint8_t* fields, const FieldPlace& place, size_t index = 0)
+{
+    if (place.count == 0 || index >= place.count || place.type == Basic::Nested)
+        return NAN;
+    static const size_t Sizes[] = {1, 1, 2, 2, 4, 4, 8, 8, 4, 8, 1, 1};
+    return Number(place.type, fields + place.offset + index * Sizes[static_cast<int>(place.type)]);
+}
+
+void AddValue(Series& series, FlightChannel channel, double time, double value)
+{
+    if (std::isfinite(value))
+        series.channels[static_cast<int>(channel)].push_back(TimedValue{time, value});
+}
+
+void Reader::HandleData(const Subscription& subscription, const uint8_t* fields, double time)
+{
+    Series& series = subscription.stream->series;
+    switch (subscription.stream->kind)
+    {
+    case Topic::GlobalPosition:
+    case Topic::GpsPosition:
+    case Topic::SensorGps:
+    {
+        const bool gps = subscription.stream->kind != Topic::GlobalPosition;
+        const double fix = Value(fields, subscription.fixType);
+        if (gps)
+        {
+            AddValue(series, FlightChannel::FixMode, time, fix >= 3.0 ? 3.0 : (fix >= 2.0 ? 2.0 : 0.0));
+            AddValue(series, FlightChannel::Satellites, time, Value(fields, subscription.satellites));
+            if (fix >= 3.0)
+                AddValue(series, FlightChannel::GroundSpeed, time, Value(fields, subscription.speed));
+            if (!(fix >= 3.0))
+                break; // no position without a 3-D fix
+        }
+        const double scale = subscription.integerPosition ? 1e-7 : 1.0;
+        TimedPosition p{time, Value(fields, subscription.latitude) * scale, Value(fields, subscription.longitude) * scale, Value(fields, subscription.altitude) * (subscription.integerPosition ? 1e-3 : 1.0)};
+        if (!std::isfinite(p.altitude))
+            p.altitude = NAN;
+        if (std::isfinite(p.latitude) && std::isfinite(p.longitude) && std::fabs(p.latitude) <= 90.0 && std::fabs(p.longitude) <= 180.0 && !(p.latitude == 0.0 && p.longitude == 0.0))
+            series.positions.push_back(p);
+        else
+            ++invalid;
+        break;
+    }
+    case Topic::Attitude:
+    {
+        double w = Value(fields, subscription.q, 0), x = Value(fields, subscription.q, 1), y = Value(fields, subscription.q, 2), z = Value(fields, subscription.q, 3);
+        const double norm = std::sqrt(w * w + x * x + y * y + z * z);
+        if (!std::isfinite(norm) || norm < 0.5 || norm > 1.5)
+        {
+            ++invalid; // no rotation
+            break;
+        }
+        w /= norm;
+        x /= norm;
+        y /= norm;
+        z /= norm;
+        // Body FRD to local NED as yaw about down, then pitch about right, then roll about
+        // forward: roll positive right wing down, pitch nose up, yaw clockwise from north.
+        const TimedAttitude a{time, std::atan2(2.0 * (w * x + y * z), 1.0 - 2.0 * (x * x + y * y)), std::asin(std::clamp(2.0 * (w * y - z * x), -1.0, 1.0)),
+                              std::atan2(2.0 * (w * z + x * y), 1.0 - 2.0 * (y * y + z * z))};
+        series.attitudes.push_back(a);
+        break;
+    }
+    case Topic::Battery:
+    {
+        AddValue(series, FlightChannel::Voltage, time, Value(fields, subscription.voltage));
+        const double current = Value(fields, subscription.current);
+        if (current >= 0.0)
+            AddValue(series, FlightChannel::Current, time, current);
+        const double consumed = Value(fields, subscription.consumed);
+        if (consumed >= 0.0)
+            AddValue(series, FlightChannel::Consumed, time, consumed);
+        break;
+    }
+    case Topic::InputRc:
+    {
+        const double count = subscription.channelCount.count ? Value(fields, subscription.channelCount) : 5.0;
+        for (int i = 0; i < 5 && i < count; ++i)
+            AddValue(series, static_cast<FlightChannel>(static_cast<int>(FlightChannel::RcIn1) + i), time, Value(fields, subscription.values, i));
+        break;
+    }
+    case Topic::ActuatorOutputs:
+    {
+        const double count = subscription.outputCount.count ? Value(fields, subscription.outputCount) : 4.0;
+        for (int i = 0; i < 4 && i < count; ++i)
+            AddValue(series, static_cast<FlightChannel>(static_cast<int>(FlightChannel::ServoOut1) + i), time, Value(fields, subscription.outputs, i));
+        break;
+    }
+    case Topic::VehicleStatus:
+        AddValue(series, FlightChannel::FlightMode, time, Value(fields, subscription.navState));
+        break;
+    case Topic::AirData:
+        AddValue(series, FlightChannel::BaroAltitude, time, Value(fields, subscription.baroAltitude));
+        break;
+    case Topic::Other:
+        break;
+    }
+}
+
+bool Printable(const uint8_t* text, size_t length)
+{
+    return length > 0 && std::all_of(text, text + length, [](uint8_t c) { return c >= 0x20 && c < 0x7F; });
+}
+
+// A key of an info or parameter message: "type name", printable, within the body.
+bool PlausibleKey(const uint8_t* body, size_t length, size_t keyLengthAt)
+{
+    if (length <= keyLengthAt)
+        return false;
+    const size_t keyLength = body[keyLengthAt];
+    return keyLength >= 3 && keyLengthAt + 1 + keyLength <= length && Printable(body + keyLengthAt + 1, keyLength) &&
+           memchr(body + keyLengthAt + 1, ' ', keyLength) != nullptr;
+}
+
+// A message can start at `at`: a sync message by its magic, a data message of a subscription
+// of the right size, or a definition by its text (format, subscription, info, parameter),
+// that ends at the limit or before another header of a letter type that fits.
+bool Reader::PlausibleAt(size_t at, size_t limit) const
+{
+    if (at + MessageHeaderSize > limit)
+        return false;
+    const size_t length = Load<uint16_t>(data + at);
+    const uint8_t type = data[at + 2];
+    const uint8_t* body = data + at + MessageHeaderSize;
+    const size_t end = at + MessageHeaderSize + length;
+    if (end > limit)
+        return false;
+    bool fits = false;
+    switch (type)
+    {
+    case 'S':
+        return length >= sizeof SyncMagic && memcmp(body, SyncMagic, sizeof SyncMagic) == 0;
+    case 'D':
+    {
+        const Subscription* subscription = DataFits(body, length);
+        fits = subscription && subscription->layout; // a size nothing can check is no anchor
+        break;
+    }
+    case 'F':
+        fits = Printable(body, length) && memchr(body, ':', length) != nullptr;
+        break;
+    case 'A':
+        fits = length >= 4 && Printable(body + 3, length - 3);
+        break;
+    case 'I':
+    case 'P':
+        fits = PlausibleKey(body, length, 0);
+        break;
+    case 'M':
+        fits = PlausibleKey(body, length, 1);
+        break;
+    default:
+        break;
+    }
+    if (!fits)
+        return false;
+    if (end == limit)
+        return true;
+    if (end + MessageHeaderSize > limit)
+        return false;
+    const uint8_t next = data[end + 2];
+    return ((next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z')) && end + MessageHeaderSize + Load<uint16_t>(data + end) <= limit;
+}
+
+size_t Reader::Resynchronise(size_t from, size_t limit) const
+{
+    for (size_t at = from; at + MessageHeaderSize <= limit; ++at)
+    {
+        // A sync message is found by its magic; data messages by their fit.
+        if (at + MessageHeaderSize + sizeof SyncMagic <= limit && data[at + 2] == 'S' && memcmp(data + at + MessageHeaderSize, SyncMagic, sizeof SyncMagic) == 0)
+            return at;
+        if (PlausibleAt(at, limit))
+            return at;
+    }
+    return limit;
+}
+
+bool Reader::Read(std::string* error)
+{
+    if (size < HeaderSize)
+    {
+        *error = "it is cut off inside the ULog header";
+        return false;
+    }
+    flight->format = "ULog";
+    flight->clock = "timestamp / 1e6, the autopilot's clock";
+    flight->positionWanted = "vehicle_global_position, or vehicle_gps_position or sensor_gps with a 3-D fix";
+    size_t at = HeaderSize;
+    while (at < size)
+    {
+        // Appended data starts a fresh run of messages: nothing of an earlier one crosses it.
+        size_t limit = size;
+        for (size_t offset : appendedOffsets)
+            if (offset > at)
+            {
+                limit = offset;
+                break;
+            }
+        if (at + MessageHeaderSize > limit)
+        {
+            flight->skippedBytes += limit - at;
+            ++cutOff;
+            at = limit;
+            continue;
+        }
+        const size_t length = Load<uint16_t>(data + at);
+        const uint8_t type = data[at + 2];
+        const uint8_t* body = data + at + MessageHeaderSize;
+        const size_t end = at + MessageHeaderSize + length;
+        bool corrupt = !((type >= 'A' && type <= 'Z') || (type >= 'a' && type <= 'z'));
+        if (!corrupt && end > limit)
+        {
+            // Cut off: by appended data or the end of the file, or a length from a corrupt stretch.
+            const size_t next = Resynchronise(at + 1, limit);
+            flight->skippedBytes += next - at;
+            if (next == limit)
+                ++cutOff;
+            at = next;
+            continue;
+        }
+        if (!corrupt)
+        {
+            switch (type)
+            {
+            case 'B':
+                if (!flagsSeen && !HandleFlags(body, length, error))
+                    return false;
+                flagsSeen = true;
+                break;
+            case 'F':
+                HandleFormat(body, length);
+                break;
+            case 'A':
+                corrupt = !HandleAdd(body, length);
+                break;
+            case 'R':
+                if (length >= 2)
+                    subscribed[Load<uint16_t>(body)] = -1;
+                break;
+            case 'D':
+            {
+                const Subscription* fitting = DataFits(body, length);
+                corrupt = fitting == nullptr;
+                if (corrupt)
+                    break;
+                const Subscription& subscription = *fitting;
+                RecordedStream& record = flight->streams[subscription.stream->record];
+                ++record.count;
+                if (!subscription.layout)
+                    break;
+                if (subscription.timestamp.count == 0)
+                {
+                    ++noTimestamp;
+                    break;
+                }
+                const double time = Value(body + 2, subscription.timestamp) * subscription.timeScale;
+                if (!std::isfinite(time))
+                {
+                    ++noTimestamp; // a float time stamp that holds no number
+                    break;
+                }
+                if (record.count == 1)
+                    record.firstTime = time;
+                record.firstTime = std::min(record.firstTime, time);
+                record.lastTime = std::max(record.lastTime, time);
+                HandleData(subscription, body + 2, time);
+                break;
+            }
+            default:
+                break; // info, parameters, log strings, sync, dropouts, and types yet to come
+            }
+        }
+        if (corrupt)
+        {
+            const size_t next = Resynchronise(at + 1, limit);
+            flight->skippedBytes += next - at;
+            at = next;
+            continue;
+        }
+        at = end;
+    }
+    Finish();
+    return true;
+}
+
+void Reader::Finish()
+{
+    // The lowest instance of the first topic in `order` that holds what `has` asks for.
+    auto choose = [this](std::initializer_list<Topic> order, auto has) -> Stream*
+    {
+        for (Topic topic : order)
+            for (auto& entry : streams) // ordered by topic name, then instance
+                if (entry.second->kind == topic && has(entry.second->series))
+                    return entry.second.get();
+        return nullptr;
+    };
+    if (Stream* source = choose({Topic::GlobalPosition, Topic::GpsPosition, Topic::SensorGps}, [](const Series& s) { return !s.positions.empty(); }))
+    {
+        flight->positions = std::move(source->series.positions);
+        flight->positionSource = flight->streams[source->record].name;
+        flight->streams[source->record].used = true;
+    }
+    if (Stream* source = choose({Topic::Attitude}, [](const Series& s) { return !s.attitudes.empty(); }))
+    {
+        flight->attitudes = std::move(source->series.attitudes);
+        flight->attitudeSource = flight->streams[source->record].name;
+        flight->streams[source->record].used = true;
+    }
+    for (int channel = 0; channel < FlightChannelCount; ++channel)
+    {
+        const auto has = [channel](const Series& s) { return !s.channels[channel].empty(); };
+        Stream* source = choose({Topic::GpsPosition, Topic::SensorGps, Topic::AirData, Topic::Battery, Topic::InputRc, Topic::ActuatorOutputs, Topic::VehicleStatus}, has);
+        if (source)
+        {
+            flight->channels[channel] = std::move(source->series.channels[channel]);
+            flight->streams[source->record].used = true;
+        }
+    }
+    if (cutOff > 0)
+        flight->dropped.emplace_back("cut off", cutOff);
+    if (noTimestamp > 0)
+        flight->dropped.emplace_back("records without a timestamp", noTimestamp);
+    if (invalid > 0)
+        flight->dropped.emplace_back("positions or attitudes out of range", invalid);
+    flight->skippedRecords += cutOff;
+}
+
+} // namespace
+
+bool IsULog(const uint8_t* data, size_t size)
+{
+    return size >= sizeof Magic && memcmp(data, Magic, sizeof Magic) == 0;
+}
+
+bool ReadULog(const uint8_t* data, size_t size, RecordedFlight* flight, std::string* error)
+{
+    if (!IsULog(data, size))
+    {
+        *error = "it does not start with the ULog magic";
+        return false;
+    }
+    Reader reader(data, size, flight);
+    return reader.Read(error);
+}

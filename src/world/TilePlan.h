@@ -1,0 +1,45 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "geo/GeoTiles.h"
+
+// What a file the replay reads is for.
+enum class PlannedKind
+{
+    ElevationTile,
+    ImageryTile,
+    GrassTexture,    // read for every patch whose imagery is missing
+    SkyTexture,
+    AircraftModel,
+    AircraftTexture, // read only when the model is missing
+};
+
+struct PlannedFile
+{
+    PlannedKind kind;
+    std::string name;  // as the program opens it, relative to the working directory
+    int32_t level;     // imagery: zoom level; elevation: 18
+    int64_t row;       // imagery: tile row at the level; elevation: file tile row
+    int64_t column;    // likewise the column
+    bool present;      // the replay can use it: a tile file opens, an image or model decodes
+    bool empty = false; // an elevation tile that opens but has no height anywhere (see TileCoverage.h)
+};
+
+// Every file the replay reads for the map frame (CI, CJ), in the order it first reads them:
+// for each terrain patch its new elevation tiles, then its imagery; then the grass fallback,
+// the sky texture, the aircraft model and the aircraft's fallback texture.
+std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ);
+
+// The imagery tiles of that plan that exist on the map, in its order (its elevation tiles
+// are RingElevationTiles).
+std::vector<ImageryTileId> ImageryTilesOfFlight(int32_t CI, int32_t CJ);
+
+// The plan command on the replay's own arguments (LOG, optionally --samples LIST), whose
+// usage line names `program`: prints the log report, the file list and the summary, with
+// the share of the terrain's grid points that have heights and the share of the flight
+// that the terrain lies under. Returns 0 when every file is present (and no elevation tile
+// empty), 1 when some are missing, or the program's own negative status for a bad command
+// line or log.
+int RunPlan(const char* program, const std::vector<const char*>& arguments);

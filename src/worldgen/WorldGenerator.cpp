@@ -1,0 +1,148 @@
+#include "worldgen/WorldGenerator.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <osgDB/WriteFile>
+
+#include "worldgen/AircraftModel.h"
+#include "worldgen/ElevationTiles.h"
+#include "worldgen/FaultLog.h"
+#include "worldgen/FlightLog.h"
+#include "worldgen/FlightPlan.h"
+#include "worldgen/ImageryTiles.h"
+#include "worldgen/Landscape.h"
+#include "worldgen/Textures.h"
+#include "app/FlightLoading.h"
+#include "geo/MapFrame.h"
+#include "terrain/RingTiles.h"
+
+namespace
+{
+
+bool MakeFolder(const std::string& path)
+{
+    if (mkdir(path.c_str(), 0755) == 0)
+        return true;
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return true;
+    printf("Cannot create folder '%s'\n", path.c_str());
+    return false;
+}
+
+bool WriteImage(const osg::Image& image, const std::string& path)
+{
+    osg::ref_ptr<osgDB::Options> options = new osgDB::Options("JPEG_QUALITY 90");
+    if (osgDB::writeImageFile(image, path, options.get()))
+        return true;
+    printf("Cannot write '%s'\n", path.c_str());
+    return false;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// What the stamp of a world made with these options says.
+std::string StampText(const WorldOptions& options)
+{
+    char text[128];
+    snprintf(text, sizeof text, "%s seed %u\n", WorldGeneratorVersion, options.seed);
+    return text;
+}
+
+} // namespace
+
+bool WorldIsComplete(const WorldOptions& options)
+{
+    FILE* stamp = fopen((options.folder + "/" + StampName).c_str(), "r");
+    if (!stamp)
+        return false;
+    char text[128] = {};
+    const size_t length = fread(text, 1, sizeof text - 1, stamp);
+    fclose(stamp);
+    return std::string(text, length) == StampText(options);
+}
+
+bool GenerateFaultLog(const WorldOptions& options, PlantedFaults* planted)
+{
+    if (WorldIsComplete(options))
+        printf("world in '%s' is complete: only the fault log is written\n", options.folder.c_str());
+    else
+    {
+        WorldSummary summary;
+        if (!GenerateWorld(options, summary))
+            return false;
+    }
+    return WriteFaultLog(options.folder, options.seed, planted);
+}
+
+bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const std::string& folder = options.folder;
+    if (!MakeFolder(folder) || !MakeFolder(folder + "/img") || !MakeFolder(folder + "/res")
+        || !MakeFolder(folder + "/EasyStar") || !MakeFolder(folder + "/EasyStar/data"))
+        return false;
+    // A world being rewritten is not complete until the stamp is written again.
+    remove((folder + "/" + StampName).c_str());
+
+    const Landscape landscape(options.seed);
+
+    // The flight and its log.
+    const std::vector<FlightState> states = FlyDemoFlight(landscape, options.seed, DemoSampleRate);
+    const std::vector<SampleRow> rows = FlightLogRows(states, DemoSampleRate);
+    const std::string logPath = folder + "/" + SampleLogName;
+    if (!WriteFlightLog(logPath, rows))
+        return false;
+    summary.rows = static_cast<int32_t>(rows.size());
+    summary.duration = rows.empty() ? 0.0 : rows.back().gps_time - rows.front().gps_time;
+    printf("flight: %d rows, %.1f min at %.0f per second -> %s\n", summary.rows, summary.duration / 60.0,
+           DemoSampleRate, logPath.c_str());
+
+    // The map frame the viewer will set up from this log decides which tiles it reads: the
+    // log is read back as the viewer reads it, so the frame comes from the printed digits.
+    if (!LoadFlightQuietly(logPath.c_str()))
+    {
+        printf("Cannot read back '%s'\n", logPath.c_str());
+        return false;
+    }
+    summary.CI = MapFrame.CI;
+    summary.CJ = MapFrame.CJ;
+
+    const std::vector<ElevationTileId> files = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
+    for (const ElevationTileId& file : files)
+        if (!WriteElevationFile(landscape, file, folder))
+            return false;
+    summary.elevationFiles = static_cast<int32_t>(files.size());
+    printf("elevation: %d tile files (field at %.0f m)\n", summary.elevationFiles, landscape.FieldLevel());
+
+    const std::vector<ImageryTileId> tiles = RingImageryTiles(MapFrame.CI, MapFrame.CJ);
+    if (!WriteImageryTiles(landscape, tiles, folder, options.threads))
+        return false;
+    summary.imageryTiles = static_cast<int32_t>(tiles.size());
+    printf("imagery: %d tiles, levels 18 to 13\n", summary.imageryTiles);
+
+    if (!WriteImage(*MakeGrassImage(options.seed), folder + "/res/grass_1.jpg")
+        || !WriteImage(*MakeShapeAircraftImage(), folder + "/res/tamor1.jpg")
+        || !WriteImage(*MakeSkyImage(options.seed), folder + "/sky12q-1024x512.jpeg")
+        || !WriteAc3d(folder + "/EasyStar/data/body.ac", MakeGliderModel()))
+        return false;
+    printf("textures, sky and aircraft model written\n");
+
+    FILE* stamp = fopen((folder + "/" + StampName).c_str(), "w");
+    if (!stamp || fputs(StampText(options).c_str(), stamp) < 0 || fclose(stamp) != 0)
+    {
+        printf("Cannot write '%s/%s'\n", folder.c_str(), StampName);
+        return false;
+    }
+    printf("world complete in '%s' (%.1f s)\n", folder.c_str(), Seconds(start));
+    return true;
+}

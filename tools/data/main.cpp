@@ -1,8 +1,0 @@
-#include "DataTool.h"
-#include "viewer/WindowingSystem.h"
-
-int main(int argc, char** argv)
-{
-    SetUpLibraryNotices();
-    return RunDataTool(argc, argv);
-}
