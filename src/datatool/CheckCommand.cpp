@@ -7,6 +7,7 @@
 #include "datatool/CheckCsv.h"
 #include "datatool/CheckPlot.h"
 #include "datatool/CheckReport.h"
+#include "datatool/DataTool.h"
 #include "datatool/FlightLogCheck.h"
 #include "app/FlightLoading.h"
 #include "app/RangeListParser.h"
@@ -67,11 +68,16 @@ bool ParseArguments(int argc, char** argv, CheckArguments* arguments)
 
 } // namespace
 
-int RunCheck(int argc, char** argv)
+int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
 {
     CheckArguments arguments;
     if (!ParseArguments(argc, argv, &arguments))
         return Usage(argv[0]);
+    if (arguments.plot && !writePlot)
+    {
+        fprintf(stderr, "check: --plot needs the full data tool (%s)\n", FullDataToolPath);
+        return CheckUnusable;
+    }
     // A track or a picture would be echoed to the console byte by byte by the log reader.
     if (!AcceptFlightLog("check", arguments.log))
         return CheckUnusable;
@@ -108,7 +114,7 @@ int RunCheck(int argc, char** argv)
     if (arguments.plot && !report.samples.empty())
     {
         const std::string title = std::string("flight check of ") + arguments.log + ": " + VerdictText(report);
-        if (WriteCheckPlot(arguments.plot, title, SampleTable.rows, report))
+        if (writePlot(arguments.plot, title, SampleTable.rows, report))
             printf("plot: %dx%d written to '%s'\n", CheckPlotWidth, CheckPlotHeight, arguments.plot);
         else
         {

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 // Exit statuses of `check`: the verdict (FlightVerdict), and 2 too for a command line it does
 // not understand or a file it cannot write.
@@ -6,9 +7,15 @@ const int CheckClean = 0;
 const int CheckWarnings = 1;
 const int CheckUnusable = 2;
 
+// Draws the plot of a checked flight (CheckPlot.h's WriteCheckPlot, in the full tool).
+struct SampleRow;
+struct FlightCheckReport;
+using CheckPlotWriter = bool (*)(const std::string& path, const std::string& title, const SampleRow* rows, const FlightCheckReport& report);
+
 // flightreplay-data check LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png]
 // Reads the log as the replay does (the same scanner, selection and table; the replay's
 // transcript of column kinds and statistics is not printed, what the scanner echoes is),
 // fixes the map frame on the flight as the replay does, checks it against the elevation
-// tiles in the working directory and prints the report. argv[1] is "check".
-int RunCheck(int argc, char** argv);
+// tiles in the working directory and prints the report. argv[1] is "check". `writePlot`
+// draws --plot; without one (the light front, which has no cairo) --plot is refused.
+int RunCheck(int argc, char** argv, CheckPlotWriter writePlot);

@@ -1,36 +1,23 @@
 #include "datatool/DataTool.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include <cpl_error.h>
 
-#include "datatool/CheckCommand.h"
-#include "world/DemImport.h"
-#include "datatool/FlightLogCheck.h"
-#include "geo/GeoTiles.h"
-#include "world/ImageryImport.h"
-#include "world/TilePlan.h"
-#include "datatool/TrackCommand.h"
 #include "app/FlightLoading.h"
+#include "datatool/CheckCommand.h"
+#include "datatool/CheckPlot.h"
+#include "datatool/FlightLogCheck.h"
+#include "datatool/TrackCommand.h"
+#include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "terrain/RingTiles.h"
-
-// The usage text: on stdout when asked for with --help, else on stderr.
-static void PrintUsage(const char* program, FILE* stream = stderr)
-{
-    fprintf(stream,
-            "usage: %s plan LOG [--samples LIST]\n"
-            "       %s dem SOURCE... (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
-            "       %s imagery SOURCE [--tms] (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
-            "       %s track INPUT [--rate HZ] [--info] > avlog.log\n"
-            "       %s check LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png]\n"
-            "       %s --help\n",
-            program, program, program, program, program, program);
-}
+#include "world/DemImport.h"
+#include "world/ImageryImport.h"
+#include "world/TilePlan.h"
 
 // Where the tiles to fetch come from: the flight in a log, as the replay frames it, or a box.
 struct AreaArguments
@@ -65,7 +52,7 @@ static bool ParseAreaCommand(int argc, char** argv, std::vector<std::string>* so
     }
     if (sources->empty() || (area->log == nullptr) == (area->box == nullptr) || (area->samples && !area->log))
     {
-        PrintUsage(argv[0]);
+        PrintDataToolUsage(argv[0], stderr);
         return false;
     }
     return true;
@@ -114,46 +101,11 @@ static int RunAreaCommand(int argc, char** argv)
     return ImportElevation(sources, elevationTiles);
 }
 
-static int RunTrackCommand(int argc, char** argv)
-{
-    const char* input = nullptr;
-    double rate = 0.0; // the format's own
-    bool info = false;
-    for (int i = 2; i < argc; ++i)
-    {
-        if (strcmp(argv[i], "--info") == 0)
-            info = true;
-        else if (strcmp(argv[i], "--rate") == 0 && i + 1 < argc)
-        {
-            char* end = nullptr;
-            rate = strtod(argv[++i], &end);
-            if (*end != '\0' || !(rate > 0.0) || rate > 1000.0)
-            {
-                fprintf(stderr, "track: '%s' is no rate in samples per second\n", argv[i]);
-                return DataToolUsage;
-            }
-        }
-        else if (!input && strncmp(argv[i], "--", 2) != 0)
-            input = argv[i];
-        else
-        {
-            PrintUsage(argv[0]);
-            return DataToolUsage;
-        }
-    }
-    if (!input)
-    {
-        PrintUsage(argv[0]);
-        return DataToolUsage;
-    }
-    return ConvertTrack(input, rate, info);
-}
-
 int RunDataTool(int argc, char** argv)
 {
     if (argc < 2)
     {
-        PrintUsage(argv[0]);
+        PrintDataToolUsage(argv[0], stderr);
         return DataToolUsage;
     }
     // GDAL's own messages would add lines to ours; each failure is told in one line, with
@@ -163,7 +115,7 @@ int RunDataTool(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
         {
-            PrintUsage(argv[0], stdout);
+            PrintDataToolUsage(argv[0], stdout);
             return 0;
         }
     const char* command = argv[1];
@@ -180,7 +132,7 @@ int RunDataTool(int argc, char** argv)
     if (strcmp(command, "track") == 0)
         return RunTrackCommand(argc, argv);
     if (strcmp(command, "check") == 0)
-        return RunCheck(argc, argv);
-    PrintUsage(argv[0]);
+        return RunCheck(argc, argv, WriteCheckPlot);
+    PrintDataToolUsage(argv[0], stderr);
     return DataToolUsage;
 }

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 
+#include "datatool/DataTool.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightConversion.h"
 #include "track/FlightFormats.h"
@@ -71,4 +74,39 @@ int ConvertTrack(const std::string& path, double rate, bool info)
     if (samples.back().samplenumber >= 100000)
         fprintf(stderr, "track: sample numbers reach %d; the replay reads sample numbers below 100000 only (lower --rate)\n", samples.back().samplenumber);
     return 0;
+}
+
+int RunTrackCommand(int argc, char** argv)
+{
+    const char* input = nullptr;
+    double rate = 0.0; // the format's own
+    bool info = false;
+    for (int i = 2; i < argc; ++i)
+    {
+        if (strcmp(argv[i], "--info") == 0)
+            info = true;
+        else if (strcmp(argv[i], "--rate") == 0 && i + 1 < argc)
+        {
+            char* end = nullptr;
+            rate = strtod(argv[++i], &end);
+            if (*end != '\0' || !(rate > 0.0) || rate > 1000.0)
+            {
+                fprintf(stderr, "track: '%s' is no rate in samples per second\n", argv[i]);
+                return DataToolUsage;
+            }
+        }
+        else if (!input && strncmp(argv[i], "--", 2) != 0)
+            input = argv[i];
+        else
+        {
+            PrintDataToolUsage(argv[0], stderr);
+            return DataToolUsage;
+        }
+    }
+    if (!input)
+    {
+        PrintDataToolUsage(argv[0], stderr);
+        return DataToolUsage;
+    }
+    return ConvertTrack(input, rate, info);
 }
