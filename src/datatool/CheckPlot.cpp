@@ -138,6 +138,18 @@ void LaneBar(cairo_t* cr, const Axis& x, double time1, double time2, const Colou
     cairo_fill(cr);
 }
 
+// A faint grid line from (x1, y1) to (x2, y2) and its value in black at (textX, textY),
+// aligned by `align` (0 left, 0.5 centred, 1 right).
+void GridLine(cairo_t* cr, double x1, double y1, double x2, double y2, double value, double textX, double textY, double align)
+{
+    cairo_set_source_rgba(cr, 0.0, 0.0, 0.0, 0.12);
+    cairo_move_to(cr, x1, y1);
+    cairo_line_to(cr, x2, y2);
+    cairo_stroke(cr);
+    cairo_set_source_rgb(cr, 0.0, 0.0, 0.0);
+    Text(cr, textX, textY, Number(value), 12.0, align);
+}
+
 void Axes(cairo_t* cr, const Axis& x, const Axis& y)
 {
     cairo_set_line_width(cr, 1.0);
@@ -145,23 +157,13 @@ void Axes(cairo_t* cr, const Axis& x, const Axis& y)
     for (double t = std::ceil(x.low / xStep) * xStep; t <= x.high; t += xStep)
     {
         const double px = std::round(x.Pixel(t)) + 0.5;
-        cairo_set_source_rgba(cr, 0.0, 0.0, 0.0, 0.12);
-        cairo_move_to(cr, px, Top);
-        cairo_line_to(cr, px, Bottom);
-        cairo_stroke(cr);
-        cairo_set_source_rgb(cr, 0.0, 0.0, 0.0);
-        Text(cr, px, Bottom + 18.0, Number(t), 12.0, 0.5);
+        GridLine(cr, px, Top, px, Bottom, t, px, Bottom + 18.0, 0.5);
     }
     const double yStep = y.TickStep(10);
     for (double v = std::ceil(y.low / yStep) * yStep; v <= y.high; v += yStep)
     {
         const double py = std::round(y.Pixel(v)) + 0.5;
-        cairo_set_source_rgba(cr, 0.0, 0.0, 0.0, 0.12);
-        cairo_move_to(cr, Left, py);
-        cairo_line_to(cr, Right, py);
-        cairo_stroke(cr);
-        cairo_set_source_rgb(cr, 0.0, 0.0, 0.0);
-        Text(cr, Left - 8.0, py + 4.0, Number(v), 12.0, 1.0);
+        GridLine(cr, Left, py, Right, py, v, Left - 8.0, py + 4.0, 1.0);
     }
     cairo_set_source_rgb(cr, 0.0, 0.0, 0.0);
     cairo_rectangle(cr, Left + 0.5, Top + 0.5, Right - Left, Bottom - Top);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "geo/MapFrame.h"
 #include "log/LogAttitude.h"
@@ -154,36 +155,20 @@ Motion DeriveMotion(const std::vector<SampleRow>& rows, size_t first, size_t cou
     return motion;
 }
 
-// The column a channel fills and its decimals.
+// The column each channel fills and its decimals, in the order of FlightChannel.
+const LogColumn ChannelColumns[] = {
+    {ColumnKind::gps_curspeed, 2},     {ColumnKind::gps_numsatellites, 0}, {ColumnKind::gps_fixmode, 0},
+    {ColumnKind::baro_curalt, 2},      {ColumnKind::voltage1, 3},          {ColumnKind::current, 3},
+    {ColumnKind::mah, 1},              {ColumnKind::ap_status, 0},         {ColumnKind::in_ppm_curwidth0, 1},
+    {ColumnKind::in_ppm_curwidth1, 1}, {ColumnKind::in_ppm_curwidth2, 1},  {ColumnKind::in_ppm_curwidth3, 1},
+    {ColumnKind::in_ppm_curwidth4, 1}, {ColumnKind::out_ppm_curwidth0, 1}, {ColumnKind::out_ppm_curwidth1, 1},
+    {ColumnKind::out_ppm_curwidth2, 1}, {ColumnKind::out_ppm_curwidth3, 1},
+};
+static_assert(std::size(ChannelColumns) == FlightChannelCount, "a column for every channel");
+
 LogColumn ChannelColumn(FlightChannel channel)
 {
-    switch (channel)
-    {
-    case FlightChannel::GroundSpeed:
-        return {ColumnKind::gps_curspeed, 2};
-    case FlightChannel::Satellites:
-        return {ColumnKind::gps_numsatellites, 0};
-    case FlightChannel::FixMode:
-        return {ColumnKind::gps_fixmode, 0};
-    case FlightChannel::BaroAltitude:
-        return {ColumnKind::baro_curalt, 2};
-    case FlightChannel::Voltage:
-        return {ColumnKind::voltage1, 3};
-    case FlightChannel::Current:
-        return {ColumnKind::current, 3};
-    case FlightChannel::Consumed:
-        return {ColumnKind::mah, 1};
-    case FlightChannel::FlightMode:
-        return {ColumnKind::ap_status, 0};
-    case FlightChannel::Count:
-        break;
-    default:
-        break;
-    }
-    const int index = static_cast<int>(channel);
-    if (channel >= FlightChannel::RcIn1 && channel <= FlightChannel::RcIn5)
-        return {static_cast<ColumnKind>(static_cast<int>(ColumnKind::in_ppm_curwidth0) + index - static_cast<int>(FlightChannel::RcIn1)), 1};
-    return {static_cast<ColumnKind>(static_cast<int>(ColumnKind::out_ppm_curwidth0) + index - static_cast<int>(FlightChannel::ServoOut1)), 1};
+    return ChannelColumns[static_cast<int>(channel)];
 }
 
 bool HoldsItsValue(FlightChannel channel)
