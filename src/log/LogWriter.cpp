@@ -43,3 +43,23 @@ void AppendLogLine(std::string* text, const SampleRow& row, const std::vector<Lo
     }
     *text += '\n';
 }
+
+const std::vector<LogColumn>& EveryLogColumn()
+{
+    static const std::vector<LogColumn> columns = {
+        {ColumnKind::samplenumber, 0}, {ColumnKind::flightnumber, 0}, {ColumnKind::gps_date, 0}, {ColumnKind::gps_time, 2},
+        {ColumnKind::gps_numsatellites, 0}, {ColumnKind::gps_fixmode, 0}, {ColumnKind::ap_status, 0},
+        {ColumnKind::gps_startlat, 6}, {ColumnKind::gps_startlon, 6}, {ColumnKind::gps_startalt, 2},
+        {ColumnKind::gps_curlat, 6}, {ColumnKind::gps_curlon, 6}, {ColumnKind::gps_curalt, 2}, {ColumnKind::gps_curspeed, 2},
+        {ColumnKind::gps_curheading, 4}, {ColumnKind::compass_curheading, 4}, {ColumnKind::bearing_to_base, 4},
+        {ColumnKind::turn_rate, 4}, {ColumnKind::voltage1, 3}, {ColumnKind::voltage2, 3}, {ColumnKind::voltage3, 3},
+        {ColumnKind::current, 2}, {ColumnKind::mah, 1}, {ColumnKind::temperature, 1}, {ColumnKind::baro_curspeed, 2},
+        {ColumnKind::baro_curalt, 2}, {ColumnKind::pyro_curroll, 4}, {ColumnKind::pyro_curpitch, 4},
+        {ColumnKind::pyro_targetroll, 4}, {ColumnKind::pyro_targetpitch, 4}, {ColumnKind::targetthrottle, 3},
+        {ColumnKind::in_ppm_curwidth0, 0}, {ColumnKind::in_ppm_curwidth1, 0}, {ColumnKind::in_ppm_curwidth2, 0},
+        {ColumnKind::in_ppm_curwidth3, 0}, {ColumnKind::in_ppm_curwidth4, 0}, {ColumnKind::out_ppm_curwidth0, 0},
+        {ColumnKind::out_ppm_curwidth1, 0}, {ColumnKind::out_ppm_curwidth2, 0}, {ColumnKind::out_ppm_curwidth3, 0},
+        {ColumnKind::controlbyte, 0},
+    };
+    return columns;
+}

@@ -14,6 +14,11 @@ struct LogColumn
     int32_t decimals;
 };
 
+// Every column the reader knows, in the order of their codes, each with the decimals that
+// keep its quantity to about what a sensor resolves (positions to a few millimetres, angles
+// to a tenth of a milliradian): the columns of a log that holds everything.
+const std::vector<LogColumn>& EveryLogColumn();
+
 // The keyword line: the columns' keywords, comma separated, ending in "\n".
 std::string LogHeaderLine(const std::vector<LogColumn>& columns);
 
