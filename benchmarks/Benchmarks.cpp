@@ -27,15 +27,15 @@
 
 #include <benchmark/benchmark.h>
 
-#include "track/FlightConversion.h"
 #include "StartupFloor.h"
-#include "track/FlightFormats.h"
 #include "app/FlightStatistics.h"
 #include "geo/MapFrame.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "terrain/ElevationTileStore.h"
 #include "terrain/TerrainRings.h"
+#include "track/FlightConversion.h"
+#include "track/FlightFormats.h"
 #include "viewer/SceneAssembly.h"
 
 namespace

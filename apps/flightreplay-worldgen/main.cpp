@@ -5,9 +5,9 @@
 #include <cstring>
 #include <thread>
 
+#include "viewer/WindowingSystem.h"
 #include "worldgen/FaultLog.h"
 #include "worldgen/WorldGenerator.h"
-#include "viewer/WindowingSystem.h"
 
 static int Usage(const char* program)
 {

@@ -6,8 +6,8 @@
 
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
-#include "terrain/TerrainHeight.h"
 #include "terrain/RingTiles.h"
+#include "terrain/TerrainHeight.h"
 
 namespace
 {

@@ -4,14 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/FlightLoading.h"
+#include "app/RangeListParser.h"
+#include "check/FlightCheck.h"
 #include "datatool/CheckCsv.h"
 #include "datatool/CheckPlot.h"
 #include "datatool/CheckReport.h"
 #include "datatool/DataTool.h"
 #include "datatool/FlightLogCheck.h"
-#include "app/FlightLoading.h"
-#include "app/RangeListParser.h"
-#include "check/FlightCheck.h"
 #include "log/SampleTable.h"
 
 namespace

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "datatool/CheckReport.h"
-#include "world/TileFiles.h"
 #include "log/SampleTable.h"
+#include "world/TileFiles.h"
 
 namespace
 {

@@ -9,9 +9,9 @@
 #include <fontconfig/fontconfig.h>
 
 #include "datatool/CheckReport.h"
-#include "world/TileFiles.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
+#include "world/TileFiles.h"
 
 // Drawn with cairo: it draws antialiased lines and text and encodes the PNG itself, which the
 // scene graph's image plug-ins would leave to us (they write images, but draw no text).

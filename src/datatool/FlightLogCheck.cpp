@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "world/TileFiles.h"
 #include "log/LogKeywords.h"
+#include "world/TileFiles.h"
 
 // Enough for the header line of any log and the first lines of every track format.
 static const size_t InspectedBytes = 65536;

@@ -5,8 +5,8 @@
 
 #include "check/HeightAboveTerrain.h"
 #include "geo/Geodesy.h"
-#include "log/SampleTable.h"
 #include "log/LogAttitude.h"
+#include "log/SampleTable.h"
 
 FlightReadout ReadFlightAt(int32_t row)
 {

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "track/PositionCleaning.h"
-#include "track/RecordedFlight.h"
 #include "log/LogWriter.h"
 #include "log/SampleTable.h"
+#include "track/PositionCleaning.h"
+#include "track/RecordedFlight.h"
 
 // The one conversion of a recorded flight into rows of the keyword log, whatever file the
 // flight came from.

@@ -9,10 +9,10 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
-#include "world/GdalReason.h"
-#include "world/TileFiles.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
+#include "world/GdalReason.h"
+#include "world/TileFiles.h"
 
 ElevationSource::~ElevationSource()
 {

@@ -14,9 +14,9 @@
 #include <osgDB/ReaderWriter>
 #include <osgDB/Registry>
 
+#include "geo/ReplayFiles.h"
 #include "world/GdalReason.h"
 #include "world/TileFiles.h"
-#include "geo/ReplayFiles.h"
 
 // Half the circumference of the Web Mercator sphere, metres: the x and y range of the map.
 static const double MercatorHalfWorld = 20037508.342789244;

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "world/TileFiles.h"
 #include "geo/ReplayFiles.h"
+#include "world/TileFiles.h"
 
 namespace
 {

@@ -8,14 +8,14 @@
 
 #include <osgDB/ReadFile>
 
-#include "world/FlightCoverage.h"
-#include "world/TileCoverage.h"
-#include "world/TileFiles.h"
 #include "app/FlightLoading.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "log/SampleTable.h"
 #include "terrain/RingTiles.h"
+#include "world/FlightCoverage.h"
+#include "world/TileCoverage.h"
+#include "world/TileFiles.h"
 
 // The store opens a tile file with fopen and takes whatever it holds.
 static bool Openable(const std::string& name)

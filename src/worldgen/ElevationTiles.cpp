@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "geo/MapFrame.h"
 #include "worldgen/Landscape.h"
 #include "worldgen/WorldSite.h"
-#include "geo/MapFrame.h"
 
 static int16_t ToSample(double height)
 {

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstdio>
 
+#include "geo/MapFrame.h"
 #include "worldgen/ElevationTiles.h"
 #include "worldgen/FlightLog.h"
 #include "worldgen/FlightPlan.h"
 #include "worldgen/Landscape.h"
 #include "worldgen/WorldGenerator.h"
-#include "geo/MapFrame.h"
 
 namespace
 {

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "log/LogAttitude.h"
 #include "worldgen/FlightPlan.h"
 #include "worldgen/WorldSite.h"
-#include "log/LogAttitude.h"
 
 const std::vector<LogColumn> DemoLogColumns = EveryLogColumn();
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "worldgen/Landscape.h"
 #include "geo/MapFrame.h"
+#include "worldgen/Landscape.h"
 
 namespace
 {

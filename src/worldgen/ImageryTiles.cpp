@@ -10,9 +10,9 @@
 #include <osgDB/Options>
 #include <osgDB/WriteFile>
 
+#include "geo/MapFrame.h"
 #include "worldgen/Landscape.h"
 #include "worldgen/WorldSite.h"
-#include "geo/MapFrame.h"
 
 static unsigned char ToByte(double value)
 {

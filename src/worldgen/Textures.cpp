@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "worldgen/Noise.h"
 #include "geo/MapFrame.h"
+#include "worldgen/Noise.h"
 
 namespace
 {

@@ -10,6 +10,9 @@
 
 #include <osgDB/WriteFile>
 
+#include "app/FlightLoading.h"
+#include "geo/MapFrame.h"
+#include "terrain/RingTiles.h"
 #include "worldgen/AircraftModel.h"
 #include "worldgen/ElevationTiles.h"
 #include "worldgen/FaultLog.h"
@@ -18,9 +21,6 @@
 #include "worldgen/ImageryTiles.h"
 #include "worldgen/Landscape.h"
 #include "worldgen/Textures.h"
-#include "app/FlightLoading.h"
-#include "geo/MapFrame.h"
-#include "terrain/RingTiles.h"
 
 namespace
 {
