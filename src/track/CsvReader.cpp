@@ -363,14 +363,14 @@ enum class TimeKind
 
 } // namespace
 
-bool IsCsv(const std::string& bytes)
+bool IsCsv(std::string_view bytes)
 {
     return IsText(bytes);
 }
 
 bool ReadCsvTrack(const FlightFile& file, RecordedFlight* flight, std::string* message)
 {
-    std::istringstream text(file.bytes);
+    std::istringstream text{std::string(file.Bytes())};
     std::vector<std::string> lines;
     for (std::string line; std::getline(text, line);)
     {
@@ -396,7 +396,7 @@ bool ReadCsvTrack(const FlightFile& file, RecordedFlight* flight, std::string* m
     }
     if (headerLine == lines.size())
     {
-        *message = "'" + file.path + "' holds no header line naming the columns";
+        *message = "'" + file.Path() + "' holds no header line naming the columns";
         return false;
     }
     const std::string& headerText = lines[headerLine];
@@ -425,7 +425,7 @@ bool ReadCsvTrack(const FlightFile& file, RecordedFlight* flight, std::string* m
             names += (i > 0 ? ", " : "") + headerFields[i];
         if (headerFields.size() > NamesListed)
             names += " and " + std::to_string(headerFields.size() - NamesListed) + " more";
-        *message = "'" + file.path + "' is refused: its header (line " + std::to_string(headerLine + 1) + ") has " + missing + " column; it names " + names;
+        *message = "'" + file.Path() + "' is refused: its header (line " + std::to_string(headerLine + 1) + ") has " + missing + " column; it names " + names;
         return false;
     }
 

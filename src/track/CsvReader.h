@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "track/RecordedFlight.h"
 #include "track/TrackReading.h"
@@ -37,7 +38,7 @@
 
 // Any text file that is no other format is read as CSV, so that its reader says what it
 // lacks.
-bool IsCsv(const std::string& bytes);
+bool IsCsv(std::string_view bytes);
 
 // False, with the one-line reason in `message`, when no header line names the columns or
 // the header lacks one it needs.

@@ -1,9 +1,5 @@
 #include "track/FlightFormats.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "track/CsvReader.h"
 #include "track/DataFlashReader.h"
@@ -25,14 +21,14 @@ const double TrackMaximumGap = 300.0; // seconds
 const ConversionSettings AutopilotRows = {10.0, 2.0};
 const ConversionSettings TrackRows = {1.0, TrackMaximumGap};
 
-const uint8_t* Bytes(const std::string& text)
+const uint8_t* Bytes(std::string_view text)
 {
     return reinterpret_cast<const uint8_t*>(text.data());
 }
 
 // The readers of binary logs work on bytes in memory and give the bare reason.
 template <bool (*Recognise)(const uint8_t*, size_t)>
-bool RecogniseBinary(const std::string& bytes)
+bool RecogniseBinary(std::string_view bytes)
 {
     return Recognise(Bytes(bytes), bytes.size());
 }
@@ -41,9 +37,9 @@ template <bool (*Read)(const uint8_t*, size_t, RecordedFlight*, std::string*)>
 bool ReadBinary(const FlightFile& file, RecordedFlight* flight, std::string* message)
 {
     std::string error;
-    if (Read(Bytes(file.bytes), file.bytes.size(), flight, &error))
+    if (Read(Bytes(file.Bytes()), file.Bytes().size(), flight, &error))
         return true;
-    *message = "'" + file.path + "' cannot be read as " + (flight->format.empty() ? "a flight log" : flight->format) + ": " + error;
+    *message = "'" + file.Path() + "' cannot be read as " + (flight->format.empty() ? "a flight log" : flight->format) + ": " + error;
     return false;
 }
 
@@ -62,7 +58,7 @@ const std::vector<FlightFormat>& FlightFormats()
     return formats;
 }
 
-const FlightFormat* DetectFlightFormat(const std::string& bytes)
+const FlightFormat* DetectFlightFormat(std::string_view bytes)
 {
     for (const FlightFormat& format : FlightFormats())
         if (format.recognise(bytes))
@@ -81,26 +77,15 @@ const FlightFormat* FindFlightFormat(const std::string& name)
 bool ReadFlightFile(const std::string& path, RecordedFlight* flight, const FlightFormat** format, std::string* message)
 {
     *format = nullptr;
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream)
-    {
-        *message = "cannot open '" + path + "': " + strerror(errno);
+    FlightFile file;
+    if (!file.Load(path, message))
         return false;
-    }
-    std::ostringstream content;
-    content << stream.rdbuf();
-    if (stream.bad())
-    {
-        *message = "cannot read '" + path + "'";
-        return false;
-    }
-    const FlightFile file = {path, content.str()};
-    if (file.bytes.empty())
+    if (file.Bytes().empty())
     {
         *message = "'" + path + "' is empty";
         return false;
     }
-    *format = DetectFlightFormat(file.bytes);
+    *format = DetectFlightFormat(file.Bytes());
     if (!*format)
     {
         // Text always finds a reader; binary bytes are named against the autopilot logs.

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "track/FlightConversion.h"
@@ -15,7 +16,7 @@ struct FlightFormat
     bool autopilotLog; // an autopilot's own log (it records the attitude), not a GPS track
     // True when the bytes begin a file of this format. Tried in the table's order, so a
     // format told by content alone (CSV: any text) comes after those with a signature.
-    bool (*recognise)(const std::string& bytes);
+    bool (*recognise)(std::string_view bytes);
     // Fills the flight; false, with the one-line reason in `message`, when the file cannot be
     // read in the format at all.
     bool (*read)(const FlightFile& file, RecordedFlight* flight, std::string* message);
@@ -30,7 +31,7 @@ struct FlightFormat
 const std::vector<FlightFormat>& FlightFormats();
 
 // The format the bytes begin, or null for binary bytes that begin none.
-const FlightFormat* DetectFlightFormat(const std::string& bytes);
+const FlightFormat* DetectFlightFormat(std::string_view bytes);
 
 // The format of that name, or null.
 const FlightFormat* FindFlightFormat(const std::string& name);

@@ -8,7 +8,7 @@
 
 #include "track/TrackReading.h"
 
-bool IsGpx(const std::string& bytes)
+bool IsGpx(std::string_view bytes)
 {
     const std::string line = FirstTextLine(bytes);
     return !line.empty() && line[0] == '<';
@@ -30,11 +30,11 @@ static pugi::xml_node Child(pugi::xml_node node, const char* localName)
 bool ReadGpxTrack(const FlightFile& file, RecordedFlight* flight, std::string* message)
 {
     pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_buffer(file.bytes.data(), file.bytes.size());
+    const pugi::xml_parse_result parsed = document.load_buffer(file.Bytes().data(), file.Bytes().size());
     if (!parsed)
     {
-        *message = "cannot read '" + file.path + "' as GPX: " + parsed.description() + " on line " +
-                   std::to_string(LineAt(file.bytes, static_cast<size_t>(std::max<ptrdiff_t>(parsed.offset, 0))));
+        *message = "cannot read '" + file.Path() + "' as GPX: " + parsed.description() + " on line " +
+                   std::to_string(LineAt(file.Bytes(), static_cast<size_t>(std::max<ptrdiff_t>(parsed.offset, 0))));
         return false;
     }
     SkippedPoints skipped;
@@ -51,7 +51,7 @@ bool ReadGpxTrack(const FlightFile& file, RecordedFlight* flight, std::string* m
         std::string time = Child(point, "time").text().get();
         time.erase(0, time.find_first_not_of(" \t\r\n"));
         time.erase(time.find_last_not_of(" \t\r\n") + 1);
-        const auto line = [&file, point]() { return LineAt(file.bytes, static_cast<size_t>(std::max<ptrdiff_t>(point.offset_debug(), 0))); };
+        const auto line = [&file, point]() { return LineAt(file.Bytes(), static_cast<size_t>(std::max<ptrdiff_t>(point.offset_debug(), 0))); };
         if (!(std::fabs(p.latitude) <= 90.0) || !(std::fabs(p.longitude) <= 180.0))
             skipped.SkipAt("without a latitude and longitude", line);
         else if (time.empty())

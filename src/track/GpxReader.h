@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "track/RecordedFlight.h"
 #include "track/TrackReading.h"
@@ -10,7 +11,7 @@
 // (timesSinceEpoch). A missing ele is a missing altitude, for the conversion to interpolate.
 
 // True when the file is text whose first non-blank character opens a tag.
-bool IsGpx(const std::string& bytes);
+bool IsGpx(std::string_view bytes);
 
 // False, with the one-line reason in `message`, when the file is no well-formed XML.
 bool ReadGpxTrack(const FlightFile& file, RecordedFlight* flight, std::string* message);

@@ -6,7 +6,7 @@
 
 #include "track/TrackReading.h"
 
-bool IsIgc(const std::string& bytes)
+bool IsIgc(std::string_view bytes)
 {
     // A, H and B records, never a separator of a table.
     const std::string line = FirstTextLine(bytes);
@@ -66,7 +66,7 @@ static int ExtraDigit(const std::string& line, size_t position)
 bool ReadIgcTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
 {
     std::vector<TimedPosition>* points = &flight->positions;
-    std::istringstream lines(file.bytes);
+    std::istringstream lines{std::string(file.Bytes())};
     SkippedPoints skipped;
     IgcExtensions extensions;
     std::string line;

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "track/RecordedFlight.h"
 #include "track/TrackReading.h"
@@ -11,7 +12,7 @@
 // receiver without a fix), are skipped and counted by reason.
 
 // True when the file is text whose first non-blank line is an A, H or B record.
-bool IsIgc(const std::string& bytes);
+bool IsIgc(std::string_view bytes);
 
 // Always true: a file of IGC lines reads, whatever its records hold.
 bool ReadIgcTrack(const FlightFile& file, RecordedFlight* flight, std::string* message);

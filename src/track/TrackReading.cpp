@@ -39,27 +39,27 @@ void SkippedPoints::Report(RecordedFlight* flight) const
         flight->skippedPoints.emplace_back(reason.text + " (" + (reason.count > 1 ? "the first " : "") + "on line " + std::to_string(reason.firstLine) + ")", reason.count);
 }
 
-size_t LineAt(const std::string& bytes, size_t offset)
+size_t LineAt(std::string_view bytes, size_t offset)
 {
     const size_t end = std::min(offset, bytes.size());
     return 1 + static_cast<size_t>(std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
 }
 
-bool IsText(const std::string& bytes)
+bool IsText(std::string_view bytes)
 {
-    return bytes.find('\0') >= TextWindow;
+    return bytes.substr(0, TextWindow).find('\0') == std::string_view::npos;
 }
 
-std::string FirstTextLine(const std::string& bytes)
+std::string FirstTextLine(std::string_view bytes)
 {
-    const std::string head = bytes.substr(0, TextWindow);
-    if (head.find('\0') != std::string::npos)
+    const std::string_view head = bytes.substr(0, TextWindow);
+    if (head.find('\0') != std::string_view::npos)
         return "";
     size_t start = head.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; // a UTF-8 byte-order mark
     start = head.find_first_not_of(" \t\r\n", start);
-    if (start == std::string::npos)
+    if (start == std::string_view::npos)
         return "";
-    return head.substr(start, head.find_first_of("\r\n", start) - start);
+    return std::string(head.substr(start, head.find_first_of("\r\n", start) - start));
 }
 
 bool ParseIsoTime(const std::string& text, double* seconds)

@@ -2,30 +2,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "track/FlightFile.h"
 #include "track/RecordedFlight.h"
 
 // What the readers of flight files share: the file in memory, how text is told from binary,
 // and for the track formats (GPX, IGC, CSV) the calendar, the description of their one
 // stream and the tally of the points they read but leave out.
 
-// A flight file held whole in memory; the path names it in messages.
-struct FlightFile
-{
-    std::string path;
-    std::string bytes;
-};
-
 // Bytes looked at to tell text from binary, and to find a text file's first line.
 const size_t TextWindow = 4096;
 
 // True when the first TextWindow bytes hold no NUL.
-bool IsText(const std::string& bytes);
+bool IsText(std::string_view bytes);
 
 // The first line that is not blank (after a UTF-8 byte-order mark) within the first
 // TextWindow bytes, without its line end; empty for binary bytes and for blanks alone.
-std::string FirstTextLine(const std::string& bytes);
+std::string FirstTextLine(std::string_view bytes);
 
 const double SecondsPerDay = 86400.0;
 
@@ -65,7 +60,7 @@ private:
 };
 
 // The line (from 1) on which the byte at `offset` of the bytes stands.
-size_t LineAt(const std::string& bytes, size_t offset);
+size_t LineAt(std::string_view bytes, size_t offset);
 
 // Seconds since 1970-01-01 00:00 UTC of an ISO 8601 date-time ("2024-05-01T10:00:00.5Z",
 // an offset such as +02:00, or none, read as UTC). False when the text is no such time.
