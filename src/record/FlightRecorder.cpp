@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
-#include <vector>
 
 #include <osg/GL>
 #include <osg/GraphicsContext>
@@ -19,7 +18,7 @@
 #include "record/FrameSchedule.h"
 #include "player/PlayerDisplay.h"
 #include "player/PlayerSession.h"
-#include "record/RecordCameras.h"
+#include "record/RecordingCamera.h"
 #include "record/VideoOutput.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
@@ -32,7 +31,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The vertical field of view of both cameras, degrees.
+// The vertical field of view of every camera, degrees.
 const double FieldOfView = 40.0;
 
 volatile sig_atomic_t stopSignal = 0;
@@ -146,34 +145,17 @@ double GroundUnder(double x, double y)
     return ground.covered ? ground.metres * MapFrame.k : -1e30;
 }
 
-// Seen from afar the aircraft at its own size is a dot: the overview draws it as large as
-// this share of the frame's height (at the track's centre), never smaller than it is.
-const double OverviewAircraftShare = 0.04;
-
-// Scales the model under the transform that moves the aircraft, about its own origin, so
-// that its bounding radius is at least `radius` (frame units).
-void EnlargeAircraft(osg::MatrixTransform* mover, double radius)
+// The loaded flight as the camera sees it: the aircraft where the player's scene puts it,
+// over the ground as drawn.
+CameraSubject LoadedFlight(double rowSeconds)
 {
-    if (mover->getNumChildren() == 0)
-        return;
-    double modelRadius = 0.0;
-    for (unsigned int child = 0; child < mover->getNumChildren(); ++child)
-        modelRadius = std::max(modelRadius, static_cast<double>(mover->getChild(child)->getBound().radius()));
-    if (!(modelRadius > 0.0) || modelRadius >= radius)
-        return;
-    const double scale = radius / modelRadius;
-    osg::ref_ptr<osg::MatrixTransform> enlarged = new osg::MatrixTransform(osg::Matrixd::scale(scale, scale, scale));
-    while (mover->getNumChildren() > 0)
-    {
-        enlarged->addChild(mover->getChild(0));
-        mover->removeChild(0u);
-    }
-    mover->addChild(enlarged.get());
-}
-
-osg::Vec3d AircraftAt(double position)
-{
-    return AircraftMatrixAt(position).getTrans();
+    CameraSubject subject;
+    subject.rows = SampleTable.rowCount;
+    subject.rowSeconds = rowSeconds;
+    subject.unitsPerMetre = MapFrame.k;
+    subject.aircraftAt = AircraftMatrixAt;
+    subject.groundUnder = GroundUnder;
+    return subject;
 }
 
 // Where the output goes: the folder of frames asked for, a video, or without ffmpeg a
@@ -312,27 +294,9 @@ int RecordFlight(const RecordOptions& options)
         return RecordFailed;
     }
 
-    // The overview is fixed on the whole drawn track.
-    osg::Matrixd overview;
-    if (options.camera == RecordCamera::Overview)
-    {
-        std::vector<osg::Vec3d> points;
-        points.reserve(SampleTable.rowCount);
-        for (int32_t row = 0; row < SampleTable.rowCount; ++row)
-            points.push_back(osg::Vec3d(ScenePosition(SampleTable.rows[row].gps_curlat, SampleTable.rows[row].gps_curlon, SampleTable.rows[row].gps_curalt)));
-        // The display's strip along the bottom and its figures at the top left take about
-        // a tenth of the height each.
-        const OverviewFraming framing = FrameOverview(points, MapFrame.k, FieldOfView, aspect, options.hud ? 0.75 : 0.9);
-        overview = framing.view;
-        const double frameHeight = 2.0 * framing.distance * std::tan(FieldOfView / 2.0 * Pi / 180.0);
-        EnlargeAircraft(scene.aircraftMover.get(), OverviewAircraftShare * frameHeight);
-    }
-    ChaseCamera chase(MapFrame.k);
-    // The course is taken over a recorded second around the aircraft: long enough to ride
-    // over a single late sample, short enough to follow a turn.
-    const double halfSecond = 0.5 / clock.Step();
+    const std::unique_ptr<RecordingCamera> chosen = options.camera->make(LoadedFlight(clock.Step()));
+    chosen->SetUp(CameraPicture{FieldOfView, aspect, options.hud}, scene.aircraftMover.get());
     const double secondsPerFrame = schedule.perFrame * clock.Step();
-    const double lastPosition = SampleTable.rowCount - 1;
 
     RenderProgress progress(schedule.frameCount);
     double drawSeconds = 0.0;
@@ -345,17 +309,7 @@ int RecordFlight(const RecordOptions& options)
             break;
         const double position = schedule.PositionOf(frame);
         clock.SetPosition(position);
-        if (options.camera == RecordCamera::Chase)
-        {
-            const osg::Vec3d behind = AircraftAt(std::max(position - halfSecond, 0.0));
-            const osg::Vec3d ahead = AircraftAt(std::min(position + halfSecond, lastPosition));
-            const osg::Vec3d move = ahead - behind;
-            const bool moving = std::hypot(move.x(), move.y()) > 0.5 * MapFrame.k; // faster than 0.5 m/s
-            camera->setViewMatrix(chase.View(AircraftAt(position), std::atan2(move.y(), move.x()), moving,
-                                             secondsPerFrame, GroundUnder));
-        }
-        else
-            camera->setViewMatrix(overview);
+        camera->setViewMatrix(chosen->View(position, secondsPerFrame));
         if (options.hud)
         {
             // As in the player: the figures change at most FiguresPerSecond times a second.
