@@ -1,12 +1,17 @@
-// The recording's arithmetic without a window: which frames show which moment, how the
-// chase camera turns, what the overview holds, and the command line.
+// The recording's arithmetic without a window: which frames show which moment, where the
+// cameras look, and the command line.
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include <osg/Geode>
 #include <osg/Matrixd>
+#include <osg/MatrixTransform>
+#include <osg/ShapeDrawable>
 
 #include "record/FrameSchedule.h"
 #include "record/RecordCameras.h"
@@ -132,24 +137,20 @@ TEST(ChaseCameraTest, TurnsTheShortWayAndDampsJitter)
     EXPECT_LT(widest, 1.5 * Pi / 180.0);
 }
 
-TEST(ChaseCameraTest, SitsBehindAndAboveAndKeepsOffTheGround)
+// Test flights are in metres along the frame's axes, 0.01 frame units a metre, with rows
+// 0.2 s apart.
+const double TestUnitsPerMetre = 0.01;
+const double TestRowSeconds = 0.2;
+
+CameraSubject FlightAlong(osg::Vec3d (*metresAt)(double seconds), int32_t rows)
 {
-    const double unitsPerMetre = 0.01;
-    ChaseCamera chase(unitsPerMetre);
-    const osg::Vec3d aircraft(10.0, 20.0, 5.0);
-    // Moving along +y: the camera lies towards -y, above.
-    osg::Matrixd view = chase.View(aircraft, Pi / 2.0, true, 0.1, nullptr);
-    osg::Vec3d eye = osg::Matrixd::inverse(view).getTrans();
-    EXPECT_NEAR(eye.x(), aircraft.x(), 1e-9);
-    EXPECT_NEAR(eye.y(), aircraft.y() - ChaseDistance * unitsPerMetre, 1e-9);
-    EXPECT_NEAR(eye.z(), aircraft.z() + ChaseHeight * unitsPerMetre, 1e-9);
-    // Hovering, the course is kept whatever the noise says.
-    chase.View(aircraft, 0.3, false, 0.1, nullptr);
-    EXPECT_DOUBLE_EQ(chase.Course(), Pi / 2.0);
-    // Ground higher than the camera would be lifts it above the ground.
-    view = chase.View(aircraft, Pi / 2.0, true, 0.1, [](double, double) { return 6.0; });
-    eye = osg::Matrixd::inverse(view).getTrans();
-    EXPECT_NEAR(eye.z(), 6.0 + ChaseClearance * unitsPerMetre, 1e-9);
+    CameraSubject subject;
+    subject.rows = rows;
+    subject.rowSeconds = TestRowSeconds;
+    subject.unitsPerMetre = TestUnitsPerMetre;
+    subject.aircraftAt = [metresAt](double position)
+    { return osg::Matrixd::translate(metresAt(position * TestRowSeconds) * TestUnitsPerMetre); };
+    return subject;
 }
 
 // Where a frame point appears: normalised device coordinates, -1 to 1 across and up.
@@ -158,25 +159,108 @@ osg::Vec3d Project(const osg::Matrixd& view, double fov, double aspect, const os
     return point * view * osg::Matrixd::perspective(fov, aspect, 0.001, 1e6);
 }
 
-TEST(OverviewTest, HoldsTheWholeTrackCloseToTheEdgesAtAnyShape)
+osg::Vec3d EyeOf(const osg::Matrixd& view)
 {
-    // An L-shaped track 2 km by 500 m with a climb, in units of 0.01 per metre.
-    std::vector<osg::Vec3d> points;
-    for (int i = 0; i <= 100; ++i)
-        points.push_back(osg::Vec3d(i * 0.2, 0.0, 4.0 + i * 0.01));
-    for (int i = 0; i <= 25; ++i)
-        points.push_back(osg::Vec3d(20.0, i * 0.2, 5.0));
+    return osg::Matrixd::inverse(view).getTrans();
+}
+
+// East (+y) at 10 m/s for 20 s, a sharp turn south (+x) for 20 s, then a hover whose
+// position wanders by a few centimetres, as a GNSS fix does; 100 m up.
+osg::Vec3d EastSouthHover(double seconds)
+{
+    if (seconds < 20.0)
+        return osg::Vec3d(0.0, 10.0 * seconds, 100.0);
+    if (seconds < 40.0)
+        return osg::Vec3d(10.0 * (seconds - 20.0), 200.0, 100.0);
+    const double wander = 0.05 * std::sin(7.0 * seconds);
+    return osg::Vec3d(200.0 + wander, 200.0 - wander, 100.0);
+}
+
+// A ridge 110 m high behind the start, where the chase camera sits before the aircraft
+// has flown far: higher than the camera would be without it.
+double RidgeBehindTheStart(double, double y)
+{
+    return (y < -10.0 * TestUnitsPerMetre ? 110.0 : 0.0) * TestUnitsPerMetre;
+}
+
+TEST(ChaseCameraTest, FollowsBehindAndAboveAlongTheCourseAndKeepsOffTheGround)
+{
+    CameraSubject subject = FlightAlong(EastSouthHover, 251); // 50 s
+    subject.groundUnder = RidgeBehindTheStart;
+    const std::unique_ptr<RecordingCamera> chase = FindRecordCamera("chase")->make(subject);
+    chase->SetUp(CameraPicture{}, nullptr);
+    const osg::Vec3d east(0.0, 1.0, 0.0);
+    const osg::Vec3d south(1.0, 0.0, 0.0);
+    // 30 frames a second at 3 times the recorded speed: 0.1 recorded seconds a frame.
+    for (int frame = 0; frame <= 500; ++frame)
+    {
+        const double position = 0.5 * frame;
+        const double seconds = position * TestRowSeconds;
+        const osg::Vec3d eye = EyeOf(chase->View(position, 0.1));
+        const osg::Vec3d aircraft = subject.aircraftAt(position).getTrans();
+        ASSERT_GT(eye.z(), aircraft.z()) << "at " << seconds << " s";
+        ASSERT_GE(eye.z(), RidgeBehindTheStart(eye.x(), eye.y()) + ChaseClearance * TestUnitsPerMetre - 1e-9)
+            << "too near the ground at " << seconds << " s";
+        // Where the course has settled (the first frame takes it as it is; the hover keeps
+        // the last one) the camera looks along it from behind.
+        const osg::Vec3d* course = seconds < 19.0 ? &east : seconds > 30.0 ? &south : nullptr;
+        if (!course)
+            continue;
+        osg::Vec3d towardsAircraft = aircraft - eye;
+        towardsAircraft.z() = 0.0;
+        towardsAircraft.normalize();
+        ASSERT_GT(towardsAircraft * *course, std::cos(1.0 * Pi / 180.0)) << "not behind the aircraft at " << seconds << " s";
+    }
+}
+
+TEST(RecordCameraTableTest, EveryCameraKeepsTheAircraftInThePicture)
+{
+    // North-west and climbing, 30 s.
+    const CameraSubject subject = FlightAlong([](double s) { return osg::Vec3d(-8.0 * s, -6.0 * s, 50.0 + 2.0 * s); }, 151);
+    const CameraPicture picture;
+    for (const RecordCameraKind& kind : RecordCameraKinds())
+    {
+        const std::unique_ptr<RecordingCamera> camera = kind.make(subject);
+        camera->SetUp(picture, nullptr);
+        for (double position = 0.0; position <= 150.0; position += 0.5)
+        {
+            const osg::Matrixd view = camera->View(position, 0.1);
+            const osg::Vec3d aircraft = subject.aircraftAt(position).getTrans();
+            ASSERT_LT((aircraft * view).z(), 0.0) << kind.word << " looks away from the aircraft";
+            const osg::Vec3d at = Project(view, picture.verticalFov, picture.aspect, aircraft);
+            ASSERT_LE(std::fabs(at.x()), 1.0) << kind.word << " at position " << position;
+            ASSERT_LE(std::fabs(at.y()), 1.0) << kind.word << " at position " << position;
+        }
+    }
+}
+
+// An L-shaped track 2 km by 500 m with a climb.
+osg::Vec3d Elbow(double seconds)
+{
+    if (seconds <= 20.0)
+        return osg::Vec3d(100.0 * seconds, 0.0, 400.0 + 5.0 * seconds);
+    return osg::Vec3d(2000.0, 100.0 * (seconds - 20.0), 500.0);
+}
+
+TEST(OverviewTest, HoldsTheWholeTrackCloseToTheEdgesClearOfTheDisplayAtAnyShape)
+{
+    const CameraSubject subject = FlightAlong(Elbow, 126);
     for (double aspect : {16.0 / 9.0, 1.0, 9.0 / 16.0})
     {
-        for (double upShare : {0.9, 0.75})
+        for (bool display : {false, true})
         {
-            const OverviewFraming framing = FrameOverview(points, 0.01, 40.0, aspect, upShare);
+            const std::unique_ptr<RecordingCamera> overview = FindRecordCamera("overview")->make(subject);
+            overview->SetUp(CameraPicture{40.0, aspect, display}, nullptr);
+            const osg::Matrixd view = overview->View(0.0, 0.1);
+            EXPECT_EQ(overview->View(80.0, 0.1), view) << "the overview moves";
+            // The display takes about a tenth of the height at the top and at the bottom.
+            const double upShare = display ? 0.75 : 0.9;
             double widest = 0.0;
-            for (const osg::Vec3d& point : points)
+            for (int32_t row = 0; row < subject.rows; ++row)
             {
-                const osg::Vec3d at = Project(framing.view, 40.0, aspect, point);
-                ASSERT_LE(std::fabs(at.x()), 0.9 + 1e-9) << "aspect " << aspect;
-                ASSERT_LE(std::fabs(at.y()), upShare + 1e-9) << "aspect " << aspect;
+                const osg::Vec3d at = Project(view, 40.0, aspect, subject.aircraftAt(row).getTrans());
+                ASSERT_LE(std::fabs(at.x()), 0.9 + 1e-9) << "aspect " << aspect << ", row " << row;
+                ASSERT_LE(std::fabs(at.y()), upShare + 1e-9) << "aspect " << aspect << ", row " << row;
                 widest = std::max({widest, std::fabs(at.x()) / 0.9, std::fabs(at.y()) / upShare});
             }
             EXPECT_GT(widest, 0.95) << "the track is framed loosely at aspect " << aspect;
@@ -184,18 +268,27 @@ TEST(OverviewTest, HoldsTheWholeTrackCloseToTheEdgesAtAnyShape)
     }
 }
 
-TEST(OverviewTest, ASinglePointShowsItsSurroundings)
+TEST(OverviewTest, AHoverShowsItsSurroundingsAndTheAircraftIsDrawnLargeEnoughToSee)
 {
-    const double unitsPerMetre = 0.01;
-    const std::vector<osg::Vec3d> hover(3, osg::Vec3d(1.0, 2.0, 3.0));
-    const OverviewFraming framing = FrameOverview(hover, unitsPerMetre, 40.0, 16.0 / 9.0);
-    ASSERT_TRUE(std::isfinite(framing.distance));
-    // The least extent fills the frame's height at most.
-    const double heightSeen = 2.0 * framing.distance * std::tan(20.0 * Pi / 180.0);
-    EXPECT_GE(heightSeen, OverviewLeastExtent * unitsPerMetre);
-    const osg::Vec3d at = Project(framing.view, 40.0, 16.0 / 9.0, hover[0]);
+    const CameraSubject subject = FlightAlong([](double) { return osg::Vec3d(100.0, 200.0, 300.0); }, 3);
+    const osg::Vec3d hover = subject.aircraftAt(0.0).getTrans();
+    // A model of 1 m radius, which from hundreds of metres is a dot.
+    osg::ref_ptr<osg::MatrixTransform> aircraft = new osg::MatrixTransform;
+    osg::ref_ptr<osg::Geode> model = new osg::Geode;
+    model->addDrawable(new osg::ShapeDrawable(new osg::Sphere(osg::Vec3(), static_cast<float>(TestUnitsPerMetre))));
+    aircraft->addChild(model.get());
+
+    const std::unique_ptr<RecordingCamera> overview = FindRecordCamera("overview")->make(subject);
+    overview->SetUp(CameraPicture{40.0, 16.0 / 9.0, false}, aircraft.get());
+    const osg::Matrixd view = overview->View(1.0, 0.1);
+    const osg::Vec3d at = Project(view, 40.0, 16.0 / 9.0, hover);
     EXPECT_NEAR(at.x(), 0.0, 1e-6);
     EXPECT_NEAR(at.y(), 0.0, 1e-6);
+    // The picture's height where the aircraft is: at least the least extent.
+    const double heightSeen = 2.0 * (EyeOf(view) - hover).length() * std::tan(20.0 * Pi / 180.0);
+    EXPECT_GE(heightSeen, OverviewLeastExtent * TestUnitsPerMetre);
+    EXPECT_NEAR(aircraft->getBound().radius() / heightSeen, OverviewAircraftShare, 1e-3);
+    EXPECT_NEAR(aircraft->getBound().center().length(), 0.0, 1e-9) << "not enlarged about its own origin";
 }
 
 std::vector<char*> Arguments(std::vector<std::string>& words)
@@ -222,7 +315,7 @@ TEST(RecordOptionsTest, RecordingOptionsAreTakenOutAndTheRestKeepsItsOrder)
     EXPECT_STREQ(rest[2], "1-50");
     EXPECT_TRUE(options.record);
     EXPECT_EQ(options.output, "out.mp4");
-    EXPECT_EQ(options.camera, RecordCamera::Overview);
+    EXPECT_STREQ(options.camera->word, "overview");
     EXPECT_EQ(options.width, 640);
     EXPECT_EQ(options.height, 360);
     EXPECT_EQ(options.fps, 25);
@@ -235,6 +328,7 @@ TEST(RecordOptionsTest, RecordingOptionsAreTakenOutAndTheRestKeepsItsOrder)
     argv = Arguments(plain);
     ASSERT_TRUE(ParseRecordOptions(2, argv.data(), &options, &rest, &error));
     EXPECT_FALSE(options.record);
+    EXPECT_EQ(options.camera, &RecordCameraKinds().front());
     EXPECT_EQ(options.width, 1280);
     EXPECT_EQ(options.fps, 30);
     EXPECT_EQ(options.speed, 3.0);
@@ -253,7 +347,6 @@ TEST(RecordOptionsTest, WrongOptionsAreRefusedWithTheReason)
         {{"--record", "a.mp4", "--speed", "100"}, "0.25 to 64"},
         {{"--record", "a.mp4", "--from", "nan"}, "log time"},
         {{"--record", "a.mp4", "--from", "20", "--to", "10"}, "after --to"},
-        {{"--record", "a.mp4", "--camera", "cockpit"}, "chase or overview"},
         {{"--record"}, "needs a value"},
     };
     for (const auto& [options, reason] : cases)
@@ -274,6 +367,32 @@ TEST(RecordOptionsTest, WrongOptionsAreRefusedWithTheReason)
     std::vector<const char*> rest;
     std::string error;
     EXPECT_TRUE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &parsed, &rest, &error)) << error;
+}
+
+// A camera is one row of the table: --camera takes its word, and the usage and the refusal
+// of a wrong word name every one.
+TEST(RecordOptionsTest, TheCameraIsAWordOfTheTable)
+{
+    RecordOptions parsed;
+    std::vector<const char*> rest;
+    std::string error;
+    for (const RecordCameraKind& kind : RecordCameraKinds())
+    {
+        std::vector<std::string> words = {"player", "flight.log", "--record", "a.mp4", "--camera", kind.word};
+        std::vector<char*> argv = Arguments(words);
+        ASSERT_TRUE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &parsed, &rest, &error)) << error;
+        EXPECT_EQ(parsed.camera, &kind) << kind.word;
+        EXPECT_NE(std::string(RecordUsage()).find(kind.word), std::string::npos) << kind.word;
+    }
+    for (const char* wrong : {"cockpit", "Chase", ""})
+    {
+        std::vector<std::string> words = {"player", "flight.log", "--record", "a.mp4", "--camera", wrong};
+        std::vector<char*> argv = Arguments(words);
+        EXPECT_FALSE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &parsed, &rest, &error)) << wrong;
+        EXPECT_EQ(error.rfind(std::string("--camera '") + wrong + "': is ", 0), 0u) << error;
+        for (const RecordCameraKind& kind : RecordCameraKinds())
+            EXPECT_NE(error.find(kind.word), std::string::npos) << "'" << error << "' does not name " << kind.word;
+    }
 }
 
 TEST(VideoOutputTest, ThePartialNameKeepsTheExtensionTheEncoderGoesBy)

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include <osg/MatrixTransform>
+#include <osg/Vec2d>
 #include <osg/Viewport>
 
 #include "player/FlightReadout.h"
@@ -77,16 +78,29 @@ void ClockedAircraft::operator()(osg::Node* node, osg::NodeVisitor* visitor)
     traverse(node, visitor);
 }
 
+namespace
+{
+// The pointer in the display's pixels, which count from the bottom left. Normalised
+// coordinates run from -1 to 1 with y upwards, whatever the window's own orientation.
+osg::Vec2d PointerOnDisplay(const osgGA::GUIEventAdapter& event, const HudLayout& layout)
+{
+    return osg::Vec2d((event.getXnormalized() + 1.0) / 2.0 * layout.width, (event.getYnormalized() + 1.0) / 2.0 * layout.height);
+}
+} // namespace
+
 bool PlayerControls::FractionUnderPointer(const osgGA::GUIEventAdapter& event, double* fraction) const
 {
     const HudLayout& layout = session->hud->Layout();
     if (!session->hud->Visible() || layout.width <= 0.0)
         return false;
-    // Normalised coordinates run from -1 to 1 with y upwards, whatever the window's own
-    // orientation; the display's pixels count from the bottom left.
-    const double x = (event.getXnormalized() + 1.0) / 2.0 * layout.width;
-    const double y = (event.getYnormalized() + 1.0) / 2.0 * layout.height;
-    return TimelineFractionAt(layout, x, y, fraction);
+    const osg::Vec2d pointer = PointerOnDisplay(event, layout);
+    return TimelineFractionAt(layout, pointer.x(), pointer.y(), fraction);
+}
+
+void PlayerControls::SeekTimeline(double fraction)
+{
+    session->clock.SeekRow(RowAtTimelineFraction(session->axis, fraction));
+    Refresh(true);
 }
 
 void PlayerControls::Refresh(bool figures)
@@ -128,8 +142,7 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
         if (event.getButton() != osgGA::GUIEventAdapter::LEFT_MOUSE_BUTTON || !FractionUnderPointer(event, &fraction))
             return false;
         scrubbing = true;
-        session->clock.SeekRow(RowAtTimelineFraction(session->axis, fraction));
-        Refresh(true);
+        SeekTimeline(fraction);
         return true;
     case osgGA::GUIEventAdapter::DRAG:
     {
@@ -137,10 +150,8 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
             return false;
         // Above or beside the bar the pointer still seeks: along it, or to the nearer end.
         const HudLayout& layout = session->hud->Layout();
-        const double x = (event.getXnormalized() + 1.0) / 2.0 * layout.width;
-        fraction = std::clamp((x - layout.barLeft) / (layout.barRight - layout.barLeft), 0.0, 1.0);
-        session->clock.SeekRow(RowAtTimelineFraction(session->axis, fraction));
-        Refresh(true);
+        const double x = PointerOnDisplay(event, layout).x();
+        SeekTimeline(std::clamp((x - layout.barLeft) / (layout.barRight - layout.barLeft), 0.0, 1.0));
         return true;
     }
     case osgGA::GUIEventAdapter::RELEASE:

@@ -79,6 +79,8 @@ public:
 private:
     // The fraction of the timeline under the pointer, when it is on the bar.
     bool FractionUnderPointer(const osgGA::GUIEventAdapter& event, double* fraction) const;
+    // Moves the clock to the row at that fraction of the timeline and shows it at once.
+    void SeekTimeline(double fraction);
     void Refresh(bool figures);
 
     osg::ref_ptr<PlayerSession> session;

@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
-#include <vector>
 
 #include <osg/GL>
 #include <osg/GraphicsContext>
@@ -19,7 +18,7 @@
 #include "record/FrameSchedule.h"
 #include "player/PlayerDisplay.h"
 #include "player/PlayerSession.h"
-#include "record/RecordCameras.h"
+#include "record/RecordingCamera.h"
 #include "record/VideoOutput.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
@@ -32,7 +31,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The vertical field of view of both cameras, degrees.
+// The vertical field of view of every camera, degrees.
 const double FieldOfView = 40.0;
 
 volatile sig_atomic_t stopSignal = 0;
@@ -146,34 +145,17 @@ double GroundUnder(double x, double y)
     return ground.covered ? ground.metres * MapFrame.k : -1e30;
 }
 
-// Seen from afar the aircraft at its own size is a dot: the overview draws it as large as
-// this share of the frame's height (at the track's centre), never smaller than it is.
-const double OverviewAircraftShare = 0.04;
-
-// Scales the model under the transform that moves the aircraft, about its own origin, so
-// that its bounding radius is at least `radius` (frame units).
-void EnlargeAircraft(osg::MatrixTransform* mover, double radius)
+// The loaded flight as the camera sees it: the aircraft where the player's scene puts it,
+// over the ground as drawn.
+CameraSubject LoadedFlight(double rowSeconds)
 {
-    if (mover->getNumChildren() == 0)
-        return;
-    double modelRadius = 0.0;
-    for (unsigned int child = 0; child < mover->getNumChildren(); ++child)
-        modelRadius = std::max(modelRadius, static_cast<double>(mover->getChild(child)->getBound().radius()));
-    if (!(modelRadius > 0.0) || modelRadius >= radius)
-        return;
-    const double scale = radius / modelRadius;
-    osg::ref_ptr<osg::MatrixTransform> enlarged = new osg::MatrixTransform(osg::Matrixd::scale(scale, scale, scale));
-    while (mover->getNumChildren() > 0)
-    {
-        enlarged->addChild(mover->getChild(0));
-        mover->removeChild(0u);
-    }
-    mover->addChild(enlarged.get());
-}
-
-osg::Vec3d AircraftAt(double position)
-{
-    return AircraftMatrixAt(position).getTrans();
+    CameraSubject subject;
+    subject.rows = SampleTable.rowCount;
+    subject.rowSeconds = rowSeconds;
+    subject.unitsPerMetre = MapFrame.k;
+    subject.aircraftAt = AircraftMatrixAt;
+    subject.groundUnder = GroundUnder;
+    return subject;
 }
 
 // Where the output goes: the folder of frames asked for, a video, or without ffmpeg a
@@ -211,7 +193,262 @@ osg::ref_ptr<osg::GraphicsContext> MakeOffscreenContext(int width, int height)
     return osg::GraphicsContext::createGraphicsContext(traits.get());
 }
 
-int Interrupted(VideoOutput* output, FramePipeline* pipeline, RenderProgress* progress)
+// Points a camera of the viewer at the offscreen context, which has one buffer only.
+void DrawOffscreen(osg::Camera* camera, osg::GraphicsContext* context, int width, int height)
+{
+    camera->setGraphicsContext(context);
+    camera->setViewport(0, 0, width, height);
+    camera->setDrawBuffer(GL_FRONT);
+    camera->setReadBuffer(GL_FRONT);
+}
+
+// One recording, from its set-up to its summary line. A step that cannot go on has said
+// why on standard error and left nothing under the output's name; `status` is then what
+// RecordFlight returns.
+//
+// The members are declared in the order that takes them down safely: the viewer before the
+// pipeline its read-back feeds, the pipeline before the output it writes to, the drawing
+// before the private display it draws on.
+class Recording
+{
+public:
+    explicit Recording(const RecordOptions& options) : options(options) {}
+    int Run();
+
+private:
+    // The set-up, step by step; each false when the recording ends there.
+    bool SetUp();
+    bool Schedule();
+    bool Open();
+    bool EnsureDisplay();
+    bool AssembleScene();
+    bool MakeContext();
+    bool RealiseViewer();
+    void AddDisplay();
+    std::unique_ptr<RecordingCamera> ChooseCamera();
+
+    // The frames, and the steps of each.
+    bool DrawFrames(RecordingCamera* camera);
+    void RefreshDisplay(int64_t frame);
+    void DrawFrame(int64_t frame);
+
+    // The end: the output finished and named, or given up.
+    void Finish();
+    void PrintProfile(double renderSeconds) const;
+    void PrintSummary(double renderSeconds) const;
+    bool Refuse(const char* what, const std::string& reason);
+    bool Stop();
+
+    double Aspect() const { return static_cast<double>(options.width) / options.height; }
+
+    const RecordOptions& options;
+    int status = 0;
+    const bool threaded = getenv(RecordSyncVariable) == nullptr;
+    osg::ref_ptr<PlayerSession> session = new PlayerSession;
+    FrameSchedule schedule;
+    std::unique_ptr<VideoOutput> output;
+    PrivateDisplay display;
+    FlightScene scene;
+    osg::ref_ptr<osg::GraphicsContext> context;
+    std::unique_ptr<FramePipeline> pipeline;
+    osg::ref_ptr<ReadBack> readBack;
+    osgViewer::Viewer viewer;
+    std::unique_ptr<RenderProgress> progress;
+    double drawSeconds = 0.0;  // inside viewer.frame, read-back and the encoder's waits included
+    double lastFigures = -1.0; // video seconds at which the display's figures last changed
+};
+
+int Recording::Run()
+{
+    if (!SetUp())
+        return status;
+    const std::unique_ptr<RecordingCamera> camera = ChooseCamera();
+    progress = std::make_unique<RenderProgress>(schedule.frameCount);
+    if (DrawFrames(camera.get()))
+        Finish();
+    return status;
+}
+
+bool Recording::SetUp()
+{
+    return Schedule() && Open() && EnsureDisplay() && AssembleScene() && MakeContext() && RealiseViewer();
+}
+
+bool Recording::Schedule()
+{
+    PlaybackClock& clock = session->clock;
+    clock = PlaybackClock(SampleTable.rowCount, SampleTable.SampleStep, options.speed);
+    std::string error;
+    if (ScheduleRecording(SampleTable.rows, SampleTable.rowCount, clock.Step(), options.speed, options.fps,
+                          options.hasFrom ? &options.from : nullptr, options.hasTo ? &options.to : nullptr, &schedule, &error))
+        return true;
+    return Refuse("Nothing to record", error);
+}
+
+bool Recording::Open()
+{
+    std::string error;
+    output = OpenOutput(options, &error);
+    return output || Refuse("Cannot record", error);
+}
+
+bool Recording::EnsureDisplay()
+{
+    std::string error;
+    if (!display.Ensure(&error))
+        return stopSignal ? Stop() : Refuse("Cannot record", error);
+    if (display.Started())
+        fprintf(stderr, "No usable display: rendering on a private Xvfb (%s)\n", display.Name().c_str());
+    return true;
+}
+
+bool Recording::AssembleScene()
+{
+    scene = AssembleFlightScene();
+    scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
+    fflush(stdout);
+    return !stopSignal || Stop();
+}
+
+bool Recording::MakeContext()
+{
+    InstallPatientWindowingSystem();
+    context = MakeOffscreenContext(options.width, options.height);
+    if (context)
+        return true;
+    const char* name = getenv("DISPLAY");
+    return Refuse("Cannot record", "no offscreen OpenGL context of " + std::to_string(options.width) + "x" +
+                                       std::to_string(options.height) + " could be made on display '" +
+                                       (name ? name : "") + "'");
+}
+
+// The scene's camera draws first; the last camera to draw reads the frame back.
+bool Recording::RealiseViewer()
+{
+    pipeline = std::make_unique<FramePipeline>(output.get(), static_cast<size_t>(options.width) * options.height * 3, threaded);
+    readBack = new ReadBack(pipeline.get(), options.width, options.height);
+    viewer.setThreadingModel(osgViewer::Viewer::SingleThreaded);
+    viewer.setSceneData(scene.root.get());
+    osg::Camera* camera = viewer.getCamera();
+    DrawOffscreen(camera, context.get(), options.width, options.height);
+    camera->setProjectionMatrixAsPerspective(FieldOfView, Aspect(), 1.0, 10000.0);
+    if (options.hud)
+        AddDisplay();
+    else
+        camera->setFinalDrawCallback(readBack.get());
+    viewer.realize();
+    return viewer.isRealized() || Refuse("Cannot record", "the offscreen context could not be realised");
+}
+
+// The player's display over the scene, without its line of keys: a video takes none.
+void Recording::AddDisplay()
+{
+    session->hud->ShowKeyLine(false);
+    osg::Camera* hud = session->hud->Camera();
+    DrawOffscreen(hud, context.get(), options.width, options.height);
+    hud->setFinalDrawCallback(readBack.get());
+    // The display has a scene of its own, which the scene's camera never sees.
+    viewer.addSlave(hud, false);
+}
+
+std::unique_ptr<RecordingCamera> Recording::ChooseCamera()
+{
+    std::unique_ptr<RecordingCamera> camera = options.camera->make(LoadedFlight(session->clock.Step()));
+    camera->SetUp(CameraPicture{FieldOfView, Aspect(), options.hud}, scene.aircraftMover.get());
+    return camera;
+}
+
+// False when a signal stopped the recording; a failed write ends the loop early and is
+// reported by Finish.
+bool Recording::DrawFrames(RecordingCamera* camera)
+{
+    const double secondsPerFrame = schedule.perFrame * session->clock.Step();
+    for (int64_t frame = 0; frame < schedule.frameCount; ++frame)
+    {
+        if (stopSignal)
+            return Stop();
+        if (pipeline->Failed())
+            break;
+        const double position = schedule.PositionOf(frame);
+        session->clock.SetPosition(position);
+        viewer.getCamera()->setViewMatrix(camera->View(position, secondsPerFrame));
+        if (options.hud)
+            RefreshDisplay(frame);
+        DrawFrame(frame);
+        progress->Done(frame + 1);
+    }
+    return true;
+}
+
+void Recording::RefreshDisplay(int64_t frame)
+{
+    // As in the player: the figures change at most FiguresPerSecond times a second.
+    const double videoSeconds = static_cast<double>(frame) / options.fps;
+    const bool figures = lastFigures < 0.0 || videoSeconds - lastFigures >= 1.0 / FiguresPerSecond - 1e-9;
+    if (figures)
+        lastFigures = videoSeconds;
+    session->Refresh(options.width, options.height, figures);
+}
+
+void Recording::DrawFrame(int64_t frame)
+{
+    const Clock::time_point start = Clock::now();
+    viewer.frame(static_cast<double>(frame) / options.fps);
+    drawSeconds += Since(start);
+}
+
+void Recording::Finish()
+{
+    const bool written = pipeline->Drain();
+    if (stopSignal)
+    {
+        Stop();
+        return;
+    }
+    if (!written || !output->Finish())
+    {
+        progress->Break();
+        fprintf(stderr, "Recording failed: %s\n", output->Error().c_str());
+        output->Abandon();
+        status = RecordFailed;
+        return;
+    }
+    const double renderSeconds = progress->Seconds();
+    if (getenv(RecordProfileVariable))
+        PrintProfile(renderSeconds);
+    PrintSummary(renderSeconds);
+}
+
+void Recording::PrintProfile(double renderSeconds) const
+{
+    const double frames = static_cast<double>(schedule.frameCount);
+    // The wait for the encoder happens inside the read-back callback, which runs inside the
+    // frame: drawing is what remains of the frame.
+    fprintf(stderr, "per frame: %.1f ms in all, drawing %.1f ms, read-back %.1f ms, waiting for the encoder %.1f ms (%s)\n",
+            1000.0 * renderSeconds / frames, 1000.0 * (drawSeconds - readBack->readSeconds - pipeline->WaitSeconds()) / frames,
+            1000.0 * readBack->readSeconds / frames, 1000.0 * pipeline->WaitSeconds() / frames,
+            threaded ? "writer thread" : "written in turn");
+}
+
+void Recording::PrintSummary(double renderSeconds) const
+{
+    printf("%s: %lld frames, %s of video (%dx%d, %d frames/s), rendered in %s\n", output->Path().c_str(),
+           static_cast<long long>(schedule.frameCount), FormatDuration(schedule.VideoSeconds(options.fps)).c_str(),
+           options.width, options.height, options.fps, Clocked(renderSeconds).c_str());
+}
+
+// Gives up before the first frame, saying why; nothing is left of the output.
+bool Recording::Refuse(const char* what, const std::string& reason)
+{
+    if (output)
+        output->Abandon();
+    fprintf(stderr, "%s: %s\n", what, reason.c_str());
+    status = RecordFailed;
+    return false;
+}
+
+// A signal stops the recording: what was written is removed.
+bool Recording::Stop()
 {
     if (progress)
         progress->Break();
@@ -219,7 +456,8 @@ int Interrupted(VideoOutput* output, FramePipeline* pipeline, RenderProgress* pr
         pipeline->Drain();
     output->Abandon();
     fprintf(stderr, "Interrupted (signal %d): nothing written to %s\n", static_cast<int>(stopSignal), output->Path().c_str());
-    return RecordInterrupted;
+    status = RecordInterrupted;
+    return false;
 }
 
 } // namespace
@@ -227,172 +465,6 @@ int Interrupted(VideoOutput* output, FramePipeline* pipeline, RenderProgress* pr
 int RecordFlight(const RecordOptions& options)
 {
     CatchStopSignals();
-    osg::ref_ptr<PlayerSession> session = new PlayerSession;
-    PlaybackClock& clock = session->clock;
-    clock = PlaybackClock(SampleTable.rowCount, SampleTable.SampleStep, options.speed);
-
-    FrameSchedule schedule;
-    std::string error;
-    if (!ScheduleRecording(SampleTable.rows, SampleTable.rowCount, clock.Step(), options.speed, options.fps,
-                           options.hasFrom ? &options.from : nullptr, options.hasTo ? &options.to : nullptr, &schedule,
-                           &error))
-    {
-        fprintf(stderr, "Nothing to record: %s\n", error.c_str());
-        return RecordFailed;
-    }
-
-    std::unique_ptr<VideoOutput> output = OpenOutput(options, &error);
-    if (!output)
-    {
-        fprintf(stderr, "Cannot record: %s\n", error.c_str());
-        return RecordFailed;
-    }
-
-    PrivateDisplay display;
-    if (!display.Ensure(&error))
-    {
-        if (stopSignal)
-            return Interrupted(output.get(), nullptr, nullptr);
-        output->Abandon();
-        fprintf(stderr, "Cannot record: %s\n", error.c_str());
-        return RecordFailed;
-    }
-    if (display.Started())
-        fprintf(stderr, "No usable display: rendering on a private Xvfb (%s)\n", display.Name().c_str());
-
-    FlightScene scene = AssembleFlightScene();
-    scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
-    fflush(stdout);
-    if (stopSignal)
-        return Interrupted(output.get(), nullptr, nullptr);
-
-    InstallPatientWindowingSystem();
-    osg::ref_ptr<osg::GraphicsContext> context = MakeOffscreenContext(options.width, options.height);
-    if (!context)
-    {
-        output->Abandon();
-        fprintf(stderr, "Cannot record: no offscreen OpenGL context of %dx%d could be made on display '%s'\n",
-                options.width, options.height, getenv("DISPLAY") ? getenv("DISPLAY") : "");
-        return RecordFailed;
-    }
-
-    const bool threaded = getenv(RecordSyncVariable) == nullptr;
-    FramePipeline pipeline(output.get(), static_cast<size_t>(options.width) * options.height * 3, threaded);
-    osg::ref_ptr<ReadBack> readBack = new ReadBack(&pipeline, options.width, options.height);
-
-    osgViewer::Viewer viewer;
-    viewer.setThreadingModel(osgViewer::Viewer::SingleThreaded);
-    viewer.setSceneData(scene.root.get());
-    osg::Camera* camera = viewer.getCamera();
-    camera->setGraphicsContext(context.get());
-    camera->setViewport(0, 0, options.width, options.height);
-    camera->setDrawBuffer(GL_FRONT);
-    camera->setReadBuffer(GL_FRONT);
-    const double aspect = static_cast<double>(options.width) / options.height;
-    camera->setProjectionMatrixAsPerspective(FieldOfView, aspect, 1.0, 10000.0);
-    if (options.hud)
-    {
-        session->hud->ShowKeyLine(false);
-        osg::Camera* hud = session->hud->Camera();
-        hud->setGraphicsContext(context.get());
-        hud->setViewport(0, 0, options.width, options.height);
-        hud->setDrawBuffer(GL_FRONT);
-        hud->setReadBuffer(GL_FRONT);
-        hud->setFinalDrawCallback(readBack.get());
-        // The display has a scene of its own, which the scene's camera never sees.
-        viewer.addSlave(hud, false);
-    }
-    else
-        camera->setFinalDrawCallback(readBack.get());
-    viewer.realize();
-    if (!viewer.isRealized())
-    {
-        output->Abandon();
-        fprintf(stderr, "Cannot record: the offscreen context could not be realised\n");
-        return RecordFailed;
-    }
-
-    // The overview is fixed on the whole drawn track.
-    osg::Matrixd overview;
-    if (options.camera == RecordCamera::Overview)
-    {
-        std::vector<osg::Vec3d> points;
-        points.reserve(SampleTable.rowCount);
-        for (int32_t row = 0; row < SampleTable.rowCount; ++row)
-            points.push_back(osg::Vec3d(ScenePosition(SampleTable.rows[row].gps_curlat, SampleTable.rows[row].gps_curlon, SampleTable.rows[row].gps_curalt)));
-        // The display's strip along the bottom and its figures at the top left take about
-        // a tenth of the height each.
-        const OverviewFraming framing = FrameOverview(points, MapFrame.k, FieldOfView, aspect, options.hud ? 0.75 : 0.9);
-        overview = framing.view;
-        const double frameHeight = 2.0 * framing.distance * std::tan(FieldOfView / 2.0 * Pi / 180.0);
-        EnlargeAircraft(scene.aircraftMover.get(), OverviewAircraftShare * frameHeight);
-    }
-    ChaseCamera chase(MapFrame.k);
-    // The course is taken over a recorded second around the aircraft: long enough to ride
-    // over a single late sample, short enough to follow a turn.
-    const double halfSecond = 0.5 / clock.Step();
-    const double secondsPerFrame = schedule.perFrame * clock.Step();
-    const double lastPosition = SampleTable.rowCount - 1;
-
-    RenderProgress progress(schedule.frameCount);
-    double drawSeconds = 0.0;
-    double lastFigures = -1.0;
-    for (int64_t frame = 0; frame < schedule.frameCount; ++frame)
-    {
-        if (stopSignal)
-            return Interrupted(output.get(), &pipeline, &progress);
-        if (pipeline.Failed())
-            break;
-        const double position = schedule.PositionOf(frame);
-        clock.SetPosition(position);
-        if (options.camera == RecordCamera::Chase)
-        {
-            const osg::Vec3d behind = AircraftAt(std::max(position - halfSecond, 0.0));
-            const osg::Vec3d ahead = AircraftAt(std::min(position + halfSecond, lastPosition));
-            const osg::Vec3d move = ahead - behind;
-            const bool moving = std::hypot(move.x(), move.y()) > 0.5 * MapFrame.k; // faster than 0.5 m/s
-            camera->setViewMatrix(chase.View(AircraftAt(position), std::atan2(move.y(), move.x()), moving,
-                                             secondsPerFrame, GroundUnder));
-        }
-        else
-            camera->setViewMatrix(overview);
-        if (options.hud)
-        {
-            // As in the player: the figures change at most FiguresPerSecond times a second.
-            const double videoSeconds = static_cast<double>(frame) / options.fps;
-            const bool figures = lastFigures < 0.0 || videoSeconds - lastFigures >= 1.0 / FiguresPerSecond - 1e-9;
-            if (figures)
-                lastFigures = videoSeconds;
-            session->Refresh(options.width, options.height, figures);
-        }
-        const Clock::time_point start = Clock::now();
-        viewer.frame(static_cast<double>(frame) / options.fps);
-        drawSeconds += Since(start);
-        progress.Done(frame + 1);
-    }
-    const bool written = pipeline.Drain();
-    if (stopSignal)
-        return Interrupted(output.get(), &pipeline, &progress);
-    if (!written || !output->Finish())
-    {
-        progress.Break();
-        fprintf(stderr, "Recording failed: %s\n", output->Error().c_str());
-        output->Abandon();
-        return RecordFailed;
-    }
-    const double renderSeconds = progress.Seconds();
-    if (getenv(RecordProfileVariable))
-    {
-        const double frames = static_cast<double>(schedule.frameCount);
-        // The wait for the encoder happens inside the read-back callback, which runs inside
-        // the frame: drawing is what remains of the frame.
-        fprintf(stderr, "per frame: %.1f ms in all, drawing %.1f ms, read-back %.1f ms, waiting for the encoder %.1f ms (%s)\n",
-                1000.0 * renderSeconds / frames, 1000.0 * (drawSeconds - readBack->readSeconds - pipeline.WaitSeconds()) / frames,
-                1000.0 * readBack->readSeconds / frames, 1000.0 * pipeline.WaitSeconds() / frames,
-                threaded ? "writer thread" : "written in turn");
-    }
-    printf("%s: %lld frames, %s of video (%dx%d, %d frames/s), rendered in %s\n", output->Path().c_str(),
-           static_cast<long long>(schedule.frameCount), FormatDuration(schedule.VideoSeconds(options.fps)).c_str(),
-           options.width, options.height, options.fps, Clocked(renderSeconds).c_str());
-    return 0;
+    Recording recording(options);
+    return recording.Run();
 }

@@ -2,41 +2,28 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
+
+#include <osg/MatrixTransform>
 
 #include "geo/MapFrame.h"
 
-double FollowCourse(double course, double target, double seconds)
+namespace
 {
-    // The difference the short way round, in [-pi, pi).
-    double turn = std::fmod(target - course + Pi, TwoPi);
-    if (turn < 0.0)
-        turn += TwoPi;
-    turn -= Pi;
-    const double share = seconds > 0.0 ? 1.0 - std::exp(-seconds / ChaseCourseLag) : 0.0;
-    return course + turn * share;
+template <class Camera>
+std::unique_ptr<RecordingCamera> Make(const CameraSubject& subject)
+{
+    return std::make_unique<Camera>(subject);
 }
 
-ChaseCamera::ChaseCamera(double unitsPerMetre) : unitsPerMetre(unitsPerMetre)
+struct OverviewFraming
 {
-}
+    osg::Matrixd view;
+    double distance = 0.0; // from the eye to the box's centre, frame units
+};
 
-osg::Matrixd ChaseCamera::View(const osg::Vec3d& aircraft, double newCourse, bool moving, double seconds,
-                               double (*groundUnder)(double x, double y))
-{
-    if (!started)
-    {
-        course = moving ? newCourse : 0.0;
-        started = true;
-    }
-    else if (moving)
-        course = FollowCourse(course, newCourse, seconds);
-    const osg::Vec3d ahead(std::cos(course), std::sin(course), 0.0);
-    osg::Vec3d eye = aircraft - ahead * (ChaseDistance * unitsPerMetre) + osg::Vec3d(0.0, 0.0, ChaseHeight * unitsPerMetre);
-    if (groundUnder)
-        eye.z() = std::max(eye.z(), groundUnder(eye.x(), eye.y()) + ChaseClearance * unitsPerMetre);
-    return osg::Matrixd::lookAt(eye, aircraft + osg::Vec3d(0.0, 0.0, ChaseAim * unitsPerMetre), osg::Vec3d(0.0, 0.0, 1.0));
-}
-
+// The overview of `points` (at least one) for a picture whose track may take `upShare` of
+// its height.
 OverviewFraming FrameOverview(const std::vector<osg::Vec3d>& points, double unitsPerMetre, double verticalFov,
                               double aspect, double upShare)
 {
@@ -73,4 +60,90 @@ OverviewFraming FrameOverview(const std::vector<osg::Vec3d>& points, double unit
         distance = std::max(distance, needed);
     }
     return OverviewFraming{osg::Matrixd::lookAt(centre + towardsEye * distance, centre, worldUp), distance};
+}
+
+// Scales the model under the transform that moves the aircraft, about its own origin, so
+// that its bounding radius is at least `radius` (frame units).
+void EnlargeAircraft(osg::MatrixTransform* mover, double radius)
+{
+    if (mover->getNumChildren() == 0)
+        return;
+    double modelRadius = 0.0;
+    for (unsigned int child = 0; child < mover->getNumChildren(); ++child)
+        modelRadius = std::max(modelRadius, static_cast<double>(mover->getChild(child)->getBound().radius()));
+    if (!(modelRadius > 0.0) || modelRadius >= radius)
+        return;
+    const double scale = radius / modelRadius;
+    osg::ref_ptr<osg::MatrixTransform> enlarged = new osg::MatrixTransform(osg::Matrixd::scale(scale, scale, scale));
+    while (mover->getNumChildren() > 0)
+    {
+        enlarged->addChild(mover->getChild(0));
+        mover->removeChild(0u);
+    }
+    mover->addChild(enlarged.get());
+}
+} // namespace
+
+const std::vector<RecordCameraKind>& RecordCameraKinds()
+{
+    static const std::vector<RecordCameraKind> kinds = {
+        {"chase", "behind and a little above the aircraft, turning smoothly with its course", Make<ChaseCamera>},
+        {"overview", "fixed, oblique, holding the whole track, the aircraft drawn larger", Make<OverviewCamera>},
+    };
+    return kinds;
+}
+
+double FollowCourse(double course, double target, double seconds)
+{
+    // The difference the short way round, in [-pi, pi).
+    double turn = std::fmod(target - course + Pi, TwoPi);
+    if (turn < 0.0)
+        turn += TwoPi;
+    turn -= Pi;
+    const double share = seconds > 0.0 ? 1.0 - std::exp(-seconds / ChaseCourseLag) : 0.0;
+    return course + turn * share;
+}
+
+osg::Matrixd ChaseCamera::View(double position, double seconds)
+{
+    // The course is taken over a recorded second around the aircraft: long enough to ride
+    // over a single late sample, short enough to follow a turn.
+    const double halfSecond = 0.5 / subject.rowSeconds;
+    const double lastPosition = subject.rows - 1;
+    const osg::Vec3d behind = subject.aircraftAt(std::max(position - halfSecond, 0.0)).getTrans();
+    const osg::Vec3d ahead = subject.aircraftAt(std::min(position + halfSecond, lastPosition)).getTrans();
+    const osg::Vec3d move = ahead - behind;
+    const bool moving = std::hypot(move.x(), move.y()) > 0.5 * subject.unitsPerMetre; // faster than 0.5 m/s
+    return ViewAlong(subject.aircraftAt(position).getTrans(), std::atan2(move.y(), move.x()), moving, seconds);
+}
+
+osg::Matrixd ChaseCamera::ViewAlong(const osg::Vec3d& aircraft, double newCourse, bool moving, double seconds)
+{
+    if (!started)
+    {
+        course = moving ? newCourse : 0.0;
+        started = true;
+    }
+    else if (moving)
+        course = FollowCourse(course, newCourse, seconds);
+    const double unitsPerMetre = subject.unitsPerMetre;
+    const osg::Vec3d ahead(std::cos(course), std::sin(course), 0.0);
+    osg::Vec3d eye = aircraft - ahead * (ChaseDistance * unitsPerMetre) + osg::Vec3d(0.0, 0.0, ChaseHeight * unitsPerMetre);
+    if (subject.groundUnder)
+        eye.z() = std::max(eye.z(), subject.groundUnder(eye.x(), eye.y()) + ChaseClearance * unitsPerMetre);
+    return osg::Matrixd::lookAt(eye, aircraft + osg::Vec3d(0.0, 0.0, ChaseAim * unitsPerMetre), osg::Vec3d(0.0, 0.0, 1.0));
+}
+
+void OverviewCamera::SetUp(const CameraPicture& picture, osg::MatrixTransform* aircraft)
+{
+    std::vector<osg::Vec3d> track;
+    track.reserve(subject.rows);
+    for (int32_t row = 0; row < subject.rows; ++row)
+        track.push_back(subject.aircraftAt(row).getTrans());
+    const OverviewFraming framing =
+        FrameOverview(track, subject.unitsPerMetre, picture.verticalFov, picture.aspect, picture.display ? 0.75 : 0.9);
+    view = framing.view;
+    const double pictureHeight = 2.0 * framing.distance * std::tan(picture.verticalFov / 2.0 * Pi / 180.0);
+    if (aircraft)
+        EnlargeAircraft(aircraft, OverviewAircraftShare * pictureHeight);
 }

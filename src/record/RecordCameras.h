@@ -1,12 +1,10 @@
 #pragma once
-#include <vector>
-
 #include <osg/Matrixd>
 #include <osg/Vec3d>
 
-// The cameras of a recording, which no hand steers. Both work in the map frame (x south,
-// y east, z up, one unit a zoom-18 tile; geo/MapFrame.h) and are told how many units make
-// a metre.
+#include "record/RecordingCamera.h"
+
+// The recording's cameras (RecordingCamera.h); RecordCameraKinds() lists them.
 
 // How the chase camera's course follows the aircraft's: a first-order lag with this time
 // constant, in recorded seconds. It approaches a new course without ever passing it, and it
@@ -20,46 +18,54 @@ const double ChaseCourseLag = 1.5;
 // may wind past a whole turn, as a course that keeps turning does.
 double FollowCourse(double course, double target, double seconds);
 
-// Behind and a little above the aircraft, looking at it along its smoothed course. Roll and
-// pitch of the aircraft do not move it: only where it is and where it goes.
-class ChaseCamera
-{
-public:
-    explicit ChaseCamera(double unitsPerMetre);
-
-    // The view at the aircraft's position, with `course` the direction it moves in now
-    // (ignored when `moving` is false: hovering or standing, the camera keeps its course),
-    // `seconds` of recorded time after the previous call. The first call takes the course
-    // as it is. `groundUnder` gives the height of the ground (frame units) under a frame
-    // point, or a null pointer when unknown; the camera stays a little above it.
-    osg::Matrixd View(const osg::Vec3d& aircraft, double course, bool moving, double seconds,
-                      double (*groundUnder)(double x, double y));
-
-    double Course() const { return course; }
-
-private:
-    double unitsPerMetre;
-    double course = 0.0;
-    bool started = false;
-};
-
 const double ChaseDistance = 40.0;  // metres behind the aircraft
 const double ChaseHeight = 8.0;     // metres above it
 const double ChaseAim = 3.0;        // metres above the aircraft the camera looks at, so that
                                     // the horizon and some sky are in the frame
-const double ChaseClearance = 5.0;  // metres the camera keeps above the ground
+const double ChaseClearance = 5.0;  // metres the camera keeps above the ground, where the
+                                    // subject knows the ground
 
-// The fixed oblique view that holds every point in `points` (at least one): from the
-// south-south-west, 35 degrees down, at the centre of their bounding box, just far enough
-// that every point lies inside the frame's inner 90 % across and the inner `upShare` of its
-// height (less than 90 % keeps the track clear of a display along the frame's edges). A track smaller than
-// the least extent (metres) is framed as if it were that big, so that a single point or a
-// hover still shows its surroundings rather than filling the frame with the aircraft.
-const double OverviewLeastExtent = 150.0;
-struct OverviewFraming
+// Behind and a little above the aircraft, looking at it along its smoothed course. Roll and
+// pitch of the aircraft do not move it: only where it is and where it goes. The course is
+// the aircraft's way over a recorded second around the frame; while it moves slower than
+// 0.5 m/s over that second (hovering or standing) the camera keeps the course it had. The
+// first frame takes the course as it is, or +x when the aircraft does not move.
+class ChaseCamera : public RecordingCamera
 {
-    osg::Matrixd view;
-    double distance = 0.0; // from the eye to the box's centre, frame units
+public:
+    explicit ChaseCamera(const CameraSubject& subject) : subject(subject) {}
+    osg::Matrixd View(double position, double seconds) override;
+
+private:
+    osg::Matrixd ViewAlong(const osg::Vec3d& aircraft, double newCourse, bool moving, double seconds);
+
+    CameraSubject subject;
+    double course = 0.0;
+    bool started = false;
 };
-OverviewFraming FrameOverview(const std::vector<osg::Vec3d>& points, double unitsPerMetre, double verticalFov,
-                              double aspect, double upShare = 0.9);
+
+// A fixed oblique view that holds every point of the track: from the south-south-west,
+// 35 degrees down, at the centre of the track's bounding box, just far enough that every
+// row's position lies inside the picture's inner 90 % across and the inner 90 % of its
+// height, or 75 % under the player's display, which takes about a tenth of the height at
+// the bottom and at the top. A track smaller than the least extent (metres) is framed as if
+// it were that big, so that a single point or a hover still shows its surroundings rather
+// than filling the frame with the aircraft.
+//
+// Seen from afar the aircraft at its own size is a dot: the overview scales the model, about
+// its own origin, to a bounding radius of OverviewAircraftShare of the picture's height at
+// the track's centre, and never makes it smaller.
+const double OverviewLeastExtent = 150.0;
+const double OverviewAircraftShare = 0.04;
+
+class OverviewCamera : public RecordingCamera
+{
+public:
+    explicit OverviewCamera(const CameraSubject& subject) : subject(subject) {}
+    void SetUp(const CameraPicture& picture, osg::MatrixTransform* aircraft) override;
+    osg::Matrixd View(double, double) override { return view; }
+
+private:
+    CameraSubject subject;
+    osg::Matrixd view;
+};

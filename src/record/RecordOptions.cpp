@@ -9,8 +9,10 @@
 
 const char* RecordUsage()
 {
-    return "usage: flightreplay-player LOG [--samples LIST] --record OUT.mp4|FOLDER/\n"
-           "           [--camera chase|overview] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]\n";
+    static const std::string usage = "usage: flightreplay-player LOG [--samples LIST] --record OUT.mp4|FOLDER/\n"
+                                     "           [--camera " + RecordCameraWords("|", "|") +
+                                     "] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]\n";
+    return usage.c_str();
 }
 
 bool RecordsFrames(const RecordOptions& options)
@@ -96,12 +98,10 @@ bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vect
         }
         else if (strcmp(arg, "--camera") == 0)
         {
-            if (strcmp(value, "chase") == 0)
-                options->camera = RecordCamera::Chase;
-            else if (strcmp(value, "overview") == 0)
-                options->camera = RecordCamera::Overview;
-            else
-                good = false;
+            const RecordCameraKind* camera = FindRecordCamera(value);
+            good = camera != nullptr;
+            if (good)
+                options->camera = camera;
         }
         else if (strcmp(arg, "--size") == 0)
             good = ReadSize(value, &options->width, &options->height);
@@ -119,7 +119,7 @@ bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vect
             if (strcmp(arg, "--record") == 0)
                 *error += "needs a file name, or a folder ending in '/'";
             else if (strcmp(arg, "--camera") == 0)
-                *error += "is chase or overview";
+                *error += "is " + RecordCameraWords(", ", " or ");
             else if (strcmp(arg, "--size") == 0)
                 *error += "is WIDTHxHEIGHT, each from 16 to " + std::to_string(LargestFrameSide) + " pixels";
             else if (strcmp(arg, "--fps") == 0)

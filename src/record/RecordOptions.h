@@ -2,23 +2,21 @@
 #include <string>
 #include <vector>
 
+#include "record/RecordingCamera.h"
+
 // The player's recording options: with --record it renders the flight to a video file (or
 // to numbered PNG frames) instead of opening a window.
 //
 //   flightreplay-player LOG [--samples LIST] --record OUT.mp4
-//       [--camera chase|overview] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]
-
-enum class RecordCamera
-{
-    Chase,    // behind and a little above the aircraft, turning with its course
-    Overview, // fixed, oblique, holding the whole track
-};
+//       [--camera WORD] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]
+//
+// with WORD one of the cameras' table (RecordingCamera.h).
 
 struct RecordOptions
 {
     bool record = false;   // --record was given: everything below applies
     std::string output;    // the file, or with a trailing '/' the folder of PNG frames
-    RecordCamera camera = RecordCamera::Chase;
+    const RecordCameraKind* camera = &RecordCameraKinds().front(); // a row of the table, never null
     int width = 1280;
     int height = 720;
     int fps = 30;
