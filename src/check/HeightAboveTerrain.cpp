@@ -12,38 +12,27 @@
 namespace
 {
 
-// The zoom-18 grid square the terrain rings cover around a frame tile, as half-open ranges.
-struct DrawnSquare
+// The outermost ring's square around the frame tile of the last call, kept: the frame is
+// fixed once per run, and 249 patches per sample would cost more than the height itself.
+struct KnownSquare
 {
     int32_t CI = 0;
     int32_t CJ = 0;
-    double firstRow = 0.0;
-    double endRow = 0.0;
-    double firstColumn = 0.0;
-    double endColumn = 0.0;
+    RingSquare outer = {};
     bool known = false;
 };
+KnownSquare LastSquare;
 
-// Worked out for the frame of the last call and kept: the frame is fixed once per run, and
-// 249 patches per sample would cost more than the height itself.
-DrawnSquare LastSquare;
-
-const DrawnSquare& DrawnSquareAround(int32_t CI, int32_t CJ)
+// Whether the zoom-18 grid point lies on the ground the rings around (CI, CJ) draw.
+bool InsideTheRings(int32_t CI, int32_t CJ, double gridRow, double gridColumn)
 {
-    if (LastSquare.known && LastSquare.CI == CI && LastSquare.CJ == CJ)
-        return LastSquare;
-    DrawnSquare square;
-    square.CI = CI;
-    square.CJ = CJ;
+    if (!LastSquare.known || LastSquare.CI != CI || LastSquare.CJ != CJ)
+        LastSquare = KnownSquare{CI, CJ, RingSquares(CI, CJ).back(), true};
     // Tile numbers times the tile size in double: at the grid's edges they leave int32.
-    const RingSquare outer = RingSquares(CI, CJ).back();
-    square.firstRow = static_cast<double>(outer.firstRow) * outer.s;
-    square.endRow = static_cast<double>(outer.lastRow + 1) * outer.s;
-    square.firstColumn = static_cast<double>(outer.firstColumn) * outer.s;
-    square.endColumn = static_cast<double>(outer.lastColumn + 1) * outer.s;
-    square.known = true;
-    LastSquare = square;
-    return LastSquare;
+    const RingSquare& outer = LastSquare.outer;
+    const double s = outer.s;
+    return gridRow >= static_cast<double>(outer.firstRow) * s && gridRow < static_cast<double>(outer.lastRow + 1) * s &&
+           gridColumn >= static_cast<double>(outer.firstColumn) * s && gridColumn < static_cast<double>(outer.lastColumn + 1) * s;
 }
 
 } // namespace
@@ -58,9 +47,8 @@ TerrainClearance HeightAboveTerrain(const SampleRow& row)
         return clearance;
     const double gridRow = MercatorY(latitude) * TileScale;
     const double gridColumn = LongitudeX(longitude) * TileScale;
-    const DrawnSquare& drawn = DrawnSquareAround(MapFrame.CI, MapFrame.CJ);
     // Outside the rings the replay draws nothing; its tiles are not even read there.
-    if (!(gridRow >= drawn.firstRow && gridRow < drawn.endRow && gridColumn >= drawn.firstColumn && gridColumn < drawn.endColumn))
+    if (!InsideTheRings(MapFrame.CI, MapFrame.CJ, gridRow, gridColumn))
         return clearance;
     const TerrainHeight ground = TerrainHeightAtGrid(gridRow, gridColumn);
     if (!ground.covered)

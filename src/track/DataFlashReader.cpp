@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geo/Geodesy.h"
+#include "track/BinaryNumbers.h"
 
 namespace
 {
@@ -16,65 +17,39 @@ const uint8_t FormatType = 128;   // FMT
 const size_t FormatLength = 89;   // 3 header bytes, type, length, char[4], char[16], char[64]
 const size_t HeaderLength = 3;
 
-template <typename T>
-T Load(const uint8_t* bytes)
+// The format characters this reader knows: the number each stores (None for text and the
+// arrays), its bytes, and the scale it gives its integer (0 for none).
+struct FormatCharacter
 {
-    T value;
-    memcpy(&value, bytes, sizeof value); // DataFlash is little-endian, as is every machine this runs on
-    return value;
+    char character;
+    NumberType type;
+    size_t size;
+    double scale;
+};
+
+const FormatCharacter FormatCharacters[] = {
+    {'b', NumberType::Int8, 1, 0.0},    {'B', NumberType::UInt8, 1, 0.0},   {'M', NumberType::UInt8, 1, 0.0},
+    {'h', NumberType::Int16, 2, 0.0},   {'H', NumberType::UInt16, 2, 0.0},  {'c', NumberType::Int16, 2, 0.01},
+    {'C', NumberType::UInt16, 2, 0.01}, {'i', NumberType::Int32, 4, 0.0},   {'I', NumberType::UInt32, 4, 0.0},
+    {'f', NumberType::Float, 4, 0.0},   {'e', NumberType::Int32, 4, 0.01},  {'E', NumberType::UInt32, 4, 0.01},
+    {'L', NumberType::Int32, 4, 1e-7},  {'n', NumberType::None, 4, 0.0},    {'d', NumberType::Double, 8, 0.0},
+    {'q', NumberType::Int64, 8, 0.0},   {'Q', NumberType::UInt64, 8, 0.0},  {'N', NumberType::None, 16, 0.0},
+    {'Z', NumberType::None, 64, 0.0},   {'a', NumberType::None, 64, 0.0},
+};
+
+const FormatCharacter* FindCharacter(char c)
+{
+    for (const FormatCharacter& known : FormatCharacters)
+        if (known.character == c)
+            return &known;
+    return nullptr;
 }
 
 // Bytes of one format character's value, 0 for a character this reader does not know.
 size_t CharacterSize(char c)
 {
-    switch (c)
-    {
-    case 'b':
-    case 'B':
-    case 'M':
-        return 1;
-    case 'h':
-    case 'H':
-    case 'c':
-    case 'C':
-        return 2;
-    case 'i':
-    case 'I':
-    case 'f':
-    case 'e':
-    case 'E':
-    case 'L':
-    case 'n':
-        return 4;
-    case 'd':
-    case 'q':
-    case 'Q':
-        return 8;
-    case 'N':
-        return 16;
-    case 'Z':
-    case 'a':
-        return 64;
-    default:
-        return 0;
-    }
-}
-
-// The scale a format character gives its integer, or 0 when it gives none.
-double CharacterScale(char c)
-{
-    switch (c)
-    {
-    case 'c':
-    case 'C':
-    case 'e':
-    case 'E':
-        return 0.01;
-    case 'L':
-        return 1e-7;
-    default:
-        return 0.0;
-    }
+    const FormatCharacter* known = FindCharacter(c);
+    return known ? known->size : 0;
 }
 
 // A text field of fixed width, up to its first NUL.
@@ -252,51 +227,13 @@ double Reader::Value(const MessageType& type, int column, const uint8_t* message
         return NAN;
     const Column& c = type.columns[static_cast<size_t>(column)];
     const uint8_t* at = message + c.offset;
-    double raw = NAN;
-    switch (c.character)
-    {
-    case 'b':
-        raw = Load<int8_t>(at);
-        break;
-    case 'B':
-    case 'M':
-        raw = Load<uint8_t>(at);
-        break;
-    case 'h':
-    case 'c':
-        raw = Load<int16_t>(at);
-        break;
-    case 'H':
-    case 'C':
-        raw = Load<uint16_t>(at);
-        break;
-    case 'i':
-    case 'e':
-    case 'L':
-        raw = Load<int32_t>(at);
-        break;
-    case 'I':
-    case 'E':
-        raw = Load<uint32_t>(at);
-        break;
-    case 'f':
-        raw = Load<float>(at);
-        break;
-    case 'd':
-        raw = Load<double>(at);
-        break;
-    case 'q':
-        raw = static_cast<double>(Load<int64_t>(at));
-        break;
-    case 'Q':
-        raw = static_cast<double>(Load<uint64_t>(at));
-        break;
-    default:
+    const FormatCharacter* known = FindCharacter(c.character);
+    if (!known || known->type == NumberType::None)
         return NAN; // text
-    }
+    const double raw = LoadNumber(known->type, at);
     if (!scaled)
         return raw;
-    const double scale = CharacterScale(c.character);
+    const double scale = known->scale;
     if (scale > 0.0)
         return raw * scale;
     // FMTU multipliers turn stored integers into units; floats are stored in theirs.

@@ -7,27 +7,6 @@
 namespace
 {
 
-struct TypeInfo
-{
-    const char* name;
-    MavlinkType type;
-    size_t size;
-};
-
-const TypeInfo Types[] = {
-    {"int8_t", MavlinkType::Int8, 1},     {"uint8_t", MavlinkType::UInt8, 1},   {"char", MavlinkType::Char, 1},
-    {"int16_t", MavlinkType::Int16, 2},   {"uint16_t", MavlinkType::UInt16, 2}, {"int32_t", MavlinkType::Int32, 4},
-    {"uint32_t", MavlinkType::UInt32, 4}, {"float", MavlinkType::Float, 4},     {"int64_t", MavlinkType::Int64, 8},
-    {"uint64_t", MavlinkType::UInt64, 8}, {"double", MavlinkType::Double, 8},
-};
-
-const TypeInfo* FindType(const char* name)
-{
-    for (const TypeInfo& info : Types)
-        if (strcmp(info.name, name) == 0)
-            return &info;
-    return nullptr;
-}
 
 uint16_t AccumulateText(uint16_t crc, const std::string& text)
 {
@@ -91,13 +70,6 @@ const std::map<uint32_t, MavlinkMessage>& KnownMessages()
     return known;
 }
 
-template <typename T>
-T Load(const uint8_t* bytes)
-{
-    T value;
-    memcpy(&value, bytes, sizeof value); // the payload is little-endian, as is every machine this runs on
-    return value;
-}
 
 } // namespace
 
@@ -120,13 +92,13 @@ MavlinkMessage DefineMavlinkMessage(uint32_t id, const char* name, std::initiali
     std::vector<MavlinkField> base, extensions;
     for (const MavlinkFieldDefinition& definition : definitions)
     {
-        const TypeInfo* type = FindType(definition.type);
-        if (!type)
+        const NumberType type = NumberTypeOfName(definition.type);
+        if (type == NumberType::None)
         {
             message.fields.clear();
             return message;
         }
-        MavlinkField field{definition.name, definition.type, type->type, type->size, definition.arrayLength, definition.extension, 0};
+        MavlinkField field{definition.name, definition.type, type, NumberSize(type), definition.arrayLength, definition.extension, 0};
         (definition.extension ? extensions : base).push_back(field);
     }
     // Largest elements first; the sort is stable, so one size keeps its declared order.
@@ -187,29 +159,5 @@ double MavlinkValue(const MavlinkField& field, const uint8_t* payload, size_t in
     if (index >= std::max<size_t>(field.arrayLength, 1))
         return 0.0;
     const uint8_t* at = payload + field.offset + index * field.elementSize;
-    switch (field.type)
-    {
-    case MavlinkType::Int8:
-        return Load<int8_t>(at);
-    case MavlinkType::UInt8:
-    case MavlinkType::Char:
-        return Load<uint8_t>(at);
-    case MavlinkType::Int16:
-        return Load<int16_t>(at);
-    case MavlinkType::UInt16:
-        return Load<uint16_t>(at);
-    case MavlinkType::Int32:
-        return Load<int32_t>(at);
-    case MavlinkType::UInt32:
-        return Load<uint32_t>(at);
-    case MavlinkType::Float:
-        return Load<float>(at);
-    case MavlinkType::Int64:
-        return static_cast<double>(Load<int64_t>(at));
-    case MavlinkType::UInt64:
-        return static_cast<double>(Load<uint64_t>(at));
-    case MavlinkType::Double:
-        return Load<double>(at);
-    }
-    return 0.0;
+    return LoadNumber(field.type, at);
 }

@@ -5,25 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "track/BinaryNumbers.h"
+
 // The MAVLink messages the telemetry reader decodes, each built from its definition as the
 // message set writes it (fields in declaration order), and what follows from that: the order
 // of the fields in the payload, their offsets, the payload lengths and the message's
 // CRC_EXTRA. Payload values are little-endian.
-
-enum class MavlinkType : uint8_t
-{
-    Int8,
-    UInt8,
-    Char,
-    Int16,
-    UInt16,
-    Int32,
-    UInt32,
-    Float,
-    Int64,
-    UInt64,
-    Double,
-};
 
 // One field as the definition declares it.
 struct MavlinkFieldDefinition
@@ -39,7 +26,7 @@ struct MavlinkField
 {
     std::string name;
     std::string typeName; // as declared
-    MavlinkType type;
+    NumberType type;
     size_t elementSize;   // bytes of one element
     uint8_t arrayLength;  // 0 for a single value
     bool extension;

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "track/BinaryNumbers.h"
+
 namespace
 {
 
@@ -16,84 +18,6 @@ const size_t HeaderSize = 16;
 const size_t MessageHeaderSize = 3; // uint16 size, uint8 type
 const uint8_t IncompatibleAppendedData = 0x01; // bit 0 of the first incompat byte
 const int MaximumNesting = 16; // formats nested deeper (or in a circle) are refused
-
-enum class Basic : uint8_t
-{
-    Int8,
-    UInt8,
-    Int16,
-    UInt16,
-    Int32,
-    UInt32,
-    Int64,
-    UInt64,
-    Float,
-    Double,
-    Bool,
-    Char,
-    Nested,
-};
-
-struct BasicInfo
-{
-    const char* name;
-    Basic type;
-    size_t size;
-};
-
-const BasicInfo BasicTypes[] = {
-    {"int8_t", Basic::Int8, 1},   {"uint8_t", Basic::UInt8, 1},   {"int16_t", Basic::Int16, 2},   {"uint16_t", Basic::UInt16, 2},
-    {"int32_t", Basic::Int32, 4}, {"uint32_t", Basic::UInt32, 4}, {"int64_t", Basic::Int64, 8},   {"uint64_t", Basic::UInt64, 8},
-    {"float", Basic::Float, 4},   {"double", Basic::Double, 8},   {"bool", Basic::Bool, 1},       {"char", Basic::Char, 1},
-};
-
-const BasicInfo* FindBasic(const std::string& name)
-{
-    for (const BasicInfo& info : BasicTypes)
-        if (name == info.name)
-            return &info;
-    return nullptr;
-}
-
-template <typename T>
-T Load(const uint8_t* bytes)
-{
-    T value;
-    memcpy(&value, bytes, sizeof value); // ULog is little-endian, as is every machine this runs on
-    return value;
-}
-
-double Number(Basic type, const uint8_t* at)
-{
-    switch (type)
-    {
-    case Basic::Int8:
-        return Load<int8_t>(at);
-    case Basic::UInt8:
-    case Basic::Bool:
-    case Basic::Char:
-        return Load<uint8_t>(at);
-    case Basic::Int16:
-        return Load<int16_t>(at);
-    case Basic::UInt16:
-        return Load<uint16_t>(at);
-    case Basic::Int32:
-        return Load<int32_t>(at);
-    case Basic::UInt32:
-        return Load<uint32_t>(at);
-    case Basic::Int64:
-        return static_cast<double>(Load<int64_t>(at));
-    case Basic::UInt64:
-        return static_cast<double>(Load<uint64_t>(at));
-    case Basic::Float:
-        return Load<float>(at);
-    case Basic::Double:
-        return Load<double>(at);
-    case Basic::Nested:
-        break;
-    }
-    return NAN;
-}
 
 // One "type[n] name" entry of a format message.
 struct FormatField
@@ -106,7 +30,7 @@ struct FormatField
 // A top-level field of a topic: where it lies in a data message (after the msg_id).
 struct FieldPlace
 {
-    Basic type = Basic::Nested;
+    NumberType type = NumberType::None;
     size_t offset = 0;
     size_t count = 0; // 0: the topic has no such field
 };
@@ -277,12 +201,9 @@ const Layout* Reader::Resolve(const std::string& name, int depth)
     for (const FormatField& field : format->second)
     {
         size_t elementSize = 0;
-        Basic type = Basic::Nested;
-        if (const BasicInfo* basic = FindBasic(field.type))
-        {
-            elementSize = basic->size;
-            type = basic->type;
-        }
+        const NumberType type = NumberTypeOfName(field.type);
+        if (type != NumberType::None)
+            elementSize = NumberSize(type);
         else
         {
             const Layout* nested = Resolve(field.type, depth + 1);
@@ -365,7 +286,7 @@ bool Reader::HandleAdd(const uint8_t* body, size_t length)
     if (const Layout* layout = subscription.layout)
     {
         subscription.timestamp = layout->Find("timestamp");
-        if (subscription.timestamp.count > 0 && subscription.timestamp.type == Basic::UInt8)
+        if (subscription.timestamp.count > 0 && subscription.timestamp.type == NumberType::UInt8)
             subscription.timeScale = 1e-3;
         switch (stream->kind)
         {
@@ -437,10 +358,9 @@ const Subscription* Reader::DataFits(const uint8_t* body, size_t length) const
 
 double Value(const uint8_t* fields, const FieldPlace& place, size_t index = 0)
 {
-    if (place.count == 0 || index >= place.count || place.type == Basic::Nested)
+    if (place.count == 0 || index >= place.count || place.type == NumberType::None)
         return NAN;
-    static const size_t Sizes[] = {1, 1, 2, 2, 4, 4, 8, 8, 4, 8, 1, 1};
-    return Number(place.type, fields + place.offset + index * Sizes[static_cast<int>(place.type)]);
+    return LoadNumber(place.type, fields + place.offset + index * NumberSize(place.type));
 }
 
 void AddValue(Series& series, FlightChannel channel, double time, double value)
