@@ -9,9 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-FlightFile::FlightFile(std::string path, std::string bytes) : path(std::move(path)), owned(std::move(bytes))
+FlightFile::FlightFile(std::string path, std::string_view bytes) : path(std::move(path)), bytes(bytes)
 {
-    this->bytes = owned;
 }
 
 FlightFile::~FlightFile()

@@ -11,8 +11,9 @@ class FlightFile
 {
 public:
     FlightFile() = default;
-    // The given bytes under the given name, for readers fed from memory.
-    FlightFile(std::string path, std::string bytes);
+    // Bytes in memory under a name, for readers fed from memory; the bytes stay the
+    // caller's and must outlive this object.
+    FlightFile(std::string path, std::string_view bytes);
     ~FlightFile();
     FlightFile(const FlightFile&) = delete;
     FlightFile& operator=(const FlightFile&) = delete;

@@ -1,8 +1,8 @@
-// Fuzz target of the autopilot log readers. The first byte picks the reader (its value
-// modulo 3: 0 ULog, 1 DataFlash, 2 MAVLink telemetry); the rest is the file, in a buffer of
-// its own size so that any read past it is a heap overflow. Every reader also runs its
-// recognition test on the file. What a reader hands on is checked against what the
-// conversion relies on.
+// Fuzz target of the readers of flight files. The first byte picks the format from the
+// track library's table (its value modulo the number of formats: 0 ULog, 1 DataFlash,
+// 2 MAVLink telemetry, 3 GPX, 4 IGC, 5 CSV); the rest is the file, in a buffer of its own
+// size so that any read past it is a heap overflow. The autopilot logs' recognition tests
+// run on every file. What a reader hands on is checked against what the conversion relies on.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +12,7 @@
 
 #include "FuzzCheck.h"
 #include "track/DataFlashReader.h"
+#include "track/FlightFormats.h"
 #include "track/MavlinkReader.h"
 #include "track/RecordedFlight.h"
 #include "track/ULogReader.h"
@@ -66,31 +67,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<uint8_t> file(data + 1, data + size);
     const uint8_t* bytes = file.empty() ? nullptr : file.data();
     const size_t length = file.size();
+    // Every recognition test runs on every file, for faults of its own.
     const bool ulog = IsULog(bytes, length);
     const bool dataflash = IsDataFlash(bytes, length);
-    const bool telemetry = IsMavlinkTelemetry(bytes, length);
+    IsMavlinkTelemetry(bytes, length);
     CHECK(!(ulog && dataflash));
 
+    const std::vector<FlightFormat>& formats = FlightFormats();
+    const FlightFormat& format = formats[data[0] % formats.size()];
+    const FlightFile input("fuzz input", std::string_view(reinterpret_cast<const char*>(bytes), length));
     RecordedFlight flight;
-    std::string error;
-    bool read = false;
-    switch (data[0] % 3)
-    {
-    case 0:
-        read = ReadULog(bytes, length, &flight, &error);
-        CHECK(read || !error.empty());
-        CHECK(!read || ulog);
-        break;
-    case 1:
-        read = ReadDataFlash(bytes, length, &flight, &error);
-        CHECK(read == dataflash);
-        break;
-    default:
-        read = ReadMavlinkTelemetry(bytes, length, &flight, &error);
-        CHECK(read || !error.empty());
-        (void)telemetry;
-        break;
-    }
+    std::string message;
+    const bool read = format.read(input, &flight, &message);
+    CHECK(read || !message.empty());
+    const std::string name = format.name;
+    CHECK(name != "ULog" || !read || ulog);
+    CHECK(name != "DataFlash" || read == dataflash);
     if (read)
         CheckFlight(flight, length);
     return 0;
