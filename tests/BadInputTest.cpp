@@ -13,10 +13,9 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <osg/Image>
-#include <osgDB/WriteFile>
 
 #include "LogTestSupport.h"
+#include "support/SceneFiles.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -397,22 +396,13 @@ TEST_F(BadInputTest, FourHundredDigitNumbersSaturateOrRound)
 // A real JPEG of size x size pixels, written by the library's own JPEG writer.
 std::string MakeJpeg(int size)
 {
-    osg::ref_ptr<osg::Image> image = new osg::Image;
-    image->allocateImage(size, size, 1, GL_RGB, GL_UNSIGNED_BYTE);
-    for (int y = 0; y < size; ++y)
-    {
-        for (int x = 0; x < size; ++x)
-        {
-            unsigned char* rgb = image->data(x, y);
-            rgb[0] = static_cast<unsigned char>(x * 4);
-            rgb[1] = static_cast<unsigned char>(y * 4);
-            rgb[2] = static_cast<unsigned char>((x ^ y) * 8);
-        }
-    }
-    ScratchDirectory scratch;
-    const std::string path = scratch.PathOf("image.jpg");
-    EXPECT_TRUE(osgDB::writeImageFile(*image, path)) << "no JPEG writer plug-in";
-    return ReadWholeFile(path);
+    const std::string jpeg = EncodedImage(size, size, [](int x, int y, unsigned char* rgb) {
+        rgb[0] = static_cast<unsigned char>(x * 4);
+        rgb[1] = static_cast<unsigned char>(y * 4);
+        rgb[2] = static_cast<unsigned char>((x ^ y) * 8);
+    }, "jpg");
+    EXPECT_FALSE(jpeg.empty()) << "no JPEG writer plug-in";
+    return jpeg;
 }
 
 // The map frame of the flight below, as its transcripts print it (CI,CJ=91655 142846):

@@ -7,7 +7,7 @@ using ElevationTileStoreTest = TerrainFixture;
 TEST_F(ElevationTileStoreTest, LooksUpTheRightSampleAcrossTileSeams)
 {
     for (const auto& tile : {std::make_pair(3, 7), std::make_pair(4, 7), std::make_pair(3, 8), std::make_pair(4, 8)})
-        WriteElevationTile(tile.first, tile.second);
+        WriteDistinctTile(tile.first, tile.second);
     const int32_t r = 3 * 1024;
     const int32_t c = 7 * 1024;
     // Inside; last row, then the row 0 below; last column, then column 0 to the east; the corner.
@@ -19,7 +19,7 @@ TEST_F(ElevationTileStoreTest, LooksUpTheRightSampleAcrossTileSeams)
 TEST_F(ElevationTileStoreTest, DecodesLittleEndianSignedSamplesAndRawBytes)
 {
     // CR LF and the DOS end-of-file byte are plain data in a binary read.
-    WriteBytes(TileFileName(0, 0), {0x38, 0xFF, 0x0D, 0x0A, 0x1A, 0x00, 0x00, 0x1A, 0xFF, 0x7F, 0x00, 0x80});
+    WriteBytes(ElevationTileFileName(0, 0), {0x38, 0xFF, 0x0D, 0x0A, 0x1A, 0x00, 0x00, 0x1A, 0xFF, 0x7F, 0x00, 0x80});
     const int32_t expected[] = {-200, 0x0A0D, 0x1A, 0x1A00, 32767, -32768};
     for (int32_t c = 0; c < 6; ++c)
         EXPECT_EQ(ElevationLookup(0, c), expected[c]) << c;
@@ -30,7 +30,7 @@ TEST_F(ElevationTileStoreTest, ShortFileLeavesTheRestZero)
     std::vector<unsigned char> bytes(1000);
     for (size_t n = 0; n < bytes.size(); n += 2)
         bytes[n] = static_cast<unsigned char>(n / 2 % 250 + 1); // samples 1 .. 250, never 0
-    WriteBytes(TileFileName(1, 2), bytes);
+    WriteBytes(ElevationTileFileName(1, 2), bytes);
     EXPECT_EQ(ElevationLookup(1024, 2048 + 0), 1);
     EXPECT_EQ(ElevationLookup(1024, 2048 + 499), 250);
     EXPECT_EQ(ElevationLookup(1024, 2048 + 500), 0);
@@ -39,9 +39,9 @@ TEST_F(ElevationTileStoreTest, ShortFileLeavesTheRestZero)
 
 TEST_F(ElevationTileStoreTest, TileIsReadOnceAndKept)
 {
-    WriteElevationTile(2, 2);
+    WriteDistinctTile(2, 2);
     EXPECT_EQ(ElevationLookup(2048 + 1, 2048 + 2), GridHeight(2048 + 1, 2048 + 2));
-    std::filesystem::remove(TileFileName(2, 2)); // from now on only memory can answer
+    std::filesystem::remove(ElevationTileFileName(2, 2)); // from now on only memory can answer
     BeginCapture();
     const int32_t again = ElevationLookup(2048 + 1023, 2048 + 7);
     EXPECT_EQ(EndCapture(), "");
@@ -56,13 +56,13 @@ TEST_F(ElevationTileStoreTest, MissingTileIsReportedOnceAndRetried)
     EXPECT_EQ(heights[0] | heights[1] | heights[2], 0);
 
     // A miss is not remembered as a tile: one that appears later is loaded.
-    WriteElevationTile(3, 7);
+    WriteDistinctTile(3, 7);
     EXPECT_EQ(ElevationLookup(3 * 1024 + 428, 7 * 1024 + 32), GridHeight(3 * 1024 + 428, 7 * 1024 + 32));
 }
 
 TEST_F(ElevationTileStoreTest, DirectoryNamedLikeTileIsMissingTile)
 {
-    std::filesystem::create_directory(TileFileName(1, 1));
+    std::filesystem::create_directory(ElevationTileFileName(1, 1));
     BeginCapture();
     const int32_t heights[] = {ElevationLookup(1024 + 5, 1024 + 6), ElevationLookup(1024 + 7, 1024 + 8)};
     EXPECT_EQ(EndCapture(), "Not open egm 'zsi-1-1.egm'\n");
@@ -73,7 +73,7 @@ TEST_F(ElevationTileStoreTest, PointsOutsideTheGridReadZeroSilently)
 {
     // Integer division would put these in the corner tiles, which exist here.
     for (const int32_t tile : {0, 255 * 256, 255, 255 * 256 + 255})
-        WriteElevationTile(tile / 256, tile % 256);
+        WriteDistinctTile(tile / 256, tile % 256);
     BeginCapture();
     const int32_t points[][2] = {{-1, 5}, {5, -1}, {262144, 5}, {5, 262144}, {262143 + 1024, 262143}, {INT_MIN, INT_MIN}, {INT_MAX, 0}};
     for (const auto& p : points)
