@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include "LogTestSupport.h"
 #include "support/SceneFiles.h"
 #include "support/TestSupport.h"
 
@@ -158,131 +157,6 @@ TEST_F(BadInputTest, HeaderOnlyLogReportsColumnsAndNoRows)
     work.WriteFile("flight.log", std::string(FlightHeader) + "\n");
     const RunResult result = Run({"flight.log"});
     ExpectRun(result, StatusNoRows, JoinLines(FlightColumnReport) + "selected 0 row\nNeed rows >0, Exit\n", "");
-}
-
-TEST_F(BadInputTest, NulBytesAreEchoedAndYieldNoRows)
-{
-    const std::string zeros(4096, '\0');
-    work.WriteFile("flight.log", zeros);
-    const RunResult result = Run({"flight.log"});
-    ExpectRun(result, StatusNoRows, zeros + "cols[0]=0\nselected 0 row\nNeed rows >0, Exit\n", "");
-}
-
-TEST_F(BadInputTest, HighBytesAreEchoedUnchanged)
-{
-    std::string bytes;
-    for (int repeat = 0; repeat < 32; ++repeat)
-    {
-        for (int b = 0x80; b <= 0xFF; ++b)
-            bytes += static_cast<char>(b);
-    }
-    work.WriteFile("flight.log", bytes);
-    const RunResult result = Run({"flight.log"});
-    ExpectRun(result, StatusNoRows, bytes + "cols[0]=0\nselected 0 row\nNeed rows >0, Exit\n", "");
-}
-
-// The scanner's rules, written again as a reference: what a byte string echoes and which
-// column kinds it sets. Longest match wins; on equal length the earlier rule.
-struct ReferenceScan
-{
-    std::string echoed;
-    int32_t cols[1000] = {};
-    int32_t highestColumn = 0;
-};
-
-ReferenceScan ScanReference(const std::string& input)
-{
-    const char* const* const keywords = LogKeywords + 1; // code k + 1 at index k
-    ReferenceScan scan;
-    int32_t column = 0;
-    const size_t n = input.size();
-    auto isDigit = [&](size_t i) { return i < n && input[i] >= '0' && input[i] <= '9'; };
-    size_t p = 0;
-    while (p < n)
-    {
-        size_t bestLength = 0;
-        int bestRule = 0;
-        auto offer = [&](int rule, size_t length) {
-            if (length > bestLength)
-            {
-                bestLength = length;
-                bestRule = rule;
-            }
-        };
-        for (int k = 0; k < 41; ++k)
-        {
-            const std::string keyword = keywords[k];
-            if (input.compare(p, keyword.size(), keyword) == 0)
-                offer(k + 1, keyword.size());
-        }
-        size_t q = p;
-        while (q < n && (input[q] == ' ' || input[q] == '\t'))
-            ++q;
-        offer(42, q - p);
-        offer(43, input[p] == ',' || input[p] == ';' ? 1 : 0);
-        q = p + (input[p] == '-' ? 1 : 0);
-        size_t digits = q;
-        while (isDigit(digits))
-            ++digits;
-        if (digits < n && input[digits] == '.' && isDigit(digits + 1))
-        {
-            size_t end = digits + 1;
-            while (isDigit(end))
-                ++end;
-            offer(44, end - p);
-        }
-        offer(45, digits > q ? digits - p : 0);
-        q = p;
-        while (q < n && (input[q] == '\r' || input[q] == '\n'))
-            ++q;
-        offer(46, q - p);
-        offer(47, input[p] == '"' ? 1 : 0);
-        offer(48, input[p] != '\n' ? 1 : 0);
-
-        if (bestRule <= 41)
-        {
-            if (column < 1000)
-            {
-                scan.cols[column] = bestRule;
-                scan.highestColumn = std::max(scan.highestColumn, column);
-            }
-        }
-        else if (bestRule == 42 || bestRule == 43)
-        {
-            column = std::min(column + 1, 1000);
-        }
-        else if (bestRule == 46)
-        {
-            column = 0;
-        }
-        else if (bestRule == 48)
-        {
-            scan.echoed += input[p];
-        }
-        p += bestLength;
-    }
-    return scan;
-}
-
-TEST_F(BadInputTest, RandomBytesAreEchoedAsTheRulesSay)
-{
-    // A fixed linear congruential sequence: the same 64 KiB on every run.
-    std::string bytes;
-    uint32_t state = 20261207;
-    for (int i = 0; i < 65536; ++i)
-    {
-        state = state * 1664525u + 1013904223u;
-        bytes += static_cast<char>(state >> 24);
-    }
-    work.WriteFile("flight.log", bytes);
-    const ReferenceScan reference = ScanReference(bytes);
-    std::string out = reference.echoed;
-    for (int32_t i = 0; i <= reference.highestColumn; ++i)
-        out += "cols[" + std::to_string(i) + "]=" + std::to_string(reference.cols[i]) + "\n";
-    out += "selected 0 row\nNeed rows >0, Exit\n";
-
-    const RunResult result = Run({"flight.log"});
-    ExpectRun(result, StatusNoRows, out, "");
 }
 
 TEST_F(BadInputTest, DirectoryGivenAsLogIsNotOpened)

@@ -2,6 +2,7 @@
 // row acceptance, fed through in-memory streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "LogTestSupport.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
+#include "support/ReferenceScanner.h"
 
 namespace
 {
@@ -170,10 +172,41 @@ TEST_F(LogReaderTest, MalformedNumbersFallApartIntoTokens)
     }
 }
 
-TEST_F(LogReaderTest, OtherBytesAreEchoedUnchangedIncludingNul)
+TEST_F(LogReaderTest, StrayBytesAreEchoedUnchanged)
 {
-    const std::string text("a\0b\xff\x80Z\n", 7);
-    EXPECT_EQ(Scan(text), std::string("a\0b\xff\x80Z", 6));
+    std::string highBytes;
+    for (int repeat = 0; repeat < 32; ++repeat)
+        for (int b = 0x80; b <= 0xFF; ++b)
+            highBytes += static_cast<char>(b);
+    // A fixed linear congruential sequence: the same 64 KiB on every run.
+    std::string randomBytes;
+    for (uint32_t i = 0, state = 20261207; i < 65536; ++i)
+    {
+        state = state * 1664525u + 1013904223u;
+        randomBytes += static_cast<char>(state >> 24);
+    }
+    const struct
+    {
+        const char* what;
+        std::string log;
+        std::string echo;
+    } cases[] = {
+        {"letters among NUL and high bytes", std::string("a\0b\xff\x80Z\n", 7), std::string("a\0b\xff\x80Z", 6)},
+        {"NULs alone", std::string(4096, '\0'), std::string(4096, '\0')},
+        {"every high byte", highBytes, highBytes},
+        {"random bytes", randomBytes, ScanByTheRules(randomBytes).echoed},
+    };
+    for (const auto& c : cases)
+    {
+        ResetLogReader();
+        const std::string echoed = Scan(c.log);
+        EXPECT_TRUE(echoed == c.echo) << c.what << ": " << echoed.size() << " bytes echoed, " << c.echo.size() << " expected";
+        EXPECT_EQ(SampleTable.rowCount, 0) << c.what;
+        // The keywords among the stray bytes still name their columns.
+        const ReferenceScan columns = ScanByTheRules(c.log);
+        EXPECT_EQ(highestColumn, columns.highestColumn) << c.what;
+        EXPECT_TRUE(std::equal(columns.cols.begin(), columns.cols.end(), cols)) << c.what;
+    }
 }
 
 // --- Separators and line ends ----------------------------------------------------------
