@@ -4,11 +4,8 @@
 // every file in the working directory is byte for byte and time for time what it was. The
 // transcripts of runs that reach the viewer are checked in under expected/bad-input/.
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -198,38 +195,6 @@ TEST_F(BadInputTest, TwentyMegabyteBlankRunIsOneSeparator)
     ExpectViewerRun(Run({"flight.log"}));
 }
 
-TEST_F(BadInputTest, LineOfFiveThousandColumnsStopsAtTheColumnTable)
-{
-    // A header of 5000 columns: the five flight keywords, then "voltage1" in every further
-    // column. Only the first 1000 columns are remembered; the rest are ignored, keywords
-    // and numbers alike.
-    std::string header = FlightHeader;
-    for (int c = 5; c < 5000; ++c)
-        header += ",voltage1";
-    std::string log = header + "\n";
-    const std::vector<FlightRow> rows = MakeFlight(5);
-    for (const FlightRow& r : rows)
-    {
-        log += r.samplenumber + "," + r.gps_time + "," + r.gps_curlat + "," + r.gps_curlon + "," + r.gps_curalt;
-        for (int c = 5; c < 5000; ++c)
-            log += ",3.5";
-        log += "\n";
-    }
-    work.WriteFile("flight.log", log);
-    ExpectViewerRun(Run({"flight.log"}));
-}
-
-TEST_F(BadInputTest, RowsBeyondTheTableAreCountedNotLoaded)
-{
-    // 150000 good rows with sample numbers 2 .. 99999 and round again: the first 100000
-    // fill the table, the other 50000 are reported after the scan.
-    std::vector<FlightRow> rows;
-    for (int64_t i = 0; i < 150000; ++i)
-        rows.push_back(MakeRow(2 + i % 99998, i));
-    work.WriteFile("flight.log", FlightLog(rows));
-    ExpectViewerRun(Run({"flight.log"}));
-}
-
 TEST_F(BadInputTest, CarriageReturnsAloneEndLines)
 {
     const std::vector<FlightRow> rows = MakeFlight(20);
@@ -299,43 +264,7 @@ protected:
 
     // The transcript of a run in which no data file of the scene could be read.
     void ExpectNothingReadable() { ExpectViewerRun(Run({"flight.log"}), "NothingReadable"); }
-
-    // An elevation tile of the given size, filled with the bytes 0x38 0xFF (-200 m).
-    void ExpectTileOfSizeIsRead(size_t size)
-    {
-        std::string tile(size, '\x38');
-        for (size_t i = 1; i < size; i += 2)
-            tile[i] = '\xFF';
-        work.WriteFile("zsi-89-139.egm", tile);
-        ExpectViewerRun(Run({"flight.log"}), "ElevationTileIsRead");
-    }
 };
-
-TEST_F(BadSceneFileTest, EmptyElevationTileReadsAsZero)
-{
-    ExpectTileOfSizeIsRead(0);
-}
-
-TEST_F(BadSceneFileTest, OneByteElevationTileReadsAsZero)
-{
-    ExpectTileOfSizeIsRead(1);
-}
-
-TEST_F(BadSceneFileTest, ElevationTileOneByteShortIsRead)
-{
-    ExpectTileOfSizeIsRead(2101249);
-}
-
-TEST_F(BadSceneFileTest, ThreeMegabyteElevationTileIsReadToItsSize)
-{
-    ExpectTileOfSizeIsRead(3 * 1024 * 1024);
-}
-
-TEST_F(BadSceneFileTest, DirectoryNamedLikeATileIsReportedOnce)
-{
-    work.WriteFile("zsi-89-139.egm/readme.txt", "not a tile\n");
-    ExpectNothingReadable();
-}
 
 TEST_F(BadSceneFileTest, BrokenImageryFallsBackToGrass)
 {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <climits>
 
 #include "TerrainTestSupport.h"
@@ -25,16 +26,34 @@ TEST_F(ElevationTileStoreTest, DecodesLittleEndianSignedSamplesAndRawBytes)
         EXPECT_EQ(ElevationLookup(0, c), expected[c]) << c;
 }
 
-TEST_F(ElevationTileStoreTest, ShortFileLeavesTheRestZero)
+TEST_F(ElevationTileStoreTest, FileOfAnySizeIsReadAsFarAsItGoesWithoutReport)
 {
-    std::vector<unsigned char> bytes(1000);
-    for (size_t n = 0; n < bytes.size(); n += 2)
-        bytes[n] = static_cast<unsigned char>(n / 2 % 250 + 1); // samples 1 .. 250, never 0
-    WriteBytes(ElevationTileFileName(1, 2), bytes);
-    EXPECT_EQ(ElevationLookup(1024, 2048 + 0), 1);
-    EXPECT_EQ(ElevationLookup(1024, 2048 + 499), 250);
-    EXPECT_EQ(ElevationLookup(1024, 2048 + 500), 0);
-    EXPECT_EQ(ElevationLookup(1024 + 1, 2048), 0); // sample 1025
+    // Sample n holds -1 - n % 3000. Files shorter than a tile leave the rest 0; a longer one
+    // is read to the tile's size. The half sample of an odd size is left unchecked, and so
+    // are the last row and column, which lookups take from the neighbours' first.
+    const size_t samples = static_cast<size_t>(ElevationTileSamples) * ElevationTileSamples;
+    auto height = [](size_t n) { return -1 - static_cast<int32_t>(n % 3000); };
+    for (const size_t size : {size_t(0), size_t(1), size_t(1000), ElevationTileBytes - 1, size_t(3) << 20})
+    {
+        SCOPED_TRACE(std::to_string(size) + " bytes");
+        ResetElevationStore();
+        std::string bytes(size, '\0');
+        for (size_t n = 0; 2 * n + 1 < size; ++n)
+        {
+            bytes[2 * n] = static_cast<char>(height(n) & 0xFF);
+            bytes[2 * n + 1] = static_cast<char>((height(n) >> 8) & 0xFF);
+        }
+        WriteWholeFile(ElevationTileFileName(1, 2), bytes);
+        const size_t whole = std::min(size / 2, samples);
+        BeginCapture();
+        for (const size_t n : {size_t(0), size_t(499), size_t(500), size_t(1025), whole - 1, whole, samples - 1027})
+        {
+            if (n >= samples || n / 1025 == 1024 || n % 1025 == 1024 || (n == size / 2 && size % 2 == 1))
+                continue;
+            EXPECT_EQ(ElevationLookup(1024 + static_cast<int32_t>(n / 1025), 2048 + static_cast<int32_t>(n % 1025)), n < whole ? height(n) : 0) << "sample " << n;
+        }
+        EXPECT_EQ(EndCapture(), "");
+    }
 }
 
 TEST_F(ElevationTileStoreTest, TileIsReadOnceAndKept)
@@ -62,11 +81,20 @@ TEST_F(ElevationTileStoreTest, MissingTileIsReportedOnceAndRetried)
 
 TEST_F(ElevationTileStoreTest, DirectoryNamedLikeTileIsMissingTile)
 {
-    std::filesystem::create_directory(ElevationTileFileName(1, 1));
-    BeginCapture();
-    const int32_t heights[] = {ElevationLookup(1024 + 5, 1024 + 6), ElevationLookup(1024 + 7, 1024 + 8)};
-    EXPECT_EQ(EndCapture(), "Not open egm 'zsi-1-1.egm'\n");
-    EXPECT_EQ(heights[0] | heights[1], 0);
+    for (const bool empty : {true, false})
+    {
+        SCOPED_TRACE(empty ? "empty folder" : "folder with a file in it");
+        ResetElevationStore();
+        std::filesystem::remove_all(ElevationTileFileName(1, 1));
+        if (empty)
+            std::filesystem::create_directory(ElevationTileFileName(1, 1));
+        else
+            WriteWholeFile(ElevationTileFileName(1, 1) + "/readme.txt", "not a tile\n");
+        BeginCapture();
+        const int32_t heights[] = {ElevationLookup(1024 + 5, 1024 + 6), ElevationLookup(1024 + 7, 1024 + 8), ElevationLookup(2047, 2047)};
+        EXPECT_EQ(EndCapture(), "Not open egm 'zsi-1-1.egm'\n");
+        EXPECT_EQ(heights[0] | heights[1] | heights[2], 0);
+    }
 }
 
 TEST_F(ElevationTileStoreTest, PointsOutsideTheGridReadZeroSilently)
