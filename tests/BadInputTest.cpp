@@ -174,11 +174,8 @@ TEST_F(BadInputTest, TwentyMegabyteNumberIsOneSaturatedToken)
 {
     // The huge number is the sample number of its row: it saturates, the row is not selected,
     // and its other values stay in the row under construction until the next line replaces them.
-    const std::vector<FlightRow> rows = MakeFlight(4);
-    std::string log = std::string(FlightHeader) + "\n";
-    log += std::string(20 * 1024 * 1024, '7') + ",1.0,2850.0,970.0,1\n";
-    for (const FlightRow& r : rows)
-        log += r.samplenumber + "," + r.gps_time + "," + r.gps_curlat + "," + r.gps_curlon + "," + r.gps_curalt + "\n";
+    std::string log = FlightLog(MakeFlight(4));
+    log.insert(log.find('\n') + 1, std::string(20 * 1024 * 1024, '7') + ",1.0,2850.0,970.0,1\n");
     work.WriteFile("flight.log", log);
     ExpectViewerRun(Run({"flight.log"}));
 }
