@@ -13,12 +13,7 @@
 namespace
 {
 
-class FlightLoadingTest : public ScratchWorkingDirectoryTest
-{
-protected:
-    void SetUp() override { ResetLogReader(); }
-    void TearDown() override { ResetSampleTable(); }
-};
+using FlightLoadingTest = ScratchWorkingDirectoryTest;
 
 TEST_F(FlightLoadingTest, RowsBeyondTheTableAreCountedReportedOnceAndNotLoaded)
 {
@@ -45,7 +40,7 @@ TEST_F(FlightLoadingTest, RowsBeyondTheTableAreCountedReportedOnceAndNotLoaded)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.what);
-        ResetSampleTable();
+        ResetLogReader();
         std::string log = "samplenumber,gps_time,gps_curlat,gps_curlon\n";
         for (int32_t i = 0; i < RowCapacity + c.extra; ++i)
             log += c.sample(i) + "," + std::to_string(c.time(i)) + ",2850.5,970.5\n";

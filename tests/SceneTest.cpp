@@ -30,34 +30,17 @@ osg::Geometry* TrackGeometry(osg::Group* track)
     return geode->getDrawable(0)->asGeometry();
 }
 
-// The state sets the drawables below a node are drawn under, nearest first (meant for a
-// node with one drawable).
-struct DrawnWith : osg::NodeVisitor
+// The state set nearest to a node's first drawable, on the way down to it, that decides
+// `what`; null when none does.
+template <typename Decides>
+const osg::StateSet* NearestDeciding(osg::Node* node, Decides what)
 {
-    explicit DrawnWith(osg::Node& root) : osg::NodeVisitor(TRAVERSE_ALL_CHILDREN) { root.accept(*this); }
-
-    void apply(osg::Drawable& drawable) override
-    {
-        const osg::NodePath& path = getNodePath();
-        for (auto node = path.rbegin(); node != path.rend(); ++node)
-            if ((*node)->getStateSet())
-                states.push_back((*node)->getStateSet());
-        if (drawable.getStateSet() && (path.empty() || path.back() != &drawable))
-            states.insert(states.begin(), drawable.getStateSet());
-    }
-
-    // The nearest state set that decides `what`, null when none does.
-    template <typename Decides>
-    const osg::StateSet* Nearest(Decides what) const
-    {
-        for (const osg::StateSet* state : states)
-            if (what(*state))
-                return state;
-        return nullptr;
-    }
-
-    std::vector<const osg::StateSet*> states;
-};
+    const osg::StateSet* found = nullptr;
+    for (; node; node = node->asGroup() && node->asGroup()->getNumChildren() > 0 ? node->asGroup()->getChild(0) : nullptr)
+        if (node->getStateSet() && what(*node->getStateSet()))
+            found = node->getStateSet();
+    return found;
+}
 
 // The direction the attitude of the only control point of the path gives the vector v.
 osg::Vec3d TurnedByFirstPoint(osg::AnimationPath* path, const osg::Vec3d& v)
@@ -204,17 +187,15 @@ TEST_F(SkyDomeTest, TexturedSphereDrawnFirstAtTheFarPlane)
     WriteImage("sky12q-1024x512.jpeg");
     osg::ref_ptr<osg::Group> sky = BuildSkyDome();
     ASSERT_TRUE(sky.valid());
-    const DrawnWith drawn(*sky);
-    ASSERT_FALSE(drawn.states.empty()) << "the sky draws nothing";
 
     // Drawn before everything else, which stays in the default bin 0.
-    const osg::StateSet* bin = drawn.Nearest([](const osg::StateSet& s) { return s.getRenderBinMode() != osg::StateSet::INHERIT_RENDERBIN_DETAILS; });
+    const osg::StateSet* bin = NearestDeciding(sky.get(), [](const osg::StateSet& s) { return s.getRenderBinMode() != osg::StateSet::INHERIT_RENDERBIN_DETAILS; });
     ASSERT_NE(bin, nullptr);
     EXPECT_LT(bin->getBinNumber(), 0);
 
     // Every fragment lands on the far plane and passes against a cleared depth buffer there,
     // so whatever is drawn later covers it, however near or far.
-    const osg::StateSet* depthState = drawn.Nearest([](const osg::StateSet& s) { return s.getAttribute(osg::StateAttribute::DEPTH) != nullptr; });
+    const osg::StateSet* depthState = NearestDeciding(sky.get(), [](const osg::StateSet& s) { return s.getAttribute(osg::StateAttribute::DEPTH) != nullptr; });
     ASSERT_NE(depthState, nullptr);
     const osg::Depth* depth = static_cast<const osg::Depth*>(depthState->getAttribute(osg::StateAttribute::DEPTH));
     EXPECT_EQ(depth->getZNear(), 1.0);
@@ -222,14 +203,14 @@ TEST_F(SkyDomeTest, TexturedSphereDrawnFirstAtTheFarPlane)
     EXPECT_TRUE(depth->getFunction() == osg::Depth::ALWAYS || depth->getFunction() == osg::Depth::LEQUAL) << depth->getFunction();
 
     // Unlit: the texture's colours as they are, whichever way the sun stands.
-    const osg::StateSet* lighting = drawn.Nearest([](const osg::StateSet& s) { return s.getMode(GL_LIGHTING) != osg::StateAttribute::INHERIT; });
+    const osg::StateSet* lighting = NearestDeciding(sky.get(), [](const osg::StateSet& s) { return s.getMode(GL_LIGHTING) != osg::StateAttribute::INHERIT; });
     ASSERT_NE(lighting, nullptr);
     EXPECT_EQ(lighting->getMode(GL_LIGHTING) & osg::StateAttribute::ON, 0u);
 
     // Textured with the sky file, clamped to its edge texels: a texture that wraps blends the
     // far side of the image into the seam where the sphere's texture coordinates meet, and
     // plain clamping blends in the black border colour at the poles.
-    const osg::StateSet* textured = drawn.Nearest([](const osg::StateSet& s) { return s.getTextureAttribute(0, osg::StateAttribute::TEXTURE) != nullptr; });
+    const osg::StateSet* textured = NearestDeciding(sky.get(), [](const osg::StateSet& s) { return s.getTextureAttribute(0, osg::StateAttribute::TEXTURE) != nullptr; });
     ASSERT_NE(textured, nullptr);
     EXPECT_TRUE(textured->getTextureMode(0, GL_TEXTURE_2D) & osg::StateAttribute::ON);
     const osg::Texture2D* texture = dynamic_cast<const osg::Texture2D*>(textured->getTextureAttribute(0, osg::StateAttribute::TEXTURE));

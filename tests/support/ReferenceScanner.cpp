@@ -10,18 +10,10 @@
 namespace
 {
 
-bool IsDigit(const std::string& text, size_t p)
+// The length of the run of `bytes` from p on.
+size_t RunOf(const std::string& text, size_t p, const std::string& bytes)
 {
-    return p < text.size() && text[p] >= '0' && text[p] <= '9';
-}
-
-// The length of the run of `bytes` at p (memchr, since a NUL in the text is no member).
-size_t RunOf(const std::string& text, size_t p, const char* bytes)
-{
-    size_t n = 0;
-    while (p + n < text.size() && memchr(bytes, static_cast<unsigned char>(text[p + n]), strlen(bytes)))
-        ++n;
-    return n;
+    return std::min(text.find_first_not_of(bytes, p), text.size()) - p;
 }
 
 // The rule that matches at p and the length of its match.
@@ -45,18 +37,11 @@ std::pair<int, size_t> LongestMatch(const std::string& text, size_t p)
     }
     offer(42, RunOf(text, p, " \t"));
     offer(43, text[p] == ',' || text[p] == ';' ? 1 : 0);
-    const size_t start = p + (text[p] == '-' ? 1 : 0);
-    size_t digits = start;
-    while (IsDigit(text, digits))
-        ++digits;
-    if (digits < text.size() && text[digits] == '.' && IsDigit(text, digits + 1))
-    {
-        size_t end = digits + 1;
-        while (IsDigit(text, end))
-            ++end;
-        offer(44, end - p);
-    }
-    offer(45, digits > start ? digits - p : 0);
+    const size_t sign = text[p] == '-' ? 1 : 0;
+    const size_t whole = RunOf(text, p + sign, "0123456789");
+    const size_t fraction = p + sign + whole < text.size() && text[p + sign + whole] == '.' ? RunOf(text, p + sign + whole + 1, "0123456789") : 0;
+    offer(44, fraction > 0 ? sign + whole + 1 + fraction : 0);
+    offer(45, whole > 0 ? sign + whole : 0);
     offer(46, RunOf(text, p, "\r\n"));
     offer(47, text[p] == '"' ? 1 : 0);
     offer(48, 1);
