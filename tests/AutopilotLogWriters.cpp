@@ -24,6 +24,27 @@ void Every(const CircleFlight& flight, double rate, Write write)
         write(i / rate);
 }
 
+// A record of one kind, due at a time in seconds from the start.
+struct Pending
+{
+    double seconds;
+    int kind;
+};
+
+// The records of every kind in time order: each entry gives a rate and the kinds written at
+// it. Records due at one time keep the order of the entries and of their kinds.
+std::vector<Pending> Schedule(const CircleFlight& flight, const std::vector<std::pair<double, std::vector<int>>>& rates)
+{
+    std::vector<Pending> pending;
+    for (const auto& rate : rates)
+        Every(flight, rate.first, [&](double s) {
+            for (const int kind : rate.second)
+                pending.push_back({s, kind});
+        });
+    std::stable_sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.seconds < b.seconds; });
+    return pending;
+}
+
 // Quaternion (w, x, y, z) of body FRD to NED for yaw, then pitch, then roll.
 std::array<float, 4> Quaternion(double roll, double pitch, double yaw)
 {
@@ -345,19 +366,7 @@ std::string CircleULog(const CircleFlight& flight)
         log.Subscribe(0, id, topics[id]);
 
     // Records of all kinds in time order, a sync message every second.
-    struct Pending
-    {
-        double seconds;
-        int kind;
-    };
-    std::vector<Pending> pending;
-    Every(flight, flight.positionRate, [&](double s) { pending.push_back({s, 0}); pending.push_back({s, 1}); });
-    Every(flight, flight.attitudeRate, [&](double s) { pending.push_back({s, 2}); });
-    Every(flight, 2.0, [&](double s) { pending.push_back({s, 3}); pending.push_back({s, 4}); });
-    Every(flight, 10.0, [&](double s) { pending.push_back({s, 5}); pending.push_back({s, 6}); pending.push_back({s, 7}); });
-    Every(flight, flight.otherRate, [&](double s) { pending.push_back({s, 8}); });
-    Every(flight, 1.0, [&](double s) { pending.push_back({s, 9}); });
-    std::stable_sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.seconds < b.seconds; });
+    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {0, 1}}, {flight.attitudeRate, {2}}, {2.0, {3, 4}}, {10.0, {5, 6, 7}}, {flight.otherRate, {8}}, {1.0, {9}}});
     for (const Pending& record : pending)
     {
         const double s = record.seconds;
@@ -422,18 +431,7 @@ std::string CircleDataFlash(const CircleFlight& flight)
     log.Format(135, "RCOU", "QHHHHHHHHHHHHHH", "TimeUS,C1,C2,C3,C4,C5,C6,C7,C8,C9,C10,C11,C12,C13,C14");
     log.Format(136, "BARO", "QBfff", "TimeUS,I,Alt,Press,Temp");
     log.Format(137, "IMU", "QBffffff", "TimeUS,I,GyrX,GyrY,GyrZ,AccX,AccY,AccZ");
-    struct Pending
-    {
-        double seconds;
-        int kind;
-    };
-    std::vector<Pending> pending;
-    Every(flight, flight.positionRate, [&](double s) { pending.push_back({s, 1}); pending.push_back({s, 2}); });
-    Every(flight, flight.attitudeRate, [&](double s) { pending.push_back({s, 0}); });
-    Every(flight, 2.0, [&](double s) { pending.push_back({s, 3}); pending.push_back({s, 4}); });
-    Every(flight, 10.0, [&](double s) { pending.push_back({s, 5}); pending.push_back({s, 6}); pending.push_back({s, 7}); });
-    Every(flight, flight.otherRate, [&](double s) { pending.push_back({s, 8}); });
-    std::stable_sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.seconds < b.seconds; });
+    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {1, 2}}, {flight.attitudeRate, {0}}, {2.0, {3, 4}}, {10.0, {5, 6, 7}}, {flight.otherRate, {8}}});
     const double Degrees = 180.0 / Pi;
     for (const Pending& record : pending)
     {
@@ -488,19 +486,7 @@ std::string CircleTelemetry(const CircleFlight& flight, int version)
     FrameOptions station = autopilot;
     station.system = 255;
     station.component = 190;
-    struct Pending
-    {
-        double seconds;
-        int kind;
-    };
-    std::vector<Pending> pending;
-    Every(flight, flight.positionRate, [&](double s) { pending.push_back({s, 1}); pending.push_back({s, 2}); });
-    Every(flight, flight.attitudeRate, [&](double s) { pending.push_back({s, 3}); });
-    Every(flight, 1.0, [&](double s) { pending.push_back({s, 0}); pending.push_back({s, 9}); });
-    Every(flight, 2.0, [&](double s) { pending.push_back({s, 4}); pending.push_back({s, 5}); pending.push_back({s, 6}); });
-    Every(flight, 10.0, [&](double s) { pending.push_back({s, 7}); pending.push_back({s, 8}); });
-    Every(flight, flight.otherRate, [&](double s) { pending.push_back({s, 10}); });
-    std::stable_sort(pending.begin(), pending.end(), [](const Pending& a, const Pending& b) { return a.seconds < b.seconds; });
+    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {1, 2}}, {flight.attitudeRate, {3}}, {1.0, {0, 9}}, {2.0, {4, 5, 6}}, {10.0, {7, 8}}, {flight.otherRate, {10}}});
     for (const Pending& record : pending)
     {
         const double s = record.seconds;

@@ -4,19 +4,14 @@
 // every file in the working directory is byte for byte and time for time what it was. The
 // transcripts of runs that reach the viewer are checked in under expected/bad-input/.
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <osg/Image>
-#include <osgDB/WriteFile>
 
-#include "LogTestSupport.h"
+#include "support/SceneFiles.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -161,131 +156,6 @@ TEST_F(BadInputTest, HeaderOnlyLogReportsColumnsAndNoRows)
     ExpectRun(result, StatusNoRows, JoinLines(FlightColumnReport) + "selected 0 row\nNeed rows >0, Exit\n", "");
 }
 
-TEST_F(BadInputTest, NulBytesAreEchoedAndYieldNoRows)
-{
-    const std::string zeros(4096, '\0');
-    work.WriteFile("flight.log", zeros);
-    const RunResult result = Run({"flight.log"});
-    ExpectRun(result, StatusNoRows, zeros + "cols[0]=0\nselected 0 row\nNeed rows >0, Exit\n", "");
-}
-
-TEST_F(BadInputTest, HighBytesAreEchoedUnchanged)
-{
-    std::string bytes;
-    for (int repeat = 0; repeat < 32; ++repeat)
-    {
-        for (int b = 0x80; b <= 0xFF; ++b)
-            bytes += static_cast<char>(b);
-    }
-    work.WriteFile("flight.log", bytes);
-    const RunResult result = Run({"flight.log"});
-    ExpectRun(result, StatusNoRows, bytes + "cols[0]=0\nselected 0 row\nNeed rows >0, Exit\n", "");
-}
-
-// The scanner's rules, written again as a reference: what a byte string echoes and which
-// column kinds it sets. Longest match wins; on equal length the earlier rule.
-struct ReferenceScan
-{
-    std::string echoed;
-    int32_t cols[1000] = {};
-    int32_t highestColumn = 0;
-};
-
-ReferenceScan ScanReference(const std::string& input)
-{
-    const char* const* const keywords = LogKeywords + 1; // code k + 1 at index k
-    ReferenceScan scan;
-    int32_t column = 0;
-    const size_t n = input.size();
-    auto isDigit = [&](size_t i) { return i < n && input[i] >= '0' && input[i] <= '9'; };
-    size_t p = 0;
-    while (p < n)
-    {
-        size_t bestLength = 0;
-        int bestRule = 0;
-        auto offer = [&](int rule, size_t length) {
-            if (length > bestLength)
-            {
-                bestLength = length;
-                bestRule = rule;
-            }
-        };
-        for (int k = 0; k < 41; ++k)
-        {
-            const std::string keyword = keywords[k];
-            if (input.compare(p, keyword.size(), keyword) == 0)
-                offer(k + 1, keyword.size());
-        }
-        size_t q = p;
-        while (q < n && (input[q] == ' ' || input[q] == '\t'))
-            ++q;
-        offer(42, q - p);
-        offer(43, input[p] == ',' || input[p] == ';' ? 1 : 0);
-        q = p + (input[p] == '-' ? 1 : 0);
-        size_t digits = q;
-        while (isDigit(digits))
-            ++digits;
-        if (digits < n && input[digits] == '.' && isDigit(digits + 1))
-        {
-            size_t end = digits + 1;
-            while (isDigit(end))
-                ++end;
-            offer(44, end - p);
-        }
-        offer(45, digits > q ? digits - p : 0);
-        q = p;
-        while (q < n && (input[q] == '\r' || input[q] == '\n'))
-            ++q;
-        offer(46, q - p);
-        offer(47, input[p] == '"' ? 1 : 0);
-        offer(48, input[p] != '\n' ? 1 : 0);
-
-        if (bestRule <= 41)
-        {
-            if (column < 1000)
-            {
-                scan.cols[column] = bestRule;
-                scan.highestColumn = std::max(scan.highestColumn, column);
-            }
-        }
-        else if (bestRule == 42 || bestRule == 43)
-        {
-            column = std::min(column + 1, 1000);
-        }
-        else if (bestRule == 46)
-        {
-            column = 0;
-        }
-        else if (bestRule == 48)
-        {
-            scan.echoed += input[p];
-        }
-        p += bestLength;
-    }
-    return scan;
-}
-
-TEST_F(BadInputTest, RandomBytesAreEchoedAsTheRulesSay)
-{
-    // A fixed linear congruential sequence: the same 64 KiB on every run.
-    std::string bytes;
-    uint32_t state = 20261207;
-    for (int i = 0; i < 65536; ++i)
-    {
-        state = state * 1664525u + 1013904223u;
-        bytes += static_cast<char>(state >> 24);
-    }
-    work.WriteFile("flight.log", bytes);
-    const ReferenceScan reference = ScanReference(bytes);
-    std::string out = reference.echoed;
-    for (int32_t i = 0; i <= reference.highestColumn; ++i)
-        out += "cols[" + std::to_string(i) + "]=" + std::to_string(reference.cols[i]) + "\n";
-    out += "selected 0 row\nNeed rows >0, Exit\n";
-
-    const RunResult result = Run({"flight.log"});
-    ExpectRun(result, StatusNoRows, out, "");
-}
-
 TEST_F(BadInputTest, DirectoryGivenAsLogIsNotOpened)
 {
     work.WriteFile("flight.log/inside.log", FlightLog(MakeFlight(3)));
@@ -304,11 +174,8 @@ TEST_F(BadInputTest, TwentyMegabyteNumberIsOneSaturatedToken)
 {
     // The huge number is the sample number of its row: it saturates, the row is not selected,
     // and its other values stay in the row under construction until the next line replaces them.
-    const std::vector<FlightRow> rows = MakeFlight(4);
-    std::string log = std::string(FlightHeader) + "\n";
-    log += std::string(20 * 1024 * 1024, '7') + ",1.0,2850.0,970.0,1\n";
-    for (const FlightRow& r : rows)
-        log += r.samplenumber + "," + r.gps_time + "," + r.gps_curlat + "," + r.gps_curlon + "," + r.gps_curalt + "\n";
+    std::string log = FlightLog(MakeFlight(4));
+    log.insert(log.find('\n') + 1, std::string(20 * 1024 * 1024, '7') + ",1.0,2850.0,970.0,1\n");
     work.WriteFile("flight.log", log);
     ExpectViewerRun(Run({"flight.log"}));
 }
@@ -322,38 +189,6 @@ TEST_F(BadInputTest, TwentyMegabyteBlankRunIsOneSeparator)
     for (const FlightRow& r : rows)
         log += r.samplenumber + ",," + r.gps_time + "," + r.gps_curlat + "," + r.gps_curlon + "," + r.gps_curalt + "\n";
     work.WriteFile("flight.log", log);
-    ExpectViewerRun(Run({"flight.log"}));
-}
-
-TEST_F(BadInputTest, LineOfFiveThousandColumnsStopsAtTheColumnTable)
-{
-    // A header of 5000 columns: the five flight keywords, then "voltage1" in every further
-    // column. Only the first 1000 columns are remembered; the rest are ignored, keywords
-    // and numbers alike.
-    std::string header = FlightHeader;
-    for (int c = 5; c < 5000; ++c)
-        header += ",voltage1";
-    std::string log = header + "\n";
-    const std::vector<FlightRow> rows = MakeFlight(5);
-    for (const FlightRow& r : rows)
-    {
-        log += r.samplenumber + "," + r.gps_time + "," + r.gps_curlat + "," + r.gps_curlon + "," + r.gps_curalt;
-        for (int c = 5; c < 5000; ++c)
-            log += ",3.5";
-        log += "\n";
-    }
-    work.WriteFile("flight.log", log);
-    ExpectViewerRun(Run({"flight.log"}));
-}
-
-TEST_F(BadInputTest, RowsBeyondTheTableAreCountedNotLoaded)
-{
-    // 150000 good rows with sample numbers 2 .. 99999 and round again: the first 100000
-    // fill the table, the other 50000 are reported after the scan.
-    std::vector<FlightRow> rows;
-    for (int64_t i = 0; i < 150000; ++i)
-        rows.push_back(MakeRow(2 + i % 99998, i));
-    work.WriteFile("flight.log", FlightLog(rows));
     ExpectViewerRun(Run({"flight.log"}));
 }
 
@@ -397,22 +232,13 @@ TEST_F(BadInputTest, FourHundredDigitNumbersSaturateOrRound)
 // A real JPEG of size x size pixels, written by the library's own JPEG writer.
 std::string MakeJpeg(int size)
 {
-    osg::ref_ptr<osg::Image> image = new osg::Image;
-    image->allocateImage(size, size, 1, GL_RGB, GL_UNSIGNED_BYTE);
-    for (int y = 0; y < size; ++y)
-    {
-        for (int x = 0; x < size; ++x)
-        {
-            unsigned char* rgb = image->data(x, y);
-            rgb[0] = static_cast<unsigned char>(x * 4);
-            rgb[1] = static_cast<unsigned char>(y * 4);
-            rgb[2] = static_cast<unsigned char>((x ^ y) * 8);
-        }
-    }
-    ScratchDirectory scratch;
-    const std::string path = scratch.PathOf("image.jpg");
-    EXPECT_TRUE(osgDB::writeImageFile(*image, path)) << "no JPEG writer plug-in";
-    return ReadWholeFile(path);
+    const std::string jpeg = EncodedImage(size, size, [](int x, int y, unsigned char* rgb) {
+        rgb[0] = static_cast<unsigned char>(x * 4);
+        rgb[1] = static_cast<unsigned char>(y * 4);
+        rgb[2] = static_cast<unsigned char>((x ^ y) * 8);
+    }, "jpg");
+    EXPECT_FALSE(jpeg.empty()) << "no JPEG writer plug-in";
+    return jpeg;
 }
 
 // The map frame of the flight below, as its transcripts print it (CI,CJ=91655 142846):
@@ -435,43 +261,7 @@ protected:
 
     // The transcript of a run in which no data file of the scene could be read.
     void ExpectNothingReadable() { ExpectViewerRun(Run({"flight.log"}), "NothingReadable"); }
-
-    // An elevation tile of the given size, filled with the bytes 0x38 0xFF (-200 m).
-    void ExpectTileOfSizeIsRead(size_t size)
-    {
-        std::string tile(size, '\x38');
-        for (size_t i = 1; i < size; i += 2)
-            tile[i] = '\xFF';
-        work.WriteFile("zsi-89-139.egm", tile);
-        ExpectViewerRun(Run({"flight.log"}), "ElevationTileIsRead");
-    }
 };
-
-TEST_F(BadSceneFileTest, EmptyElevationTileReadsAsZero)
-{
-    ExpectTileOfSizeIsRead(0);
-}
-
-TEST_F(BadSceneFileTest, OneByteElevationTileReadsAsZero)
-{
-    ExpectTileOfSizeIsRead(1);
-}
-
-TEST_F(BadSceneFileTest, ElevationTileOneByteShortIsRead)
-{
-    ExpectTileOfSizeIsRead(2101249);
-}
-
-TEST_F(BadSceneFileTest, ThreeMegabyteElevationTileIsReadToItsSize)
-{
-    ExpectTileOfSizeIsRead(3 * 1024 * 1024);
-}
-
-TEST_F(BadSceneFileTest, DirectoryNamedLikeATileIsReportedOnce)
-{
-    work.WriteFile("zsi-89-139.egm/readme.txt", "not a tile\n");
-    ExpectNothingReadable();
-}
 
 TEST_F(BadSceneFileTest, BrokenImageryFallsBackToGrass)
 {

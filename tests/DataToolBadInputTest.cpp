@@ -14,6 +14,7 @@
 
 #include "AutopilotLogWriters.h"
 #include "DataToolSupport.h"
+#include "support/GeoTiffFiles.h"
 #include "geo/GeoTiles.h"
 #include "geo/ReplayFiles.h"
 
@@ -23,11 +24,7 @@ namespace
 // A smooth raster of 120 x 120 pixels around 47.5 N 7.5 E, in tile 89, 133.
 void WriteDem(const std::string& path)
 {
-    std::vector<int16_t> heights;
-    for (int r = 0; r < 120; ++r)
-        for (int c = 0; c < 120; ++c)
-            heights.push_back(static_cast<int16_t>(800 + 3 * r + 2 * c));
-    WriteInt16GeoTiff(path, 7.3, 47.7, 0.004, 120, 120, heights, -32767);
+    WriteGeoTiff(path, GeoTiffGrid{7.3, 47.7, 0.004, 120, 120}, GDT_Int16, 1, [](int, int r, int c) { return 800 + 3 * r + 2 * c; }, -32767);
 }
 
 const char* const Box = "47.4,7.4,47.6,7.6";

@@ -10,6 +10,7 @@
 #include "DataToolSupport.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
+#include "support/ElevationTiles.h"
 
 namespace
 {
@@ -33,10 +34,7 @@ std::string Log(int rows, double (*time)(int) = [](int i) { return 1000.0 + 0.2 
 
 void WriteFlatTile()
 {
-    std::string tile;
-    for (size_t i = 0; i < ElevationTileBytes / 2; ++i)
-        tile += std::string{'d', '\0'}; // 100 m
-    WriteWholeFile(ElevationTileFileName(90, 140), tile);
+    ASSERT_TRUE(WriteElevationTile(90, 140, [](int32_t, int32_t) { return 100; }));
 }
 
 // The report's last line.

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "DataToolSupport.h"
+#include "support/GeoTiffFiles.h"
 #include "world/DemImport.h"
 #include "geo/GeoTiles.h"
 #include "world/TileCoverage.h"
@@ -39,14 +40,11 @@ struct PlaneRaster
     // (voidColumn, voidRow) void.
     void Write(const std::string& path, int first, int last, int voidColumn = 0, int voidRow = 0, int voidColumns = 0, int voidRows = 0) const
     {
-        std::vector<int16_t> heights;
-        for (int r = 0; r < height; ++r)
-            for (int c = first; c < last; ++c)
-            {
-                const bool inVoid = c >= voidColumn && c < voidColumn + voidColumns && r >= voidRow && r < voidRow + voidRows;
-                heights.push_back(inVoid ? Void : static_cast<int16_t>(std::lround(Height(north - (r + 0.5) * Pixel, west + (c + 0.5) * Pixel))));
-            }
-        WriteInt16GeoTiff(path, west + first * Pixel, north, Pixel, last - first, height, heights, Void);
+        const GeoTiffGrid part{west + first * Pixel, north, Pixel, last - first, height};
+        WriteGeoTiff(path, part, GDT_Int16, 1, [&](int, int r, int c) {
+            const bool inVoid = first + c >= voidColumn && first + c < voidColumn + voidColumns && r >= voidRow && r < voidRow + voidRows;
+            return inVoid ? Void : std::round(Height(part.Latitude(r), part.Longitude(c)));
+        }, Void);
     }
 };
 
@@ -132,7 +130,7 @@ TEST_F(DemMergeTest, ImportsOneAfterTheOtherKeepWhatIsThereAndNeverLowerTheValid
     raster.Write("whole.tif", 0, raster.width);
     raster.Write("west.tif", 0, raster.width / 2);
     raster.Write("east.tif", raster.width / 2, raster.width);
-    WriteInt16GeoTiff("voids.tif", raster.west, raster.north, Pixel, raster.width, raster.height, std::vector<int16_t>(static_cast<size_t>(raster.width) * raster.height, Void), Void);
+    WriteGeoTiff("voids.tif", GeoTiffGrid{raster.west, raster.north, Pixel, raster.width, raster.height}, GDT_Int16, 1, [](int, int, int) { return Void; }, Void);
     raster.Write("west-void.tif", 0, raster.width / 2, 20, 20, 60, 60);
     std::string out, err;
     ASSERT_EQ(RunTool({"dem", "whole.tif", "--bbox", TileBox()}, &out, &err), 0) << err;

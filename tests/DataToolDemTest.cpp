@@ -2,16 +2,14 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <gdal_priv.h>
 #include <gtest/gtest.h>
-#include <ogr_spatialref.h>
 
 #include "DataToolSupport.h"
+#include "support/GeoTiffFiles.h"
 #include "world/DemImport.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
@@ -23,28 +21,10 @@ namespace
 
 const double NoData = -9999.0;
 
-// A one-band Float32 GeoTIFF in longitude and latitude, north-up, whose pixel (column,
-// row) holds height(latitude, longitude) of the pixel centre.
-void WriteGeoTiff(const std::string& path, double west, double north, double pixelDegrees, int width, int height, const std::function<double(double, double)>& heightAt)
+// A one-band Float32 GeoTIFF whose pixels hold height(latitude, longitude) of their centres.
+void WriteGeoTiff(const std::string& path, const GeoTiffGrid& grid, double (*heightAt)(double, double))
 {
-    GDALAllRegister();
-    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
-    ASSERT_NE(driver, nullptr);
-    GDALDataset* dataset = driver->Create(path.c_str(), width, height, 1, GDT_Float32, nullptr);
-    ASSERT_NE(dataset, nullptr);
-    double transform[6] = {west, pixelDegrees, 0.0, north, 0.0, -pixelDegrees};
-    dataset->SetGeoTransform(transform);
-    OGRSpatialReference geographic;
-    geographic.importFromEPSG(4326);
-    dataset->SetSpatialRef(&geographic);
-    std::vector<float> values(static_cast<size_t>(width) * height);
-    for (int r = 0; r < height; ++r)
-        for (int c = 0; c < width; ++c)
-            values[static_cast<size_t>(r) * width + c] = static_cast<float>(heightAt(north - (r + 0.5) * pixelDegrees, west + (c + 0.5) * pixelDegrees));
-    GDALRasterBand* band = dataset->GetRasterBand(1);
-    band->SetNoDataValue(NoData);
-    ASSERT_EQ(band->RasterIO(GF_Write, 0, 0, width, height, values.data(), width, height, GDT_Float32, 0, 0), CE_None);
-    GDALClose(dataset);
+    WriteGeoTiff(path, grid, GDT_Float32, 1, [&](int, int r, int c) { return heightAt(grid.Latitude(r), grid.Longitude(c)); }, NoData);
 }
 
 double Plane(double latitude, double longitude)
@@ -67,9 +47,9 @@ void WriteSources()
     const double west = GridColumnLongitude(133 * 1024) - 0.05, east = GridColumnLongitude(135 * 1024) + 0.05;
     const double north = GridRowLatitude(89 * 1024) + 0.05, south = GridRowLatitude(91 * 1024) - 0.05;
     const double pixel = 0.01;
-    WriteGeoTiff("plane.tif", west, north, pixel, static_cast<int>((east - west) / pixel) + 1, static_cast<int>((north - south) / pixel) + 1, Plane);
+    WriteGeoTiff("plane.tif", GeoTiffGrid{west, north, pixel, static_cast<int>((east - west) / pixel) + 1, static_cast<int>((north - south) / pixel) + 1}, Plane);
     const double conePixel = 0.002;
-    WriteGeoTiff("cone.tif", ConeLongitude - 0.15, ConeLatitude + 0.15, conePixel, 150, 150, Cone);
+    WriteGeoTiff("cone.tif", GeoTiffGrid{ConeLongitude - 0.15, ConeLatitude + 0.15, conePixel, 150, 150}, Cone);
 }
 
 std::vector<std::unique_ptr<ElevationSource>> OpenSources(const std::vector<std::string>& paths)

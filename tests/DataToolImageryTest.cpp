@@ -1,17 +1,15 @@
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 #include <string>
 
 #include <gdal_priv.h>
 #include <gtest/gtest.h>
-#include <ogr_spatialref.h>
 #include <osg/Image>
 #include <osgDB/ReadFile>
-#include <osgDB/ReaderWriter>
-#include <osgDB/Registry>
 
 #include "DataToolSupport.h"
+#include "support/GeoTiffFiles.h"
+#include "support/SceneFiles.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
@@ -49,17 +47,10 @@ const osg::Vec3 DecoyColour(1.0f, 1.0f, 1.0f);
 
 std::string EncodedSolid(const osg::Vec3& colour, const char* extension)
 {
-    osg::ref_ptr<osg::Image> image = new osg::Image;
-    image->allocateImage(256, 256, 1, GL_RGB, GL_UNSIGNED_BYTE);
-    for (int t = 0; t < 256; ++t)
-        for (int s = 0; s < 256; ++s)
-            for (int k = 0; k < 3; ++k)
-                image->data(s, t)[k] = static_cast<unsigned char>(colour[k] * 255.0f + 0.5f);
-    osgDB::ReaderWriter* writer = osgDB::Registry::instance()->getReaderWriterForExtension(extension);
-    EXPECT_NE(writer, nullptr);
-    std::ostringstream stream;
-    EXPECT_TRUE(writer->writeImage(*image, stream).success());
-    return stream.str();
+    auto byte = [&](int k) { return static_cast<unsigned char>(colour[k] * 255.0f + 0.5f); };
+    const std::string bytes = EncodedImage(ImageryTilePixels, ImageryTilePixels, SolidColour(byte(0), byte(1), byte(2)), extension);
+    EXPECT_FALSE(bytes.empty()) << "no " << extension << " writer";
+    return bytes;
 }
 
 // The colour at (s, t) of an image file the way the viewer reads it; t grows northwards.
@@ -165,27 +156,11 @@ TEST_F(ImageryImportTest, GeoreferencedImageIsWarpedNorthUp)
     const double west = GridColumnLongitude(column13 * 32.0) - 0.05, east = GridColumnLongitude((column13 + 1) * 32.0) + 0.05;
     const double middle = GridRowLatitude((row13 + 0.5) * 32.0);
     const double pixel = 0.0005;
-    const int width = static_cast<int>((east - west) / pixel), height = static_cast<int>((north - south) / pixel);
-    GDALAllRegister();
-    GDALDataset* image = GetGDALDriverManager()->GetDriverByName("GTiff")->Create("photo.tif", width, height, 3, GDT_Byte, nullptr);
-    ASSERT_NE(image, nullptr);
-    double transform[6] = {west, pixel, 0.0, north, 0.0, -pixel};
-    image->SetGeoTransform(transform);
-    OGRSpatialReference geographic;
-    geographic.importFromEPSG(4326);
-    image->SetSpatialRef(&geographic);
-    std::vector<unsigned char> band(static_cast<size_t>(width) * height);
-    for (int b = 1; b <= 3; ++b)
-    {
-        for (int y = 0; y < height; ++y)
-        {
-            const bool northern = north - (y + 0.5) * pixel > middle;
-            const unsigned char value = b == 1 ? (northern ? 0 : 255) : (b == 2 ? (northern ? 255 : 0) : 0);
-            std::fill(band.begin() + static_cast<size_t>(y) * width, band.begin() + static_cast<size_t>(y + 1) * width, value);
-        }
-        ASSERT_EQ(image->GetRasterBand(b)->RasterIO(GF_Write, 0, 0, width, height, band.data(), width, height, GDT_Byte, 0, 0), CE_None);
-    }
-    GDALClose(image);
+    const GeoTiffGrid photo{west, north, pixel, static_cast<int>((east - west) / pixel), static_cast<int>((north - south) / pixel)};
+    WriteGeoTiff("photo.tif", photo, GDT_Byte, 3, [&](int b, int r, int) {
+        const bool northern = photo.Latitude(r) > middle;
+        return b == 1 ? (northern ? 0 : 255) : (b == 2 ? (northern ? 255 : 0) : 0);
+    });
 
     std::string out, err;
     ASSERT_EQ(RunTool({"imagery", "photo.tif", "--bbox", InnerBox()}, &out, &err), 0) << out << err;

@@ -1,14 +1,12 @@
 #include <cmath>
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <osg/Image>
-#include <osgDB/WriteFile>
 
 #include "DataToolSupport.h"
+#include "support/SceneFiles.h"
 #include "geo/GeoTiles.h"
 #include "world/TilePlan.h"
 #include "app/FlightLoading.h"
@@ -41,18 +39,8 @@ std::string FlightLog()
 
 void WriteJpeg(const std::string& name)
 {
-    osg::ref_ptr<osg::Image> image = new osg::Image;
-    image->allocateImage(8, 8, 1, GL_RGB, GL_UNSIGNED_BYTE);
-    memset(image->data(), 90, image->getTotalSizeInBytes());
-    WriteWholeFile(name, ""); // makes the folders on the way
-    ASSERT_TRUE(osgDB::writeImageFile(*image, name)) << name;
+    ASSERT_TRUE(WriteImage(name, 8, 8, SolidColour(90, 90, 90)));
 }
-
-const char* const TriangleModel =
-    "AC3Db\n"
-    "MATERIAL \"grey\" rgb 0.5 0.5 0.5  amb 0.2 0.2 0.2  emis 0 0 0  spec 0 0 0  shi 0  trans 0\n"
-    "OBJECT world\nkids 1\nOBJECT poly\nname \"triangle\"\nnumvert 3\n-2 0 0\n2 0 0\n0 1 0\n"
-    "numsurf 1\nSURF 0x20\nmat 0\nrefs 3\n0 0 0\n1 0 0\n2 0 0\nkids 0\n";
 
 // Loads the log into this process the way the replay does, fixing CI and CJ.
 void LoadLog(const std::string& path)

@@ -2,9 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <gdal_priv.h>
-#include <ogr_spatialref.h>
-
 #include "track/FlightConversion.h"
 #include "track/FlightFormats.h"
 
@@ -22,32 +19,6 @@ bool DataToolFixture::Exists(const std::string& name)
 {
     struct stat status;
     return stat(name.c_str(), &status) == 0;
-}
-
-void WriteInt16GeoTiff(const std::string& path, double west, double north, double pixelDegrees, int width, int height, const std::vector<int16_t>& heights, int16_t noData)
-{
-    ASSERT_EQ(heights.size(), static_cast<size_t>(width) * height);
-    GDALAllRegister();
-    GDALDriver* memory = GetGDALDriverManager()->GetDriverByName("MEM");
-    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
-    ASSERT_TRUE(memory && driver);
-    GDALDataset* source = memory->Create("", width, height, 1, GDT_Int16, nullptr);
-    ASSERT_NE(source, nullptr);
-    double transform[6] = {west, pixelDegrees, 0.0, north, 0.0, -pixelDegrees};
-    source->SetGeoTransform(transform);
-    OGRSpatialReference geographic;
-    geographic.importFromEPSG(4326);
-    source->SetSpatialRef(&geographic);
-    GDALRasterBand* band = source->GetRasterBand(1);
-    band->SetNoDataValue(noData);
-    ASSERT_EQ(band->RasterIO(GF_Write, 0, 0, width, height, const_cast<int16_t*>(heights.data()), width, height, GDT_Int16, 0, 0), CE_None);
-    // A copy puts the file's directory before the pixels, as SRTM's files have it.
-    char rows[] = "BLOCKYSIZE=1";
-    char* options[] = {rows, nullptr};
-    GDALDataset* file = driver->CreateCopy(path.c_str(), source, FALSE, options, nullptr, nullptr);
-    ASSERT_NE(file, nullptr);
-    GDALClose(file);
-    GDALClose(source);
 }
 
 std::vector<SampleRow> ConvertTrackPoints(const std::vector<TimedPosition>& points, double rate)

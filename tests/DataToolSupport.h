@@ -23,11 +23,6 @@ protected:
     static bool Exists(const std::string& name);
 };
 
-// Writes a one-band Int16 GeoTIFF in longitude and latitude, north-up, uncompressed in strips
-// of one row (so a cut file fails to read where it was cut), with `noData` as its no-data
-// value. `heights` holds width x height values, rows from the north.
-void WriteInt16GeoTiff(const std::string& path, double west, double north, double pixelDegrees, int width, int height, const std::vector<int16_t>& heights, int16_t noData);
-
 // The rows `track` makes of a track's positions, or of a flight a track reader filled, at
 // the rate (the one conversion, with the track formats' settings).
 std::vector<SampleRow> ConvertTrackPoints(const std::vector<TimedPosition>& points, double rate);

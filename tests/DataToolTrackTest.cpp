@@ -79,6 +79,16 @@ std::string CircleGpx(const std::vector<TimedPosition>& points)
 
 class TrackConvertTest : public DataToolFixture
 {
+protected:
+    // The positions a track file of this text reads as, as `track` reads it; empty, with a
+    // failure, when the file cannot be read.
+    static std::vector<TimedPosition> ReadPositions(const std::string& name, const std::string& text)
+    {
+        WriteText(name, text);
+        RecordedFlight flight;
+        EXPECT_TRUE(ReadFlight(name, &flight)) << name;
+        return flight.positions;
+    }
 };
 
 TEST_F(TrackConvertTest, NoseFollowsTheCourseAndClimbsNoseUp)
@@ -145,14 +155,11 @@ TEST_F(TrackConvertTest, CircleFromGpxTurnsNoseAlongTrackAndBanksTowardsCentre)
 
 TEST_F(TrackConvertTest, IgcRecordsKeepSouthAndWestNegative)
 {
-    WriteText("flight.igc",
-              "AXXX001\r\nHFDTE150324\r\n"
-              "B1200003345123S07012345WA0012300150\r\n"
-              "B1200023345223S07012545WA0012400160\r\n"
-              "B1200044710000N00830000EV0050000000\r\n");
-    RecordedFlight flight;
-    ASSERT_TRUE(ReadFlight("flight.igc", &flight));
-    const std::vector<TimedPosition>& points = flight.positions;
+    const std::vector<TimedPosition> points = ReadPositions("flight.igc",
+                                                           "AXXX001\r\nHFDTE150324\r\n"
+                                                           "B1200003345123S07012345WA0012300150\r\n"
+                                                           "B1200023345223S07012545WA0012400160\r\n"
+                                                           "B1200044710000N00830000EV0050000000\r\n");
     ASSERT_EQ(points.size(), 3u);
     EXPECT_NEAR(points[0].latitude, -(33.0 + 45.123 / 60.0), 1e-9);
     EXPECT_NEAR(points[0].longitude, -(70.0 + 12.345 / 60.0), 1e-9);
@@ -170,20 +177,14 @@ TEST_F(TrackConvertTest, IgcRecordsKeepSouthAndWestNegative)
 
 TEST_F(TrackConvertTest, IgcFlightPastMidnightKeepsCountingUp)
 {
-    WriteText("late.igc", "B2359584700000N00800000EA0050000500\nB0000024700100N00800000EA0050000500\n");
-    RecordedFlight flight;
-    ASSERT_TRUE(ReadFlight("late.igc", &flight));
-    const std::vector<TimedPosition>& points = flight.positions;
+    const std::vector<TimedPosition> points = ReadPositions("late.igc", "B2359584700000N00800000EA0050000500\nB0000024700100N00800000EA0050000500\n");
     ASSERT_EQ(points.size(), 2u);
     EXPECT_DOUBLE_EQ(points[1].time - points[0].time, 4.0);
 }
 
 TEST_F(TrackConvertTest, CsvHeaderNamesTheColumnsInAnyOrder)
 {
-    WriteText("track.csv", "alt (m);Lon;time;Lat\n500;8.0;10:00:00;47.0\n510;8.001;10:00:02;47.0\n");
-    RecordedFlight flight;
-    ASSERT_TRUE(ReadFlight("track.csv", &flight));
-    const std::vector<TimedPosition>& points = flight.positions;
+    const std::vector<TimedPosition> points = ReadPositions("track.csv", "alt (m);Lon;time;Lat\n500;8.0;10:00:00;47.0\n510;8.001;10:00:02;47.0\n");
     ASSERT_EQ(points.size(), 2u);
     EXPECT_DOUBLE_EQ(points[1].time, 36002.0);
     EXPECT_DOUBLE_EQ(points[1].longitude, 8.001);

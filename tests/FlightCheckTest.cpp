@@ -11,6 +11,7 @@
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "log/SampleTable.h"
+#include "support/ElevationTiles.h"
 #include "support/TestSupport.h"
 #include "terrain/ElevationTileStore.h"
 
@@ -70,11 +71,7 @@ protected:
         ResetElevationStore();
         RangeList.entries[0] = SampleRange{0, 100000};
         RangeList.count = 1;
-        const std::string height{static_cast<char>(static_cast<int>(Ground)), '\0'};
-        std::string tile;
-        for (size_t i = 0; i < ElevationTileBytes / 2; ++i)
-            tile += height;
-        WriteWholeFile(ElevationTileFileName(TileRow, TileColumn), tile);
+        ASSERT_TRUE(WriteElevationTile(TileRow, TileColumn, [](int32_t, int32_t) { return static_cast<int32_t>(Ground); }));
         SetUpMapFrame(StartLatitude / 60.0, StartLongitude / 60.0);
     }
     void TearDown() override { ResetElevationStore(); }

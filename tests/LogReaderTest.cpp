@@ -2,6 +2,7 @@
 // row acceptance, fed through in-memory streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "LogTestSupport.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
+#include "support/ReferenceScanner.h"
 
 namespace
 {
@@ -170,10 +172,41 @@ TEST_F(LogReaderTest, MalformedNumbersFallApartIntoTokens)
     }
 }
 
-TEST_F(LogReaderTest, OtherBytesAreEchoedUnchangedIncludingNul)
+TEST_F(LogReaderTest, StrayBytesAreEchoedUnchanged)
 {
-    const std::string text("a\0b\xff\x80Z\n", 7);
-    EXPECT_EQ(Scan(text), std::string("a\0b\xff\x80Z", 6));
+    std::string highBytes;
+    for (int repeat = 0; repeat < 32; ++repeat)
+        for (int b = 0x80; b <= 0xFF; ++b)
+            highBytes += static_cast<char>(b);
+    // A fixed linear congruential sequence: the same 64 KiB on every run.
+    std::string randomBytes;
+    for (uint32_t i = 0, state = 20261207; i < 65536; ++i)
+    {
+        state = state * 1664525u + 1013904223u;
+        randomBytes += static_cast<char>(state >> 24);
+    }
+    const struct
+    {
+        const char* what;
+        std::string log;
+        std::string echo;
+    } cases[] = {
+        {"letters among NUL and high bytes", std::string("a\0b\xff\x80Z\n", 7), std::string("a\0b\xff\x80Z", 6)},
+        {"NULs alone", std::string(4096, '\0'), std::string(4096, '\0')},
+        {"every high byte", highBytes, highBytes},
+        {"random bytes", randomBytes, ScanByTheRules(randomBytes).echoed},
+    };
+    for (const auto& c : cases)
+    {
+        ResetLogReader();
+        const std::string echoed = Scan(c.log);
+        EXPECT_TRUE(echoed == c.echo) << c.what << ": " << echoed.size() << " bytes echoed, " << c.echo.size() << " expected";
+        EXPECT_EQ(SampleTable.rowCount, 0) << c.what;
+        // The keywords among the stray bytes still name their columns.
+        const ReferenceScan columns = ScanByTheRules(c.log);
+        EXPECT_EQ(highestColumn, columns.highestColumn) << c.what;
+        EXPECT_TRUE(std::equal(columns.cols.begin(), columns.cols.end(), cols)) << c.what;
+    }
 }
 
 // --- Separators and line ends ----------------------------------------------------------
@@ -227,17 +260,39 @@ TEST_F(LogReaderTest, TokenLongerThanTheBufferIsStillOneToken)
 
 TEST_F(LogReaderTest, ColumnsFromIndexThousandOnAreIgnored)
 {
-    const std::string separators999(999, ',');
-    Scan(separators999 + "gps_time,gps_curlat\n"); // gps_time at 999, gps_curlat at 1000
-    EXPECT_EQ(highestColumn, 999);
-    EXPECT_EQ(cols[999], 4);
+    // A header of `width` columns: the position, gps_time at index 999, gps_curalt at every
+    // index from 1000 on, and voltage1 in the columns between when `filled` (a run of blanks
+    // is one separator, so blank-separated lines leave no column empty). The data line holds
+    // 5 at 999, 6 from 1000 on and 3.5 between; the next line starts at column 0 again.
+    const struct
+    {
+        int32_t width;
+        const char* separator;
+        bool filled;
+    } cases[] = {{1000, ",", false}, {1001, ";", false}, {1001, ",", true}, {5000, ",", true}, {5000, " \t", true}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(c.width) + " columns apart by '" + c.separator + "'" + (c.filled ? ", filled" : ""));
+        ResetLogReader();
+        std::string header = "samplenumber", data = "1";
+        for (int32_t column = 1; column < c.width; ++column)
+        {
+            header += c.separator + std::string(column == 1 ? "gps_curlat" : column == 2 ? "gps_curlon" : column == 999 ? "gps_time" : column > 999 ? "gps_curalt" : c.filled ? "voltage1" : "");
+            data += c.separator + std::string(column == 1 ? "600" : column == 2 ? "700" : column == 999 ? "5" : column > 999 ? "6" : c.filled ? "3.5" : "");
+        }
+        Scan(header + "\n" + data + "\n2,601,702\n");
 
-    // The next line end still brings the column back to 0.
-    Scan("gps_curalt" + separators999 + "5,6" + std::string(5000, ',') + "7\n8\n");
-    EXPECT_EQ(Pending().gps_time, 5.0);
-    EXPECT_EQ(Pending().gps_curlat, 0.0);
-    EXPECT_EQ(Pending().gps_curalt, 8.0);
-    EXPECT_EQ(highestColumn, 999);
+        EXPECT_EQ(highestColumn, 999);
+        EXPECT_EQ(cols[999], static_cast<int32_t>(ColumnKind::gps_time));
+        EXPECT_EQ(cols[998], c.filled ? static_cast<int32_t>(ColumnKind::voltage1) : 0);
+        ASSERT_EQ(SampleTable.rowCount, 2);
+        EXPECT_EQ(SampleTable.rows[0].gps_time, 5.0);
+        EXPECT_EQ(SampleTable.rows[0].gps_curalt, 0.0) << "a number beyond the table was stored";
+        EXPECT_EQ(SampleTable.rows[0].voltage1, c.filled ? 3.5 : 0.0);
+        EXPECT_EQ(SampleTable.rows[1].samplenumber, 2);
+        EXPECT_EQ(SampleTable.rows[1].gps_curlat, 601.0);
+        EXPECT_EQ(SampleTable.rows[1].gps_curlon, 702.0);
+    }
 }
 
 TEST_F(LogReaderTest, ReadErrorEndsTheProgramWithStatusTwo)
@@ -375,27 +430,6 @@ TEST_F(LogReaderTest, RejectedRowCarriesItsValuesIntoTheNextLine)
     EXPECT_EQ(SampleTable.rows[1].gps_curlat, 602.0);
     EXPECT_EQ(SampleTable.rows[1].gps_time, 0.0);
     EXPECT_EQ(SampleTable.rows[1].gps_curalt, 0.0);
-}
-
-TEST_F(LogReaderTest, RowsBeyondTheTableAreCountedNotWritten)
-{
-    std::string log = "samplenumber,gps_curlat,gps_curlon,gps_time\n";
-    const int lines = RowCapacity + 3;
-    log.reserve(static_cast<size_t>(lines) * 24);
-    for (int i = 0; i < lines; ++i)
-        log += "5,600,700," + std::to_string(i) + "\n";
-    Scan(log);
-
-    EXPECT_EQ(SampleTable.rowCount, RowCapacity);
-    EXPECT_EQ(SampleTable.droppedRows, 3);
-    EXPECT_EQ(SampleTable.rows[RowCapacity - 1].gps_time, RowCapacity - 1.0);
-
-    // A reset after a full table clears it to the last row.
-    ResetSampleTable();
-    EXPECT_EQ(SampleTable.rowCount, 0);
-    EXPECT_EQ(SampleTable.droppedRows, 0);
-    EXPECT_EQ(SampleTable.rows[RowCapacity - 1].gps_time, 0.0);
-    EXPECT_EQ(SampleTable.rows[RowCapacity - 1].samplenumber, 0);
 }
 
 } // namespace

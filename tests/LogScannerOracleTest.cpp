@@ -16,24 +16,10 @@
 #include "LogTestSupport.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
+#include "support/ReferenceScanner.h"
 
 namespace
 {
-const char* const* const Keywords = LogKeywords + 1; // code k + 1 at index k
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-size_t DigitsFrom(const std::string& text, size_t p)
-{
-    size_t n = 0;
-    while (p + n < text.size() && IsDigit(text[p + n]))
-        ++n;
-    return n;
-}
-
 // What the log reader holds after a scan.
 struct ReaderState
 {
@@ -45,101 +31,28 @@ struct ReaderState
     std::string echoed;
 };
 
-ReaderState Snapshot(const std::string& echoed)
+// The sample table's rows as they stand, the row under construction too.
+std::string TableRows()
 {
-    ReaderState state;
-    state.cols.assign(cols, cols + ColumnCapacity);
-    state.highestColumn = highestColumn;
-    state.currentColumn = currentColumn;
-    state.rowCount = SampleTable.rowCount;
     const int32_t rows = SampleTable.rowCount < RowCapacity ? SampleTable.rowCount + 1 : RowCapacity;
-    state.rows.assign(reinterpret_cast<const char*>(SampleTable.rows), sizeof(SampleRow) * static_cast<size_t>(rows));
-    state.echoed = echoed;
-    return state;
+    return std::string(reinterpret_cast<const char*>(SampleTable.rows), sizeof(SampleRow) * static_cast<size_t>(rows));
 }
 
-// The rules taken literally: at each place the longest match wins, the lower rule number
-// on a tie; column handling as the reader's (no column beyond the 1000th is remembered).
+// The reference scanner feeding the same sample table: its numbers stored, its line ends
+// judged, its columns and echo as the rules say.
 ReaderState TokeniseByTheRules(const std::string& text)
 {
     ResetLogReader();
-    std::string echoed;
-    size_t p = 0;
-    while (p < text.size())
-    {
-        size_t bestLength = 1;
-        int bestRule = 48;
-        auto offer = [&](size_t length, int rule) {
-            if (length > bestLength || (length == bestLength && length > 0 && rule < bestRule))
-            {
-                bestLength = length;
-                bestRule = rule;
-            }
-        };
-        for (int k = 0; k < 41; ++k)
-        {
-            const size_t n = strlen(Keywords[k]);
-            if (text.compare(p, n, Keywords[k]) == 0)
-                offer(n, k + 1);
-        }
-        size_t n = 0;
-        while (p + n < text.size() && (text[p + n] == ' ' || text[p + n] == '\t'))
-            ++n;
-        if (n > 0)
-            offer(n, 42);
-        if (text[p] == ',' || text[p] == ';')
-            offer(1, 43);
-        const size_t sign = text[p] == '-' ? 1 : 0;
-        const size_t whole = DigitsFrom(text, p + sign);
-        if (p + sign + whole < text.size() && text[p + sign + whole] == '.')
-        {
-            const size_t fraction = DigitsFrom(text, p + sign + whole + 1);
-            if (fraction > 0)
-                offer(sign + whole + 1 + fraction, 44);
-        }
-        if (whole > 0)
-            offer(sign + whole, 45);
-        n = 0;
-        while (p + n < text.size() && (text[p + n] == '\r' || text[p + n] == '\n'))
-            ++n;
-        if (n > 0)
-            offer(n, 46);
-        if (text[p] == '"')
-            offer(1, 47);
-
-        const std::string token = text.substr(p, bestLength);
-        if (bestRule <= 41)
-        {
-            if (currentColumn < ColumnCapacity)
-            {
-                cols[currentColumn] = bestRule;
-                if (currentColumn > highestColumn)
-                    highestColumn = currentColumn;
-            }
-        }
-        else if (bestRule == 42 || bestRule == 43)
-        {
-            if (currentColumn < ColumnCapacity)
-                ++currentColumn;
-        }
-        else if (bestRule == 44 || bestRule == 45)
-            storeValue(currentColumn < ColumnCapacity ? cols[currentColumn] : 0, token.c_str(), token.size());
-        else if (bestRule == 46)
-        {
-            currentColumn = 0;
-            endRow();
-        }
-        else if (bestRule == 48)
-            echoed += token;
-        p += bestLength;
-    }
-    return Snapshot(echoed);
+    const ReferenceScan scan = ScanByTheRules(
+        text, [](int32_t kind, const std::string& number) { storeValue(kind, number.c_str(), number.size()); }, [] { endRow(); });
+    return ReaderState{scan.cols, scan.highestColumn, scan.currentColumn, SampleTable.rowCount, TableRows(), scan.echoed};
 }
 
 ReaderState ScanWithTheReader(const std::string& text)
 {
     ResetLogReader();
-    return Snapshot(ScanCapturingEcho(text));
+    const std::string echoed = ScanCapturingEcho(text);
+    return ReaderState{std::vector<int32_t>(cols, cols + ColumnCapacity), highestColumn, currentColumn, SampleTable.rowCount, TableRows(), echoed};
 }
 
 // Pieces that meet each other in every way the rules care about: keywords and their near

@@ -42,8 +42,39 @@ TEST(MapFrameTest, EquatorAndPrimeMeridianCentre)
     SetUpMapFrame(0.0, 0.0);
     EXPECT_EQ(MapFrame.CI, 131072);
     EXPECT_EQ(MapFrame.CJ, 131072);
+    // The equator of the sphere of 6374 km is 40 049 023.1 m long, over 2^18 tiles.
     EXPECT_NEAR(1.0 / MapFrame.k, 152.7749, 1e-4);
-    EXPECT_EQ(1.0 / MapFrame.k, MetresPerTile(0.0)) << "the driver prints MetresPerTile as 1/k";
+    EXPECT_NEAR(MetresPerTile(0.0), 152.7749, 1e-4) << "the driver prints MetresPerTile as 1/k";
+    // At 60 degrees the parallel is half the equator.
+    EXPECT_NEAR(MetresPerTile(60.0), 152.7749 / 2.0, 1e-4);
+}
+
+// Zoom-18 web-map tiles (rows from the north, columns from 180 W) of well-known places,
+// worked out from the published tile-numbering formula: the frame's tile is the tile there,
+// and a sample lands at its place inside it.
+TEST(MapFrameTest, FrameTileIsTheWebMapTileOfTheCentre)
+{
+    const struct
+    {
+        const char* place;
+        double latitude, longitude; // degrees
+        double row, column;         // fractional zoom-18 tile coordinates
+    } places[] = {
+        {"Eiffel Tower", 48.85837, 2.294481, 90183.022722, 132742.790076},
+        {"Statue of Liberty", 40.689247, -74.044502, 98583.733065, 77154.439077},
+        {"Sydney Opera House", -33.856784, 151.215297, 157300.046010, 241183.618935},
+        {"the flight of the transcripts", 48.01, 10.01, 91114.149879, 138361.059556},
+    };
+    for (const auto& p : places)
+    {
+        SetUpMapFrame(p.latitude, p.longitude);
+        EXPECT_EQ(MapFrame.CI, static_cast<int32_t>(p.row)) << p.place;
+        EXPECT_EQ(MapFrame.CJ, static_cast<int32_t>(p.column)) << p.place;
+        const osg::Vec3f position = ScenePosition(p.latitude * 60.0, p.longitude * 60.0, 500.0);
+        EXPECT_NEAR(position.x(), p.row - std::floor(p.row), 1e-5) << p.place;
+        EXPECT_NEAR(position.y(), p.column - std::floor(p.column), 1e-5) << p.place;
+        EXPECT_NEAR(position.z() / MapFrame.k, 500.0, 1e-3) << p.place << ": altitude in metres";
+    }
 }
 
 TEST(MapFrameTest, TileIndicesAreTruncatedNotRounded)
@@ -70,24 +101,6 @@ TEST(MapFrameTest, GridInversesLandOnTheGridPointTheyStartFrom)
     EXPECT_EQ(GridRowLatitude(131072.0), 0.0);
     EXPECT_GT(GridRowLatitude(91540.0), GridRowLatitude(91541.0));
     EXPECT_EQ(GridColumnLongitude(0.0), -180.0);
-}
-
-TEST(MapFrameTest, SampleAtTheCentreLiesInsideTheOriginTile)
-{
-    SampleRow row;
-    memset(&row, 0, sizeof row);
-    row.gps_curlat = 48.01 * 60;
-    row.gps_curlon = 10.01 * 60;
-    row.gps_curalt = 500.0;
-    SetUpMapFrame(48.01, 10.01);
-
-    const osg::Vec3f position = ScenePosition(row.gps_curlat, row.gps_curlon, row.gps_curalt);
-    EXPECT_GE(position.x(), 0.0f);
-    EXPECT_LT(position.x(), 1.0f);
-    EXPECT_GE(position.y(), 0.0f);
-    EXPECT_LT(position.y(), 1.0f);
-    EXPECT_FLOAT_EQ(position.z(), static_cast<float>(500.0 * MapFrame.k));
-    EXPECT_FLOAT_EQ(position.x(), static_cast<float>(MercatorY(48.01) * TileScale - MapFrame.CI));
 }
 
 TEST(MapFrameTest, AltitudeBeyondFloatBecomesInfinityOfItsSign)

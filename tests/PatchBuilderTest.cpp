@@ -15,7 +15,7 @@ protected:
     {
         TerrainFixture::SetUp();
         MapFrame = {1024 + 500, 2048 + 700, 1.0 / 152.7};
-        WriteElevationTile(1, 2);
+        WriteDistinctTile(1, 2);
     }
 
     // Builds the patch and checks what does not depend on heights: positions, texture

@@ -13,6 +13,7 @@
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 #include "scene/FlightPath.h"
+#include "support/ElevationTiles.h"
 #include "terrain/ElevationTileStore.h"
 
 namespace
@@ -53,15 +54,7 @@ protected:
 // itself, between the grid points as well.
 void WritePlaneTile(int32_t tileRow, int32_t tileColumn)
 {
-    std::string bytes;
-    for (int32_t r = 0; r < 1025; ++r)
-        for (int32_t c = 0; c < 1025; ++c)
-        {
-            const uint16_t height = static_cast<uint16_t>(static_cast<int16_t>(300 + 2 * r - c));
-            bytes += static_cast<char>(height & 0xFF);
-            bytes += static_cast<char>(height >> 8);
-        }
-    WriteWholeFile("zsi-" + std::to_string(tileRow) + "-" + std::to_string(tileColumn) + ".egm", bytes);
+    ASSERT_TRUE(WriteElevationTile(tileRow, tileColumn, [](int32_t r, int32_t c) { return 300 + 2 * r - c; }));
 }
 
 TEST_F(PlayerReadoutTest, HeightAboveTheDrawnGroundBetweenGridPointsAndNoTileElsewhere)

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "support/SceneFiles.h"
 #include "support/TestSupport.h"
 
 // Runs each test in a fresh, empty working directory, because the builders read their
@@ -18,6 +19,3 @@ protected:
     void WriteImage(const std::string& name);
     static void WriteText(const std::string& name, const std::string& text) { WriteWholeFile(name, text); }
 };
-
-// An AC3D model of one triangle spanning (-2, 0, 0), (2, 0, 0) and (0, 1, 0).
-extern const char* const TriangleModel;

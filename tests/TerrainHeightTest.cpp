@@ -21,7 +21,7 @@ TEST_F(TerrainHeightTest, ExactOnGridPointsLinearAlongEdgesMeanAtTheCentre)
     set(201, 17, sw);
     set(201, 18, se);
     set(200, 18, ne);
-    WriteBytes(TileFileName(3, 5), bytes);
+    WriteBytes(ElevationTileFileName(3, 5), bytes);
     const int64_t r = 3 * 1024 + 200;
     const int64_t c = 5 * 1024 + 17;
 
@@ -42,7 +42,7 @@ TEST_F(TerrainHeightTest, ExactOnGridPointsLinearAlongEdgesMeanAtTheCentre)
 
 TEST_F(TerrainHeightTest, CellsOfMissingTilesOrOffTheGridAreNotCovered)
 {
-    WriteElevationTile(3, 5);
+    WriteDistinctTile(3, 5);
     BeginCapture();
     EXPECT_FALSE(TerrainHeightAtGrid(3 * 1024 + 1023.5, 5 * 1024 + 3.5).covered) << "its south corners lie in tile 4, 5";
     EXPECT_FALSE(TerrainHeightAtGrid(-0.5, 10.0).covered);

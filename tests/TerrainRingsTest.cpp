@@ -7,10 +7,10 @@
 #include <osg/Notify>
 #include <osg/Texture2D>
 #include <osg/io_utils>
-#include <osgDB/WriteFile>
 
 #include "TerrainTestSupport.h"
 #include "geo/MapFrame.h"
+#include "support/SceneFiles.h"
 #include "terrain/PatchTemplates.h"
 #include "terrain/RingTiles.h"
 #include "terrain/TerrainRings.h"
@@ -71,10 +71,7 @@ bool Covers(const osg::Geometry& g, double x, double y)
 
 void WriteJpeg(const std::string& fileName, int width, int height)
 {
-    osg::ref_ptr<osg::Image> image = new osg::Image;
-    image->allocateImage(width, height, 1, GL_RGB, GL_UNSIGNED_BYTE);
-    std::fill(image->data(), image->data() + image->getTotalSizeInBytes(), 128);
-    ASSERT_TRUE(osgDB::writeImageFile(*image, fileName)) << fileName;
+    ASSERT_TRUE(WriteImage(fileName, width, height, SolidColour(128, 128, 128)));
 }
 
 class TerrainRingsTest : public TerrainFixture
@@ -96,9 +93,7 @@ TEST_F(TerrainRingsTest, BuildsSixLevelsWithHeightsImageryAndMessagesInOrder)
     // into tile (0, 6), which is missing. The parities come out (1,1), (0,1), (1,0), (0,0).
     MapFrame.CI = 101;
     MapFrame.CJ = 7 * 1024 + 3;
-    WriteElevationTile(0, 7);
-    std::filesystem::create_directory("img");
-    std::filesystem::create_directory("res");
+    WriteDistinctTile(0, 7);
     // Widths tell the images apart: the first patch, one at level 17, the very last, grass.
     const std::map<std::string, int> widths = {{"./img/s-98-7168.jpg", 8}, {"./img/r-47-3585.jpg", 16}, {"./img/n-6-227.jpg", 24}};
     for (const auto& image : widths)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "geo/ReplayFiles.h"
+#include "support/ElevationTiles.h"
 #include "support/TestSupport.h"
 #include "terrain/ElevationTileStore.h"
 
@@ -22,27 +24,15 @@ inline int32_t GridHeight(int64_t row, int64_t column)
     return TileSampleHeight(row / 1024, column / 1024, row % 1024, column % 1024);
 }
 
-inline std::string TileFileName(int32_t tileRow, int32_t tileColumn)
-{
-    return "zsi-" + std::to_string(tileRow) + "-" + std::to_string(tileColumn) + ".egm";
-}
-
 inline void WriteBytes(const std::string& fileName, const std::vector<unsigned char>& bytes)
 {
     WriteWholeFile(fileName, std::string(bytes.begin(), bytes.end()));
 }
 
-// A full 1025 x 1025 tile of TileSampleHeight, little-endian.
-inline void WriteElevationTile(int32_t tileRow, int32_t tileColumn)
+// A whole tile of TileSampleHeight.
+inline void WriteDistinctTile(int32_t tileRow, int32_t tileColumn)
 {
-    std::vector<unsigned char> bytes;
-    for (int32_t r = 0; r < 1025; ++r)
-        for (int32_t c = 0; c < 1025; ++c)
-        {
-            const uint16_t v = static_cast<uint16_t>(TileSampleHeight(tileRow, tileColumn, r, c));
-            bytes.insert(bytes.end(), {static_cast<unsigned char>(v & 0xFF), static_cast<unsigned char>(v >> 8)});
-        }
-    WriteBytes(TileFileName(tileRow, tileColumn), bytes);
+    ASSERT_TRUE(WriteElevationTile(tileRow, tileColumn, [=](int32_t r, int32_t c) { return TileSampleHeight(tileRow, tileColumn, r, c); }));
 }
 
 // Runs each test in a fresh working directory with an empty elevation store.

@@ -189,27 +189,4 @@ TEST_F(TranscriptTest, SelectedRangeLimitsTheRowsAndExtraArgumentsAreIgnored)
     ExpectSuccess(run.status);
 }
 
-TEST_F(TranscriptTest, RowsBeyondTheTableAreReportedOnce)
-{
-    std::string log = "samplenumber,gps_time,gps_curlat,gps_curlon\n";
-    for (int i = 0; i < 100002; ++i)
-        log += std::to_string(i % 99999 + 1) + "," + std::to_string(i) + ",600,600\n";
-    WriteFile("long.log", log);
-    const RunResult run = RunProgram({"long.log"});
-    // Samples 1 to 99999, then 1 again: every step but the wrap counts 1 s.
-    EXPECT_EQ(UpToMapFrame(run.out), "Table full: 2 more rows not loaded (room for 100000)\n"
-                                     "cols[0]=1\n"
-                                     "cols[1]=4\n"
-                                     "cols[2]=11\n"
-                                     "cols[3]=12\n"
-                                     "selected 100000 row\n"
-                                     "lat(mn,mx)=(10.000000 10.000000)\n"
-                                     "lon(mn,mx)=(10.000000 10.000000)\n"
-                                     "time(mn,mx)=(0.000000 99999.000000)\n"
-                                     "sum(time)/sum(sn)=1.000000\n"
-                                     "1/k=150.453905 (center lat,lon=10.000000 10.000000)\n"
-                                     "CI,CJ=123752 138353\n");
-    ExpectSuccess(run.status);
-}
-
 } // namespace

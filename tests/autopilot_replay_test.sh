@@ -27,19 +27,7 @@ cd "$work"
 "$data_tool" track flight.tlog >converted.log 2>track.err || fail "track failed: $(cat track.err)"
 export OSG_NOTIFY_LEVEL=WARN OSG_WINDOW="0 0 1280 1024"
 
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >xvfb.log 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-done
-[ -e "/tmp/.X11-unix/X$display" ] || fail "Xvfb did not start on :$display: $(cat xvfb.log)"
-export DISPLAY=":$display"
+start_xvfb "$work/xvfb.log"
 
 status=0
 OSG_RUN_FRAME_COUNT=20 timeout 60 "$program" converted.log >converted.out 2>converted.err || status=$?
@@ -53,12 +41,6 @@ shots=${FLIGHTREPLAY_SCREENSHOTS:-$work/shots}
 mkdir -p "$shots"
 OSG_RUN_FRAME_COUNT=1000000 "$program" converted.log >viewer.out 2>viewer.err &
 viewer_pid=$!
-for _ in $(seq 100); do
-    sleep 0.2
-    kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer ended early: $(cat viewer.err)"
-    import -window root "$shots/converted-tlog.png"
-    [ "$(identify -format %k "$shots/converted-tlog.png")" -gt 50 ] && break
-done
+wait_for_first_frame "$shots/converted-tlog.png" viewer.err
 colours=$(identify -format %k "$shots/converted-tlog.png")
-[ "$colours" -gt 50 ] || fail "the first frame of the converted log is blank ($colours colours)"
 echo "PASS: $(($(wc -l <converted.log) - 1)) rows converted, frame $frame, first frame $colours colours"

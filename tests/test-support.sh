@@ -1,5 +1,5 @@
-# Sourced by the shell tests: the failure exit, the check for the X tools they drive and a
-# virtual X server of their own.
+# Sourced by the shell tests: the failure exit, the check for the X tools they drive, a
+# virtual X server of their own and the watch over the viewer they start in it.
 
 fail()
 {
@@ -42,6 +42,35 @@ start_xvfb()
         xvfb_pid=
     done
     fail "Xvfb did not start: $(cat "$log")"
+}
+
+# Polls the screen into the file $1 until it shows more than 50 colours, the first frame
+# drawn, for up to 20 s; fails when the viewer ($viewer_pid, its stderr in the file $2) ends
+# first or the screen stays blank.
+wait_for_first_frame()
+{
+    local shot=$1 errors=$2
+    for _ in $(seq 100); do
+        sleep 0.2
+        kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer ended early: $(cat "$errors")"
+        import -window root "$shot"
+        [ "$(identify -format %k "$shot")" -gt 50 ] && return 0
+    done
+    fail "the first frame is blank ($(identify -format %k "$shot") colours)"
+}
+
+# After the caller's Escape: waits up to 10 s for the viewer ($viewer_pid, its stderr in the
+# file $1) to end, and fails unless it ended with status 0.
+expect_clean_exit()
+{
+    local errors=$1 status=0
+    for _ in $(seq 100); do
+        kill -0 "$viewer_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    wait "$viewer_pid" || status=$?
+    viewer_pid=
+    [ "$status" -eq 0 ] || fail "Escape ended the viewer with status $status: $(cat "$errors")"
 }
 
 # Makes the scratch folder $work and sets up its removal on exit. The test keeps the pids

@@ -72,14 +72,8 @@ differ()
 
 OSG_RUN_FRAME_COUNT=1000000 "$program" flight.log >viewer.out 2>viewer.err &
 viewer_pid=$!
-for _ in $(seq 100); do
-    sleep 0.2
-    kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer ended early: $(cat viewer.err)"
-    shot start
-    [ "$(identify -format %k "$shots/start.png")" -gt 50 ] && break
-done
+wait_for_first_frame "$shots/start.png" viewer.err
 colours=$(identify -format %k "$shots/start.png")
-[ "$colours" -gt 50 ] || fail "the first frame is blank ($colours colours)"
 
 # Flight keeps its speed once the left button has been let go; trackball, terrain and the
 # node tracker (on an aircraft that barely moves) stay put. Drive follows the ground and
@@ -102,12 +96,5 @@ for key in 1 2 3 4 0; do
 done
 
 xdotool key Escape
-for _ in $(seq 100); do
-    kill -0 "$viewer_pid" 2>/dev/null || break
-    sleep 0.1
-done
-status=0
-wait "$viewer_pid" || status=$?
-viewer_pid=
-[ "$status" -eq 0 ] || fail "Escape ended the viewer with status $status"
+expect_clean_exit viewer.err
 echo "PASS: no display 251, bounded run 0, first frame $colours colours, five camera modes"

@@ -1,0 +1,73 @@
+// The loading step on logs longer than the sample table: what it keeps, what it reports and
+// what the statistics of a full table come to.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "LogTestSupport.h"
+#include "app/FlightLoading.h"
+#include "log/SampleTable.h"
+#include "support/TestSupport.h"
+
+namespace
+{
+
+using FlightLoadingTest = ScratchWorkingDirectoryTest;
+
+TEST_F(FlightLoadingTest, RowsBeyondTheTableAreCountedReportedOnceAndNotLoaded)
+{
+    // Logs of `extra` accepted rows more than the table holds; line i of the data has the
+    // sample number and time given. The statistics cover the rows in the table only.
+    const struct
+    {
+        const char* what;
+        int32_t extra;
+        std::function<std::string(int32_t)> sample;
+        std::function<double(int32_t)> time;
+        const char* timeLine;
+        const char* stepLine;
+    } cases[] = {
+        // One sample number throughout: no step counts, the mean comes from the time span.
+        {"repeated sample number", 3, [](int32_t) { return std::string("5"); }, [](int32_t i) { return 1.0 * i; },
+         "time(mn,mx)=(0.000000 99999.000000)", "sum(time)/sum(sn)=1.000000"},
+        // Samples 1 to 99999 and round again: every step but the wrap counts 1 s.
+        {"sample numbers wrapping at 99999", 2, [](int32_t i) { return std::to_string(i % 99999 + 1); }, [](int32_t i) { return 1.0 * i; },
+         "time(mn,mx)=(0.000000 99999.000000)", "sum(time)/sum(sn)=1.000000"},
+        {"half a table more", 50000, [](int32_t i) { return std::to_string(2 + i % 99998); }, [](int32_t i) { return 100.0 + 0.25 * i; },
+         "time(mn,mx)=(100.000000 25099.750000)", "sum(time)/sum(sn)=0.250000"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ResetLogReader();
+        std::string log = "samplenumber,gps_time,gps_curlat,gps_curlon\n";
+        for (int32_t i = 0; i < RowCapacity + c.extra; ++i)
+            log += c.sample(i) + "," + std::to_string(c.time(i)) + ",2850.5,970.5\n";
+        WriteWholeFile("long.log", log);
+
+        OutputCapture transcript;
+        ASSERT_EQ(LoadFlightLog("long.log", nullptr), 0);
+        const std::vector<std::string> lines = SplitLines(transcript.Finish());
+
+        ASSERT_GE(lines.size(), 12u);
+        EXPECT_EQ(lines[0], "Table full: " + std::to_string(c.extra) + " more rows not loaded (room for 100000)");
+        for (size_t l = 1; l < lines.size(); ++l)
+            EXPECT_EQ(lines[l].find("Table full"), std::string::npos) << "reported again in line " << l + 1;
+        EXPECT_EQ(lines[5], "selected 100000 row");
+        EXPECT_EQ(lines[8], c.timeLine);
+        EXPECT_EQ(lines[9], c.stepLine);
+        EXPECT_EQ(SampleTable.rowCount, RowCapacity);
+        EXPECT_EQ(SampleTable.droppedRows, c.extra);
+        EXPECT_EQ(SampleTable.rows[RowCapacity - 1].gps_time, c.time(RowCapacity - 1)) << "the last row in the table is line 100000";
+    }
+
+    // A reset after a full table clears it to the last row.
+    ResetSampleTable();
+    EXPECT_EQ(SampleTable.rowCount, 0);
+    EXPECT_EQ(SampleTable.droppedRows, 0);
+    EXPECT_EQ(SampleTable.rows[RowCapacity - 1].gps_time, 0.0);
+    EXPECT_EQ(SampleTable.rows[RowCapacity - 1].samplenumber, 0);
+}
+
+} // namespace
