@@ -10,10 +10,10 @@
 
 #include "AutopilotLogWriters.h"
 #include "DataToolSupport.h"
-#include "track/FlightConversion.h"
-#include "track/MavlinkMessages.h"
-#include "track/FlightFormats.h"
 #include "log/LogAttitude.h"
+#include "track/FlightConversion.h"
+#include "track/FlightFormats.h"
+#include "track/MavlinkMessages.h"
 
 namespace
 {

@@ -14,9 +14,9 @@
 
 #include "AutopilotLogWriters.h"
 #include "DataToolSupport.h"
-#include "support/GeoTiffFiles.h"
 #include "geo/GeoTiles.h"
 #include "geo/ReplayFiles.h"
+#include "support/GeoTiffFiles.h"
 
 namespace
 {

@@ -10,13 +10,13 @@
 #include <gtest/gtest.h>
 
 #include "DataToolSupport.h"
-#include "support/GeoTiffFiles.h"
-#include "world/DemImport.h"
 #include "geo/GeoTiles.h"
-#include "world/TileCoverage.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
+#include "support/GeoTiffFiles.h"
 #include "terrain/ElevationTileStore.h"
+#include "world/DemImport.h"
+#include "world/TileCoverage.h"
 
 namespace
 {

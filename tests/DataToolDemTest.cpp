@@ -9,12 +9,12 @@
 #include <gtest/gtest.h>
 
 #include "DataToolSupport.h"
-#include "support/GeoTiffFiles.h"
-#include "world/DemImport.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
-#include "terrain/ElevationTileStore.h"
 #include "geo/ReplayFiles.h"
+#include "support/GeoTiffFiles.h"
+#include "terrain/ElevationTileStore.h"
+#include "world/DemImport.h"
 
 namespace
 {

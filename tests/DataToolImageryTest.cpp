@@ -8,11 +8,11 @@
 #include <osgDB/ReadFile>
 
 #include "DataToolSupport.h"
-#include "support/GeoTiffFiles.h"
-#include "support/SceneFiles.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
+#include "support/GeoTiffFiles.h"
+#include "support/SceneFiles.h"
 
 namespace
 {

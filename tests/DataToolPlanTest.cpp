@@ -6,17 +6,17 @@
 #include <gtest/gtest.h>
 
 #include "DataToolSupport.h"
-#include "support/SceneFiles.h"
-#include "geo/GeoTiles.h"
-#include "world/TilePlan.h"
 #include "app/FlightLoading.h"
+#include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
-#include "geo/ReplayFiles.h"
+#include "support/SceneFiles.h"
 #include "terrain/ElevationTileStore.h"
 #include "terrain/RingTiles.h"
 #include "terrain/TerrainRings.h"
+#include "world/TilePlan.h"
 
 namespace
 {

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "track/RecordedFlight.h"
 #include "log/SampleTable.h"
 #include "support/TestSupport.h"
+#include "track/RecordedFlight.h"
 
 // Each test works in a fresh, empty working directory, since the tool reads and writes
 // fixed relative names.

@@ -8,10 +8,10 @@
 #include <osg/Quat>
 
 #include "DataToolSupport.h"
-#include "track/TrackReading.h"
 #include "geo/MapFrame.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
+#include "track/TrackReading.h"
 
 namespace
 {

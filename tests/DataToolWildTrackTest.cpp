@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 
 #include "DataToolSupport.h"
-#include "track/PositionCleaning.h"
-#include "track/TrackReading.h"
 #include "geo/MapFrame.h"
 #include "log/LogAttitude.h"
+#include "track/PositionCleaning.h"
+#include "track/TrackReading.h"
 
 namespace
 {

@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "worldgen/FaultLog.h"
-#include "worldgen/FlightLog.h"
-#include "worldgen/FlightPlan.h"
-#include "worldgen/ElevationTiles.h"
-#include "worldgen/Landscape.h"
-#include "worldgen/WorldGenerator.h"
 #include "app/FlightLoading.h"
 #include "geo/MapFrame.h"
 #include "log/LogScanner.h"
 #include "support/TestSupport.h"
 #include "terrain/RingTiles.h"
+#include "worldgen/ElevationTiles.h"
+#include "worldgen/FaultLog.h"
+#include "worldgen/FlightLog.h"
+#include "worldgen/FlightPlan.h"
+#include "worldgen/Landscape.h"
+#include "worldgen/WorldGenerator.h"
 
 namespace
 {

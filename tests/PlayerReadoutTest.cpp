@@ -5,13 +5,13 @@
 
 #include <osg/AnimationPath>
 
+#include "SceneTestSupport.h"
+#include "geo/MapFrame.h"
+#include "log/SampleTable.h"
 #include "player/FlightReadout.h"
 #include "player/PlaybackClock.h"
 #include "player/PlayerDisplay.h"
 #include "player/PlayerSession.h"
-#include "SceneTestSupport.h"
-#include "geo/MapFrame.h"
-#include "log/SampleTable.h"
 #include "scene/FlightPath.h"
 #include "support/ElevationTiles.h"
 #include "terrain/ElevationTileStore.h"

@@ -7,11 +7,11 @@
 #include <osgViewer/Viewer>
 #include <osgViewer/ViewerEventHandlers>
 
+#include "SceneTestSupport.h"
+#include "log/SampleTable.h"
 #include "player/PlayerHud.h"
 #include "player/PlayerKeys.h"
-#include "SceneTestSupport.h"
 #include "player/Timeline.h"
-#include "log/SampleTable.h"
 #include "scene/Aircraft.h"
 #include "support/TestSupport.h"
 #include "viewer/FlightViewer.h"

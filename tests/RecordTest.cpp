@@ -13,12 +13,12 @@
 #include <osg/MatrixTransform>
 #include <osg/ShapeDrawable>
 
+#include "geo/MapFrame.h"
+#include "log/SampleTable.h"
 #include "record/FrameSchedule.h"
 #include "record/RecordCameras.h"
 #include "record/RecordOptions.h"
 #include "record/VideoOutput.h"
-#include "geo/MapFrame.h"
-#include "log/SampleTable.h"
 
 namespace
 {

@@ -18,6 +18,17 @@
 #include <osg/Matrixd>
 #include <osgDB/ReadFile>
 
+#include "app/FlightLoading.h"
+#include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
+#include "log/LogAttitude.h"
+#include "log/LogScanner.h"
+#include "log/LogWriter.h"
+#include "scene/Aircraft.h"
+#include "scene/AttitudeConvention.h"
+#include "scene/FlightPath.h"
+#include "support/TestSupport.h"
+#include "terrain/ElevationTileStore.h"
 #include "worldgen/AircraftModel.h"
 #include "worldgen/ElevationTiles.h"
 #include "worldgen/FlightLog.h"
@@ -27,17 +38,6 @@
 #include "worldgen/Textures.h"
 #include "worldgen/WorldGenerator.h"
 #include "worldgen/WorldSite.h"
-#include "app/FlightLoading.h"
-#include "geo/MapFrame.h"
-#include "geo/ReplayFiles.h"
-#include "log/LogScanner.h"
-#include "log/LogWriter.h"
-#include "scene/Aircraft.h"
-#include "log/LogAttitude.h"
-#include "scene/AttitudeConvention.h"
-#include "scene/FlightPath.h"
-#include "support/TestSupport.h"
-#include "terrain/ElevationTileStore.h"
 
 namespace
 {

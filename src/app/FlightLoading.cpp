@@ -50,6 +50,12 @@ bool LoadFlightQuietly(const char* path)
     return true;
 }
 
+void PrintTableOverflow()
+{
+    if (SampleTable.droppedRows > 0)
+        printf("Table full: %ld more rows not loaded (room for %ld)\n", static_cast<long>(SampleTable.droppedRows), static_cast<long>(RowCapacity));
+}
+
 int ReadFlightArguments(const char* program, const std::vector<const char*>& arguments, FlightSelection* selection)
 {
     if (arguments.empty())
@@ -99,8 +105,7 @@ int LoadFlightLog(const char* path, const char* samples)
     }
     ScanFlightLog(log);
     fclose(log);
-    if (SampleTable.droppedRows > 0)
-        printf("Table full: %ld more rows not loaded (room for %ld)\n", static_cast<long>(SampleTable.droppedRows), static_cast<long>(RowCapacity));
+    PrintTableOverflow();
 
     for (int32_t i = 0; i <= highestColumn; ++i)
         printf("cols[%d]=%d\n", i, cols[i]);

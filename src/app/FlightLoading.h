@@ -29,6 +29,9 @@ int LoadFlightLog(const char* path, const char* samples);
 // The caller keeps the stream.
 void ScanFlightLog(FILE* log);
 
+// The line that says how many rows the full table left out, when it left out any.
+void PrintTableOverflow();
+
 // For the companion programs: reads the log at `path` (the rows the current range list
 // selects), computes the statistics and fixes the map frame on the flight, printing nothing
 // but what the scanner echoes. False when the log cannot be opened or holds no accepted row.

@@ -95,8 +95,7 @@ int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
     }
 
     LoadFlightQuietly(arguments.log);
-    if (SampleTable.droppedRows > 0)
-        printf("Table full: %ld more rows not loaded (room for %ld)\n", static_cast<long>(SampleTable.droppedRows), static_cast<long>(RowCapacity));
+    PrintTableOverflow();
     const FlightCheckReport report = CheckFlight(SampleTable.rows, SampleTable.rowCount, arguments.limits);
     PrintCheckReport(stdout, arguments.log, SampleTable.rows, report, arguments.limits);
 

@@ -8,10 +8,10 @@
 #include <osg/Vec2d>
 #include <osg/Viewport>
 
+#include "log/SampleTable.h"
 #include "player/FlightReadout.h"
 #include "player/PlayerDisplay.h"
 #include "player/PlayerKeys.h"
-#include "log/SampleTable.h"
 #include "scene/FlightPath.h"
 
 osg::Matrixd AircraftMatrixAt(double position)

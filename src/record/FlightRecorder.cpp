@@ -14,14 +14,14 @@
 #include <osg/MatrixTransform>
 #include <osgViewer/Viewer>
 
-#include "record/FramePipeline.h"
-#include "record/FrameSchedule.h"
-#include "player/PlayerDisplay.h"
-#include "player/PlayerSession.h"
-#include "record/RecordingCamera.h"
-#include "record/VideoOutput.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
+#include "player/PlayerDisplay.h"
+#include "player/PlayerSession.h"
+#include "record/FramePipeline.h"
+#include "record/FrameSchedule.h"
+#include "record/RecordingCamera.h"
+#include "record/VideoOutput.h"
 #include "terrain/TerrainHeight.h"
 #include "viewer/PrivateDisplay.h"
 #include "viewer/SceneAssembly.h"
