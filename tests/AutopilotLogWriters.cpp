@@ -5,11 +5,11 @@
 #include <cstring>
 #include <vector>
 
+#include "geo/Geodesy.h"
+
 namespace
 {
 
-const double Pi = 3.14159265358979323846;
-const double MetresPerDegree = 111195.0; // of latitude, on a sphere of 6371 km
 const double Gravity = 9.80665;
 const double LinkDelay = 0.030; // seconds from the autopilot to the ground station
 
@@ -305,8 +305,8 @@ FlightState StateAt(const CircleFlight& flight, double seconds)
     const double angle = turn * seconds; // bearing of the aircraft from the centre, clockwise from north
     const double north = flight.radius * std::cos(angle), east = flight.radius * std::sin(angle);
     FlightState state;
-    state.latitude = flight.latitude + north / MetresPerDegree;
-    state.longitude = flight.longitude + east / (MetresPerDegree * std::cos(flight.latitude * Pi / 180.0));
+    state.latitude = flight.latitude + north / WriterMetresPerDegree;
+    state.longitude = flight.longitude + east / (WriterMetresPerDegree * std::cos(flight.latitude * Pi / 180.0));
     state.altitude = flight.altitude + flight.climb * seconds;
     const double bank = std::atan(flight.speed * flight.speed / (flight.radius * Gravity));
     state.roll = flight.clockwise ? bank : -bank;

@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <string>
 
+// Metres of one degree of latitude on the sphere of 6371 km the writers place their
+// flights on; the tests measure what the readers give back on the same sphere.
+const double WriterMetresPerDegree = 111195.0;
+
 // Little-endian values appended to a byte string.
 class Packer
 {

@@ -11,15 +11,13 @@
 #include "AutopilotLogWriters.h"
 #include "DataToolSupport.h"
 #include "log/LogAttitude.h"
+#include "geo/Geodesy.h"
 #include "track/FlightConversion.h"
 #include "track/FlightFormats.h"
 #include "track/MavlinkMessages.h"
 
 namespace
 {
-
-const double Degree = 3.14159265358979323846 / 180.0;
-const double MetresPerDegree = 111195.0;
 
 struct Conversion
 {
@@ -46,8 +44,8 @@ Conversion Convert(const std::string& bytes, double rate = 0.0)
 
 double Metres(const SampleRow& row, const FlightState& state)
 {
-    const double north = (row.gps_curlat / 60.0 - state.latitude) * MetresPerDegree;
-    const double east = (row.gps_curlon / 60.0 - state.longitude) * MetresPerDegree * std::cos(state.latitude * Degree);
+    const double north = (row.gps_curlat / 60.0 - state.latitude) * WriterMetresPerDegree;
+    const double east = (row.gps_curlon / 60.0 - state.longitude) * WriterMetresPerDegree * std::cos(state.latitude * Degree);
     return std::hypot(north, east);
 }
 
@@ -348,7 +346,7 @@ TEST_F(AutopilotLogTest, WithoutAttitudeTheMotionGivesItAndStderrSaysSo)
     ULogWriter log(0);
     log.Flags().Format(GpsFormat).Subscribe(0, 0, "vehicle_gps_position");
     for (int i = 0; i <= 50; ++i) // north at 20 m/s
-        log.Data(0, GpsRecord(1.0 + 0.1 * i, 47.0 + 2.0 * i / MetresPerDegree, 8.0));
+        log.Data(0, GpsRecord(1.0 + 0.1 * i, 47.0 + 2.0 * i / WriterMetresPerDegree, 8.0));
     WriteText("north.ulg", log.bytes);
     std::string out, err;
     ASSERT_EQ(RunTool({"track", "north.ulg"}, &out, &err), 0) << err;

@@ -28,7 +28,7 @@ void WriteDem(const std::string& path)
 }
 
 const char* const Box = "47.4,7.4,47.6,7.6";
-const std::string TileName = ElevationTileFileName(89, 133);
+const std::string ImportedTileName = ElevationTileFileName(89, 133);
 
 // Every file of the working directory with its bytes.
 std::vector<std::pair<std::string, std::string>> Snapshot()
@@ -74,14 +74,14 @@ TEST_F(DataToolBadInputTest, TruncatedDemFailsAndLeavesTheTilesAsTheyWere)
     WriteDem("dem.tif");
     std::string out, err;
     ASSERT_EQ(RunTool({"dem", "dem.tif", "--bbox", Box}, &out, &err), 0) << err;
-    ASSERT_TRUE(Exists(TileName));
+    ASSERT_TRUE(Exists(ImportedTileName));
     const std::string whole = ReadText("dem.tif");
     WriteText("cut.tif", whole.substr(0, whole.size() / 2));
     err = RunFailing({"dem", "cut.tif", "--bbox", Box}, 1);
     EXPECT_NE(err.find("read error in 'cut.tif'"), std::string::npos) << err;
     // Without a tile before it, the cut file writes none either.
-    std::filesystem::remove(TileName);
-    std::filesystem::remove(TileName + ".cov");
+    std::filesystem::remove(ImportedTileName);
+    std::filesystem::remove(ImportedTileName + ".cov");
     RunFailing({"dem", "cut.tif", "--bbox", Box}, 1);
 }
 
@@ -97,9 +97,9 @@ TEST_F(DataToolBadInputTest, DemThatIsNoRasterOrNoFileFailsWithGdalsReason)
 TEST_F(DataToolBadInputTest, ExistingTileThatCannotBeReadIsNotReplaced)
 {
     WriteDem("dem.tif");
-    std::filesystem::create_directory(TileName);
+    std::filesystem::create_directory(ImportedTileName);
     const std::string err = RunFailing({"dem", "dem.tif", "--bbox", Box}, 1);
-    EXPECT_NE(err.find(TileName), std::string::npos) << err;
+    EXPECT_NE(err.find(ImportedTileName), std::string::npos) << err;
 }
 
 TEST_F(DataToolBadInputTest, TracksAndPicturesGivenAsLogsAreRefusedWithoutEcho)

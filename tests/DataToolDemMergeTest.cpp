@@ -56,13 +56,13 @@ std::string TileBox()
     return box;
 }
 
-const std::string TileName = ElevationTileFileName(TileRow, TileColumn);
+const std::string MergedTileName = ElevationTileFileName(TileRow, TileColumn);
 
 CoveredTile LoadTile()
 {
     CoveredTile tile;
     std::string reason;
-    EXPECT_TRUE(LoadCoveredTile(TileName, &tile, &reason)) << reason;
+    EXPECT_TRUE(LoadCoveredTile(MergedTileName, &tile, &reason)) << reason;
     return tile;
 }
 
@@ -135,7 +135,7 @@ TEST_F(DemMergeTest, ImportsOneAfterTheOtherKeepWhatIsThereAndNeverLowerTheValid
     std::string out, err;
     ASSERT_EQ(RunTool({"dem", "whole.tif", "--bbox", TileBox()}, &out, &err), 0) << err;
     const CoveredTile whole = LoadTile();
-    std::remove(TileName.c_str());
+    std::remove(MergedTileName.c_str());
 
     ASSERT_EQ(RunTool({"dem", "west.tif", "--bbox", TileBox()}, &out, &err), 0) << err;
     const int64_t west = CountValidPoints(LoadTile());
@@ -183,7 +183,7 @@ TEST_F(DemMergeTest, TileWithoutCoverageCountsItsNonZeroHeightsAsMeasured)
         bytes[2 * i] = static_cast<char>(700 & 0xFF);
         bytes[2 * i + 1] = static_cast<char>(700 >> 8);
     }
-    WriteText(TileName, bytes);
+    WriteText(MergedTileName, bytes);
     const PlaneRaster raster;
     // A void over the whole raster but its last row, which lies in the tile's lower half:
     // there it measures, and above it only fills, up into the upper half.
@@ -202,6 +202,6 @@ TEST_F(DemMergeTest, TileWithoutCoverageCountsItsNonZeroHeightsAsMeasured)
     EXPECT_GT(filledZeros, 1000);
 
     // A coverage file that belongs to other tile bytes is ignored: the tile is judged again.
-    WriteText(TileName, bytes);
+    WriteText(MergedTileName, bytes);
     EXPECT_EQ(LoadTile().origin, CoverageOrigin::Judged);
 }

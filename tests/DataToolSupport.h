@@ -3,9 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "geo/Geodesy.h"
 #include "log/SampleTable.h"
 #include "support/TestSupport.h"
 #include "track/RecordedFlight.h"
+
+// A degree in radians, and the metres of a degree of latitude on the map frame's sphere.
+const double Degree = RadiansPerDegree;
+const double MetresPerDegree = EarthRadius * RadiansPerDegree;
 
 // Each test works in a fresh, empty working directory, since the tool reads and writes
 // fixed relative names.

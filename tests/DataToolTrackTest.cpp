@@ -16,9 +16,6 @@
 namespace
 {
 
-const double Degree = Pi / 180.0;
-const double MetresPerDegree = EarthRadius * Pi / 180.0;
-
 // Where a direction of the aircraft model points in the scene for the logged angles: the
 // model is stood upright (nose along model -x, up along +y) and then turned by roll, pitch
 // and heading, each osg::Quat product applying its left operand first.

@@ -18,9 +18,6 @@
 namespace
 {
 
-const double Degree = Pi / 180.0;
-const double MetresPerDegree = EarthRadius * Pi / 180.0;
-
 // One trkpt; no <ele> for a NaN altitude, no <time> for an empty time.
 std::string Point(double latitude, double longitude, double altitude, const std::string& time)
 {
