@@ -361,7 +361,6 @@ TEST_F(AutopilotLogTest, WithoutAttitudeTheMotionGivesItAndStderrSaysSo)
 
 TEST_F(AutopilotLogTest, LogWithoutPositionFailsNamingWhatItHolds)
 {
-    CircleFlight flight;
     ULogWriter log(0);
     log.Flags().Format("vehicle_attitude:uint64_t timestamp;float[4] q;").Subscribe(0, 0, "vehicle_attitude");
     for (int i = 0; i < 5; ++i)

@@ -75,7 +75,7 @@ double Field(const std::vector<std::string>& row, size_t column)
     return atof(row.at(column).c_str());
 }
 
-const size_t TimeField = 1, AltitudeField = 4, SpeedField = 5, HeadingField = 6, PitchField = 7, RollField = 8;
+const size_t TimeField = 1, AltitudeField = 4, SpeedField = 5, PitchField = 7;
 
 } // namespace
 
