@@ -130,25 +130,66 @@ TEST_F(PlayerReadoutTest, GroundSpeedAndClimbRateFromThePositionsOnEitherSide)
     SampleTable.rows[2].gps_curalt = SampleTable.rows[0].gps_curalt - 0.02;
     EXPECT_NE(LinesAt(1).find("climb rate  +0.0 m/s"), std::string::npos) << LinesAt(1);
 
+    // A row between a left-out stretch (or one missing from the log) and a gap in time has
+    // no neighbour to compare with.
+    SampleTable.rows[2].samplenumber = 50;
+    SampleTable.SampleStep = 0.5;
+    SampleTable.rows[1].gps_time += 10.0;
+    EXPECT_FALSE(Read(1).ratesKnown);
+
     // Neighbours logged at the same time give no rate, rather than an infinite one.
+    SampleTable.rows[1].gps_time -= 10.0;
+    SampleTable.rows[2].samplenumber = 3;
     SampleTable.rows[2].gps_time = SampleTable.rows[0].gps_time;
     EXPECT_FALSE(Read(1).ratesKnown);
     EXPECT_NE(LinesAt(1).find("ground speed   -- m/s"), std::string::npos) << LinesAt(1);
 }
 
+TEST_F(PlayerReadoutTest, RatesAtTheEdgesOfAStretchComeFromInsideIt)
+{
+    // Two stretches 10 m/s north: samples 1 to 3 and 8 to 10 (4 to 7 left out or missing),
+    // or 1 to 6 with the clock stepping 30 s ahead between the third and the fourth. The
+    // aircraft comes back 2 km south between them.
+    for (const bool timeGap : {false, true})
+    {
+        ResetSampleTable();
+        SampleTable.SampleStep = 1.0;
+        for (int32_t i = 0; i < 6; ++i)
+        {
+            const int32_t stretch = i / 3;
+            AddRow(timeGap ? i + 1 : i + 1 + 4 * stretch, 47.0 + (10.0 * i - 2000.0 * stretch) / MetresPerDegree, 8.0, 400.0 + 2.0 * i);
+            SampleTable.rows[i].gps_time = 100.0 + i + 30.0 * stretch;
+        }
+        for (int32_t row : {2, 3})
+        {
+            const FlightReadout readout = Read(row);
+            EXPECT_TRUE(readout.ratesKnown);
+            EXPECT_NEAR(readout.groundSpeed, 10.0, 1e-3) << "row " << row << (timeGap ? " by a gap in time" : " by a gap in samples");
+            EXPECT_NEAR(readout.climbRate, 2.0, 1e-9) << "row " << row;
+        }
+    }
+}
+
 TEST_F(PlayerReadoutTest, FirstLineSaysSampleSpeedAndPausedSecondTheTimes)
 {
+    std::vector<double> times;
     for (int32_t i = 0; i < 12; ++i)
     {
         AddRow(101 + i, 47.1 + i * 1e-4, 8.2, 500.0);
         SampleTable.rows[i].gps_time = 54199.0 + i;
+        SampleTable.rows[i].gps_date = 140626; // as a GPS logs it, beside its time of day
+        times.push_back(54199.0 + i + (i >= 6 ? 20.0 : 0.0)); // a gap of 21 s after the sixth
     }
-    PlaybackClock clock(SampleTable.rowCount, 1.0, ReplaySpeedUp);
+    PlaybackClock clock(times, 1.0, ReplaySpeedUp);
     clock.SeekRow(1);
     clock.Slower();
     std::vector<std::string> lines = DisplayLines(Read(1), clock);
     EXPECT_EQ(lines[0], "sample 102    (row  2 of 12)   x1.5   playing loop");
-    EXPECT_EQ(lines[1], "log time 54200.00 s (15:03:20.00)  replay 0:01.0 of 0:11.0");
+    EXPECT_EQ(lines[1], "log time 54200.00 s (15:03:20.00)  replay 0:01.0 of 0:13.0");
+    // While the gap plays shortened, the display says so.
+    clock.SetPosition(5.5);
+    EXPECT_EQ(DisplayLines(Read(1), clock)[1], "log time 54200.00 s (15:03:20.00)  replay 0:06.5 of 0:13.0  gap 21.0 s skipped");
+    clock.SeekRow(1);
     clock.ToggleLoop();
     clock.TogglePause();
     lines = DisplayLines(Read(1), clock);
@@ -157,6 +198,10 @@ TEST_F(PlayerReadoutTest, FirstLineSaysSampleSpeedAndPausedSecondTheTimes)
     // Rounding carries into the minutes and hours, never to 60.
     SampleTable.rows[1].gps_time = 59.999;
     EXPECT_NE(DisplayLines(Read(1), clock)[1].find("(00:01:00.00)"), std::string::npos);
+    // A clock that counts from boot logs no date: its seconds are no time of day.
+    SampleTable.rows[1].gps_date = 0;
+    SampleTable.rows[1].gps_time = 671.68;
+    EXPECT_EQ(DisplayLines(Read(1), clock)[1], "log time 671.68 s  replay 0:01.0 of 0:13.0");
     EXPECT_EQ(FormatDuration(59.96), "1:00.0");
     EXPECT_EQ(FormatDuration(3725.04), "1:02:05.0");
     EXPECT_EQ(FormatSpeed(0.25), "x0.25");

@@ -15,6 +15,7 @@
 
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
+#include "player/PlaybackClock.h"
 #include "record/FrameSchedule.h"
 #include "record/RecordCameras.h"
 #include "record/RecordOptions.h"
@@ -31,6 +32,15 @@ std::vector<SampleRow> RowsEvery(double step, int count, double start = 100.0)
     return rows;
 }
 
+// The player's clock over the rows' times.
+PlaybackClock ClockOver(const std::vector<SampleRow>& rows, size_t count)
+{
+    std::vector<double> times;
+    for (size_t i = 0; i < count; ++i)
+        times.push_back(rows[i].gps_time);
+    return PlaybackClock(times, 0.2, 3.0);
+}
+
 TEST(FrameScheduleTest, FromToSpeedAndFpsGiveTheFramesAndTheLastLandsOnTheEnd)
 {
     const std::vector<SampleRow> rows = RowsEvery(0.2, 501); // 100 s of flight
@@ -40,24 +50,45 @@ TEST(FrameScheduleTest, FromToSpeedAndFpsGiveTheFramesAndTheLastLandsOnTheEnd)
     // last exactly on --to.
     const double from = 120.0;
     const double to = 130.0;
-    ASSERT_TRUE(ScheduleRecording(rows.data(), 501, 0.2, 3.0, 30, &from, &to, &schedule, &error)) << error;
-    EXPECT_DOUBLE_EQ(schedule.first, 100.0);
+    const PlaybackClock clock = ClockOver(rows, 501);
+    ASSERT_TRUE(ScheduleRecording(rows.data(), 501, clock, 3.0, 30, &from, &to, &schedule, &error)) << error;
+    EXPECT_NEAR(clock.PositionAt(schedule.first), 100.0, 1e-9);
     EXPECT_EQ(schedule.frameCount, 101);
-    EXPECT_NEAR(schedule.PositionOf(schedule.frameCount - 1), 150.0, 1e-9);
-    EXPECT_NEAR(schedule.PositionOf(1) - schedule.PositionOf(0), 0.5, 1e-12) << "0.1 s of log, half a row, a frame";
+    EXPECT_NEAR(clock.PositionAt(schedule.SecondsOf(schedule.frameCount - 1)), 150.0, 1e-9);
+    EXPECT_NEAR(clock.PositionAt(schedule.SecondsOf(1)) - clock.PositionAt(schedule.SecondsOf(0)), 0.5, 1e-9) << "0.1 s of log, half a row, a frame";
 
     // A span that is no whole number of steps ends on the last step before its end.
     const double odd = 130.05;
-    ASSERT_TRUE(ScheduleRecording(rows.data(), 501, 0.2, 3.0, 30, &from, &odd, &schedule, &error));
+    ASSERT_TRUE(ScheduleRecording(rows.data(), 501, clock, 3.0, 30, &from, &odd, &schedule, &error));
     EXPECT_EQ(schedule.frameCount, 101);
-    EXPECT_LE(schedule.PositionOf(schedule.frameCount - 1), schedule.last);
+    EXPECT_LE(schedule.SecondsOf(schedule.frameCount - 1), schedule.last);
 
     // The whole flight at the defaults, and at half speed with 24 frames a second.
-    ASSERT_TRUE(ScheduleRecording(rows.data(), 501, 0.2, 3.0, 30, nullptr, nullptr, &schedule, &error));
+    ASSERT_TRUE(ScheduleRecording(rows.data(), 501, clock, 3.0, 30, nullptr, nullptr, &schedule, &error));
     EXPECT_EQ(schedule.frameCount, 1001);
     EXPECT_NEAR(schedule.VideoSeconds(30), 1001.0 / 30.0, 1e-12);
-    ASSERT_TRUE(ScheduleRecording(rows.data(), 501, 0.2, 0.5, 24, nullptr, nullptr, &schedule, &error));
+    ASSERT_TRUE(ScheduleRecording(rows.data(), 501, clock, 0.5, 24, nullptr, nullptr, &schedule, &error));
     EXPECT_EQ(schedule.frameCount, 4801);
+}
+
+TEST(FrameScheduleTest, FramesFollowLogTimeAndALongGapTakesAFixedSpan)
+{
+    // Rows 0.2 s apart with a short gap of 4 s after the fifth row, and a long one of 30 s
+    // after the fifteenth; 20 s of flight before the long gap is shortened.
+    std::vector<SampleRow> rows = RowsEvery(0.2, 21);
+    for (size_t i = 5; i < rows.size(); ++i)
+        rows[i].gps_time += 3.8 + (i >= 15 ? 29.8 : 0.0);
+    const PlaybackClock clock = ClockOver(rows, rows.size());
+    FrameSchedule schedule;
+    std::string error;
+    // At x1 and 1 frame a second: one frame a second of log time, the long gap as
+    // SkippedGapSeconds.
+    ASSERT_TRUE(ScheduleRecording(rows.data(), 21, clock, 1.0, 1, nullptr, nullptr, &schedule, &error)) << error;
+    const double flight = rows[20].gps_time - rows[0].gps_time - 30.0 + SkippedGapSeconds;
+    EXPECT_NEAR(schedule.last, flight, 1e-9);
+    EXPECT_EQ(schedule.frameCount, static_cast<int64_t>(std::floor(flight)) + 1);
+    // The short gap plays as logged: 2 s into it the aircraft is half way.
+    EXPECT_NEAR(clock.PositionAt(0.8 + 2.0), 4.5, 1e-9);
 }
 
 TEST(FrameScheduleTest, LogTimesOutsideTheFlightAreHeldOrRefused)
@@ -73,13 +104,13 @@ TEST(FrameScheduleTest, LogTimesOutsideTheFlightAreHeldOrRefused)
     FrameSchedule schedule;
     std::string error;
     const double late = 200.0;
-    EXPECT_FALSE(ScheduleRecording(rows.data(), 11, 0.2, 3.0, 30, &late, nullptr, &schedule, &error));
+    EXPECT_FALSE(ScheduleRecording(rows.data(), 11, ClockOver(rows, 11), 3.0, 30, &late, nullptr, &schedule, &error));
     EXPECT_NE(error.find("after the flight"), std::string::npos) << error;
     const double early = 10.0;
-    EXPECT_FALSE(ScheduleRecording(rows.data(), 11, 0.2, 3.0, 30, nullptr, &early, &schedule, &error));
+    EXPECT_FALSE(ScheduleRecording(rows.data(), 11, ClockOver(rows, 11), 3.0, 30, nullptr, &early, &schedule, &error));
     EXPECT_NE(error.find("before the flight"), std::string::npos) << error;
     // One row is one frame, whatever the span.
-    ASSERT_TRUE(ScheduleRecording(rows.data(), 1, 0.2, 3.0, 30, nullptr, nullptr, &schedule, &error));
+    ASSERT_TRUE(ScheduleRecording(rows.data(), 1, ClockOver(rows, 1), 3.0, 30, nullptr, nullptr, &schedule, &error));
     EXPECT_EQ(schedule.frameCount, 1);
 }
 

@@ -1,12 +1,24 @@
 #include "player/FlightReadout.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "check/HeightAboveTerrain.h"
 #include "geo/Geodesy.h"
 #include "log/LogAttitude.h"
 #include "log/SampleTable.h"
+
+bool JoinsPreviousRow(int32_t row)
+{
+    if (row <= 0 || row >= SampleTable.rowCount)
+        return false;
+    const SampleRow& before = SampleTable.rows[row - 1];
+    const SampleRow& after = SampleTable.rows[row];
+    if (static_cast<int64_t>(after.samplenumber) - before.samplenumber != 1)
+        return false;
+    // Three steps, as the flight check counts a gap in time.
+    const double step = SampleTable.SampleStep;
+    return !(step > 0.0) || after.gps_time - before.gps_time <= 3.0 * step;
+}
 
 FlightReadout ReadFlightAt(int32_t row)
 {
@@ -15,6 +27,8 @@ FlightReadout ReadFlightAt(int32_t row)
     readout.row = row;
     readout.samplenumber = sample.samplenumber;
     readout.logTime = sample.gps_time;
+    // A GPS logs its date beside its time of day; a clock since boot comes without one.
+    readout.timeOfDay = sample.gps_date != 0;
     readout.altitude = sample.gps_curalt;
 
     // The flight check's own figure, so the display and the check cannot disagree.
@@ -22,8 +36,8 @@ FlightReadout ReadFlightAt(int32_t row)
     readout.overTerrain = clearance.covered;
     readout.heightAboveTerrain = clearance.covered ? clearance.height : 0.0;
 
-    const SampleRow& before = SampleTable.rows[std::max(row - 1, 0)];
-    const SampleRow& after = SampleTable.rows[std::min(row + 1, SampleTable.rowCount - 1)];
+    const SampleRow& before = SampleTable.rows[JoinsPreviousRow(row) ? row - 1 : row];
+    const SampleRow& after = SampleTable.rows[JoinsPreviousRow(row + 1) ? row + 1 : row];
     const double seconds = after.gps_time - before.gps_time;
     if (seconds > 0.0 && std::isfinite(seconds))
     {

@@ -10,6 +10,7 @@ struct FlightReadout
     int32_t row = 0;
     int32_t samplenumber = 0;
     double logTime = 0.0;            // gps_time as logged, seconds
+    bool timeOfDay = false;          // logTime is seconds of a (UTC) day: the row logs a gps_date
     double altitude = 0.0;           // gps_curalt, metres above sea level
     double heightAboveTerrain = 0.0; // metres above the drawn ground; 0 unless overTerrain
     bool overTerrain = false;        // false where no elevation tile covers the aircraft
@@ -23,7 +24,13 @@ struct FlightReadout
 
 // The figures of SampleTable.rows[row] (0 <= row < rowCount). Ground speed and climb rate
 // are the change of position and altitude between the rows on either side of it, over the
-// change of gps_time (between the row and its one neighbour at either end of the table).
+// change of gps_time; at the end of a stretch, between the row and its one neighbour in it.
 // Reads elevation tiles through the terrain's store, which loads a tile on first use.
 FlightReadout ReadFlightAt(int32_t row);
+
+// Whether rows[row - 1] and rows[row] are neighbours in one stretch of the flight: their
+// sample numbers count up by one (no samples left out by --samples, none missing from the
+// log) and, when the table's sample step is known, the time between them is at most three
+// of its steps. A rate across anything else would mix two stretches of the flight.
+bool JoinsPreviousRow(int32_t row);
 

@@ -3,11 +3,74 @@
 #include <algorithm>
 #include <cmath>
 
-PlaybackClock::PlaybackClock(int32_t rowCount, double step, double speed)
-    : rowCount(std::max<int32_t>(rowCount, 1)),
-      step(std::isfinite(step) && step > 0.0 ? step : 1.0),
-      speed(std::clamp(speed, SlowestSpeed, FastestSpeed))
+namespace
 {
+double UsableStep(double step)
+{
+    return std::isfinite(step) && step > 0.0 ? step : 1.0;
+}
+
+// Rows `step` apart.
+std::vector<double> EvenTimes(int32_t rowCount, double step)
+{
+    std::vector<double> times(std::max<int32_t>(rowCount, 1));
+    for (size_t i = 0; i < times.size(); ++i)
+        times[i] = static_cast<double>(i) * step;
+    return times;
+}
+} // namespace
+
+PlaybackClock::PlaybackClock(int32_t rowCount, double step, double speed) : PlaybackClock(EvenTimes(rowCount, UsableStep(step)), step, speed)
+{
+}
+
+PlaybackClock::PlaybackClock(const std::vector<double>& logTimes, double step, double speed)
+    : rowCount(std::max<int32_t>(static_cast<int32_t>(logTimes.size()), 1)),
+      step(UsableStep(step)),
+      speed(std::clamp(speed, SlowestSpeed, FastestSpeed)),
+      rowSeconds(rowCount, 0.0),
+      gapSeconds(rowCount, 0.0)
+{
+    for (int32_t i = 1; i < static_cast<int32_t>(logTimes.size()); ++i)
+    {
+        double seconds = logTimes[i] - logTimes[i - 1];
+        if (!(seconds > 0.0 && std::isfinite(seconds)))
+            seconds = this->step;
+        else if (seconds > LongGapSeconds)
+        {
+            gapSeconds[i - 1] = seconds;
+            seconds = SkippedGapSeconds;
+        }
+        rowSeconds[i] = rowSeconds[i - 1] + seconds;
+    }
+}
+
+double PlaybackClock::SecondsAt(double where) const
+{
+    const double held = std::isnan(where) ? 0.0 : std::clamp(where, 0.0, static_cast<double>(LastRow()));
+    const int32_t row = static_cast<int32_t>(held);
+    if (row >= LastRow())
+        return rowSeconds[LastRow()];
+    return rowSeconds[row] + (held - row) * (rowSeconds[row + 1] - rowSeconds[row]);
+}
+
+double PlaybackClock::PositionAt(double seconds) const
+{
+    if (!(seconds > 0.0))
+        return 0.0;
+    if (seconds >= rowSeconds.back())
+        return LastRow();
+    // The first row after `seconds`; the times increase strictly.
+    const int32_t after = static_cast<int32_t>(std::upper_bound(rowSeconds.begin(), rowSeconds.end(), seconds) - rowSeconds.begin());
+    const int32_t row = after - 1;
+    return row + (seconds - rowSeconds[row]) / (rowSeconds[after] - rowSeconds[row]);
+}
+
+double PlaybackClock::SkippedGap() const
+{
+    const int32_t row = static_cast<int32_t>(position);
+    // On a row the aircraft is at that row's sample, not in the gap after it.
+    return row < LastRow() && position > row ? gapSeconds[row] : 0.0;
 }
 
 void PlaybackClock::Advance(double wallSeconds)
@@ -17,11 +80,12 @@ void PlaybackClock::Advance(double wallSeconds)
     const double end = LastRow();
     if (end <= 0.0)
         return; // one row: nothing to play
-    position += wallSeconds * speed / step;
-    if (position < end)
-        return;
-    if (looping)
-        position = std::fmod(position, end);
+    const double seconds = SecondsAt(position) + wallSeconds * speed;
+    const double duration = DurationSeconds();
+    if (seconds < duration)
+        position = PositionAt(seconds);
+    else if (looping)
+        position = PositionAt(std::fmod(seconds, duration));
     else
     {
         position = end;
@@ -55,7 +119,7 @@ void PlaybackClock::Slower()
 
 void PlaybackClock::SeekSeconds(double seconds)
 {
-    const double target = std::round(position + seconds / step);
+    const double target = std::round(PositionAt(FlightSeconds() + seconds));
     // Clamped in double first: a seek far past either end must not overflow the row type.
     SeekRow(static_cast<int32_t>(std::clamp(target, 0.0, static_cast<double>(LastRow()))));
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 // Where the player stands in the recorded flight and how fast it moves on. A pure clock:
 // it is told how much wall time passed (each frame, or in fixed steps when a flight is
@@ -7,11 +8,18 @@
 //
 // Positions are fractional row indices of the sample table: 0 is the first accepted row,
 // rowCount - 1 the last, and a whole number stands exactly on that row's sample. Flight
-// seconds are recorded time counted from the first row, `step` seconds per row, as the
-// flight path spaces its points; a speed of 1 plays them as fast as they were flown.
+// seconds are the log's own time counted from the first row; a speed of 1 plays the rows
+// as fast as they were flown. A long gap between two rows (a GPS without a fix, a clock
+// that jumped, samples left out) would freeze the picture for as long as it lasted, so it
+// plays as SkippedGapSeconds instead, and the display says how long the gap really was.
 
 const double SlowestSpeed = 0.25; // times the recorded speed
 const double FastestSpeed = 64.0;
+
+// A step between two rows of more than LongGapSeconds of log time plays as
+// SkippedGapSeconds: a second of video at the replay's x3.
+const double LongGapSeconds = 5.0;
+const double SkippedGapSeconds = 3.0;
 
 class PlaybackClock
 {
@@ -20,6 +28,10 @@ public:
     // next; a step that is not a positive finite number counts as 1 s. Starts on the first
     // row, playing at `speed` (clamped to the range above), looping.
     PlaybackClock(int32_t rowCount, double step, double speed);
+    // Over rows logged at `logTimes` (gps_time, one per row, at least one): each step as long
+    // as the log says, a long gap shortened, and a step whose time stands still, goes back
+    // or is no number as long as `step`.
+    PlaybackClock(const std::vector<double>& logTimes, double step, double speed);
 
     // Moves on by `wallSeconds` (negative counts as 0) at the current speed, unless paused.
     // Past the last row a looping clock goes on from the first, as the replay does; one that
@@ -29,8 +41,14 @@ public:
     double Position() const { return position; }
     // The row nearest the position.
     int32_t Row() const;
-    double FlightSeconds() const { return position * step; }
-    double DurationSeconds() const { return (rowCount - 1) * step; }
+    double FlightSeconds() const { return SecondsAt(position); }
+    double DurationSeconds() const { return rowSeconds.back(); }
+    // Flight seconds at a position, and the position at flight seconds, each held within
+    // the flight.
+    double SecondsAt(double where) const;
+    double PositionAt(double seconds) const;
+    // The log seconds of the long gap the position is passing, 0 when it is on no gap.
+    double SkippedGap() const;
     int32_t RowCount() const { return rowCount; }
     double Step() const { return step; }
     double Speed() const { return speed; }
@@ -74,4 +92,6 @@ private:
     double position = 0.0;
     bool paused = false;
     bool looping = true;
+    std::vector<double> rowSeconds; // flight seconds of each row: 0, increasing
+    std::vector<double> gapSeconds; // log seconds of a long gap after each row, else 0
 };

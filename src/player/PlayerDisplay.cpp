@@ -19,9 +19,10 @@ std::string Format(const char* format, Arguments... arguments)
 
 // Seconds of the day as hh:mm:ss.ss, the way a GPS logs its time; empty when the logged
 // time is no time of day.
-std::string TimeOfDay(double seconds)
+std::string TimeOfDay(const FlightReadout& readout)
 {
-    if (!(seconds >= 0.0 && seconds < SecondsPerDay))
+    const double seconds = readout.logTime;
+    if (!readout.timeOfDay || !(seconds >= 0.0 && seconds < SecondsPerDay))
         return "";
     // Rounded to hundredths first, so 59.999 s reads 1:00.00 and not 0:60.00.
     const long hundredths = std::lround(seconds * 100.0);
@@ -62,8 +63,11 @@ std::vector<std::string> DisplayLines(const FlightReadout& readout, const Playba
     lines.push_back(Format("sample %-6ld (row %*ld of %ld)   %-6s %-7s %s", static_cast<long>(readout.samplenumber), rowDigits, static_cast<long>(readout.row + 1),
                            static_cast<long>(clock.RowCount()), FormatSpeed(clock.Speed()).c_str(), clock.Paused() ? "PAUSED" : "playing",
                            clock.Looping() ? "loop" : "no loop"));
-    lines.push_back(Format("log time %.2f s %s  replay %s of %s", readout.logTime, TimeOfDay(readout.logTime).c_str(), FormatDuration(clock.FlightSeconds()).c_str(),
-                           FormatDuration(clock.DurationSeconds()).c_str()));
+    // While a long gap plays shortened, the line says so: the video must not hide it.
+    const std::string gap = clock.SkippedGap() > 0.0 ? Format("  gap %.1f s skipped", clock.SkippedGap()) : std::string();
+    const std::string timeOfDay = TimeOfDay(readout);
+    lines.push_back(Format("log time %.2f s %s%s replay %s of %s%s", readout.logTime, timeOfDay.c_str(), timeOfDay.empty() ? "" : " ",
+                           FormatDuration(clock.FlightSeconds()).c_str(), FormatDuration(clock.DurationSeconds()).c_str(), gap.c_str()));
     const std::string terrain = readout.overTerrain ? Format("above terrain %7.1f m", readout.heightAboveTerrain) : std::string("above terrain: no tile here");
     lines.push_back(Format("altitude %7.1f m AMSL   %s", readout.altitude, terrain.c_str()));
     if (readout.ratesKnown)

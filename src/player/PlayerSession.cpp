@@ -31,8 +31,16 @@ osg::Matrixd AircraftMatrixAt(double position)
     return matrix;
 }
 
+std::vector<double> TableLogTimes()
+{
+    std::vector<double> times(std::max<int32_t>(SampleTable.rowCount, 1));
+    for (size_t i = 0; i < times.size(); ++i)
+        times[i] = SampleTable.rows[i].gps_time;
+    return times;
+}
+
 PlayerSession::PlayerSession()
-    : clock(SampleTable.rowCount, SampleTable.SampleStep, ReplaySpeedUp), hud(new PlayerHud), axis(TimelineAxisOfTable())
+    : clock(TableLogTimes(), SampleTable.SampleStep, ReplaySpeedUp), hud(new PlayerHud), axis(TimelineAxisOfTable())
 {
     timeline.spans = SelectedSpans(axis);
     timeline.firstLabel = "sample " + std::to_string(axis.first);

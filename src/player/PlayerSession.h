@@ -22,6 +22,9 @@ const char* const DisplayLogVariable = "FLIGHTREPLAY_PLAYER_DISPLAY_LOG";
 // interpolation of their points. Reads the sample table.
 osg::Matrixd AircraftMatrixAt(double position);
 
+// The gps_time of every row of the sample table, for a clock over it (at least one).
+std::vector<double> TableLogTimes();
+
 // What a running player holds: the clock, the display and the timeline over the loaded
 // sample table. Its event handler and the aircraft's update callback share it.
 class PlayerSession : public osg::Referenced

@@ -277,9 +277,9 @@ bool Recording::SetUp()
 bool Recording::Schedule()
 {
     PlaybackClock& clock = session->clock;
-    clock = PlaybackClock(SampleTable.rowCount, SampleTable.SampleStep, options.speed);
+    clock = PlaybackClock(TableLogTimes(), SampleTable.SampleStep, options.speed);
     std::string error;
-    if (ScheduleRecording(SampleTable.rows, SampleTable.rowCount, clock.Step(), options.speed, options.fps,
+    if (ScheduleRecording(SampleTable.rows, SampleTable.rowCount, clock, options.speed, options.fps,
                           options.hasFrom ? &options.from : nullptr, options.hasTo ? &options.to : nullptr, &schedule, &error))
         return true;
     return Refuse("Nothing to record", error);
@@ -362,14 +362,14 @@ std::unique_ptr<RecordingCamera> Recording::ChooseCamera()
 // reported by Finish.
 bool Recording::DrawFrames(RecordingCamera* camera)
 {
-    const double secondsPerFrame = schedule.perFrame * session->clock.Step();
+    const double secondsPerFrame = schedule.perFrame;
     for (int64_t frame = 0; frame < schedule.frameCount; ++frame)
     {
         if (stopSignal)
             return Stop();
         if (pipeline->Failed())
             break;
-        const double position = schedule.PositionOf(frame);
+        const double position = session->clock.PositionAt(schedule.SecondsOf(frame));
         session->clock.SetPosition(position);
         viewer.getCamera()->setViewMatrix(camera->View(position, secondsPerFrame));
         if (options.hud)

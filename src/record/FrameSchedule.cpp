@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "log/SampleTable.h"
+#include "player/PlaybackClock.h"
 
 double PositionAtLogTime(const SampleRow* rows, int32_t rowCount, double logTime)
 {
@@ -19,12 +20,12 @@ double PositionAtLogTime(const SampleRow* rows, int32_t rowCount, double logTime
     return rowCount - 1;
 }
 
-FrameSchedule ScheduleFrames(double first, double last, double step, double speed, int fps)
+FrameSchedule ScheduleFrames(double first, double last, double speed, int fps)
 {
     FrameSchedule schedule;
     schedule.first = first;
     schedule.last = last;
-    schedule.perFrame = speed / fps / step;
+    schedule.perFrame = speed / fps;
     // A millionth of a frame of slack: a span of whole steps, computed in floating point,
     // must still reach its end.
     const double steps = (last - first) / schedule.perFrame;
@@ -39,7 +40,7 @@ static std::string Seconds(double value)
     return text;
 }
 
-bool ScheduleRecording(const SampleRow* rows, int32_t rowCount, double step, double speed, int fps, const double* from,
+bool ScheduleRecording(const SampleRow* rows, int32_t rowCount, const PlaybackClock& clock, double speed, int fps, const double* from,
                        const double* to, FrameSchedule* schedule, std::string* error)
 {
     const double firstTime = rows[0].gps_time;
@@ -55,13 +56,13 @@ bool ScheduleRecording(const SampleRow* rows, int32_t rowCount, double step, dou
         *error = "--to " + Seconds(*to) + " lies before the flight: " + flight;
         return false;
     }
-    const double first = from ? PositionAtLogTime(rows, rowCount, *from) : 0.0;
-    const double last = to ? PositionAtLogTime(rows, rowCount, *to) : rowCount - 1;
+    const double first = clock.SecondsAt(from ? PositionAtLogTime(rows, rowCount, *from) : 0.0);
+    const double last = clock.SecondsAt(to ? PositionAtLogTime(rows, rowCount, *to) : rowCount - 1);
     if (last < first)
     {
         *error = "--from and --to hold no part of the flight: " + flight;
         return false;
     }
-    *schedule = ScheduleFrames(first, last, step, speed, fps);
+    *schedule = ScheduleFrames(first, last, speed, fps);
     return true;
 }

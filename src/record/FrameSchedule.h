@@ -4,22 +4,24 @@
 
 struct SampleRow;
 
+class PlaybackClock;
+
 // Which moments of the flight a recording shows. A video of `fps` frames a second at
-// `speed` times the recorded speed moves on speed / fps recorded seconds a frame, so the
+// `speed` times the recorded speed moves on speed / fps flight seconds a frame, so the
 // result is the same however long a frame takes to draw. Frame 0 stands on the first
-// position; the last frame is the last whole step that does not pass the end, so a span of
+// moment; the last frame is the last whole step that does not pass the end, so a span of
 // exactly N steps has N + 1 frames and ends on the end.
 //
-// Positions are the player clock's fractional row indices (PlaybackClock.h), `step`
-// recorded seconds apart.
+// Moments are the player clock's flight seconds (PlaybackClock.h): the log's own time from
+// the first row, with each long gap shortened to a fixed span.
 struct FrameSchedule
 {
-    double first = 0.0;   // position of frame 0
-    double last = 0.0;    // the end asked for; the last frame lies on or just before it
-    double perFrame = 0.0; // positions a frame moves on
+    double first = 0.0;    // flight seconds of frame 0
+    double last = 0.0;     // the end asked for; the last frame lies on or just before it
+    double perFrame = 0.0; // flight seconds a frame moves on
     int64_t frameCount = 0;
 
-    double PositionOf(int64_t frame) const { return first + perFrame * static_cast<double>(frame); }
+    double SecondsOf(int64_t frame) const { return first + perFrame * static_cast<double>(frame); }
     // Seconds of video: frameCount / fps.
     double VideoSeconds(int fps) const { return static_cast<double>(frameCount) / fps; }
 };
@@ -30,12 +32,11 @@ struct FrameSchedule
 // the time is reached.
 double PositionAtLogTime(const SampleRow* rows, int32_t rowCount, double logTime);
 
-// From position `first` to `last` (last >= first) at `speed` (> 0) and `fps` (> 0), rows
-// `step` seconds apart (> 0).
-FrameSchedule ScheduleFrames(double first, double last, double step, double speed, int fps);
+// From flight second `first` to `last` (last >= first) at `speed` (> 0) and `fps` (> 0).
+FrameSchedule ScheduleFrames(double first, double last, double speed, int fps);
 
-// The schedule of a recording over rows[0 .. rowCount-1]: from the log time `from` (or the
-// first row) to `to` (or the last row). False, with the reason in `error`, when that span
+// The schedule of a recording over rows[0 .. rowCount-1], played by `clock` (a clock over
+// their times): from the log time `from` (or the first row) to `to` (or the last row). False, with the reason in `error`, when that span
 // holds no frame: it lies wholly before or after the flight.
-bool ScheduleRecording(const SampleRow* rows, int32_t rowCount, double step, double speed, int fps, const double* from,
+bool ScheduleRecording(const SampleRow* rows, int32_t rowCount, const PlaybackClock& clock, double speed, int fps, const double* from,
                        const double* to, FrameSchedule* schedule, std::string* error);
