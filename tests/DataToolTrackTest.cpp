@@ -11,6 +11,7 @@
 #include "geo/MapFrame.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
+#include "track/FlightConversion.h"
 #include "track/TrackReading.h"
 
 namespace
@@ -177,6 +178,24 @@ TEST_F(TrackConvertTest, IgcFlightPastMidnightKeepsCountingUp)
     const std::vector<TimedPosition> points = ReadPositions("late.igc", "B2359584700000N00800000EA0050000500\nB0000024700100N00800000EA0050000500\n");
     ASSERT_EQ(points.size(), 2u);
     EXPECT_DOUBLE_EQ(points[1].time - points[0].time, 4.0);
+}
+
+TEST_F(TrackConvertTest, ATimeOfAUtcDayIsWrittenWithItsDate)
+{
+    // ddmmyy, as a GPS logs it: from a GPX's times, from an IGC's HFDTE; a clock that names
+    // no day (a CSV of times of the day alone) gets none.
+    WriteText("day.gpx", CircleGpx(Circle(true, 100.0)));
+    WriteText("day.igc", "AXXX001\nHFDTEDATE:150324,01\nB1200004700000N00800000EA0050000500\nB1200024700100N00800000EA0050000500\n");
+    WriteText("day.csv", "time,lat,lon,alt\n10:00:00,47.0,8.0,500\n10:00:02,47.001,8.0,500\n");
+    for (const auto& [name, date] : {std::pair<const char*, int32_t>{"day.gpx", 10524}, {"day.igc", 150324}, {"day.csv", 0}})
+    {
+        RecordedFlight flight;
+        ASSERT_TRUE(ReadFlight(name, &flight)) << name;
+        const ConvertedFlight converted = ConvertFlight(flight, ConversionSettings{1.0, 300.0});
+        ASSERT_FALSE(converted.rows.empty()) << name;
+        EXPECT_EQ(converted.rows.back().gps_date, date) << name;
+        EXPECT_EQ(FormatConvertedLog(converted).find("gps_date") != std::string::npos, date != 0) << name;
+    }
 }
 
 TEST_F(TrackConvertTest, CsvHeaderNamesTheColumnsInAnyOrder)

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "track/PositionCleaning.h"
+#include "track/TrackReading.h"
 
 namespace
 {
@@ -61,20 +62,13 @@ std::string Duration(double seconds)
     return text;
 }
 
-// "2010-08-05" of a day's midnight in seconds since 1970 (Howard Hinnant's civil-from-days).
+// "2010-08-05" of a day's midnight in seconds since 1970.
 std::string CivilDate(double midnight)
 {
-    long long days = static_cast<long long>(std::floor(midnight / 86400.0)) + 719468;
-    const long long era = (days >= 0 ? days : days - 146096) / 146097;
-    const long long dayOfEra = days - era * 146097;
-    const long long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const long long mp = (5 * dayOfYear + 2) / 153;
-    const long long day = dayOfYear - (153 * mp + 2) / 5 + 1;
-    const long long month = mp < 10 ? mp + 3 : mp - 9;
-    const long long year = yearOfEra + era * 400 + (month <= 2);
+    int64_t year = 0, month = 0, day = 0;
+    CivilFromDays(static_cast<int64_t>(std::floor(midnight / 86400.0)), &year, &month, &day);
     char text[80];
-    snprintf(text, sizeof text, "%04lld-%02lld-%02lld", year, month, day);
+    snprintf(text, sizeof text, "%04lld-%02lld-%02lld", static_cast<long long>(year), static_cast<long long>(month), static_cast<long long>(day));
     return text;
 }
 

@@ -7,6 +7,7 @@
 
 #include "geo/MapFrame.h"
 #include "log/LogAttitude.h"
+#include "track/TrackReading.h"
 
 namespace
 {
@@ -18,7 +19,6 @@ const double MinimumCourseSpeed = 0.5;        // m/s; below it the course is noi
 // air (a glider into the wind, a walker), and a climb over it would stand the nose on end.
 const double MinimumPitchSpeed = 10.0;        // m/s
 const double MaximumPitch = 30.0 * Pi / 180.0; // steeper derived pitch is GPS height noise
-const double SecondsPerDay = 86400.0;
 const size_t MaximumRows = 1000000;           // ten times what the replay reads (100000), some 330 MB of rows
 const double MaximumTicks = 2e9;              // sample numbers are 32-bit
 
@@ -340,6 +340,22 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
             row.pyro_curpitch = LogPitch(pitch) + 0.0;
             row.pyro_curroll = LogRoll(WrapAngle(roll)) + 0.0;
         }
+    }
+
+    // A date beside the time says the time is one of a UTC day: what a GPS logs, and what
+    // the player shows as a time of day. A clock since boot has none.
+    int32_t date = flight.utcDate;
+    if (flight.timesSinceEpoch)
+    {
+        int64_t year = 0, month = 0, day = 0;
+        CivilFromDays(static_cast<int64_t>(std::floor(origin / SecondsPerDay)), &year, &month, &day);
+        date = static_cast<int32_t>(day * 10000 + month * 100 + year % 100);
+    }
+    if (date > 0)
+    {
+        converted.columns.push_back(LogColumn{ColumnKind::gps_date, 0});
+        for (SampleRow& row : rows)
+            row.gps_date = date;
     }
 
     for (int c = 0; c < FlightChannelCount; ++c)

@@ -79,6 +79,13 @@ bool ReadIgcTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
             line.pop_back();
         if (!line.empty() && line[0] == 'I')
             extensions = ParseIgcExtensions(line);
+        // The flight's date: "HFDTE150510" or "HFDTEDATE:150510,01", ddmmyy.
+        if (line.compare(0, 5, "HFDTE") == 0)
+        {
+            const size_t digits = line.find_first_of("0123456789", 5);
+            if (digits != std::string::npos && digits + 6 <= line.size() && line.find_first_not_of("0123456789", digits) >= digits + 6)
+                flight->utcDate = atoi(line.substr(digits, 6).c_str());
+        }
         // B HHMMSS DDMMmmmN DDDMMmmmE V PPPPP GGGGG, then the I record's extensions
         if (line.empty() || line[0] != 'B')
             continue;

@@ -80,6 +80,9 @@ struct RecordedFlight
     // midnight (UTC) of the day of the first position it keeps, so a glitched date does not
     // set the clock.
     bool timesSinceEpoch = false;
+    // The UTC day (ddmmyy) that times of the day count from, when the file names it apart
+    // from them (an IGC file's HFDTE); 0 when it does not.
+    int32_t utcDate = 0;
 
     std::vector<TimedPosition> positions; // in file order
     std::string positionSource;           // which stream the positions came from

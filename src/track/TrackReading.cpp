@@ -14,6 +14,19 @@ int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day)
     return era * 146097 + dayOfEra - 719468;
 }
 
+void CivilFromDays(int64_t days, int64_t* year, int64_t* month, int64_t* day)
+{
+    days += 719468;
+    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const int64_t dayOfEra = days - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t mp = (5 * dayOfYear + 2) / 153;
+    *day = dayOfYear - (153 * mp + 2) / 5 + 1;
+    *month = mp < 10 ? mp + 3 : mp - 9;
+    *year = yearOfEra + era * 400 + (*month <= 2);
+}
+
 void SkippedPoints::Skip(const std::string& reason, size_t line)
 {
     for (Reason& known : reasons)

@@ -26,6 +26,8 @@ const double SecondsPerDay = 86400.0;
 
 // Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's civil-days rule).
 int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day);
+// The date of a day since 1970-01-01: its inverse.
+void CivilFromDays(int64_t days, int64_t* year, int64_t* month, int64_t* day);
 
 // The points a reader leaves out, by reason, each reason with the line of its first point.
 class SkippedPoints
