@@ -230,6 +230,8 @@ TEST_F(DemImportTest, FlightAcross180ReadsTheGroundFromTheRasterARoundAway)
     EXPECT_EQ(out.find("outside the terrain"), std::string::npos) << out;
     const int32_t tileRow = static_cast<int32_t>(MercatorY(-16.8) * TileScale) / ElevationTileSize;
     EXPECT_NE(out.find("present " + ElevationTileFileName(tileRow, 255)), std::string::npos) << out;
+    RunTool({"check", "avlog.log"}, &out, &err);
+    EXPECT_NE(out.find("positions at 0 or out of range: none"), std::string::npos) << out;
 
     ResetScanner();
     RangeList.count = 1;
