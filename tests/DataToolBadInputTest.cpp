@@ -243,3 +243,67 @@ TEST_F(DataToolBadInputTest, GlitchedTimesConvertWhatIsTrueOrFailCleanly)
         EXPECT_NE(err.find(" points read, "), std::string::npos) << entry.first << "\n" << err;
     }
 }
+
+// Nearer the poles than the map reaches there are no tiles. The track is refused before a
+// byte of log is written, the plan after the log's report; the replay (whose loading step
+// the player shares) keeps its transcript and status and says so on stderr. 85 degrees is
+// no refusal.
+TEST_F(DataToolBadInputTest, FlightsBeyondTheMapsLatitudesAreRefusedWithTheLimit)
+{
+    auto gpx = [](const char* latitude) {
+        std::string text = "<gpx><trk><trkseg>";
+        for (const char* time : {"00", "01", "02"})
+            text += std::string("<trkpt lat=\"") + latitude + "\" lon=\"10.0" + time + "\"><time>2024-05-01T10:00:" + time + "Z</time></trkpt>";
+        return text + "</trkseg></trk></gpx>";
+    };
+    WriteText("north.gpx", gpx("89.9"));
+    WriteText("edge.gpx", gpx("85.0"));
+    std::vector<SampleRow> rows(3, SampleRow{});
+    for (int i = 0; i < 3; ++i)
+    {
+        rows[i].samplenumber = i + 1;
+        rows[i].gps_time = i;
+        rows[i].gps_curlat = -86.0 * 60.0;
+        rows[i].gps_curlon = (10.0 + 0.001 * i) * 60.0;
+    }
+    WriteText("south.log", TrackLogText(rows));
+
+    struct Case
+    {
+        std::vector<std::string> arguments; // a command of the data tool, or the replay's log
+        int status;
+        bool refused;
+        const char* outHas;   // null: nothing on stdout
+        const char* outLacks;
+    };
+    const Case cases[] = {
+        {{"track", "north.gpx"}, 1, true, nullptr, nullptr},
+        {{"track", "edge.gpx"}, 0, false, "samplenumber,", "latitude"},
+        {{"plan", "south.log"}, 1, true, "CI,CJ=", "Files the replay reads"},
+        {{"south.log"}, 251, true, "CI,CJ=", "latitude"}, // 251: no display here
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.arguments.back());
+        std::string out, err;
+        int status = 0;
+        if (c.arguments.size() == 1)
+        {
+            const RunResult run = RunProgram(FLIGHTREPLAY_BINARY, ".", c.arguments);
+            status = run.status;
+            out = run.out;
+            err = run.err;
+        }
+        else
+            status = RunTool(c.arguments, &out, &err);
+        EXPECT_EQ(status, c.status) << err;
+        EXPECT_EQ(err.find("beyond the map's latitude limit of \u00b185.0511\u00b0") != std::string::npos, c.refused) << err;
+        if (!c.outHas)
+            EXPECT_EQ(out, "");
+        else
+        {
+            EXPECT_NE(out.find(c.outHas), std::string::npos) << out;
+            EXPECT_EQ(out.find(c.outLacks), std::string::npos) << out;
+        }
+    }
+}

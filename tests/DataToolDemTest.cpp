@@ -9,11 +9,14 @@
 #include <gtest/gtest.h>
 
 #include "DataToolSupport.h"
+#include "app/FlightLoading.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "support/GeoTiffFiles.h"
+#include "log/LogScanner.h"
 #include "terrain/ElevationTileStore.h"
+#include "terrain/TerrainHeight.h"
 #include "world/DemImport.h"
 
 namespace
@@ -197,4 +200,46 @@ TEST_F(DemImportTest, BoxOutsideTheSourceFailsAndWritesNothing)
     EXPECT_EQ(RunTool({"dem", "junk.tif", "--bbox", "47,8,47.1,8.1"}, &out, &err), 1);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_EQ(RunTool({"dem", "plane.tif", "--bbox", "47,8,46,9"}, &out, &err), 2) << "south above north";
+}
+
+// A flight east along 16.8 S from 179.985 E across the 180th meridian, over a raster that
+// knows the ground west of it by the usual longitudes, up to 180 E. The log runs on without
+// a seam, the plan centres the terrain on the flight, and the import fills the tile that
+// the terrain reads there.
+TEST_F(DemImportTest, FlightAcross180ReadsTheGroundFromTheRasterARoundAway)
+{
+    std::vector<TimedPosition> points;
+    for (int t = 0; t <= 120; ++t)
+    {
+        const double longitude = 179.985 + 0.0002 * t; // as a GPS gives it: from -180 past 180
+        points.push_back(TimedPosition{36000.0 + t, -16.8, longitude > 180.0 ? longitude - 360.0 : longitude, 100.0});
+    }
+    const std::vector<SampleRow> rows = ConvertTrackPoints(points, 1.0);
+    ASSERT_EQ(rows.size(), points.size());
+    const double speed = 0.0002 * MetresPerDegree * std::cos(16.8 * Degree);
+    for (size_t i = 1; i < rows.size(); ++i)
+    {
+        ASSERT_NEAR(rows[i].gps_curlon - rows[i - 1].gps_curlon, 0.0002 * 60.0, 1e-6) << i;
+        ASSERT_NEAR(rows[i].gps_curspeed, speed, 0.01) << i;
+    }
+    WriteText("avlog.log", TrackLogText(rows));
+    WriteGeoTiff("west.tif", GeoTiffGrid{179.9, -16.7, 0.01, 10, 20}, [](double, double longitude) { return 1000.0 * (longitude - 179.0); });
+    std::string out, err;
+    ASSERT_EQ(RunTool({"dem", "west.tif", "--log", "avlog.log"}, &out, &err), 0) << out << err;
+    RunTool({"plan", "avlog.log"}, &out, &err);
+    EXPECT_EQ(out.find("outside the terrain"), std::string::npos) << out;
+    const int32_t tileRow = static_cast<int32_t>(MercatorY(-16.8) * TileScale) / ElevationTileSize;
+    EXPECT_NE(out.find("present " + ElevationTileFileName(tileRow, 255)), std::string::npos) << out;
+    RunTool({"check", "avlog.log"}, &out, &err);
+    EXPECT_NE(out.find("positions at 0 or out of range: none"), std::string::npos) << out;
+
+    ResetScanner();
+    RangeList.count = 1;
+    RangeList.entries[0] = SampleRange{0, 100000};
+    ASSERT_TRUE(LoadFlightQuietly("avlog.log"));
+    ResetElevationStore();
+    const TerrainHeight start = TerrainHeightAt(-16.8, rows.front().gps_curlon / 60.0);
+    ResetElevationStore();
+    EXPECT_TRUE(start.covered);
+    EXPECT_NEAR(start.metres, 985.0, 1.0);
 }

@@ -1,5 +1,6 @@
 #include "app/FlightLoading.h"
 
+#include <cmath>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -54,6 +55,18 @@ void PrintTableOverflow()
 {
     if (SampleTable.droppedRows > 0)
         printf("Table full: %ld more rows not loaded (room for %ld)\n", static_cast<long>(SampleTable.droppedRows), static_cast<long>(RowCapacity));
+}
+
+double LatitudeBeyondMap()
+{
+    double farthest = 0.0;
+    for (int32_t i = 0; i < SampleTable.rowCount; ++i)
+    {
+        const double latitude = SampleTable.rows[i].gps_curlat / 60.0;
+        if (std::fabs(latitude) > MapLatitudeLimit && std::fabs(latitude) > std::fabs(farthest))
+            farthest = latitude;
+    }
+    return farthest;
 }
 
 int ReadFlightArguments(const char* program, const std::vector<const char*>& arguments, FlightSelection* selection)
@@ -129,5 +142,9 @@ int LoadFlightLog(const char* path, const char* samples)
     printf("1/k=%f (center lat,lon=%f %f)\n", MetresPerTile(centreLatitude), centreLatitude, centreLongitude);
     SetUpMapFrame(centreLatitude, centreLongitude);
     printf("CI,CJ=%ld %ld\n", static_cast<long>(MapFrame.CI), static_cast<long>(MapFrame.CJ));
+    // Off the transcript: the replay's own lines stay as they are, but an empty world must
+    // not go without a word.
+    if (const double latitude = LatitudeBeyondMap())
+        fprintf(stderr, "'%s' reaches %.4f\u00b0 %c, beyond the map's latitude limit of \u00b1%.4f\u00b0: the map has no tiles there, so no ground is drawn under the flight\n", path, std::fabs(latitude), latitude > 0.0 ? 'N' : 'S', MapLatitudeLimit);
     return 0;
 }

@@ -22,8 +22,14 @@ int ReadFlightArguments(const char* program, const std::vector<const char*>& arg
 // Selects the samples (printing the selection when a list is given), reads the log, prints
 // the column report, the statistics and the map frame, and fixes CI, CJ and k: the replay's
 // transcript up to the viewer. `samples` is the --samples list or null. Returns 0, or -2
-// when the log cannot be opened, -4 when it holds no accepted row.
+// when the log cannot be opened, -4 when it holds no accepted row. A flight that reaches
+// beyond the map's latitudes is loaded all the same, with one line on stderr saying so.
 int LoadFlightLog(const char* path, const char* samples);
+
+// The latitude in degrees of the loaded row farthest from the equator when it lies beyond
+// the map's latitudes (MapLatitudeLimit), where no tile is and nothing is drawn under the
+// flight; 0 when every row lies within them.
+double LatitudeBeyondMap();
 
 // Reads the whole log from its first column into the emptied sample table, as the run does.
 // The caller keeps the stream.

@@ -44,7 +44,11 @@ bool ValidPosition(const SampleRow& row)
     // The reader drops rows within one minute of arc of 0; a table filled otherwise may hold them.
     const double latitude = std::fabs(row.gps_curlat);
     const double longitude = std::fabs(row.gps_curlon);
-    return latitude > 1.0 && longitude > 1.0 && latitude <= 90.0 * 60.0 && longitude <= 180.0 * 60.0;
+    // A flight across the 180th meridian is written with longitudes running on past +-180:
+    // there a longitude is in range near the map frame's centre, short of a whole turn.
+    const double fromCentre = std::fabs(row.gps_curlon - 60.0 * GridColumnLongitude(MapFrame.CJ));
+    const bool runsOn = longitude < 540.0 * 60.0 && fromCentre < 180.0 * 60.0;
+    return latitude > 1.0 && longitude > 1.0 && latitude <= 90.0 * 60.0 && (longitude <= 180.0 * 60.0 || runsOn);
 }
 
 bool ValidAngle(double radians)

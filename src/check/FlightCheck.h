@@ -25,7 +25,9 @@ enum class FaultKind : int32_t
     ClimbRate,      // climbing or descending faster than maximumClimb; measure: the fastest,
                     // signed, m/s
     BadPosition,    // latitude or longitude at 0 (within one minute of arc, the reader's own
-                    // rule), beyond +-90 or +-180 degrees, or not a number; no measure
+                    // rule), beyond +-90 or +-180 degrees (unless the flight runs on
+                    // across 180 there: within half a turn of the map frame's centre),
+                    // or not a number; no measure
     BadAttitude,    // gps_curheading, pyro_curroll or pyro_curpitch not finite or beyond
                     // +-2 pi; no measure
     FrozenPosition, // the same latitude, longitude and altitude, to the bit, for more than

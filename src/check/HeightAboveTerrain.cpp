@@ -42,8 +42,9 @@ TerrainClearance HeightAboveTerrain(const SampleRow& row)
     TerrainClearance clearance;
     const double latitude = row.gps_curlat / 60.0;
     const double longitude = row.gps_curlon / 60.0;
-    // Beyond the poles or the date line the projection folds back onto real places.
-    if (!(std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0))
+    // Beyond the poles, or more than a turn past the date line, the projection folds back
+    // onto real places; a flight across 180 degrees runs on past it, and so does the map.
+    if (!(std::fabs(latitude) <= 90.0 && std::fabs(longitude) < 540.0))
         return clearance;
     const double gridRow = MercatorY(latitude) * TileScale;
     const double gridColumn = LongitudeX(longitude) * TileScale;

@@ -7,9 +7,6 @@
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 
-// Web Mercator stops where the map is square: atan(sinh(pi)).
-static const double MercatorLimit = 85.0511287798;
-
 bool ParseGeoBox(const char* text, GeoBox* box)
 {
     double v[4];
@@ -19,9 +16,9 @@ bool ParseGeoBox(const char* text, GeoBox* box)
     for (double x : v)
         if (!std::isfinite(x))
             return false;
-    if (!(v[0] < v[2]) || v[0] < -MercatorLimit || v[2] > MercatorLimit)
+    if (!(v[0] < v[2]) || v[0] < -MapLatitudeLimit || v[2] > MapLatitudeLimit)
         return false;
-    if (!(v[1] < v[3]) || v[1] < -180.0 || v[3] > 180.0)
+    if (!(v[1] < v[3]) || v[1] < -540.0 || v[3] > 540.0 || v[3] - v[1] > 360.0)
         return false;
     *box = GeoBox{v[0], v[1], v[2], v[3]};
     return true;
@@ -33,11 +30,10 @@ static double LevelRow(double latitude, int32_t level)
     return MercatorY(latitude) * (TileScale >> (FinestLevel - level));
 }
 
+// Unlike LongitudeX, on past +-180 without a wrap: a box across 180 degrees stays one box.
 static double LevelColumn(double longitude, int32_t level)
 {
-    // LongitudeX wraps 180 to 0; the east edge of the map is its last column.
-    const double x = longitude >= 180.0 ? 1.0 : LongitudeX(longitude);
-    return x * (TileScale >> (FinestLevel - level));
+    return (longitude + 180.0) / 360.0 * (TileScale >> (FinestLevel - level));
 }
 
 TileRange TilesOfBox(const GeoBox& box, int32_t level)
@@ -50,9 +46,16 @@ TileRange TilesOfBox(const GeoBox& box, int32_t level)
     range.level = level;
     range.firstRow = clampTile(LevelRow(box.north, level));
     range.lastRow = std::max(range.firstRow, clampEnd(LevelRow(box.south, level)));
-    range.firstColumn = clampTile(LevelColumn(box.west, level));
-    range.lastColumn = std::max(range.firstColumn, clampEnd(LevelColumn(box.east, level)));
+    range.firstColumn = static_cast<int32_t>(std::floor(LevelColumn(box.west, level)));
+    range.lastColumn = std::max(range.firstColumn, static_cast<int32_t>(std::ceil(LevelColumn(box.east, level)) - 1.0));
     return range;
+}
+
+int64_t WrapTileColumn(int64_t column, int32_t level)
+{
+    const int64_t columns = int64_t{1} << level;
+    const int64_t wrapped = column % columns;
+    return wrapped < 0 ? wrapped + columns : wrapped;
 }
 
 GeoBox BoxOfTiles(const TileRange& range)
@@ -77,11 +80,14 @@ std::vector<ElevationTileId> ElevationTilesOfBox(const GeoBox& box)
     // corners of the last tiles are grid points of the next row and column.
     const TileRange cells = TilesOfBox(box, FinestLevel);
     const int32_t lastRow = std::min(cells.lastRow + 1, TileScale - 1);
-    const int32_t lastColumn = std::min(cells.lastColumn + 1, TileScale - 1);
+    // Files of a box past +-180 come from the grid's other end; a box a whole turn wide
+    // would name each of them twice.
+    const int64_t firstFile = static_cast<int64_t>(std::floor(cells.firstColumn / static_cast<double>(ElevationTileSize)));
+    const int64_t lastFile = std::min<int64_t>(static_cast<int64_t>(std::floor((cells.lastColumn + 1) / static_cast<double>(ElevationTileSize))), firstFile + ElevationTilesPerAxis - 1);
     std::vector<ElevationTileId> tiles;
     for (int32_t r = cells.firstRow / ElevationTileSize; r <= lastRow / ElevationTileSize; ++r)
-        for (int32_t c = cells.firstColumn / ElevationTileSize; c <= lastColumn / ElevationTileSize; ++c)
-            tiles.push_back(ElevationTileId{r, c});
+        for (int64_t c = firstFile; c <= lastFile; ++c)
+            tiles.push_back(ElevationTileId{r, static_cast<int32_t>((c % ElevationTilesPerAxis + ElevationTilesPerAxis) % ElevationTilesPerAxis)});
     return tiles;
 }
 

@@ -12,3 +12,9 @@ double GroundDistance(double latitude1, double longitude1, double latitude2, dou
     const double h = sinLatitude * sinLatitude + std::cos(phi1) * std::cos(phi2) * sinLongitude * sinLongitude;
     return 2.0 * EarthRadius * std::asin(std::sqrt(std::min(1.0, h)));
 }
+
+double WrapLongitude(double longitude)
+{
+    const double wrapped = std::fmod(longitude + 180.0, 360.0);
+    return (wrapped < 0.0 ? wrapped + 360.0 : wrapped) - 180.0;
+}

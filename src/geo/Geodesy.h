@@ -12,6 +12,14 @@ const double RadiansPerMinute = Pi / (180.0 * 60.0); // the log stores positions
 
 const double EarthRadius = 6374000.0; // metres, a sphere: the map frame needs no ellipsoid
 
+// The map's tiles end where the web map is square, at atan(sinh(pi)) north and south: nearer
+// the poles there is no tile, and the replay's grid rows run off to millions.
+const double MapLatitudeLimit = 85.0511287798;
+
+// The longitude in degrees brought into [-180, 180) by whole turns, for reading a source
+// that knows each place by one longitude only.
+double WrapLongitude(double longitude);
+
 // Metres along the ground between two positions (latitude, longitude in degrees) on the
 // sphere of EarthRadius: the great-circle distance by the haversine, which stays exact for
 // the metres between two fixes and is right at any distance, across the antimeridian too.

@@ -26,7 +26,7 @@ int32_t BuildPatch(osg::Geometry* geometry, int32_t CI, int32_t CJ, int32_t orig
         double z;
         if (p < lookedUp)
         {
-            const double h = ElevationLookup(ElevationGridCoordinate(originRow, s, t.positions[p][0]), ElevationGridCoordinate(originCol, s, t.positions[p][1]));
+            const double h = ElevationLookup(ElevationGridCoordinate(originRow, s, t.positions[p][0]), ElevationGridColumn(originCol, s, t.positions[p][1]));
             sum += h;
             z = finest ? MapFrame.k * h : MapFrame.k * h - CurvatureDrop(rowOffset, colOffset);
         }

@@ -151,6 +151,12 @@ int32_t ElevationGridCoordinate(int32_t origin, int32_t s, double t)
     return value < 0 || value >= TileScale ? -1 : static_cast<int32_t>(value);
 }
 
+int32_t ElevationGridColumn(int32_t origin, int32_t s, double t)
+{
+    const int64_t value = (static_cast<int64_t>(origin) + static_cast<int64_t>(s * t)) % TileScale;
+    return static_cast<int32_t>(value < 0 ? value + TileScale : value);
+}
+
 int32_t LookedUpVertexCount(const PatchTemplate& t, int32_t mode)
 {
     return mode == FinestPatch ? t.vertexCount - 1 : t.vertexCount;

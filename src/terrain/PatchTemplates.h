@@ -46,6 +46,10 @@ enum PatchMode : int32_t
 // it is -1, which the elevation store reads as 0 without a file.
 int32_t ElevationGridCoordinate(int32_t origin, int32_t s, double t);
 
+// The same for a column, except that a column past the grid's ends (rings reaching across
+// the 180th meridian) is the same place a whole turn round, and reads its height there.
+int32_t ElevationGridColumn(int32_t origin, int32_t s, double t);
+
 // How many of the template's vertices, from the first, take their height from the store:
 // all of them, or all but the last (the centre) at the finest level.
 int32_t LookedUpVertexCount(const PatchTemplate& t, int32_t mode);

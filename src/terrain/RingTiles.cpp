@@ -81,7 +81,7 @@ std::vector<GridPoint> PatchGridPoints(const TerrainPatch& patch)
     const PatchTemplate& t = *patch.patchTemplate;
     std::vector<GridPoint> points;
     for (int32_t p = 0; p < LookedUpVertexCount(t, patch.mode); ++p)
-        points.push_back(GridPoint{ElevationGridCoordinate(patch.originRow, patch.s, t.positions[p][0]), ElevationGridCoordinate(patch.originCol, patch.s, t.positions[p][1])});
+        points.push_back(GridPoint{ElevationGridCoordinate(patch.originRow, patch.s, t.positions[p][0]), ElevationGridColumn(patch.originCol, patch.s, t.positions[p][1])});
     return points;
 }
 

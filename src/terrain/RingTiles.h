@@ -28,7 +28,8 @@ struct TerrainPatch
 // BuildTerrain builds them. The data tool lists the files the replay reads with it.
 void VisitTerrainPatches(int32_t CI, int32_t CJ, const std::function<void(const TerrainPatch&)>& visit);
 
-// A zoom-18 grid point: row from the north, column from 180 degrees west; -1 off the grid.
+// A zoom-18 grid point: row from the north (-1 off the grid), column from 180 degrees west
+// (on the grid: one past its ends is read a whole turn round).
 struct GridPoint
 {
     int32_t row;

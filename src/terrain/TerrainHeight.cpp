@@ -1,22 +1,28 @@
 #include "terrain/TerrainHeight.h"
 
+#include <cmath>
+
 #include "geo/MapFrame.h"
 #include "terrain/ElevationTileStore.h"
 
 TerrainHeight TerrainHeightAtGrid(double row, double column)
 {
     TerrainHeight result;
-    if (!(row >= 0.0 && row < TileScale && column >= 0.0 && column < TileScale))
+    // A column past the grid's ends (a flight across the 180th meridian) is read a whole
+    // turn round, as the terrain reads it.
+    if (!(row >= 0.0 && row < TileScale && std::fabs(column) < 4.0 * TileScale))
         return result;
     const int32_t r = static_cast<int32_t>(row);
-    const int32_t c = static_cast<int32_t>(column);
-    const double u = row - r;    // southwards within the cell
-    const double v = column - c; // eastwards
+    const double west = std::floor(column);
+    const int32_t c = static_cast<int32_t>((static_cast<int64_t>(west) % TileScale + TileScale) % TileScale);
+    const int32_t east = c + 1 == TileScale ? 0 : c + 1;
+    const double u = row - r;       // southwards within the cell
+    const double v = column - west; // eastwards
     int32_t northWest = 0, southWest = 0, southEast = 0, northEast = 0;
     result.covered = ElevationAt(r, c, &northWest);
     result.covered = ElevationAt(r + 1, c, &southWest) && result.covered;
-    result.covered = ElevationAt(r + 1, c + 1, &southEast) && result.covered;
-    result.covered = ElevationAt(r, c + 1, &northEast) && result.covered;
+    result.covered = ElevationAt(r + 1, east, &southEast) && result.covered;
+    result.covered = ElevationAt(r, east, &northEast) && result.covered;
     const double centre = (northWest + southWest + southEast + northEast) / 4.0;
 
     // Which triangle: the cell's diagonals cut it into a west, south, east and north one,

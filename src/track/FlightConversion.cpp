@@ -229,6 +229,15 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
         converted.error = "fewer than two positions with distinct times";
         return converted;
     }
+    // Nearer the poles the map has no tiles: the replay would show an empty world there.
+    const TimedPosition& polemost = *std::max_element(positions.begin(), positions.end(), [](const TimedPosition& a, const TimedPosition& b) { return std::fabs(a.latitude) < std::fabs(b.latitude); });
+    if (std::fabs(polemost.latitude) > MapLatitudeLimit)
+    {
+        char text[200];
+        snprintf(text, sizeof text, "positions as far as %.4f\u00b0 %c, beyond the map's latitude limit of \u00b1%.4f\u00b0, where its tiles end", std::fabs(polemost.latitude), polemost.latitude > 0.0 ? 'N' : 'S', MapLatitudeLimit);
+        converted.error = text;
+        return converted;
+    }
     // Times since 1970 count from midnight of the first day; so do the other channels'.
     const double origin = flight.timesSinceEpoch ? std::floor(positions.front().time / SecondsPerDay) * SecondsPerDay : 0.0;
     converted.clockOrigin = origin;

@@ -50,7 +50,8 @@ struct ConvertedFlight
 // - The other channels fill their columns where the flight has them: counts and modes
 //   (satellites, fix, flight mode) hold their last value, the rest are linear; before the
 //   first record a channel takes its first value.
-// Fails (no rows, `error` set) with fewer than two positions at distinct times, fewer than
+// Fails (no rows, `error` set) with fewer than two positions at distinct times, a position
+// beyond the map's latitudes (MapLatitudeLimit), fewer than
 // two rows (positions closer in time than a row step), a rate that is not positive, more
 // than a million rows, or sample numbers beyond 32 bits.
 ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSettings& settings);

@@ -139,6 +139,24 @@ void FillAltitudes(std::vector<TimedPosition>* sorted, PositionCounts* counts)
     }
 }
 
+// Makes the longitudes continuous across the 180th meridian: each within half a turn of the
+// one before, so that a flight from 179.99 to -179.99 goes on to 180.01 instead of back
+// round the world. The replay's map frame runs on continuously below -180 but wraps at +180
+// (LongitudeX), so a flight that reaches +180 is moved a whole turn west.
+void UnwrapLongitudes(std::vector<TimedPosition>* sorted)
+{
+    std::vector<TimedPosition>& p = *sorted;
+    double highest = p.empty() ? 0.0 : p[0].longitude;
+    for (size_t i = 1; i < p.size(); ++i)
+    {
+        p[i].longitude -= 360.0 * std::round((p[i].longitude - p[i - 1].longitude) / 360.0);
+        highest = std::max(highest, p[i].longitude);
+    }
+    if (highest >= 180.0)
+        for (TimedPosition& position : p)
+            position.longitude -= 360.0;
+}
+
 } // namespace
 
 std::vector<TimedPosition> CleanPositions(const std::vector<TimedPosition>& positions, PositionCounts* counts)
@@ -161,6 +179,7 @@ std::vector<TimedPosition> CleanPositions(const std::vector<TimedPosition>& posi
     counts->repeatedTimes = before - kept.size();
     DropSpeedOutliers(&kept, counts);
     FillAltitudes(&kept, counts);
+    UnwrapLongitudes(&kept);
     counts->used = kept.size();
     return kept;
 }

@@ -43,4 +43,6 @@ struct PositionCounts
 // The speed check trusts the longest run of positions that follow one another at possible
 // speeds and walks out from it in both directions, keeping a position only when the last
 // one kept reaches it in time; so a single wild fix is dropped, wherever it lies.
+// Longitudes are made continuous: a flight across the 180th meridian runs on below -180
+// (by a whole turn, as far as it goes), where the replay's map goes on without a seam.
 std::vector<TimedPosition> CleanPositions(const std::vector<TimedPosition>& positions, PositionCounts* counts);

@@ -75,6 +75,16 @@ std::unique_ptr<ElevationSource> ElevationSource::Open(const std::string& path)
 
 bool ElevationSource::Intersects(const GeoBox& box) const
 {
+    // A raster in degrees may count its longitudes from anywhere (see Sample).
+    if (!toSource)
+        for (const double turn : {360.0, -360.0})
+            if (IntersectsOutline(GeoBox{box.south, box.west + turn, box.north, box.east + turn}))
+                return true;
+    return IntersectsOutline(box);
+}
+
+bool ElevationSource::IntersectsOutline(const GeoBox& box) const
+{
     // The box's outline, densely, in source pixels: enough for any map projection we meet.
     const int steps = 64;
     double minX = 1e300, maxX = -1e300, minY = 1e300, maxY = -1e300;
@@ -173,9 +183,16 @@ bool ElevationSource::Sample(const std::vector<double>& latitudes, const std::ve
     int firstColumn = width, lastColumn = -1, firstRow = height, lastRow = -1;
     for (size_t i = 0; i < count; ++i)
     {
+        // A raster in degrees may count its longitudes from anywhere (0 to 360, or on past
+        // 180 across the date line): the point is read where the raster has it.
         const double x = xs[i], y = ys[i];
-        xs[i] = inverseTransform[0] + x * inverseTransform[1] + y * inverseTransform[2];
-        ys[i] = inverseTransform[3] + x * inverseTransform[4] + y * inverseTransform[5];
+        for (const double turn : {0.0, 360.0, -360.0})
+        {
+            xs[i] = inverseTransform[0] + (x + turn) * inverseTransform[1] + y * inverseTransform[2];
+            ys[i] = inverseTransform[3] + (x + turn) * inverseTransform[4] + y * inverseTransform[5];
+            if (toSource || (xs[i] >= 0.0 && xs[i] <= width && ys[i] >= 0.0 && ys[i] <= height))
+                break;
+        }
         if (!transformed[i] || !(xs[i] >= 0.0 && xs[i] <= width && ys[i] >= 0.0 && ys[i] <= height))
         {
             transformed[i] = FALSE;

@@ -33,7 +33,8 @@ public:
     // Null, after one line on stderr, when the file cannot be read as a georeferenced raster.
     static std::unique_ptr<ElevationSource> Open(const std::string& path);
 
-    // Heights at (latitude, longitude) in degrees, bilinear between pixel centres. A point
+    // Heights at (latitude, longitude) in degrees, bilinear between pixel centres; a raster in
+    // degrees is read a turn east or west where it has the point only there. A point
     // gets this raster's height when that is better than the one it has: Measured where
     // valid pixels surround it (a no-data pixel drops out of the weights), else Filled where
     // the raster's voids, filled from the valid pixels up to VoidFillPixels away, surround
@@ -42,13 +43,14 @@ public:
     // when the raster cannot be read; the points are then of no use.
     bool Sample(const std::vector<double>& latitudes, const std::vector<double>& longitudes, SampledPoints* points, std::string* error) const;
 
-    // Whether the raster's extent meets the box.
+    // Whether the raster's extent meets the box, or in degrees the box a turn east or west.
     bool Intersects(const GeoBox& box) const;
 
     const std::string& Path() const { return path; }
 
 private:
     ElevationSource() = default;
+    bool IntersectsOutline(const GeoBox& box) const;
 
     std::string path;
     GDALDataset* dataset = nullptr;

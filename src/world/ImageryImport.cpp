@@ -400,11 +400,13 @@ int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<Ima
 
     int written[FinestLevel + 1] = {};
     int absent[FinestLevel + 1] = {};
-    GeoBox area = {90.0, 180.0, -90.0, -180.0}; // of the tiles written
+    GeoBox area = {90.0, 540.0, -90.0, -540.0}; // of the tiles written
     for (const ImageryTileId& tile : tiles)
     {
+        // A tile numbered past the grid's ends (across 180 degrees) shows the one a turn round.
+        const ImageryTileId onGrid = {tile.level, tile.row, WrapTileColumn(tile.column, tile.level)};
         std::string jpeg;
-        if (!source->Fetch(tile, &jpeg))
+        if (!source->Fetch(onGrid, &jpeg))
         {
             ++absent[tile.level];
             continue;

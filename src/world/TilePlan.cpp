@@ -9,6 +9,7 @@
 #include <osgDB/ReadFile>
 
 #include "app/FlightLoading.h"
+#include "geo/Geodesy.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "log/SampleTable.h"
@@ -77,9 +78,10 @@ std::vector<ImageryTileId> ImageryTilesOfFlight(int32_t CI, int32_t CJ)
     std::vector<ImageryTileId> tiles;
     for (const ImageryTileId& tile : RingImageryTiles(CI, CJ))
     {
-        // Near the grid's edges the rings reach tiles that no map has.
+        // Beyond the Mercator limits the rings reach rows that no map has; past the grid's
+        // ends across 180 degrees, the columns name tiles of the grid's other end.
         const int64_t last = (int64_t{1} << tile.level) - 1;
-        if (tile.row >= 0 && tile.row <= last && tile.column >= 0 && tile.column <= last)
+        if (tile.row >= 0 && tile.row <= last)
             tiles.push_back(tile);
     }
     return tiles;
@@ -161,6 +163,13 @@ int RunPlan(const char* program, const std::vector<const char*>& arguments)
         status = LoadFlightLog(selection.log, selection.samples);
     if (status != 0)
         return status;
+    // The loading step has said where the flight leaves the map; a plan there would list
+    // tiles that no map has.
+    if (LatitudeBeyondMap() != 0.0)
+    {
+        fprintf(stderr, "plan: no plan for a flight beyond the map's latitudes; convert or select (--samples) the part within \u00b1%.4f\u00b0\n", MapLatitudeLimit);
+        return 1;
+    }
 
     const std::vector<PlannedFile> files = PlanReplayFiles(MapFrame.CI, MapFrame.CJ);
     printf("Files the replay reads, in its order:\n");
@@ -212,7 +221,7 @@ int RunPlan(const char* program, const std::vector<const char*>& arguments)
     int64_t withHeight = 0, points = 0;
     CountHeightedPoints(MapFrame.CI, MapFrame.CJ, &withHeight, &points);
     printf("elevation points the terrain reads: %lld of %lld have heights (%.1f%%), %lld show 0 m for want of data\n", static_cast<long long>(withHeight), static_cast<long long>(points), 100.0 * withHeight / std::max<int64_t>(points, 1), static_cast<long long>(points - withHeight));
-    GeoBox whole = {90.0, 180.0, -90.0, -180.0};
+    GeoBox whole = {90.0, 540.0, -90.0, -540.0};
     for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
     {
         int tiles = 0, absent = 0;
@@ -228,11 +237,12 @@ int RunPlan(const char* program, const std::vector<const char*>& arguments)
             columns[0] = std::min(columns[0], file.column);
             columns[1] = std::max(columns[1], file.column);
         }
-        // The box of the tiles that exist on the map; the rings reach past its edges only
-        // at the 180th meridian and the Mercator limits.
+        // The box of the tiles that exist on the map: the rings reach past its rows at the
+        // Mercator limits; past its columns, across 180 degrees, the box runs on as the
+        // flight's longitudes do, and --bbox takes it so.
         const int64_t last = (int64_t{1} << level) - 1;
         auto clampTile = [last](int64_t tile) { return static_cast<int32_t>(std::clamp<int64_t>(tile, 0, last)); };
-        const TileRange range = {level, clampTile(rows[0]), clampTile(rows[1]), clampTile(columns[0]), clampTile(columns[1])};
+        const TileRange range = {level, clampTile(rows[0]), clampTile(rows[1]), static_cast<int32_t>(columns[0]), static_cast<int32_t>(columns[1])};
         const GeoBox box = BoxOfTiles(range);
         whole = GeoBox{std::min(whole.south, box.south), std::min(whole.west, box.west), std::max(whole.north, box.north), std::max(whole.east, box.east)};
         printf("level %d: %d of %d tiles missing, rows %lld..%lld columns %lld..%lld,", level, absent, tiles, static_cast<long long>(rows[0]), static_cast<long long>(rows[1]), static_cast<long long>(columns[0]), static_cast<long long>(columns[1]));

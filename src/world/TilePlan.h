@@ -32,14 +32,16 @@ struct PlannedFile
 // the sky texture, the aircraft model and the aircraft's fallback texture.
 std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ);
 
-// The imagery tiles of that plan that exist on the map, in its order (its elevation tiles
-// are RingElevationTiles).
+// The imagery tiles of that plan that lie within the map's rows, in its order, named as the
+// replay reads them: across 180 degrees with columns past the grid's ends, whose pictures
+// are those of the tiles a whole turn round (WrapTileColumn). Its elevation tiles are
+// RingElevationTiles.
 std::vector<ImageryTileId> ImageryTilesOfFlight(int32_t CI, int32_t CJ);
 
 // The plan command on the replay's own arguments (LOG, optionally --samples LIST), whose
 // usage line names `program`: prints the log report, the file list and the summary, with
 // the share of the terrain's grid points that have heights and the share of the flight
 // that the terrain lies under. Returns 0 when every file is present (and no elevation tile
-// empty), 1 when some are missing, or the program's own negative status for a bad command
-// line or log.
+// empty), 1 when some are missing or the flight reaches beyond the map's latitudes (no plan,
+// a line on stderr), or the program's own negative status for a bad command line or log.
 int RunPlan(const char* program, const std::vector<const char*>& arguments);
