@@ -15,6 +15,7 @@
 #include <osgViewer/Viewer>
 
 #include "geo/MapFrame.h"
+#include "log/LogAttitude.h"
 #include "log/SampleTable.h"
 #include "player/PlayerDisplay.h"
 #include "player/PlayerSession.h"
@@ -155,6 +156,7 @@ CameraSubject LoadedFlight(double rowSeconds)
     subject.unitsPerMetre = MapFrame.k;
     subject.aircraftAt = AircraftMatrixAt;
     subject.groundUnder = GroundUnder;
+    subject.headingIsCourse = HeadingIsCourse(SampleTable.rows, SampleTable.rowCount);
     return subject;
 }
 
