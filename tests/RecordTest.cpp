@@ -16,6 +16,7 @@
 #include "geo/MapFrame.h"
 #include "log/LogAttitude.h"
 #include "log/SampleTable.h"
+#include "player/PlayerBackdrop.h"
 #include "record/FrameSchedule.h"
 #include "record/RecordCameras.h"
 #include "record/RecordOptions.h"
@@ -380,6 +381,81 @@ TEST(OverviewTest, AHoverShowsItsSurroundingsAndTheAircraftIsDrawnLargeEnoughToS
     EXPECT_GE(heightSeen, OverviewLeastExtent * TestUnitsPerMetre);
     EXPECT_NEAR(aircraft->getBound().radius() / heightSeen, OverviewAircraftShare, 1e-3);
     EXPECT_NEAR(aircraft->getBound().center().length(), 0.0, 1e-9) << "not enlarged about its own origin";
+}
+
+// Visits as the viewer's cull visitor does from an eye, collecting the geodes it reaches.
+class CullFrom : public osg::NodeVisitor
+{
+public:
+    explicit CullFrom(const osg::Vec3d& eye) : osg::NodeVisitor(CULL_VISITOR, TRAVERSE_ALL_CHILDREN), eye(eye) {}
+    osg::Vec3 getEyePoint() const override { return eye; }
+    void apply(osg::Geode& geode) override { reached.push_back(&geode); }
+
+    osg::Vec3d eye;
+    std::vector<osg::Geode*> reached;
+};
+
+// Where a node's own coordinates lie in the frame when drawn for that eye.
+osg::Matrixd PlacedFor(osg::Node* node, CullFrom& cull)
+{
+    osg::Matrixd matrix;
+    const osg::NodePathList paths = node->getParentalNodePaths();
+    for (osg::Node* above : paths.front())
+        if (const osg::Transform* transform = above->asTransform())
+            transform->computeLocalToWorldMatrix(matrix, &cull);
+    return matrix;
+}
+
+TEST(PlayerBackdropTest, TheSkyAndTheFarGroundSurroundTheOverviewOfALongFlight)
+{
+    // The scene as it is assembled: terrain 3 to 8 m up, the sky a ball of 200 units at the
+    // origin, under a group.
+    FlightScene scene{new osg::Group, nullptr, new osg::Group, new osg::Group};
+    osg::ref_ptr<osg::Geode> terrain = new osg::Geode;
+    terrain->addDrawable(new osg::ShapeDrawable(new osg::Box(osg::Vec3(0.0f, 0.0f, 0.055f), 1.0f, 1.0f, 0.05f)));
+    scene.terrain->addChild(terrain.get());
+    osg::ref_ptr<osg::Geode> sky = new osg::Geode;
+    sky->addDrawable(new osg::ShapeDrawable(new osg::Sphere(osg::Vec3(), 200.0f)));
+    scene.sky->addChild(sky.get());
+    scene.root->addChild(scene.terrain.get());
+    scene.root->addChild(scene.sky.get());
+    SurroundWithBackdrop(scene);
+
+    // A straight flight of 100 km seen from the overview: well outside that ball.
+    const CameraSubject subject = FlightAlong([](double s) { return osg::Vec3d(0.0, 100.0 * s, 500.0); }, 5001);
+    const std::unique_ptr<RecordingCamera> overview = FindRecordCamera("overview")->make(subject);
+    overview->SetUp(CameraPicture{}, nullptr);
+    const osg::Vec3d eye = EyeOf(overview->View(0.0, 0.1));
+    ASSERT_GT(eye.length(), 2.0 * 200.0);
+
+    CullFrom cull(eye);
+    const osg::BoundingSphere skyBound = sky->getBound();
+    EXPECT_LT((skyBound.center() * PlacedFor(sky.get(), cull) - eye).length(), 0.5 * skyBound.radius()) << "the eye is outside the sky";
+
+    // The far ground reaches the horizon all round: its rim at the eye's height, the rest below.
+    osg::Node* farGround = nullptr;
+    for (unsigned int i = 0; i < scene.root->getNumChildren(); ++i)
+        if (scene.root->getChild(i)->getName() == FarGroundName)
+            farGround = scene.root->getChild(i);
+    ASSERT_NE(farGround, nullptr);
+    scene.root->accept(cull);
+    osg::Geode* ground = nullptr;
+    for (osg::Geode* geode : cull.reached)
+        if (geode != sky.get() && geode != terrain.get())
+            ground = geode;
+    ASSERT_NE(ground, nullptr) << "no far ground drawn from above";
+    const osg::Matrixd placed = PlacedFor(ground, cull);
+    const osg::Vec3Array* vertices = dynamic_cast<const osg::Vec3Array*>(ground->getDrawable(0)->asGeometry()->getVertexArray());
+    ASSERT_NE(vertices, nullptr);
+    double highest = -1e30;
+    for (const osg::Vec3& vertex : *vertices)
+        highest = std::max(highest, (osg::Vec3d(vertex) * placed).z());
+    EXPECT_NEAR(highest, eye.z(), 1e-3);
+
+    // From below the lowest terrain the far ground would hang in the sky: it is left out.
+    CullFrom low(osg::Vec3d(0.0, 0.0, 0.02));
+    scene.root->accept(low);
+    EXPECT_EQ(low.reached.size(), 2u) << "the terrain and the sky only";
 }
 
 std::vector<char*> Arguments(std::vector<std::string>& words)

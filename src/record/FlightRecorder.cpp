@@ -17,6 +17,7 @@
 #include "geo/MapFrame.h"
 #include "log/LogAttitude.h"
 #include "log/SampleTable.h"
+#include "player/PlayerBackdrop.h"
 #include "player/PlayerDisplay.h"
 #include "player/PlayerSession.h"
 #include "record/FramePipeline.h"
@@ -307,6 +308,7 @@ bool Recording::EnsureDisplay()
 bool Recording::AssembleScene()
 {
     scene = AssembleFlightScene();
+    SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     fflush(stdout);
     return !stopSignal || Stop();
