@@ -388,6 +388,7 @@ class CullFrom : public osg::NodeVisitor
 {
 public:
     explicit CullFrom(const osg::Vec3d& eye) : osg::NodeVisitor(CULL_VISITOR, TRAVERSE_ALL_CHILDREN), eye(eye) {}
+    using osg::NodeVisitor::apply;
     osg::Vec3 getEyePoint() const override { return eye; }
     void apply(osg::Geode& geode) override { reached.push_back(&geode); }
 
