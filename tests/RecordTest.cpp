@@ -14,8 +14,10 @@
 #include <osg/ShapeDrawable>
 
 #include "geo/MapFrame.h"
+#include "log/LogAttitude.h"
 #include "log/SampleTable.h"
 #include "player/PlaybackClock.h"
+#include "player/PlayerBackdrop.h"
 #include "record/FrameSchedule.h"
 #include "record/RecordCameras.h"
 #include "record/RecordOptions.h"
@@ -173,14 +175,20 @@ TEST(ChaseCameraTest, TurnsTheShortWayAndDampsJitter)
 const double TestUnitsPerMetre = 0.01;
 const double TestRowSeconds = 0.2;
 
-CameraSubject FlightAlong(osg::Vec3d (*metresAt)(double seconds), int32_t rows)
+// The nose points along +y unless `noseAt` gives its direction: radians in the frame's x-y
+// plane from +x towards +y.
+CameraSubject FlightAlong(osg::Vec3d (*metresAt)(double seconds), int32_t rows, double (*noseAt)(double seconds) = nullptr)
 {
     CameraSubject subject;
     subject.rows = rows;
     subject.rowSeconds = TestRowSeconds;
     subject.unitsPerMetre = TestUnitsPerMetre;
-    subject.aircraftAt = [metresAt](double position)
-    { return osg::Matrixd::translate(metresAt(position * TestRowSeconds) * TestUnitsPerMetre); };
+    subject.aircraftAt = [metresAt, noseAt](double position)
+    {
+        const double seconds = position * TestRowSeconds;
+        const double turn = noseAt ? noseAt(seconds) - Pi / 2.0 : 0.0;
+        return osg::Matrixd::rotate(turn, osg::Vec3d(0.0, 0.0, 1.0)) * osg::Matrixd::translate(metresAt(seconds) * TestUnitsPerMetre);
+    };
     return subject;
 }
 
@@ -207,6 +215,12 @@ osg::Vec3d EastSouthHover(double seconds)
     return osg::Vec3d(200.0 + wander, 200.0 - wander, 100.0);
 }
 
+// The nose of that flight, along its course: east, then south, held in the hover.
+double EastSouthHoverNose(double seconds)
+{
+    return seconds < 20.0 ? Pi / 2.0 : 0.0;
+}
+
 // A ridge 110 m high behind the start, where the chase camera sits before the aircraft
 // has flown far: higher than the camera would be without it.
 double RidgeBehindTheStart(double, double y)
@@ -216,7 +230,7 @@ double RidgeBehindTheStart(double, double y)
 
 TEST(ChaseCameraTest, FollowsBehindAndAboveAlongTheCourseAndKeepsOffTheGround)
 {
-    CameraSubject subject = FlightAlong(EastSouthHover, 251); // 50 s
+    CameraSubject subject = FlightAlong(EastSouthHover, 251, EastSouthHoverNose); // 50 s
     subject.groundUnder = RidgeBehindTheStart;
     const std::unique_ptr<RecordingCamera> chase = FindRecordCamera("chase")->make(subject);
     chase->SetUp(CameraPicture{}, nullptr);
@@ -242,6 +256,84 @@ TEST(ChaseCameraTest, FollowsBehindAndAboveAlongTheCourseAndKeepsOffTheGround)
         towardsAircraft.normalize();
         ASSERT_GT(towardsAircraft * *course, std::cos(1.0 * Pi / 180.0)) << "not behind the aircraft at " << seconds << " s";
     }
+}
+
+// Standing, 100 m up, the fix wandering by up to 1.5 m in every direction, faster than a
+// slow walk between two fixes: its course is noise.
+osg::Vec3d Wander(double seconds)
+{
+    return osg::Vec3d(1.5 * std::sin(2.3 * seconds) * std::cos(0.7 * seconds), 1.5 * std::sin(1.9 * seconds + 1.0), 100.0);
+}
+
+// 20 s east at 10 m/s, nose first, then the wander there, with a heading made from it.
+osg::Vec3d EastThenWander(double seconds)
+{
+    return seconds < 20.0 ? osg::Vec3d(0.0, 10.0 * seconds, 100.0) : osg::Vec3d(0.0, 200.0, 0.0) + Wander(seconds);
+}
+
+double CourseOfEastThenWander(double seconds)
+{
+    const osg::Vec3d move = EastThenWander(seconds + 0.1) - EastThenWander(seconds - 0.1);
+    return std::atan2(move.y(), move.x());
+}
+
+TEST(ChaseCameraTest, StandingItLooksAlongTheNoseOrHoldsTheLastCourse)
+{
+    struct Case
+    {
+        const char* what;
+        osg::Vec3d (*metresAt)(double);
+        double (*noseAt)(double);
+        bool headingIsCourse;
+        double seen; // the direction the camera must look in from 25 s on
+    } cases[] = {
+        {"a hover nose north-west", Wander, [](double) { return -0.75 * Pi; }, false, -0.75 * Pi},
+        {"a track standing after flying east", EastThenWander, CourseOfEastThenWander, true, Pi / 2.0},
+    };
+    for (const Case& c : cases)
+    {
+        CameraSubject subject = FlightAlong(c.metresAt, 301, c.noseAt); // 60 s
+        subject.headingIsCourse = c.headingIsCourse;
+        const std::unique_ptr<RecordingCamera> chase = FindRecordCamera("chase")->make(subject);
+        chase->SetUp(CameraPicture{}, nullptr);
+        const osg::Vec3d seen(std::cos(c.seen), std::sin(c.seen), 0.0);
+        for (double position = 0.0; position <= 300.0; position += 0.5)
+        {
+            const osg::Vec3d eye = EyeOf(chase->View(position, 0.1));
+            osg::Vec3d towardsAircraft = subject.aircraftAt(position).getTrans() - eye;
+            towardsAircraft.z() = 0.0;
+            towardsAircraft.normalize();
+            if (position * TestRowSeconds >= 25.0 && !(towardsAircraft * seen > std::cos(10.0 * Pi / 180.0)))
+            {
+                ADD_FAILURE() << c.what << ": looks " << std::acos(towardsAircraft * seen) * DegreesPerRadian
+                              << " degrees off at " << position * TestRowSeconds << " s";
+                break;
+            }
+        }
+    }
+}
+
+TEST(HeadingIsCourseTest, OnlyAHeadingThatIsTheDirectionOfEveryMoveIsTheCourse)
+{
+    // Rows 0.2 s apart flying a quarter circle of 1 km radius at 20 m/s, then standing.
+    std::vector<SampleRow> rows = RowsEvery(0.2, 300);
+    const double metresPerMinute = EarthRadius * RadiansPerMinute;
+    for (int i = 0; i < 300; ++i)
+    {
+        const double along = std::min(i, 200) * 0.2 * 20.0 / 1000.0; // radians round the circle
+        rows[i].samplenumber = i + 1;
+        rows[i].gps_curlat = 60.0 * 46.0 + 1000.0 * std::sin(along) / metresPerMinute;
+        rows[i].gps_curlon = 60.0 * 8.0 + 1000.0 * (1.0 - std::cos(along)) / (metresPerMinute * std::cos(46.0 * RadiansPerDegree));
+        rows[i].gps_curheading = LogHeading(along); // clockwise from north, as the circle turns
+    }
+    EXPECT_TRUE(HeadingIsCourse(rows.data(), 300));
+    // A nose 5 degrees off the course (drift in a cross wind) is a nose.
+    std::vector<SampleRow> drifting = rows;
+    for (SampleRow& row : drifting)
+        row.gps_curheading += 5.0 * RadiansPerDegree;
+    EXPECT_FALSE(HeadingIsCourse(drifting.data(), 300));
+    // Standing all along, nothing says it is a course.
+    EXPECT_FALSE(HeadingIsCourse(rows.data() + 201, 99));
 }
 
 TEST(RecordCameraTableTest, EveryCameraKeepsTheAircraftInThePicture)
@@ -320,6 +412,82 @@ TEST(OverviewTest, AHoverShowsItsSurroundingsAndTheAircraftIsDrawnLargeEnoughToS
     EXPECT_GE(heightSeen, OverviewLeastExtent * TestUnitsPerMetre);
     EXPECT_NEAR(aircraft->getBound().radius() / heightSeen, OverviewAircraftShare, 1e-3);
     EXPECT_NEAR(aircraft->getBound().center().length(), 0.0, 1e-9) << "not enlarged about its own origin";
+}
+
+// Visits as the viewer's cull visitor does from an eye, collecting the geodes it reaches.
+class CullFrom : public osg::NodeVisitor
+{
+public:
+    explicit CullFrom(const osg::Vec3d& eye) : osg::NodeVisitor(CULL_VISITOR, TRAVERSE_ALL_CHILDREN), eye(eye) {}
+    using osg::NodeVisitor::apply;
+    osg::Vec3 getEyePoint() const override { return eye; }
+    void apply(osg::Geode& geode) override { reached.push_back(&geode); }
+
+    osg::Vec3d eye;
+    std::vector<osg::Geode*> reached;
+};
+
+// Where a node's own coordinates lie in the frame when drawn for that eye.
+osg::Matrixd PlacedFor(osg::Node* node, CullFrom& cull)
+{
+    osg::Matrixd matrix;
+    const osg::NodePathList paths = node->getParentalNodePaths();
+    for (osg::Node* above : paths.front())
+        if (const osg::Transform* transform = above->asTransform())
+            transform->computeLocalToWorldMatrix(matrix, &cull);
+    return matrix;
+}
+
+TEST(PlayerBackdropTest, TheSkyAndTheFarGroundSurroundTheOverviewOfALongFlight)
+{
+    // The scene as it is assembled: terrain 3 to 8 m up, the sky a ball of 200 units at the
+    // origin, under a group.
+    FlightScene scene{new osg::Group, nullptr, new osg::Group, new osg::Group};
+    osg::ref_ptr<osg::Geode> terrain = new osg::Geode;
+    terrain->addDrawable(new osg::ShapeDrawable(new osg::Box(osg::Vec3(0.0f, 0.0f, 0.055f), 1.0f, 1.0f, 0.05f)));
+    scene.terrain->addChild(terrain.get());
+    osg::ref_ptr<osg::Geode> sky = new osg::Geode;
+    sky->addDrawable(new osg::ShapeDrawable(new osg::Sphere(osg::Vec3(), 200.0f)));
+    scene.sky->addChild(sky.get());
+    scene.root->addChild(scene.terrain.get());
+    scene.root->addChild(scene.sky.get());
+    SurroundWithBackdrop(scene);
+
+    // A straight flight of 100 km seen from the overview: well outside that ball.
+    const CameraSubject subject = FlightAlong([](double s) { return osg::Vec3d(0.0, 100.0 * s, 500.0); }, 5001);
+    const std::unique_ptr<RecordingCamera> overview = FindRecordCamera("overview")->make(subject);
+    overview->SetUp(CameraPicture{}, nullptr);
+    const osg::Vec3d eye = EyeOf(overview->View(0.0, 0.1));
+    ASSERT_GT(eye.length(), 2.0 * 200.0);
+
+    CullFrom cull(eye);
+    const osg::BoundingSphere skyBound = sky->getBound();
+    EXPECT_LT((skyBound.center() * PlacedFor(sky.get(), cull) - eye).length(), 0.5 * skyBound.radius()) << "the eye is outside the sky";
+
+    // The far ground reaches the horizon all round: its rim at the eye's height, the rest below.
+    osg::Node* farGround = nullptr;
+    for (unsigned int i = 0; i < scene.root->getNumChildren(); ++i)
+        if (scene.root->getChild(i)->getName() == FarGroundName)
+            farGround = scene.root->getChild(i);
+    ASSERT_NE(farGround, nullptr);
+    scene.root->accept(cull);
+    osg::Geode* ground = nullptr;
+    for (osg::Geode* geode : cull.reached)
+        if (geode != sky.get() && geode != terrain.get())
+            ground = geode;
+    ASSERT_NE(ground, nullptr) << "no far ground drawn from above";
+    const osg::Matrixd placed = PlacedFor(ground, cull);
+    const osg::Vec3Array* vertices = dynamic_cast<const osg::Vec3Array*>(ground->getDrawable(0)->asGeometry()->getVertexArray());
+    ASSERT_NE(vertices, nullptr);
+    double highest = -1e30;
+    for (const osg::Vec3& vertex : *vertices)
+        highest = std::max(highest, (osg::Vec3d(vertex) * placed).z());
+    EXPECT_NEAR(highest, eye.z(), 1e-3);
+
+    // From below the lowest terrain the far ground would hang in the sky: it is left out.
+    CullFrom low(osg::Vec3d(0.0, 0.0, 0.02));
+    scene.root->accept(low);
+    EXPECT_EQ(low.reached.size(), 2u) << "the terrain and the sky only";
 }
 
 std::vector<char*> Arguments(std::vector<std::string>& words)

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 
 // What the log's angle columns mean, as numbers: gps_curheading, pyro_curroll and
 // pyro_curpitch in radians, against the angles a pilot states. Everything that writes logs
@@ -29,3 +30,14 @@ double BankOfLogRoll(double roll);
 
 // The pitch (radians, positive nose up) a logged pitch stands for.
 double PitchOfLogPitch(double pitch);
+
+struct SampleRow;
+
+// Whether the heading of `count` rows is only the course over the ground, as a conversion
+// writes it for a track that recorded no attitude: wherever the aircraft moves at 2 m/s or
+// more between the rows either side (consecutive sample numbers), the heading is the
+// direction of that move within about a degree, at nine rows in ten of at least ten such
+// rows. A logged nose differs from the course by the wind's drift, a multirotor's sideways
+// flight and the sensors' own errors. A log that never moves cannot tell, and is taken as
+// logging the nose.
+bool HeadingIsCourse(const SampleRow* rows, int32_t count);

@@ -2,6 +2,7 @@
 
 #include <osgViewer/Viewer>
 
+#include "player/PlayerBackdrop.h"
 #include "player/PlayerSession.h"
 #include "viewer/FlightViewer.h"
 #include "viewer/SceneAssembly.h"
@@ -30,6 +31,7 @@ int RunPlayerViewer()
     InstallPatientWindowingSystem();
     osgViewer::Viewer viewer;
     FlightScene scene = AssembleFlightScene();
+    SurroundWithBackdrop(scene);
     osg::ref_ptr<PlayerSession> session = new PlayerSession;
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     SetUpFlightViewer(viewer, scene.root.get());

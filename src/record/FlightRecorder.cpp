@@ -15,7 +15,9 @@
 #include <osgViewer/Viewer>
 
 #include "geo/MapFrame.h"
+#include "log/LogAttitude.h"
 #include "log/SampleTable.h"
+#include "player/PlayerBackdrop.h"
 #include "player/PlayerDisplay.h"
 #include "player/PlayerSession.h"
 #include "record/FramePipeline.h"
@@ -155,6 +157,7 @@ CameraSubject LoadedFlight(double rowSeconds)
     subject.unitsPerMetre = MapFrame.k;
     subject.aircraftAt = AircraftMatrixAt;
     subject.groundUnder = GroundUnder;
+    subject.headingIsCourse = HeadingIsCourse(SampleTable.rows, SampleTable.rowCount);
     return subject;
 }
 
@@ -305,6 +308,7 @@ bool Recording::EnsureDisplay()
 bool Recording::AssembleScene()
 {
     scene = AssembleFlightScene();
+    SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     fflush(stdout);
     return !stopSignal || Stop();

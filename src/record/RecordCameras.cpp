@@ -87,7 +87,7 @@ void EnlargeAircraft(osg::MatrixTransform* mover, double radius)
 const std::vector<RecordCameraKind>& RecordCameraKinds()
 {
     static const std::vector<RecordCameraKind> kinds = {
-        {"chase", "behind and a little above the aircraft, turning smoothly with its course", Make<ChaseCamera>},
+        {"chase", "behind and a little above the aircraft, turning smoothly with its heading", Make<ChaseCamera>},
         {"overview", "fixed, oblique, holding the whole track, the aircraft drawn larger", Make<OverviewCamera>},
     };
     return kinds;
@@ -106,25 +106,37 @@ double FollowCourse(double course, double target, double seconds)
 
 osg::Matrixd ChaseCamera::View(double position, double seconds)
 {
-    // The course is taken over a recorded second around the aircraft: long enough to ride
-    // over a single late sample, short enough to follow a turn.
-    const double halfSecond = 0.5 / subject.rowSeconds;
-    const double lastPosition = subject.rows - 1;
-    const osg::Vec3d behind = subject.aircraftAt(std::max(position - halfSecond, 0.0)).getTrans();
-    const osg::Vec3d ahead = subject.aircraftAt(std::min(position + halfSecond, lastPosition)).getTrans();
-    const osg::Vec3d move = ahead - behind;
-    const bool moving = std::hypot(move.x(), move.y()) > 0.5 * subject.unitsPerMetre; // faster than 0.5 m/s
-    return ViewAlong(subject.aircraftAt(position).getTrans(), std::atan2(move.y(), move.x()), moving, seconds);
+    const osg::Matrixd at = subject.aircraftAt(position);
+    // The nose points along +y before the rotation (scene/AttitudeConvention.h); roll turns
+    // about that axis, so only pitch shortens the nose's way over the ground.
+    osg::Vec3d ahead = at.getRotate() * osg::Vec3d(0.0, 1.0, 0.0);
+    bool believed = std::hypot(ahead.x(), ahead.y()) > 0.1; // within some 84 degrees of level
+    if (subject.headingIsCourse)
+    {
+        // A course from the positions, taken over the whole window: steadier than the
+        // logged one, made over a row or two.
+        const double halfWindow = ChaseCourseWindow / 2.0 / subject.rowSeconds;
+        const double lastPosition = subject.rows - 1;
+        const double from = std::max(position - halfWindow, 0.0);
+        const double to = std::min(position + halfWindow, lastPosition);
+        const osg::Vec3d move = subject.aircraftAt(to).getTrans() - subject.aircraftAt(from).getTrans();
+        const double covered = std::hypot(move.x(), move.y()) / subject.unitsPerMetre;
+        if (to > from && covered >= ChaseCourseSpeed * (to - from) * subject.rowSeconds)
+            ahead = move;
+        else
+            believed = false;
+    }
+    return ViewAlong(at.getTrans(), std::atan2(ahead.y(), ahead.x()), believed, seconds);
 }
 
-osg::Matrixd ChaseCamera::ViewAlong(const osg::Vec3d& aircraft, double newCourse, bool moving, double seconds)
+osg::Matrixd ChaseCamera::ViewAlong(const osg::Vec3d& aircraft, double newCourse, bool believed, double seconds)
 {
     if (!started)
     {
-        course = moving ? newCourse : 0.0;
+        course = std::isfinite(newCourse) ? newCourse : 0.0;
         started = true;
     }
-    else if (moving)
+    else if (believed)
         course = FollowCourse(course, newCourse, seconds);
     const double unitsPerMetre = subject.unitsPerMetre;
     const osg::Vec3d ahead(std::cos(course), std::sin(course), 0.0);

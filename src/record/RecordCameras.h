@@ -6,9 +6,9 @@
 
 // The recording's cameras (RecordingCamera.h); RecordCameraKinds() lists them.
 
-// How the chase camera's course follows the aircraft's: a first-order lag with this time
-// constant, in recorded seconds. It approaches a new course without ever passing it, and it
-// damps the wobble that uneven sample spacing puts into a course taken from positions.
+// How the chase camera's direction follows the aircraft's nose: a first-order lag with this
+// time constant, in recorded seconds. It approaches a new direction without ever passing it,
+// and it damps the wobble of the logged heading and of a course taken from positions.
 const double ChaseCourseLag = 1.5;
 
 // Course angles are radians in the frame's x-y plane, measured from +x towards +y.
@@ -25,11 +25,20 @@ const double ChaseAim = 3.0;        // metres above the aircraft the camera look
 const double ChaseClearance = 5.0;  // metres the camera keeps above the ground, where the
                                     // subject knows the ground
 
-// Behind and a little above the aircraft, looking at it along its smoothed course. Roll and
-// pitch of the aircraft do not move it: only where it is and where it goes. The course is
-// the aircraft's way over a recorded second around the frame; while it moves slower than
-// 0.5 m/s over that second (hovering or standing) the camera keeps the course it had. The
-// first frame takes the course as it is, or +x when the aircraft does not move.
+// Where the heading is only the course, the camera takes the course over this window around
+// the frame, recorded seconds, and only while the aircraft covers the ground at this speed or
+// more over it: a GPS fix that wanders by a few metres while the aircraft stands is not a
+// course, nor a walk at launch.
+const double ChaseCourseWindow = 4.0;
+const double ChaseCourseSpeed = 2.0; // m/s
+
+// Behind and a little above the aircraft, looking at it along its smoothed heading: the
+// direction its nose points, from the aircraft's rotation, so that a multirotor hovering or
+// an aircraft standing is seen from behind whatever the noise of its position does. Roll and
+// pitch do not move the camera; a nose that points almost straight up or down keeps the
+// direction it had. Where the heading is only the course (CameraSubject::headingIsCourse),
+// the course over the window above is followed while the aircraft moves, and the last one
+// kept while it stands. The first frame takes the direction as it is.
 class ChaseCamera : public RecordingCamera
 {
 public:
@@ -37,7 +46,7 @@ public:
     osg::Matrixd View(double position, double seconds) override;
 
 private:
-    osg::Matrixd ViewAlong(const osg::Vec3d& aircraft, double newCourse, bool moving, double seconds);
+    osg::Matrixd ViewAlong(const osg::Vec3d& aircraft, double newCourse, bool believed, double seconds);
 
     CameraSubject subject;
     double course = 0.0;

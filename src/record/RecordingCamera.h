@@ -29,6 +29,9 @@ struct CameraSubject
     std::function<osg::Matrixd(double position)> aircraftAt;
     // The height of the drawn ground under a frame point, frame units; empty when unknown.
     std::function<double(double x, double y)> groundUnder;
+    // The logged heading is only the course over the ground, made from the positions (a GPS
+    // track), and says nothing while the aircraft stands (log/LogAttitude.h).
+    bool headingIsCourse = false;
 };
 
 // The picture the camera's view is drawn into.

@@ -45,7 +45,8 @@ FlightScene AssembleFlightScene()
     }
 
     // Terrain first, so its reports of missing tiles come before anything else.
-    root->addChild(BuildTerrain().get());
+    osg::ref_ptr<osg::Group> terrain = BuildTerrain();
+    root->addChild(terrain.get());
     const TrackAndPath trackAndPath = pending.get();
     root->addChild(trackAndPath.track.get());
     osg::ref_ptr<osg::Group> sky = BuildSkyDome();
@@ -59,5 +60,5 @@ FlightScene AssembleFlightScene()
     animatedTransform->addChild(BuildAircraft().get());
 
     root->addChild(animatedTransform.get());
-    return FlightScene{root, animatedTransform};
+    return FlightScene{root, animatedTransform, terrain, sky};
 }

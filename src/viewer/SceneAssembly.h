@@ -14,5 +14,7 @@ struct FlightScene
 {
     osg::ref_ptr<osg::Group> root;
     osg::ref_ptr<osg::MatrixTransform> aircraftMover; // the root's last child
+    osg::ref_ptr<osg::Group> terrain;                 // the root's first child
+    osg::ref_ptr<osg::Group> sky;                     // null without its texture
 };
 FlightScene AssembleFlightScene();
