@@ -71,7 +71,7 @@ bool ParseArguments(int argc, char** argv, CheckArguments* arguments)
 // log is cut there.
 void PrintRowsLeftOut(bool selected)
 {
-    const long leftOut = SampleTable.droppedRows + (selected ? 0 : SampleTable.unselectedRows);
+    const long leftOut = static_cast<long>(SampleTable.droppedRows) + (selected ? 0 : SampleTable.unselectedRows);
     if (leftOut == 0 || SampleTable.rowCount == 0)
         return;
     const long from = selected ? SampleTable.rows[SampleTable.rowCount - 1].samplenumber : RangeList.entries[0].end - 1;
