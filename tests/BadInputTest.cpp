@@ -128,15 +128,27 @@ std::string FlightLog(const std::vector<FlightRow>& rows, const std::string& lin
 
 // A run that reaches the viewer, which finds no window here: its transcript (the column
 // report, the statistics, the map frame and the terrain's reports) as checked in for the
-// case, the viewer's one line on stderr and its status.
+// case, its status, and on stderr the terrain's sum of the tiles the transcript reports
+// missing, then the viewer's line.
 void ExpectViewerRun(const RunResult& result, std::string name = "")
 {
     if (name.empty())
         name = testing::UnitTest::GetInstance()->current_test_info()->name();
     const std::string path = std::string(FLIGHTREPLAY_EXPECTED_DIR) + "/bad-input/" + name + ".out";
+    const std::string transcript = ReadWholeFile(path);
     EXPECT_EQ(result.status, StatusNoWindow);
-    ExpectText("standard output", result.out, ReadWholeFile(path));
-    ExpectText("standard error", result.err, NoWindowMessage);
+    ExpectText("standard output", result.out, transcript);
+    int imagery = 0, elevation = 0;
+    for (const std::string& line : SplitLines(transcript))
+    {
+        imagery += line.rfind("img:", 0) == 0 ? 1 : 0;
+        elevation += line.rfind("Not open egm", 0) == 0 ? 1 : 0;
+    }
+    const std::vector<std::string> errors = SplitLines(result.err);
+    ASSERT_EQ(errors.size(), 2u) << result.err;
+    EXPECT_EQ(errors[0].rfind("terrain: " + std::to_string(imagery) + " imagery tiles (", 0), 0u) << errors[0];
+    EXPECT_NE(errors[0].find(" and " + std::to_string(elevation) + " elevation tile"), std::string::npos) << errors[0];
+    EXPECT_EQ(errors[1] + "\n", NoWindowMessage);
 }
 
 // ---------------------------------------------------------------------------------------

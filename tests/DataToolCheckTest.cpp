@@ -88,6 +88,22 @@ TEST_F(CheckCommandTest, ExitStatusIsTheVerdictAndTwoForWhatCannotBeChecked)
     EXPECT_EQ(out, "");
 }
 
+TEST_F(CheckCommandTest, RowsTheTableCannotTakeAreCountedWithTheRangeThatChecksThem)
+{
+    // Rows 11 to 15 renumbered 100011 to 100015: beyond what is read without --samples.
+    std::vector<std::string> lines = SplitLines(Log(15));
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i)
+        text += (i > 10 ? "1000" : "") + lines[i] + "\n";
+    WriteText("long.log", text);
+    std::string out;
+    RunTool({"check", "long.log"}, &out);
+    EXPECT_NE(out.find("check: 5 more rows were left out: the table holds 100000 rows, and without --samples only sample numbers 1 to 99999 are read; check the rest a range at a time: --samples 99999-199999, and so on\n"), std::string::npos) << out;
+    RunTool({"check", "long.log", "--samples", "99999-199999"}, &out);
+    EXPECT_NE(out.find(": 5 rows, samples 100011 to 100015,"), std::string::npos) << out;
+    EXPECT_EQ(out.find("left out"), std::string::npos) << out;
+}
+
 TEST_F(CheckCommandTest, EachKindListsTwentyStretchesAndCountsTheRest)
 {
     WriteFlatTile();

@@ -200,6 +200,12 @@ TEST_F(DemImportTest, BoxOutsideTheSourceFailsAndWritesNothing)
     EXPECT_EQ(RunTool({"dem", "junk.tif", "--bbox", "47,8,47.1,8.1"}, &out, &err), 1);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_EQ(RunTool({"dem", "plane.tif", "--bbox", "47,8,46,9"}, &out, &err), 2) << "south above north";
+
+    // Around a log, read without the replay's transcript.
+    WriteText("far.log", "samplenumber,gps_time,gps_curlat,gps_curlon\n1,0.0,-600.0,1200.0\n2,0.2,-600.1,1200.1\n");
+    EXPECT_EQ(RunTool({"dem", "cone.tif", "--log", "far.log"}, &out, &err), 1);
+    EXPECT_EQ(out.find("cols["), std::string::npos) << out;
+    EXPECT_NE(out.find(": no source covers it, not written\n"), std::string::npos) << out;
 }
 
 // A flight east along 16.8 S from 179.985 E across the 180th meridian, over a raster that

@@ -173,6 +173,26 @@ TEST_F(ImageryImportTest, GeoreferencedImageIsWarpedNorthUp)
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
+TEST_F(ImageryImportTest, NoDataIsLeftOutNotDrawnBlack)
+{
+    // A hillshade over the level-13 tile, grey in the half away from the finer tiles and
+    // no-data (0) in theirs, with a margin so that no finer tile has a pixel of data.
+    const int32_t row13 = RowAt(13), column13 = ColumnAt(13);
+    const double north = GridRowLatitude(row13 * 32.0) + 0.05, south = GridRowLatitude((row13 + 1) * 32.0) - 0.05;
+    const double west = GridColumnLongitude(column13 * 32.0) - 0.05, east = GridColumnLongitude((column13 + 1) * 32.0) + 0.05;
+    const double middle = GridRowLatitude((row13 + 0.5) * 32.0);
+    const bool finerInNorth = Row18 < (row13 + 0.5) * 32.0;
+    const double pixel = 0.0005;
+    const GeoTiffGrid shade{west, north, pixel, static_cast<int>((east - west) / pixel), static_cast<int>((north - south) / pixel)};
+    WriteGeoTiff("shade.tif", shade, GDT_Byte, 1, [&](int, int r, int) { return (shade.Latitude(r) - middle) * (finerInNorth ? 1 : -1) < -0.01 ? 200 : 0; }, 0.0);
+
+    std::string out, err;
+    ASSERT_EQ(RunTool({"imagery", "shade.tif", "--bbox", InnerBox()}, &out, &err), 0) << out << err;
+    EXPECT_TRUE(Exists(ImageryFileName(13, row13, column13))) << out;
+    for (int32_t level = 14; level <= FinestLevel; ++level)
+        EXPECT_FALSE(Exists(ImageryFileName(level, RowAt(level), ColumnAt(level)))) << level << "\n" << out;
+}
+
 TEST_F(ImageryImportTest, UnreadableSourceFailsWithOneLine)
 {
     WriteText("nothing.mbtiles", "no database");

@@ -2,6 +2,7 @@
 // merging into stretches, take-off and landing, and the verdict.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -203,6 +204,28 @@ TEST_F(FlightCheckTest, AFrozenGpsThatRecoversIsNoJumpButATeleportIs)
     EXPECT_NEAR(report.samples[45].groundSpeed, Speed, 1e-6) << "measured from the fix that froze";
     Shift(rows, 45, 600.0, 0.0);
     EXPECT_EQ(Stretches(Check(rows), rows, FaultKind::PositionJump), Samples({{45, 46}}));
+}
+
+TEST_F(FlightCheckTest, AParkedAircraftIsNoFrozenGpsButAFreezeInFlightIs)
+{
+    // Parked for 3 s before rows 15 and after row 85, the GPS frozen for 3 s from row 40; over
+    // drawn ground, and a degree east of it where only the distance from the ends tells.
+    for (const double east : {0.0, 60.0})
+    {
+        std::vector<SampleRow> rows = Flight(100);
+        for (size_t i = 0; i < rows.size(); ++i)
+        {
+            const size_t moved = std::clamp<size_t>(i, 15, 85) - 15;
+            rows[i].gps_curlat = StartLatitude + (i >= 40 && i <= 55 ? 25 : moved) * Step * Speed * MinutesPerMetre;
+            rows[i].gps_curlon += east;
+            rows[i].gps_curalt = Ground + (i < 15 || i > 85 ? 0.5 : 30.0);
+        }
+        OutputCapture capture;
+        const FlightCheckReport report = Check(rows);
+        capture.Finish();
+        EXPECT_EQ(Stretches(report, rows, FaultKind::FrozenPosition), Samples({{41, 56}})) << east;
+        EXPECT_EQ(report.frozenOnGround, 2) << east;
+    }
 }
 
 TEST_F(FlightCheckTest, TakeOffAndLandingAreTheLowStretchesAtTheEndsAndNoFault)

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "AutopilotLogWriters.h"
 #include "LogTestSupport.h"
 #include "app/FlightLoading.h"
 #include "log/SampleTable.h"
@@ -68,6 +69,49 @@ TEST_F(FlightLoadingTest, RowsBeyondTheTableAreCountedReportedOnceAndNotLoaded)
     EXPECT_EQ(SampleTable.droppedRows, 0);
     EXPECT_EQ(SampleTable.rows[RowCapacity - 1].gps_time, 0.0);
     EXPECT_EQ(SampleTable.rows[RowCapacity - 1].samplenumber, 0);
+}
+
+TEST_F(FlightLoadingTest, FlightFilesOfOtherFormatsAreNamedOnStandardErrorAndNotEchoed)
+{
+    const CircleFlight flight;
+    const char stray[] = "samplenumber,gps_curlat,gps_curlon\n\0\xff\xfe\x1b[2J\n1,2850.5,970.5\n";
+    const std::string strayBytes(stray, sizeof stray - 1);
+    const struct
+    {
+        std::string bytes;
+        const char* format; // null: a keyword log, read as ever
+    } files[] = {
+        {CircleULog(flight), "ULog"},
+        {CircleDataFlash(flight), "DataFlash"},
+        {CircleTelemetry(flight, 2), "MAVLink telemetry"},
+        {"<?xml version=\"1.0\"?>\n<gpx><trk><trkseg><trkpt lat=\"47\" lon=\"8\"/></trkseg></trk></gpx>\n", "GPX"},
+        {"AXXX001\nB1200004700000N00800000EA0050000500\n", "IGC"},
+        // Keyword logs whose first line begins as a track's does, and one with stray bytes.
+        {"<samplenumber gps_curlat gps_curlon\n1 2850.5 970.5\n", nullptr},
+        {"B samplenumber gps_curlat gps_curlon\nB 1 2850.5 970.5\n", nullptr},
+        {strayBytes, nullptr},
+    };
+    for (const auto& file : files)
+    {
+        SCOPED_TRACE(file.format ? file.format : file.bytes.substr(0, 20));
+        ResetLogReader();
+        WriteWholeFile("flight", file.bytes);
+        OutputCapture capture(true);
+        const int status = LoadFlightLog("flight", nullptr);
+        const std::string out = capture.Finish();
+        if (file.format)
+        {
+            EXPECT_EQ(status, -4);
+            EXPECT_EQ(out, "");
+            EXPECT_EQ(capture.Errors(), "'flight' holds a flight in " + std::string(file.format) + ", which the replay does not read: convert it with `flightreplay-data track flight > avlog.log` and replay avlog.log\n");
+        }
+        else
+        {
+            EXPECT_EQ(status, 0);
+            EXPECT_NE(out.find("selected 1 row\n"), std::string::npos) << out;
+            EXPECT_EQ(capture.Errors(), "");
+        }
+    }
 }
 
 } // namespace

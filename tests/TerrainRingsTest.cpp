@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <map>
 #include <set>
 
@@ -158,6 +160,29 @@ TEST_F(TerrainRingsTest, BuildsSixLevelsWithHeightsImageryAndMessagesInOrder)
             EXPECT_EQ(uv[k], osg::Vec2(y / p.s, 1 - x / p.s)) << k;
         }
     }
+}
+
+TEST_F(TerrainRingsTest, MissingTilesAreToldOnceEachAndSummedUpInOneLine)
+{
+    // Nothing there, and the library's notices at the programs' level.
+    MapFrame.CI = 1024 * 90 + 5;
+    MapFrame.CJ = 1024 * 134 + 1000;
+    const char* const asked = getenv("OSG_NOTIFY_LEVEL");
+    const std::string level = asked ? asked : "";
+    unsetenv("OSG_NOTIFY_LEVEL");
+    osg::setNotifyLevel(osg::WARN);
+    OutputCapture capture(true);
+    BuildTerrain();
+    const std::string out = capture.Finish();
+    osg::setNotifyLevel(osg::FATAL);
+    if (asked)
+        setenv("OSG_NOTIFY_LEVEL", level.c_str(), 1);
+
+    const size_t imagery = RingImageryTiles(MapFrame.CI, MapFrame.CJ).size();
+    const size_t elevation = RingElevationTiles(MapFrame.CI, MapFrame.CJ).size();
+    EXPECT_EQ(SplitLines(out).size(), imagery + elevation);
+    EXPECT_EQ(capture.Errors(), "terrain: " + std::to_string(imagery) + " imagery tiles (drawn plain white: the grass texture './res/grass_1.jpg' is missing too) and " + std::to_string(elevation) +
+        " elevation tiles (drawn flat at 0 m) missing: `flightreplay-data plan LOG` lists them, `flightreplay-data dem RASTER... --log LOG` and `flightreplay-data imagery SOURCE --log LOG` make them\n");
 }
 
 // Every point of the outermost level's 7 x 7 block lies under exactly one patch: the

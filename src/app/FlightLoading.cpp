@@ -2,14 +2,18 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/FlightStatistics.h"
 #include "app/RangeListParser.h"
 #include "geo/MapFrame.h"
+#include "log/LogKeywords.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "log/SampleTablePrefetch.h"
+#include "track/FlightFormats.h"
 
 // A directory opens for reading on Linux but yields only a read error; it is no log.
 static FILE* OpenLog(const char* path)
@@ -24,6 +28,31 @@ static FILE* OpenLog(const char* path)
         return nullptr;
     }
     return log;
+}
+
+// A flight file of a format the converter reads is no keyword log: the scanner would echo
+// it to the terminal byte by byte, escape sequences and all. Only a signature counts (the
+// binary logs' own; the first line of a GPX or IGC file, unless it names a column of the log
+// as a keyword log's first line does), so that a keyword log with stray bytes is never taken
+// for one. Null for a log to scan.
+static const FlightFormat* ConvertibleFlightFile(FILE* log)
+{
+    struct stat status;
+    if (fstat(fileno(log), &status) != 0 || !S_ISREG(status.st_mode))
+        return nullptr;
+    std::string head(8192, '\0'); // a telemetry log's first frame lies within its first 4 KiB
+    const ssize_t length = pread(fileno(log), &head[0], head.size(), 0);
+    head.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    const FlightFormat* format = DetectFlightFormat(head);
+    if (!format || format->anyText)
+        return nullptr;
+    if (format->autopilotLog)
+        return format;
+    const std::string line = FirstTextLine(head);
+    for (int32_t kind = 1; kind < ColumnKindCount; ++kind)
+        if (line.find(LogKeywords[kind]) != std::string::npos)
+            return nullptr;
+    return format;
 }
 
 void ScanFlightLog(FILE* log)
@@ -115,6 +144,12 @@ int LoadFlightLog(const char* path, const char* samples)
     {
         printf("Not open '%s'\n", path);
         return -2;
+    }
+    if (const FlightFormat* format = ConvertibleFlightFile(log))
+    {
+        fclose(log);
+        fprintf(stderr, "'%s' holds a flight in %s, which the replay does not read: convert it with `flightreplay-data track %s > avlog.log` and replay avlog.log\n", path, format->name, path);
+        return -4;
     }
     ScanFlightLog(log);
     fclose(log);

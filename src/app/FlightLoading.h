@@ -22,7 +22,9 @@ int ReadFlightArguments(const char* program, const std::vector<const char*>& arg
 // Selects the samples (printing the selection when a list is given), reads the log, prints
 // the column report, the statistics and the map frame, and fixes CI, CJ and k: the replay's
 // transcript up to the viewer. `samples` is the --samples list or null. Returns 0, or -2
-// when the log cannot be opened, -4 when it holds no accepted row. A flight that reaches
+// when the log cannot be opened, -4 when it holds no accepted row, or when it is a flight
+// file of another format (an autopilot's log, a GPX or IGC track: one line on stderr names
+// the format and the conversion, and nothing of the file is printed). A flight that reaches
 // beyond the map's latitudes is loaded all the same, with one line on stderr saying so.
 int LoadFlightLog(const char* path, const char* samples);
 

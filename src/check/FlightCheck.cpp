@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "geo/Geodesy.h"
 #include "geo/MapFrame.h"
@@ -204,6 +205,57 @@ void FindLowFlight(FlightCheckReport& report, const SampleRow* rows, const std::
     }
 }
 
+// Where the aircraft stands on the ground: every row before takeOffRow and after landingRow.
+struct GroundStand
+{
+    int32_t takeOffRow;
+    int32_t landingRow;
+};
+
+// The aircraft stands until the first valid position away from where the log starts, or above
+// lowHeight over drawn ground, or after the take-off; and again after the last such position
+// before where it ends, or from the start of the landing.
+GroundStand FindGroundStand(const FlightCheckReport& report, const SampleRow* rows, const FlightCheckLimits& limits)
+{
+    const int32_t count = static_cast<int32_t>(report.samples.size());
+    const auto valid = [&](int32_t i) { return report.samples[i].validPosition; };
+    // Over drawn ground, the height above it tells; elsewhere the distance from the end.
+    const auto away = [&](int32_t i, int32_t from) {
+        if (report.samples[i].clearance.covered && report.samples[i].clearance.height >= limits.lowHeight)
+            return true;
+        const SampleRow& a = rows[i];
+        const SampleRow& b = rows[from];
+        return GroundDistance(a.gps_curlat / 60.0, a.gps_curlon / 60.0, b.gps_curlat / 60.0, b.gps_curlon / 60.0) > limits.groundRadius
+            || std::fabs(a.gps_curalt - b.gps_curalt) > limits.groundRise;
+    };
+    GroundStand stand{count, -1};
+    int32_t first = 0;
+    while (first < count && !valid(first))
+        ++first;
+    int32_t last = count - 1;
+    while (last >= 0 && !valid(last))
+        --last;
+    if (first > last)
+        return stand;
+    for (int32_t i = first; i < count; ++i)
+        if (valid(i) && away(i, first))
+        {
+            stand.takeOffRow = i;
+            break;
+        }
+    for (int32_t i = last; i >= 0; --i)
+        if (valid(i) && away(i, last))
+        {
+            stand.landingRow = i;
+            break;
+        }
+    if (report.hasTakeOff)
+        stand.takeOffRow = std::max(stand.takeOffRow, report.takeOff.lastRow + 1);
+    if (report.hasLanding)
+        stand.landingRow = std::min(stand.landingRow, report.landing.firstRow - 1);
+    return stand;
+}
+
 } // namespace
 
 FlightCheckReport CheckFlight(const SampleRow* rows, int32_t rowCount, const FlightCheckLimits& limits)
@@ -269,10 +321,10 @@ FlightCheckReport CheckFlight(const SampleRow* rows, int32_t rowCount, const Fli
     // identical positions the last valid row belongs to: speeds are measured from it.
     int32_t fix = -1;
     int32_t lastValid = -1;
+    std::vector<std::pair<int32_t, int32_t>> frozenRuns;
     const auto closeRun = [&](int32_t first, int32_t last) {
         if (first >= 0 && last > first && rows[last].gps_time - rows[first].gps_time > limits.frozenSeconds)
-            for (int32_t j = first; j <= last; ++j)
-                report.samples[j].faults |= Bit(FaultKind::FrozenPosition);
+            frozenRuns.emplace_back(first, last);
     };
     for (int32_t i = 0; i < count; ++i)
     {
@@ -311,10 +363,22 @@ FlightCheckReport CheckFlight(const SampleRow* rows, int32_t rowCount, const Fli
     }
     closeRun(fix, lastValid);
 
+    FindLowFlight(report, rows, joinsPrevious, limits);
+    const GroundStand stand = FindGroundStand(report, rows, limits);
+    for (const std::pair<int32_t, int32_t>& run : frozenRuns)
+    {
+        if (run.second < stand.takeOffRow || run.first > stand.landingRow)
+        {
+            ++report.frozenOnGround;
+            continue;
+        }
+        for (int32_t j = run.first; j <= run.second; ++j)
+            report.samples[j].faults |= Bit(FaultKind::FrozenPosition);
+    }
+
     for (int32_t kind = 0; kind < FaultKindCount; ++kind)
         if (static_cast<FaultKind>(kind) != FaultKind::LowFlight)
             CollectStretches(report, joinsPrevious, static_cast<FaultKind>(kind));
-    FindLowFlight(report, rows, joinsPrevious, limits);
 
     if (!heights.empty())
     {

@@ -31,7 +31,7 @@ enum class FaultKind : int32_t
     BadAttitude,    // gps_curheading, pyro_curroll or pyro_curpitch not finite or beyond
                     // +-2 pi; no measure
     FrozenPosition, // the same latitude, longitude and altitude, to the bit, for more than
-                    // frozenSeconds: a GPS that stopped updating; no measure
+                    // frozenSeconds, in flight: a GPS that stopped updating; no measure
 };
 const int32_t FaultKindCount = 10;
 
@@ -47,6 +47,12 @@ struct FlightCheckLimits
     // wanders by metres on the ground and in the flare, which must not cut a take-off or a
     // landing into pieces.
     double lowBridgeSeconds = 5.0;
+    // An aircraft is taken to stand on the ground until it first goes further than this from
+    // where the log starts, and again once it last comes this close to where the log ends:
+    // parked, the position a good GPS gives stays the same to the bit, and GPS altitude
+    // wanders by metres.
+    double groundRadius = 20.0; // metres over the ground
+    double groundRise = 10.0;   // metres up or down
 };
 
 const double NotMeasured = std::numeric_limits<double>::quiet_NaN();
@@ -94,6 +100,10 @@ struct FlightCheckReport
     bool hasLanding = false;
     FaultStretch takeOff;
     FaultStretch landing;
+    // Runs of one position longer than frozenSeconds on the ground before the take-off or
+    // after the landing (see groundRadius, and the take-off and landing above): a parked
+    // aircraft, no fault.
+    int32_t frozenOnGround = 0;
     double medianStep = 0.0;   // seconds, median of the positive time steps; 0 without any
     int32_t validPositions = 0;
     int32_t coveredSamples = 0; // valid positions over drawn ground

@@ -66,6 +66,19 @@ bool ParseArguments(int argc, char** argv, CheckArguments* arguments)
     return arguments->log != nullptr;
 }
 
+// Rows the table could not take, and the range that checks the next of them. Without
+// --samples the selection is as wide as the table (sample numbers 1 to 99999), so a longer
+// log is cut there.
+void PrintRowsLeftOut(bool selected)
+{
+    const long leftOut = static_cast<long>(SampleTable.droppedRows) + (selected ? 0 : SampleTable.unselectedRows);
+    if (leftOut == 0 || SampleTable.rowCount == 0)
+        return;
+    const long from = selected ? SampleTable.rows[SampleTable.rowCount - 1].samplenumber : RangeList.entries[0].end - 1;
+    printf("check: %ld more rows were left out: the table holds %ld rows%s; check the rest a range at a time: --samples %ld-%ld, and so on\n", leftOut, static_cast<long>(RowCapacity),
+        selected ? "" : ", and without --samples only sample numbers 1 to 99999 are read", from, from + RowCapacity);
+}
+
 } // namespace
 
 int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
@@ -96,6 +109,7 @@ int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
 
     LoadFlightQuietly(arguments.log);
     PrintTableOverflow();
+    PrintRowsLeftOut(arguments.samples != nullptr);
     const FlightCheckReport report = CheckFlight(SampleTable.rows, SampleTable.rowCount, arguments.limits);
     PrintCheckReport(stdout, arguments.log, SampleTable.rows, report, arguments.limits);
 

@@ -194,12 +194,15 @@ void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* ro
     {
         const std::vector<FaultStretch>& stretches = report.faults[k];
         const std::string heading = FaultKindHeading(Kind(k), limits, report.medianStep);
+        std::string parked;
+        if (Kind(k) == FaultKind::FrozenPosition && report.frozenOnGround > 0)
+            parked = Format(" (and %.0f on the ground before the take-off or after the landing, no fault)", report.frozenOnGround);
         if (stretches.empty())
         {
-            fprintf(out, "%s: none\n", heading.c_str());
+            fprintf(out, "%s: none%s\n", heading.c_str(), parked.c_str());
             continue;
         }
-        fprintf(out, "%s: %zu stretch%s\n", heading.c_str(), stretches.size(), stretches.size() == 1 ? "" : "es");
+        fprintf(out, "%s: %zu stretch%s%s\n", heading.c_str(), stretches.size(), stretches.size() == 1 ? "" : "es", parked.c_str());
         for (size_t s = 0; s < stretches.size() && s < static_cast<size_t>(StretchLinesPerKind); ++s)
         {
             PrintStretchStart(out, "  ", rows, stretches[s]);

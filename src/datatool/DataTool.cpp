@@ -8,12 +8,14 @@
 #include <cpl_error.h>
 
 #include "app/FlightLoading.h"
+#include "app/RangeListParser.h"
 #include "datatool/CheckCommand.h"
 #include "datatool/CheckPlot.h"
 #include "datatool/FlightLogCheck.h"
 #include "datatool/TrackCommand.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
+#include "log/SampleTable.h"
 #include "terrain/RingTiles.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
@@ -89,10 +91,23 @@ static int RunAreaCommand(int argc, char** argv)
     {
         if (!AcceptFlightLog(argv[1], area.log))
             return DataToolUsage;
-        // Loaded as the replay loads it, with its transcript.
-        const int status = LoadFlightLog(area.log, area.samples);
-        if (status != 0)
-            return status;
+        // Read as the replay reads it, but without its transcript: the import's output is the
+        // tiles it makes (`plan` shows the transcript). The statuses are the replay's.
+        if (ClassifyLogFile(area.log) == LogFileKind::Unopenable)
+        {
+            fprintf(stderr, "%s: cannot open '%s'\n", argv[1], area.log);
+            return -2;
+        }
+        if (area.samples && ParseRangeList(area.samples) == 0)
+        {
+            RangeList.entries[0] = SampleRange{0, 100000};
+            RangeList.count = 1;
+        }
+        if (!LoadFlightQuietly(area.log))
+        {
+            fprintf(stderr, "%s: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)\n", argv[1], area.log);
+            return -4;
+        }
         elevationTiles = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
         imageryTiles = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
     }

@@ -66,13 +66,13 @@ int ConvertTrack(const std::string& path, double rate, bool info)
     }
     fprintf(stderr, "%s\n", ConversionSummary(path, flight, converted, settings).c_str());
     // The program drops rows within one minute of arc of the equator or the prime meridian,
-    // and reads sample numbers below 100000 only.
+    // and holds 100000 rows: without --samples it selects sample numbers 1 to 99999.
     const std::vector<SampleRow>& samples = converted.rows;
     const size_t dropped = std::count_if(samples.begin(), samples.end(), [](const SampleRow& s) { return std::fabs(s.gps_curlat) <= 1.0 || std::fabs(s.gps_curlon) <= 1.0; });
     if (dropped > 0)
         fprintf(stderr, "track: %zu samples lie within one minute of arc of the equator or the prime meridian; the replay skips them\n", dropped);
     if (samples.back().samplenumber >= 100000)
-        fprintf(stderr, "track: sample numbers reach %d; the replay reads sample numbers below 100000 only (lower --rate)\n", samples.back().samplenumber);
+        fprintf(stderr, "track: sample numbers reach %d; the replay holds 100000 rows and reads sample numbers 1 to 99999 unless --samples selects others: replay the rest a range at a time (--samples 99999-199999, and so on), or lower --rate\n", samples.back().samplenumber);
     return 0;
 }
 

@@ -105,6 +105,7 @@ void ResetSampleTable()
     RowsTouched.store(0, std::memory_order_relaxed);
     SampleTable.rowCount = 0;
     SampleTable.droppedRows = 0;
+    SampleTable.unselectedRows = 0;
 }
 
 // Decimal integer up to the first byte that is not a digit (a full stop ends it),
@@ -206,12 +207,15 @@ void storeValue(int32_t kind, const char* text, size_t length)
 void endRow()
 {
     const SampleRow& row = RowUnderConstruction();
-    if (!isSampleSelected(row.samplenumber))
-        return;
     if (!(row.gps_curlat > 1.0 || row.gps_curlat < -1.0))
         return;
     if (!(row.gps_curlon > 1.0 || row.gps_curlon < -1.0))
         return;
+    if (!isSampleSelected(row.samplenumber))
+    {
+        ++SampleTable.unselectedRows;
+        return;
+    }
     if (SampleTable.rowCount < RowCapacity)
     {
         ++SampleTable.rowCount;

@@ -54,6 +54,7 @@ struct SampleTableValues
     SampleRow rows[RowCapacity];
     int32_t rowCount;
     int32_t droppedRows; // rows that passed the acceptance test after the table was full
+    int32_t unselectedRows; // rows with both positions whose sample number is not selected
     double timeMinimum;
     double timeMaximum;
     double SampleStep; // mean gps_time per sample-number step, seconds

@@ -27,13 +27,17 @@ ElevationTile* ElevationCache[ElevationTileCount];
 // One byte per tile, 1 once "Not open egm" has been printed for it. Created at the first
 // failed open; while it cannot be created, every failed open is reported.
 unsigned char* MissingTileFlags = nullptr;
+int32_t MissingTileCount = 0; // tiles reported
 
 void ReportMissingTile(int32_t tileIndex, const char* fileName)
 {
     if (!MissingTileFlags)
         MissingTileFlags = static_cast<unsigned char*>(std::calloc(ElevationTileCount, 1));
     if (!MissingTileFlags || MissingTileFlags[tileIndex] == 0)
+    {
         printf("Not open egm '%s'\n", fileName);
+        ++MissingTileCount;
+    }
     if (MissingTileFlags)
         MissingTileFlags[tileIndex] = 1;
 }
@@ -119,4 +123,10 @@ void ResetElevationStore()
     }
     std::free(MissingTileFlags);
     MissingTileFlags = nullptr;
+    MissingTileCount = 0;
+}
+
+int32_t MissingElevationTiles()
+{
+    return MissingTileCount;
 }

@@ -12,5 +12,8 @@ int32_t ElevationLookup(int32_t row, int32_t column);
 // where the point lies off the grid or its tile cannot be loaded.
 bool ElevationAt(int32_t row, int32_t column, int32_t* height);
 
+// How many tiles have been reported missing ("Not open egm", once each) so far.
+int32_t MissingElevationTiles();
+
 // Drops every loaded tile and missing-tile flag, so tests can start from an empty store.
 void ResetElevationStore();

@@ -1,34 +1,77 @@
 #include "terrain/TerrainRings.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include <osg/Array>
 #include <osg/Geode>
 #include <osg/Geometry>
 #include <osg/Texture2D>
+#include <osgDB/FileUtils>
 #include <osgDB/ReadFile>
 
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
+#include "terrain/ElevationTileStore.h"
 #include "terrain/PatchBuilder.h"
 #include "terrain/RingTiles.h"
 
-// The tile's aerial image, or the grass texture (read anew each time) when there is none.
-static osg::ref_ptr<osg::Image> ReadTileImage(const char* fileName)
+namespace
 {
-    osg::ref_ptr<osg::Image> image = osgDB::readRefImageFile(fileName);
+
+// What the terrain went without, for the line that sums it up.
+struct MissingImagery
+{
+    int32_t tiles = 0;
+    bool grass = false;
+};
+
+// The library tells every file it cannot find ("Error reading file ...: file not found"),
+// which repeats the replay's own line for a tile and would double hundreds of lines when the
+// tiles are missing: a file that is not there is not handed to it, unless its notices were
+// asked for (OSG_NOTIFY_LEVEL). A file that is there but cannot be read gets its reason.
+osg::ref_ptr<osg::Image> ReadImageThere(const std::string& fileName)
+{
+    if (!getenv("OSG_NOTIFY_LEVEL") && osgDB::findDataFile(fileName).empty())
+        return nullptr;
+    return osgDB::readRefImageFile(fileName);
+}
+
+// The tile's aerial image, or the grass texture (read anew each time) when there is none.
+osg::ref_ptr<osg::Image> ReadTileImage(const char* fileName, MissingImagery* missing)
+{
+    osg::ref_ptr<osg::Image> image = ReadImageThere(fileName);
     if (!image)
     {
         printf("img:%s - %s\n", fileName, "Not found");
-        image = osgDB::readRefImageFile(GrassTextureFile);
+        ++missing->tiles;
+        image = ReadImageThere(GrassTextureFile);
+        missing->grass = missing->grass || !image;
     }
     return image;
 }
 
+// One line on stderr for all the tiles the terrain went without, and how to make them.
+void SumUpMissingTiles(const MissingImagery& imagery, int32_t elevationTiles)
+{
+    if (imagery.tiles == 0 && elevationTiles == 0)
+        return;
+    std::string what;
+    if (imagery.tiles > 0)
+        what = std::to_string(imagery.tiles) + " imagery tile" + (imagery.tiles == 1 ? "" : "s") + (imagery.grass ? std::string(" (drawn plain white: the grass texture '") + GrassTextureFile + "' is missing too)" : " (drawn as grass)");
+    if (elevationTiles > 0)
+        what += (what.empty() ? "" : " and ") + std::to_string(elevationTiles) + " elevation tile" + (elevationTiles == 1 ? "" : "s") + " (drawn flat at 0 m)";
+    fprintf(stderr, "terrain: %s missing: `flightreplay-data plan LOG` lists them, `flightreplay-data dem RASTER... --log LOG` and `flightreplay-data imagery SOURCE --log LOG` make them\n", what.c_str());
+}
+
+} // namespace
+
 osg::ref_ptr<osg::Group> BuildTerrain()
 {
+    MissingImagery missing;
     osg::ref_ptr<osg::Group> terrain = new osg::Group;
-    VisitTerrainPatches(MapFrame.CI, MapFrame.CJ, [&terrain](const TerrainPatch& patch) {
+    VisitTerrainPatches(MapFrame.CI, MapFrame.CJ, [&terrain, &missing](const TerrainPatch& patch) {
         osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
         BuildPatch(geometry.get(), MapFrame.CI, MapFrame.CJ, patch.originRow, patch.originCol, patch.s, *patch.patchTemplate, patch.mode);
 
@@ -44,7 +87,7 @@ osg::ref_ptr<osg::Group> BuildTerrain()
 
         osg::ref_ptr<osg::Texture2D> texture = new osg::Texture2D;
         texture->setDataVariance(osg::Object::DYNAMIC);
-        osg::ref_ptr<osg::Image> image = ReadTileImage(ImageryFileName(patch.level, patch.tileRow, patch.tileColumn).c_str());
+        osg::ref_ptr<osg::Image> image = ReadTileImage(ImageryFileName(patch.level, patch.tileRow, patch.tileColumn).c_str(), &missing);
         texture->setImage(image.get());
         // Neighbouring patches meet at their images' edges: CLAMP_TO_EDGE samples the
         // edge texels there, where the library's default CLAMP would blend in the black
@@ -53,5 +96,6 @@ osg::ref_ptr<osg::Group> BuildTerrain()
         texture->setWrap(osg::Texture::WRAP_T, osg::Texture::CLAMP_TO_EDGE);
         geometry->getOrCreateStateSet()->setTextureAttributeAndModes(0, texture.get(), osg::StateAttribute::ON);
     });
+    SumUpMissingTiles(missing, MissingElevationTiles());
     return terrain;
 }

@@ -53,7 +53,7 @@ const std::vector<FlightFormat>& FlightFormats()
         {"MAVLink telemetry", true, RecogniseBinary<IsMavlinkTelemetry>, ReadBinary<ReadMavlinkTelemetry>, AutopilotRows},
         {"GPX", false, IsGpx, ReadGpxTrack, TrackRows},
         {"IGC", false, IsIgc, ReadIgcTrack, TrackRows},
-        {"CSV", false, IsCsv, ReadCsvTrack, TrackRows},
+        {"CSV", false, IsCsv, ReadCsvTrack, TrackRows, true},
     };
     return formats;
 }

@@ -25,6 +25,9 @@ struct FlightFormat
     // minutes without a point for the tracks, which are often recorded every few seconds and,
     // by loggers that record on a change of course, a minute or two apart.
     ConversionSettings defaults;
+    // Told by being text at all rather than by a signature of its own (CSV): a file of any
+    // other kind of text is recognised as this too.
+    bool anyText = false;
 };
 
 // The formats, in the order they are tried.

@@ -248,6 +248,16 @@ public:
         colourBands = bands >= 3 ? 3 : 1;
         if (dataset->GetRasterBand(bands)->GetColorInterpretation() == GCI_AlphaBand && bands > colourBands)
             alphaBand = bands;
+        // The no-data values, when every colour band has one.
+        for (int b = 1; b <= colourBands; ++b)
+        {
+            int hasNoData = 0;
+            const double value = dataset->GetRasterBand(b)->GetNoDataValue(&hasNoData);
+            if (hasNoData)
+                noData.push_back(value);
+        }
+        if (noData.size() != static_cast<size_t>(colourBands))
+            noData.clear();
         return true;
     }
 
@@ -281,6 +291,14 @@ public:
         }
         options->nSrcAlphaBand = alphaBand;
         options->nDstAlphaBand = colourBands + 1;
+        // A no-data value (a hillshade's 0) marks pixels without content, as an alpha band or
+        // a mask does (the warper reads a mask band itself): left out, not drawn black.
+        if (noData.size() == static_cast<size_t>(colourBands))
+        {
+            options->padfSrcNoDataReal = static_cast<double*>(CPLMalloc(sizeof(double) * colourBands));
+            for (int b = 0; b < colourBands; ++b)
+                options->padfSrcNoDataReal[b] = noData[b];
+        }
         options->eResampleAlg = GRA_Bilinear;
         options->papszWarpOptions = CSLSetNameValue(options->papszWarpOptions, "INIT_DEST", "0");
         options->pTransformerArg = GDALCreateGenImgProjTransformer2(dataset, target.get(), nullptr);
@@ -360,6 +378,7 @@ private:
     GDALDataset* dataset = nullptr;
     int colourBands = 1;
     int alphaBand = 0;
+    std::vector<double> noData; // of each colour band, or empty
     bool hasFootprint = false;
     GeoBox footprint = {};
 };
