@@ -1,5 +1,6 @@
-// The loading step on logs longer than the sample table: what it keeps, what it reports and
-// what the statistics of a full table come to.
+// The loading step: on logs longer than the sample table, what it keeps, what it reports and
+// what the statistics of a full table come to; on flight files of other formats, the
+// replay's refusal and the player's conversion.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,6 +11,7 @@
 #include "app/FlightLoading.h"
 #include "log/SampleTable.h"
 #include "support/TestSupport.h"
+#include "track/FlightFileConversion.h"
 
 namespace
 {
@@ -103,13 +105,75 @@ TEST_F(FlightLoadingTest, FlightFilesOfOtherFormatsAreNamedOnStandardErrorAndNot
         {
             EXPECT_EQ(status, -4);
             EXPECT_EQ(out, "");
-            EXPECT_EQ(capture.Errors(), "'flight' holds a flight in " + std::string(file.format) + ", which the replay does not read: convert it with `flightreplay-data track flight > avlog.log` and replay avlog.log\n");
+            EXPECT_EQ(capture.Errors(), "'flight' holds a flight in " + std::string(file.format) + ", which the replay does not read: convert it with `flightreplay-data track flight > avlog.log` and replay avlog.log, or replay it directly with `flightreplay-player flight`\n");
         }
         else
         {
             EXPECT_EQ(status, 0);
             EXPECT_NE(out.find("selected 1 row\n"), std::string::npos) << out;
             EXPECT_EQ(capture.Errors(), "");
+        }
+    }
+}
+
+// The player loads a flight file as the log `track` makes of it: the same transcript and
+// the same rows in the table, with or without a selection of samples.
+TEST_F(FlightLoadingTest, PlayerLoadsFlightFilesAsTheLogsTheyConvertTo)
+{
+    const CircleFlight flight;
+    std::string gpx = "<?xml version=\"1.0\"?>\n<gpx><trk><trkseg>\n";
+    std::string csv = "time,lat,lon,alt\n";
+    for (int t = 0; t < 60; ++t)
+    {
+        const FlightState state = StateAt(flight, t);
+        const std::string lat = std::to_string(state.latitude), lon = std::to_string(state.longitude), alt = std::to_string(state.altitude);
+        gpx += "<trkpt lat=\"" + lat + "\" lon=\"" + lon + "\"><ele>" + alt + "</ele><time>2024-05-01T10:00:" + (t < 10 ? "0" : "") + std::to_string(t) + "Z</time></trkpt>\n";
+        csv += std::to_string(1714557600 + t) + "," + lat + "," + lon + "," + alt + "\n";
+    }
+    gpx += "</trkseg></trk></gpx>\n";
+    const struct
+    {
+        const char* format;
+        std::string bytes;
+    } files[] = {
+        {"ULog", CircleULog(flight)},
+        {"MAVLink telemetry", CircleTelemetry(flight, 2)},
+        {"GPX", gpx},
+        {"CSV", csv},
+    };
+    // The table's rows as bytes: the table is zeroed whole before a scan, so equal rows are equal bytes.
+    const auto load = [](const char* path, const char* samples, FlightFiles flightFiles, std::string* transcript, std::string* errors, std::string* rows) {
+        ResetLogReader();
+        OutputCapture capture(true);
+        const int status = LoadFlightLog(path, samples, flightFiles);
+        *transcript = capture.Finish();
+        *errors = capture.Errors();
+        *rows = std::string(reinterpret_cast<const char*>(SampleTable.rows), sizeof(SampleRow) * static_cast<size_t>(SampleTable.rowCount));
+        return status;
+    };
+    for (const auto& file : files)
+    {
+        SCOPED_TRACE(file.format);
+        WriteWholeFile("flight", file.bytes);
+        FlightFileConversion conversion;
+        std::string message;
+        ASSERT_TRUE(ConvertFlightFile("flight", 0.0, &conversion, &message)) << message;
+        ASSERT_STREQ(conversion.format->name, file.format);
+        WriteWholeFile("converted.log", FormatConvertedLog(conversion.converted));
+        size_t fullRows = 0;
+        for (const char* samples : {static_cast<const char*>(nullptr), "5-20,30-45"})
+        {
+            SCOPED_TRACE(samples ? samples : "all samples");
+            std::string expected, expectedErrors, expectedRows, transcript, errors, rows;
+            ASSERT_EQ(load("converted.log", samples, FlightFiles::Convert, &expected, &expectedErrors, &expectedRows), 0) << expected;
+            ASSERT_EQ(load("flight", samples, FlightFiles::Convert, &transcript, &errors, &rows), 0) << errors;
+            EXPECT_EQ(transcript, expected);
+            EXPECT_EQ(rows, expectedRows);
+            EXPECT_EQ(errors.rfind("track: 'flight': ", 0), 0u) << errors;
+            if (!samples)
+                fullRows = rows.size();
+            else
+                EXPECT_LT(rows.size(), fullRows) << "the selection leaves rows out";
         }
     }
 }

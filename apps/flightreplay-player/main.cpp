@@ -1,6 +1,7 @@
 // flightreplay-player: the replay with a transport (pause, speed, seek, stepping) and a
 // heads-up display. Reads the log and the world as flightreplay does, with the same
-// transcript and statuses. With --record it renders the flight to a video instead of
+// transcript and statuses, and any flight file `flightreplay-data track` converts as the log
+// it would make. With --record it renders the flight to a video instead of
 // opening a window.
 #include <cstdio>
 #include <string>
@@ -27,9 +28,10 @@ int main(int argc, char** argv)
     int status = ReadFlightArguments(argc > 0 && argv[0] ? argv[0] : "flightreplay-player", arguments, &selection);
     if (status != 0)
         return status;
+    selection.flightFiles = FlightFiles::Convert;
     if (!options.record)
         return RunFlightProgram(selection, RunPlayerViewer);
-    status = LoadFlightLog(selection.log, selection.samples);
+    status = LoadFlightLog(selection.log, selection.samples, selection.flightFiles);
     if (status != 0)
         return status;
     fflush(stdout);

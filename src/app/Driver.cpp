@@ -17,7 +17,7 @@ int RunFlightReplay(int argc, char** argv)
 
 int RunFlightProgram(const FlightSelection& selection, int (*runViewer)())
 {
-    const int status = LoadFlightLog(selection.log, selection.samples);
+    const int status = LoadFlightLog(selection.log, selection.samples, selection.flightFiles);
     if (status != 0)
         return status;
     // Everything the run has to say is printed by now; put it out before the graphics driver

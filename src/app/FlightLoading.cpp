@@ -1,5 +1,6 @@
 #include "app/FlightLoading.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -13,6 +14,7 @@
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "log/SampleTablePrefetch.h"
+#include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
 
 // A directory opens for reading on Linux but yields only a read error; it is no log.
@@ -34,8 +36,9 @@ static FILE* OpenLog(const char* path)
 // it to the terminal byte by byte, escape sequences and all. Only a signature counts (the
 // binary logs' own; the first line of a GPX or IGC file, unless it names a column of the log
 // as a keyword log's first line does), so that a keyword log with stray bytes is never taken
-// for one. Null for a log to scan.
-static const FlightFormat* ConvertibleFlightFile(FILE* log)
+// for one. Text told by no signature is a CSV track only for the player, and only when its
+// reader takes it: every other text is a keyword log. Null for a log to scan.
+static const FlightFormat* ConvertibleFlightFile(FILE* log, FlightFiles flightFiles)
 {
     struct stat status;
     if (fstat(fileno(log), &status) != 0 || !S_ISREG(status.st_mode))
@@ -44,7 +47,7 @@ static const FlightFormat* ConvertibleFlightFile(FILE* log)
     const ssize_t length = pread(fileno(log), &head[0], head.size(), 0);
     head.resize(length > 0 ? static_cast<size_t>(length) : 0);
     const FlightFormat* format = DetectFlightFormat(head);
-    if (!format || format->anyText)
+    if (!format || (format->anyText && flightFiles == FlightFiles::Refuse))
         return nullptr;
     if (format->autopilotLog)
         return format;
@@ -62,6 +65,38 @@ void ScanFlightLog(FILE* log)
     SetScanInput(log);
     SampleTablePrefetch prefetch;
     scan();
+}
+
+// Converts the flight file at `path` as `track` does, with its lines on stderr, and scans
+// the log it makes from memory into the table. 1 when the file is text its reader does not
+// take (no track, but maybe a keyword log: `*csvReason` says why it is no track), 0 when
+// the table is loaded, -4 when the flight cannot be converted.
+static int ScanConvertedFlight(const char* path, std::string* csvReason)
+{
+    FlightFileConversion conversion;
+    std::string message;
+    if (!ConvertFlightFile(path, 0.0, &conversion, &message))
+    {
+        if (!conversion.read && conversion.format && conversion.format->anyText)
+        {
+            *csvReason = message;
+            return 1;
+        }
+        fprintf(stderr, "track: %s\n", message.c_str());
+        return -4;
+    }
+    fputs(DerivedAttitudeNote(path, conversion).c_str(), stderr);
+    fputs(ConversionNotes(path, conversion).c_str(), stderr);
+    std::string text = FormatConvertedLog(conversion.converted);
+    FILE* log = fmemopen(&text[0], text.size(), "r");
+    if (!log)
+    {
+        fprintf(stderr, "'%s': cannot read its converted log from memory: %s\n", path, strerror(errno));
+        return -4;
+    }
+    ScanFlightLog(log);
+    fclose(log);
+    return 0;
 }
 
 bool LoadFlightQuietly(const char* path)
@@ -124,7 +159,7 @@ int ReadFlightArguments(const char* program, const std::vector<const char*>& arg
     return 0;
 }
 
-int LoadFlightLog(const char* path, const char* samples)
+int LoadFlightLog(const char* path, const char* samples, FlightFiles flightFiles)
 {
     if (samples)
     {
@@ -145,13 +180,22 @@ int LoadFlightLog(const char* path, const char* samples)
         printf("Not open '%s'\n", path);
         return -2;
     }
-    if (const FlightFormat* format = ConvertibleFlightFile(log))
+    const FlightFormat* format = ConvertibleFlightFile(log, flightFiles);
+    if (format && flightFiles == FlightFiles::Refuse)
     {
         fclose(log);
-        fprintf(stderr, "'%s' holds a flight in %s, which the replay does not read: convert it with `flightreplay-data track %s > avlog.log` and replay avlog.log\n", path, format->name, path);
+        fprintf(stderr, "'%s' holds a flight in %s, which the replay does not read: convert it with `flightreplay-data track %s > avlog.log` and replay avlog.log, or replay it directly with `flightreplay-player %s`\n", path, format->name, path, path);
         return -4;
     }
-    ScanFlightLog(log);
+    std::string csvReason;
+    const int converted = format ? ScanConvertedFlight(path, &csvReason) : 1;
+    if (converted < 0)
+    {
+        fclose(log);
+        return converted;
+    }
+    if (converted > 0)
+        ScanFlightLog(log);
     fclose(log);
     PrintTableOverflow();
 
@@ -162,6 +206,9 @@ int LoadFlightLog(const char* path, const char* samples)
     if (SampleTable.rowCount < 1)
     {
         printf("Need rows >0, Exit\n");
+        // Text that no keyword names a column of may have been meant for a CSV track.
+        if (!csvReason.empty() && highestColumn == 0 && cols[0] == 0)
+            fprintf(stderr, "track: %s\n", csvReason.c_str());
         return -4;
     }
 

@@ -5,11 +5,21 @@
 // The first part of the replay's run, which the companion programs share: the command
 // line's log and selection, the log, the statistics and the map frame.
 
+// What the loading step does with a flight file of a format the track library reads (an
+// autopilot's log, a GPX, IGC or CSV track): the replay refuses it with one line; the player
+// converts it in memory, as `flightreplay-data track` would, and loads the rows it makes.
+enum class FlightFiles
+{
+    Refuse,
+    Convert,
+};
+
 // The log a run reads and its --samples list (null without one).
 struct FlightSelection
 {
     const char* log = nullptr;
     const char* samples = nullptr;
+    FlightFiles flightFiles = FlightFiles::Refuse;
 };
 
 // Reads the arguments after the program's name as the replay does (LOG, then optionally
@@ -22,11 +32,18 @@ int ReadFlightArguments(const char* program, const std::vector<const char*>& arg
 // Selects the samples (printing the selection when a list is given), reads the log, prints
 // the column report, the statistics and the map frame, and fixes CI, CJ and k: the replay's
 // transcript up to the viewer. `samples` is the --samples list or null. Returns 0, or -2
-// when the log cannot be opened, -4 when it holds no accepted row, or when it is a flight
-// file of another format (an autopilot's log, a GPX or IGC track: one line on stderr names
-// the format and the conversion, and nothing of the file is printed). A flight that reaches
-// beyond the map's latitudes is loaded all the same, with one line on stderr saying so.
-int LoadFlightLog(const char* path, const char* samples);
+// when the log cannot be opened, -4 when it holds no accepted row.
+// A flight file of another format (told by its signature; text only when no keyword of the
+// log is on its first line) is, by `flightFiles`:
+// - Refuse: not read, and -4 after one line on stderr that names the format and the ways to
+//   replay it; a CSV track is scanned as a keyword log.
+// - Convert: converted (ConvertFlightFile) with the lines `track` prints on stderr, and the
+//   log it makes scanned from memory, so that the transcript is the converted log's; -4 after
+//   `track`'s one line when it cannot be converted. Text the CSV reader refuses is scanned as
+//   a keyword log, and when that finds no keyword at all the reader's reason follows on stderr.
+// A flight that reaches beyond the map's latitudes is loaded all the same, with one line on
+// stderr saying so.
+int LoadFlightLog(const char* path, const char* samples, FlightFiles flightFiles = FlightFiles::Refuse);
 
 // The latitude in degrees of the loaded row farthest from the equator when it lies beyond
 // the map's latitudes (MapLatitudeLimit), where no tile is and nothing is drawn under the

@@ -1,7 +1,6 @@
 #include "datatool/TrackCommand.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,70 +8,36 @@
 
 #include "datatool/DataTool.h"
 #include "track/ConversionSummary.h"
-#include "track/FlightConversion.h"
-#include "track/FlightFormats.h"
+#include "track/FlightFileConversion.h"
 
 int ConvertTrack(const std::string& path, double rate, bool info)
 {
-    RecordedFlight flight;
-    const FlightFormat* format = nullptr;
+    FlightFileConversion conversion;
     std::string message;
-    if (!ReadFlightFile(path, &flight, &format, &message))
+    const bool converted = ConvertFlightFile(path, rate, &conversion, &message);
+    if (info && conversion.read)
+    {
+        std::ifstream file(path, std::ios::binary | std::ios::ate);
+        fputs(DescribeFlight(path, conversion.flight, static_cast<size_t>(std::max<std::streamoff>(file.tellg(), 0))).c_str(), stderr);
+    }
+    if (!converted)
     {
         fprintf(stderr, "track: %s\n", message.c_str());
         return 1;
     }
+    const std::vector<SampleRow>& rows = conversion.converted.rows;
     if (info)
-    {
-        std::ifstream file(path, std::ios::binary | std::ios::ate);
-        fputs(DescribeFlight(path, flight, static_cast<size_t>(std::max<std::streamoff>(file.tellg(), 0))).c_str(), stderr);
-    }
-    if (flight.positions.empty() && !flight.skippedPoints.empty())
-    {
-        fprintf(stderr, "track: '%s' holds no point to use: %s\n", path.c_str(), PointsReadAndSkipped(flight, PositionCounts()).c_str());
-        return 1;
-    }
-    if (flight.positions.empty())
-    {
-        fprintf(stderr, "track: '%s' holds no position: no %s; it holds %s\n", path.c_str(), flight.positionWanted.c_str(), ListStreams(flight).c_str());
-        return 1;
-    }
-    ConversionSettings settings = format->defaults;
-    if (rate > 0.0)
-        settings.rate = rate;
-    const ConvertedFlight converted = ConvertFlight(flight, settings);
-    if (converted.rows.empty())
-    {
-        const PositionCounts& counts = converted.positions;
-        const std::string points = counts.used < counts.handedIn || !flight.skippedPoints.empty() ? " (" + PointsReadAndSkipped(flight, counts) + ")" : "";
-        fprintf(stderr, "track: '%s' holds %s%s\n", path.c_str(), converted.error.c_str(), points.c_str());
-        return 1;
-    }
-    if (info)
-    {
-        const SampleRow& first = converted.rows.front();
-        const SampleRow& last = converted.rows.back();
-        fprintf(stderr, "track: %zu rows at %g a second from %.3f to %.3f s, samples %d to %d; %zu left out in gaps of more than %g s\n", converted.rows.size(), settings.rate, first.gps_time, last.gps_time,
-                first.samplenumber, last.samplenumber, converted.gapRows, settings.maximumGap);
-    }
-    if (converted.motionAttitude && format->autopilotLog)
-        fprintf(stderr, "track: '%s' records no attitude; heading, pitch and roll are derived from the motion\n", path.c_str());
+        fprintf(stderr, "track: %zu rows at %g a second from %.3f to %.3f s, samples %d to %d; %zu left out in gaps of more than %g s\n", rows.size(), conversion.settings.rate, rows.front().gps_time,
+                rows.back().gps_time, rows.front().samplenumber, rows.back().samplenumber, conversion.converted.gapRows, conversion.settings.maximumGap);
+    fputs(DerivedAttitudeNote(path, conversion).c_str(), stderr);
 
-    const std::string text = FormatConvertedLog(converted);
+    const std::string text = FormatConvertedLog(conversion.converted);
     if (fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0)
     {
         fprintf(stderr, "track: cannot write the log\n");
         return 1;
     }
-    fprintf(stderr, "%s\n", ConversionSummary(path, flight, converted, settings).c_str());
-    // The program drops rows within one minute of arc of the equator or the prime meridian,
-    // and holds 100000 rows: without --samples it selects sample numbers 1 to 99999.
-    const std::vector<SampleRow>& samples = converted.rows;
-    const size_t dropped = std::count_if(samples.begin(), samples.end(), [](const SampleRow& s) { return std::fabs(s.gps_curlat) <= 1.0 || std::fabs(s.gps_curlon) <= 1.0; });
-    if (dropped > 0)
-        fprintf(stderr, "track: %zu samples lie within one minute of arc of the equator or the prime meridian; the replay skips them\n", dropped);
-    if (samples.back().samplenumber >= 100000)
-        fprintf(stderr, "track: sample numbers reach %d; the replay holds 100000 rows and reads sample numbers 1 to 99999 unless --samples selects others: replay the rest a range at a time (--samples 99999-199999, and so on), or lower --rate\n", samples.back().samplenumber);
+    fputs(ConversionNotes(path, conversion).c_str(), stderr);
     return 0;
 }
 
