@@ -7,7 +7,7 @@
 // The player's recording options: with --record it renders the flight to a video file (or
 // to numbered PNG frames) instead of opening a window.
 //
-//   flightreplay-player LOG [--samples LIST] --record OUT.mp4
+//   flightreplay-player LOG|FLIGHT [--samples LIST] --record OUT.mp4
 //       [--camera WORD] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]
 //
 // with WORD one of the cameras' table (RecordingCamera.h).
