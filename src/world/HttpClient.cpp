@@ -69,7 +69,17 @@ size_t ReadHeader(char* data, size_t size, size_t count, void* user)
 
 } // namespace
 
+HttpResult HttpClient::Probe(const std::string& url)
+{
+    return Perform(url, "");
+}
+
 HttpResult HttpClient::Download(const std::string& url, const std::string& path)
+{
+    return Perform(url, path);
+}
+
+HttpResult HttpClient::Perform(const std::string& url, const std::string& path)
 {
     HttpResult result;
     CURL* handle = static_cast<CURL*>(curl);
@@ -78,7 +88,8 @@ HttpResult HttpClient::Download(const std::string& url, const std::string& path)
         result.error = "libcurl could not be started";
         return result;
     }
-    const std::string partial = path + ".partial-" + std::to_string(getpid());
+    const bool probe = path.empty();
+    const std::string partial = probe ? "/dev/null" : path + ".partial-" + std::to_string(getpid());
     for (int attempt = 0;; ++attempt)
     {
         Transfer transfer;
@@ -91,6 +102,7 @@ HttpResult HttpClient::Download(const std::string& url, const std::string& path)
         char curlError[CURL_ERROR_SIZE] = "";
         curl_easy_reset(handle);
         curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(handle, CURLOPT_NOBODY, probe ? 1L : 0L);
         curl_easy_setopt(handle, CURLOPT_USERAGENT, manners.userAgent.c_str());
         curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
@@ -112,13 +124,16 @@ HttpResult HttpClient::Download(const std::string& url, const std::string& path)
             result.error = curlError[0] ? curlError : curl_easy_strerror(code);
         else if (!closed)
             result.error = "cannot write '" + partial + "'";
-        if (result.Saved())
+        if (probe && result.error.empty() && result.status != 429 && result.status != 503)
+            return result;
+        if (result.Saved() && !probe)
         {
             if (rename(partial.c_str(), path.c_str()) == 0)
                 return result;
             result.error = "cannot rename '" + partial + "'";
         }
-        remove(partial.c_str());
+        if (!probe)
+            remove(partial.c_str());
         const bool busy = code == CURLE_OK && (result.status == 429 || result.status == 503);
         if (!busy || attempt >= manners.retries)
             return result;

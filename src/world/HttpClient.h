@@ -34,11 +34,16 @@ public:
     // to `path` only when it came whole with status 200; otherwise nothing is left behind.
     HttpResult Download(const std::string& url, const std::string& path);
 
+    // Asks for the URL's headers only (HEAD), with the same waits: its status says whether
+    // the server has it.
+    HttpResult Probe(const std::string& url);
+
     // Requests sent so far, retries included.
     int Requests() const { return requests; }
 
 private:
     void Pace();
+    HttpResult Perform(const std::string& url, const std::string& path); // path empty: HEAD
 
     HttpManners manners;
     void* curl = nullptr; // the libcurl easy handle, reused so the connection stays open

@@ -189,15 +189,22 @@ std::string WgsProjection()
 
 enum class Outcome { Saved, Absent, Failed };
 
-// Reads the window of the remote raster through GDAL's HTTP range reads and keeps it.
-Outcome FetchDemWindow(const DemWindow& window, std::string* error)
+// Reads the window of the remote raster through GDAL's HTTP range reads and keeps it. The
+// HEAD request first tells a square the source lacks (404), which GDAL does not tell apart.
+Outcome FetchDemWindow(HttpClient& http, const DemWindow& window, std::string* error)
 {
+    const HttpResult probe = http.Probe(window.url);
+    if (!probe.error.empty() || (probe.status != 200 && probe.status != 404))
+    {
+        *error = probe.error.empty() ? "HTTP status " + std::to_string(probe.status) : probe.error;
+        return Outcome::Failed;
+    }
     CPLErrorReset();
-    Dataset source(static_cast<GDALDataset*>(GDALOpenEx(("/vsicurl/" + window.url).c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)), CloseDataset);
+    Dataset source(probe.status == 404 ? nullptr : static_cast<GDALDataset*>(GDALOpenEx(("/vsicurl/" + window.url).c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)), CloseDataset);
     if (!source)
     {
         const std::string reason = CPLGetLastErrorMsg();
-        if (reason.find("HTTP response code: 404") != std::string::npos)
+        if (probe.status == 404)
         {
             // No square there: the open sea. A flat 2 x 2 raster over the window says 0 m.
             const double transform[6] = {window.box.west, (window.box.east - window.box.west) / 2, 0, window.box.north, 0, -(window.box.north - window.box.south) / 2};
@@ -450,7 +457,7 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
         {
             fs::create_directories(fs::path(window->file).parent_path(), failure);
             std::string reason;
-            const Outcome outcome = FetchDemWindow(*window, &reason);
+            const Outcome outcome = FetchDemWindow(http, *window, &reason);
             if (outcome == Outcome::Failed)
             {
                 fprintf(stderr, "fetch: %s: %s; nothing imported\n", window->url.c_str(), reason.c_str());
@@ -474,7 +481,7 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
                 return FetchNetworkFailure;
             }
         }
-        printf("fetch: %d requests for imagery tiles; %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), static_cast<int>(demToFetch.size()), seaSquares, absentTiles);
+        printf("fetch: %d requests of our own (imagery tiles, elevation squares asked for); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), static_cast<int>(demToFetch.size()), seaSquares, absentTiles);
     }
 
     // Import what the cache holds.
