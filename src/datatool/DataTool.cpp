@@ -1,6 +1,7 @@
 #include "datatool/DataTool.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "terrain/RingTiles.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
+#include "world/TileFetch.h"
 #include "world/TilePlan.h"
 
 // Where the tiles to fetch come from: the flight in a log, as the replay frames it, or a box.
@@ -116,6 +118,48 @@ static int RunAreaCommand(int argc, char** argv)
     return ImportElevation(sources, elevationTiles);
 }
 
+static int RunFetchCommand(int argc, char** argv)
+{
+    FetchOptions options;
+    if (!FetchOptionsFromEnvironment(&options))
+        return DataToolUsage;
+    const char* log = nullptr;
+    for (int i = 2; i < argc; ++i)
+    {
+        const char* argument = argv[i];
+        if (strcmp(argument, "--offline") == 0)
+            options.offline = true;
+        else if (strcmp(argument, "--dry-run") == 0)
+            options.dryRun = true;
+        else if (strcmp(argument, "--max-tiles") == 0 && i + 1 < argc)
+        {
+            char* end = nullptr;
+            const long count = strtol(argv[++i], &end, 10);
+            if (*end || end == argv[i] || count < 0 || count > 1000000)
+            {
+                fprintf(stderr, "fetch: --max-tiles '%s' is no count from 0 to 1000000\n", argv[i]);
+                return DataToolUsage;
+            }
+            options.maxTiles = static_cast<int>(count);
+        }
+        else if (strncmp(argument, "--", 2) == 0 || log)
+        {
+            fprintf(stderr, "fetch: unknown or incomplete option '%s'\n", argument);
+            return DataToolUsage;
+        }
+        else
+            log = argument;
+    }
+    if (!log)
+    {
+        PrintDataToolUsage(argv[0], stderr);
+        return DataToolUsage;
+    }
+    if (!AcceptFlightLog("fetch", log))
+        return DataToolUsage;
+    return FetchMissing(log, options);
+}
+
 int RunDataTool(int argc, char** argv)
 {
     if (argc < 2)
@@ -144,6 +188,8 @@ int RunDataTool(int argc, char** argv)
     }
     if (strcmp(command, "dem") == 0 || strcmp(command, "imagery") == 0)
         return RunAreaCommand(argc, argv);
+    if (strcmp(command, "fetch") == 0)
+        return RunFetchCommand(argc, argv);
     if (strcmp(command, "track") == 0)
         return RunTrackCommand(argc, argv);
     if (strcmp(command, "check") == 0)

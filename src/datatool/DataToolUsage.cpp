@@ -6,8 +6,9 @@ void PrintDataToolUsage(const char* program, FILE* stream)
             "usage: %s plan LOG [--samples LIST]\n"
             "       %s dem SOURCE... (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
             "       %s imagery SOURCE [--tms] (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
+            "       %s fetch LOG [--offline] [--dry-run] [--max-tiles N]\n"
             "       %s track INPUT [--rate HZ] [--info] > avlog.log\n"
             "       %s check LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png]\n"
             "       %s --help\n",
-            program, program, program, program, program, program);
+            program, program, program, program, program, program, program);
 }

@@ -1,0 +1,56 @@
+#pragma once
+#include <string>
+
+// Downloads over HTTP(S) with libcurl, one at a time (a single connection, kept alive), with
+// the manners a tile server asks for: an identifying User-Agent, a pause between requests,
+// and waiting out 429 and 503 answers for as long as their Retry-After says (capped).
+
+struct HttpManners
+{
+    std::string userAgent;
+    double minimumInterval = 0.2;   // seconds from the start of one request to the next
+    int retries = 3;                // further tries after a 429 or 503
+    double longestRetryWait = 60.0; // seconds; a longer Retry-After is cut to this
+    double defaultRetryWait = 5.0;  // seconds, when the answer gives no Retry-After in seconds
+    long timeout = 120;             // seconds for a whole transfer
+};
+
+struct HttpResult
+{
+    long status = 0;   // the final HTTP status; 0 when no answer came
+    std::string error; // why the transfer failed, when it did (status 0 or a cut-off body)
+    bool Saved() const { return status == 200 && error.empty(); }
+};
+
+class HttpClient
+{
+public:
+    explicit HttpClient(const HttpManners& manners);
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // GETs the URL into `path`: the body goes to a temporary name beside it and is renamed
+    // to `path` only when it came whole with status 200; otherwise nothing is left behind.
+    HttpResult Download(const std::string& url, const std::string& path);
+
+    // Asks for the URL's headers only (HEAD), with the same waits: its status says whether
+    // the server has it.
+    HttpResult Probe(const std::string& url);
+
+    // Requests sent so far, retries included.
+    int Requests() const { return requests; }
+
+private:
+    void Pace();
+    HttpResult Perform(const std::string& url, const std::string& path); // path empty: HEAD
+
+    HttpManners manners;
+    void* curl = nullptr; // the libcurl easy handle, reused so the connection stays open
+    double lastStart = -1e9;
+    int requests = 0;
+};
+
+// Why a source URL must not be used, or empty when it may: the OpenStreetMap tile servers
+// and the World Imagery of arcgisonline.com forbid bulk and offline copies in their terms.
+std::string ForbiddenSourceReason(const std::string& url);

@@ -1,0 +1,549 @@
+#include "world/TileFetch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <unistd.h>
+
+#include <cpl_vsi.h>
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+
+#include "app/FlightLoading.h"
+#include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
+#include "world/DemImport.h"
+#include "world/GdalReason.h"
+#include "world/HttpClient.h"
+#include "world/ImageryImport.h"
+#include "world/TileFiles.h"
+#include "world/TilePlan.h"
+
+namespace fs = std::filesystem;
+
+static const char* const UserAgent = "flightreplay/" FLIGHTREPLAY_VERSION " (terrain and imagery for flight replays)";
+
+// Attribution the default sources' terms require wherever their data are shown.
+static const char* const DefaultDemAttribution = "Elevation: Copernicus GLO-30 DEM, (c) DLR e.V. 2010-2014 and (c) Airbus Defence and Space GmbH 2014-2018 provided under COPERNICUS by the European Union and ESA";
+static const char* const DefaultImageryAttribution = "Imagery: EOxCloudless https://cloudless.eox.at by EOX IT Services GmbH (Contains modified Copernicus Sentinel data 2020), CC BY-NC-SA 4.0";
+
+// Sizes a dry run quotes: a Sentinel-2 JPEG tile, and a compressed Float32 pixel of a window.
+static const double ImageryTileBytesEstimate = 25000.0;
+static const double DemPixelBytesEstimate = 2.5;
+
+bool FetchOptionsFromEnvironment(FetchOptions* options)
+{
+    if (const char* cache = getenv("FLIGHTREPLAY_CACHE"); cache && *cache)
+        options->cacheFolder = cache;
+    else if (const char* xdg = getenv("XDG_CACHE_HOME"); xdg && *xdg == '/')
+        options->cacheFolder = std::string(xdg) + "/flightreplay";
+    else if (const char* home = getenv("HOME"); home && *home)
+        options->cacheFolder = std::string(home) + "/.cache/flightreplay";
+    else
+    {
+        fprintf(stderr, "fetch: no cache folder: set FLIGHTREPLAY_CACHE, XDG_CACHE_HOME or HOME\n");
+        return false;
+    }
+    if (const char* url = getenv("FLIGHTREPLAY_DEM_URL"); url && *url)
+        options->demUrl = url;
+    if (const char* url = getenv("FLIGHTREPLAY_IMAGERY_URL"); url && *url)
+        options->imageryUrl = url;
+    if (const char* zoom = getenv("FLIGHTREPLAY_IMAGERY_MAXZOOM"); zoom && *zoom)
+    {
+        char* end = nullptr;
+        const long value = strtol(zoom, &end, 10);
+        if (*end || value < 0 || value > FinestLevel)
+        {
+            fprintf(stderr, "fetch: FLIGHTREPLAY_IMAGERY_MAXZOOM '%s' is no zoom level from 0 to %d\n", zoom, FinestLevel);
+            return false;
+        }
+        options->imageryMaxZoom = static_cast<int>(value);
+    }
+    if (options->imageryUrl != "none")
+        for (const char* field : {"{z}", "{x}", "{y}"})
+            if (options->imageryUrl.find(field) == std::string::npos)
+            {
+                fprintf(stderr, "fetch: FLIGHTREPLAY_IMAGERY_URL '%s' lacks %s\n", options->imageryUrl.c_str(), field);
+                return false;
+            }
+    return true;
+}
+
+std::string DemSquareName(int latitude, int longitude)
+{
+    char name[64];
+    snprintf(name, sizeof name, "Copernicus_DSM_COG_10_%c%02d_00_%c%03d_00_DEM", latitude < 0 ? 'S' : 'N', std::abs(latitude), longitude < 0 ? 'W' : 'E', std::abs(longitude));
+    return name;
+}
+
+namespace
+{
+
+std::string Replace(std::string text, const std::string& field, const std::string& value)
+{
+    for (size_t at = text.find(field); at != std::string::npos; at = text.find(field, at + value.size()))
+        text.replace(at, field.size(), value);
+    return text;
+}
+
+// A folder name for a source, so that two templates never share cached files.
+std::string SourceFolder(const std::string& kind, const std::string& url)
+{
+    uint64_t hash = 1469598103934665603ull; // FNV-1a
+    for (unsigned char c : url)
+        hash = (hash ^ c) * 1099511628211ull;
+    char name[32];
+    snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
+    return kind + "/" + name;
+}
+
+GeoBox BoxOfElevationTile(ElevationTileId tile)
+{
+    const double top = static_cast<double>(tile.tileRow) * ElevationTileSize;
+    const double left = static_cast<double>(tile.tileColumn) * ElevationTileSize;
+    return GeoBox{GridRowLatitude(top + ElevationTileSize), GridColumnLongitude(left), GridRowLatitude(top), GridColumnLongitude(left + ElevationTileSize)};
+}
+
+// The part of one elevation tile that lies in one square of the elevation source.
+struct DemWindow
+{
+    ElevationTileId tile;
+    std::string url;
+    GeoBox box;
+    std::string file;    // the window as a GeoTIFF in the cache
+    std::string seaFile; // or, where the source has no square (404), a flat 0 m raster
+    bool Cached() const { return FileExists(file) || FileExists(seaFile); }
+    std::string CachedFile() const { return FileExists(file) ? file : seaFile; }
+};
+
+// One tile of the imagery source, and where it is kept.
+struct SourceTile
+{
+    std::string url;
+    std::string file;
+    std::string absentFile; // marks a tile the source does not have (404)
+    bool Cached() const { return FileExists(file) || FileExists(absentFile); }
+};
+
+// The window's pixels per degree: twice the replay's samples, finer than the terrain draws.
+double WindowPixelsPerDegree()
+{
+    return 2.0 * ElevationTileSize / (360.0 / ElevationTilesPerAxis);
+}
+
+int64_t WindowPixels(const GeoBox& box)
+{
+    return static_cast<int64_t>(std::ceil((box.east - box.west) * WindowPixelsPerDegree()) * std::ceil((box.north - box.south) * WindowPixelsPerDegree()));
+}
+
+using Dataset = std::unique_ptr<GDALDataset, void (*)(GDALDataset*)>;
+void CloseDataset(GDALDataset* dataset)
+{
+    if (dataset)
+        GDALClose(dataset);
+}
+
+// Writes the pixels over a north-up grid to `path` through a temporary name.
+bool WriteWindow(const std::string& path, const std::vector<float>& pixels, int width, int height, const double geoTransform[6], const char* projection, const double* noData, std::string* error)
+{
+    const std::string partial = path + ".partial-" + std::to_string(getpid());
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
+    const char* creation[] = {"COMPRESS=DEFLATE", "TILED=YES", nullptr};
+    Dataset file(driver ? driver->Create(partial.c_str(), width, height, 1, GDT_Float32, const_cast<char**>(creation)) : nullptr, CloseDataset);
+    bool done = file != nullptr;
+    if (done)
+    {
+        double transform[6];
+        std::copy(geoTransform, geoTransform + 6, transform);
+        file->SetGeoTransform(transform);
+        file->SetProjection(projection);
+        if (noData)
+            file->GetRasterBand(1)->SetNoDataValue(*noData);
+        done = file->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, width, height, const_cast<float*>(pixels.data()), width, height, GDT_Float32, 0, 0) == CE_None;
+        GDALClose(file.release());
+        done = done && CPLGetLastErrorType() < CE_Failure;
+    }
+    if (done && rename(partial.c_str(), path.c_str()) == 0)
+        return true;
+    *error = "cannot write '" + path + "': " + GdalReason("no reason given");
+    VSIUnlink(partial.c_str());
+    return false;
+}
+
+std::string WgsProjection()
+{
+    OGRSpatialReference geographic;
+    geographic.SetWellKnownGeogCS("WGS84");
+    char* wkt = nullptr;
+    geographic.exportToWkt(&wkt);
+    const std::string text = wkt ? wkt : "";
+    CPLFree(wkt);
+    return text;
+}
+
+enum class Outcome { Saved, Absent, Failed };
+
+// Reads the window of the remote raster through GDAL's HTTP range reads and keeps it. The
+// HEAD request first tells a square the source lacks (404), which GDAL does not tell apart.
+Outcome FetchDemWindow(HttpClient& http, const DemWindow& window, std::string* error)
+{
+    const HttpResult probe = http.Probe(window.url);
+    if (!probe.error.empty() || (probe.status != 200 && probe.status != 404))
+    {
+        *error = probe.error.empty() ? "HTTP status " + std::to_string(probe.status) : probe.error;
+        return Outcome::Failed;
+    }
+    CPLErrorReset();
+    Dataset source(probe.status == 404 ? nullptr : static_cast<GDALDataset*>(GDALOpenEx(("/vsicurl/" + window.url).c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)), CloseDataset);
+    if (!source)
+    {
+        const std::string reason = CPLGetLastErrorMsg();
+        if (probe.status == 404)
+        {
+            // No square there: the open sea. A flat 2 x 2 raster over the window says 0 m.
+            const double transform[6] = {window.box.west, (window.box.east - window.box.west) / 2, 0, window.box.north, 0, -(window.box.north - window.box.south) / 2};
+            return WriteWindow(window.seaFile, std::vector<float>(4, 0.0f), 2, 2, transform, WgsProjection().c_str(), nullptr, error) ? Outcome::Absent : Outcome::Failed;
+        }
+        *error = reason.empty() ? "cannot open it" : reason;
+        return Outcome::Failed;
+    }
+    double transform[6], inverse[6];
+    if (source->GetRasterCount() < 1 || source->GetGeoTransform(transform) != CE_None || !GDALInvGeoTransform(transform, inverse))
+    {
+        *error = "no georeferenced raster";
+        return Outcome::Failed;
+    }
+    // The window in source pixels, a pixel wider on every side for the bilinear edges.
+    auto pixelX = [&](double lon, double lat) { return inverse[0] + lon * inverse[1] + lat * inverse[2]; };
+    auto pixelY = [&](double lon, double lat) { return inverse[3] + lon * inverse[4] + lat * inverse[5]; };
+    const int width = source->GetRasterXSize(), height = source->GetRasterYSize();
+    const int x0 = std::clamp(static_cast<int>(std::floor(pixelX(window.box.west, window.box.north))) - 1, 0, width);
+    const int x1 = std::clamp(static_cast<int>(std::ceil(pixelX(window.box.east, window.box.south))) + 1, 0, width);
+    const int y0 = std::clamp(static_cast<int>(std::floor(pixelY(window.box.west, window.box.north))) - 1, 0, height);
+    const int y1 = std::clamp(static_cast<int>(std::ceil(pixelY(window.box.east, window.box.south))) + 1, 0, height);
+    if (x1 <= x0 || y1 <= y0)
+    {
+        *error = "the raster does not reach the window";
+        return Outcome::Failed;
+    }
+    // No finer than the terrain needs: GDAL then reads a coarser overview of the file.
+    const int outWidth = std::min(x1 - x0, static_cast<int>(std::ceil((window.box.east - window.box.west) * WindowPixelsPerDegree())) + 2);
+    const int outHeight = std::min(y1 - y0, static_cast<int>(std::ceil((window.box.north - window.box.south) * WindowPixelsPerDegree())) + 2);
+    std::vector<float> pixels(static_cast<size_t>(outWidth) * outHeight);
+    GDALRasterIOExtraArg extra;
+    INIT_RASTERIO_EXTRA_ARG(extra);
+    extra.eResampleAlg = GRIORA_Bilinear;
+    GDALRasterBand* band = source->GetRasterBand(1);
+    if (band->RasterIO(GF_Read, x0, y0, x1 - x0, y1 - y0, pixels.data(), outWidth, outHeight, GDT_Float32, 0, 0, &extra) != CE_None)
+    {
+        *error = GdalReason("reading the window failed");
+        return Outcome::Failed;
+    }
+    const double windowTransform[6] = {transform[0] + x0 * transform[1] + y0 * transform[2], transform[1] * (x1 - x0) / outWidth, 0, transform[3] + x0 * transform[4] + y0 * transform[5], 0, transform[5] * (y1 - y0) / outHeight};
+    int hasNoData = 0;
+    const double noData = band->GetNoDataValue(&hasNoData);
+    const char* projection = source->GetProjectionRef();
+    return WriteWindow(window.file, pixels, outWidth, outHeight, windowTransform, projection && *projection ? projection : WgsProjection().c_str(), hasNoData ? &noData : nullptr, error) ? Outcome::Saved : Outcome::Failed;
+}
+
+// Cuts the part of a coarser source tile that a finer replay tile covers, enlarged to a
+// whole tile, into a JPEG at `path`.
+bool CutTile(const std::string& sourceFile, int levelsFiner, int64_t row, int64_t column, const std::string& path)
+{
+    Dataset source(static_cast<GDALDataset*>(GDALOpenEx(sourceFile.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)), CloseDataset);
+    if (!source || source->GetRasterCount() < 1)
+        return false;
+    const int parts = 1 << levelsFiner;
+    const double span = static_cast<double>(source->GetRasterXSize()) / parts;
+    const int64_t part = parts;
+    GDALRasterIOExtraArg extra;
+    INIT_RASTERIO_EXTRA_ARG(extra);
+    extra.eResampleAlg = GRIORA_Bilinear;
+    extra.bFloatingPointWindowValidity = TRUE;
+    extra.dfXOff = static_cast<double>(column % part) * span;
+    extra.dfYOff = static_cast<double>(row % part) * span;
+    extra.dfXSize = span;
+    extra.dfYSize = span;
+    const int side = ImageryTilePixels;
+    std::vector<unsigned char> pixels(static_cast<size_t>(side) * side * 3);
+    int bands[3] = {1, 2, 3};
+    if (source->GetRasterCount() < 3)
+        bands[1] = bands[2] = 1;
+    const int x = static_cast<int>(extra.dfXOff), y = static_cast<int>(extra.dfYOff);
+    const int size = std::max(1, static_cast<int>(std::ceil(span)));
+    if (source->RasterIO(GF_Read, x, y, std::min(size, source->GetRasterXSize() - x), std::min(size, source->GetRasterYSize() - y), pixels.data(), side, side, GDT_Byte, 3, bands, 3, 3 * side, 1, &extra) != CE_None)
+        return false;
+    GDALDriver* memory = GetGDALDriverManager()->GetDriverByName("MEM");
+    GDALDriver* jpeg = GetGDALDriverManager()->GetDriverByName("JPEG");
+    Dataset picture(memory ? memory->Create("", side, side, 3, GDT_Byte, nullptr) : nullptr, CloseDataset);
+    if (!picture || !jpeg || picture->RasterIO(GF_Write, 0, 0, side, side, pixels.data(), side, side, GDT_Byte, 3, nullptr, 3, 3 * side, 1) != CE_None)
+        return false;
+    const std::string partial = path + ".partial-" + std::to_string(getpid());
+    Dataset written(jpeg->CreateCopy(partial.c_str(), picture.get(), FALSE, nullptr, nullptr, nullptr), CloseDataset);
+    const bool done = written != nullptr;
+    written.reset();
+    VSIUnlink((partial + ".aux.xml").c_str());
+    if (done && rename(partial.c_str(), path.c_str()) == 0)
+        return true;
+    VSIUnlink(partial.c_str());
+    return false;
+}
+
+// Adds the lines to ATTRIBUTION.txt in the working directory, each once.
+void WriteAttribution(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> all;
+    std::ifstream existing("ATTRIBUTION.txt");
+    for (std::string line; std::getline(existing, line);)
+        all.push_back(line);
+    for (const std::string& line : lines)
+        if (std::find(all.begin(), all.end(), line) == all.end())
+            all.push_back(line);
+    std::string text;
+    for (const std::string& line : all)
+        text += line + "\n";
+    if (!WriteFileAtomically("ATTRIBUTION.txt", text.data(), text.size()))
+        fprintf(stderr, "fetch: cannot write ATTRIBUTION.txt\n");
+}
+
+// Runs in the log's folder and goes back to where it was on leaving.
+class FolderVisit
+{
+public:
+    explicit FolderVisit(const fs::path& folder) : previous(fs::current_path()) { fs::current_path(folder); }
+    ~FolderVisit()
+    {
+        std::error_code ignored;
+        fs::current_path(previous, ignored);
+    }
+
+private:
+    fs::path previous;
+};
+
+} // namespace
+
+int FetchMissing(const std::string& logPath, const FetchOptions& options)
+{
+    for (const std::string* url : {&options.demUrl, &options.imageryUrl})
+        if (const std::string reason = ForbiddenSourceReason(*url); !reason.empty())
+        {
+            fprintf(stderr, "fetch: refusing '%s': %s\n", url->c_str(), reason.c_str());
+            return 1;
+        }
+    std::error_code failure;
+    const fs::path log = fs::absolute(logPath, failure);
+    FILE* file = fopen(logPath.c_str(), "rb");
+    if (!file)
+    {
+        fprintf(stderr, "fetch: cannot open '%s'\n", logPath.c_str());
+        return -2;
+    }
+    fclose(file);
+    if (!LoadFlightQuietly(log.c_str()))
+    {
+        fprintf(stderr, "fetch: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)\n", logPath.c_str());
+        return -4;
+    }
+    const fs::path cache = fs::absolute(options.cacheFolder, failure);
+    FolderVisit visit(log.parent_path());
+    GDALAllRegister();
+
+    // What the replay lacks.
+    std::vector<ElevationTileId> missingElevation;
+    std::vector<ImageryTileId> missingImagery;
+    for (const PlannedFile& planned : PlanReplayFiles(MapFrame.CI, MapFrame.CJ))
+    {
+        if (planned.kind == PlannedKind::ElevationTile && (!planned.present || planned.empty))
+            missingElevation.push_back(ElevationTileId{static_cast<int32_t>(planned.row), static_cast<int32_t>(planned.column)});
+        else if (planned.kind == PlannedKind::ImageryTile && !planned.present && planned.row >= 0 && planned.row < (int64_t{1} << planned.level))
+            missingImagery.push_back(ImageryTileId{planned.level, planned.row, planned.column});
+    }
+
+    // Where each comes from.
+    std::vector<DemWindow> windows;
+    if (options.demUrl != "none")
+    {
+        const std::string folder = (cache / SourceFolder("dem", options.demUrl)).string();
+        for (const ElevationTileId& tile : missingElevation)
+        {
+            const GeoBox box = BoxOfElevationTile(tile);
+            for (int latitude = static_cast<int>(std::floor(box.south)); latitude < box.north && latitude < 90; ++latitude)
+                for (int longitude = static_cast<int>(std::floor(box.west)); longitude < box.east; ++longitude)
+                {
+                    const std::string square = DemSquareName(latitude, longitude);
+                    const GeoBox part = {std::max(box.south, double(latitude)), std::max(box.west, double(longitude)), std::min(box.north, latitude + 1.0), std::min(box.east, longitude + 1.0)};
+                    const std::string stem = folder + "/" + square + "/" + std::to_string(tile.tileRow) + "-" + std::to_string(tile.tileColumn);
+                    windows.push_back(DemWindow{tile, Replace(options.demUrl, "{tile}", square), part, stem + ".tif", stem + ".sea.tif"});
+                }
+        }
+    }
+    std::map<std::string, SourceTile> sourceTiles; // by URL, each once
+    std::vector<std::pair<ImageryTileId, std::string>> imageryUses; // replay tile, source URL
+    if (options.imageryUrl != "none")
+    {
+        const std::string folder = (cache / SourceFolder("imagery", options.imageryUrl)).string();
+        for (const ImageryTileId& tile : missingImagery)
+        {
+            const int zoom = std::min(tile.level, options.imageryMaxZoom);
+            const int shift = tile.level - zoom;
+            const int64_t x = WrapTileColumn(tile.column, tile.level) >> shift, y = tile.row >> shift;
+            const std::string url = Replace(Replace(Replace(options.imageryUrl, "{z}", std::to_string(zoom)), "{x}", std::to_string(x)), "{y}", std::to_string(y));
+            const std::string stem = folder + "/" + std::to_string(zoom) + "/" + std::to_string(x) + "/" + std::to_string(y);
+            sourceTiles.emplace(url, SourceTile{url, stem + ".tile", stem + ".absent"});
+            imageryUses.emplace_back(tile, url);
+        }
+    }
+
+    std::vector<const DemWindow*> demToFetch;
+    for (const DemWindow& window : windows)
+        if (!window.Cached())
+            demToFetch.push_back(&window);
+    std::vector<SourceTile*> imageryToFetch;
+    for (auto& entry : sourceTiles)
+        if (!entry.second.Cached())
+            imageryToFetch.push_back(&entry.second);
+    const size_t downloads = demToFetch.size() + imageryToFetch.size();
+    printf("fetch: %zu elevation tiles and %zu imagery tiles missing; %zu downloads needed, %zu in the cache '%s'\n", missingElevation.size(), missingImagery.size(), downloads, windows.size() + sourceTiles.size() - downloads, cache.c_str());
+
+    if (options.dryRun || (options.offline && downloads > 0))
+    {
+        double bytes = 0;
+        for (const DemWindow* window : demToFetch)
+        {
+            printf("%s %s window %.5f,%.5f,%.5f,%.5f\n", options.offline ? "missing" : "would fetch", window->url.c_str(), window->box.south, window->box.west, window->box.north, window->box.east);
+            bytes += WindowPixels(window->box) * DemPixelBytesEstimate;
+        }
+        for (const SourceTile* tile : imageryToFetch)
+            printf("%s %s\n", options.offline ? "missing" : "would fetch", tile->url.c_str());
+        bytes += imageryToFetch.size() * ImageryTileBytesEstimate;
+        if (options.dryRun)
+        {
+            printf("fetch: %zu downloads, about %.1f MB; nothing fetched (dry run)\n", downloads, bytes / 1e6);
+            return 0;
+        }
+        printf("fetch: offline, %zu downloads missing from the cache; the replay draws grass at 0 m where data are missing\n", downloads);
+    }
+    if (!options.offline && downloads > static_cast<size_t>(options.maxTiles))
+    {
+        fprintf(stderr, "fetch: %zu downloads needed, more than the limit of %d; nothing fetched (raise it with --max-tiles N)\n", downloads, options.maxTiles);
+        return 1;
+    }
+    if (options.imageryUrl == DefaultImageryUrl && !missingImagery.empty())
+        fprintf(stderr, "fetch: imagery from EOxCloudless (Sentinel-2 cloudless, EOX IT Services GmbH): licensed CC BY-NC-SA 4.0, for non-commercial use only; for other uses set FLIGHTREPLAY_IMAGERY_URL to a licensed or local tile source\n");
+
+    // Everything first, so that a failure leaves the world as it was: nothing is imported.
+    int seaSquares = 0, absentTiles = 0;
+    if (!options.offline && downloads > 0)
+    {
+        HttpManners manners;
+        manners.userAgent = UserAgent;
+        manners.minimumInterval = options.requestInterval;
+        HttpClient http(manners);
+        CPLSetConfigOption("GDAL_HTTP_USERAGENT", UserAgent);
+        CPLSetConfigOption("GDAL_DISABLE_READDIR_ON_OPEN", "EMPTY_DIR");
+        CPLSetConfigOption("GDAL_HTTP_MAX_RETRY", "3");
+        CPLSetConfigOption("GDAL_HTTP_RETRY_DELAY", "5");
+        CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "120");
+        CPLSetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", "30");
+        VSICurlClearCache();
+        for (const DemWindow* window : demToFetch)
+        {
+            fs::create_directories(fs::path(window->file).parent_path(), failure);
+            std::string reason;
+            const Outcome outcome = FetchDemWindow(http, *window, &reason);
+            if (outcome == Outcome::Failed)
+            {
+                fprintf(stderr, "fetch: %s: %s; nothing imported\n", window->url.c_str(), reason.c_str());
+                return FetchNetworkFailure;
+            }
+            seaSquares += outcome == Outcome::Absent;
+        }
+        for (SourceTile* tile : imageryToFetch)
+        {
+            fs::create_directories(fs::path(tile->file).parent_path(), failure);
+            const HttpResult result = http.Download(tile->url, tile->file);
+            if (result.status == 404 && result.error.empty())
+            {
+                // The source has no picture there: kept as known, never drawn black.
+                WriteFileAtomically(tile->absentFile, "", 0);
+                ++absentTiles;
+            }
+            else if (!result.Saved())
+            {
+                fprintf(stderr, "fetch: %s: %s; nothing imported\n", tile->url.c_str(), result.error.empty() ? ("HTTP status " + std::to_string(result.status)).c_str() : result.error.c_str());
+                return FetchNetworkFailure;
+            }
+        }
+        printf("fetch: %d requests of our own (imagery tiles, elevation squares asked for); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), static_cast<int>(demToFetch.size()), seaSquares, absentTiles);
+    }
+
+    // Import what the cache holds.
+    std::vector<std::string> attribution;
+    int status = 0;
+    std::vector<std::string> demSources;
+    std::vector<ElevationTileId> demTiles;
+    for (const ElevationTileId& tile : missingElevation)
+    {
+        std::vector<std::string> files;
+        bool whole = true;
+        for (const DemWindow& window : windows)
+            if (window.tile.tileRow == tile.tileRow && window.tile.tileColumn == tile.tileColumn)
+            {
+                whole = whole && window.Cached();
+                if (window.Cached())
+                    files.push_back(window.CachedFile());
+            }
+        if (!whole || files.empty())
+            continue;
+        demTiles.push_back(tile);
+        for (const std::string& name : files)
+            if (std::find(demSources.begin(), demSources.end(), name) == demSources.end())
+                demSources.push_back(name);
+    }
+    if (!demTiles.empty())
+    {
+        status = ImportElevation(demSources, demTiles) == 0 ? status : 1;
+        attribution.push_back(options.demUrl == DefaultDemUrl ? DefaultDemAttribution : "Elevation: " + options.demUrl);
+    }
+
+    const fs::path staging = cache / ("staging-" + std::to_string(getpid()));
+    std::vector<ImageryTileId> imageryTiles;
+    for (const auto& [tile, url] : imageryUses)
+    {
+        const SourceTile& source = sourceTiles.at(url);
+        if (!FileExists(source.file))
+            continue;
+        const int zoom = std::min(tile.level, options.imageryMaxZoom);
+        const int64_t column = WrapTileColumn(tile.column, tile.level);
+        const fs::path name = staging / std::to_string(tile.level) / std::to_string(column) / (std::to_string(tile.row) + ".jpg");
+        fs::create_directories(name.parent_path(), failure);
+        bool staged = false;
+        if (zoom == tile.level)
+        {
+            fs::create_symlink(source.file, name, failure);
+            staged = !failure;
+        }
+        else
+            staged = CutTile(source.file, tile.level - zoom, tile.row, column, name.string());
+        if (staged)
+            imageryTiles.push_back(tile);
+        else
+            fprintf(stderr, "fetch: cannot make imagery tile %s from '%s'; not written\n", ImageryFileName(tile).c_str(), source.file.c_str());
+    }
+    if (!imageryTiles.empty())
+    {
+        status = ImportImagery(staging.string(), false, imageryTiles) == 0 ? status : 1;
+        attribution.push_back(options.imageryUrl == DefaultImageryUrl ? DefaultImageryAttribution : "Imagery: " + options.imageryUrl);
+    }
+    fs::remove_all(staging, failure);
+    if (!attribution.empty())
+        WriteAttribution(attribution);
+    return status;
+}

@@ -1,0 +1,216 @@
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gdal_priv.h>
+#include <gtest/gtest.h>
+
+#include "DataToolSupport.h"
+#include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
+#include "support/SceneFiles.h"
+#include "world/TileCoverage.h"
+#include "world/TileFetch.h"
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// The middle of elevation tile (92, 134), around 44.6 N 9.1 E: its 1.4 degrees reach over
+// several 1-degree squares, of which the server has only the flight's.
+const int32_t TileRow = 92, TileColumn = 134;
+const double CentreRow = TileRow * 1024 + 512, CentreColumn = TileColumn * 1024 + 512;
+
+double Field(double latitude, double longitude)
+{
+    return 500.0 + 300.0 * (latitude - std::floor(latitude)) + 200.0 * (longitude - std::floor(longitude));
+}
+
+// A 1-degree square of Field as a Cloud-Optimised GeoTIFF, under the source's layout.
+void WriteSquareCog(const std::string& root, int latitude, int longitude)
+{
+    const int side = 120;
+    GDALAllRegister();
+    GDALDataset* memory = GetGDALDriverManager()->GetDriverByName("MEM")->Create("", side, side, 1, GDT_Float32, nullptr);
+    double transform[6] = {double(longitude), 1.0 / side, 0, latitude + 1.0, 0, -1.0 / side};
+    memory->SetGeoTransform(transform);
+    memory->SetProjection("EPSG:4326");
+    std::vector<float> pixels;
+    for (int r = 0; r < side; ++r)
+        for (int c = 0; c < side; ++c)
+            pixels.push_back(static_cast<float>(Field(latitude + 1.0 - (r + 0.5) / side, longitude + (c + 0.5) / side)));
+    ASSERT_EQ(memory->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, side, side, pixels.data(), side, side, GDT_Float32, 0, 0), CE_None);
+    const std::string name = DemSquareName(latitude, longitude);
+    fs::create_directories(root + "/" + name);
+    GDALDataset* cog = GetGDALDriverManager()->GetDriverByName("COG")->CreateCopy((root + "/" + name + "/" + name + ".tif").c_str(), memory, FALSE, nullptr, nullptr, nullptr);
+    ASSERT_NE(cog, nullptr);
+    GDALClose(cog);
+    GDALClose(memory);
+}
+
+// The test server (support/range_http_server.py) on a free port, stopped with the object.
+class TestServer
+{
+public:
+    TestServer(const std::string& root, const std::string& log)
+    {
+        int out[2];
+        EXPECT_EQ(pipe(out), 0);
+        pid = fork();
+        if (pid == 0)
+        {
+            dup2(out[1], 1);
+            execl("/usr/bin/python3", "python3", FLIGHTREPLAY_TEST_SERVER, root.c_str(), log.c_str(), nullptr);
+            _exit(127);
+        }
+        close(out[1]);
+        FILE* reader = fdopen(out[0], "r");
+        EXPECT_EQ(fscanf(reader, "%d", &port), 1);
+        fclose(reader);
+    }
+    ~TestServer()
+    {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port); }
+
+private:
+    pid_t pid = -1;
+    int port = 0;
+};
+
+// A request the server logged: time, method, path, range, user agent, status.
+struct Request
+{
+    double time;
+    std::string path, range, agent;
+    int status;
+};
+
+std::vector<Request> Requests(const std::string& log)
+{
+    std::vector<Request> requests;
+    if (!fs::exists(log))
+        return requests;
+    for (const std::string& line : SplitLines(ReadWholeFile(log)))
+    {
+        const std::vector<std::string> f = SplitFields(line, ' ');
+        if (f.size() == 6)
+            requests.push_back(Request{std::stod(f[0]), f[2], f[3], f[4], std::stoi(f[5])});
+    }
+    return requests;
+}
+
+std::vector<std::string> FilesUnder(const std::string& folder)
+{
+    std::vector<std::string> files;
+    if (fs::exists(folder))
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (!entry.is_directory())
+                files.push_back(entry.path().string());
+    return files;
+}
+
+} // namespace
+
+class FetchTest : public DataToolFixture
+{
+};
+
+// One world fetched step by step from a local server: what each run asks of the server and
+// leaves in the world.
+TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
+{
+    const double latitude = GridRowLatitude(CentreRow), longitude = GridColumnLongitude(CentreColumn);
+    std::vector<TimedPosition> points;
+    for (int t = 0; t <= 20; ++t)
+        points.push_back(TimedPosition{36000.0 + t, latitude + 0.0005 * t, longitude, 400.0});
+    WriteText("world/flight.log", TrackLogText(ConvertTrackPoints(points, 1.0)));
+    const std::string root = scratch.PathOf("served"), log = scratch.PathOf("requests.log");
+    WriteSquareCog(root + "/dem", int(std::floor(latitude)), int(std::floor(longitude)));
+    WriteText("served/.any", EncodedImage(256, 256, SolidColour(20, 200, 40), "jpg"));
+    TestServer server(root, log);
+
+    struct Step
+    {
+        const char* what;
+        std::string faults;
+        std::string imageryUrl; // empty: the server's
+        bool offline, dryRun;
+        int status;
+        bool requests;     // whether the step asks the server anything
+        std::string said;  // in its output
+        bool imported;     // whether the world then holds the tile and imagery
+    };
+    const std::vector<Step> steps = {
+        {"dry run", "", "", false, true, 0, false, "nothing fetched (dry run)", false},
+        {"offline, empty cache", "", "", true, false, 0, false, "missing " + server.Url() + "/dem/", false},
+        {"forbidden host", "", "https://b.tile.openstreetmap.org/{z}/{x}/{y}.png", false, false, 1, false, "usage policy forbids", false},
+        {"download cut off", "any /xyz/\ncut /xyz/13/", "", false, false, FetchNetworkFailure, true, "nothing imported", false},
+        {"busy once", "any /xyz/\nbusy /xyz/", "", false, false, 0, true, "in squares the source does not have (sea, 0 m)", true},
+        {"second run", "any /xyz/", "", false, false, 0, false, "0 downloads needed", true},
+    };
+    const std::string elevationTile = "world/" + ElevationTileFileName(TileRow, TileColumn);
+    for (const Step& step : steps)
+    {
+        SCOPED_TRACE(step.what);
+        WriteText("served/.faults", step.faults + "\n");
+        FetchOptions options;
+        options.cacheFolder = scratch.PathOf("cache");
+        options.demUrl = server.Url() + "/dem/{tile}/{tile}.tif";
+        options.imageryUrl = step.imageryUrl.empty() ? server.Url() + "/xyz/{z}/{x}/{y}.jpg" : step.imageryUrl;
+        options.imageryMaxZoom = 13;
+        options.offline = step.offline;
+        options.dryRun = step.dryRun;
+        options.requestInterval = 0.0;
+        const size_t before = Requests(log).size();
+        OutputCapture capture(true);
+        const int status = FetchMissing("world/flight.log", options);
+        const std::string out = capture.Finish() + capture.Errors();
+        EXPECT_EQ(status, step.status) << out << ReadWholeFile(log);
+        EXPECT_EQ(Requests(log).size() > before, step.requests) << out;
+        EXPECT_NE(out.find(step.said), std::string::npos) << out;
+        EXPECT_EQ(Exists(elevationTile), step.imported);
+        EXPECT_EQ(Exists("world/img"), step.imported);
+        for (const std::string& file : FilesUnder(scratch.PathOf("cache")))
+            EXPECT_EQ(file.find(".partial"), std::string::npos) << file;
+    }
+
+    // Ranges of the served raster, the program's name on every request, the missing squares
+    // answered 404 (sea), and the one busy answer waited out for its Retry-After.
+    const std::vector<Request> requests = Requests(log);
+    int ranged = 0, missing = 0;
+    for (const Request& request : requests)
+    {
+        EXPECT_EQ(request.agent.rfind("flightreplay/0.1.0", 0), 0u) << request.agent;
+        ranged += request.range.rfind("bytes=", 0) == 0 && request.path.find(".tif") != std::string::npos;
+        missing += request.status == 404;
+    }
+    EXPECT_GT(ranged, 0);
+    EXPECT_GT(missing, 0);
+    for (size_t i = 0; i < requests.size(); ++i)
+        if (requests[i].status == 429)
+        {
+            ASSERT_LT(i + 1, requests.size());
+            EXPECT_EQ(requests[i + 1].path, requests[i].path);
+            EXPECT_GE(requests[i + 1].time - requests[i].time, 0.9);
+        }
+
+    // The served heights in the flight's square, 0 m with a height in the 404 squares.
+    CoveredTile tile;
+    std::string reason;
+    ASSERT_TRUE(LoadCoveredTile(elevationTile, &tile, &reason)) << reason;
+    const size_t centre = 512 * ElevationTileSamples + 512;
+    EXPECT_NEAR(tile.heights[centre], Field(latitude, longitude), 2.0);
+    const size_t corner = 0; // north-west corner: 45.1 N 8.4 E, outside the served square
+    EXPECT_EQ(tile.heights[corner], 0);
+    EXPECT_NE(tile.qualities[corner], HeightQuality::None);
+    EXPECT_TRUE(Exists("world/ATTRIBUTION.txt"));
+}
