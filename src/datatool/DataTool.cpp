@@ -13,6 +13,7 @@
 #include "datatool/CheckPlot.h"
 #include "datatool/FlightLogCheck.h"
 #include "datatool/TrackCommand.h"
+#include "datatool/WorldCommand.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
@@ -144,6 +145,8 @@ int RunDataTool(int argc, char** argv)
     }
     if (strcmp(command, "dem") == 0 || strcmp(command, "imagery") == 0)
         return RunAreaCommand(argc, argv);
+    if (strcmp(command, "world") == 0)
+        return RunWorldCommand(argc, argv);
     if (strcmp(command, "track") == 0)
         return RunTrackCommand(argc, argv);
     if (strcmp(command, "check") == 0)

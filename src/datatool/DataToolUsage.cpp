@@ -6,8 +6,9 @@ void PrintDataToolUsage(const char* program, FILE* stream)
             "usage: %s plan LOG [--samples LIST]\n"
             "       %s dem SOURCE... (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
             "       %s imagery SOURCE [--tms] (--log LOG [--samples LIST] | --bbox S,W,N,E)\n"
+            "       %s world FLIGHT [--out DIR] [--offline] [--dem RASTER]... [--imagery SOURCE]...\n"
             "       %s track INPUT [--rate HZ] [--info] > avlog.log\n"
             "       %s check LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png]\n"
             "       %s --help\n",
-            program, program, program, program, program, program);
+            program, program, program, program, program, program, program);
 }
