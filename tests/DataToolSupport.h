@@ -38,3 +38,9 @@ bool ReadFlight(const std::string& path, RecordedFlight* flight);
 
 // A keyword log of the rows with the columns `track` writes for a track.
 std::string TrackLogText(const std::vector<SampleRow>& rows);
+
+// A circle of the given radius around (47 N, 8 E) at 500 m, one lap a minute, seen from
+// above clockwise (north, east, south, west) or anticlockwise, sampled every second for two
+// minutes; and the GPX track of such points.
+std::vector<TimedPosition> Circle(bool clockwise, double radius);
+std::string CircleGpx(const std::vector<TimedPosition>& points);

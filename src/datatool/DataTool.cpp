@@ -14,6 +14,7 @@
 #include "datatool/CheckPlot.h"
 #include "datatool/FlightLogCheck.h"
 #include "datatool/TrackCommand.h"
+#include "datatool/WorldCommand.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
@@ -190,6 +191,8 @@ int RunDataTool(int argc, char** argv)
         return RunAreaCommand(argc, argv);
     if (strcmp(command, "fetch") == 0)
         return RunFetchCommand(argc, argv);
+    if (strcmp(command, "world") == 0)
+        return RunWorldCommand(argc, argv);
     if (strcmp(command, "track") == 0)
         return RunTrackCommand(argc, argv);
     if (strcmp(command, "check") == 0)

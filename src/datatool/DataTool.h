@@ -14,7 +14,7 @@ const int DataToolUsage = 2;
 // The usage text naming `program`: on stdout when asked for with --help, else on stderr.
 void PrintDataToolUsage(const char* program, FILE* stream);
 
-// The full tool: plan, dem, imagery, fetch, track and check (see the usage text). argv[0] is the
+// The full tool: plan, dem, imagery, fetch, world, track and check (see the usage text). argv[0] is the
 // program name. Returns the process exit status.
 int RunDataTool(int argc, char** argv);
 

@@ -63,7 +63,8 @@ int RunLightDataTool(int argc, char** argv)
     // The plot is drawn with cairo, which only the full tool links.
     if (strcmp(command, "check") == 0 && !Asked(argc, argv, "--plot"))
         return RunCheck(argc, argv, nullptr);
-    if (strcmp(command, "plan") == 0 || strcmp(command, "dem") == 0 || strcmp(command, "imagery") == 0 || strcmp(command, "fetch") == 0 || strcmp(command, "check") == 0)
+    if (strcmp(command, "plan") == 0 || strcmp(command, "dem") == 0 || strcmp(command, "imagery") == 0 || strcmp(command, "fetch") == 0
+        || strcmp(command, "world") == 0 || strcmp(command, "check") == 0)
         return HandOver(argv);
     PrintDataToolUsage(argv[0], stderr);
     return DataToolUsage;
