@@ -1,6 +1,9 @@
 #include "world/TileFetch.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -329,6 +332,35 @@ private:
 
 } // namespace
 
+// A fetch that was killed leaves its half-written downloads (NAME.partial-PID) and its staging
+// folder (staging-PID) behind. They are never read, but they would pile up: the next fetch
+// removes those of processes that are gone. Only after an hour, since a cache shared between
+// machines may hold another machine's live download under a number that is free here.
+static void RemoveLeftovers(const fs::path& cache)
+{
+    const auto leftover = [](const fs::directory_entry& entry) {
+        const std::string name = entry.path().filename().string();
+        size_t mark = name.rfind(".partial-");
+        mark = mark != std::string::npos ? mark + 9 : name.rfind("staging-", 0) == 0 ? 8 : std::string::npos;
+        if (mark == std::string::npos || mark >= name.size() || name.find_first_not_of("0123456789", mark) != std::string::npos || name.size() - mark > 9)
+            return false;
+        std::error_code failure;
+        const auto age = fs::file_time_type::clock::now() - entry.last_write_time(failure);
+        return !failure && age > std::chrono::hours(1) && kill(static_cast<pid_t>(std::stol(name.substr(mark))), 0) != 0 && errno == ESRCH;
+    };
+    std::error_code failure;
+    std::vector<fs::path> gone;
+    for (fs::recursive_directory_iterator it(cache, failure), end; !failure && it != end; it.increment(failure))
+        if (leftover(*it))
+        {
+            gone.push_back(it->path());
+            if (it->is_directory(failure))
+                it.disable_recursion_pending();
+        }
+    for (const fs::path& path : gone)
+        fs::remove_all(path, failure);
+}
+
 int FetchMissing(const std::string& logPath, const FetchOptions& options)
 {
     for (const std::string* url : {&options.demUrl, &options.imageryUrl})
@@ -352,6 +384,8 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
         return -4;
     }
     const fs::path cache = fs::absolute(options.cacheFolder, failure);
+    if (!options.dryRun)
+        RemoveLeftovers(cache);
     FolderVisit visit(log.parent_path());
     GDALAllRegister();
 
