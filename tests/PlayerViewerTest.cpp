@@ -1,14 +1,17 @@
 // The player beside the replay: its keys against the viewer's own, its timeline and
 // display layout, and its run as a program (transcript and statuses as the replay's).
 #include <string>
+#include <utility>
 #include <vector>
 
+#include <osg/NodeVisitor>
 #include <osgGA/KeySwitchMatrixManipulator>
 #include <osgViewer/Viewer>
 #include <osgViewer/ViewerEventHandlers>
 
 #include "SceneTestSupport.h"
 #include "log/SampleTable.h"
+#include "player/PlayerDisplay.h"
 #include "player/PlayerHud.h"
 #include "player/PlayerKeys.h"
 #include "player/Timeline.h"
@@ -94,6 +97,76 @@ TEST(PlayerHudLayoutTest, KeyLineFitsAndClicksOnTheBarGiveItsFractions)
         EXPECT_FALSE(TimelineFractionAt(layout, width / 2.0, layout.keyLineBaseline, &fraction)) << "a click on the key line";
         EXPECT_FALSE(TimelineFractionAt(layout, width / 2.0, width * 0.375, &fraction)) << "a click in the scene";
     }
+}
+
+TEST(AttributionTest, LinesComeFromTheFileCleanAndBoundedNoneWithoutIt)
+{
+    const std::string e = "\xC3\xA9"; // one character, two bytes
+    std::string manyE;
+    for (int i = 0; i < 250; ++i)
+        manyE += e;
+    const std::string ellipsis = "\u2026";
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"Elevation: a\n\n  \r\nImagery: b\r\n", {"Elevation: a", "Imagery: b"}},
+        {"no newline at the end", {"no newline at the end"}},
+        {"1\n2\n3\n4\n5\n6\n", {"1", "2", "3", "4"}},
+        {std::string(200, 'x'), {std::string(200, 'x')}},
+        {std::string(1 << 20, 'y'), {std::string(199, 'y') + ellipsis}},
+        {manyE, {manyE.substr(0, 199 * e.size()) + ellipsis}},
+        {"caf" + e + "\t\xFF\xC3[end\x7F", {"caf" + e + " ??[end"}},
+        {std::string("PK\x03\x04\0\0binary\n", 13), {}},
+    };
+    ScratchDirectory scratch;
+    EXPECT_TRUE(AttributionLines(scratch.PathOf("none.txt")).empty());
+    for (size_t i = 0; i < cases.size(); ++i)
+    {
+        const std::string path = scratch.PathOf("a" + std::to_string(i) + ".txt");
+        WriteWholeFile(path, cases[i].first);
+        EXPECT_EQ(AttributionLines(path), cases[i].second) << "case " << i;
+    }
+}
+
+// The text a draw would reach under the display's camera, hidden nodes left out; null if none.
+const osgText::Text* DrawnText(osg::Camera* camera, const std::string& wanted)
+{
+    struct Finder : osg::NodeVisitor
+    {
+        explicit Finder(const std::string& wanted) : osg::NodeVisitor(TRAVERSE_ACTIVE_CHILDREN), wanted(wanted) {}
+        void apply(osg::Drawable& drawable) override
+        {
+            if (const auto* text = dynamic_cast<const osgText::Text*>(&drawable))
+                if (text->getText().createUTF8EncodedString() == wanted)
+                    found = text;
+        }
+        std::string wanted;
+        const osgText::Text* found = nullptr;
+    } finder(wanted);
+    if (camera->getNodeMask() != 0u)
+        camera->accept(finder);
+    return finder.found;
+}
+
+TEST(PlayerHudTest, TheCreditsStayAtTheBottomRightWhenTheRestIsHidden)
+{
+    const std::string credits = "Elevation: a\nImagery: b";
+    osg::ref_ptr<PlayerHud> hud = new PlayerHud;
+    hud->ShowAttribution({"Elevation: a", "Imagery: b"});
+    hud->Show({"figures"}, TimelineView{}, 640, 360);
+    EXPECT_NE(DrawnText(hud->Camera(), "figures"), nullptr);
+    EXPECT_NE(DrawnText(hud->Camera(), credits), nullptr);
+
+    hud->SetVisible(false);
+    EXPECT_EQ(DrawnText(hud->Camera(), "figures"), nullptr);
+    const osgText::Text* shown = DrawnText(hud->Camera(), credits);
+    ASSERT_NE(shown, nullptr);
+    const osg::BoundingBox box = shown->getBoundingBox();
+    EXPECT_GT(box.xMin(), 320.0f);
+    EXPECT_LE(box.xMax(), 640.0f);
+    EXPECT_GE(box.yMin(), 0.0f);
+    EXPECT_LT(box.yMax(), 60.0f);
+
+    hud->ShowAttribution({});
+    EXPECT_EQ(DrawnText(hud->Camera(), credits), nullptr);
 }
 
 class PlayerTimelineTest : public SceneFixture

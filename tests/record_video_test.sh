@@ -52,6 +52,19 @@ record b.mp4
 ffmpeg -v error -i b.mp4 -f framemd5 - | grep -v '^#' >b.md5
 cmp -s a.md5 b.md5 || fail "two renders of the same span differ"
 
+# 2b. The world's credits are drawn at the bottom right even without the display, and
+# nothing else changes.
+record plain/ --no-hud --fps 1
+printf 'Imagery: test\n' >ATTRIBUTION.txt
+record credited/ --no-hud --fps 1
+rm ATTRIBUTION.txt
+changed()
+{
+    compare -metric AE -crop "$1" plain/frame-000001.png credited/frame-000001.png null: 2>&1 || true
+}
+[ "$(changed 160x76+0+0)" = 0 ] || fail "the credits change the picture above the bottom"
+[ "$(changed 80x20+80+76)" != 0 ] || fail "no credits drawn at the bottom right without the display"
+
 # 3. Without ffmpeg: PNG frames beside the video's name, said on stderr, the right way up.
 mkdir bin
 ln -s "$(command -v Xvfb)" bin/Xvfb

@@ -1,7 +1,10 @@
 #include "player/PlayerDisplay.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <string>
 
 namespace
@@ -37,7 +40,83 @@ std::string Lean(double degrees, const char* positive, const char* negative, con
     const char* side = shown > 0.0 ? positive : shown < 0.0 ? negative : level;
     return Format("%5.1f\u00b0 %-15s", std::fabs(shown), side);
 }
+
+// The length of the well-formed UTF-8 character at text[i], 0 when it is none.
+size_t CharacterLength(const std::string& text, size_t i)
+{
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80)
+        return 1;
+    const size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (length == 0 || i + length > text.size())
+        return 0;
+    // The second byte's range excludes overlong forms, surrogates and code points past U+10FFFF.
+    const unsigned char second = static_cast<unsigned char>(text[i + 1]);
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (second < low || second > high)
+        return 0;
+    for (size_t k = 2; k < length; ++k)
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+// One line of the file as shown: clean UTF-8, trimmed, cut to the most characters.
+std::string ShownLine(const std::string& raw)
+{
+    std::string clean;
+    for (size_t i = 0; i < raw.size();)
+    {
+        const size_t length = CharacterLength(raw, i);
+        if (length == 0)
+            clean += '?';
+        else if (length == 1 && (static_cast<unsigned char>(raw[i]) < 0x20 || raw[i] == 0x7F))
+            clean += ' ';
+        else
+            clean.append(raw, i, length);
+        i += std::max<size_t>(length, 1);
+    }
+    const size_t first = clean.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return "";
+    clean = clean.substr(first, clean.find_last_not_of(' ') - first + 1);
+    // Characters start at every byte that is not a continuation byte (10xxxxxx).
+    const auto starts = [&clean](size_t i) { return (static_cast<unsigned char>(clean[i]) & 0xC0) != 0x80; };
+    size_t characters = 0;
+    for (size_t i = 0; i < clean.size(); ++i)
+        if (starts(i) && ++characters == AttributionMostCharacters)
+        {
+            // Past the last character that fits, the cut is marked in its place.
+            size_t next = i + 1;
+            while (next < clean.size() && !starts(next))
+                ++next;
+            return next == clean.size() ? clean : clean.substr(0, i) + "\u2026";
+        }
+    return clean;
+}
 } // namespace
+
+std::vector<std::string> AttributionLines(const std::string& path)
+{
+    // Enough for the most lines at their most characters, whatever the file's size.
+    char buffer[16384];
+    std::ifstream file(path, std::ios::binary);
+    file.read(buffer, sizeof buffer);
+    const std::string text(buffer, static_cast<size_t>(file.gcount()));
+    std::vector<std::string> lines;
+    if (memchr(text.data(), '\0', text.size()))
+        return lines;
+    for (size_t start = 0; start < text.size() && lines.size() < AttributionMostLines;)
+    {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = ShownLine(text.substr(start, end - start));
+        if (!line.empty())
+            lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
 
 std::string FormatDuration(double seconds)
 {

@@ -20,3 +20,15 @@ std::string FormatDuration(double seconds);
 
 // The speed factor as the display shows it: x3, x0.25, x64.
 std::string FormatSpeed(double speed);
+
+// The credits the sources of the world's elevation and imagery ask for wherever their data
+// are shown, one line per source, written by the data tool beside the tiles. The player
+// reads the world's files from the working directory, so it reads this one from there too.
+const char* const AttributionFile = "ATTRIBUTION.txt";
+const size_t AttributionMostLines = 4;
+const size_t AttributionMostCharacters = 200; // per line, the cut marked with an ellipsis
+
+// The lines of the attribution file to show, empty without the file. Bounded whatever the
+// file holds: blank lines are skipped, control characters and broken UTF-8 become spaces
+// and '?', and a file with a NUL byte in its first 16 KiB is no text and shows nothing.
+std::vector<std::string> AttributionLines(const std::string& path);

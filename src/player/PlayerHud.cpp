@@ -32,6 +32,10 @@ const osg::Vec4 SpanColour(0.25f, 0.6f, 1.0f, 0.95f);
 const osg::Vec4 MarkerColour(1.0f, 1.0f, 1.0f, 1.0f);
 const osg::Vec4 MarkerEdgeColour(0.0f, 0.0f, 0.0f, 1.0f);
 const osg::Vec4 TextColour(1.0f, 1.0f, 1.0f, 1.0f);
+// The credits are asked to be shown, not to draw the eye: lighter behind, a little less white.
+const osg::Vec4 AttributionBackingColour(0.0f, 0.0f, 0.0f, 0.45f);
+const osg::Vec4 AttributionTextColour(1.0f, 1.0f, 1.0f, 0.85f);
+const double AttributionShare = 0.7; // of the display's text size
 
 // Two triangles covering the rectangle, in one colour.
 void AddBox(std::vector<osg::Vec3>& vertices, std::vector<osg::Vec4>& colours, double left, double bottom, double right, double top, const osg::Vec4& colour)
@@ -93,6 +97,7 @@ HudLayout LayoutHud(double width, double height)
     layout.barTop = layout.barBottom + 0.8 * s;
     layout.labelBaseline = layout.barTop + 0.6 * s;
     layout.stripTop = layout.labelBaseline + 1.3 * s;
+    layout.attributionSize = std::max(SmallestText, AttributionShare * s);
     return layout;
 }
 
@@ -125,7 +130,7 @@ PlayerHud::PlayerHud()
     if (osgDB::fileExists(FontFile))
         font = osgText::readRefFontFile(FontFile);
 
-    osg::ref_ptr<osg::Geode> shapes = new osg::Geode;
+    shapes = new osg::Geode;
     backing = MakeShapes(BackingBin);
     timeline = MakeShapes(TimelineBin);
     shapes->addDrawable(backing.get());
@@ -141,6 +146,17 @@ PlayerHud::PlayerHud()
     for (osgText::Text* text : {keyLine.get(), firstLabel.get(), lastLabel.get()})
         textGroup->addDrawable(text);
     camera->addChild(textGroup.get());
+
+    attribution = new osg::Geode;
+    attributionBacking = MakeShapes(BackingBin);
+    attributionText = MakeText();
+    attributionText->setColor(AttributionTextColour);
+    // Lines wrap at the window's width; the last line's baseline ends at the bottom right.
+    attributionText->setAlignment(osgText::Text::RIGHT_BOTTOM_BASE_LINE);
+    attribution->addDrawable(attributionBacking.get());
+    attribution->addDrawable(attributionText.get());
+    attribution->setNodeMask(0u);
+    camera->addChild(attribution.get());
 }
 
 osg::ref_ptr<osgText::Text> PlayerHud::MakeText() const
@@ -198,6 +214,37 @@ void PlayerHud::Show(const std::vector<std::string>& lines, const TimelineView& 
     SetTextIfChanged(*firstLabel, view.firstLabel);
     SetTextIfChanged(*lastLabel, view.lastLabel);
     DrawShapes(view);
+    PlaceAttribution();
+}
+
+void PlayerHud::ShowAttribution(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : "\n") + line;
+    attributionText->setText(text, osgText::String::ENCODING_UTF8);
+    attribution->setNodeMask(lines.empty() ? 0u : ~0u);
+    PlaceAttribution();
+}
+
+// Over the scene's bottom right corner: above the bottom strip, or in the corner without it.
+void PlayerHud::PlaceAttribution()
+{
+    if (!ShowsAttribution() || layout.textSize <= 0.0)
+        return;
+    const double size = layout.attributionSize;
+    const double pad = 0.3 * size;
+    const double bottom = (visible ? layout.stripTop : 0.0) + pad;
+    attributionText->setCharacterSize(static_cast<float>(size));
+    attributionText->setMaximumWidth(static_cast<float>(std::max(layout.width - 4.0 * pad, size)));
+    // The baseline sits a descender's depth above the box's bottom.
+    attributionText->setPosition(osg::Vec3(layout.width - 2.0 * pad, bottom + pad + 0.25 * size, 0.0f));
+    const osg::BoundingBox box = attributionText->getBoundingBox();
+    std::vector<osg::Vec3> vertices;
+    std::vector<osg::Vec4> colours;
+    if (box.valid())
+        AddBox(vertices, colours, box.xMin() - pad, bottom, layout.width - pad, box.yMax() + pad, AttributionBackingColour);
+    SetShapes(*attributionBacking, vertices, colours);
 }
 
 void PlayerHud::DrawShapes(const TimelineView& view)
@@ -241,5 +288,7 @@ void PlayerHud::ShowKeyLine(bool shown)
 void PlayerHud::SetVisible(bool show)
 {
     visible = show;
-    camera->setNodeMask(show ? ~0u : 0u);
+    shapes->setNodeMask(show ? ~0u : 0u);
+    textGroup->setNodeMask(show ? ~0u : 0u);
+    PlaceAttribution();
 }

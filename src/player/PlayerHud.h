@@ -30,6 +30,7 @@ struct HudLayout
     double barTop = 0.0;
     double labelBaseline = 0.0; // of the labels at the bar's ends
     double stripTop = 0.0;      // the top of the dark strip behind the bottom parts
+    double attributionSize = 0.0; // the credits' smaller text, at the bottom right
 };
 
 HudLayout LayoutHud(double width, double height);
@@ -67,6 +68,13 @@ public:
     // Shows the lines of figures and the timeline in a viewport of width x height pixels.
     void Show(const std::vector<std::string>& lines, const TimelineView& timeline, int width, int height);
 
+    // The credits of the data sources, in small text at the bottom right over the scene,
+    // above the bottom strip; none when empty. They stay while the rest is hidden, since the
+    // data they credit are still shown.
+    void ShowAttribution(const std::vector<std::string>& lines);
+    bool ShowsAttribution() const { return attribution->getNodeMask() != 0u; }
+
+    // Shows or hides all but the credits.
     void SetVisible(bool visible);
     // The line of keys under the timeline; a recording, which no key can reach, leaves it out
     // (its room stays, so the rest lies where it does in the player).
@@ -80,6 +88,7 @@ private:
     osg::ref_ptr<osgText::Text> MakeText() const;
     void Relayout(int width, int height, size_t lineCount);
     void DrawShapes(const TimelineView& timeline);
+    void PlaceAttribution();
 
     osg::ref_ptr<osg::Camera> camera;
     osg::ref_ptr<osgText::Font> font;
@@ -89,7 +98,11 @@ private:
     osg::ref_ptr<osgText::Text> keyLine;
     osg::ref_ptr<osgText::Text> firstLabel;
     osg::ref_ptr<osgText::Text> lastLabel;
+    osg::ref_ptr<osg::Geode> shapes;
     osg::ref_ptr<osg::Geode> textGroup;
+    osg::ref_ptr<osg::Geode> attribution; // its backing and its text
+    osg::ref_ptr<osg::Geometry> attributionBacking;
+    osg::ref_ptr<osgText::Text> attributionText;
     HudLayout layout;
     bool visible = true;
 };

@@ -45,6 +45,7 @@ PlayerSession::PlayerSession()
     timeline.spans = SelectedSpans(axis);
     timeline.firstLabel = "sample " + std::to_string(axis.first);
     timeline.lastLabel = std::to_string(axis.last);
+    hud->ShowAttribution(AttributionLines(AttributionFile));
     const char* path = getenv(DisplayLogVariable);
     if (path)
         displayLog = path;

@@ -30,7 +30,8 @@ std::vector<double> TableLogTimes();
 class PlayerSession : public osg::Referenced
 {
 public:
-    // Over the loaded sample table: starts at its first row, at the replay's speed.
+    // Over the loaded sample table: starts at its first row, at the replay's speed, with the
+    // credits of the world in the working directory on the display.
     PlayerSession();
 
     PlaybackClock clock;

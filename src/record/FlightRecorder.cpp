@@ -336,7 +336,7 @@ bool Recording::RealiseViewer()
     osg::Camera* camera = viewer.getCamera();
     DrawOffscreen(camera, context.get(), options.width, options.height);
     camera->setProjectionMatrixAsPerspective(FieldOfView, Aspect(), 1.0, 10000.0);
-    if (options.hud)
+    if (options.hud || session->hud->ShowsAttribution())
         AddDisplay();
     else
         camera->setFinalDrawCallback(readBack.get());
@@ -344,10 +344,16 @@ bool Recording::RealiseViewer()
     return viewer.isRealized() || Refuse("Cannot record", "the offscreen context could not be realised");
 }
 
-// The player's display over the scene, without its line of keys: a video takes none.
+// The player's display over the scene, without its line of keys: a video takes none. Without
+// the display the credits of the world's data are still drawn, where nothing moves them.
 void Recording::AddDisplay()
 {
     session->hud->ShowKeyLine(false);
+    if (!options.hud)
+    {
+        session->hud->SetVisible(false);
+        session->Refresh(options.width, options.height, true);
+    }
     osg::Camera* hud = session->hud->Camera();
     DrawOffscreen(hud, context.get(), options.width, options.height);
     hud->setFinalDrawCallback(readBack.get());
