@@ -11,7 +11,7 @@
 
 double ServedElevation(double latitude, double longitude)
 {
-    return 500.0 + 300.0 * (latitude - std::floor(latitude)) + 200.0 * (longitude - std::floor(longitude));
+    return 200.0 + 300.0 * (latitude - std::floor(latitude)) + 200.0 * (longitude - std::floor(longitude));
 }
 
 bool WriteServedElevationSquare(const std::string& root, int latitude, int longitude)

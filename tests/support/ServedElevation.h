@@ -3,7 +3,7 @@
 // each 1-degree square, so that any point's height is known without reading a raster.
 #include <string>
 
-// Metres above sea level at (latitude, longitude), in degrees: 500 at a square's south-west
+// Metres above sea level at (latitude, longitude), in degrees: 200 at a square's south-west
 // corner, rising 300 towards its north edge and 200 towards its east edge.
 double ServedElevation(double latitude, double longitude);
 
