@@ -8,13 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gdal_priv.h>
 #include <gtest/gtest.h>
 
 #include "DataToolSupport.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "support/SceneFiles.h"
+#include "support/ServedElevation.h"
 #include "world/TileCoverage.h"
 #include "world/TileFetch.h"
 
@@ -27,33 +27,6 @@ namespace
 // several 1-degree squares, of which the server has only the flight's.
 const int32_t TileRow = 92, TileColumn = 134;
 const double CentreRow = TileRow * 1024 + 512, CentreColumn = TileColumn * 1024 + 512;
-
-double Field(double latitude, double longitude)
-{
-    return 500.0 + 300.0 * (latitude - std::floor(latitude)) + 200.0 * (longitude - std::floor(longitude));
-}
-
-// A 1-degree square of Field as a Cloud-Optimised GeoTIFF, under the source's layout.
-void WriteSquareCog(const std::string& root, int latitude, int longitude)
-{
-    const int side = 120;
-    GDALAllRegister();
-    GDALDataset* memory = GetGDALDriverManager()->GetDriverByName("MEM")->Create("", side, side, 1, GDT_Float32, nullptr);
-    double transform[6] = {double(longitude), 1.0 / side, 0, latitude + 1.0, 0, -1.0 / side};
-    memory->SetGeoTransform(transform);
-    memory->SetProjection("EPSG:4326");
-    std::vector<float> pixels;
-    for (int r = 0; r < side; ++r)
-        for (int c = 0; c < side; ++c)
-            pixels.push_back(static_cast<float>(Field(latitude + 1.0 - (r + 0.5) / side, longitude + (c + 0.5) / side)));
-    ASSERT_EQ(memory->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, side, side, pixels.data(), side, side, GDT_Float32, 0, 0), CE_None);
-    const std::string name = DemSquareName(latitude, longitude);
-    fs::create_directories(root + "/" + name);
-    GDALDataset* cog = GetGDALDriverManager()->GetDriverByName("COG")->CreateCopy((root + "/" + name + "/" + name + ".tif").c_str(), memory, FALSE, nullptr, nullptr, nullptr);
-    ASSERT_NE(cog, nullptr);
-    GDALClose(cog);
-    GDALClose(memory);
-}
 
 // The test server (support/range_http_server.py) on a free port, stopped with the object.
 class TestServer
@@ -135,7 +108,7 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
         points.push_back(TimedPosition{36000.0 + t, latitude + 0.0005 * t, longitude, 400.0});
     WriteText("world/flight.log", TrackLogText(ConvertTrackPoints(points, 1.0)));
     const std::string root = scratch.PathOf("served"), log = scratch.PathOf("requests.log");
-    WriteSquareCog(root + "/dem", int(std::floor(latitude)), int(std::floor(longitude)));
+    ASSERT_TRUE(WriteServedElevationSquare(root + "/dem", int(std::floor(latitude)), int(std::floor(longitude))));
     WriteText("served/.any", EncodedImage(256, 256, SolidColour(20, 200, 40), "jpg"));
     TestServer server(root, log);
 
@@ -220,7 +193,7 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
     std::string reason;
     ASSERT_TRUE(LoadCoveredTile(elevationTile, &tile, &reason)) << reason;
     const size_t centre = 512 * ElevationTileSamples + 512;
-    EXPECT_NEAR(tile.heights[centre], Field(latitude, longitude), 2.0);
+    EXPECT_NEAR(tile.heights[centre], ServedElevation(latitude, longitude), 2.0);
     const size_t corner = 0; // north-west corner: 45.1 N 8.4 E, outside the served square
     EXPECT_EQ(tile.heights[corner], 0);
     EXPECT_NE(tile.qualities[corner], HeightQuality::None);

@@ -7,6 +7,8 @@
 //                                         2 telemetry)
 //   autopilot_test_logs tlog FILE LAT LON a telemetry log of two minutes circling 400 m
 //                                         around LAT, LON (degrees) at 550 m
+//   autopilot_test_logs ulog FILE LAT LON a ULog of a minute circling 400 m around LAT, LON
+//                                         at 1500 m, above any ground the tests serve
 //
 // The output is the same on every run.
 #include <cstdio>
@@ -128,6 +130,17 @@ int main(int argc, char** argv)
         flight.duration = 120.0;
         return Write(argv[2], CircleTelemetry(flight, 2)) ? 0 : 1;
     }
-    fprintf(stderr, "usage: %s bench DIR | seeds DIR | tlog FILE LAT LON\n", argv[0]);
+    if (argc == 5 && strcmp(argv[1], "ulog") == 0)
+    {
+        CircleFlight flight;
+        flight.latitude = atof(argv[3]);
+        flight.longitude = atof(argv[4]);
+        flight.radius = 400.0;
+        flight.altitude = 1500.0;
+        flight.climb = 0.0;
+        flight.duration = 60.0;
+        return Write(argv[2], CircleULog(flight)) ? 0 : 1;
+    }
+    fprintf(stderr, "usage: %s bench DIR | seeds DIR | tlog FILE LAT LON | ulog FILE LAT LON\n", argv[0]);
     return 2;
 }
