@@ -71,3 +71,7 @@ const char* const SkyTextureFile = "sky12q-1024x512.jpeg";
 // The aircraft model (AC3D), and the texture of the simple aircraft drawn without it.
 const char* const AircraftModelFile = "./EasyStar/data/body.ac";
 const char* const AircraftTextureFile = "./res/tamor1.jpg";
+// The credits the sources of a world's fetched elevation and imagery ask for wherever their
+// data are shown, one line per source: written by the data tool beside the tiles, shown by
+// the player and in its videos (the replay does not read it).
+const char* const AttributionFile = "ATTRIBUTION.txt";

@@ -21,10 +21,8 @@ std::string FormatDuration(double seconds);
 // The speed factor as the display shows it: x3, x0.25, x64.
 std::string FormatSpeed(double speed);
 
-// The credits the sources of the world's elevation and imagery ask for wherever their data
-// are shown, one line per source, written by the data tool beside the tiles. The player
-// reads the world's files from the working directory, so it reads this one from there too.
-const char* const AttributionFile = "ATTRIBUTION.txt";
+// The player reads the world's files from the working directory, so it reads the credits
+// (AttributionFile, geo/ReplayFiles.h) from there too.
 const size_t AttributionMostLines = 4;
 const size_t AttributionMostCharacters = 200; // per line, the cut marked with an ellipsis
 

@@ -8,6 +8,7 @@
 #include <osg/Vec2d>
 #include <osg/Viewport>
 
+#include "geo/ReplayFiles.h"
 #include "log/SampleTable.h"
 #include "player/FlightReadout.h"
 #include "player/PlayerDisplay.h"

@@ -302,7 +302,7 @@ bool CutTile(const std::string& sourceFile, int levelsFiner, int64_t row, int64_
 void WriteAttribution(const std::vector<std::string>& lines)
 {
     std::vector<std::string> all;
-    std::ifstream existing("ATTRIBUTION.txt");
+    std::ifstream existing(AttributionFile);
     for (std::string line; std::getline(existing, line);)
         all.push_back(line);
     for (const std::string& line : lines)
@@ -311,8 +311,8 @@ void WriteAttribution(const std::vector<std::string>& lines)
     std::string text;
     for (const std::string& line : all)
         text += line + "\n";
-    if (!WriteFileAtomically("ATTRIBUTION.txt", text.data(), text.size()))
-        fprintf(stderr, "fetch: cannot write ATTRIBUTION.txt\n");
+    if (!WriteFileAtomically(AttributionFile, text.data(), text.size()))
+        fprintf(stderr, "fetch: cannot write %s\n", AttributionFile);
 }
 
 // Runs in the log's folder and goes back to where it was on leaving.
