@@ -119,27 +119,19 @@ int main(int argc, char** argv)
         std::filesystem::create_directories(argv[2]);
         return (strcmp(argv[1], "bench") == 0 ? WriteBench(argv[2]) : WriteSeeds(argv[2])) ? 0 : 1;
     }
-    if (argc == 5 && strcmp(argv[1], "tlog") == 0)
+    const bool tlog = argc == 5 && strcmp(argv[1], "tlog") == 0;
+    if (tlog || (argc == 5 && strcmp(argv[1], "ulog") == 0))
     {
+        // The telemetry log circles low for two minutes over the test world; the ULog circles
+        // for one minute well above any ground the tests serve.
         CircleFlight flight;
         flight.latitude = atof(argv[3]);
         flight.longitude = atof(argv[4]);
         flight.radius = 400.0;
-        flight.altitude = 550.0;
+        flight.altitude = tlog ? 550.0 : 1500.0;
         flight.climb = 0.0;
-        flight.duration = 120.0;
-        return Write(argv[2], CircleTelemetry(flight, 2)) ? 0 : 1;
-    }
-    if (argc == 5 && strcmp(argv[1], "ulog") == 0)
-    {
-        CircleFlight flight;
-        flight.latitude = atof(argv[3]);
-        flight.longitude = atof(argv[4]);
-        flight.radius = 400.0;
-        flight.altitude = 1500.0;
-        flight.climb = 0.0;
-        flight.duration = 60.0;
-        return Write(argv[2], CircleULog(flight)) ? 0 : 1;
+        flight.duration = tlog ? 120.0 : 60.0;
+        return Write(argv[2], tlog ? CircleTelemetry(flight, 2) : CircleULog(flight)) ? 0 : 1;
     }
     fprintf(stderr, "usage: %s bench DIR | seeds DIR | tlog FILE LAT LON | ulog FILE LAT LON\n", argv[0]);
     return 2;

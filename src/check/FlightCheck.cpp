@@ -140,6 +140,20 @@ void CollectStretches(FlightCheckReport& report, const std::vector<bool>& joinsP
 }
 
 // The stretches under lowHeight: take-off, landing, and the low flights between them.
+// The first and the last of rows 0 to count - 1 for which `holds` is true; first > last when
+// it holds for none.
+template <typename Predicate>
+std::pair<int32_t, int32_t> FirstAndLastWhere(int32_t count, Predicate holds)
+{
+    int32_t first = 0;
+    while (first < count && !holds(first))
+        ++first;
+    int32_t last = count - 1;
+    while (last >= 0 && !holds(last))
+        --last;
+    return {first, last};
+}
+
 void FindLowFlight(FlightCheckReport& report, const SampleRow* rows, const std::vector<bool>& joinsPrevious, const FlightCheckLimits& limits)
 {
     const int32_t count = static_cast<int32_t>(report.samples.size());
@@ -178,12 +192,7 @@ void FindLowFlight(FlightCheckReport& report, const SampleRow* rows, const std::
     if (runs.empty())
         return;
 
-    int32_t firstKnown = 0;
-    while (firstKnown < count && !known(firstKnown))
-        ++firstKnown;
-    int32_t lastKnown = count - 1;
-    while (lastKnown >= 0 && !known(lastKnown))
-        --lastKnown;
+    const auto [firstKnown, lastKnown] = FirstAndLastWhere(count, known);
     report.hasTakeOff = runs.front().firstRow == firstKnown;
     if (report.hasTakeOff)
         report.takeOff = runs.front();
@@ -229,12 +238,7 @@ GroundStand FindGroundStand(const FlightCheckReport& report, const SampleRow* ro
             || std::fabs(a.gps_curalt - b.gps_curalt) > limits.groundRise;
     };
     GroundStand stand{count, -1};
-    int32_t first = 0;
-    while (first < count && !valid(first))
-        ++first;
-    int32_t last = count - 1;
-    while (last >= 0 && !valid(last))
-        --last;
+    const auto [first, last] = FirstAndLastWhere(count, valid);
     if (first > last)
         return stand;
     for (int32_t i = first; i < count; ++i)

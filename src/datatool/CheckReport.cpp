@@ -31,18 +31,31 @@ void PrintStretchStart(FILE* out, const char* prefix, const SampleRow* rows, con
         fprintf(out, "%ssamples %d to %d (%.2f s)", prefix, first.samplenumber, last.samplenumber, last.gps_time - first.gps_time);
 }
 
+// The faults told by their worst value and its sample: the value's format, then the sample's.
+struct WorstValueDetail
+{
+    FaultKind kind;
+    const char* format;
+};
+const WorstValueDetail WorstValueDetails[] = {
+    {FaultKind::BelowGround, ", deepest %.1f m at sample %d"}, {FaultKind::LowFlight, ", lowest %.1f m at sample %d"},
+    {FaultKind::TimeGap, ", longest step %.2f s at sample %d"}, {FaultKind::PositionJump, ", up to %.0f m/s at sample %d"},
+    {FaultKind::ClimbRate, ", up to %+.1f m/s at sample %d"},
+};
+
 // What went wrong in the stretch, after its samples.
 void PrintStretchDetail(FILE* out, FaultKind kind, const SampleRow* rows, const FlightCheckReport& report, const FaultStretch& stretch)
 {
     const int32_t worstSample = rows[stretch.worstRow].samplenumber;
+    for (const WorstValueDetail& detail : WorstValueDetails)
+        if (detail.kind == kind)
+        {
+            fprintf(out, detail.format, stretch.worst, worstSample);
+            fprintf(out, "\n");
+            return;
+        }
     switch (kind)
     {
-    case FaultKind::BelowGround:
-        fprintf(out, ", deepest %.1f m at sample %d", stretch.worst, worstSample);
-        break;
-    case FaultKind::LowFlight:
-        fprintf(out, ", lowest %.1f m at sample %d", stretch.worst, worstSample);
-        break;
     case FaultKind::TimeBackwards:
         if (stretch.worst == 0.0)
             fprintf(out, ", time stands still");
@@ -50,9 +63,6 @@ void PrintStretchDetail(FILE* out, FaultKind kind, const SampleRow* rows, const 
             fprintf(out, ", time is not a number at sample %d", worstSample);
         else
             fprintf(out, ", back by up to %.2f s at sample %d", -stretch.worst, worstSample);
-        break;
-    case FaultKind::TimeGap:
-        fprintf(out, ", longest step %.2f s at sample %d", stretch.worst, worstSample);
         break;
     case FaultKind::SampleGap:
     {
@@ -72,18 +82,14 @@ void PrintStretchDetail(FILE* out, FaultKind kind, const SampleRow* rows, const 
             fprintf(out, ", numbers repeat or go back");
         break;
     }
-    case FaultKind::PositionJump:
-        fprintf(out, ", up to %.0f m/s at sample %d", stretch.worst, worstSample);
-        break;
-    case FaultKind::ClimbRate:
-        fprintf(out, ", up to %+.1f m/s at sample %d", stretch.worst, worstSample);
-        break;
     case FaultKind::BadPosition:
     case FaultKind::BadAttitude:
         fprintf(out, ", %d rows", stretch.lastRow - stretch.firstRow + 1);
         break;
     case FaultKind::FrozenPosition:
         fprintf(out, ", %d rows at one position", stretch.lastRow - stretch.firstRow + 1);
+        break;
+    default: // told by their worst value above
         break;
     }
     fprintf(out, "\n");
