@@ -18,7 +18,7 @@ log_maker=$3
 served_sources=$4
 # shellcheck source=tests/test-support.sh
 . "$(dirname "$0")/test-support.sh"
-require_tools Xvfb xdotool import convert identify python3
+require_tools Xvfb xdotool import convert identify ffprobe python3
 
 enter_scratch
 server_pid=
@@ -52,6 +52,7 @@ run_flight() # run number: ./run on the flight, its output in run-N.out, its tim
         XDG_DATA_HOME="$work/data" FLIGHTREPLAY_CACHE="$work/cache" \
         FLIGHTREPLAY_DEM_URL="http://127.0.0.1:$port/dem/{tile}/{tile}.tif" \
         FLIGHTREPLAY_IMAGERY_URL="http://127.0.0.1:$port/xyz/{z}/{x}/{y}.jpg" FLIGHTREPLAY_IMAGERY_MAXZOOM=12 \
+        FLIGHTREPLAY_CLIP_SECONDS=2 \
         "$source_dir/run" "$work/flight.ulg" >"$work/run-$1.out" 2>&1 || status=$?
     end=$(date +%s.%N)
     cat "$work/run-$1.out"
@@ -75,6 +76,12 @@ for name in player-1-playing player-2-paused; do
     awk -v s="$share" 'BEGIN { exit !(s > 0.1) }' || fail "$file shows little of the served imagery (share $share)"
     echo "$name: served imagery on $share of the screen"
 done
+
+# The flight's clip: 2 s of video, 6 s of the flight at x3 from its start.
+clip=$shots/1/flight-clip.mp4
+grep -q "$clip" "$work/run-1.out" || fail "the path of the flight's clip was not printed"
+probe=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=codec_name,nb_read_frames -of csv=p=0 "$clip")
+[ "$probe" = "h264,61" ] || fail "ffprobe sees $probe in the flight's clip, not h264,61"
 
 # The drawn ground under every sample is the served field.
 world=$(dirname "$(find "$work/data" -name flight.log -print -quit)")
