@@ -121,16 +121,11 @@ void PrintTableOverflow()
         printf("Table full: %ld more rows not loaded (room for %ld)\n", static_cast<long>(SampleTable.droppedRows), static_cast<long>(RowCapacity));
 }
 
-double LatitudeBeyondMap()
+double LatitudeBeyondMap(const FlightExtent& extent)
 {
-    double farthest = 0.0;
-    for (int32_t i = 0; i < SampleTable.rowCount; ++i)
-    {
-        const double latitude = SampleTable.rows[i].gps_curlat / 60.0;
-        if (std::fabs(latitude) > MapLatitudeLimit && std::fabs(latitude) > std::fabs(farthest))
-            farthest = latitude;
-    }
-    return farthest;
+    const double south = extent.latitudeMinimum / 60.0, north = extent.latitudeMaximum / 60.0;
+    const double farthest = std::fabs(south) > std::fabs(north) ? south : north;
+    return std::fabs(farthest) > MapLatitudeLimit ? farthest : 0.0;
 }
 
 int ReadFlightArguments(const char* program, const std::vector<const char*>& arguments, FlightSelection* selection)
@@ -163,12 +158,8 @@ int LoadFlightLog(const char* path, const char* samples, FlightFiles flightFiles
 {
     if (samples)
     {
-        if (ParseRangeList(samples) == 0)
-        {
+        if (!SelectSamples(samples))
             printf("Q.samples==0, using 0-100000\n");
-            RangeList.entries[0] = SampleRange{0, 100000};
-            RangeList.count = 1;
-        }
         printf("Select samplenumber:\n");
         for (int32_t i = 0; i < RangeList.count; ++i)
             printf("%ld < samplenumber < %ld\n", static_cast<long>(RangeList.entries[i].begin), static_cast<long>(RangeList.entries[i].end));
@@ -226,7 +217,7 @@ int LoadFlightLog(const char* path, const char* samples, FlightFiles flightFiles
     printf("CI,CJ=%ld %ld\n", static_cast<long>(MapFrame.CI), static_cast<long>(MapFrame.CJ));
     // Off the transcript: the replay's own lines stay as they are, but an empty world must
     // not go without a word.
-    if (const double latitude = LatitudeBeyondMap())
+    if (const double latitude = LatitudeBeyondMap(extent))
         fprintf(stderr, "'%s' reaches %.4f\u00b0 %c, beyond the map's latitude limit of \u00b1%.4f\u00b0: the map has no tiles there, so no ground is drawn under the flight\n", path, std::fabs(latitude), latitude > 0.0 ? 'N' : 'S', MapLatitudeLimit);
     return 0;
 }

@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/FlightStatistics.h"
+
 // The first part of the replay's run, which the companion programs share: the command
 // line's log and selection, the log, the statistics and the map frame.
 
@@ -45,10 +47,10 @@ int ReadFlightArguments(const char* program, const std::vector<const char*>& arg
 // stderr saying so.
 int LoadFlightLog(const char* path, const char* samples, FlightFiles flightFiles = FlightFiles::Refuse);
 
-// The latitude in degrees of the loaded row farthest from the equator when it lies beyond
-// the map's latitudes (MapLatitudeLimit), where no tile is and nothing is drawn under the
-// flight; 0 when every row lies within them.
-double LatitudeBeyondMap();
+// The latitude in degrees of the flight's extent (ComputeFlightStatistics) farthest from the
+// equator when it lies beyond the map's latitudes (MapLatitudeLimit), where no tile is and
+// nothing is drawn under the flight; 0 when the whole extent lies within them.
+double LatitudeBeyondMap(const FlightExtent& extent);
 
 // Reads the whole log from its first column into the emptied sample table, as the run does.
 // The caller keeps the stream.

@@ -57,3 +57,12 @@ int32_t ParseRangeList(const char* list)
     }
     return RangeList.count;
 }
+
+bool SelectSamples(const char* list)
+{
+    if (ParseRangeList(list) > 0)
+        return true;
+    RangeList.entries[0] = SampleRange{0, 100000};
+    RangeList.count = 1;
+    return false;
+}

@@ -8,3 +8,7 @@
 // Numbers beyond the int32 range are held at its limits.
 // Returns the number of pairs kept (RangeList.count); with none, the list is left empty.
 int32_t ParseRangeList(const char* list);
+
+// The selection a --samples argument makes: its pairs, or, when none is kept, the whole flight
+// (0-100000) as the replay falls back to it. False when it fell back.
+bool SelectSamples(const char* list);

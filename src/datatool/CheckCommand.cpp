@@ -100,12 +100,8 @@ int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
         return CheckUnusable;
     }
     // The selection as the replay makes it, falling back to the whole flight as it does.
-    if (arguments.samples && ParseRangeList(arguments.samples) == 0)
-    {
+    if (arguments.samples && !SelectSamples(arguments.samples))
         printf("check: no range of '%s' is kept, checking the whole flight (0-100000)\n", arguments.samples);
-        RangeList.entries[0] = SampleRange{0, 100000};
-        RangeList.count = 1;
-    }
 
     LoadFlightQuietly(arguments.log);
     PrintTableOverflow();

@@ -101,11 +101,8 @@ static int RunAreaCommand(int argc, char** argv)
             fprintf(stderr, "%s: cannot open '%s'\n", argv[1], area.log);
             return -2;
         }
-        if (area.samples && ParseRangeList(area.samples) == 0)
-        {
-            RangeList.entries[0] = SampleRange{0, 100000};
-            RangeList.count = 1;
-        }
+        if (area.samples)
+            SelectSamples(area.samples);
         if (!LoadFlightQuietly(area.log))
         {
             fprintf(stderr, "%s: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)\n", argv[1], area.log);

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/FlightLoading.h"
@@ -24,6 +24,8 @@
 #include "worldgen/AircraftModel.h"
 #include "worldgen/Textures.h"
 #include "worldgen/WorldGenerator.h"
+
+namespace fs = std::filesystem;
 
 namespace
 {
@@ -67,37 +69,21 @@ bool ParseWorldArguments(int argc, char** argv, WorldArguments* arguments)
     return true;
 }
 
-std::string BaseName(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The file's name without its last extension: flight.ulg -> flight.
 std::string Stem(const std::string& path)
 {
-    const std::string name = BaseName(path);
-    const size_t dot = name.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
-bool MakeFolders(const std::string& path)
-{
-    for (size_t end = path.find('/', 1); end != std::string::npos; end = path.find('/', end + 1))
-        if (!EnsureDirectory(path.substr(0, end)))
-            return false;
-    return EnsureDirectory(path);
+    return fs::path(path).stem().string();
 }
 
 // Whether `newer` changed after `older`; true when either is missing.
 bool ModifiedAfter(const std::string& newer, const std::string& older)
 {
-    struct stat a, b;
-    if (stat(newer.c_str(), &a) != 0 || stat(older.c_str(), &b) != 0)
+    std::error_code missing;
+    const fs::file_time_type newerTime = fs::last_write_time(newer, missing);
+    if (missing)
         return true;
-    if (a.st_mtim.tv_sec != b.st_mtim.tv_sec)
-        return a.st_mtim.tv_sec > b.st_mtim.tv_sec;
-    return a.st_mtim.tv_nsec > b.st_mtim.tv_nsec;
+    const fs::file_time_type olderTime = fs::last_write_time(older, missing);
+    return missing || newerTime > olderTime;
 }
 
 // The demo world's own assets, made by its generator's code. A file that is there is kept:
@@ -142,15 +128,8 @@ bool WriteAssets()
 
 std::string DefaultWorldFolder(const std::string& flightPath)
 {
-    const char* data = getenv("XDG_DATA_HOME");
-    std::string base;
-    if (data && *data)
-        base = data;
-    else if (const char* home = getenv("HOME"); home && *home)
-        base = std::string(home) + "/.local/share";
-    else
-        return std::string();
-    return base + "/flightreplay/worlds/" + Stem(flightPath);
+    const std::string data = UserFolder("XDG_DATA_HOME", ".local/share");
+    return data.empty() ? data : data + "/flightreplay/worlds/" + Stem(flightPath);
 }
 
 void ReportMissingTiles(const std::vector<PlannedFile>& plan, const char* why)
@@ -213,7 +192,9 @@ int RunWorldCommand(int argc, char** argv)
         fprintf(stderr, "world: neither XDG_DATA_HOME nor HOME is set: give the folder with --out DIR\n");
         return DataToolUsage;
     }
-    if (!MakeFolders(folder) || chdir(folder.c_str()) != 0 || !getcwd(resolved, sizeof resolved))
+    std::error_code failure;
+    fs::create_directories(folder, failure);
+    if (failure || chdir(folder.c_str()) != 0 || !getcwd(resolved, sizeof resolved))
     {
         fprintf(stderr, "world: cannot make or enter the folder '%s'\n", folder.c_str());
         return 1;
@@ -248,7 +229,7 @@ int RunWorldCommand(int argc, char** argv)
         fprintf(stderr, "world: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0)\n", log.c_str());
         return 1;
     }
-    if (LatitudeBeyondMap() != 0.0)
+    if (LatitudeBeyondMap(ComputeFlightStatistics()) != 0.0)
     {
         fprintf(stderr, "world: the flight reaches beyond the map's latitudes (\u00b1%.4f\u00b0): no terrain is drawn for it\n", MapLatitudeLimit);
         return 1;

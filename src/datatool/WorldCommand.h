@@ -14,7 +14,7 @@
 const int WorldGivenKeywordLog = 3;
 
 // The folder a flight's world lives in without --out: $XDG_DATA_HOME/flightreplay/worlds/
-// <stem> (XDG_DATA_HOME, when unset or empty, is ~/.local/share). Empty when neither
+// <stem> (XDG_DATA_HOME, when unset, empty or not absolute, is ~/.local/share). Empty when neither
 // XDG_DATA_HOME nor HOME is set.
 std::string DefaultWorldFolder(const std::string& flightPath);
 

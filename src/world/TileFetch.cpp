@@ -44,10 +44,8 @@ bool FetchOptionsFromEnvironment(FetchOptions* options)
 {
     if (const char* cache = getenv("FLIGHTREPLAY_CACHE"); cache && *cache)
         options->cacheFolder = cache;
-    else if (const char* xdg = getenv("XDG_CACHE_HOME"); xdg && *xdg == '/')
-        options->cacheFolder = std::string(xdg) + "/flightreplay";
-    else if (const char* home = getenv("HOME"); home && *home)
-        options->cacheFolder = std::string(home) + "/.cache/flightreplay";
+    else if (const std::string cache = UserFolder("XDG_CACHE_HOME", ".cache"); !cache.empty())
+        options->cacheFolder = cache + "/flightreplay";
     else
     {
         fprintf(stderr, "fetch: no cache folder: set FLIGHTREPLAY_CACHE, XDG_CACHE_HOME or HOME\n");

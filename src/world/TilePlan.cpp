@@ -165,7 +165,7 @@ int RunPlan(const char* program, const std::vector<const char*>& arguments)
         return status;
     // The loading step has said where the flight leaves the map; a plan there would list
     // tiles that no map has.
-    if (LatitudeBeyondMap() != 0.0)
+    if (LatitudeBeyondMap(ComputeFlightStatistics()) != 0.0)
     {
         fprintf(stderr, "plan: no plan for a flight beyond the map's latitudes; convert or select (--samples) the part within \u00b1%.4f\u00b0\n", MapLatitudeLimit);
         return 1;
