@@ -1,0 +1,38 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "geo/ReplayFiles.h"
+
+// The tiles along a whole flight. The replay's rings cover one square around the map frame's
+// centre, which a long flight leaves; the player's terrain follows the camera instead, and
+// near any point the flight passes it draws each level's tiles out to a few of that level's
+// tiles away. The corridor is what it may need there: at every level, a square of
+// (2 * CorridorReach + 1)^2 of the level's tiles around the tile under each flight position,
+// joined with the rings around the map frame, so the replay's own files are always in it.
+// The data tool plans, imports and fetches it; the demo generator makes it for long worlds.
+
+// Tiles of its level on each side of the tile under a flight position: one more than the
+// rings reach, for the camera that looks out from the aircraft.
+const int32_t CorridorReach = 4;
+
+// A zoom-18 tile: row from the north, column east from 180 degrees west. Columns past the
+// grid's ends stand for the tiles a whole turn round, as in the rings.
+struct GridTile
+{
+    int64_t row;
+    int64_t column;
+};
+
+// The zoom-18 tiles under positions in degrees, each once, in the order first met.
+std::vector<GridTile> GridTilesUnder(const std::vector<double>& latitudes, const std::vector<double>& longitudes);
+
+// The corridor's imagery tiles, levels FinestLevel to CoarsestLevel: first the rings' tiles
+// around (CI, CJ) in the order the replay reads them, then the others level by level, each
+// once, rows within the map (columns as the rings name them, past the grid's ends where the
+// flight crosses 180 degrees).
+std::vector<ImageryTileId> CorridorImageryTiles(int32_t CI, int32_t CJ, const std::vector<GridTile>& flight);
+
+// The elevation tiles those imagery tiles lie on, their edges included, each once, on the
+// grid (columns wrapped): first the rings' own (RingElevationTiles), then the rest.
+std::vector<ElevationTileId> CorridorElevationTiles(int32_t CI, int32_t CJ, const std::vector<GridTile>& flight);
