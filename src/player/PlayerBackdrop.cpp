@@ -8,6 +8,7 @@
 #include <osg/Geometry>
 
 #include "geo/Geodesy.h"
+#include "terrain/PagedTerrain.h"
 
 namespace
 {
@@ -131,14 +132,23 @@ void SurroundWithBackdrop(FlightScene& scene)
     }
     if (!scene.terrain)
         return;
-    osg::ComputeBoundsVisitor bounds;
-    scene.terrain->accept(bounds);
-    if (!bounds.getBoundingBox().valid())
-        return;
+    double lowest = 0.0;
+    if (const PagedTerrain* paged = dynamic_cast<const PagedTerrain*>(scene.terrain.get()))
+    {
+        lowest = paged->LowestHeight();
+    }
+    else
+    {
+        osg::ComputeBoundsVisitor bounds;
+        scene.terrain->accept(bounds);
+        if (!bounds.getBoundingBox().valid())
+            return;
+        lowest = bounds.getBoundingBox().zMin();
+    }
     osg::ref_ptr<AroundTheEye> ground = new AroundTheEye;
     ground->setName(FarGroundName);
     ground->setCullingActive(false);
-    ground->HoldAbove(bounds.getBoundingBox().zMin());
+    ground->HoldAbove(lowest);
     ground->addChild(FarGroundBowl().get());
     scene.root->insertChild(0, ground.get());
 }

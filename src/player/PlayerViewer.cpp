@@ -30,7 +30,7 @@ int RunPlayerViewer()
 {
     InstallPatientWindowingSystem();
     osgViewer::Viewer viewer;
-    FlightScene scene = AssembleFlightScene();
+    FlightScene scene = AssembleFlightScene(SceneTerrain::Paged);
     SurroundWithBackdrop(scene);
     osg::ref_ptr<PlayerSession> session = new PlayerSession;
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));

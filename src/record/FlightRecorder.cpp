@@ -7,11 +7,13 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include <osg/GL>
 #include <osg/GraphicsContext>
 #include <osg/MatrixTransform>
+#include <osgDB/DatabasePager>
 #include <osgViewer/Viewer>
 
 #include "geo/MapFrame.h"
@@ -112,7 +114,9 @@ private:
     int lastTenth = 0;
 };
 
-// Reads the finished frame back into the pipeline: the final draw of the last camera.
+// Reads the finished frame back, the final draw of the last camera, into a buffer of the
+// pipeline that it holds until Deliver: a frame drawn while terrain tiles were still on their
+// way is drawn again into the same buffer, and only the complete one goes out.
 class ReadBack : public osg::Camera::DrawCallback
 {
 public:
@@ -120,7 +124,8 @@ public:
 
     void operator()(osg::RenderInfo&) const override
     {
-        uint8_t* frame = pipeline->Take();
+        if (!frame)
+            frame = pipeline->Take();
         // A software renderer draws when it must; finishing first keeps the drawing's time
         // out of the read-back's.
         glFinish();
@@ -128,7 +133,14 @@ public:
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, frame);
         readSeconds += Since(start);
-        pipeline->Put(frame);
+    }
+
+    // Hands the last frame read to the pipeline.
+    void Deliver()
+    {
+        if (frame)
+            pipeline->Put(frame);
+        frame = nullptr;
     }
 
     mutable double readSeconds = 0.0;
@@ -137,7 +149,34 @@ private:
     FramePipeline* pipeline;
     int width;
     int height;
+    mutable uint8_t* frame = nullptr;
 };
+
+// Whether the database pager still reads, compiles or merges tiles that a frame asked for.
+bool TilesOnTheirWay(osgDB::DatabasePager* pager)
+{
+    return pager && pager->getRequestsInProgress();
+}
+
+// Waits while the pager's threads read the tiles asked for; returns once something waits to
+// be merged into the scene or compiled, which only a frame does, or nothing is left to read.
+void WaitForTileReads(osgDB::DatabasePager* pager)
+{
+    auto reading = [pager] {
+        if (pager->getFileRequestListSize() > 0)
+            return true;
+        for (unsigned int n = 0; n < pager->getNumDatabaseThreads(); ++n)
+            if (pager->getDatabaseThread(n)->getActive())
+                return true;
+        return false;
+    };
+    while (reading() && pager->getDataToMergeListSize() == 0 && pager->getDataToCompileListSize() == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// A frame whose tiles are still not all in after this long is taken as it is, with a warning:
+// a stuck read must not hang a batch of recordings.
+const double LongestTileWait = 120.0;
 
 // The height of the drawn ground under a frame point, in frame units; far below everything
 // where no tile covers it.
@@ -258,6 +297,9 @@ private:
     osgViewer::Viewer viewer;
     std::unique_ptr<RenderProgress> progress;
     double drawSeconds = 0.0;  // inside viewer.frame, read-back and the encoder's waits included
+    double tileSeconds = 0.0;  // of which spent waiting for terrain tiles and drawing again
+    int64_t redraws = 0;       // frames drawn again once their tiles were in
+    bool warnedTileWait = false;
     double lastFigures = -1.0; // video seconds at which the display's figures last changed
 };
 
@@ -307,7 +349,7 @@ bool Recording::EnsureDisplay()
 
 bool Recording::AssembleScene()
 {
-    scene = AssembleFlightScene();
+    scene = AssembleFlightScene(SceneTerrain::Paged);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     fflush(stdout);
@@ -400,10 +442,31 @@ void Recording::RefreshDisplay(int64_t frame)
     session->Refresh(options.width, options.height, figures);
 }
 
+// The paged terrain loads in the background: a frame is drawn again, once the tiles it asked
+// for are in, until it asks for none, so that every frame shows what its view calls for
+// whatever the machine's speed, and two recordings give the same frames.
 void Recording::DrawFrame(int64_t frame)
 {
     const Clock::time_point start = Clock::now();
-    viewer.frame(static_cast<double>(frame) / options.fps);
+    const double time = static_cast<double>(frame) / options.fps;
+    viewer.frame(time);
+    const Clock::time_point drawn = Clock::now();
+    osgDB::DatabasePager* pager = viewer.getDatabasePager();
+    while (TilesOnTheirWay(pager))
+    {
+        if (Since(drawn) > LongestTileWait)
+        {
+            if (!warnedTileWait)
+                fprintf(stderr, "terrain tiles still loading after %.0f s at frame %lld: frames drawn with the tiles that are in\n", LongestTileWait, static_cast<long long>(frame + 1));
+            warnedTileWait = true;
+            break;
+        }
+        WaitForTileReads(pager);
+        viewer.frame(time);
+        ++redraws;
+    }
+    readBack->Deliver();
+    tileSeconds += Since(drawn);
     drawSeconds += Since(start);
 }
 
@@ -434,10 +497,10 @@ void Recording::PrintProfile(double renderSeconds) const
     const double frames = static_cast<double>(schedule.frameCount);
     // The wait for the encoder happens inside the read-back callback, which runs inside the
     // frame: drawing is what remains of the frame.
-    fprintf(stderr, "per frame: %.1f ms in all, drawing %.1f ms, read-back %.1f ms, waiting for the encoder %.1f ms (%s)\n",
+    fprintf(stderr, "per frame: %.1f ms in all, drawing %.1f ms, read-back %.1f ms, waiting for the encoder %.1f ms (%s); of these, waiting for terrain tiles and drawing again %.1f ms (%lld frames drawn again)\n",
             1000.0 * renderSeconds / frames, 1000.0 * (drawSeconds - readBack->readSeconds - pipeline->WaitSeconds()) / frames,
             1000.0 * readBack->readSeconds / frames, 1000.0 * pipeline->WaitSeconds() / frames,
-            threaded ? "writer thread" : "written in turn");
+            threaded ? "writer thread" : "written in turn", 1000.0 * tileSeconds / frames, static_cast<long long>(redraws));
 }
 
 void Recording::PrintSummary(double renderSeconds) const

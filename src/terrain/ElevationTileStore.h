@@ -12,6 +12,10 @@ int32_t ElevationLookup(int32_t row, int32_t column);
 // where the point lies off the grid or its tile cannot be loaded.
 bool ElevationAt(int32_t row, int32_t column, int32_t* height);
 
+// ElevationAt that reports nothing, for the terrain built in the background: a tile that
+// cannot be loaded is tried again at the next lookup. Safe on any thread, like the others.
+bool ElevationAtQuietly(int32_t row, int32_t column, int32_t* height);
+
 // How many tiles have been reported missing ("Not open egm", once each) so far.
 int32_t MissingElevationTiles();
 

@@ -11,6 +11,8 @@
 #include "scene/FlightPath.h"
 #include "scene/FlightTrack.h"
 #include "scene/SkyDome.h"
+#include "log/SampleTable.h"
+#include "terrain/PagedTerrain.h"
 #include "terrain/TerrainRings.h"
 
 osg::ref_ptr<osg::Group> BuildScene()
@@ -18,7 +20,20 @@ osg::ref_ptr<osg::Group> BuildScene()
     return AssembleFlightScene().root;
 }
 
-FlightScene AssembleFlightScene()
+// The zoom-18 tiles the table's positions lie over.
+static std::vector<GridTile> FlightGridTiles()
+{
+    std::vector<double> latitudes(SampleTable.rowCount);
+    std::vector<double> longitudes(SampleTable.rowCount);
+    for (int32_t n = 0; n < SampleTable.rowCount; ++n)
+    {
+        latitudes[n] = SampleTable.rows[n].gps_curlat / 60.0;
+        longitudes[n] = SampleTable.rows[n].gps_curlon / 60.0;
+    }
+    return GridTilesUnder(latitudes, longitudes);
+}
+
+FlightScene AssembleFlightScene(SceneTerrain kind)
 {
     osg::ref_ptr<osg::Group> root = new osg::Group;
     // Nothing in the scene is lit: the imagery and the sky carry their own shading.
@@ -45,7 +60,7 @@ FlightScene AssembleFlightScene()
     }
 
     // Terrain first, so its reports of missing tiles come before anything else.
-    osg::ref_ptr<osg::Group> terrain = BuildTerrain();
+    osg::ref_ptr<osg::Group> terrain = kind == SceneTerrain::Paged ? osg::ref_ptr<osg::Group>(new PagedTerrain(FlightGridTiles())) : BuildTerrain();
     root->addChild(terrain.get());
     const TrackAndPath trackAndPath = pending.get();
     root->addChild(trackAndPath.track.get());

@@ -17,4 +17,13 @@ struct FlightScene
     osg::ref_ptr<osg::Group> terrain;                 // the root's first child
     osg::ref_ptr<osg::Group> sky;                     // null without its texture
 };
-FlightScene AssembleFlightScene();
+
+// Which terrain the scene stands on: the replay's rings around the map frame's centre, or
+// the player's paged terrain under the whole flight (PagedTerrain.h), which builds in the
+// background and reports nothing on the way.
+enum class SceneTerrain
+{
+    Rings,
+    Paged,
+};
+FlightScene AssembleFlightScene(SceneTerrain terrain = SceneTerrain::Rings);

@@ -1,0 +1,453 @@
+#include "terrain/PagedTerrain.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_set>
+#include <utility>
+
+#include <osg/Array>
+#include <osg/Geode>
+#include <osg/Geometry>
+#include <osg/Image>
+#include <osg/PagedLOD>
+#include <osg/Texture2D>
+#include <osgDB/FileNameUtils>
+#include <osgDB/FileUtils>
+#include <osgDB/ReadFile>
+#include <osgDB/Registry>
+
+#include "geo/MapFrame.h"
+#include "geo/ReplayFiles.h"
+#include "terrain/ElevationTileStore.h"
+
+namespace
+{
+
+const char* const TileExtension = "frtile";
+
+// Cells per side of a tile's mesh: the zoom-18 grid's own cells up to this many, then every
+// second, fourth ... grid point, so a tile costs the same at every level.
+const int32_t MeshCells = 16;
+
+// The tile `levels` levels coarser that holds a tile, rounding down for negative numbers too.
+int64_t Coarser(int64_t tile, int32_t levels)
+{
+    const int64_t s = int64_t{1} << levels;
+    return tile >= 0 ? tile / s : -((s - 1 - tile) / s);
+}
+
+int64_t TileSide(int32_t level)
+{
+    return int64_t{1} << (FinestLevel - level);
+}
+
+// A tile file name: 't' the tile, 'k' its four children.
+std::string TileFileName(char kind, int32_t level, int64_t row, int64_t column)
+{
+    char name[96];
+    snprintf(name, sizeof name, "%c_%d_%lld_%lld.%s", kind, static_cast<int>(level), static_cast<long long>(row), static_cast<long long>(column), TileExtension);
+    return name;
+}
+
+// Height in metres at a zoom-18 grid point; columns past the grid's ends are read a whole
+// turn round, rows off the grid are 0.
+int32_t GroundAt(int64_t row, int64_t column)
+{
+    if (row < 0 || row >= TileScale)
+        return 0;
+    const int64_t wrapped = ((column % TileScale) + TileScale) % TileScale;
+    int32_t height = 0;
+    ElevationAtQuietly(static_cast<int32_t>(row), static_cast<int32_t>(wrapped), &height);
+    return height;
+}
+
+osg::ref_ptr<osg::Image> ReadImageIfThere(const std::string& fileName)
+{
+    if (osgDB::findDataFile(fileName).empty())
+        return nullptr;
+    return osgDB::readRefImageFile(fileName);
+}
+
+// What the imagery folder holds, listed once when the terrain is made: a missing picture is
+// painted from the finer tiles under it, and the list says at once whether there are any,
+// without asking the file system thousands of times. Read-only once made, so the loading
+// threads share it.
+struct ImageryIndex
+{
+    std::unordered_set<std::string> names;  // as ImageryFileName spells them
+    std::unordered_set<uint64_t> holders;   // tiles with a picture at or under them (TileKey)
+};
+
+ImageryIndex& Imagery()
+{
+    static ImageryIndex index;
+    return index;
+}
+
+uint64_t TileKey(int32_t level, int64_t row, int64_t column)
+{
+    return (static_cast<uint64_t>(level) << 58) ^ (static_cast<uint64_t>(row) << 29) ^ static_cast<uint64_t>(column + (int64_t{1} << 28));
+}
+
+void ListImagery()
+{
+    ImageryIndex& index = Imagery();
+    index.names.clear();
+    index.holders.clear();
+    for (const std::string& name : osgDB::getDirectoryContents(ImageryFolder))
+    {
+        char letter = 0;
+        long long row = 0;
+        long long column = 0;
+        char rest[8] = {};
+        if (sscanf(name.c_str(), "%c-%lld-%lld.%7s", &letter, &row, &column, rest) != 4)
+            continue;
+        const int32_t level = letter - 'a';
+        if (level < CoarsestLevel || level > FinestLevel || ImageryFileName(level, row, column) != std::string("./") + ImageryFolder + "/" + name)
+            continue;
+        index.names.insert(ImageryFileName(level, row, column));
+        for (int32_t up = level; up >= PagedRootLevel; --up, row = Coarser(row, 1), column = Coarser(column, 1))
+            if (!index.holders.insert(TileKey(up, row, column)).second)
+                break;
+    }
+}
+
+osg::ref_ptr<osg::Image> ReadImagery(int32_t level, int64_t row, int64_t column)
+{
+    const std::string name = ImageryFileName(level, row, column);
+    if (Imagery().names.count(name) == 0)
+        return nullptr;
+    return osgDB::readRefImageFile(name);
+}
+
+// The grass texture, read once and shared by every tile without imagery.
+osg::ref_ptr<osg::Image> Grass()
+{
+    static std::mutex lock;
+    static osg::ref_ptr<osg::Image> grass;
+    static bool read = false;
+    std::lock_guard<std::mutex> guard(lock);
+    if (!read)
+    {
+        grass = ReadImageIfThere(GrassTextureFile);
+        read = true;
+    }
+    return grass;
+}
+
+osg::Vec4 Texel(const osg::Image& image, int32_t x, int32_t y)
+{
+    if (image.getDataType() == GL_UNSIGNED_BYTE && (image.getPixelFormat() == GL_RGB || image.getPixelFormat() == GL_RGBA))
+    {
+        const unsigned char* p = image.data(x, y);
+        return osg::Vec4(p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, 1.0f);
+    }
+    return image.getColor(x, y);
+}
+
+// Fills a block of `mosaic` (RGB) with `source` shrunk to it by box averages. Rows count
+// from the image's bottom, the south, as the library loads them.
+void ShrinkInto(const osg::Image& source, osg::Image* mosaic, int32_t x0, int32_t y0, int32_t side)
+{
+    // A few texels of each box are plenty for a picture seen from far off.
+    const int32_t stepX = std::min(4, std::max(1, source.s() / side));
+    const int32_t stepY = std::min(4, std::max(1, source.t() / side));
+    for (int32_t y = 0; y < side; ++y)
+    {
+        for (int32_t x = 0; x < side; ++x)
+        {
+            osg::Vec4 sum;
+            int32_t count = 0;
+            const int32_t sx0 = x * source.s() / side;
+            const int32_t sy0 = y * source.t() / side;
+            for (int32_t dy = 0; dy < stepY && sy0 + dy < source.t(); ++dy)
+                for (int32_t dx = 0; dx < stepX && sx0 + dx < source.s(); ++dx, ++count)
+                    sum += Texel(source, sx0 + dx, sy0 + dy);
+            unsigned char* out = mosaic->data(x0 + x, y0 + y);
+            for (int32_t c = 0; c < 3; ++c)
+                out[c] = static_cast<unsigned char>(std::lround(255.0f * sum[c] / std::max(count, 1)));
+        }
+    }
+}
+
+// Paints the tile's picture into a square block of `mosaic`: its own image file, else its four
+// children's pictures, each a quarter of the block, down to the finest level; grass where
+// none is found. (Above the imagery's levels there are no files; and a world made for the
+// rings has no inner tiles at any level but the finest, which the finer levels cover.)
+void PaintTile(int32_t level, int64_t row, int64_t column, osg::Image* mosaic, int32_t x0, int32_t y0, int32_t side)
+{
+    osg::ref_ptr<osg::Image> image = level >= CoarsestLevel ? ReadImagery(level, row, column) : nullptr;
+    const bool descend = level < FinestLevel && side >= 2 && Imagery().holders.count(TileKey(level, row, column)) > 0;
+    if (!image && descend)
+    {
+        const int32_t half = side / 2;
+        // Child a counts from the north: from the image's top.
+        for (int32_t a = 0; a < 2; ++a)
+            for (int32_t b = 0; b < 2; ++b)
+                PaintTile(level + 1, 2 * row + a, 2 * column + b, mosaic, x0 + b * half, y0 + (1 - a) * half, half);
+        return;
+    }
+    if (!image)
+        image = Grass();
+    if (image)
+        ShrinkInto(*image, mosaic, x0, y0, side);
+    else
+        for (int32_t y = 0; y < side; ++y)
+            std::fill_n(mosaic->data(x0, y0 + y), 3 * side, static_cast<unsigned char>(255));
+}
+
+// The image a tile drapes: its own file at the imagery's levels; else, and above those
+// levels, a mosaic of one tile's size painted from the finer tiles (PaintTile).
+osg::ref_ptr<osg::Image> TileImage(int32_t level, int64_t row, int64_t column)
+{
+    if (level >= CoarsestLevel)
+    {
+        osg::ref_ptr<osg::Image> image = ReadImagery(level, row, column);
+        if (image)
+            return image;
+    }
+    osg::ref_ptr<osg::Image> mosaic = new osg::Image;
+    mosaic->allocateImage(ImageryTilePixels, ImageryTilePixels, 1, GL_RGB, GL_UNSIGNED_BYTE);
+    mosaic->setInternalTextureFormat(GL_RGB);
+    PaintTile(level, row, column, mosaic.get(), 0, 0, ImageryTilePixels);
+    return mosaic;
+}
+
+struct TileBounds
+{
+    osg::Vec3 centre;
+    float radius = 0.0f;
+};
+
+// The mesh of a tile: (cells + 1)^2 grid points, at the finest level also the cell's centre at
+// the corners' mean, as the rings draw it; and a skirt hanging from its edges, deep as the
+// tile's relief, which closes the cracks where a neighbour of another level meets it.
+osg::ref_ptr<osg::Geode> TileMesh(int32_t level, int64_t row, int64_t column, TileBounds* bounds)
+{
+    const int64_t side = TileSide(level);
+    const int32_t cells = static_cast<int32_t>(std::min<int64_t>(side, MeshCells));
+    const int64_t step = side / cells;
+    const int32_t across = cells + 1;
+    const bool centre = level == FinestLevel;
+
+    osg::ref_ptr<osg::Vec3Array> positions = new osg::Vec3Array;
+    osg::ref_ptr<osg::Vec2Array> texCoords = new osg::Vec2Array;
+    double lowest = DBL_MAX;
+    double highest = -DBL_MAX;
+    double sum = 0.0;
+    for (int32_t i = 0; i < across; ++i)
+    {
+        for (int32_t j = 0; j < across; ++j)
+        {
+            const int64_t gridRow = row * side + i * step;
+            const int64_t gridColumn = column * side + j * step;
+            const double z = MapFrame.k * GroundAt(gridRow, gridColumn);
+            lowest = std::min(lowest, z);
+            highest = std::max(highest, z);
+            sum += z;
+            positions->push_back(osg::Vec3(static_cast<float>(gridRow - MapFrame.CI), static_cast<float>(gridColumn - MapFrame.CJ), static_cast<float>(z)));
+            texCoords->push_back(osg::Vec2(static_cast<float>(j) / cells, 1.0f - static_cast<float>(i) / cells));
+        }
+    }
+    osg::ref_ptr<osg::DrawElementsUShort> triangles = new osg::DrawElementsUShort(GL_TRIANGLES);
+    auto at = [across](int32_t i, int32_t j) { return static_cast<unsigned short>(i * across + j); };
+    auto triangle = [&triangles](unsigned short a, unsigned short b, unsigned short c) {
+        triangles->push_back(a);
+        triangles->push_back(b);
+        triangles->push_back(c);
+    };
+    if (centre)
+    {
+        const unsigned short middle = static_cast<unsigned short>(positions->size());
+        positions->push_back(osg::Vec3((*positions)[0].x() + 0.5f, (*positions)[0].y() + 0.5f, static_cast<float>(sum / 4.0)));
+        texCoords->push_back(osg::Vec2(0.5f, 0.5f));
+        triangle(at(0, 0), at(1, 0), middle);
+        triangle(at(1, 0), at(1, 1), middle);
+        triangle(at(1, 1), at(0, 1), middle);
+        triangle(at(0, 1), at(0, 0), middle);
+    }
+    else
+    {
+        for (int32_t i = 0; i < cells; ++i)
+            for (int32_t j = 0; j < cells; ++j)
+            {
+                triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
+                triangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
+            }
+    }
+
+    // The skirt: round the edge, each edge point and a copy of it lowered.
+    const float depth = static_cast<float>(highest - lowest + 10.0 * MapFrame.k);
+    std::vector<unsigned short> rim;
+    for (int32_t j = 0; j < cells; ++j)
+        rim.push_back(at(0, j));
+    for (int32_t i = 0; i < cells; ++i)
+        rim.push_back(at(i, cells));
+    for (int32_t j = cells; j > 0; --j)
+        rim.push_back(at(cells, j));
+    for (int32_t i = cells; i > 0; --i)
+        rim.push_back(at(i, 0));
+    const unsigned short firstLowered = static_cast<unsigned short>(positions->size());
+    for (unsigned short point : rim)
+    {
+        osg::Vec3 lowered = (*positions)[point];
+        lowered.z() -= depth;
+        positions->push_back(lowered);
+        texCoords->push_back((*texCoords)[point]);
+    }
+    for (size_t n = 0; n < rim.size(); ++n)
+    {
+        const size_t next = (n + 1) % rim.size();
+        const unsigned short a = rim[n], b = rim[next];
+        const unsigned short la = static_cast<unsigned short>(firstLowered + n), lb = static_cast<unsigned short>(firstLowered + next);
+        triangle(a, la, lb);
+        triangle(a, lb, b);
+    }
+
+    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
+    geometry->setVertexArray(positions.get());
+    geometry->setTexCoordArray(0, texCoords.get());
+    geometry->addPrimitiveSet(triangles.get());
+    osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
+    colours->push_back(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+    geometry->setColorArray(colours.get(), osg::Array::BIND_OVERALL);
+
+    osg::ref_ptr<osg::Texture2D> texture = new osg::Texture2D;
+    texture->setImage(TileImage(level, row, column).get());
+    // As in the rings: neighbours meet at their images' edges without a dark seam.
+    texture->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);
+    texture->setWrap(osg::Texture::WRAP_T, osg::Texture::CLAMP_TO_EDGE);
+    // Once on the graphics card, the image's copy in memory only costs: a tile is rebuilt
+    // from its files when it comes back into use.
+    texture->setUnRefImageDataAfterApply(true);
+    geometry->getOrCreateStateSet()->setTextureAttributeAndModes(0, texture.get(), osg::StateAttribute::ON);
+
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->addDrawable(geometry.get());
+
+    const float half = 0.5f * static_cast<float>(side);
+    bounds->centre.set(static_cast<float>(row * side - MapFrame.CI) + half, static_cast<float>(column * side - MapFrame.CJ) + half, static_cast<float>(0.5 * (lowest + highest)));
+    bounds->radius = std::sqrt(2.0f * half * half + std::pow(static_cast<float>(0.5 * (highest - lowest)) + depth, 2.0f));
+    return geode;
+}
+
+// A tile as drawn: its mesh from afar; nearer, its children, loaded when first wanted.
+osg::ref_ptr<osg::Node> TileNode(int32_t level, int64_t row, int64_t column)
+{
+    TileBounds bounds;
+    osg::ref_ptr<osg::Geode> mesh = TileMesh(level, row, column, &bounds);
+    if (level == FinestLevel)
+        return mesh;
+    const float refine = static_cast<float>(TileRefineDistance * TileSide(level));
+    osg::ref_ptr<osg::PagedLOD> tile = new osg::PagedLOD;
+    tile->setCenter(bounds.centre);
+    tile->setRadius(bounds.radius);
+    tile->addChild(mesh.get(), refine, FLT_MAX);
+    tile->setFileName(1, TileFileName('k', level, row, column));
+    tile->setRange(1, 0.0f, refine);
+    return tile;
+}
+
+osg::ref_ptr<osg::Node> ChildTiles(int32_t level, int64_t row, int64_t column)
+{
+    osg::ref_ptr<osg::Group> children = new osg::Group;
+    for (int64_t a = 0; a < 2; ++a)
+        for (int64_t b = 0; b < 2; ++b)
+            children->addChild(TileNode(level + 1, 2 * row + a, 2 * column + b).get());
+    return children;
+}
+
+class TerrainTileReader : public osgDB::ReaderWriter
+{
+public:
+    TerrainTileReader() { supportsExtension(TileExtension, "terrain tile built from the world's files"); }
+    const char* className() const override { return "flightreplay terrain tiles"; }
+
+    ReadResult readNode(const std::string& fileName, const osgDB::Options*) const override
+    {
+        if (!acceptsExtension(osgDB::getLowerCaseFileExtension(fileName)))
+            return ReadResult::FILE_NOT_HANDLED;
+        osg::ref_ptr<osg::Node> node = BuildTerrainTile(fileName);
+        return node ? ReadResult(node.get()) : ReadResult::FILE_NOT_FOUND;
+    }
+};
+
+void RegisterTileReader()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { osgDB::Registry::instance()->addReaderWriter(new TerrainTileReader); });
+}
+
+} // namespace
+
+osg::ref_ptr<osg::Node> BuildTerrainTile(const std::string& fileName)
+{
+    char kind = 0;
+    int level = 0;
+    long long row = 0;
+    long long column = 0;
+    char extension[16] = {};
+    const std::string name = osgDB::getSimpleFileName(fileName);
+    if (sscanf(name.c_str(), "%c_%d_%lld_%lld.%15s", &kind, &level, &row, &column, extension) != 5 || std::string(extension) != TileExtension)
+        return nullptr;
+    if (level < PagedRootLevel || level > FinestLevel || row < 0 || row >= (1LL << level))
+        return nullptr;
+    if (kind == 't')
+        return TileNode(level, row, column);
+    if (kind == 'k' && level < FinestLevel)
+        return ChildTiles(level, row, column);
+    return nullptr;
+}
+
+PagedTerrain::PagedTerrain(const std::vector<GridTile>& flight)
+{
+    RegisterTileReader();
+    ListImagery();
+    // The roots over every level-13 tile of the corridor.
+    std::set<std::pair<int64_t, int64_t>> roots;
+    std::set<std::pair<int64_t, int64_t>> centres;
+    for (const GridTile& position : flight)
+    {
+        const std::pair<int64_t, int64_t> centre{Coarser(position.row, FinestLevel - CoarsestLevel), Coarser(position.column, FinestLevel - CoarsestLevel)};
+        if (!centres.insert(centre).second)
+            continue;
+        for (int64_t i = -CorridorReach; i <= CorridorReach; ++i)
+            for (int64_t j = -CorridorReach; j <= CorridorReach; ++j)
+            {
+                const int64_t rootRow = Coarser(centre.first + i, CoarsestLevel - PagedRootLevel);
+                if (rootRow >= 0 && rootRow < (int64_t{1} << PagedRootLevel))
+                    roots.insert({rootRow, Coarser(centre.second + j, CoarsestLevel - PagedRootLevel)});
+            }
+    }
+
+    const int64_t side = TileSide(PagedRootLevel);
+    lowestHeight = DBL_MAX;
+    for (const std::pair<int64_t, int64_t>& root : roots)
+    {
+        // A coarse look at the heights, for the root's bound and the far ground's level.
+        double lowest = DBL_MAX;
+        double highest = -DBL_MAX;
+        for (int64_t i = 0; i <= 8; ++i)
+            for (int64_t j = 0; j <= 8; ++j)
+            {
+                const double z = MapFrame.k * GroundAt(root.first * side + i * side / 8, root.second * side + j * side / 8);
+                lowest = std::min(lowest, z);
+                highest = std::max(highest, z);
+            }
+        lowestHeight = std::min(lowestHeight, lowest);
+        const float half = 0.5f * static_cast<float>(side);
+        osg::ref_ptr<osg::PagedLOD> stub = new osg::PagedLOD;
+        stub->setCenter(osg::Vec3(static_cast<float>(root.first * side - MapFrame.CI) + half, static_cast<float>(root.second * side - MapFrame.CJ) + half, static_cast<float>(0.5 * (lowest + highest))));
+        stub->setRadius(std::sqrt(2.0f) * half + static_cast<float>(highest - lowest));
+        stub->setFileName(0, TileFileName('t', PagedRootLevel, root.first, root.second));
+        stub->setRange(0, 0.0f, FLT_MAX);
+        addChild(stub.get());
+    }
+    if (roots.empty())
+        lowestHeight = 0.0;
+}
