@@ -17,6 +17,7 @@
 #include "support/ServedElevation.h"
 #include "world/TileCoverage.h"
 #include "world/TileFetch.h"
+#include "world/TilePlan.h"
 
 namespace fs = std::filesystem;
 
@@ -105,7 +106,7 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
     const double latitude = GridRowLatitude(CentreRow), longitude = GridColumnLongitude(CentreColumn);
     std::vector<TimedPosition> points;
     for (int t = 0; t <= 20; ++t)
-        points.push_back(TimedPosition{36000.0 + t, latitude + 0.0005 * t, longitude, 400.0});
+        points.push_back(TimedPosition{36000.0 + t, latitude + 0.0002 * t, longitude, 400.0});
     WriteText("world/flight.log", TrackLogText(ConvertTrackPoints(points, 1.0)));
     const std::string root = scratch.PathOf("served"), log = scratch.PathOf("requests.log");
     ASSERT_TRUE(WriteServedElevationSquare(root + "/dem", int(std::floor(latitude)), int(std::floor(longitude))));
@@ -198,4 +199,11 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
     EXPECT_EQ(tile.heights[corner], 0);
     EXPECT_NE(tile.qualities[corner], HeightQuality::None);
     EXPECT_TRUE(Exists("world/ATTRIBUTION.txt"));
+
+    // The fetches above loaded the flight: every imagery tile along it is there, the rings'
+    // and those out to the corridor's edge beyond them.
+    const std::vector<ImageryTileId> corridor = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
+    ASSERT_GT(corridor.size(), ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ).size());
+    for (const ImageryTileId& tile : corridor)
+        ASSERT_TRUE(Exists("world/" + ImageryFileName(tile))) << ImageryFileName(tile);
 }

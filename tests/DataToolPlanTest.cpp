@@ -240,3 +240,43 @@ TEST_F(PlanTest, CoverageSaysHowMuchOfTheFlightIsOverTheTerrain)
     EXPECT_EQ(RunTool({"plan", "avlog.log"}, &out), 1);
     EXPECT_EQ(out.find("outside the terrain"), std::string::npos) << out;
 }
+
+// A flight of some 19 km east along 47 N leaves the rings far behind. The plan counts the
+// corridor the player reads, with the rings' files listed as before and the corridor only
+// counted; tiles beyond the rings count by their file alone, and their mean size stands for
+// the missing ones.
+TEST_F(PlanTest, CorridorAlongTheWholeFlightIsCountedWithItsBytes)
+{
+    std::vector<TimedPosition> points;
+    for (int t = 0; t <= 500; ++t)
+        points.push_back(TimedPosition{36000.0 + t, 47.0, 7.9 + 0.0005 * t, 800.0});
+    WriteText("line.log", TrackLogText(ConvertTrackPoints(points, 1.0)));
+    LoadLog("line.log");
+    const std::vector<GridTile> flight = TilesUnderLoadedFlight();
+    const std::vector<ImageryTileId> imagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, flight);
+    const std::vector<ElevationTileId> elevation = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, flight);
+    const size_t rings = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ).size();
+    ASSERT_GT(imagery.size(), 10 * rings) << "the line reaches far beyond the rings";
+
+    // Beyond the rings: two tiles of 1000 and 3000 bytes that do not decode (there all the
+    // same), one empty (missing); and every elevation tile, one of them without heights.
+    WriteText(ImageryFileName(imagery[rings]), std::string(1000, 'x'));
+    WriteText(ImageryFileName(imagery.back()), std::string(3000, 'x'));
+    WriteText(ImageryFileName(imagery[rings + 1]), "");
+    for (const ElevationTileId& tile : elevation)
+        WriteText(ElevationTileFileName(tile.tileRow, tile.tileColumn), std::string(ElevationTileBytes, &tile == &elevation.back() ? '\0' : '\x01'));
+
+    std::string out;
+    ASSERT_EQ(RunTool({"plan", "line.log"}, &out), 1) << out;
+    EXPECT_EQ(NamesAfter(out, "MISSING ./img/", " ").size(), rings) << "the corridor is counted, not listed";
+    char expected[2][200];
+    snprintf(expected[0], sizeof expected[0], "corridor elevation: %zu tiles, %zu present, 1 missing; %.1f MB in all, 2.1 MB missing", elevation.size(), elevation.size() - 1, elevation.size() * 2.10125);
+    const size_t missing = imagery.size() - 2;
+    snprintf(expected[1], sizeof expected[1], "corridor imagery: %zu tiles, 2 present, %zu missing; 0.0 MB present, about %.1f MB missing (estimated at the present tiles' mean of 2000 bytes a tile)", imagery.size(), missing, missing * 2000 / 1e6);
+    for (const char* line : expected)
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+    size_t finest = 0;
+    for (const ImageryTileId& tile : imagery)
+        finest += tile.level == FinestLevel;
+    EXPECT_NE(out.find("level 18 " + std::to_string(finest - 1) + " of " + std::to_string(finest) + ","), std::string::npos) << out;
+}

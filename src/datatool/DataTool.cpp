@@ -18,7 +18,7 @@
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
-#include "terrain/RingTiles.h"
+#include "terrain/FlightCorridor.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
 #include "world/TileFetch.h"
@@ -108,8 +108,10 @@ static int RunAreaCommand(int argc, char** argv)
             fprintf(stderr, "%s: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)\n", argv[1], area.log);
             return -4;
         }
-        elevationTiles = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
-        imageryTiles = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+        // The whole flight's corridor, the rings' tiles first.
+        const std::vector<GridTile> flight = TilesUnderLoadedFlight();
+        elevationTiles = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, flight);
+        imageryTiles = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, flight);
     }
     if (imagery)
         return ImportImagery(sources.front(), tms, imageryTiles);

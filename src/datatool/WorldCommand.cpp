@@ -1,5 +1,6 @@
 #include "datatool/WorldCommand.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,7 @@
 #include "geo/Geodesy.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
-#include "terrain/RingTiles.h"
+#include "terrain/FlightCorridor.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
 #include "world/TileFetch.h"
@@ -132,26 +133,14 @@ std::string DefaultWorldFolder(const std::string& flightPath)
     return data.empty() ? data : data + "/flightreplay/worlds/" + Stem(flightPath);
 }
 
-void ReportMissingTiles(const std::vector<PlannedFile>& plan, const char* why)
+void ReportMissingTiles(const CorridorPlan& plan, const char* why)
 {
-    int elevation = 0, elevationMissing = 0, imagery = 0, imageryMissing = 0;
-    for (const PlannedFile& file : plan)
-        if (file.kind == PlannedKind::ElevationTile)
-        {
-            ++elevation;
-            elevationMissing += file.present && !file.empty ? 0 : 1;
-        }
-        else if (file.kind == PlannedKind::ImageryTile)
-        {
-            ++imagery;
-            imageryMissing += file.present ? 0 : 1;
-        }
-    if (elevationMissing + imageryMissing == 0)
-        return;
+    const size_t elevationMissing = std::count(plan.elevationPresent.begin(), plan.elevationPresent.end(), false);
+    const size_t imageryMissing = std::count(plan.imageryPresent.begin(), plan.imageryPresent.end(), false);
     if (elevationMissing > 0)
-        fprintf(stderr, "world: %d of %d elevation tiles missing (%s): the replay draws flat ground at 0 m there; --dem RASTER imports heights\n", elevationMissing, elevation, why);
+        fprintf(stderr, "world: %zu of %zu elevation tiles along the flight missing (%s): the replay draws flat ground at 0 m there; --dem RASTER imports heights\n", elevationMissing, plan.elevation.size(), why);
     if (imageryMissing > 0)
-        fprintf(stderr, "world: %d of %d imagery tiles missing (%s): the replay draws grass there; --imagery SOURCE imports imagery\n", imageryMissing, imagery, why);
+        fprintf(stderr, "world: %zu of %zu imagery tiles along the flight missing (%s): the replay draws grass there; --imagery SOURCE imports imagery\n", imageryMissing, plan.imagery.size(), why);
 }
 
 int RunWorldCommand(int argc, char** argv)
@@ -235,10 +224,12 @@ int RunWorldCommand(int argc, char** argv)
         return 1;
     }
 
-    if (!arguments.dems.empty() && ImportElevation(arguments.dems, RingElevationTiles(MapFrame.CI, MapFrame.CJ)) != 0)
+    // The rasters given cover what they can of the whole flight's corridor.
+    const std::vector<GridTile> tiles = TilesUnderLoadedFlight();
+    if (!arguments.dems.empty() && ImportElevation(arguments.dems, CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, tiles)) != 0)
         return 1;
     for (const std::string& source : arguments.imagery)
-        if (ImportImagery(source, false, ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ)) != 0)
+        if (ImportImagery(source, false, CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, tiles)) != 0)
             return 1;
     if (!WriteAssets())
         return 1;
@@ -253,7 +244,7 @@ int RunWorldCommand(int argc, char** argv)
     if (fetched < 0)
         return 1;
     const char* why = arguments.offline ? "offline" : fetched == 0 ? "no source has it" : "the fetch failed";
-    ReportMissingTiles(PlanReplayFiles(MapFrame.CI, MapFrame.CJ), why);
+    ReportMissingTiles(PlanCorridor(MapFrame.CI, MapFrame.CJ, PlanReplayFiles(MapFrame.CI, MapFrame.CJ)), why);
     printf("%s\n", folder.c_str());
     return fetched;
 }

@@ -5,8 +5,8 @@
 #include "world/TilePlan.h"
 
 // The world command: a folder the replay runs in for one flight file, made once and reused.
-// It holds the converted log (<stem>.log), the elevation tiles and imagery imported from the
-// rasters given, and the project's own sky, grass and aircraft. Its path is the last line
+// It holds the converted log (<stem>.log), the elevation tiles and imagery along the whole
+// flight imported from the rasters given, and the project's own sky, grass and aircraft. Its path is the last line
 // on stdout.
 
 // Exit status for a file that is a keyword log already: there is nothing to convert, and
@@ -18,10 +18,10 @@ const int WorldGivenKeywordLog = 3;
 // XDG_DATA_HOME nor HOME is set.
 std::string DefaultWorldFolder(const std::string& flightPath);
 
-// What the world still lacks after the imports and the fetch: one line per kind of tile
-// missing on stderr, with `why` (offline, the fetch failed, ...) and what the replay draws
-// there.
-void ReportMissingTiles(const std::vector<PlannedFile>& plan, const char* why);
+// What the world still lacks along the whole flight after the imports and the fetch: one
+// line per kind of tile missing on stderr, with `why` (offline, the fetch failed, ...) and
+// what is drawn there.
+void ReportMissingTiles(const CorridorPlan& plan, const char* why);
 
 // flightreplay-data world FLIGHT [--out DIR] [--offline] [--dem RASTER]... [--imagery
 // RASTER]... (argv[1] is "world"). What is missing after the imports is fetched (cache, then

@@ -36,8 +36,8 @@ static const char* const UserAgent = "flightreplay/" FLIGHTREPLAY_VERSION " (ter
 static const char* const DefaultDemAttribution = "Elevation: Copernicus GLO-30 DEM, (c) DLR e.V. 2010-2014 and (c) Airbus Defence and Space GmbH 2014-2018 provided under COPERNICUS by the European Union and ESA";
 static const char* const DefaultImageryAttribution = "Imagery: EOxCloudless https://cloudless.eox.at by EOX IT Services GmbH (Contains modified Copernicus Sentinel data 2020), CC BY-NC-SA 4.0";
 
-// Sizes a dry run quotes: a Sentinel-2 JPEG tile, and a compressed Float32 pixel of a window.
-static const double ImageryTileBytesEstimate = 25000.0;
+// Bytes a dry run quotes for a compressed Float32 pixel of a window (for an imagery tile,
+// ImageryTileBytesEstimate).
 static const double DemPixelBytesEstimate = 2.5;
 
 bool FetchOptionsFromEnvironment(FetchOptions* options)
@@ -387,24 +387,40 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
     FolderVisit visit(log.parent_path());
     GDALAllRegister();
 
-    // What the replay lacks.
+    // What the flight lacks: the replay's own tiles first, then the rest of the corridor along
+    // the whole flight for the player, coarsest level first, so that a run the limit cuts
+    // short leaves ground under all of the flight before the detail near it.
+    const std::vector<PlannedFile> rings = PlanReplayFiles(MapFrame.CI, MapFrame.CJ);
+    const CorridorPlan corridor = PlanCorridor(MapFrame.CI, MapFrame.CJ, rings);
     std::vector<ElevationTileId> missingElevation;
+    size_t ringElevationMissing = 0;
+    for (size_t i = 0; i < corridor.elevation.size(); ++i)
+        if (!corridor.elevationPresent[i])
+        {
+            missingElevation.push_back(corridor.elevation[i]);
+            ringElevationMissing += i < corridor.ringElevation ? 1 : 0;
+        }
     std::vector<ImageryTileId> missingImagery;
-    for (const PlannedFile& planned : PlanReplayFiles(MapFrame.CI, MapFrame.CJ))
-    {
-        if (planned.kind == PlannedKind::ElevationTile && (!planned.present || planned.empty))
-            missingElevation.push_back(ElevationTileId{static_cast<int32_t>(planned.row), static_cast<int32_t>(planned.column)});
-        else if (planned.kind == PlannedKind::ImageryTile && !planned.present && planned.row >= 0 && planned.row < (int64_t{1} << planned.level))
-            missingImagery.push_back(ImageryTileId{planned.level, planned.row, planned.column});
-    }
+    for (size_t i = 0; i < corridor.ringImagery; ++i)
+        if (!corridor.imageryPresent[i])
+            missingImagery.push_back(corridor.imagery[i]);
+    const size_t ringImageryMissing = missingImagery.size();
+    for (int32_t level = CoarsestLevel; level <= FinestLevel; ++level)
+        for (size_t i = corridor.ringImagery; i < corridor.imagery.size(); ++i)
+            if (!corridor.imageryPresent[i] && corridor.imagery[i].level == level)
+                missingImagery.push_back(corridor.imagery[i]);
 
     // Where each comes from.
     std::vector<DemWindow> windows;
+    size_t ringWindows = 0;
     if (options.demUrl != "none")
     {
         const std::string folder = (cache / SourceFolder("dem", options.demUrl)).string();
-        for (const ElevationTileId& tile : missingElevation)
+        for (size_t i = 0; i < missingElevation.size(); ++i)
         {
+            if (i == ringElevationMissing)
+                ringWindows = windows.size();
+            const ElevationTileId& tile = missingElevation[i];
             const GeoBox box = BoxOfElevationTile(tile);
             for (int latitude = static_cast<int>(std::floor(box.south)); latitude < box.north && latitude < 90; ++latitude)
                 for (int longitude = static_cast<int>(std::floor(box.west)); longitude < box.east; ++longitude)
@@ -415,64 +431,111 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
                     windows.push_back(DemWindow{tile, Replace(options.demUrl, "{tile}", square), part, stem + ".tif", stem + ".sea.tif"});
                 }
         }
+        if (ringElevationMissing == missingElevation.size())
+            ringWindows = windows.size();
     }
-    std::map<std::string, SourceTile> sourceTiles; // by URL, each once
-    std::vector<std::pair<ImageryTileId, std::string>> imageryUses; // replay tile, source URL
+    // Each source tile once, in the order first needed; the first ringSourceTiles serve the rings.
+    std::vector<SourceTile> sourceTiles;
+    std::map<std::string, size_t> sourceTileByUrl;
+    size_t ringSourceTiles = 0;
+    std::vector<std::pair<ImageryTileId, size_t>> imageryUses; // replay tile, source tile
     if (options.imageryUrl != "none")
     {
         const std::string folder = (cache / SourceFolder("imagery", options.imageryUrl)).string();
-        for (const ImageryTileId& tile : missingImagery)
+        for (size_t i = 0; i < missingImagery.size(); ++i)
         {
+            if (i == ringImageryMissing)
+                ringSourceTiles = sourceTiles.size();
+            const ImageryTileId& tile = missingImagery[i];
             const int zoom = std::min(tile.level, options.imageryMaxZoom);
             const int shift = tile.level - zoom;
             const int64_t x = WrapTileColumn(tile.column, tile.level) >> shift, y = tile.row >> shift;
             const std::string url = Replace(Replace(Replace(options.imageryUrl, "{z}", std::to_string(zoom)), "{x}", std::to_string(x)), "{y}", std::to_string(y));
             const std::string stem = folder + "/" + std::to_string(zoom) + "/" + std::to_string(x) + "/" + std::to_string(y);
-            sourceTiles.emplace(url, SourceTile{url, stem + ".tile", stem + ".absent"});
-            imageryUses.emplace_back(tile, url);
+            const auto added = sourceTileByUrl.emplace(url, sourceTiles.size());
+            if (added.second)
+                sourceTiles.push_back(SourceTile{url, stem + ".tile", stem + ".absent"});
+            imageryUses.emplace_back(tile, added.first->second);
         }
+        if (ringImageryMissing == missingImagery.size())
+            ringSourceTiles = sourceTiles.size();
     }
 
-    std::vector<const DemWindow*> demToFetch;
-    for (const DemWindow& window : windows)
-        if (!window.Cached())
-            demToFetch.push_back(&window);
-    std::vector<SourceTile*> imageryToFetch;
-    for (auto& entry : sourceTiles)
-        if (!entry.second.Cached())
-            imageryToFetch.push_back(&entry.second);
-    const size_t downloads = demToFetch.size() + imageryToFetch.size();
-    printf("fetch: %zu elevation tiles and %zu imagery tiles missing; %zu downloads needed, %zu in the cache '%s'\n", missingElevation.size(), missingImagery.size(), downloads, windows.size() + sourceTiles.size() - downloads, cache.c_str());
+    // The downloads in the order they are made: the rings' elevation and imagery, then the
+    // corridor's.
+    struct Download
+    {
+        const DemWindow* window;
+        const SourceTile* tile;
+        const std::string& Url() const { return window ? window->url : tile->url; }
+    };
+    std::vector<Download> toFetch;
+    size_t ringDownloads = 0;
+    for (int part = 0; part < 2; ++part)
+    {
+        for (size_t i = part == 0 ? 0 : ringWindows; i < (part == 0 ? ringWindows : windows.size()); ++i)
+            if (!windows[i].Cached())
+                toFetch.push_back(Download{&windows[i], nullptr});
+        for (size_t i = part == 0 ? 0 : ringSourceTiles; i < (part == 0 ? ringSourceTiles : sourceTiles.size()); ++i)
+            if (!sourceTiles[i].Cached())
+                toFetch.push_back(Download{nullptr, &sourceTiles[i]});
+        if (part == 0)
+            ringDownloads = toFetch.size();
+    }
+    const size_t downloads = toFetch.size();
+    printf("fetch: %zu elevation tiles and %zu imagery tiles missing along the whole flight (the replay's own: %zu and %zu); %zu downloads needed (the replay's own: %zu), %zu in the cache '%s'\n", missingElevation.size(), missingImagery.size(), ringElevationMissing, ringImageryMissing, downloads, ringDownloads, windows.size() + sourceTiles.size() - downloads, cache.c_str());
+
+    // A long flight's corridor is thousands of downloads: a run takes as many as the limit
+    // allows, the replay's first, and the next run goes on from the cache.
+    const size_t allowed = options.offline ? 0 : std::min(downloads, static_cast<size_t>(options.maxTiles));
+    if (allowed < downloads && !options.offline)
+        printf("fetch: %zu downloads needed, more than the limit of %d: this run fetches the first %d (the replay's own, then the corridor's coarsest levels first) and imports what the cache holds; run it again for the other %zu, or raise the limit with --max-tiles N\n", downloads, options.maxTiles, options.maxTiles, downloads - allowed);
 
     if (options.dryRun || (options.offline && downloads > 0))
     {
         double bytes = 0;
-        for (const DemWindow* window : demToFetch)
+        size_t listed = 0;
+        for (size_t i = 0; i < downloads; ++i)
         {
-            printf("%s %s window %.5f,%.5f,%.5f,%.5f\n", options.offline ? "missing" : "would fetch", window->url.c_str(), window->box.south, window->box.west, window->box.north, window->box.east);
-            bytes += WindowPixels(window->box) * DemPixelBytesEstimate;
+            const Download& download = toFetch[i];
+            // Offline, the replay's own are listed and the corridor's counted: they can be
+            // tens of thousands.
+            const bool list = options.offline ? i < ringDownloads : i < allowed;
+            if (!list)
+                continue;
+            ++listed;
+            if (download.window)
+            {
+                printf("%s %s window %.5f,%.5f,%.5f,%.5f\n", options.offline ? "missing" : "would fetch", download.window->url.c_str(), download.window->box.south, download.window->box.west, download.window->box.north, download.window->box.east);
+                bytes += WindowPixels(download.window->box) * DemPixelBytesEstimate;
+            }
+            else
+            {
+                printf("%s %s\n", options.offline ? "missing" : "would fetch", download.Url().c_str());
+                bytes += ImageryTileBytesEstimate;
+            }
         }
-        for (const SourceTile* tile : imageryToFetch)
-            printf("%s %s\n", options.offline ? "missing" : "would fetch", tile->url.c_str());
-        bytes += imageryToFetch.size() * ImageryTileBytesEstimate;
+        if (listed < downloads)
+            printf("%s %zu more downloads along the corridor\n", options.offline ? "missing" : "left for later runs:", downloads - listed);
         if (options.dryRun)
         {
-            printf("fetch: %zu downloads, about %.1f MB; nothing fetched (dry run)\n", downloads, bytes / 1e6);
+            printf("fetch: %zu downloads, about %.1f MB; nothing fetched (dry run)\n", listed, bytes / 1e6);
             return 0;
         }
         printf("fetch: offline, %zu downloads missing from the cache; the replay draws grass at 0 m where data are missing\n", downloads);
     }
-    if (!options.offline && downloads > static_cast<size_t>(options.maxTiles))
+    if (!options.offline && ringDownloads > static_cast<size_t>(options.maxTiles))
     {
-        fprintf(stderr, "fetch: %zu downloads needed, more than the limit of %d; nothing fetched (raise it with --max-tiles N)\n", downloads, options.maxTiles);
+        fprintf(stderr, "fetch: %zu downloads needed for the replay's own tiles, more than the limit of %d; nothing fetched (raise it with --max-tiles N)\n", ringDownloads, options.maxTiles);
         return 1;
     }
+    toFetch.resize(allowed);
     if (options.imageryUrl == DefaultImageryUrl && !missingImagery.empty())
         fprintf(stderr, "fetch: imagery from EOxCloudless (Sentinel-2 cloudless, EOX IT Services GmbH): licensed CC BY-NC-SA 4.0, for non-commercial use only; for other uses set FLIGHTREPLAY_IMAGERY_URL to a licensed or local tile source\n");
 
     // Everything first, so that a failure leaves the world as it was: nothing is imported.
     int seaSquares = 0, absentTiles = 0;
-    if (!options.offline && downloads > 0)
+    if (!toFetch.empty())
     {
         HttpManners manners;
         manners.userAgent = UserAgent;
@@ -485,20 +548,24 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
         CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "120");
         CPLSetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", "30");
         VSICurlClearCache();
-        for (const DemWindow* window : demToFetch)
+        int windowsRead = 0;
+        for (const Download& download : toFetch)
         {
-            fs::create_directories(fs::path(window->file).parent_path(), failure);
-            std::string reason;
-            const Outcome outcome = FetchDemWindow(http, *window, &reason);
-            if (outcome == Outcome::Failed)
+            if (const DemWindow* window = download.window)
             {
-                fprintf(stderr, "fetch: %s: %s; nothing imported\n", window->url.c_str(), reason.c_str());
-                return FetchNetworkFailure;
+                fs::create_directories(fs::path(window->file).parent_path(), failure);
+                std::string reason;
+                const Outcome outcome = FetchDemWindow(http, *window, &reason);
+                if (outcome == Outcome::Failed)
+                {
+                    fprintf(stderr, "fetch: %s: %s; nothing imported\n", window->url.c_str(), reason.c_str());
+                    return FetchNetworkFailure;
+                }
+                ++windowsRead;
+                seaSquares += outcome == Outcome::Absent;
+                continue;
             }
-            seaSquares += outcome == Outcome::Absent;
-        }
-        for (SourceTile* tile : imageryToFetch)
-        {
+            const SourceTile* tile = download.tile;
             fs::create_directories(fs::path(tile->file).parent_path(), failure);
             const HttpResult result = http.Download(tile->url, tile->file);
             if (result.status == 404 && result.error.empty())
@@ -513,7 +580,7 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
                 return FetchNetworkFailure;
             }
         }
-        printf("fetch: %d requests of our own (imagery tiles, elevation squares asked for); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), static_cast<int>(demToFetch.size()), seaSquares, absentTiles);
+        printf("fetch: %d requests of our own (imagery tiles, elevation squares asked for); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), windowsRead, seaSquares, absentTiles);
     }
 
     // Import what the cache holds.
@@ -547,9 +614,9 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
 
     const fs::path staging = cache / ("staging-" + std::to_string(getpid()));
     std::vector<ImageryTileId> imageryTiles;
-    for (const auto& [tile, url] : imageryUses)
+    for (const auto& [tile, index] : imageryUses)
     {
-        const SourceTile& source = sourceTiles.at(url);
+        const SourceTile& source = sourceTiles[index];
         if (!FileExists(source.file))
             continue;
         const int zoom = std::min(tile.level, options.imageryMaxZoom);

@@ -2,9 +2,10 @@
 #include <cstdint>
 #include <string>
 
-// Fetching what a replay's world lacks: the elevation and imagery tiles the plan finds
-// missing for a log come from a persistent cache, else from the network, and are then
-// imported into the log's folder as `dem` and `imagery` import a user's own data.
+// Fetching what a replay's world lacks: the elevation and imagery tiles missing along the
+// whole flight of a log (the plan's corridor, the replay's own tiles first) come from a
+// persistent cache, else from the network, and are then imported into the log's folder as
+// `dem` and `imagery` import a user's own data.
 
 // Exit status of a fetch that failed on the network (a server unreachable, an answer other
 // than data or "not there", a download cut off): EX_TEMPFAIL, worth trying again later.
@@ -22,7 +23,7 @@ struct FetchOptions
     std::string demUrl = DefaultDemUrl;         // "none": no elevation fetching
     std::string imageryUrl = DefaultImageryUrl; // {z}, {x}, {y}; "none": no imagery fetching
     int imageryMaxZoom = DefaultImageryMaxZoom; // finer replay levels are cut from this zoom
-    int maxTiles = DefaultMaxTiles;             // downloads allowed in one run
+    int maxTiles = DefaultMaxTiles;             // downloads in one run: the replay's own first, then the corridor's
     bool offline = false;      // cache only: list what is missing, import what is there
     bool dryRun = false;       // list what would be downloaded, download and import nothing
     double requestInterval = 0.2; // seconds between the starts of two requests
@@ -37,10 +38,14 @@ bool FetchOptionsFromEnvironment(FetchOptions* options);
 // whole degrees, as the default source names it: Copernicus_DSM_COG_10_N46_00_E007_00_DEM.
 std::string DemSquareName(int latitude, int longitude);
 
-// Fetches what the replay of the log lacks and imports it into the log's folder, where the
-// attribution of every source used is written to ATTRIBUTION.txt. Returns the exit status:
-// 0 done (also offline with data missing, which is listed: the replay draws grass there),
-// 1 a source refused (forbidden host, too many tiles) or an import failing, 2 a bad option,
+// Fetches what the flight of the log lacks and imports it into the log's folder, where the
+// attribution of every source used is written to ATTRIBUTION.txt. When more downloads are
+// needed than maxTiles, a run makes the first maxTiles of them, the replay's own first, then
+// the corridor's coarsest level first, says so before it starts, and imports what the cache
+// then holds; the next run goes on. Returns the exit status: 0 done (also offline with data
+// missing, which is listed: the replay draws grass there, and also when the limit left
+// downloads of the corridor for later), 1 a source refused (forbidden host, more downloads
+// for the replay's own tiles than the limit) or an import failing, 2 a bad option,
 // FetchNetworkFailure when a download failed (nothing is then imported), or the replay's
 // negative status for a log it cannot use.
 int FetchMissing(const std::string& logPath, const FetchOptions& options);

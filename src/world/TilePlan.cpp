@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <utility>
@@ -87,6 +88,54 @@ std::vector<ImageryTileId> ImageryTilesOfFlight(int32_t CI, int32_t CJ)
     return tiles;
 }
 
+std::vector<GridTile> TilesUnderLoadedFlight()
+{
+    std::vector<double> latitudes, longitudes;
+    for (int32_t i = 0; i < SampleTable.rowCount; ++i)
+    {
+        latitudes.push_back(SampleTable.rows[i].gps_curlat / 60.0);
+        longitudes.push_back(SampleTable.rows[i].gps_curlon / 60.0);
+    }
+    return GridTilesUnder(latitudes, longitudes);
+}
+
+// The bytes of a file that is there and not empty, else 0.
+static uintmax_t NonEmptySize(const std::string& name)
+{
+    std::error_code failure;
+    const uintmax_t size = std::filesystem::file_size(name, failure);
+    return failure ? 0 : size;
+}
+
+CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>& rings)
+{
+    std::map<std::string, bool> judged;
+    for (const PlannedFile& file : rings)
+        judged[file.name] = file.present && !file.empty;
+    CorridorPlan plan;
+    const std::vector<GridTile> flight = TilesUnderLoadedFlight();
+    plan.elevation = CorridorElevationTiles(CI, CJ, flight);
+    plan.ringElevation = RingElevationTiles(CI, CJ).size();
+    for (const ElevationTileId& tile : plan.elevation)
+    {
+        const std::string name = ElevationTileFileName(tile.tileRow, tile.tileColumn);
+        const auto ring = judged.find(name);
+        plan.elevationPresent.push_back(ring != judged.end() ? ring->second : Openable(name) && !EmptyTile(name));
+    }
+    plan.imagery = CorridorImageryTiles(CI, CJ, flight);
+    plan.ringImagery = ImageryTilesOfFlight(CI, CJ).size();
+    for (const ImageryTileId& tile : plan.imagery)
+    {
+        const std::string name = ImageryFileName(tile);
+        const uintmax_t bytes = NonEmptySize(name);
+        const auto ring = judged.find(name);
+        const bool present = ring != judged.end() ? ring->second : bytes > 0;
+        plan.imageryPresent.push_back(present);
+        plan.presentImageryBytes += present ? static_cast<double>(bytes) : 0.0;
+    }
+    return plan;
+}
+
 static const char* Status(bool present)
 {
     return present ? "present" : "MISSING";
@@ -153,6 +202,45 @@ static double PrintFlightCoverage()
         PrintBox("", coverage.flightBox);
     }
     return coverage.outside > 0 ? outside : 0.0;
+}
+
+static double Megabytes(double bytes)
+{
+    return bytes / 1e6;
+}
+
+// What the player's terrain may read along the whole flight, counted: tens of thousands of
+// imagery tiles for a long flight, too many to list.
+static void PrintCorridor(const CorridorPlan& plan)
+{
+    const size_t elevationPresent = std::count(plan.elevationPresent.begin(), plan.elevationPresent.end(), true);
+    const size_t imageryPresent = std::count(plan.imageryPresent.begin(), plan.imageryPresent.end(), true);
+    printf("Along the whole flight (the rings and %d tiles of each level on every side of the track):\n", CorridorReach);
+    printf("corridor elevation: %zu tiles, %zu present, %zu missing; %.1f MB in all, %.1f MB missing (%zu bytes a tile)\n", plan.elevation.size(), elevationPresent, plan.elevation.size() - elevationPresent, Megabytes(static_cast<double>(plan.elevation.size() * ElevationTileBytes)), Megabytes(static_cast<double>((plan.elevation.size() - elevationPresent) * ElevationTileBytes)), ElevationTileBytes);
+    const size_t imageryMissing = plan.imagery.size() - imageryPresent;
+    printf("corridor imagery: %zu tiles, %zu present, %zu missing;", plan.imagery.size(), imageryPresent, imageryMissing);
+    // The bytes of a tile are known only once it is there: the present ones' mean stands for
+    // the missing ones, of the same source most likely.
+    if (imageryPresent > 0)
+    {
+        const double mean = plan.presentImageryBytes / static_cast<double>(imageryPresent);
+        printf(" %.1f MB present, about %.1f MB missing (estimated at the present tiles' mean of %.0f bytes a tile)\n", Megabytes(plan.presentImageryBytes), Megabytes(mean * static_cast<double>(imageryMissing)), mean);
+    }
+    else
+        printf(" about %.1f MB missing (estimated at a typical %.0f bytes a tile)\n", Megabytes(ImageryTileBytesEstimate * static_cast<double>(imageryMissing)), ImageryTileBytesEstimate);
+    printf("corridor imagery by level (missing of all):");
+    for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
+    {
+        size_t tiles = 0, missing = 0;
+        for (size_t i = 0; i < plan.imagery.size(); ++i)
+            if (plan.imagery[i].level == level)
+            {
+                ++tiles;
+                missing += plan.imageryPresent[i] ? 0 : 1;
+            }
+        printf(" level %d %zu of %zu%s", level, missing, tiles, level == CoarsestLevel ? "\n" : ",");
+    }
+    printf("beyond the rings an imagery tile counts as present when its file is not empty; the replay reads the rings' alone, the player the whole corridor\n");
 }
 
 int RunPlan(const char* program, const std::vector<const char*>& arguments)
@@ -250,6 +338,7 @@ int RunPlan(const char* program, const std::vector<const char*>& arguments)
     }
     PrintBox("whole area:", whole);
     const double outside = PrintFlightCoverage();
+    PrintCorridor(PlanCorridor(MapFrame.CI, MapFrame.CJ, files));
     char note[96] = "";
     if (outside > 0.0)
         snprintf(note, sizeof note, "; %.1f%% of the flight lies outside the terrain", outside);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "geo/GeoTiles.h"
+#include "terrain/FlightCorridor.h"
 
 // What a file the replay reads is for.
 enum class PlannedKind
@@ -38,10 +39,39 @@ std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ);
 // RingElevationTiles.
 std::vector<ImageryTileId> ImageryTilesOfFlight(int32_t CI, int32_t CJ);
 
+// Bytes of a typical imagery tile before any is there: a 256-pixel JPEG of satellite imagery.
+const double ImageryTileBytesEstimate = 25000.0;
+
+// The zoom-18 tiles under the positions of the flight in the sample table.
+std::vector<GridTile> TilesUnderLoadedFlight();
+
+// The tiles along the whole loaded flight that the player's terrain may read (FlightCorridor.h)
+// and which of them are there. The rings' tiles come first, judged as the plan judges them;
+// beyond the rings an imagery tile counts as there when its file is not empty, since decoding
+// tens of thousands of images would take minutes (one that does not decode shows as grass,
+// as a missing one does). An elevation tile counts as there when it opens and has a height
+// somewhere, everywhere: a corridor has only tens of them.
+struct CorridorPlan
+{
+    std::vector<ElevationTileId> elevation;
+    std::vector<bool> elevationPresent;
+    std::vector<ImageryTileId> imagery;
+    std::vector<bool> imageryPresent;
+    size_t ringElevation = 0; // the first ones of each list are the rings'
+    size_t ringImagery = 0;
+    double presentImageryBytes = 0; // the sizes of the imagery files there
+};
+
+// The corridor of the loaded flight around the map frame (CI, CJ); `rings` is the replay's
+// plan for that frame (PlanReplayFiles), whose judgement the rings' tiles keep.
+CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>& rings);
+
 // The plan command on the replay's own arguments (LOG, optionally --samples LIST), whose
 // usage line names `program`: prints the log report, the file list and the summary, with
 // the share of the terrain's grid points that have heights and the share of the flight
-// that the terrain lies under. Returns 0 when every file is present (and no elevation tile
-// empty), 1 when some are missing or the flight reaches beyond the map's latitudes (no plan,
-// a line on stderr), or the program's own negative status for a bad command line or log.
+// that the terrain lies under, and then the tiles, present and missing, and their bytes
+// along the whole flight (the corridor). The status tells of the replay's own files alone:
+// 0 when every one is present (and no elevation tile empty), 1 when some are missing or the
+// flight reaches beyond the map's latitudes (no plan, a line on stderr), or the program's
+// own negative status for a bad command line or log.
 int RunPlan(const char* program, const std::vector<const char*>& arguments);
