@@ -383,6 +383,29 @@ void RegisterTileReader()
     std::call_once(once, [] { osgDB::Registry::instance()->addReaderWriter(new TerrainTileReader); });
 }
 
+// One line on stderr for what the corridor lacks: the tiles are built as they come into view,
+// quietly, so this is the only word on them.
+void SumUpMissingTiles(const std::vector<GridTile>& flight)
+{
+    const std::vector<ImageryTileId> imagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, flight);
+    const std::vector<ElevationTileId> elevation = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, flight);
+    size_t missingImagery = 0;
+    for (const ImageryTileId& tile : imagery)
+        missingImagery += Imagery().names.count(ImageryFileName(tile)) == 0 ? 1 : 0;
+    size_t missingElevation = 0;
+    for (const ElevationTileId& tile : elevation)
+    {
+        FILE* file = fopen(ElevationTileFileName(tile.tileRow, tile.tileColumn).c_str(), "rb");
+        missingElevation += file ? 0 : 1;
+        if (file)
+            fclose(file);
+    }
+    if (missingImagery == 0 && missingElevation == 0)
+        return;
+    fprintf(stderr, "terrain: %zu of %zu imagery tiles and %zu of %zu elevation tiles along the flight missing (pictures drawn from the finer tiles under them, else as grass; heights 0 m): `flightreplay-data plan LOG` counts them, `flightreplay-data fetch LOG` fetches them\n",
+            missingImagery, imagery.size(), missingElevation, elevation.size());
+}
+
 } // namespace
 
 osg::ref_ptr<osg::Node> BuildTerrainTile(const std::string& fileName)
@@ -450,4 +473,5 @@ PagedTerrain::PagedTerrain(const std::vector<GridTile>& flight)
     }
     if (roots.empty())
         lowestHeight = 0.0;
+    SumUpMissingTiles(flight);
 }
