@@ -178,28 +178,6 @@ void WaitForTileReads(osgDB::DatabasePager* pager)
 // a stuck read must not hang a batch of recordings.
 const double LongestTileWait = 120.0;
 
-// The height of the drawn ground under a frame point, in frame units; far below everything
-// where no tile covers it.
-double GroundUnder(double x, double y)
-{
-    const TerrainHeight ground = TerrainHeightAtGrid(MapFrame.CI + x, MapFrame.CJ + y);
-    return ground.covered ? ground.metres * MapFrame.k : -1e30;
-}
-
-// The loaded flight as the camera sees it: the aircraft where the player's scene puts it,
-// over the ground as drawn.
-CameraSubject LoadedFlight(double rowSeconds)
-{
-    CameraSubject subject;
-    subject.rows = SampleTable.rowCount;
-    subject.rowSeconds = rowSeconds;
-    subject.unitsPerMetre = MapFrame.k;
-    subject.aircraftAt = AircraftMatrixAt;
-    subject.groundUnder = GroundUnder;
-    subject.headingIsCourse = HeadingIsCourse(SampleTable.rows, SampleTable.rowCount);
-    return subject;
-}
-
 // Where the output goes: the folder of frames asked for, a video, or without ffmpeg a
 // folder of frames beside the video's name.
 std::unique_ptr<VideoOutput> OpenOutput(const RecordOptions& options, std::string* error)
@@ -534,6 +512,28 @@ bool Recording::Stop()
 }
 
 } // namespace
+
+// The height of the drawn ground under a frame point, in frame units; far below everything
+// where no tile covers it.
+static double GroundUnder(double x, double y)
+{
+    const TerrainHeight ground = TerrainHeightAtGrid(MapFrame.CI + x, MapFrame.CJ + y);
+    return ground.covered ? ground.metres * MapFrame.k : -1e30;
+}
+
+// The loaded flight as the camera sees it: the aircraft where the player's scene puts it,
+// over the ground as drawn.
+CameraSubject LoadedFlight(double rowSeconds)
+{
+    CameraSubject subject;
+    subject.rows = SampleTable.rowCount;
+    subject.rowSeconds = rowSeconds;
+    subject.unitsPerMetre = MapFrame.k;
+    subject.aircraftAt = AircraftMatrixAt;
+    subject.groundUnder = GroundUnder;
+    subject.headingIsCourse = HeadingIsCourse(SampleTable.rows, SampleTable.rowCount);
+    return subject;
+}
 
 int RecordFlight(const RecordOptions& options)
 {

@@ -1,5 +1,6 @@
 #pragma once
 #include "record/RecordOptions.h"
+#include "record/RecordingCamera.h"
 
 // Renders the loaded flight (sample table and map frame fixed, as after LoadFlightLog) to
 // the video or frames the options name, frame by frame at fixed steps of replay time, in
@@ -20,3 +21,7 @@ int RecordFlight(const RecordOptions& options);
 // where the time went: drawing, read-back and waiting for the encoder.
 const char* const RecordSyncVariable = "FLIGHTREPLAY_RECORD_SYNC";
 const char* const RecordProfileVariable = "FLIGHTREPLAY_RECORD_PROFILE";
+
+// The loaded flight as the recording's cameras see it: the aircraft where the player's scene
+// puts it, over the ground as drawn; `rowSeconds` is the clock's step.
+CameraSubject LoadedFlight(double rowSeconds);

@@ -81,6 +81,7 @@ struct ImageryIndex
 {
     std::unordered_set<std::string> names;  // as ImageryFileName spells them
     std::unordered_set<uint64_t> holders;   // tiles with a picture at or under them (TileKey)
+    osg::ref_ptr<osg::Image> grass;         // shared by every tile without a picture
 };
 
 ImageryIndex& Imagery()
@@ -99,6 +100,7 @@ void ListImagery()
     ImageryIndex& index = Imagery();
     index.names.clear();
     index.holders.clear();
+    index.grass = ReadImageIfThere(GrassTextureFile);
     for (const std::string& name : osgDB::getDirectoryContents(ImageryFolder))
     {
         char letter = 0;
@@ -117,27 +119,17 @@ void ListImagery()
     }
 }
 
+osg::ref_ptr<osg::Image> Grass()
+{
+    return Imagery().grass;
+}
+
 osg::ref_ptr<osg::Image> ReadImagery(int32_t level, int64_t row, int64_t column)
 {
     const std::string name = ImageryFileName(level, row, column);
     if (Imagery().names.count(name) == 0)
         return nullptr;
     return osgDB::readRefImageFile(name);
-}
-
-// The grass texture, read once and shared by every tile without imagery.
-osg::ref_ptr<osg::Image> Grass()
-{
-    static std::mutex lock;
-    static osg::ref_ptr<osg::Image> grass;
-    static bool read = false;
-    std::lock_guard<std::mutex> guard(lock);
-    if (!read)
-    {
-        grass = ReadImageIfThere(GrassTextureFile);
-        read = true;
-    }
-    return grass;
 }
 
 osg::Vec4 Texel(const osg::Image& image, int32_t x, int32_t y)
