@@ -19,16 +19,20 @@
 #include <osgDB/ReadFile>
 
 #include "app/FlightLoading.h"
+#include "geo/Geodesy.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "log/LogAttitude.h"
 #include "log/LogScanner.h"
+#include "log/SampleTable.h"
 #include "log/LogWriter.h"
 #include "scene/Aircraft.h"
 #include "scene/AttitudeConvention.h"
 #include "scene/FlightPath.h"
 #include "support/TestSupport.h"
 #include "terrain/ElevationTileStore.h"
+#include "terrain/FlightCorridor.h"
+#include "terrain/TerrainHeight.h"
 #include "worldgen/AircraftModel.h"
 #include "worldgen/ElevationTiles.h"
 #include "worldgen/FlightLog.h"
@@ -754,4 +758,100 @@ TEST(AircraftModelTest, ReadsBackAsAHighWingGliderNoseForwardUpright)
     // Stood up by the viewer, the fin points up and the nose east (+y).
     EXPECT_GT(SceneDirection(TheDemoScene().aircraft, osg::Vec3d(*top)).z(), 0.3);
     EXPECT_GT(SceneDirection(TheDemoScene().aircraft, osg::Vec3d(*nose)).y(), 0.9);
+}
+
+// ---------------------------------------------------------------------------------------
+// A long world
+
+TEST(CorridorWorldTest, RegionalReliefKeepsHillsAndValleysFarFromTheField)
+{
+    // Along 150 km of a long flight's way: the demo's landscape there is a gentle swell; a
+    // long world's has ranges and valleys some hundreds of metres apart, on dry land.
+    const Landscape demo(DefaultWorldSeed);
+    const Landscape regional(DefaultWorldSeed, Relief::Regional);
+    double lowest = 1e9;
+    double highest = -1e9;
+    for (int32_t km = 0; km <= 150; ++km)
+    {
+        const double east = km * 1000.0 * std::sin(65.0 * Pi / 180.0);
+        const double north = km * 1000.0 * std::cos(65.0 * Pi / 180.0);
+        if (km < 10)
+        {
+            EXPECT_EQ(regional.Height(east, north), demo.Height(east, north)) << km << " km";
+        }
+        lowest = std::min(lowest, regional.Height(east, north));
+        highest = std::max(highest, regional.Height(east, north));
+    }
+    EXPECT_GT(lowest, 100.0);
+    EXPECT_GT(highest - lowest, 350.0);
+}
+
+// A plain grey tile: a thousand landscape pictures would cost half a minute, and the tests
+// above see the pictures; here only the world's files matter.
+osg::ref_ptr<osg::Image> PaintPlainTile(const Landscape&, const ImageryTileId&)
+{
+    osg::ref_ptr<osg::Image> image = new osg::Image;
+    image->allocateImage(ImageryTilePixels, ImageryTilePixels, 1, GL_RGB, GL_UNSIGNED_BYTE);
+    memset(image->data(), 110, image->getTotalSizeInBytes());
+    return image;
+}
+
+TEST(CorridorWorldTest, HoldsEveryTileAlongAFlightOfItsLengthAboveTheGround)
+{
+    ScratchDirectory folder;
+    WorldOptions options;
+    options.folder = folder.Path();
+    options.corridorKilometres = 2.0;
+    options.paintTile = PaintPlainTile;
+    WorldSummary summary;
+    ASSERT_TRUE(GenerateWorld(options, summary));
+    EXPECT_TRUE(WorldIsComplete(options));
+    WorldOptions demo = options;
+    demo.corridorKilometres = 0.0;
+    EXPECT_FALSE(WorldIsComplete(demo)) << "a corridor world is not the demo's";
+
+    ResetScanner();
+    ASSERT_TRUE(LoadFlightQuietly(folder.PathOf(SampleLogName).c_str()));
+    std::vector<double> latitudes;
+    std::vector<double> longitudes;
+    for (int32_t r = 0; r < SampleTable.rowCount; ++r)
+    {
+        latitudes.push_back(SampleTable.rows[r].gps_curlat / 60.0);
+        longitudes.push_back(SampleTable.rows[r].gps_curlon / 60.0);
+    }
+    ASSERT_GT(latitudes.size(), 60u);
+    EXPECT_NEAR(GroundDistance(latitudes.front(), longitudes.front(), latitudes.back(), longitudes.back()), 2000.0,
+                400.0);
+
+    const std::vector<GridTile> under = GridTilesUnder(latitudes, longitudes);
+    int32_t unreadable = 0;
+    std::string first;
+    for (const ImageryTileId& tile : CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, under))
+    {
+        const osg::ref_ptr<osg::Image> image = osgDB::readImageFile(folder.PathOf(ImageryFileName(tile)));
+        if ((!image || image->s() != ImageryTilePixels || image->t() != ImageryTilePixels) && unreadable++ == 0)
+            first = ImageryFileName(tile);
+    }
+    EXPECT_EQ(unreadable, 0) << "the first: " << first;
+    for (const ElevationTileId& tile : CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, under))
+        EXPECT_EQ(ReadWholeFile(folder.PathOf(ElevationTileFileName(tile.tileRow, tile.tileColumn))).size(),
+                  ElevationTileBytes);
+
+    // The drawn ground under the flight rises and falls, and the aircraft stays above it.
+    WorkingDirectory inWorld(folder.Path());
+    ResetElevationStore();
+    double lowest = 1e9;
+    double highest = -1e9;
+    int32_t below = 0;
+    for (size_t r = 0; r < latitudes.size(); ++r)
+    {
+        const TerrainHeight ground = TerrainHeightAt(latitudes[r], longitudes[r]);
+        ASSERT_TRUE(ground.covered) << r;
+        lowest = std::min(lowest, ground.metres);
+        highest = std::max(highest, ground.metres);
+        below += SampleTable.rows[r].gps_curalt < ground.metres - 2.0 ? 1 : 0;
+    }
+    EXPECT_GT(highest - lowest, 10.0);
+    EXPECT_EQ(below, 0);
+    ResetElevationStore();
 }

@@ -11,7 +11,7 @@
 
 static int Usage(const char* program)
 {
-    printf("U: %s [--out FOLDER] [--seed N] [--threads N] [--faults] [--version]\n", program);
+    printf("U: %s [--out FOLDER] [--seed N] [--threads N] [--corridor KM] [--faults] [--version]\n", program);
     return 1;
 }
 
@@ -25,9 +25,10 @@ int main(int argc, char** argv)
         options.threads = 1;
     for (int i = 1; i < argc; ++i)
     {
+        // The stamp a world made with the options before it would carry.
         if (strcmp(argv[i], "--version") == 0)
         {
-            printf("%s seed %u\n", WorldGeneratorVersion, options.seed);
+            fputs(WorldStamp(options).c_str(), stdout);
             return 0;
         }
         // The demo flight again with known faults, as a second log beside the world's.
@@ -44,6 +45,14 @@ int main(int argc, char** argv)
             options.seed = static_cast<uint32_t>(strtoul(argv[++i], nullptr, 10));
         else if (strcmp(argv[i], "--threads") == 0)
             options.threads = atoi(argv[++i]);
+        // A long cross-country flight instead of the demo's, with the tiles of its whole corridor.
+        else if (strcmp(argv[i], "--corridor") == 0)
+        {
+            char* end = nullptr;
+            options.corridorKilometres = strtod(argv[++i], &end);
+            if (*end != '\0' || !(options.corridorKilometres > 0.0 && options.corridorKilometres <= 5000.0))
+                return Usage(argv[0]);
+        }
         else
             return Usage(argv[0]);
     }

@@ -1,8 +1,10 @@
 #include "worldgen/ElevationTiles.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 
 #include "geo/MapFrame.h"
 #include "worldgen/Landscape.h"
@@ -48,4 +50,23 @@ bool WriteElevationFile(const Landscape& landscape, const ElevationTileId& tile,
     if (!ok)
         printf("Cannot write '%s'\n", path.c_str());
     return ok;
+}
+
+bool WriteElevationFiles(const Landscape& landscape, const std::vector<ElevationTileId>& tiles,
+                         const std::string& folder, int threads)
+{
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    auto work = [&]() {
+        for (size_t index = next++; index < tiles.size() && !failed; index = next++)
+            if (!WriteElevationFile(landscape, tiles[index], folder))
+                failed = true;
+    };
+    std::vector<std::thread> workers;
+    for (int t = 1; t < std::min<int>(std::max(threads, 1), static_cast<int>(tiles.size())); ++t)
+        workers.emplace_back(work);
+    work();
+    for (std::thread& worker : workers)
+        worker.join();
+    return !failed;
 }

@@ -80,7 +80,7 @@ osg::ref_ptr<osg::Image> RenderImageryTile(const Landscape& landscape, const Ima
 }
 
 bool WriteImageryTiles(const Landscape& landscape, const std::vector<ImageryTileId>& tiles, const std::string& folder,
-                       int threads)
+                       int threads, ImageryPainter paint)
 {
     // Rendering runs in parallel; the writer plug-in is called by one thread at a time.
     osg::ref_ptr<osgDB::Options> options = new osgDB::Options("JPEG_QUALITY 88");
@@ -90,7 +90,7 @@ bool WriteImageryTiles(const Landscape& landscape, const std::vector<ImageryTile
     auto work = [&]() {
         for (size_t index = next++; index < tiles.size() && !failed; index = next++)
         {
-            osg::ref_ptr<osg::Image> image = RenderImageryTile(landscape, tiles[index]);
+            osg::ref_ptr<osg::Image> image = paint(landscape, tiles[index]);
             const std::string path = folder + "/" + ImageryFileName(tiles[index]);
             std::lock_guard<std::mutex> lock(writing);
             if (!osgDB::writeImageFile(*image, path, options.get()))

@@ -17,8 +17,10 @@ class Landscape;
 // osgDB delivers images (t = 0), so texture coordinate v = 1 lies on the north edge.
 osg::ref_ptr<osg::Image> RenderImageryTile(const Landscape& landscape, const ImageryTileId& tile);
 
-// Renders the tiles on `threads` threads and writes them as JPEG files below `folder`
-// (which must hold an "img" folder). Returns false and prints the file name when one
-// cannot be written.
+using ImageryPainter = osg::ref_ptr<osg::Image> (*)(const Landscape& landscape, const ImageryTileId& tile);
+
+// Renders the tiles with `paint` on `threads` threads and writes them as JPEG files below
+// `folder` (which must hold an "img" folder). Returns false and prints the file name when
+// one cannot be written.
 bool WriteImageryTiles(const Landscape& landscape, const std::vector<ImageryTileId>& tiles, const std::string& folder,
-                       int threads);
+                       int threads, ImageryPainter paint = RenderImageryTile);

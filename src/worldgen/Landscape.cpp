@@ -131,6 +131,24 @@ double FieldTrackDistance(double east, double north)
     return std::hypot(east - TrackEast, north - clamped);
 }
 
+// No more than the distance to the river from any point at `north`: its centreline stays
+// within 235 m of 700 m south, at slopes below 0.49.
+double RiverDistanceBound(double north)
+{
+    return std::max(0.0, (std::fabs(north + 700.0) - 235.0) / 1.12);
+}
+
+// No more than the distance to the nearest road or track: the main road's centre stays
+// within 95 m of 420 m east at slopes below 0.15, the side road's within 45 m of 300 m north
+// at slopes below 0.1, and the track runs along TrackEast between 80 and 345 m north.
+double RoadDistanceBound(double east, double north)
+{
+    const double main = (std::fabs(east - 420.0) - 95.0) / 1.02;
+    const double side = (std::fabs(north - 300.0) - 45.0) / 1.01;
+    const double track = std::max({std::fabs(east - TrackEast), north - 345.0, 80.0 - north});
+    return std::max(0.0, std::min({main, side, track}));
+}
+
 struct Building
 {
     double east, north;        // centre, metres
@@ -175,12 +193,15 @@ const Rgb LongGrass = {0.35f, 0.45f, 0.21f};
 
 } // namespace
 
-Landscape::Landscape(uint32_t seed)
+Landscape::Landscape(uint32_t seed, Relief relief)
     : seed(seed)
     , hills(seed * 7u + 1u)
     , ridges(seed * 7u + 2u)
     , texture(seed * 7u + 3u)
     , woods(seed * 7u + 4u)
+    , ranges(seed * 7u + 5u)
+    , valleys(seed * 7u + 6u)
+    , relief(relief)
     , fieldLevel(0.0)
 {
     // The field is levelled to whole metres, so the elevation tiles store it exactly.
@@ -219,6 +240,17 @@ double Landscape::UnflattenedHeight(double east, double north) const
     // Broad, higher ridges towards the edge of the terrain give the view a skyline.
     const double far = SmoothStep(3500.0, 11000.0, r);
     h += far * (70.0 + 120.0 * ridges.Fractal(east, north, 6000.0, 3, 0.5, 0.0));
+    if (relief == Relief::Regional)
+    {
+        // Beyond the demo's terrain: hill ranges some 20 km across, and valleys a few
+        // kilometres wide winding along the zero lines of a second field, 150 m deep.
+        const double regional = SmoothStep(12000.0, 25000.0, r);
+        if (regional > 0.0)
+        {
+            const double valley = 1.0 - SmoothStep(0.0, 0.22, std::fabs(valleys.Fractal(east, north, 16000.0, 2, 0.5, 0.0)));
+            h += regional * (260.0 * ranges.Fractal(east, north, 22000.0, 3, 0.5, 0.0) + 60.0 - 150.0 * valley);
+        }
+    }
 
     // The river valley: a flat floor along the river, sides rising over a few hundred metres.
     const double riverLevel = 414.0 - 0.0012 * east;
@@ -452,7 +484,11 @@ LandCover Landscape::Cover(double east, double north, double footprint) const
 {
     // Bottom layer: farmland, with meadows on the river's flood plain and woods on top.
     Rgb colour = FieldsColour(east, north, footprint);
-    const double riverDistance = RiverDistance(east, north);
+    // Most of a long flight's imagery lies far from the river and the roads, whose exact
+    // distances cost more than the rest of a pixel: where a lower bound already rules them
+    // out, the bound stands in for them, which changes no test below.
+    const double riverBound = RiverDistanceBound(north);
+    const double riverDistance = riverBound >= 260.0 + footprint ? riverBound : RiverDistance(east, north);
     if (riverDistance < 260.0 + footprint) // the flood plain reaches 200 m at most
     {
         const double plain = 150.0 + 50.0 * texture.At(east / 400.0 + 3.1, north / 400.0);
@@ -547,10 +583,11 @@ LandCover Landscape::Cover(double east, double north, double footprint) const
     }
 
     // Roads on top, the main road bridging the river.
-    const double mainRoad = MainRoadDistance(east, north);
-    const double sideRoad = SideRoadDistance(east, north);
-    const double track = FieldTrackDistance(east, north);
-    if (std::min(std::min(mainRoad, sideRoad), track) < 4.3 + footprint)
+    const bool nearRoad = RoadDistanceBound(east, north) < 4.3 + footprint;
+    const double mainRoad = nearRoad ? MainRoadDistance(east, north) : 0.0;
+    const double sideRoad = nearRoad ? SideRoadDistance(east, north) : 0.0;
+    const double track = nearRoad ? FieldTrackDistance(east, north) : 0.0;
+    if (nearRoad && std::min(std::min(mainRoad, sideRoad), track) < 4.3 + footprint)
     {
         const double wear = 1.0 + 0.05 * texture.Fractal(east, north, 15.0, 2, 0.5, footprint);
         colour = Mix(colour, Shoulder, BandCoverage(mainRoad, 4.3, footprint));

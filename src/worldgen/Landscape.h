@@ -27,13 +27,22 @@ struct LandCover
     float shading = 1.0f;
 };
 
+// How far the ground is shaped: Local for the demo world, whose flight stays within a few
+// kilometres of the field; Regional adds broad hill ranges and winding valleys beyond
+// those kilometres, for long flights that would otherwise cross an endless rolling plain.
+enum class Relief
+{
+    Local,
+    Regional,
+};
+
 // The demo world's ground as functions of the local frame of WorldSite.h (metres east
 // and north of the site): its height above sea level and what covers it. Fixed layout
 // (field, river, lake, roads), seeded detail (hills, parcels, woods, textures).
 class Landscape
 {
 public:
-    explicit Landscape(uint32_t seed);
+    explicit Landscape(uint32_t seed, Relief relief = Relief::Local);
 
     // Height above sea level, metres: rolling hills that grow towards the horizon, a river
     // valley south of the field, a lake to the north-east and the flat field itself.
@@ -71,5 +80,8 @@ private:
     ValueNoise ridges;
     ValueNoise texture;
     ValueNoise woods;
+    ValueNoise ranges;
+    ValueNoise valleys;
+    Relief relief;
     double fieldLevel;
 };

@@ -11,9 +11,13 @@
 #include <osgDB/WriteFile>
 
 #include "app/FlightLoading.h"
+#include "geo/Geodesy.h"
 #include "geo/MapFrame.h"
+#include "log/SampleTable.h"
+#include "terrain/FlightCorridor.h"
 #include "terrain/RingTiles.h"
 #include "worldgen/AircraftModel.h"
+#include "worldgen/CorridorFlight.h"
 #include "worldgen/ElevationTiles.h"
 #include "worldgen/FaultLog.h"
 #include "worldgen/FlightLog.h"
@@ -50,15 +54,26 @@ double Seconds(std::chrono::steady_clock::time_point since)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-// What the stamp of a world made with these options says.
-std::string StampText(const WorldOptions& options)
+// " in N s": how long a step of a long world took, which is worth knowing there.
+std::string TimeTaken(std::chrono::steady_clock::time_point since)
 {
-    char text[128];
-    snprintf(text, sizeof text, "%s seed %u\n", WorldGeneratorVersion, options.seed);
+    char text[32];
+    snprintf(text, sizeof text, " in %.1f s", Seconds(since));
     return text;
 }
 
 } // namespace
+
+std::string WorldStamp(const WorldOptions& options)
+{
+    char text[128];
+    if (options.corridorKilometres > 0.0)
+        snprintf(text, sizeof text, "%s seed %u corridor %g km\n", WorldGeneratorVersion, options.seed,
+                 options.corridorKilometres);
+    else
+        snprintf(text, sizeof text, "%s seed %u\n", WorldGeneratorVersion, options.seed);
+    return text;
+}
 
 bool WorldIsComplete(const WorldOptions& options)
 {
@@ -68,7 +83,7 @@ bool WorldIsComplete(const WorldOptions& options)
     char text[128] = {};
     const size_t length = fread(text, 1, sizeof text - 1, stamp);
     fclose(stamp);
-    return std::string(text, length) == StampText(options);
+    return std::string(text, length) == WorldStamp(options);
 }
 
 bool GenerateFaultLog(const WorldOptions& options, PlantedFaults* planted)
@@ -94,18 +109,22 @@ bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
     // A world being rewritten is not complete until the stamp is written again.
     remove((folder + "/" + StampName).c_str());
 
-    const Landscape landscape(options.seed);
+    const bool corridor = options.corridorKilometres > 0.0;
+    const Landscape landscape(options.seed, corridor ? Relief::Regional : Relief::Local);
 
     // The flight and its log.
-    const std::vector<FlightState> states = FlyDemoFlight(landscape, options.seed, DemoSampleRate);
-    const std::vector<SampleRow> rows = FlightLogRows(states, DemoSampleRate);
+    const double sampleRate = corridor ? CorridorSampleRate : DemoSampleRate;
+    const std::vector<FlightState> states = corridor
+        ? FlyCorridorFlight(landscape, options.seed, options.corridorKilometres, sampleRate)
+        : FlyDemoFlight(landscape, options.seed, sampleRate);
+    const std::vector<SampleRow> rows = FlightLogRows(states, sampleRate);
     const std::string logPath = folder + "/" + SampleLogName;
     if (!WriteFlightLog(logPath, rows))
         return false;
     summary.rows = static_cast<int32_t>(rows.size());
     summary.duration = rows.empty() ? 0.0 : rows.back().gps_time - rows.front().gps_time;
     printf("flight: %d rows, %.1f min at %.0f per second -> %s\n", summary.rows, summary.duration / 60.0,
-           DemoSampleRate, logPath.c_str());
+           sampleRate, logPath.c_str());
 
     // The map frame the viewer will set up from this log decides which tiles it reads: the
     // log is read back as the viewer reads it, so the frame comes from the printed digits.
@@ -116,19 +135,37 @@ bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
     }
     summary.CI = MapFrame.CI;
     summary.CJ = MapFrame.CJ;
+    // The positions as the table holds them, so the corridor is the one a reader of the log finds.
+    std::vector<double> latitudes;
+    std::vector<double> longitudes;
+    for (int32_t r = 0; r < SampleTable.rowCount; ++r)
+    {
+        latitudes.push_back(SampleTable.rows[r].gps_curlat / 60.0);
+        longitudes.push_back(SampleTable.rows[r].gps_curlon / 60.0);
+    }
+    if (!latitudes.empty())
+        summary.distance =
+            GroundDistance(latitudes.front(), longitudes.front(), latitudes.back(), longitudes.back());
+    const std::vector<GridTile> under = corridor ? GridTilesUnder(latitudes, longitudes) : std::vector<GridTile>();
+    if (corridor)
+        printf("corridor: %.1f km from the first position to the last\n", summary.distance / 1000.0);
 
-    const std::vector<ElevationTileId> files = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
-    for (const ElevationTileId& file : files)
-        if (!WriteElevationFile(landscape, file, folder))
-            return false;
+    auto step = std::chrono::steady_clock::now();
+    const std::vector<ElevationTileId> files = corridor ? CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, under)
+                                                        : RingElevationTiles(MapFrame.CI, MapFrame.CJ);
+    if (!WriteElevationFiles(landscape, files, folder, options.threads))
+        return false;
     summary.elevationFiles = static_cast<int32_t>(files.size());
-    printf("elevation: %d tile files (field at %.0f m)\n", summary.elevationFiles, landscape.FieldLevel());
+    printf("elevation: %d tile files (field at %.0f m)%s\n", summary.elevationFiles, landscape.FieldLevel(),
+           corridor ? TimeTaken(step).c_str() : "");
 
-    const std::vector<ImageryTileId> tiles = RingImageryTiles(MapFrame.CI, MapFrame.CJ);
-    if (!WriteImageryTiles(landscape, tiles, folder, options.threads))
+    step = std::chrono::steady_clock::now();
+    const std::vector<ImageryTileId> tiles = corridor ? CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, under)
+                                                      : RingImageryTiles(MapFrame.CI, MapFrame.CJ);
+    if (!WriteImageryTiles(landscape, tiles, folder, options.threads, options.paintTile))
         return false;
     summary.imageryTiles = static_cast<int32_t>(tiles.size());
-    printf("imagery: %d tiles, levels 18 to 13\n", summary.imageryTiles);
+    printf("imagery: %d tiles, levels 18 to 13%s\n", summary.imageryTiles, corridor ? TimeTaken(step).c_str() : "");
 
     if (!WriteImage(*MakeGrassImage(options.seed), folder + "/res/grass_1.jpg")
         || !WriteImage(*MakeShapeAircraftImage(), folder + "/res/tamor1.jpg")
@@ -138,7 +175,7 @@ bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
     printf("textures, sky and aircraft model written\n");
 
     FILE* stamp = fopen((folder + "/" + StampName).c_str(), "w");
-    if (!stamp || fputs(StampText(options).c_str(), stamp) < 0 || fclose(stamp) != 0)
+    if (!stamp || fputs(WorldStamp(options).c_str(), stamp) < 0 || fclose(stamp) != 0)
     {
         printf("Cannot write '%s/%s'\n", folder.c_str(), StampName);
         return false;
