@@ -37,7 +37,7 @@ bool InsideTheRings(int32_t CI, int32_t CJ, double gridRow, double gridColumn)
 
 } // namespace
 
-TerrainClearance HeightAboveTerrain(const SampleRow& row)
+TerrainClearance HeightAboveTerrain(const SampleRow& row, DrawnTerrain terrain)
 {
     TerrainClearance clearance;
     const double latitude = row.gps_curlat / 60.0;
@@ -49,9 +49,10 @@ TerrainClearance HeightAboveTerrain(const SampleRow& row)
     const double gridRow = MercatorY(latitude) * TileScale;
     const double gridColumn = LongitudeX(longitude) * TileScale;
     // Outside the rings the replay draws nothing; its tiles are not even read there.
-    if (!InsideTheRings(MapFrame.CI, MapFrame.CJ, gridRow, gridColumn))
+    const bool paged = terrain == DrawnTerrain::Paged;
+    if (!paged && !InsideTheRings(MapFrame.CI, MapFrame.CJ, gridRow, gridColumn))
         return clearance;
-    const TerrainHeight ground = TerrainHeightAtGrid(gridRow, gridColumn);
+    const TerrainHeight ground = TerrainHeightAtGrid(gridRow, gridColumn, paged ? TileReports::Quiet : TileReports::Loud);
     if (!ground.covered)
         return clearance;
     clearance.terrain = ground.metres;

@@ -17,5 +17,13 @@ struct TerrainClearance
 // is covered when the four grid points around it lie in tiles that could be loaded and it
 // lies within the rings the terrain draws around the frame's tile. A position that is not
 // finite or lies off the grid is not covered. Reads tiles as the store does (a missing one
-// is reported once on stdout), and like the store it is for one thread at a time.
-TerrainClearance HeightAboveTerrain(const SampleRow& row);
+// is reported once on stdout).
+//
+// The player draws its own terrain (terrain/PagedTerrain.h), under the whole flight: for it the
+// sample is covered wherever the elevation tiles are, and missing tiles are not reported.
+enum class DrawnTerrain
+{
+    Rings,
+    Paged,
+};
+TerrainClearance HeightAboveTerrain(const SampleRow& row, DrawnTerrain terrain = DrawnTerrain::Rings);

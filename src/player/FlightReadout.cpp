@@ -31,8 +31,8 @@ FlightReadout ReadFlightAt(int32_t row)
     readout.timeOfDay = sample.gps_date != 0;
     readout.altitude = sample.gps_curalt;
 
-    // The flight check's own figure, so the display and the check cannot disagree.
-    const TerrainClearance clearance = HeightAboveTerrain(sample);
+    // The flight check's own figure, over the ground the player draws.
+    const TerrainClearance clearance = HeightAboveTerrain(sample, DrawnTerrain::Paged);
     readout.overTerrain = clearance.covered;
     readout.heightAboveTerrain = clearance.covered ? clearance.height : 0.0;
 

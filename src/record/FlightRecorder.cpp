@@ -517,7 +517,7 @@ bool Recording::Stop()
 // where no tile covers it.
 static double GroundUnder(double x, double y)
 {
-    const TerrainHeight ground = TerrainHeightAtGrid(MapFrame.CI + x, MapFrame.CJ + y);
+    const TerrainHeight ground = TerrainHeightAtGrid(MapFrame.CI + x, MapFrame.CJ + y, TileReports::Quiet);
     return ground.covered ? ground.metres * MapFrame.k : -1e30;
 }
 

@@ -5,8 +5,9 @@
 #include "geo/MapFrame.h"
 #include "terrain/ElevationTileStore.h"
 
-TerrainHeight TerrainHeightAtGrid(double row, double column)
+TerrainHeight TerrainHeightAtGrid(double row, double column, TileReports reports)
 {
+    auto heightAt = reports == TileReports::Loud ? ElevationAt : ElevationAtQuietly;
     TerrainHeight result;
     // A column past the grid's ends (a flight across the 180th meridian) is read a whole
     // turn round, as the terrain reads it.
@@ -19,10 +20,10 @@ TerrainHeight TerrainHeightAtGrid(double row, double column)
     const double u = row - r;       // southwards within the cell
     const double v = column - west; // eastwards
     int32_t northWest = 0, southWest = 0, southEast = 0, northEast = 0;
-    result.covered = ElevationAt(r, c, &northWest);
-    result.covered = ElevationAt(r + 1, c, &southWest) && result.covered;
-    result.covered = ElevationAt(r + 1, east, &southEast) && result.covered;
-    result.covered = ElevationAt(r, east, &northEast) && result.covered;
+    result.covered = heightAt(r, c, &northWest);
+    result.covered = heightAt(r + 1, c, &southWest) && result.covered;
+    result.covered = heightAt(r + 1, east, &southEast) && result.covered;
+    result.covered = heightAt(r, east, &northEast) && result.covered;
     const double centre = (northWest + southWest + southEast + northEast) / 4.0;
 
     // Which triangle: the cell's diagonals cut it into a west, south, east and north one,

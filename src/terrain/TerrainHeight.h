@@ -13,8 +13,16 @@ struct TerrainHeight
     bool covered = false; // all four corners of the cell lie in tiles that could be loaded
 };
 
+// Whether a lookup reports a missing elevation tile on stdout, as the replay's terrain does,
+// or keeps quiet, as the player's paged terrain does (ElevationTileStore.h).
+enum class TileReports
+{
+    Loud,
+    Quiet,
+};
+
 // At a fractional zoom-18 grid point: row from the north edge, column from 180 degrees west.
-TerrainHeight TerrainHeightAtGrid(double row, double column);
+TerrainHeight TerrainHeightAtGrid(double row, double column, TileReports reports = TileReports::Loud);
 
 // At a latitude and longitude in degrees.
 TerrainHeight TerrainHeightAt(double latitude, double longitude);
