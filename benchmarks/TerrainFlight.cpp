@@ -1,8 +1,8 @@
 // Flies a flight in the player's scene, chased by the recording's chase camera, at a speed
 // many times the recorded one, in a window, without waiting for the terrain: what a user
-// sees when playing fast through a long flight. Prints one line: frames, the median and 99th
-// percentile of the frame times, the most terrain tiles in memory at once and at the end, and
-// the peak resident memory of the process.
+// sees when playing fast through a long flight. Prints one line of NAME=VALUE for ./bench:
+// frames, the share of the flight flown, the median and 99th percentile of the frame times,
+// the most terrain tiles in memory at once and at the end, and the peak resident memory.
 //
 //   flightreplay-terrainfly LOG [SPEED [SECONDS]]     (default 64, and one pass or 120 s)
 #include <sys/resource.h>
@@ -126,8 +126,8 @@ int main(int argc, char** argv)
     }
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
-    printf("%zu frames in %.0f s at x%g (%.0f%% of the flight): frame time median %.1f ms, 99th percentile %.1f ms; terrain tiles in memory at most %d, at the end %d; peak resident memory %.0f MB (at the end %.0f MB)\n",
-           frameSeconds.size(), std::chrono::duration<double>(Clock::now() - start).count(), speed, 100.0 * previous / std::max(1.0, lastPosition),
+    printf("frames=%zu seconds=%.0f flown=%.0f%% median_ms=%.1f p99_ms=%.1f tiles_max=%d tiles_end=%d peak_mb=%.0f end_mb=%.0f\n",
+           frameSeconds.size(), std::chrono::duration<double>(Clock::now() - start).count(), 100.0 * previous / std::max(1.0, lastPosition),
            1000.0 * Percentile(frameSeconds, 0.5), 1000.0 * Percentile(frameSeconds, 0.99), mostTiles, tiles, usage.ru_maxrss / 1024.0, ResidentMegabytes());
     return 0;
 }
