@@ -104,7 +104,7 @@ TEST_F(PagedTerrainTest, TilesStandOnTheStoredHeightsAndSplitIntoTheirQuarters)
         EXPECT_FALSE(BuildTerrainTile(name)) << name;
 }
 
-TEST_F(PagedTerrainTest, MissingPicturesArePaintedFromTheFinerTilesElseGrass)
+TEST_F(PagedTerrainTest, MissingPicturesComeFromTheFinerTilesElseTheCoarserElseGrass)
 {
     // The four zoom-18 pictures under a level-17 tile that has none of its own.
     const int64_t row17 = Row18 / 2;
@@ -113,6 +113,8 @@ TEST_F(PagedTerrainTest, MissingPicturesArePaintedFromTheFinerTilesElseGrass)
     for (int n = 0; n < 4; ++n)
         ASSERT_TRUE(WriteImage(ImageryFileName(18, 2 * row17 + n / 2, 2 * column17 + n % 2), 64, 64, SolidColour(colours[n][0], colours[n][1], colours[n][2])));
     ASSERT_TRUE(WriteImage(GrassTextureFile, 64, 64, SolidColour(200, 200, 0)));
+    const int64_t row16 = Row18 / 4 + 3;
+    ASSERT_TRUE(WriteImage(ImageryFileName(16, row16, Column18 / 4), 64, 64, SolidColour(0, 255, 255)));
     PagedTerrain terrain({GridTile{Row18, Column18}}); // lists the pictures there are
 
     osg::ref_ptr<osg::Node> tile = BuildTerrainTile(Name('t', 17, row17, column17));
@@ -131,6 +133,16 @@ TEST_F(PagedTerrainTest, MissingPicturesArePaintedFromTheFinerTilesElseGrass)
     const osg::Vec4 grass = TexelOf(bare.get(), 0.5, 0.5);
     EXPECT_NEAR(grass.r() * 255.0f, 200.0f, 12.0f);
     EXPECT_NEAR(grass.b() * 255.0f, 0.0f, 12.0f);
+
+    // A zoom-18 tile with nothing of its own nor under it, below a level-16 picture: the
+    // quarter of a quarter of that picture over it.
+    osg::ref_ptr<osg::Node> under = BuildTerrainTile(Name('t', 18, row16 * 4 + 1, Column18 / 4 * 4 + 2));
+    ASSERT_TRUE(under);
+    const auto& uv = *static_cast<const osg::Vec2Array*>(MeshOf(under.get()).getTexCoordArray(0));
+    EXPECT_FLOAT_EQ(uv[0].x(), 0.5f);  // third column of four from the west
+    EXPECT_FLOAT_EQ(uv[0].y(), 0.75f); // its north edge: second row of four from the north
+    EXPECT_FLOAT_EQ(uv[3].x() - uv[0].x(), 0.25f);
+    EXPECT_NEAR(TexelOf(under.get(), 0.6, 0.6).g() * 255.0f, 255.0f, 12.0f);
 }
 
 } // namespace

@@ -167,11 +167,44 @@ void ShrinkInto(const osg::Image& source, osg::Image* mosaic, int32_t x0, int32_
     }
 }
 
+// A square part of an image, in its pixels, rows from the bottom (the south): where a tile
+// without a picture of its own finds one in a coarser tile's.
+struct ImageRegion
+{
+    osg::ref_ptr<osg::Image> image; // null: none
+    double x0 = 0.0;
+    double y0 = 0.0;
+    double side = 0.0;
+
+    // The quarter of this region that child (a, b) covers; a counts from the north.
+    ImageRegion Quarter(int32_t a, int32_t b) const
+    {
+        return ImageRegion{image, x0 + b * side / 2.0, y0 + (1 - a) * side / 2.0, side / 2.0};
+    }
+};
+
+// Fills a block of `mosaic` with the region, magnified (nearest pixel).
+void MagnifyInto(const ImageRegion& region, osg::Image* mosaic, int32_t x0, int32_t y0, int32_t side)
+{
+    const osg::Image& source = *region.image;
+    for (int32_t y = 0; y < side; ++y)
+        for (int32_t x = 0; x < side; ++x)
+        {
+            const int32_t sx = std::min(source.s() - 1, static_cast<int32_t>(region.x0 + (x + 0.5) * region.side / side));
+            const int32_t sy = std::min(source.t() - 1, static_cast<int32_t>(region.y0 + (y + 0.5) * region.side / side));
+            const osg::Vec4 texel = Texel(source, sx, sy);
+            unsigned char* out = mosaic->data(x0 + x, y0 + y);
+            for (int32_t c = 0; c < 3; ++c)
+                out[c] = static_cast<unsigned char>(std::lround(255.0f * texel[c]));
+        }
+}
+
 // Paints the tile's picture into a square block of `mosaic`: its own image file, else its four
-// children's pictures, each a quarter of the block, down to the finest level; grass where
-// none is found. (Above the imagery's levels there are no files; and a world made for the
-// rings has no inner tiles at any level but the finest, which the finer levels cover.)
-void PaintTile(int32_t level, int64_t row, int64_t column, osg::Image* mosaic, int32_t x0, int32_t y0, int32_t side)
+// children's pictures, each a quarter of the block, down to the finest level; where none is
+// found, the coarser picture over it (`above`), else grass. (Above the imagery's levels there
+// are no files; and a world made for the rings has no inner tiles at any level but the finest,
+// which the finer levels cover, nor any beyond the rings, which the coarser ones cover.)
+void PaintTile(int32_t level, int64_t row, int64_t column, const ImageRegion& above, osg::Image* mosaic, int32_t x0, int32_t y0, int32_t side)
 {
     osg::ref_ptr<osg::Image> image = level >= CoarsestLevel ? ReadImagery(level, row, column) : nullptr;
     const bool descend = level < FinestLevel && side >= 2 && Imagery().holders.count(TileKey(level, row, column)) > 0;
@@ -181,9 +214,11 @@ void PaintTile(int32_t level, int64_t row, int64_t column, osg::Image* mosaic, i
         // Child a counts from the north: from the image's top.
         for (int32_t a = 0; a < 2; ++a)
             for (int32_t b = 0; b < 2; ++b)
-                PaintTile(level + 1, 2 * row + a, 2 * column + b, mosaic, x0 + b * half, y0 + (1 - a) * half, half);
+                PaintTile(level + 1, 2 * row + a, 2 * column + b, above.Quarter(a, b), mosaic, x0 + b * half, y0 + (1 - a) * half, half);
         return;
     }
+    if (!image && above.image)
+        return MagnifyInto(above, mosaic, x0, y0, side);
     if (!image)
         image = Grass();
     if (image)
@@ -193,21 +228,56 @@ void PaintTile(int32_t level, int64_t row, int64_t column, osg::Image* mosaic, i
             std::fill_n(mosaic->data(x0, y0 + y), 3 * side, static_cast<unsigned char>(255));
 }
 
-// The image a tile drapes: its own file at the imagery's levels; else, and above those
-// levels, a mosaic of one tile's size painted from the finer tiles (PaintTile).
-osg::ref_ptr<osg::Image> TileImage(int32_t level, int64_t row, int64_t column)
+// The nearest coarser tile at the imagery's levels that has a picture, and the part of it
+// over the tile; no image when there is none.
+ImageRegion PictureAbove(int32_t level, int64_t row, int64_t column)
+{
+    for (int32_t up = 1; level - up >= CoarsestLevel; ++up)
+    {
+        osg::ref_ptr<osg::Image> image = ReadImagery(level - up, Coarser(row, up), Coarser(column, up));
+        if (!image)
+            continue;
+        const int64_t across = int64_t{1} << up;
+        const double side = static_cast<double>(image->s()) / across;
+        const int64_t a = row - Coarser(row, up) * across; // from the north
+        const int64_t b = column - Coarser(column, up) * across;
+        return ImageRegion{image, b * side, (across - 1 - a) * static_cast<double>(image->t()) / across, side};
+    }
+    return ImageRegion{};
+}
+
+// What a tile drapes: an image and the square of it over the tile, in texture coordinates.
+struct TilePicture
+{
+    osg::ref_ptr<osg::Image> image;
+    float u0 = 0.0f; // west edge
+    float v0 = 0.0f; // south edge
+    float span = 1.0f;
+};
+
+// Its own file at the imagery's levels. Else, with nothing finer under it, the part of the
+// nearest coarser picture over it, magnified by the graphics card. Else a mosaic of one tile's
+// size painted from the finer tiles (PaintTile), which is all there is above the imagery's
+// levels.
+TilePicture TileImage(int32_t level, int64_t row, int64_t column)
 {
     if (level >= CoarsestLevel)
     {
         osg::ref_ptr<osg::Image> image = ReadImagery(level, row, column);
         if (image)
-            return image;
+            return TilePicture{image};
+    }
+    const ImageRegion above = level > CoarsestLevel ? PictureAbove(level, row, column) : ImageRegion{};
+    if (above.image && Imagery().holders.count(TileKey(level, row, column)) == 0)
+    {
+        const float across = static_cast<float>(above.image->s()) / static_cast<float>(above.side);
+        return TilePicture{above.image, static_cast<float>(above.x0 / above.image->s()), static_cast<float>(above.y0 / above.image->t()), 1.0f / across};
     }
     osg::ref_ptr<osg::Image> mosaic = new osg::Image;
     mosaic->allocateImage(ImageryTilePixels, ImageryTilePixels, 1, GL_RGB, GL_UNSIGNED_BYTE);
     mosaic->setInternalTextureFormat(GL_RGB);
-    PaintTile(level, row, column, mosaic.get(), 0, 0, ImageryTilePixels);
-    return mosaic;
+    PaintTile(level, row, column, above, mosaic.get(), 0, 0, ImageryTilePixels);
+    return TilePicture{mosaic};
 }
 
 struct TileBounds
@@ -221,6 +291,7 @@ struct TileBounds
 // tile's relief, which closes the cracks where a neighbour of another level meets it.
 osg::ref_ptr<osg::Geode> TileMesh(int32_t level, int64_t row, int64_t column, TileBounds* bounds)
 {
+    const TilePicture picture = TileImage(level, row, column);
     const int64_t side = TileSide(level);
     const int32_t cells = static_cast<int32_t>(std::min<int64_t>(side, MeshCells));
     const int64_t step = side / cells;
@@ -243,7 +314,7 @@ osg::ref_ptr<osg::Geode> TileMesh(int32_t level, int64_t row, int64_t column, Ti
             highest = std::max(highest, z);
             sum += z;
             positions->push_back(osg::Vec3(static_cast<float>(gridRow - MapFrame.CI), static_cast<float>(gridColumn - MapFrame.CJ), static_cast<float>(z)));
-            texCoords->push_back(osg::Vec2(static_cast<float>(j) / cells, 1.0f - static_cast<float>(i) / cells));
+            texCoords->push_back(osg::Vec2(picture.u0 + picture.span * j / cells, picture.v0 + picture.span * (1.0f - static_cast<float>(i) / cells)));
         }
     }
     osg::ref_ptr<osg::DrawElementsUShort> triangles = new osg::DrawElementsUShort(GL_TRIANGLES);
@@ -257,7 +328,7 @@ osg::ref_ptr<osg::Geode> TileMesh(int32_t level, int64_t row, int64_t column, Ti
     {
         const unsigned short middle = static_cast<unsigned short>(positions->size());
         positions->push_back(osg::Vec3((*positions)[0].x() + 0.5f, (*positions)[0].y() + 0.5f, static_cast<float>(sum / 4.0)));
-        texCoords->push_back(osg::Vec2(0.5f, 0.5f));
+        texCoords->push_back(osg::Vec2(picture.u0 + 0.5f * picture.span, picture.v0 + 0.5f * picture.span));
         triangle(at(0, 0), at(1, 0), middle);
         triangle(at(1, 0), at(1, 1), middle);
         triangle(at(1, 1), at(0, 1), middle);
@@ -310,7 +381,7 @@ osg::ref_ptr<osg::Geode> TileMesh(int32_t level, int64_t row, int64_t column, Ti
     geometry->setColorArray(colours.get(), osg::Array::BIND_OVERALL);
 
     osg::ref_ptr<osg::Texture2D> texture = new osg::Texture2D;
-    texture->setImage(TileImage(level, row, column).get());
+    texture->setImage(picture.image.get());
     // As in the rings: neighbours meet at their images' edges without a dark seam.
     texture->setWrap(osg::Texture::WRAP_S, osg::Texture::CLAMP_TO_EDGE);
     texture->setWrap(osg::Texture::WRAP_T, osg::Texture::CLAMP_TO_EDGE);
@@ -394,7 +465,7 @@ void SumUpMissingTiles(const std::vector<GridTile>& flight)
     }
     if (missingImagery == 0 && missingElevation == 0)
         return;
-    fprintf(stderr, "terrain: %zu of %zu imagery tiles and %zu of %zu elevation tiles along the flight missing (pictures drawn from the finer tiles under them, else as grass; heights 0 m): `flightreplay-data plan LOG` counts them, `flightreplay-data fetch LOG` fetches them\n",
+    fprintf(stderr, "terrain: %zu of %zu imagery tiles and %zu of %zu elevation tiles along the flight missing (drawn from the pictures above or below them where there are some, else as grass; missing heights are 0 m): `flightreplay-data plan LOG` counts them, `flightreplay-data fetch LOG` fetches them\n",
             missingImagery, imagery.size(), missingElevation, elevation.size());
 }
 

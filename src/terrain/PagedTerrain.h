@@ -17,7 +17,8 @@
 // for a tile and memory stays bounded whatever the flight's length.
 //
 // Heights are those of the elevation tiles, read without reports (a missing tile is flat at
-// 0 m); a missing image is drawn as grass. The tiles lie flat in the map frame, as the
+// 0 m). A tile without an image of its own shows the finer images under it, else the part of
+// the nearest coarser one over it, else grass: where a picture is missing, the best one known. The tiles lie flat in the map frame, as the
 // flight does: the far ground (the player's backdrop) takes the horizon.
 
 // Level of the roots, the coarsest tiles: about 30 km across at middle latitudes.
