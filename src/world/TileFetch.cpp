@@ -418,8 +418,6 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
         const std::string folder = (cache / SourceFolder("dem", options.demUrl)).string();
         for (size_t i = 0; i < missingElevation.size(); ++i)
         {
-            if (i == ringElevationMissing)
-                ringWindows = windows.size();
             const ElevationTileId& tile = missingElevation[i];
             const GeoBox box = BoxOfElevationTile(tile);
             for (int latitude = static_cast<int>(std::floor(box.south)); latitude < box.north && latitude < 90; ++latitude)
@@ -430,9 +428,9 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
                     const std::string stem = folder + "/" + square + "/" + std::to_string(tile.tileRow) + "-" + std::to_string(tile.tileColumn);
                     windows.push_back(DemWindow{tile, Replace(options.demUrl, "{tile}", square), part, stem + ".tif", stem + ".sea.tif"});
                 }
+            if (i + 1 == ringElevationMissing)
+                ringWindows = windows.size();
         }
-        if (ringElevationMissing == missingElevation.size())
-            ringWindows = windows.size();
     }
     // Each source tile once, in the order first needed; the first ringSourceTiles serve the rings.
     std::vector<SourceTile> sourceTiles;
@@ -444,8 +442,6 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
         const std::string folder = (cache / SourceFolder("imagery", options.imageryUrl)).string();
         for (size_t i = 0; i < missingImagery.size(); ++i)
         {
-            if (i == ringImageryMissing)
-                ringSourceTiles = sourceTiles.size();
             const ImageryTileId& tile = missingImagery[i];
             const int zoom = std::min(tile.level, options.imageryMaxZoom);
             const int shift = tile.level - zoom;
@@ -456,9 +452,9 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
             if (added.second)
                 sourceTiles.push_back(SourceTile{url, stem + ".tile", stem + ".absent"});
             imageryUses.emplace_back(tile, added.first->second);
+            if (i + 1 == ringImageryMissing)
+                ringSourceTiles = sourceTiles.size();
         }
-        if (ringImageryMissing == missingImagery.size())
-            ringSourceTiles = sourceTiles.size();
     }
 
     // The downloads in the order they are made: the rings' elevation and imagery, then the
