@@ -132,37 +132,67 @@ osg::ref_ptr<osg::Image> ReadImagery(int32_t level, int64_t row, int64_t column)
     return osgDB::readRefImageFile(name);
 }
 
-osg::Vec4 Texel(const osg::Image& image, int32_t x, int32_t y)
+// Reads pixels of an image as 8-bit RGB: straight from the bytes for the 8-bit RGB and RGBA
+// images the image plug-ins make (a mosaic reads hundreds of thousands), else through the
+// library's general conversion.
+class PixelReader
 {
-    if (image.getDataType() == GL_UNSIGNED_BYTE && (image.getPixelFormat() == GL_RGB || image.getPixelFormat() == GL_RGBA))
+public:
+    explicit PixelReader(const osg::Image& image) : image(image)
     {
-        const unsigned char* p = image.data(x, y);
-        return osg::Vec4(p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, 1.0f);
+        const bool bytes = image.getDataType() == GL_UNSIGNED_BYTE;
+        stride = bytes && image.getPixelFormat() == GL_RGB ? 3 : bytes && image.getPixelFormat() == GL_RGBA ? 4 : 0;
+        rowBytes = image.getRowStepInBytes();
     }
-    return image.getColor(x, y);
-}
+
+    void Read(int32_t x, int32_t y, unsigned char* rgb) const
+    {
+        if (stride)
+        {
+            const unsigned char* p = image.data() + static_cast<size_t>(y) * rowBytes + static_cast<size_t>(x) * stride;
+            rgb[0] = p[0];
+            rgb[1] = p[1];
+            rgb[2] = p[2];
+            return;
+        }
+        const osg::Vec4 colour = image.getColor(x, y);
+        for (int32_t c = 0; c < 3; ++c)
+            rgb[c] = static_cast<unsigned char>(std::lround(255.0f * std::min(1.0f, std::max(0.0f, colour[c]))));
+    }
+
+private:
+    const osg::Image& image;
+    int32_t stride = 0;
+    size_t rowBytes = 0;
+};
 
 // Fills a block of `mosaic` (RGB) with `source` shrunk to it by box averages. Rows count
 // from the image's bottom, the south, as the library loads them.
 void ShrinkInto(const osg::Image& source, osg::Image* mosaic, int32_t x0, int32_t y0, int32_t side)
 {
+    const PixelReader pixels(source);
     // A few texels of each box are plenty for a picture seen from far off.
     const int32_t stepX = std::min(4, std::max(1, source.s() / side));
     const int32_t stepY = std::min(4, std::max(1, source.t() / side));
     for (int32_t y = 0; y < side; ++y)
     {
-        for (int32_t x = 0; x < side; ++x)
+        unsigned char* out = mosaic->data(x0, y0 + y);
+        const int32_t sy0 = y * source.t() / side;
+        for (int32_t x = 0; x < side; ++x, out += 3)
         {
-            osg::Vec4 sum;
+            int32_t sum[3] = {0, 0, 0};
             int32_t count = 0;
             const int32_t sx0 = x * source.s() / side;
-            const int32_t sy0 = y * source.t() / side;
             for (int32_t dy = 0; dy < stepY && sy0 + dy < source.t(); ++dy)
                 for (int32_t dx = 0; dx < stepX && sx0 + dx < source.s(); ++dx, ++count)
-                    sum += Texel(source, sx0 + dx, sy0 + dy);
-            unsigned char* out = mosaic->data(x0 + x, y0 + y);
+                {
+                    unsigned char rgb[3];
+                    pixels.Read(sx0 + dx, sy0 + dy, rgb);
+                    for (int32_t c = 0; c < 3; ++c)
+                        sum[c] += rgb[c];
+                }
             for (int32_t c = 0; c < 3; ++c)
-                out[c] = static_cast<unsigned char>(std::lround(255.0f * sum[c] / std::max(count, 1)));
+                out[c] = static_cast<unsigned char>((sum[c] + std::max(count, 1) / 2) / std::max(count, 1));
         }
     }
 }
@@ -187,16 +217,14 @@ struct ImageRegion
 void MagnifyInto(const ImageRegion& region, osg::Image* mosaic, int32_t x0, int32_t y0, int32_t side)
 {
     const osg::Image& source = *region.image;
+    const PixelReader pixels(source);
     for (int32_t y = 0; y < side; ++y)
-        for (int32_t x = 0; x < side; ++x)
-        {
-            const int32_t sx = std::min(source.s() - 1, static_cast<int32_t>(region.x0 + (x + 0.5) * region.side / side));
-            const int32_t sy = std::min(source.t() - 1, static_cast<int32_t>(region.y0 + (y + 0.5) * region.side / side));
-            const osg::Vec4 texel = Texel(source, sx, sy);
-            unsigned char* out = mosaic->data(x0 + x, y0 + y);
-            for (int32_t c = 0; c < 3; ++c)
-                out[c] = static_cast<unsigned char>(std::lround(255.0f * texel[c]));
-        }
+    {
+        unsigned char* out = mosaic->data(x0, y0 + y);
+        const int32_t sy = std::min(source.t() - 1, static_cast<int32_t>(region.y0 + (y + 0.5) * region.side / side));
+        for (int32_t x = 0; x < side; ++x, out += 3)
+            pixels.Read(std::min(source.s() - 1, static_cast<int32_t>(region.x0 + (x + 0.5) * region.side / side)), sy, out);
+    }
 }
 
 // Paints the tile's picture into a square block of `mosaic`: its own image file, else its four
