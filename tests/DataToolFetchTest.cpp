@@ -15,6 +15,7 @@
 #include "geo/ReplayFiles.h"
 #include "support/SceneFiles.h"
 #include "support/ServedElevation.h"
+#include "viewer/SceneAssembly.h"
 #include "world/TileCoverage.h"
 #include "world/TileFetch.h"
 #include "world/TilePlan.h"

@@ -16,6 +16,7 @@
 #include "terrain/ElevationTileStore.h"
 #include "terrain/RingTiles.h"
 #include "terrain/TerrainRings.h"
+#include "viewer/SceneAssembly.h"
 #include "world/TilePlan.h"
 
 namespace
@@ -254,7 +255,7 @@ TEST_F(PlanTest, CorridorAlongTheWholeFlightIsCountedWithItsBytes)
     LoadLog("line.log");
     const std::vector<GridTile> flight = TilesUnderLoadedFlight();
     const std::vector<ImageryTileId> imagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, flight);
-    const std::vector<ElevationTileId> elevation = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, flight);
+    const std::vector<ElevationTileId> elevation = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, imagery);
     const size_t rings = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ).size();
     ASSERT_GT(imagery.size(), 10 * rings) << "the line reaches far beyond the rings";
 

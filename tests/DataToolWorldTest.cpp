@@ -13,6 +13,7 @@
 #include "geo/ReplayFiles.h"
 #include "support/GeoTiffFiles.h"
 #include "terrain/RingTiles.h"
+#include "viewer/SceneAssembly.h"
 #include "world/TilePlan.h"
 
 namespace fs = std::filesystem;

@@ -826,14 +826,15 @@ TEST(CorridorWorldTest, HoldsEveryTileAlongAFlightOfItsLengthAboveTheGround)
     const std::vector<GridTile> under = GridTilesUnder(latitudes, longitudes);
     int32_t unreadable = 0;
     std::string first;
-    for (const ImageryTileId& tile : CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, under))
+    const std::vector<ImageryTileId> corridor = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, under);
+    for (const ImageryTileId& tile : corridor)
     {
         const osg::ref_ptr<osg::Image> image = osgDB::readImageFile(folder.PathOf(ImageryFileName(tile)));
         if ((!image || image->s() != ImageryTilePixels || image->t() != ImageryTilePixels) && unreadable++ == 0)
             first = ImageryFileName(tile);
     }
     EXPECT_EQ(unreadable, 0) << "the first: " << first;
-    for (const ElevationTileId& tile : CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, under))
+    for (const ElevationTileId& tile : CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, corridor))
         EXPECT_EQ(ReadWholeFile(folder.PathOf(ElevationTileFileName(tile.tileRow, tile.tileColumn))).size(),
                   ElevationTileBytes);
 

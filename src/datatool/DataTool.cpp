@@ -19,6 +19,7 @@
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 #include "terrain/FlightCorridor.h"
+#include "viewer/SceneAssembly.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
 #include "world/TileFetch.h"
@@ -109,9 +110,8 @@ static int RunAreaCommand(int argc, char** argv)
             return -4;
         }
         // The whole flight's corridor, the rings' tiles first.
-        const std::vector<GridTile> flight = TilesUnderLoadedFlight();
-        elevationTiles = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, flight);
-        imageryTiles = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, flight);
+        imageryTiles = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
+        elevationTiles = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, imageryTiles);
     }
     if (imagery)
         return ImportImagery(sources.front(), tms, imageryTiles);

@@ -12,12 +12,13 @@
 #include "app/FlightLoading.h"
 #include "datatool/DataTool.h"
 #include "datatool/FlightLogCheck.h"
-#include "track/ConversionSummary.h"
-#include "track/FlightFileConversion.h"
 #include "geo/Geodesy.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "terrain/FlightCorridor.h"
+#include "track/ConversionSummary.h"
+#include "track/FlightFileConversion.h"
+#include "viewer/SceneAssembly.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
 #include "world/TileFetch.h"
@@ -225,11 +226,11 @@ int RunWorldCommand(int argc, char** argv)
     }
 
     // The rasters given cover what they can of the whole flight's corridor.
-    const std::vector<GridTile> tiles = TilesUnderLoadedFlight();
-    if (!arguments.dems.empty() && ImportElevation(arguments.dems, CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, tiles)) != 0)
+    const std::vector<ImageryTileId> imagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
+    if (!arguments.dems.empty() && ImportElevation(arguments.dems, CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, imagery)) != 0)
         return 1;
     for (const std::string& source : arguments.imagery)
-        if (ImportImagery(source, false, CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, tiles)) != 0)
+        if (ImportImagery(source, false, imagery) != 0)
             return 1;
     if (!WriteAssets())
         return 1;

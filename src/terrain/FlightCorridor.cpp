@@ -11,19 +11,18 @@
 namespace
 {
 
-// The tile of `level` holding a zoom-18 tile, rounding down for negative numbers too.
-int64_t LevelTile(int64_t gridTile, int32_t level)
-{
-    const int64_t s = int64_t{1} << (FinestLevel - level);
-    return gridTile >= 0 ? gridTile / s : -((s - 1 - gridTile) / s);
-}
-
 int64_t WrapGridColumn(int64_t column)
 {
     return ((column % TileScale) + TileScale) % TileScale;
 }
 
 } // namespace
+
+int64_t CoarserTile(int64_t tile, int32_t levels)
+{
+    const int64_t s = int64_t{1} << levels;
+    return tile >= 0 ? tile / s : -((s - 1 - tile) / s);
+}
 
 std::vector<GridTile> GridTilesUnder(const std::vector<double>& latitudes, const std::vector<double>& longitudes)
 {
@@ -61,7 +60,7 @@ std::vector<ImageryTileId> CorridorImageryTiles(int32_t CI, int32_t CJ, const st
         std::set<std::pair<int64_t, int64_t>> centres;
         for (const GridTile& position : flight)
         {
-            const std::pair<int64_t, int64_t> centre{LevelTile(position.row, level), LevelTile(position.column, level)};
+            const std::pair<int64_t, int64_t> centre{CoarserTile(position.row, FinestLevel - level), CoarserTile(position.column, FinestLevel - level)};
             if (!centres.insert(centre).second)
                 continue;
             for (int64_t i = -CorridorReach; i <= CorridorReach; ++i)
@@ -72,7 +71,7 @@ std::vector<ImageryTileId> CorridorImageryTiles(int32_t CI, int32_t CJ, const st
     return tiles;
 }
 
-std::vector<ElevationTileId> CorridorElevationTiles(int32_t CI, int32_t CJ, const std::vector<GridTile>& flight)
+std::vector<ElevationTileId> CorridorElevationTiles(int32_t CI, int32_t CJ, const std::vector<ImageryTileId>& corridorImagery)
 {
     std::vector<ElevationTileId> tiles;
     std::set<std::pair<int32_t, int32_t>> seen;
@@ -82,7 +81,7 @@ std::vector<ElevationTileId> CorridorElevationTiles(int32_t CI, int32_t CJ, cons
     };
     for (const ElevationTileId& tile : RingElevationTiles(CI, CJ))
         add(tile.tileRow, tile.tileColumn);
-    for (const ImageryTileId& tile : CorridorImageryTiles(CI, CJ, flight))
+    for (const ImageryTileId& tile : corridorImagery)
     {
         const int64_t s = int64_t{1} << (FinestLevel - tile.level);
         // The tile's grid points run from its corner to the next tile's, both edges included;

@@ -24,6 +24,10 @@ struct GridTile
     int64_t column;
 };
 
+// The tile `levels` levels coarser that holds a tile (row or column), rounding down for
+// negative numbers too (columns past the grid's west end).
+int64_t CoarserTile(int64_t tile, int32_t levels);
+
 // The zoom-18 tiles under positions in degrees, each once, in the order first met.
 std::vector<GridTile> GridTilesUnder(const std::vector<double>& latitudes, const std::vector<double>& longitudes);
 
@@ -33,6 +37,7 @@ std::vector<GridTile> GridTilesUnder(const std::vector<double>& latitudes, const
 // flight crosses 180 degrees).
 std::vector<ImageryTileId> CorridorImageryTiles(int32_t CI, int32_t CJ, const std::vector<GridTile>& flight);
 
-// The elevation tiles those imagery tiles lie on, their edges included, each once, on the
-// grid (columns wrapped): first the rings' own (RingElevationTiles), then the rest.
-std::vector<ElevationTileId> CorridorElevationTiles(int32_t CI, int32_t CJ, const std::vector<GridTile>& flight);
+// The elevation tiles that the corridor's imagery tiles (CorridorImageryTiles, computed once
+// by the caller) lie on, their edges included, each once, on the grid (columns wrapped):
+// first the rings' own (RingElevationTiles), then the rest.
+std::vector<ElevationTileId> CorridorElevationTiles(int32_t CI, int32_t CJ, const std::vector<ImageryTileId>& corridorImagery);

@@ -34,13 +34,6 @@ const char* const TileExtension = "frtile";
 // second, fourth ... grid point, so a tile costs the same at every level.
 const int32_t MeshCells = 16;
 
-// The tile `levels` levels coarser that holds a tile, rounding down for negative numbers too.
-int64_t Coarser(int64_t tile, int32_t levels)
-{
-    const int64_t s = int64_t{1} << levels;
-    return tile >= 0 ? tile / s : -((s - 1 - tile) / s);
-}
-
 int64_t TileSide(int32_t level)
 {
     return int64_t{1} << (FinestLevel - level);
@@ -113,7 +106,7 @@ void ListImagery()
         if (level < CoarsestLevel || level > FinestLevel || ImageryFileName(level, row, column) != std::string("./") + ImageryFolder + "/" + name)
             continue;
         index.names.insert(ImageryFileName(level, row, column));
-        for (int32_t up = level; up >= PagedRootLevel; --up, row = Coarser(row, 1), column = Coarser(column, 1))
+        for (int32_t up = level; up >= PagedRootLevel; --up, row = CoarserTile(row, 1), column = CoarserTile(column, 1))
             if (!index.holders.insert(TileKey(up, row, column)).second)
                 break;
     }
@@ -262,13 +255,13 @@ ImageRegion PictureAbove(int32_t level, int64_t row, int64_t column)
 {
     for (int32_t up = 1; level - up >= CoarsestLevel; ++up)
     {
-        osg::ref_ptr<osg::Image> image = ReadImagery(level - up, Coarser(row, up), Coarser(column, up));
+        osg::ref_ptr<osg::Image> image = ReadImagery(level - up, CoarserTile(row, up), CoarserTile(column, up));
         if (!image)
             continue;
         const int64_t across = int64_t{1} << up;
         const double side = static_cast<double>(image->s()) / across;
-        const int64_t a = row - Coarser(row, up) * across; // from the north
-        const int64_t b = column - Coarser(column, up) * across;
+        const int64_t a = row - CoarserTile(row, up) * across; // from the north
+        const int64_t b = column - CoarserTile(column, up) * across;
         return ImageRegion{image, b * side, (across - 1 - a) * static_cast<double>(image->t()) / across, side};
     }
     return ImageRegion{};
@@ -476,10 +469,9 @@ void RegisterTileReader()
 
 // One line on stderr for what the corridor lacks: the tiles are built as they come into view,
 // quietly, so this is the only word on them.
-void SumUpMissingTiles(const std::vector<GridTile>& flight)
+void SumUpMissingTiles(const std::vector<ImageryTileId>& imagery)
 {
-    const std::vector<ImageryTileId> imagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, flight);
-    const std::vector<ElevationTileId> elevation = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, flight);
+    const std::vector<ElevationTileId> elevation = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, imagery);
     size_t missingImagery = 0;
     for (const ImageryTileId& tile : imagery)
         missingImagery += Imagery().names.count(ImageryFileName(tile)) == 0 ? 1 : 0;
@@ -523,21 +515,11 @@ PagedTerrain::PagedTerrain(const std::vector<GridTile>& flight)
     RegisterTileReader();
     ListImagery();
     // The roots over every level-13 tile of the corridor.
+    const std::vector<ImageryTileId> corridor = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, flight);
     std::set<std::pair<int64_t, int64_t>> roots;
-    std::set<std::pair<int64_t, int64_t>> centres;
-    for (const GridTile& position : flight)
-    {
-        const std::pair<int64_t, int64_t> centre{Coarser(position.row, FinestLevel - CoarsestLevel), Coarser(position.column, FinestLevel - CoarsestLevel)};
-        if (!centres.insert(centre).second)
-            continue;
-        for (int64_t i = -CorridorReach; i <= CorridorReach; ++i)
-            for (int64_t j = -CorridorReach; j <= CorridorReach; ++j)
-            {
-                const int64_t rootRow = Coarser(centre.first + i, CoarsestLevel - PagedRootLevel);
-                if (rootRow >= 0 && rootRow < (int64_t{1} << PagedRootLevel))
-                    roots.insert({rootRow, Coarser(centre.second + j, CoarsestLevel - PagedRootLevel)});
-            }
-    }
+    for (const ImageryTileId& tile : corridor)
+        if (tile.level == CoarsestLevel)
+            roots.insert({CoarserTile(tile.row, CoarsestLevel - PagedRootLevel), CoarserTile(tile.column, CoarsestLevel - PagedRootLevel)});
 
     const int64_t side = TileSide(PagedRootLevel);
     lowestHeight = DBL_MAX;
@@ -564,5 +546,5 @@ PagedTerrain::PagedTerrain(const std::vector<GridTile>& flight)
     }
     if (roots.empty())
         lowestHeight = 0.0;
-    SumUpMissingTiles(flight);
+    SumUpMissingTiles(corridor);
 }

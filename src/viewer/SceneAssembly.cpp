@@ -20,8 +20,7 @@ osg::ref_ptr<osg::Group> BuildScene()
     return AssembleFlightScene().root;
 }
 
-// The zoom-18 tiles the table's positions lie over.
-static std::vector<GridTile> FlightGridTiles()
+std::vector<GridTile> TilesUnderLoadedFlight()
 {
     std::vector<double> latitudes(SampleTable.rowCount);
     std::vector<double> longitudes(SampleTable.rowCount);
@@ -60,7 +59,7 @@ FlightScene AssembleFlightScene(SceneTerrain kind)
     }
 
     // Terrain first, so its reports of missing tiles come before anything else.
-    osg::ref_ptr<osg::Group> terrain = kind == SceneTerrain::Paged ? osg::ref_ptr<osg::Group>(new PagedTerrain(FlightGridTiles())) : BuildTerrain();
+    osg::ref_ptr<osg::Group> terrain = kind == SceneTerrain::Paged ? osg::ref_ptr<osg::Group>(new PagedTerrain(TilesUnderLoadedFlight())) : BuildTerrain();
     root->addChild(terrain.get());
     const TrackAndPath trackAndPath = pending.get();
     root->addChild(trackAndPath.track.get());

@@ -1,7 +1,11 @@
 #pragma once
+#include <vector>
+
 #include <osg/Group>
 #include <osg/MatrixTransform>
 #include <osg/ref_ptr>
+
+#include "terrain/FlightCorridor.h"
 
 // The root of the scene, lighting off: terrain, track, sky (when its texture exists) and the
 // animated aircraft. Builders run in that order, so terrain messages come first.
@@ -21,6 +25,10 @@ struct FlightScene
 // Which terrain the scene stands on: the replay's rings around the map frame's centre, or
 // the player's paged terrain under the whole flight (PagedTerrain.h), which builds in the
 // background and reports nothing on the way.
+// The zoom-18 tiles under the positions of the loaded flight (the sample table): what the
+// paged terrain and the data tool's corridor are laid along.
+std::vector<GridTile> TilesUnderLoadedFlight();
+
 enum class SceneTerrain
 {
     Rings,

@@ -15,6 +15,7 @@
 #include "geo/ReplayFiles.h"
 #include "log/SampleTable.h"
 #include "terrain/RingTiles.h"
+#include "viewer/SceneAssembly.h"
 #include "world/FlightCoverage.h"
 #include "world/TileCoverage.h"
 #include "world/TileFiles.h"
@@ -88,17 +89,6 @@ std::vector<ImageryTileId> ImageryTilesOfFlight(int32_t CI, int32_t CJ)
     return tiles;
 }
 
-std::vector<GridTile> TilesUnderLoadedFlight()
-{
-    std::vector<double> latitudes, longitudes;
-    for (int32_t i = 0; i < SampleTable.rowCount; ++i)
-    {
-        latitudes.push_back(SampleTable.rows[i].gps_curlat / 60.0);
-        longitudes.push_back(SampleTable.rows[i].gps_curlon / 60.0);
-    }
-    return GridTilesUnder(latitudes, longitudes);
-}
-
 // The bytes of a file that is there and not empty, else 0.
 static uintmax_t NonEmptySize(const std::string& name)
 {
@@ -114,7 +104,8 @@ CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>
         judged[file.name] = file.present && !file.empty;
     CorridorPlan plan;
     const std::vector<GridTile> flight = TilesUnderLoadedFlight();
-    plan.elevation = CorridorElevationTiles(CI, CJ, flight);
+    plan.imagery = CorridorImageryTiles(CI, CJ, flight);
+    plan.elevation = CorridorElevationTiles(CI, CJ, plan.imagery);
     plan.ringElevation = RingElevationTiles(CI, CJ).size();
     for (const ElevationTileId& tile : plan.elevation)
     {
@@ -122,7 +113,6 @@ CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>
         const auto ring = judged.find(name);
         plan.elevationPresent.push_back(ring != judged.end() ? ring->second : Openable(name) && !EmptyTile(name));
     }
-    plan.imagery = CorridorImageryTiles(CI, CJ, flight);
     plan.ringImagery = ImageryTilesOfFlight(CI, CJ).size();
     for (const ImageryTileId& tile : plan.imagery)
     {

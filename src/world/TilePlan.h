@@ -42,9 +42,6 @@ std::vector<ImageryTileId> ImageryTilesOfFlight(int32_t CI, int32_t CJ);
 // Bytes of a typical imagery tile before any is there: a 256-pixel JPEG of satellite imagery.
 const double ImageryTileBytesEstimate = 25000.0;
 
-// The zoom-18 tiles under the positions of the flight in the sample table.
-std::vector<GridTile> TilesUnderLoadedFlight();
-
 // The tiles along the whole loaded flight that the player's terrain may read (FlightCorridor.h)
 // and which of them are there. The rings' tiles come first, judged as the plan judges them;
 // beyond the rings an imagery tile counts as there when its file is not empty, since decoding

@@ -150,8 +150,10 @@ bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
     if (corridor)
         printf("corridor: %.1f km from the first position to the last\n", summary.distance / 1000.0);
 
+    const std::vector<ImageryTileId> tiles = corridor ? CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, under)
+                                                      : RingImageryTiles(MapFrame.CI, MapFrame.CJ);
     auto step = std::chrono::steady_clock::now();
-    const std::vector<ElevationTileId> files = corridor ? CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, under)
+    const std::vector<ElevationTileId> files = corridor ? CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, tiles)
                                                         : RingElevationTiles(MapFrame.CI, MapFrame.CJ);
     if (!WriteElevationFiles(landscape, files, folder, options.threads))
         return false;
@@ -160,8 +162,6 @@ bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
            corridor ? TimeTaken(step).c_str() : "");
 
     step = std::chrono::steady_clock::now();
-    const std::vector<ImageryTileId> tiles = corridor ? CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, under)
-                                                      : RingImageryTiles(MapFrame.CI, MapFrame.CJ);
     if (!WriteImageryTiles(landscape, tiles, folder, options.threads, options.paintTile))
         return false;
     summary.imageryTiles = static_cast<int32_t>(tiles.size());
