@@ -8,6 +8,7 @@
 #include <osgDB/FileUtils>
 #include <osgText/Font>
 
+#include "player/HudShapes.h"
 #include "player/PlayerKeys.h"
 
 namespace
@@ -17,7 +18,6 @@ const char* const FontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.tt
 const double GlyphAdvance = 0.602;  // DejaVu Sans Mono's advance, in character heights
 const double LargestText = 20.0;     // pixels: a comfortable size on a 1024-line window
 const double SmallestText = 9.0;     // pixels: below this the outline eats the strokes
-const int GlyphResolution = 32;      // texels per glyph side: sharp up to the largest text
 
 // Render bins within the display's camera: boxes first, then the bar, then the text.
 const int BackingBin = 10;
@@ -31,50 +31,10 @@ const osg::Vec4 BarColour(0.45f, 0.45f, 0.45f, 0.9f);
 const osg::Vec4 SpanColour(0.25f, 0.6f, 1.0f, 0.95f);
 const osg::Vec4 MarkerColour(1.0f, 1.0f, 1.0f, 1.0f);
 const osg::Vec4 MarkerEdgeColour(0.0f, 0.0f, 0.0f, 1.0f);
-const osg::Vec4 TextColour(1.0f, 1.0f, 1.0f, 1.0f);
 // The credits are asked to be shown, not to draw the eye: lighter behind, a little less white.
 const osg::Vec4 AttributionBackingColour(0.0f, 0.0f, 0.0f, 0.45f);
 const osg::Vec4 AttributionTextColour(1.0f, 1.0f, 1.0f, 0.85f);
 const double AttributionShare = 0.7; // of the display's text size
-
-// Two triangles covering the rectangle, in one colour.
-void AddBox(std::vector<osg::Vec3>& vertices, std::vector<osg::Vec4>& colours, double left, double bottom, double right, double top, const osg::Vec4& colour)
-{
-    const osg::Vec3 a(left, bottom, 0.0), b(right, bottom, 0.0), c(right, top, 0.0), d(left, top, 0.0);
-    for (const osg::Vec3& corner : {a, b, c, a, c, d})
-    {
-        vertices.push_back(corner);
-        colours.push_back(colour);
-    }
-}
-
-osg::ref_ptr<osg::Geometry> MakeShapes(int bin)
-{
-    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
-    geometry->setDataVariance(osg::Object::DYNAMIC);
-    // Rebuilt whenever the display changes: no display list to compile again each time.
-    geometry->setUseDisplayList(false);
-    geometry->setUseVertexBufferObjects(true);
-    geometry->setVertexArray(new osg::Vec3Array);
-    geometry->setColorArray(new osg::Vec4Array, osg::Array::BIND_PER_VERTEX);
-    geometry->addPrimitiveSet(new osg::DrawArrays(GL_TRIANGLES, 0, 0));
-    geometry->getOrCreateStateSet()->setRenderBinDetails(bin, "RenderBin");
-    return geometry;
-}
-
-// Replaces the geometry's triangles, in its own arrays, so their buffer objects are reused.
-void SetShapes(osg::Geometry& geometry, const std::vector<osg::Vec3>& vertices, const std::vector<osg::Vec4>& colours)
-{
-    osg::Vec3Array* ownVertices = static_cast<osg::Vec3Array*>(geometry.getVertexArray());
-    osg::Vec4Array* ownColours = static_cast<osg::Vec4Array*>(geometry.getColorArray());
-    ownVertices->assign(vertices.begin(), vertices.end());
-    ownColours->assign(colours.begin(), colours.end());
-    ownVertices->dirty();
-    ownColours->dirty();
-    static_cast<osg::DrawArrays*>(geometry.getPrimitiveSet(0))->setCount(static_cast<GLsizei>(vertices.size()));
-    geometry.getPrimitiveSet(0)->dirty();
-    geometry.dirtyBound();
-}
 } // namespace
 
 HudLayout LayoutHud(double width, double height)
@@ -161,18 +121,7 @@ PlayerHud::PlayerHud()
 
 osg::ref_ptr<osgText::Text> PlayerHud::MakeText() const
 {
-    osg::ref_ptr<osgText::Text> text = new osgText::Text;
-    text->setDataVariance(osg::Object::DYNAMIC);
-    if (font)
-        text->setFont(font.get());
-    text->setFontResolution(GlyphResolution, GlyphResolution);
-    // No outline: the box behind the text gives the contrast, and the library's outline
-    // shader costs a software renderer some 40 ms a frame.
-    text->setColor(TextColour);
-    text->setAlignment(osgText::Text::LEFT_BASE_LINE);
-    text->setAxisAlignment(osgText::Text::XY_PLANE);
-    text->getOrCreateStateSet()->setRenderBinDetails(TextBin, "RenderBin");
-    return text;
+    return MakeHudText(font.get(), TextBin);
 }
 
 void PlayerHud::Relayout(int width, int height, size_t lineCount)
@@ -197,13 +146,6 @@ void PlayerHud::Relayout(int width, int height, size_t lineCount)
     keyLine->setPosition(osg::Vec3(layout.barLeft, layout.keyLineBaseline, 0.0f));
     firstLabel->setPosition(osg::Vec3(layout.barLeft, layout.labelBaseline, 0.0f));
     lastLabel->setPosition(osg::Vec3(layout.barRight, layout.labelBaseline, 0.0f));
-}
-
-// Setting a text lays out its glyphs again; most lines stay the same from frame to frame.
-static void SetTextIfChanged(osgText::Text& text, const std::string& line)
-{
-    if (text.getText().createUTF8EncodedString() != line)
-        text.setText(line, osgText::String::ENCODING_UTF8);
 }
 
 void PlayerHud::Show(const std::vector<std::string>& lines, const TimelineView& view, int width, int height)
