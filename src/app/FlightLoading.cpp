@@ -37,7 +37,7 @@ static void LoadEventsBeside(const char* path)
     if (!ReadFlightEvents(eventsPath, &loadedEvents, &skipped, &error))
         fprintf(stderr, "events: %s\n", error.c_str());
     else if (skipped > 0)
-        fprintf(stderr, "events: '%s': %zu lines skipped that hold no event it can read\n", eventsPath.c_str(), skipped);
+        fprintf(stderr, "events: '%s': %zu %s no event and %s skipped\n", eventsPath.c_str(), skipped, skipped == 1 ? "line holds" : "lines hold", skipped == 1 ? "was" : "were");
 }
 
 // A directory opens for reading on Linux but yields only a read error; it is no log.

@@ -729,8 +729,7 @@ void Reader::Finish()
         flight->streams[source->record].used = true;
     }
     // The events of the instance whose nav_state fills the flight mode channel.
-    const int mode = static_cast<int>(FlightChannel::FlightMode);
-    if (Stream* source = choose({Topic::VehicleStatus}, [mode](const Series& s) { return !s.channels[mode].empty(); }))
+    if (Stream* source = choose({Topic::VehicleStatus}, [](const Series& s) { return !s.channels[static_cast<int>(FlightChannel::FlightMode)].empty(); }))
         StatusEvents(source->series.statuses);
     else if (Stream* other = choose({Topic::VehicleStatus}, [](const Series& s) { return !s.statuses.empty(); }))
         StatusEvents(other->series.statuses);
