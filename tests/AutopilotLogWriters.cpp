@@ -435,7 +435,8 @@ std::string CircleULog(const CircleFlight& flight)
     if (flight.events)
     {
         // Logged strings carry their own time: their place in the file does not matter.
-        log.Message('L', Packer().U8('6').U64(Micros(flight.bootTime + FirstTextAt)).Bytes(FirstText).bytes);
+        // The first in the console's colours, with the tab the logger leaves at the end.
+        log.Message('L', Packer().U8('6').U64(Micros(flight.bootTime + FirstTextAt)).Bytes("\x1b[32m" + std::string(FirstText) + "\x1b[0m\t").bytes);
         log.Message('C', Packer().U8('3').U16(1).U64(Micros(flight.bootTime + SecondTextAt)).Bytes(SecondText).bytes);
     }
     return log.bytes;

@@ -152,7 +152,7 @@ struct CircleFlight
 // What the writers record of the events when CircleFlight::events is set, as seconds after
 // the start: disarmed until ArmedFrom, armed until ArmedUntil; a failsafe raised at
 // FailsafeAt; two texts, the first with a comma and quotes (in telemetry a long one, sent in
-// two chunks), at FirstTextAt and SecondTextAt. The modes change as FlightModeAt says.
+// two chunks; in ULog in the console's colours), at FirstTextAt and SecondTextAt. The modes change as FlightModeAt says.
 const double ArmedFrom = 1.0, ArmedUntil = 18.0, FailsafeAt = 12.0, FirstTextAt = 2.0, SecondTextAt = 7.0;
 extern const char* const FirstText;
 extern const char* const SecondText;

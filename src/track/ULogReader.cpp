@@ -1,6 +1,7 @@
 #include "track/ULogReader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -481,10 +482,26 @@ void Reader::HandleLogString(const uint8_t* body, size_t length, bool tagged)
     const uint8_t level = body[0];
     const int severity = level >= '0' && level <= '7' ? level - '0' : (level <= 7 ? level : 6);
     const double time = static_cast<double>(Load<uint64_t>(body + textAt - 8)) * 1e-6;
-    size_t textLength = length - textAt;
-    while (textLength > 0 && (body[textAt + textLength - 1] == 0 || body[textAt + textLength - 1] == '\n' || body[textAt + textLength - 1] == ' '))
-        --textLength;
-    AppendFlightEvent(&flight->events, &eventOverflow, time, FlightEventKind::Message, severity, std::string(reinterpret_cast<const char*>(body + textAt), std::min(textLength, MaximumEventText)));
+    // The console's colour codes (ESC [ digits ; ... letter) are no part of the text.
+    std::string text;
+    for (size_t i = textAt; i < length && text.size() < MaximumEventText; ++i)
+    {
+        if (body[i] == 0x1B && i + 1 < length && body[i + 1] == '[')
+        {
+            size_t end = i + 2;
+            while (end < length && ((body[end] >= '0' && body[end] <= '9') || body[end] == ';'))
+                ++end;
+            if (end < length && std::isalpha(body[end]))
+            {
+                i = end;
+                continue;
+            }
+        }
+        text += static_cast<char>(body[i]);
+    }
+    while (!text.empty() && (text.back() == '\0' || std::isspace(static_cast<unsigned char>(text.back()))))
+        text.pop_back();
+    AppendFlightEvent(&flight->events, &eventOverflow, time, FlightEventKind::Message, severity, std::move(text));
 }
 
 // Mode events where nav_state changes (the first record's mode among them), arming events
