@@ -186,11 +186,27 @@ uint16_t X25Checksum(const std::string& bytes, uint16_t crc)
     return crc;
 }
 
-MavlinkPayload HeartbeatPayload(uint32_t customMode, uint8_t type, uint8_t autopilot)
+MavlinkPayload HeartbeatPayload(uint32_t customMode, uint8_t type, uint8_t autopilot, uint8_t baseMode)
 {
     Packer p;
-    p.U32(customMode).U8(type).U8(autopilot).U8(0x81).U8(4).U8(3); // base_mode, system_status, mavlink_version
+    p.U32(customMode).U8(type).U8(autopilot).U8(baseMode).U8(4).U8(3); // system_status, mavlink_version
     return {0, 50, p.bytes, 9};
+}
+
+MavlinkPayload StatusTextPayload(uint8_t severity, const std::string& text, uint16_t id, uint8_t chunk)
+{
+    Packer p;
+    p.U8(severity).Text(text, 50).U16(id).U8(chunk);
+    return {253, 83, p.bytes, 51};
+}
+
+const char* const FirstText = "Takeoff, climbing \"fast\" to waypoint 1 of the mission, holding";
+const char* const SecondText = "Battery low";
+
+// Armed as the events say (always when the flight records none).
+static bool ArmedAt(const CircleFlight& flight, double seconds)
+{
+    return !flight.events || (seconds >= ArmedFrom && seconds < ArmedUntil);
 }
 
 MavlinkPayload SysStatusPayload(uint16_t millivolts, int16_t centiamperes)
@@ -354,7 +370,7 @@ std::string CircleULog(const CircleFlight& flight)
     log.Format("vehicle_gps_position:uint64_t timestamp;double latitude_deg;double longitude_deg;double altitude_msl_m;float vel_m_s;uint8_t fix_type;uint8_t satellites_used;uint8_t[2] _padding0;");
     log.Format("vehicle_attitude:uint64_t timestamp;uint64_t timestamp_sample;float[4] q;float[4] delta_q_reset;uint8_t quat_reset_counter;uint8_t[7] _padding0;");
     log.Format("battery_status:uint64_t timestamp;float voltage_v;float current_a;float discharged_mah;uint8_t[4] _padding0;");
-    log.Format("vehicle_status:uint64_t timestamp;uint8_t arming_state;uint8_t nav_state;uint8_t[6] _padding0;");
+    log.Format("vehicle_status:uint64_t timestamp;uint8_t arming_state;uint8_t nav_state;bool failsafe;uint8_t[5] _padding0;");
     log.Format("input_rc:uint64_t timestamp;uint16_t[18] values;uint8_t channel_count;uint8_t[3] _padding0;");
     log.Format("actuator_outputs:uint64_t timestamp;uint32_t noutputs;float[16] output;uint8_t[4] _padding0;");
     log.Format("vehicle_air_data:uint64_t timestamp;float baro_alt_meter;float baro_pressure_pa;");
@@ -392,7 +408,7 @@ std::string CircleULog(const CircleFlight& flight)
             p.F32(static_cast<float>(BatteryVolts(s))).F32(static_cast<float>(BatteryAmperes(s))).F32(static_cast<float>(ConsumedMah(s)));
             break;
         case 4:
-            p.U8(2).U8(static_cast<uint8_t>(FlightModeAt(s)));
+            p.U8(ArmedAt(flight, s) ? 2 : 1).U8(static_cast<uint8_t>(FlightModeAt(s))).U8(flight.events && s >= FailsafeAt);
             break;
         case 5:
             for (int i = 0; i < 18; ++i)
@@ -416,6 +432,13 @@ std::string CircleULog(const CircleFlight& flight)
         }
         log.Data(static_cast<uint16_t>(record.kind), p.bytes);
     }
+    if (flight.events)
+    {
+        // Logged strings carry their own time: their place in the file does not matter.
+        // The first in the console's colours, with the tab the logger leaves at the end.
+        log.Message('L', Packer().U8('6').U64(Micros(flight.bootTime + FirstTextAt)).Bytes("\x1b[32m" + std::string(FirstText) + "\x1b[0m\t").bytes);
+        log.Message('C', Packer().U8('3').U16(1).U64(Micros(flight.bootTime + SecondTextAt)).Bytes(SecondText).bytes);
+    }
     return log.bytes;
 }
 
@@ -431,6 +454,18 @@ std::string CircleDataFlash(const CircleFlight& flight)
     log.Format(135, "RCOU", "QHHHHHHHHHHHHHH", "TimeUS,C1,C2,C3,C4,C5,C6,C7,C8,C9,C10,C11,C12,C13,C14");
     log.Format(136, "BARO", "QBfff", "TimeUS,I,Alt,Press,Temp");
     log.Format(137, "IMU", "QBffffff", "TimeUS,I,GyrX,GyrY,GyrZ,AccX,AccY,AccZ");
+    if (flight.events)
+    {
+        log.Format(138, "MSG", "QZ", "TimeUS,Message");
+        log.Format(139, "EV", "QB", "TimeUS,Id");
+        log.Format(140, "ERR", "QBB", "TimeUS,Subsys,ECode");
+        const auto at = [&](double s) { return Packer().U64(Micros(flight.bootTime + s)); };
+        // The banner that names the vehicle comes after the first MODE: the names wait for it.
+        log.Message(138, at(0.1).Text("Copter V4.5.1 (0123abcd)", 64).bytes);
+        log.Message(139, at(ArmedFrom).U8(10).bytes).Message(139, at(ArmedUntil).U8(11).bytes);
+        log.Message(140, at(FailsafeAt).U8(6).U8(1).bytes); // battery failsafe
+        log.Message(138, at(FirstTextAt).Text(FirstText, 64).bytes).Message(138, at(SecondTextAt).Text(SecondText, 64).bytes);
+    }
     const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {1, 2}}, {flight.attitudeRate, {0}}, {2.0, {3, 4}}, {10.0, {5, 6, 7}}, {flight.otherRate, {8}}});
     const double Degrees = 180.0 / Pi;
     for (const Pending& record : pending)
@@ -496,7 +531,7 @@ std::string CircleTelemetry(const CircleFlight& flight, int version)
         switch (record.kind)
         {
         case 0:
-            log.Record(stamp, HeartbeatPayload(static_cast<uint32_t>(FlightModeAt(s)), 1, 3), autopilot);
+            log.Record(stamp, HeartbeatPayload(static_cast<uint32_t>(FlightModeAt(s)), 1, 3, ArmedAt(flight, s) ? 0x81 : 0x01), autopilot);
             break;
         case 1:
             log.Record(stamp, GlobalPositionIntPayload(bootMs, E7(state.latitude), E7(state.longitude), static_cast<int32_t>(std::lround(state.altitude * 1000))), autopilot);
@@ -526,9 +561,19 @@ std::string CircleTelemetry(const CircleFlight& flight, int version)
             log.Record(stamp, HeartbeatPayload(0, 6, 8), station); // the ground station's own
             break;
         default:
-            log.Record(stamp, MavlinkPayload{253, 83, Packer().U8(6).Text("status text", 50).bytes, 51}, autopilot); // STATUSTEXT: a message the reader does not know
+            log.Record(stamp, StatusTextPayload(6, "status text"), autopilot);
             break;
         }
+    }
+    if (flight.events)
+    {
+        // The long text in two chunks of one id, the short one alone; their time stamps
+        // place them on the boot clock.
+        const auto stampAt = [&](double s) { return flight.wallStart * 1000000ull + Micros(s + LinkDelay); };
+        const std::string first = FirstText;
+        log.Record(stampAt(FirstTextAt), StatusTextPayload(6, first.substr(0, 50), 9, 0), autopilot);
+        log.Record(stampAt(FirstTextAt) + 1000, StatusTextPayload(6, first.substr(50), 9, 1), autopilot);
+        log.Record(stampAt(SecondTextAt), StatusTextPayload(3, SecondText), autopilot);
     }
     return log.bytes;
 }

@@ -89,7 +89,9 @@ struct MavlinkPayload
     size_t baseLength; // the base fields' bytes: a MAVLink 1 payload
 };
 
-MavlinkPayload HeartbeatPayload(uint32_t customMode, uint8_t type, uint8_t autopilot);
+MavlinkPayload HeartbeatPayload(uint32_t customMode, uint8_t type, uint8_t autopilot, uint8_t baseMode = 0x81); // armed by default
+// STATUSTEXT: `id` 0 for a text alone, else the chunks of one text share it.
+MavlinkPayload StatusTextPayload(uint8_t severity, const std::string& text, uint16_t id = 0, uint8_t chunk = 0);
 MavlinkPayload SysStatusPayload(uint16_t millivolts, int16_t centiamperes);
 MavlinkPayload GpsRawIntPayload(uint64_t microseconds, uint8_t fixType, int32_t latitudeE7, int32_t longitudeE7, int32_t altitudeMm, uint16_t speedCm, uint8_t satellites);
 MavlinkPayload AttitudePayload(uint32_t bootMs, float roll, float pitch, float yaw);
@@ -144,7 +146,16 @@ struct CircleFlight
     double attitudeRate = 25.0;
     double otherRate = 0.0;          // records a second of a topic or message the replay does not use
     uint64_t wallStart = 1714557600; // seconds since 1970 at the start (telemetry time stamps)
+    bool events = false;             // the records of FlightEventsAt as well
 };
+
+// What the writers record of the events when CircleFlight::events is set, as seconds after
+// the start: disarmed until ArmedFrom, armed until ArmedUntil; a failsafe raised at
+// FailsafeAt; two texts, the first with a comma and quotes (in telemetry a long one, sent in
+// two chunks; in ULog in the console's colours), at FirstTextAt and SecondTextAt. The modes change as FlightModeAt says.
+const double ArmedFrom = 1.0, ArmedUntil = 18.0, FailsafeAt = 12.0, FirstTextAt = 2.0, SecondTextAt = 7.0;
+extern const char* const FirstText;
+extern const char* const SecondText;
 
 struct FlightState
 {

@@ -13,6 +13,7 @@
 #include "log/LogAttitude.h"
 #include "geo/Geodesy.h"
 #include "track/FlightConversion.h"
+#include "track/FlightEvents.h"
 #include "track/FlightFormats.h"
 #include "track/MavlinkMessages.h"
 
@@ -390,4 +391,74 @@ TEST_F(AutopilotLogTest, InfoSummarisesOnStderrAndTheLogStillGoesToStdout)
     for (const char* text : {"MAVLink telemetry", "position from GLOBAL_POSITION_INT: 101 records, 5.0 a second", "attitude from ATTITUDE: 501 records, 25.0 a second",
                              "skipped 0 bytes and 0 records, 21 frames of other systems", "41 rows at 2 a second from 100.000 to 120.000 s"})
         EXPECT_NE(err.find(text), std::string::npos) << text << "\n" << err;
+}
+
+TEST_F(AutopilotLogTest, EventsOfEachFormatOnTheConvertedClockWithModesWhereApStatusChanges)
+{
+    CircleFlight flight;
+    flight.events = true;
+    struct Case
+    {
+        const char* label;
+        std::string bytes;
+        const char* modes[3]; // the names of FlightModeAt's modes 3, 4 and 5
+        int secondSeverity;    // the level the second text was logged with
+        bool failsafe;
+    };
+    const Case cases[] = {
+        {"ULog", CircleULog(flight), {"AUTO_MISSION", "AUTO_LOITER", "AUTO_RTL"}, 3, true},
+        {"DataFlash", CircleDataFlash(flight), {"AUTO", "GUIDED", "LOITER"}, 6, true}, // a copter's, by the banner that follows the first MODE
+        {"telemetry", CircleTelemetry(flight, 2), {"TRAINING", "ACRO", "FLY_BY_WIRE_A"}, 3, false}, // a fixed wing's
+    };
+    size_t c0Events = 0;
+    for (const Case& test : cases)
+    {
+        const Conversion c = Convert(test.bytes);
+        ASSERT_TRUE(c.read) << test.label;
+        if (&test == &cases[0])
+            c0Events = c.converted.events.size();
+        const std::vector<SampleRow>& rows = c.converted.rows;
+        std::vector<std::string> seen; // "kind@seconds after the start:text"
+        size_t modeEvents = 0;
+        for (const FlightEvent& event : c.converted.events)
+        {
+            const double s = event.time - flight.bootTime;
+            if (event.kind == FlightEventKind::Mode)
+            {
+                ++modeEvents;
+                EXPECT_EQ(event.text, test.modes[FlightModeAt(s) - 3]) << test.label << " at " << s;
+                // The column holds the new mode from this time on, and held another just before.
+                const auto after = std::find_if(rows.begin(), rows.end(), [&](const SampleRow& r) { return r.gps_time >= event.time - 1e-6; });
+                ASSERT_NE(after, rows.end()) << test.label;
+                EXPECT_EQ(after->ap_status, FlightModeAt(s)) << test.label << " at " << s;
+                if (after != rows.begin())
+                {
+                    EXPECT_NE((after - 1)->ap_status, after->ap_status) << test.label << " at " << s;
+                }
+                continue;
+            }
+            char line[200];
+            snprintf(line, sizeof line, "%s@%.3f/%d:%s", FlightEventKindName(event.kind), s, event.severity, event.text.c_str());
+            seen.push_back(line);
+        }
+        size_t changes = 0;
+        for (size_t i = 1; i < rows.size(); ++i)
+            changes += rows[i].ap_status != rows[i - 1].ap_status;
+        EXPECT_EQ(modeEvents, changes + 1) << test.label << ": the first record's mode, then each change";
+        const std::string second = "message@7.000/" + std::to_string(test.secondSeverity) + ":" + SecondText;
+        for (const std::string& expected : {std::string("arm@1.000/5:armed"), std::string("disarm@18.000/5:disarmed"), std::string("message@2.000/6:") + FirstText, second})
+            EXPECT_NE(std::find(seen.begin(), seen.end(), expected), seen.end()) << test.label << ": no " << expected;
+        const bool failsafe = std::any_of(seen.begin(), seen.end(), [](const std::string& e) { return e.rfind("failsafe@12.000/", 0) == 0; });
+        EXPECT_EQ(failsafe, test.failsafe) << test.label;
+    }
+
+    // `track` writes them where it is told; a flight without events leaves no file there.
+    WriteWholeFile("flight.ulg", cases[0].bytes);
+    WriteWholeFile("walk.csv", "time,lat,lon,alt\n0,47.0,8.0,500\n1,47.0001,8.0,501\n");
+    std::string out, err;
+    ASSERT_EQ(RunTool({"track", "flight.ulg", "--events", "f.events.csv", "--info"}, &out, &err), 0) << err;
+    EXPECT_NE(err.find("track: " + std::to_string(c0Events) + " events written to f.events.csv"), std::string::npos) << err;
+    EXPECT_EQ(ReadText("f.events.csv").rfind("time,kind,severity,text\n100.000,mode,6,AUTO_MISSION\n", 0), 0u);
+    ASSERT_EQ(RunTool({"track", "walk.csv", "--events", "f.events.csv"}, &out, &err), 0) << err;
+    EXPECT_FALSE(Exists("f.events.csv"));
 }

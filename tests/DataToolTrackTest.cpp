@@ -12,6 +12,7 @@
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "track/FlightConversion.h"
+#include "track/FlightEvents.h"
 #include "track/TrackReading.h"
 
 namespace
@@ -250,4 +251,40 @@ TEST_F(TrackConvertTest, TrackOfOnePointFailsWithOneLineAndNoLog)
     EXPECT_EQ(RunTool({"track", "absent.igc"}, &out, &err), 1);
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+TEST_F(TrackConvertTest, EventsCsvRoundTripsQuotedTextsAndSkipsDamagedLines)
+{
+    EXPECT_EQ(EventsPathFor("dir.v2/flight.log"), "dir.v2/flight.events.csv");
+    EXPECT_EQ(EventsPathFor("dir.v2/flight"), "dir.v2/flight.events.csv");
+    const std::vector<FlightEvent> events = {
+        {2.5, FlightEventKind::Message, 4, "Takeoff, \"fast\"\nthen \x1b[32mhold"},
+        {-1.25, FlightEventKind::Mode, 6, "POSCTL"},
+        {7.0, FlightEventKind::Failsafe, 2, "battery"},
+    };
+    std::string error;
+    ASSERT_TRUE(WriteFlightEvents("a.events.csv", events, &error)) << error;
+    const std::string text = ReadText("a.events.csv");
+    EXPECT_EQ(text, "time,kind,severity,text\n2.500,message,4,\"Takeoff, \"\"fast\"\"\nthen  [32mhold\"\n-1.250,mode,6,POSCTL\n7.000,failsafe,2,battery\n");
+    std::vector<FlightEvent> read;
+    size_t skipped = 99;
+    ASSERT_TRUE(ReadFlightEvents("a.events.csv", &read, &skipped, &error)) << error;
+    EXPECT_EQ(skipped, 0u);
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(read[0].text, "POSCTL") << "sorted by time";
+    EXPECT_EQ(read[1].text, "Takeoff, \"fast\"\nthen  [32mhold");
+    EXPECT_EQ(read[1].severity, 4);
+    EXPECT_EQ(read[2].kind, FlightEventKind::Failsafe);
+
+    // Damaged lines: an unknown kind, a severity beyond 7, a time that is no number, a field
+    // too many, a stray quote, a quote left open; then a long text, cut.
+    WriteText("b.events.csv", text + "3,landing,6,x\n4,message,9,x\nsoon,message,6,x\n5,arm,5,a,b\n6,message,6,ab\"c\n8,message,6,\"open\n9,disarm,5," +
+                                  std::string(300, 'y') + "\n");
+    ASSERT_TRUE(ReadFlightEvents("b.events.csv", &read, &skipped, &error)) << error;
+    EXPECT_EQ(skipped, 6u);
+    ASSERT_EQ(read.size(), 4u);
+    EXPECT_EQ(read[3].kind, FlightEventKind::Disarming);
+    EXPECT_EQ(read[3].text, std::string(200, 'y'));
+    WriteText("c.events.csv", "time,kind\n");
+    EXPECT_FALSE(ReadFlightEvents("c.events.csv", &read, &skipped, &error));
 }

@@ -11,6 +11,7 @@
 #include "app/FlightLoading.h"
 #include "log/SampleTable.h"
 #include "support/TestSupport.h"
+#include "track/FlightEvents.h"
 #include "track/FlightFileConversion.h"
 
 namespace
@@ -176,6 +177,43 @@ TEST_F(FlightLoadingTest, PlayerLoadsFlightFilesAsTheLogsTheyConvertTo)
                 EXPECT_LT(rows.size(), fullRows) << "the selection leaves rows out";
         }
     }
+}
+
+// The player's events: a flight file's from its conversion, a keyword log's from the file
+// beside it; the transcript is the same with or without them.
+TEST_F(FlightLoadingTest, LoadedEventsComeFromTheConversionOrTheFileBesideTheLog)
+{
+    CircleFlight flight;
+    flight.events = true;
+    WriteWholeFile("flight", CircleULog(flight));
+    FlightFileConversion conversion;
+    std::string message;
+    ASSERT_TRUE(ConvertFlightFile("flight", 0.0, &conversion, &message)) << message;
+    const std::vector<FlightEvent>& events = conversion.converted.events;
+    ASSERT_GT(events.size(), 5u);
+    WriteWholeFile("converted.log", FormatConvertedLog(conversion.converted));
+    const auto load = [](const char* path, FlightFiles flightFiles, std::string* transcript, std::string* errors) {
+        ResetLogReader();
+        OutputCapture capture(true);
+        EXPECT_EQ(LoadFlightLog(path, nullptr, flightFiles), 0);
+        *transcript = capture.Finish();
+        *errors = capture.Errors();
+        return LoadedFlightEvents();
+    };
+    std::string bare, transcript, errors;
+    EXPECT_EQ(load("flight", FlightFiles::Convert, &transcript, &errors).size(), events.size());
+    EXPECT_TRUE(load("converted.log", FlightFiles::Convert, &bare, &errors).empty()) << "none beside the log";
+    std::string error;
+    ASSERT_TRUE(WriteFlightEvents("converted.events.csv", events, &error)) << error;
+    WriteWholeFile("converted.events.csv", ReadWholeFile("converted.events.csv") + "12,nonsense\n");
+    const std::vector<FlightEvent> loaded = load("converted.log", FlightFiles::Refuse, &transcript, &errors);
+    ASSERT_EQ(loaded.size(), events.size());
+    EXPECT_EQ(loaded.back().text, events.back().text);
+    EXPECT_EQ(transcript, bare);
+    EXPECT_EQ(errors, "events: 'converted.events.csv': 1 line holds no event and was skipped\n");
+    ResetLogReader();
+    ASSERT_TRUE(LoadFlightQuietly("converted.log"));
+    EXPECT_EQ(LoadedFlightEvents().size(), events.size());
 }
 
 } // namespace

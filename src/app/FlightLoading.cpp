@@ -17,6 +17,29 @@
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
 
+static std::vector<FlightEvent> loadedEvents;
+
+const std::vector<FlightEvent>& LoadedFlightEvents()
+{
+    return loadedEvents;
+}
+
+// The events file beside a keyword log, when there is one.
+static void LoadEventsBeside(const char* path)
+{
+    loadedEvents.clear();
+    const std::string eventsPath = EventsPathFor(path);
+    struct stat status;
+    if (stat(eventsPath.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return;
+    size_t skipped = 0;
+    std::string error;
+    if (!ReadFlightEvents(eventsPath, &loadedEvents, &skipped, &error))
+        fprintf(stderr, "events: %s\n", error.c_str());
+    else if (skipped > 0)
+        fprintf(stderr, "events: '%s': %zu %s no event and %s skipped\n", eventsPath.c_str(), skipped, skipped == 1 ? "line holds" : "lines hold", skipped == 1 ? "was" : "were");
+}
+
 // A directory opens for reading on Linux but yields only a read error; it is no log.
 static FILE* OpenLog(const char* path)
 {
@@ -87,6 +110,7 @@ static int ScanConvertedFlight(const char* path, std::string* csvReason)
     }
     fputs(DerivedAttitudeNote(path, conversion).c_str(), stderr);
     fputs(ConversionNotes(path, conversion).c_str(), stderr);
+    loadedEvents = std::move(conversion.converted.events);
     std::string text = FormatConvertedLog(conversion.converted);
     FILE* log = fmemopen(&text[0], text.size(), "r");
     if (!log)
@@ -104,6 +128,7 @@ bool LoadFlightQuietly(const char* path)
     FILE* log = OpenLog(path);
     if (!log)
         return false;
+    LoadEventsBeside(path);
     ScanFlightLog(log);
     fclose(log);
     if (SampleTable.rowCount < 1)
@@ -179,6 +204,7 @@ int LoadFlightLog(const char* path, const char* samples, FlightFiles flightFiles
         return -4;
     }
     std::string csvReason;
+    loadedEvents.clear();
     const int converted = format ? ScanConvertedFlight(path, &csvReason) : 1;
     if (converted < 0)
     {
@@ -186,7 +212,10 @@ int LoadFlightLog(const char* path, const char* samples, FlightFiles flightFiles
         return converted;
     }
     if (converted > 0)
+    {
+        LoadEventsBeside(path);
         ScanFlightLog(log);
+    }
     fclose(log);
     PrintTableOverflow();
 

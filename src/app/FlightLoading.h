@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/FlightStatistics.h"
+#include "track/FlightEvents.h"
 
 // The first part of the replay's run, which the companion programs share: the command
 // line's log and selection, the log, the statistics and the map frame.
@@ -63,3 +64,9 @@ void PrintTableOverflow();
 // selects), computes the statistics and fixes the map frame on the flight, printing nothing
 // but what the scanner echoes. False when the log cannot be opened or holds no accepted row.
 bool LoadFlightQuietly(const char* path);
+
+// The events of the loaded flight: those the conversion found when the player converted a
+// flight file, else those of EventsPathFor(log) when that file exists; empty otherwise.
+// Filled by LoadFlightLog and LoadFlightQuietly; an events file with lines it could not
+// read gets one line on stderr, never on the transcript.
+const std::vector<FlightEvent>& LoadedFlightEvents();

@@ -5,12 +5,48 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "datatool/DataTool.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
 
-int ConvertTrack(const std::string& path, double rate, bool info)
+// The file stdout is, when it is a regular file: where the log goes, so its events go beside it.
+static std::string StdoutFilePath()
+{
+    struct stat status;
+    if (fstat(STDOUT_FILENO, &status) != 0 || !S_ISREG(status.st_mode))
+        return "";
+    char target[4096];
+    const ssize_t length = readlink("/proc/self/fd/1", target, sizeof target - 1);
+    if (length <= 0 || target[0] != '/')
+        return "";
+    return std::string(target, static_cast<size_t>(length));
+}
+
+bool WriteEventsBeside(const char* program, const std::string& eventsPath, const std::vector<FlightEvent>& events, bool info)
+{
+    if (eventsPath.empty())
+        return true;
+    if (events.empty())
+    {
+        // An events file left from another flight must not pass for this one's.
+        unlink(eventsPath.c_str());
+        return true;
+    }
+    std::string error;
+    if (!WriteFlightEvents(eventsPath, events, &error))
+    {
+        fprintf(stderr, "%s: %s\n", program, error.c_str());
+        return false;
+    }
+    if (info)
+        fprintf(stderr, "%s: %zu events written to %s\n", program, events.size(), eventsPath.c_str());
+    return true;
+}
+
+int ConvertTrack(const std::string& path, double rate, bool info, const std::string& eventsPath)
 {
     FlightFileConversion conversion;
     std::string message;
@@ -38,7 +74,7 @@ int ConvertTrack(const std::string& path, double rate, bool info)
         return 1;
     }
     fputs(ConversionNotes(path, conversion).c_str(), stderr);
-    return 0;
+    return WriteEventsBeside("track", eventsPath, conversion.converted.events, info) ? 0 : 1;
 }
 
 int RunTrackCommand(int argc, char** argv)
@@ -46,10 +82,16 @@ int RunTrackCommand(int argc, char** argv)
     const char* input = nullptr;
     double rate = 0.0; // the format's own
     bool info = false;
+    const char* events = nullptr;
+    bool noEvents = false;
     for (int i = 2; i < argc; ++i)
     {
         if (strcmp(argv[i], "--info") == 0)
             info = true;
+        else if (strcmp(argv[i], "--events") == 0 && i + 1 < argc && !noEvents && !events)
+            events = argv[++i];
+        else if (strcmp(argv[i], "--no-events") == 0 && !events)
+            noEvents = true;
         else if (strcmp(argv[i], "--rate") == 0 && i + 1 < argc)
         {
             char* end = nullptr;
@@ -73,5 +115,13 @@ int RunTrackCommand(int argc, char** argv)
         PrintDataToolUsage(argv[0], stderr);
         return DataToolUsage;
     }
-    return ConvertTrack(input, rate, info);
+    std::string eventsPath;
+    if (events)
+        eventsPath = events;
+    else if (!noEvents)
+    {
+        const std::string output = StdoutFilePath();
+        eventsPath = output.empty() ? "" : EventsPathFor(output);
+    }
+    return ConvertTrack(input, rate, info, eventsPath);
 }

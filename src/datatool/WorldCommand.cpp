@@ -12,6 +12,7 @@
 #include "app/FlightLoading.h"
 #include "datatool/DataTool.h"
 #include "datatool/FlightLogCheck.h"
+#include "datatool/TrackCommand.h"
 #include "geo/Geodesy.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
@@ -212,6 +213,8 @@ int RunWorldCommand(int argc, char** argv)
             return 1;
         }
         fputs(ConversionNotes(flight, conversion).c_str(), stderr);
+        if (!WriteEventsBeside("world", EventsPathFor(log), conversion.converted.events, false))
+            return 1;
         printf("log: %s\n", log.c_str());
     }
     if (!LoadFlightQuietly(log.c_str()))

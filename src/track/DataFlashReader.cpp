@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geo/Geodesy.h"
+#include "track/AutopilotModes.h"
 #include "track/BinaryNumbers.h"
 
 namespace
@@ -98,6 +99,39 @@ struct Series
     std::vector<TimedValue> channels[FlightChannelCount];
 };
 
+// EV ids that tell of arming and of failsafe-like trouble; other ids become "event N".
+const int EventArmed = 10;
+const int EventDisarmed = 11;
+struct NamedEvent
+{
+    int id;
+    FlightEventKind kind;
+    int severity;
+    const char* text;
+};
+const NamedEvent NamedEvents[] = {
+    {15, FlightEventKind::Message, 5, "auto armed"},        {18, FlightEventKind::Message, 6, "land complete"},
+    {19, FlightEventKind::Failsafe, 2, "GPS lost"},         {25, FlightEventKind::Message, 6, "home set"},
+    {51, FlightEventKind::Failsafe, 1, "parachute released"}, {54, FlightEventKind::Failsafe, 1, "motors emergency stopped"},
+};
+
+// ERR subsystems: the failsafes among them, by name; the rest are "subsystem S".
+struct Subsystem
+{
+    int id;
+    const char* name;
+};
+const Subsystem FailsafeSubsystems[] = {
+    {5, "radio"}, {6, "battery"}, {7, "GPS"}, {8, "ground station"}, {9, "fence"}, {17, "EKF"}, {20, "ADS-B"}, {23, "terrain"}, {26, "sensors"}, {27, "leak"}, {29, "vibration"},
+};
+
+// A MODE record, named once the log's banner has told the vehicle.
+struct ModeRecord
+{
+    size_t event; // index into the flight's events
+    double mode;
+};
+
 class Reader
 {
 public:
@@ -114,6 +148,10 @@ private:
     std::map<std::string, size_t> records; // message name -> index into the flight's streams
     size_t cutOff = 0;
     size_t invalid = 0;
+    size_t eventOverflow = 0;
+    ModeFamily family = ModeFamily::Unknown; // from the firmware's banner among the MSG texts
+    double lastMode = NAN;
+    std::vector<ModeRecord> modes;
 
     size_t RecordOf(const std::string& name);
     size_t LengthAt(size_t at) const;
@@ -122,6 +160,7 @@ private:
     void HandleFormat(const uint8_t* message);
     double Value(const MessageType& type, int column, const uint8_t* message, bool scaled = true) const;
     void Handle(MessageType& type, const uint8_t* message);
+    void HandleEvent(MessageType& type, const uint8_t* message, double time);
     void Finish();
 };
 
@@ -329,7 +368,18 @@ void Reader::Handle(MessageType& type, const uint8_t* message)
     else if (name == "BARO")
         AddValue(series[name], FlightChannel::BaroAltitude, time, value("Alt"));
     else if (name == "MODE")
-        AddValue(series[name], FlightChannel::FlightMode, time, value("Mode"));
+    {
+        const double mode = value("Mode");
+        AddValue(series[name], FlightChannel::FlightMode, time, mode);
+        if (std::isfinite(mode) && mode != lastMode)
+        {
+            lastMode = mode;
+            if (AppendFlightEvent(&flight->events, &eventOverflow, time, FlightEventKind::Mode, 6, ""))
+                modes.push_back(ModeRecord{flight->events.size() - 1, mode});
+        }
+    }
+    else if (name == "MSG" || name == "EV" || name == "ERR")
+        HandleEvent(type, message, time);
     else if (name == "RCIN" || name == "RCOU")
     {
         const bool in = name == "RCIN";
@@ -337,6 +387,62 @@ void Reader::Handle(MessageType& type, const uint8_t* message)
         const char* const columns[] = {"C1", "C2", "C3", "C4", "C5"};
         for (int i = 0; i < (in ? 5 : 4); ++i)
             AddValue(s, static_cast<FlightChannel>(static_cast<int>(in ? FlightChannel::RcIn1 : FlightChannel::ServoOut1) + i), time, value(columns[i]));
+    }
+}
+
+void Reader::HandleEvent(MessageType& type, const uint8_t* message, double time)
+{
+    const auto value = [&](const char* column) { return Value(type, type.Find(column), message); };
+    const auto integer = [](double v) { return std::isfinite(v) && std::fabs(v) < 1e9 ? static_cast<int>(v) : -1; };
+    if (type.name == "MSG")
+    {
+        const int column = type.Find("Message");
+        if (column < 0)
+            return;
+        const Column& c = type.columns[static_cast<size_t>(column)];
+        const size_t width = c.character == 'Z' ? 64 : c.character == 'N' ? 16 : c.character == 'n' ? 4 : 0;
+        if (width == 0)
+            return;
+        const std::string text = FixedText(message + c.offset, width);
+        if (family == ModeFamily::Unknown)
+            family = ModeFamilyOfBanner(text);
+        AppendFlightEvent(&flight->events, &eventOverflow, time, FlightEventKind::Message, 6, text);
+    }
+    else if (type.name == "EV")
+    {
+        const int id = integer(value("Id"));
+        if (id < 0)
+            return;
+        if (id == EventArmed || id == EventDisarmed)
+        {
+            const bool armed = id == EventArmed;
+            AppendFlightEvent(&flight->events, &eventOverflow, time, armed ? FlightEventKind::Arming : FlightEventKind::Disarming, 5, armed ? "armed" : "disarmed");
+            return;
+        }
+        for (const NamedEvent& named : NamedEvents)
+            if (named.id == id)
+            {
+                AppendFlightEvent(&flight->events, &eventOverflow, time, named.kind, named.severity, named.text);
+                return;
+            }
+        AppendFlightEvent(&flight->events, &eventOverflow, time, FlightEventKind::Message, 6, "event " + std::to_string(id));
+    }
+    else
+    {
+        const int subsystem = integer(value("Subsys")), code = integer(value("ECode"));
+        if (subsystem < 0 || code < 0)
+            return;
+        for (const Subsystem& failsafe : FailsafeSubsystems)
+            if (failsafe.id == subsystem)
+            {
+                // Code 0 is the failsafe cleared.
+                if (code == 0)
+                    AppendFlightEvent(&flight->events, &eventOverflow, time, FlightEventKind::Message, 5, std::string(failsafe.name) + " failsafe cleared");
+                else
+                    AppendFlightEvent(&flight->events, &eventOverflow, time, FlightEventKind::Failsafe, 2, std::string(failsafe.name) + " failsafe (error " + std::to_string(code) + ")");
+                return;
+            }
+        AppendFlightEvent(&flight->events, &eventOverflow, time, FlightEventKind::Message, code == 0 ? 5 : 3, "subsystem " + std::to_string(subsystem) + " error " + std::to_string(code));
     }
 }
 
@@ -417,6 +523,10 @@ void Reader::Finish()
         flight->dropped.emplace_back("cut off", cutOff);
     if (invalid > 0)
         flight->dropped.emplace_back("positions or attitudes out of range", invalid);
+    for (const ModeRecord& record : modes)
+        flight->events[record.event].text = FamilyModeName(family, record.mode);
+    if (eventOverflow > 0)
+        flight->dropped.emplace_back("events beyond the first " + std::to_string(MaximumFlightEvents), eventOverflow);
     flight->skippedRecords += cutOff;
 }
 

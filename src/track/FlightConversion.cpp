@@ -243,6 +243,10 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
     converted.clockOrigin = origin;
     for (TimedPosition& p : positions)
         p.time -= origin;
+    converted.events = flight.events;
+    for (FlightEvent& event : converted.events)
+        event.time -= origin;
+    std::stable_sort(converted.events.begin(), converted.events.end(), [](const FlightEvent& a, const FlightEvent& b) { return a.time < b.time; });
     if (!(settings.rate > 0.0))
     {
         converted.error = "no rate";

@@ -26,6 +26,9 @@ struct ConvertedFlight
     size_t gaps = 0;                // gaps between positions longer than maximumGap
     PositionCounts positions;       // what the positions were, and what was done to them
     double clockOrigin = 0.0;       // seconds since 1970 of gps_time 0, for times since 1970
+    // The flight's events on gps_time's clock, in time order (stable), all of them: also
+    // those before the first row or after the last.
+    std::vector<FlightEvent> events;
     std::string error;              // why there are no rows, when there are none
 };
 

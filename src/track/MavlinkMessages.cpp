@@ -57,6 +57,7 @@ std::map<uint32_t, MavlinkMessage> DefineKnownMessages()
                              {{"uint8_t", "id", 0, false}, {"uint8_t", "battery_function", 0, false}, {"uint8_t", "type", 0, false}, {"int16_t", "temperature", 0, false}, {"uint16_t", "voltages", 10, false},
                               {"int16_t", "current_battery", 0, false}, {"int32_t", "current_consumed", 0, false}, {"int32_t", "energy_consumed", 0, false}, {"int8_t", "battery_remaining", 0, false},
                               {"int32_t", "time_remaining", 0, E}, {"uint8_t", "charge_state", 0, E}, {"uint16_t", "voltages_ext", 4, E}, {"uint8_t", "mode", 0, E}, {"uint32_t", "fault_bitmask", 0, E}}),
+        DefineMavlinkMessage(253, "STATUSTEXT", {{"uint8_t", "severity", 0, false}, {"char", "text", 50, false}, {"uint16_t", "id", 0, E}, {"uint8_t", "chunk_seq", 0, E}}),
     };
     std::map<uint32_t, MavlinkMessage> byId;
     for (MavlinkMessage& message : messages)

@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "track/AutopilotModes.h"
 #include "track/MavlinkMessages.h"
 
 namespace
@@ -43,7 +44,13 @@ enum Id : uint32_t
     RcChannels = 65,
     VfrHud = 74,
     BatteryStatus = 147,
+    StatusText = 253,
 };
+
+const double ArmedFlag = 128;       // HEARTBEAT base_mode: MAV_MODE_FLAG_SAFETY_ARMED
+const double AutopilotPx4 = 12;     // HEARTBEAT autopilot values whose custom_mode this reader names
+const double AutopilotArduPilot = 3;
+const size_t StatusTextLength = 50; // bytes of a STATUSTEXT's text (a chunk of a longer one when id is set)
 
 struct Frame
 {
@@ -257,8 +264,22 @@ private:
     std::map<uint32_t, Series> series;
     std::map<uint32_t, size_t> records; // message id -> index into the flight's streams
     size_t invalid = 0;
+    size_t eventOverflow = 0;
+    double customMode = NAN;
+    bool armed = false;
+    // A STATUSTEXT sent in chunks, joined until its last chunk (or another text) comes.
+    struct
+    {
+        double time = 0.0;
+        int severity = 6;
+        double id = 0.0;
+        std::string text;
+        bool open = false;
+    } pendingText;
 
     void Handle(const MavlinkMessage& message, const uint8_t* payload, double time);
+    void HandleStatusText(const MavlinkMessage& message, const uint8_t* payload, double time);
+    void FlushText();
     void Finish();
 };
 
@@ -444,15 +465,70 @@ void Decoder::Handle(const MavlinkMessage& message, const uint8_t* payload, doub
         break;
     }
     case Heartbeat:
-        AddValue(s, FlightChannel::FlightMode, time, value("custom_mode"));
+    {
+        const double mode = value("custom_mode");
+        AddValue(s, FlightChannel::FlightMode, time, mode);
+        if (mode != customMode)
+        {
+            customMode = mode;
+            const double autopilot = value("autopilot");
+            const std::string name = autopilot == AutopilotPx4 ? Px4CustomModeName(mode) : autopilot == AutopilotArduPilot ? FamilyModeName(ModeFamilyOfVehicleType(value("type")), mode) : UnknownModeName(mode);
+            AppendFlightEvent(&flight->events, &eventOverflow, time, FlightEventKind::Mode, 6, name);
+        }
+        const bool nowArmed = (static_cast<int>(value("base_mode")) & static_cast<int>(ArmedFlag)) != 0;
+        if (nowArmed != armed)
+        {
+            armed = nowArmed;
+            AppendFlightEvent(&flight->events, &eventOverflow, time, armed ? FlightEventKind::Arming : FlightEventKind::Disarming, 5, armed ? "armed" : "disarmed");
+        }
+        break;
+    }
+    case StatusText:
+        HandleStatusText(message, payload, time);
         break;
     default:
         break;
     }
 }
 
+void Decoder::FlushText()
+{
+    if (pendingText.open)
+        AppendFlightEvent(&flight->events, &eventOverflow, pendingText.time, FlightEventKind::Message, pendingText.severity, pendingText.text);
+    pendingText.open = false;
+    pendingText.text.clear();
+}
+
+// A text of id 0 stands alone; chunks of one id are joined in the order they come, and the
+// text ends with a chunk that does not fill its 50 bytes.
+void Decoder::HandleStatusText(const MavlinkMessage& message, const uint8_t* payload, double time)
+{
+    const MavlinkField* field = message.Field("text");
+    const MavlinkField* severityField = message.Field("severity");
+    const MavlinkField* idField = message.Field("id");
+    if (!field || !severityField || !idField)
+        return;
+    const char* bytes = reinterpret_cast<const char*>(payload + field->offset);
+    const size_t length = strnlen(bytes, StatusTextLength);
+    const double id = MavlinkValue(*idField, payload);
+    const double severity = MavlinkValue(*severityField, payload);
+    if (!pendingText.open || id == 0.0 || id != pendingText.id)
+    {
+        FlushText();
+        pendingText.open = true;
+        pendingText.time = time;
+        pendingText.severity = severity <= 7.0 ? static_cast<int>(severity) : 6;
+        pendingText.id = id;
+    }
+    if (pendingText.text.size() < MaximumEventText)
+        pendingText.text.append(bytes, length);
+    if (id == 0.0 || length < StatusTextLength)
+        FlushText();
+}
+
 void Decoder::Finish()
 {
+    FlushText();
     // The first message in `order` whose series holds what `has` asks for.
     auto choose = [this](std::initializer_list<uint32_t> order, auto has) -> int64_t
     {
@@ -493,6 +569,8 @@ void Decoder::Finish()
     }
     if (invalid > 0)
         flight->dropped.emplace_back("positions or attitudes out of range", invalid);
+    if (eventOverflow > 0)
+        flight->dropped.emplace_back("events beyond the first " + std::to_string(MaximumFlightEvents), eventOverflow);
 }
 
 // The autopilot: component 1 of the first system whose HEARTBEAT names an autopilot type,

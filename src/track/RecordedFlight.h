@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "track/FlightEvents.h"
+
 // What a reader of a flight file hands on: the channels the file recorded, each a time series
 // on the file's own clock, in SI units and in the conventions a pilot states them in. A
 // reader knows nothing of the keyword log the flight will become; the conversion (one place,
@@ -89,6 +91,9 @@ struct RecordedFlight
     std::vector<TimedAttitude> attitudes; // empty when the file records none
     std::string attitudeSource;
     std::vector<TimedValue> channels[FlightChannelCount];
+    // Arming, modes, failsafes and messages, in file order, at most MaximumFlightEvents (the
+    // rest counted in `dropped`). A mode event stands wherever the FlightMode channel changes.
+    std::vector<FlightEvent> events;
 
     std::vector<RecordedStream> streams; // what the file holds
     size_t skippedBytes = 0;             // corrupt or unreadable stretches

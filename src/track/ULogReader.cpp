@@ -1,12 +1,14 @@
 #include "track/ULogReader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include "track/AutopilotModes.h"
 #include "track/BinaryNumbers.h"
 
 namespace
@@ -79,9 +81,19 @@ Topic TopicOf(const std::string& name)
     return Topic::Other;
 }
 
+// One vehicle_status record: what the events are made of. NaN for a field the topic lacks.
+struct StatusRecord
+{
+    double time, navState, armingState, failsafe;
+};
+
+// vehicle_status's arming_state of an armed vehicle (1 is standby: disarmed).
+const double ArmingStateArmed = 2.0;
+
 // What one stream (a topic in one instance) gave.
 struct Series
 {
+    std::vector<StatusRecord> statuses;
     std::vector<TimedPosition> positions;
     std::vector<TimedAttitude> attitudes;
     std::vector<TimedValue> channels[FlightChannelCount];
@@ -103,7 +115,7 @@ struct Subscription
     const Layout* layout = nullptr; // null when the format could not be resolved
     double timeScale = 1e-6;        // timestamp in microseconds (milliseconds for uint8_t)
     FieldPlace timestamp, latitude, longitude, altitude, fixType, satellites, speed, q;
-    FieldPlace voltage, current, consumed, values, channelCount, outputs, outputCount, navState, baroAltitude;
+    FieldPlace voltage, current, consumed, values, channelCount, outputs, outputCount, navState, armingState, failsafe, baroAltitude;
     bool integerPosition = false; // lat/lon in 1e-7 degrees and alt in millimetres (older GPS topics)
 };
 
@@ -129,6 +141,7 @@ private:
     size_t cutOff = 0;      // messages cut off by the end of the file or by appended data
     size_t noTimestamp = 0; // records of topics without a timestamp field
     size_t invalid = 0;     // positions or attitudes with values out of range
+    size_t eventOverflow = 0;
 
     bool HandleFlags(const uint8_t* body, size_t length, std::string* error);
     void HandleFormat(const uint8_t* body, size_t length);
@@ -138,6 +151,8 @@ private:
     // part, or the whole struct), or null.
     const Subscription* DataFits(const uint8_t* body, size_t length) const;
     void HandleData(const Subscription& subscription, const uint8_t* fields, double time);
+    void HandleLogString(const uint8_t* body, size_t length, bool tagged);
+    void StatusEvents(const std::vector<StatusRecord>& statuses);
     bool PlausibleAt(size_t at, size_t limit) const;
     size_t Resynchronise(size_t from, size_t limit) const;
     void Finish();
@@ -331,6 +346,8 @@ bool Reader::HandleAdd(const uint8_t* body, size_t length)
             break;
         case Topic::VehicleStatus:
             subscription.navState = layout->Find("nav_state");
+            subscription.armingState = layout->Find("arming_state");
+            subscription.failsafe = layout->Find("failsafe");
             break;
         case Topic::AirData:
             subscription.baroAltitude = layout->Find("baro_alt_meter");
@@ -446,12 +463,72 @@ void Reader::HandleData(const Subscription& subscription, const uint8_t* fields,
     }
     case Topic::VehicleStatus:
         AddValue(series, FlightChannel::FlightMode, time, Value(fields, subscription.navState));
+        series.statuses.push_back(StatusRecord{time, Value(fields, subscription.navState), Value(fields, subscription.armingState), Value(fields, subscription.failsafe)});
         break;
     case Topic::AirData:
         AddValue(series, FlightChannel::BaroAltitude, time, Value(fields, subscription.baroAltitude));
         break;
     case Topic::Other:
         break;
+    }
+}
+
+// A logged string: level (an ASCII digit, as the logger writes it), [tag,] timestamp, text.
+void Reader::HandleLogString(const uint8_t* body, size_t length, bool tagged)
+{
+    const size_t textAt = tagged ? 11 : 9;
+    if (length < textAt)
+        return;
+    const uint8_t level = body[0];
+    const int severity = level >= '0' && level <= '7' ? level - '0' : (level <= 7 ? level : 6);
+    const double time = static_cast<double>(Load<uint64_t>(body + textAt - 8)) * 1e-6;
+    // The console's colour codes (ESC [ digits ; ... letter) are no part of the text.
+    std::string text;
+    for (size_t i = textAt; i < length && text.size() < MaximumEventText; ++i)
+    {
+        if (body[i] == 0x1B && i + 1 < length && body[i + 1] == '[')
+        {
+            size_t end = i + 2;
+            while (end < length && ((body[end] >= '0' && body[end] <= '9') || body[end] == ';'))
+                ++end;
+            if (end < length && std::isalpha(body[end]))
+            {
+                i = end;
+                continue;
+            }
+        }
+        text += static_cast<char>(body[i]);
+    }
+    while (!text.empty() && (text.back() == '\0' || std::isspace(static_cast<unsigned char>(text.back()))))
+        text.pop_back();
+    AppendFlightEvent(&flight->events, &eventOverflow, time, FlightEventKind::Message, severity, std::move(text));
+}
+
+// Mode events where nav_state changes (the first record's mode among them), arming events
+// where the vehicle becomes armed or disarmed (a first record only when armed), failsafe
+// events where the flag is raised.
+void Reader::StatusEvents(const std::vector<StatusRecord>& statuses)
+{
+    double navState = NAN;
+    bool armed = false, failsafe = false;
+    for (const StatusRecord& status : statuses)
+    {
+        if (std::isfinite(status.navState) && status.navState != navState)
+        {
+            navState = status.navState;
+            AppendFlightEvent(&flight->events, &eventOverflow, status.time, FlightEventKind::Mode, 6, NavStateName(navState));
+        }
+        if (std::isfinite(status.armingState) && (status.armingState == ArmingStateArmed) != armed)
+        {
+            armed = !armed;
+            AppendFlightEvent(&flight->events, &eventOverflow, status.time, armed ? FlightEventKind::Arming : FlightEventKind::Disarming, 5, armed ? "armed" : "disarmed");
+        }
+        if (std::isfinite(status.failsafe) && (status.failsafe != 0.0) != failsafe)
+        {
+            failsafe = !failsafe;
+            if (failsafe)
+                AppendFlightEvent(&flight->events, &eventOverflow, status.time, FlightEventKind::Failsafe, 2, "failsafe");
+        }
     }
 }
 
@@ -624,8 +701,12 @@ bool Reader::Read(std::string* error)
                 HandleData(subscription, body + 2, time);
                 break;
             }
+            case 'L':
+            case 'C':
+                HandleLogString(body, length, type == 'C');
+                break;
             default:
-                break; // info, parameters, log strings, sync, dropouts, and types yet to come
+                break; // info, parameters, sync, dropouts, and types yet to come
             }
         }
         if (corrupt)
@@ -664,6 +745,11 @@ void Reader::Finish()
         flight->attitudeSource = flight->streams[source->record].name;
         flight->streams[source->record].used = true;
     }
+    // The events of the instance whose nav_state fills the flight mode channel.
+    if (Stream* source = choose({Topic::VehicleStatus}, [](const Series& s) { return !s.channels[static_cast<int>(FlightChannel::FlightMode)].empty(); }))
+        StatusEvents(source->series.statuses);
+    else if (Stream* other = choose({Topic::VehicleStatus}, [](const Series& s) { return !s.statuses.empty(); }))
+        StatusEvents(other->series.statuses);
     for (int channel = 0; channel < FlightChannelCount; ++channel)
     {
         const auto has = [channel](const Series& s) { return !s.channels[channel].empty(); };
@@ -680,6 +766,8 @@ void Reader::Finish()
         flight->dropped.emplace_back("records without a timestamp", noTimestamp);
     if (invalid > 0)
         flight->dropped.emplace_back("positions or attitudes out of range", invalid);
+    if (eventOverflow > 0)
+        flight->dropped.emplace_back("events beyond the first " + std::to_string(MaximumFlightEvents), eventOverflow);
     flight->skippedRecords += cutOff;
 }
 

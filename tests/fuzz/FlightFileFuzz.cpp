@@ -56,6 +56,9 @@ void CheckFlight(const RecordedFlight& flight, size_t size)
     }
     for (const RecordedStream& stream : flight.streams)
         CHECK(!stream.used || stream.count > 0);
+    CHECK(flight.events.size() <= MaximumFlightEvents);
+    for (const FlightEvent& event : flight.events)
+        CHECK(std::isfinite(event.time) && event.severity >= 0 && event.severity <= 7 && event.text.size() <= MaximumEventText);
 }
 
 } // namespace
