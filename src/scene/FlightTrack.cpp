@@ -3,10 +3,13 @@
 #include <osg/Array>
 #include <osg/Geode>
 #include <osg/Geometry>
+#include <osg/LineWidth>
 #include <osg/PrimitiveSet>
 
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
+
+const float ColouredLineWidth = 2.0f; // pixels
 
 osg::ref_ptr<osg::Group> BuildTrack(const TrackColouring* colouring)
 {
@@ -38,6 +41,10 @@ osg::ref_ptr<osg::Group> BuildTrack(const TrackColouring* colouring)
     geometry->setVertexArray(vertices.get());
     geometry->setColorArray(colours.get(), perRow ? osg::Array::BIND_PER_VERTEX : osg::Array::BIND_OVERALL);
     geometry->addPrimitiveSet(new osg::DrawArrays(GL_LINE_STRIP, 0, static_cast<GLsizei>(vertices->size())));
+
+    // A one-pixel line shows its colour too faintly over the imagery to be read.
+    if (perRow)
+        geometry->getOrCreateStateSet()->setAttributeAndModes(new osg::LineWidth(ColouredLineWidth));
 
     geode->addDrawable(geometry.get());
     group->addChild(geode.get());
