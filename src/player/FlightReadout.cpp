@@ -1,24 +1,10 @@
 #include "player/FlightReadout.h"
 
-#include <cmath>
-
 #include "check/HeightAboveTerrain.h"
 #include "geo/Geodesy.h"
 #include "log/LogAttitude.h"
+#include "log/SampleRates.h"
 #include "log/SampleTable.h"
-
-bool JoinsPreviousRow(int32_t row)
-{
-    if (row <= 0 || row >= SampleTable.rowCount)
-        return false;
-    const SampleRow& before = SampleTable.rows[row - 1];
-    const SampleRow& after = SampleTable.rows[row];
-    if (static_cast<int64_t>(after.samplenumber) - before.samplenumber != 1)
-        return false;
-    // Three steps, as the flight check counts a gap in time.
-    const double step = SampleTable.SampleStep;
-    return !(step > 0.0) || after.gps_time - before.gps_time <= 3.0 * step;
-}
 
 FlightReadout ReadFlightAt(int32_t row)
 {
@@ -36,15 +22,11 @@ FlightReadout ReadFlightAt(int32_t row)
     readout.overTerrain = clearance.covered;
     readout.heightAboveTerrain = clearance.covered ? clearance.height : 0.0;
 
-    const SampleRow& before = SampleTable.rows[JoinsPreviousRow(row) ? row - 1 : row];
-    const SampleRow& after = SampleTable.rows[JoinsPreviousRow(row + 1) ? row + 1 : row];
-    const double seconds = after.gps_time - before.gps_time;
-    if (seconds > 0.0 && std::isfinite(seconds))
-    {
-        readout.ratesKnown = true;
-        readout.groundSpeed = GroundDistance(before.gps_curlat / 60.0, before.gps_curlon / 60.0, after.gps_curlat / 60.0, after.gps_curlon / 60.0) / seconds;
-        readout.climbRate = (after.gps_curalt - before.gps_curalt) / seconds;
-    }
+    // The same rates the track's colours use.
+    const SampleRates rates = RatesAtRow(row);
+    readout.ratesKnown = rates.known;
+    readout.groundSpeed = rates.groundSpeed;
+    readout.climbRate = rates.climbRate;
 
     readout.heading = CourseOfLogHeading(sample.gps_curheading) * DegreesPerRadian;
     // CourseOfLogHeading gives [0, 2 pi); in degrees a course a hair below 2 pi can round up.

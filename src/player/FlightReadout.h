@@ -27,10 +27,3 @@ struct FlightReadout
 // change of gps_time; at the end of a stretch, between the row and its one neighbour in it.
 // Reads elevation tiles through the terrain's store, which loads a tile on first use.
 FlightReadout ReadFlightAt(int32_t row);
-
-// Whether rows[row - 1] and rows[row] are neighbours in one stretch of the flight: their
-// sample numbers count up by one (no samples left out by --samples, none missing from the
-// log) and, when the table's sample step is known, the time between them is at most three
-// of its steps. A rate across anything else would mix two stretches of the flight.
-bool JoinsPreviousRow(int32_t row);
-

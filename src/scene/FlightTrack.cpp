@@ -3,18 +3,25 @@
 #include <osg/Array>
 #include <osg/Geode>
 #include <osg/Geometry>
+#include <osg/LineWidth>
 #include <osg/PrimitiveSet>
 
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 
-osg::ref_ptr<osg::Group> BuildTrack()
+const float ColouredLineWidth = 2.0f; // pixels
+
+osg::ref_ptr<osg::Group> BuildTrack(const TrackColouring* colouring)
 {
     osg::ref_ptr<osg::Group> group = new osg::Group;
     osg::ref_ptr<osg::Geode> geode = new osg::Geode;
 
+    const bool perRow = colouring && colouring->by != TrackColourBy::None && colouring->rowColours.size() == static_cast<size_t>(SampleTable.rowCount);
     osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
-    colours->push_back(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+    if (perRow)
+        colours->assign(colouring->rowColours.begin(), colouring->rowColours.end());
+    else
+        colours->push_back(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
 
     // The very floats the flight path uses, so the aircraft passes through every vertex.
     osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
@@ -32,8 +39,12 @@ osg::ref_ptr<osg::Group> BuildTrack()
     geometry->setUseDisplayList(false);
     geometry->setUseVertexBufferObjects(true);
     geometry->setVertexArray(vertices.get());
-    geometry->setColorArray(colours.get(), osg::Array::BIND_OVERALL);
+    geometry->setColorArray(colours.get(), perRow ? osg::Array::BIND_PER_VERTEX : osg::Array::BIND_OVERALL);
     geometry->addPrimitiveSet(new osg::DrawArrays(GL_LINE_STRIP, 0, static_cast<GLsizei>(vertices->size())));
+
+    // A one-pixel line shows its colour too faintly over the imagery to be read.
+    if (perRow)
+        geometry->getOrCreateStateSet()->setAttributeAndModes(new osg::LineWidth(ColouredLineWidth));
 
     geode->addDrawable(geometry.get());
     group->addChild(geode.get());

@@ -32,7 +32,7 @@ std::vector<GridTile> TilesUnderLoadedFlight()
     return GridTilesUnder(latitudes, longitudes);
 }
 
-FlightScene AssembleFlightScene(SceneTerrain kind)
+FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouring)
 {
     osg::ref_ptr<osg::Group> root = new osg::Group;
     // Nothing in the scene is lit: the imagery and the sky carry their own shading.
@@ -47,7 +47,7 @@ FlightScene AssembleFlightScene(SceneTerrain kind)
         osg::ref_ptr<osg::Group> track;
         osg::ref_ptr<osg::AnimationPath> path;
     };
-    auto buildTrackAndPath = [] { return TrackAndPath{BuildTrack(), BuildFlightPath()}; };
+    auto buildTrackAndPath = [colouring] { return TrackAndPath{BuildTrack(colouring), BuildFlightPath()}; };
     std::future<TrackAndPath> pending;
     try
     {

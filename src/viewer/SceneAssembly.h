@@ -5,6 +5,7 @@
 #include <osg/MatrixTransform>
 #include <osg/ref_ptr>
 
+#include "scene/TrackColouring.h"
 #include "terrain/FlightCorridor.h"
 
 // The root of the scene, lighting off: terrain, track, sky (when its texture exists) and the
@@ -34,4 +35,6 @@ enum class SceneTerrain
     Rings,
     Paged,
 };
-FlightScene AssembleFlightScene(SceneTerrain terrain = SceneTerrain::Rings);
+// The track is white without a colouring, else in its row colours; the colouring is read
+// during the call only.
+FlightScene AssembleFlightScene(SceneTerrain terrain = SceneTerrain::Rings, const TrackColouring* colouring = nullptr);
