@@ -49,7 +49,7 @@ TEST(PlayerKeysTest, NoTransportKeyIsOneOfTheViewersOwn)
     ASSERT_NE(windowSize, nullptr);
 
     std::vector<int> keys = PlayerKeyCodes();
-    ASSERT_EQ(keys.size(), 15u);
+    ASSERT_EQ(keys.size(), 19u);
     for (const int key : keys)
     {
         EXPECT_EQ(cameraSwitch->getMatrixManipulatorWithKey(key), nullptr) << "key " << key << " switches the camera";
@@ -83,7 +83,7 @@ TEST(PlayerHudLayoutTest, KeyLineFitsAndClicksOnTheBarGiveItsFractions)
     {
         const HudLayout layout = LayoutHud(width, width * 0.75);
         // DejaVu Sans Mono advances 0.602 of the character size per character.
-        EXPECT_LE(KeyLineCharacters() * 0.602 * layout.textSize + layout.barLeft, width) << width;
+        EXPECT_LE(KeyLineCharacters() * 0.602 * layout.keyLineSize + layout.barLeft, width) << width;
         EXPECT_LT(layout.stripTop, layout.figuresTop - 5 * layout.lineSpacing) << "the figures overlap the bottom strip at " << width;
 
         const double middle = (layout.barBottom + layout.barTop) / 2.0;

@@ -523,6 +523,15 @@ TEST(RecordOptionsTest, RecordingOptionsAreTakenOutAndTheRestKeepsItsOrder)
     EXPECT_EQ(options.from, 54500.5);
     EXPECT_FALSE(options.hud);
 
+    // The player's own options need no --record.
+    std::vector<std::string> viewing = {"player", "--plot", "altitude,voltage1", "flight.log", "--colour-track", "mode"};
+    argv = Arguments(viewing);
+    ASSERT_TRUE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &options, &rest, &error)) << error;
+    EXPECT_FALSE(options.record);
+    EXPECT_EQ(options.view.plots, (std::vector<std::string>{"altitude", "voltage1"}));
+    EXPECT_EQ(options.view.colourBy, TrackColourBy::Mode);
+    ASSERT_EQ(rest.size(), 1u);
+
     std::vector<std::string> plain = {"player", "flight.log"};
     argv = Arguments(plain);
     ASSERT_TRUE(ParseRecordOptions(2, argv.data(), &options, &rest, &error));
@@ -547,6 +556,11 @@ TEST(RecordOptionsTest, WrongOptionsAreRefusedWithTheReason)
         {{"--record", "a.mp4", "--from", "nan"}, "log time"},
         {{"--record", "a.mp4", "--from", "20", "--to", "10"}, "after --to"},
         {{"--record"}, "needs a value"},
+        {{"--plot", "altitude,altitude"}, "twice"},
+        {{"--plot", "altitude,"}, "empty"},
+        {{"--plot", "voltage"}, "no series"},
+        {{"--plot", "altitude,speed,climb,height,attitude"}, "at most 4"},
+        {{"--colour-track", "none"}, "altitude, speed, climb or mode"},
     };
     for (const auto& [options, reason] : cases)
     {

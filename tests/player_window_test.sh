@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The player as a user meets it, in a virtual X server of its own: the transport keys and a
-# click on the timeline, checked against the sample number the display shows. The player
+# click on the timeline and on a plot, checked against the sample number the display shows. The player
 # writes its display's lines to the file FLIGHTREPLAY_PLAYER_DISPLAY_LOG names whenever they
 # change (a testing aid), which saves reading them off the screen.
 #
@@ -107,6 +107,19 @@ sleep 1 # the next frame shows it
 import -window root "$shots/player-seeked.png"
 xdotool mousemove 640 512
 
+# g opens the plots over the lower part of the window. A click a quarter of the way along a
+# plot, 14.9 s into the 59.5 s flight, seeks to the sample nearest that time: row 30 of
+# samples half a second apart, sample 31.
+press g
+sleep 1
+xdotool mousemove 330 724 click 1
+wait_for "a click on a plot should seek to sample 31" at_sample 31
+press bracketright
+press v
+sleep 1
+import -window root "$shots/player-plots.png"
+xdotool mousemove 640 512
+
 # Speed from x3 down to x0.25 and up to x64, held at both ends.
 for _ in 1 2 3 4 5; do press minus; done
 wait_for "minus should slow down to x0.25" shows ' x0\.25 '
@@ -131,4 +144,4 @@ wait_for "resumed, the sample should move on from $resumed" eval '[ "$(sample)" 
 
 press Escape
 expect_clean_exit player.err
-echo "PASS: pause holds, steps, seeks, start, timeline click, x0.25 to x64, display toggle"
+echo "PASS: pause holds, steps, seeks, start, timeline click, plot click, x0.25 to x64, display toggle"

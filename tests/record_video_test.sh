@@ -52,6 +52,17 @@ record b.mp4
 ffmpeg -v error -i b.mp4 -f framemd5 - | grep -v '^#' >b.md5
 cmp -s a.md5 b.md5 || fail "two renders of the same span differ"
 
+# 2a. With the plot strip and the track coloured: the same frames again, and the strip drawn
+# over the lower part of the picture.
+for run in p1 p2; do
+    "$program" flight.log --record "$run/" --from 10 --to 16 --fps 2 --size 320x192 --plot altitude,climb --colour-track climb \
+        >"$work/out" 2>"$work/err" || fail "recording with plots ended with status $?: $(cat "$work/err")"
+done
+for frame in p1/frame-*.png; do
+    cmp -s "$frame" "p2/${frame#p1/}" || fail "two renders with plots differ at $frame"
+done
+[ "$(convert p1/frame-000003.png -crop 300x40+10+120 -format '%[fx:standard_deviation]' info:)" != 0 ] || fail "no plots drawn"
+
 # 2b. The world's credits are drawn at the bottom right even without the display, and
 # nothing else changes.
 record plain/ --no-hud --fps 1

@@ -30,7 +30,10 @@ int main(int argc, char** argv)
         return status;
     selection.flightFiles = FlightFiles::Convert;
     if (!options.record)
+    {
+        SetPlayerViewOptions(options.view);
         return RunFlightProgram(selection, RunPlayerViewer);
+    }
     status = LoadFlightLog(selection.log, selection.samples, selection.flightFiles);
     if (status != 0)
         return status;

@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "player/HudDrawing.h"
+#include "player/HudShapes.h"
 
 namespace
 {
@@ -74,7 +74,7 @@ osg::ref_ptr<osg::Geode> BuildColourLegend(const TrackColouring& colouring, doub
 
     std::vector<osg::Vec3> vertices;
     std::vector<osg::Vec4> colours;
-    AddHudBox(vertices, colours, x, y, x + width, y + height, HudBackingColour);
+    AddBox(vertices, colours, x, y, x + width, y + height, HudBackingColour);
     legend->addDrawable(MakeHudTriangles(HudBackingBin, vertices, colours).get());
     vertices.clear();
     colours.clear();
@@ -121,7 +121,7 @@ osg::ref_ptr<osg::Geode> BuildColourLegend(const TrackColouring& colouring, doub
         {
             const double cellLeft = left + grid.cellWidth * static_cast<double>(i / grid.rows);
             const double baseline = titleBaseline - LineSpacing * s * static_cast<double>(i % grid.rows + 1);
-            AddHudBox(vertices, colours, cellLeft, baseline - 0.05 * s, cellLeft + SwatchSide * s, baseline + (SwatchSide - 0.05) * s, colouring.entries[i].first);
+            AddBox(vertices, colours, cellLeft, baseline - 0.05 * s, cellLeft + SwatchSide * s, baseline + (SwatchSide - 0.05) * s, colouring.entries[i].first);
             legend->addDrawable(Label(font, colouring.entries[i].second, cellLeft + (SwatchSide + SwatchGap) * s, baseline, s, osgText::Text::LEFT_BASE_LINE).get());
         }
     }

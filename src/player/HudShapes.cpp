@@ -51,7 +51,15 @@ void SetShapes(osg::Geometry& geometry, const std::vector<osg::Vec3>& vertices, 
     geometry.dirtyBound();
 }
 
-osg::ref_ptr<osgText::Text> MakeHudText(osgText::Font* font, int bin)
+osg::ref_ptr<osg::Geometry> MakeHudTriangles(int bin, const std::vector<osg::Vec3>& vertices, const std::vector<osg::Vec4>& colours)
+{
+    osg::ref_ptr<osg::Geometry> geometry = MakeShapes(bin);
+    SetShapes(*geometry, vertices, colours);
+    geometry->setDataVariance(osg::Object::STATIC);
+    return geometry;
+}
+
+osg::ref_ptr<osgText::Text> MakeHudText(osgText::Font* font)
 {
     osg::ref_ptr<osgText::Text> text = new osgText::Text;
     text->setDataVariance(osg::Object::DYNAMIC);
@@ -63,7 +71,7 @@ osg::ref_ptr<osgText::Text> MakeHudText(osgText::Font* font, int bin)
     text->setColor(TextColour);
     text->setAlignment(osgText::Text::LEFT_BASE_LINE);
     text->setAxisAlignment(osgText::Text::XY_PLANE);
-    text->getOrCreateStateSet()->setRenderBinDetails(bin, "RenderBin");
+    text->getOrCreateStateSet()->setRenderBinDetails(HudTextBin, "RenderBin");
     return text;
 }
 

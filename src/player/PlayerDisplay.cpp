@@ -118,6 +118,17 @@ std::vector<std::string> AttributionLines(const std::string& path)
     return lines;
 }
 
+std::string FormatWholeDuration(double seconds)
+{
+    const long whole = std::lround(std::max(seconds, 0.0));
+    char text[32];
+    if (whole >= 3600)
+        snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
+    else
+        snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+    return text;
+}
+
 std::string FormatDuration(double seconds)
 {
     const long tenths = std::lround(std::fmax(seconds, 0.0) * 10.0);

@@ -17,6 +17,8 @@ std::vector<std::string> DisplayLines(const FlightReadout& readout, const Playba
 
 // Recorded seconds as m:ss.s, or h:mm:ss.s from an hour on.
 std::string FormatDuration(double seconds);
+// Whole seconds as m:ss, or h:mm:ss from an hour on (negative counts as 0).
+std::string FormatWholeDuration(double seconds);
 
 // The speed factor as the display shows it: x3, x0.25, x64.
 std::string FormatSpeed(double speed);

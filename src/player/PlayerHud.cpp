@@ -15,18 +15,10 @@ namespace
 {
 // From Debian's fonts-dejavu-core: monospaced, so figures stay in their columns.
 const char* const FontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
-const double GlyphAdvance = 0.602;  // DejaVu Sans Mono's advance, in character heights
 const double LargestText = 20.0;     // pixels: a comfortable size on a 1024-line window
-const double SmallestText = 9.0;     // pixels: below this the outline eats the strokes
+const double SmallestText = 9.0;     // pixels: below this the figures are hard to read
+const double SmallestKeyText = 7.0;  // pixels: the key line, read once, may be smaller
 
-// Render bins within the display's camera: boxes first, then the bar, then the text.
-const int BackingBin = 10;
-const int TimelineBin = 11;
-const int TextBin = 12;
-
-// Dark enough that white text on it stands out against the brightest sky (a contrast of
-// about 7 : 1 over white), light enough to show what lies beneath.
-const osg::Vec4 BackingColour(0.0f, 0.0f, 0.0f, 0.65f);
 const osg::Vec4 BarColour(0.45f, 0.45f, 0.45f, 0.9f);
 const osg::Vec4 SpanColour(0.25f, 0.6f, 1.0f, 0.95f);
 const osg::Vec4 MarkerColour(1.0f, 1.0f, 1.0f, 1.0f);
@@ -42,10 +34,12 @@ HudLayout LayoutHud(double width, double height)
     HudLayout layout;
     layout.width = width;
     layout.height = height;
-    // As large as a comfortable size allows, but small enough for the key line to fit.
+    // As large as a comfortable size allows; the key line alone shrinks below it (to
+    // SmallestKeyText at the least) where the window is too narrow for it.
     const double keyLineCharacters = static_cast<double>(osgText::String(PlayerKeyLine, osgText::String::ENCODING_UTF8).size());
-    const double fitting = (width * 0.96) / (keyLineCharacters * GlyphAdvance);
-    layout.textSize = std::max(SmallestText, std::min({LargestText, height / 48.0, fitting}));
+    const double fitting = (width * 0.96) / (keyLineCharacters * HudGlyphAdvance);
+    layout.textSize = std::max(SmallestText, std::min(LargestText, height / 48.0));
+    layout.keyLineSize = std::max(SmallestKeyText, std::min(layout.textSize, fitting));
     const double s = layout.textSize;
     layout.lineSpacing = 1.35 * s;
     layout.figuresLeft = s;
@@ -91,8 +85,8 @@ PlayerHud::PlayerHud()
         font = osgText::readRefFontFile(FontFile);
 
     shapes = new osg::Geode;
-    backing = MakeShapes(BackingBin);
-    timeline = MakeShapes(TimelineBin);
+    backing = MakeShapes(HudBackingBin);
+    timeline = MakeShapes(HudShapesBin);
     shapes->addDrawable(backing.get());
     shapes->addDrawable(timeline.get());
     camera->addChild(shapes.get());
@@ -108,7 +102,7 @@ PlayerHud::PlayerHud()
     camera->addChild(textGroup.get());
 
     attribution = new osg::Geode;
-    attributionBacking = MakeShapes(BackingBin);
+    attributionBacking = MakeShapes(HudBackingBin);
     attributionText = MakeText();
     attributionText->setColor(AttributionTextColour);
     // Lines wrap at the window's width; the last line's baseline ends at the bottom right.
@@ -121,7 +115,7 @@ PlayerHud::PlayerHud()
 
 osg::ref_ptr<osgText::Text> PlayerHud::MakeText() const
 {
-    return MakeHudText(font.get(), TextBin);
+    return MakeHudText(font.get());
 }
 
 void PlayerHud::Relayout(int width, int height, size_t lineCount)
@@ -141,11 +135,59 @@ void PlayerHud::Relayout(int width, int height, size_t lineCount)
         figureTexts[i]->setCharacterSize(size);
         figureTexts[i]->setPosition(osg::Vec3(layout.figuresLeft, layout.figuresTop - size - i * layout.lineSpacing, 0.0f));
     }
-    for (osgText::Text* text : {keyLine.get(), firstLabel.get(), lastLabel.get()})
+    for (osgText::Text* text : {firstLabel.get(), lastLabel.get()})
         text->setCharacterSize(size);
+    keyLine->setCharacterSize(static_cast<float>(layout.keyLineSize));
     keyLine->setPosition(osg::Vec3(layout.barLeft, layout.keyLineBaseline, 0.0f));
     firstLabel->setPosition(osg::Vec3(layout.barLeft, layout.labelBaseline, 0.0f));
     lastLabel->setPosition(osg::Vec3(layout.barRight, layout.labelBaseline, 0.0f));
+    PlaceModeLegend();
+}
+
+void PlayerHud::ShowModeLegend(const std::vector<std::pair<osg::Vec4, std::string>>& modes)
+{
+    modeLegend = modes;
+    for (const osg::ref_ptr<osgText::Text>& text : modeTexts)
+        textGroup->removeDrawable(text.get());
+    modeTexts.clear();
+    for (size_t i = 0; i <= modes.size(); ++i)
+    {
+        modeTexts.push_back(MakeText());
+        textGroup->addDrawable(modeTexts.back().get());
+    }
+    PlaceModeLegend();
+}
+
+// In the middle of the label line: a coloured square and the name of each mode, as many as
+// fit between the end labels, then how many more there are.
+void PlayerHud::PlaceModeLegend()
+{
+    if (modeTexts.empty() || layout.textSize <= 0.0)
+        return;
+    const double s = layout.textSize;
+    const double room = (layout.barRight - layout.barLeft) * 0.6; // the end labels keep the rest
+    const double left = (layout.barLeft + layout.barRight - room) / 2.0;
+    double x = left;
+    size_t shown = 0;
+    for (; shown < modeLegend.size(); ++shown)
+    {
+        const std::string entry = "\u25a0 " + modeLegend[shown].second;
+        const double length = osgText::String(entry, osgText::String::ENCODING_UTF8).size() * HudGlyphAdvance * s;
+        if (x + length > left + room)
+            break;
+        osgText::Text& text = *modeTexts[shown];
+        text.setCharacterSize(static_cast<float>(s));
+        text.setColor(modeLegend[shown].first);
+        text.setPosition(osg::Vec3(x, layout.labelBaseline, 0.0f));
+        SetTextIfChanged(text, entry);
+        x += length + s;
+    }
+    for (size_t i = shown; i < modeTexts.size(); ++i)
+    {
+        modeTexts[i]->setCharacterSize(static_cast<float>(s));
+        modeTexts[i]->setPosition(osg::Vec3(x, layout.labelBaseline, 0.0f));
+        SetTextIfChanged(*modeTexts[i], i == shown && shown < modeLegend.size() ? "+" + std::to_string(modeLegend.size() - shown) : std::string());
+    }
 }
 
 void PlayerHud::Show(const std::vector<std::string>& lines, const TimelineView& view, int width, int height)
@@ -202,8 +244,8 @@ void PlayerHud::DrawShapes(const TimelineView& view)
     const double figuresBottom = layout.figuresTop - s - (figureTexts.size() - 1) * layout.lineSpacing - 0.35 * s;
     std::vector<osg::Vec3> vertices;
     std::vector<osg::Vec4> colours;
-    AddBox(vertices, colours, layout.figuresLeft - pad, figuresBottom - pad, figuresRight + pad, layout.figuresTop + pad, BackingColour);
-    AddBox(vertices, colours, 0.0, 0.0, layout.width, layout.stripTop, BackingColour);
+    AddBox(vertices, colours, layout.figuresLeft - pad, figuresBottom - pad, figuresRight + pad, layout.figuresTop + pad, HudBackingColour);
+    AddBox(vertices, colours, 0.0, 0.0, layout.width, layout.stripTop, HudBackingColour);
     SetShapes(*backing, vertices, colours);
 
     vertices.clear();
@@ -211,9 +253,16 @@ void PlayerHud::DrawShapes(const TimelineView& view)
     const double left = layout.barLeft;
     const double length = layout.barRight - layout.barLeft;
     AddBox(vertices, colours, left, layout.barBottom, layout.barRight, layout.barTop, BarColour);
-    // A span of one sample still shows, one pixel wide.
+    for (const TimelineMode& mode : view.modes)
+        AddBox(vertices, colours, left + mode.span.from * length, layout.barBottom, std::max(left + mode.span.to * length, left + mode.span.from * length + 1.0), layout.barTop, mode.colour);
+    // A span of one sample still shows, one pixel wide; over the modes' colours, along the
+    // bar's lower edge only.
+    const double spanTop = view.modes.empty() ? layout.barTop : layout.barBottom + 0.3 * (layout.barTop - layout.barBottom);
     for (const TimelineSpan& span : view.spans)
-        AddBox(vertices, colours, left + span.from * length, layout.barBottom, std::max(left + span.to * length, left + span.from * length + 1.0), layout.barTop, SpanColour);
+        AddBox(vertices, colours, left + span.from * length, layout.barBottom, std::max(left + span.to * length, left + span.from * length + 1.0), spanTop, SpanColour);
+    const double tick = std::max(0.08 * s, 1.0);
+    for (const TimelineMark& mark : view.marks)
+        AddBox(vertices, colours, left + mark.fraction * length - tick / 2.0, layout.barTop, left + mark.fraction * length + tick / 2.0, layout.barTop + 0.45 * s, mark.colour);
     const double x = left + view.current * length;
     const double half = std::max(0.15 * s, 1.5);
     const double edge = std::max(0.1 * s, 1.0);

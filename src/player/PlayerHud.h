@@ -14,13 +14,14 @@
 // Where the display's parts lie in a window of width x height pixels, origin at the bottom
 // left: the figures at the top left, then along the bottom the key line, the timeline bar
 // above it and the bar's end labels above that. Sizes follow the window, so that the key
-// line always fits across it.
+// line fits across it down to windows of 600 pixels.
 struct HudLayout
 {
     double width = 0.0;
     double height = 0.0;
     double textSize = 0.0;   // pixels from one line's baseline to the next, less the spacing
     double lineSpacing = 0.0;
+    double keyLineSize = 0.0; // the key line's text size: textSize, or less where it would not fit
     double figuresLeft = 0.0;
     double figuresTop = 0.0; // the top of the first line of figures
     double keyLineBaseline = 0.0;
@@ -39,11 +40,26 @@ HudLayout LayoutHud(double width, double height);
 // left), when the point lies on the bar or within half a line of it; false elsewhere.
 bool TimelineFractionAt(const HudLayout& layout, double x, double y, double* fraction);
 
-// What the timeline shows: the current position, the selected spans and the end labels.
+// A stretch of the bar in a flight mode's colour, and an event's mark on it.
+struct TimelineMode
+{
+    TimelineSpan span;
+    osg::Vec4 colour;
+};
+struct TimelineMark
+{
+    double fraction = 0.0;
+    osg::Vec4 colour;
+};
+
+// What the timeline shows: the current position, the selected spans, the flight modes, the
+// events and the end labels.
 struct TimelineView
 {
     double current = 0.0; // fraction of the bar
     std::vector<TimelineSpan> spans;
+    std::vector<TimelineMode> modes; // the bar is grey where none is
+    std::vector<TimelineMark> marks;
     std::string firstLabel;
     std::string lastLabel;
 };
@@ -74,6 +90,13 @@ public:
     void ShowAttribution(const std::vector<std::string>& lines);
     bool ShowsAttribution() const { return attribution->getNodeMask() != 0u; }
 
+    // The flight modes' names in their colours, between the timeline's end labels; none
+    // when empty. Those that do not fit are counted ("+3").
+    void ShowModeLegend(const std::vector<std::pair<osg::Vec4, std::string>>& modes);
+
+    // The display's font (null: the library's own), for the parts drawn beside it.
+    osgText::Font* Font() const { return font.get(); }
+
     // Shows or hides all but the credits.
     void SetVisible(bool visible);
     // The line of keys under the timeline; a recording, which no key can reach, leaves it out
@@ -89,6 +112,7 @@ private:
     void Relayout(int width, int height, size_t lineCount);
     void DrawShapes(const TimelineView& timeline);
     void PlaceAttribution();
+    void PlaceModeLegend();
 
     osg::ref_ptr<osg::Camera> camera;
     osg::ref_ptr<osgText::Font> font;
@@ -103,6 +127,8 @@ private:
     osg::ref_ptr<osg::Geode> attribution; // its backing and its text
     osg::ref_ptr<osg::Geometry> attributionBacking;
     osg::ref_ptr<osgText::Text> attributionText;
+    std::vector<osg::ref_ptr<osgText::Text>> modeTexts;
+    std::vector<std::pair<osg::Vec4, std::string>> modeLegend;
     HudLayout layout;
     bool visible = true;
 };

@@ -32,13 +32,17 @@ const KeyBinding Bindings[] = {
     {Key::KEY_Home, PlayerAction::ToStart},
     {'l', PlayerAction::ToggleLoop},
     {'h', PlayerAction::ToggleDisplay},
+    {'g', PlayerAction::TogglePlots},
+    {'v', PlayerAction::CycleSeries},
+    {']', PlayerAction::ZoomIn},
+    {'[', PlayerAction::ZoomOut},
 };
 
 const double ShortSeek = 10.0; // seconds of recorded time
 const double LongSeek = 60.0;
 } // namespace
 
-const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  0-4 camera  Esc quit";
+const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  0-4 camera  Esc quit";
 
 PlayerAction ActionOfKey(int key)
 {
@@ -72,6 +76,10 @@ void ApplyAction(PlayerAction action, PlaybackClock& clock)
     case PlayerAction::ToStart: clock.ToStart(); break;
     case PlayerAction::ToggleLoop: clock.ToggleLoop(); break;
     case PlayerAction::ToggleDisplay:
+    case PlayerAction::TogglePlots:
+    case PlayerAction::CycleSeries:
+    case PlayerAction::ZoomIn:
+    case PlayerAction::ZoomOut:
     case PlayerAction::None: break;
     }
 }

@@ -3,7 +3,7 @@
 
 class PlaybackClock;
 
-// The player's transport keys. None of them is a key of the viewer the player shares with
+// The player's transport and plot keys. None of them is a key of the viewer the player shares with
 // the replay: not a camera mode's (0 to 4), not space (home view), not q or a (the flight
 // and drive modes), not the arrows up and down (the drive mode's pitch), not f, < or > (the
 // window-size handler), not Escape (the viewer's end).
@@ -23,6 +23,10 @@ enum class PlayerAction
     ToStart,
     ToggleLoop,
     ToggleDisplay,
+    TogglePlots,
+    CycleSeries,
+    ZoomIn,
+    ZoomOut,
 };
 
 // The action of an osgGA key code (GUIEventAdapter::getKey), None for any other key.
@@ -35,5 +39,5 @@ std::vector<int> PlayerKeyCodes();
 extern const char* const PlayerKeyLine;
 
 // Carries out an action on the clock: seeks of 10 and 60 s of recorded time, steps of one
-// row. ToggleDisplay and None leave it alone.
+// row. The display's and the plots' actions, and None, leave it alone.
 void ApplyAction(PlayerAction action, PlaybackClock& clock);

@@ -1,17 +1,21 @@
 #include "player/PlayerSession.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include <osg/MatrixTransform>
 #include <osg/Vec2d>
 #include <osg/Viewport>
+#include <osgViewer/View>
 
+#include "app/FlightLoading.h"
 #include "geo/ReplayFiles.h"
 #include "log/SampleTable.h"
 #include "player/FlightReadout.h"
 #include "player/PlayerDisplay.h"
+#include "player/ColourLegend.h"
 #include "player/PlayerKeys.h"
 #include "scene/FlightPath.h"
 
@@ -40,10 +44,25 @@ std::vector<double> TableLogTimes()
     return times;
 }
 
-PlayerSession::PlayerSession()
+PlayerSession::PlayerSession(const PlayerViewOptions& options)
     : clock(TableLogTimes(), SampleTable.SampleStep, ReplaySpeedUp), hud(new PlayerHud), axis(TimelineAxisOfTable())
 {
+    events = EventTimeline(LoadedFlightEvents(), clock, axis);
     timeline.spans = SelectedSpans(axis);
+    for (const ModeSpan& mode : events.Modes())
+        timeline.modes.push_back(TimelineMode{TimelineSpan{mode.fromFraction, mode.toFraction}, mode.colour});
+    for (const TimelineEvent& event : events.Events())
+        timeline.marks.push_back(TimelineMark{event.fraction, event.colour});
+    hud->ShowModeLegend(events.ModeLegend());
+    plots = new PlotStrip(hud->Font());
+    plots->SetEvents(&events);
+    hud->Camera()->addChild(plots->Node());
+    if (!options.plots.empty())
+    {
+        for (const std::string& word : plots->SetSeries(options.plots))
+            fprintf(stderr, "--plot: the log has no %s column, so it is not plotted\n", word.c_str());
+        plots->SetShown(!plots->Words().empty());
+    }
     timeline.firstLabel = "sample " + std::to_string(axis.first);
     timeline.lastLabel = std::to_string(axis.last);
     hud->ShowAttribution(AttributionLines(AttributionFile));
@@ -54,7 +73,71 @@ PlayerSession::PlayerSession()
 
 std::vector<std::string> PlayerSession::Lines() const
 {
-    return DisplayLines(ReadFlightAt(clock.Row()), clock);
+    std::vector<std::string> lines = DisplayLines(ReadFlightAt(clock.Row()), clock);
+    if (const TimelineEvent* nearest = events.NearestEvent(clock.FlightSeconds()))
+        lines.push_back(EventLine(*nearest, clock.FlightSeconds()));
+    return lines;
+}
+
+void PlayerSession::SetDisplayVisible(bool visible)
+{
+    hud->SetVisible(visible);
+    plots->Node()->setNodeMask(visible && plots->Shown() ? ~0u : 0u);
+}
+
+void PlayerSession::TogglePlots()
+{
+    if (plots->Words().empty())
+        plots->SetSeries(DefaultPlotWords());
+    plots->SetShown(!plots->Shown());
+    SetDisplayVisible(hud->Visible());
+}
+
+TrackColouring PlayerSession::ColourTrack(TrackColourBy by)
+{
+    trackColours = ::ColourTrack(by, events.ModeChanges());
+    legendWidth = legendHeight = 0;
+    return trackColours;
+}
+
+void PlayerSession::PlaceTrackLegend(int width, int height)
+{
+    if (trackColours.by == TrackColourBy::None || (width == legendWidth && height == legendHeight))
+        return;
+    legendWidth = width;
+    legendHeight = height;
+    if (trackLegend)
+        hud->Camera()->removeChild(trackLegend.get());
+    // At the top right, clear of the figures at the top left.
+    const HudLayout layout = LayoutHud(width, height);
+    const double legendWidthPixels = std::min(0.3 * width, 24.0 * layout.textSize);
+    const double legendHeightPixels = LegendHeight(trackColours, legendWidthPixels, layout.textSize);
+    trackLegend = BuildColourLegend(trackColours, width - layout.textSize - legendWidthPixels, height - layout.textSize - legendHeightPixels,
+                                   legendWidthPixels, legendHeightPixels, layout.textSize, hud->Font());
+    hud->Camera()->addChild(trackLegend.get());
+}
+
+double PlayerSession::CoveredBelow(int width, int height) const
+{
+    if (!plots->Shown() || plots->Node()->getNodeMask() == 0u || height <= 0)
+        return 0.0;
+    return LayoutPlotStrip(LayoutHud(width, height), plots->Words().size()).top / height;
+}
+
+void LiftPicture(osg::Camera& camera, double lift, double* applied)
+{
+    if (lift == *applied)
+        return;
+    // In clip coordinates, after the projection, so the field of view stays as it is: a point
+    // at the middle of the window (0 in normalised coordinates) moves up to `lift`, the middle
+    // of the window's share from `lift` to its top.
+    camera.setProjectionMatrix(camera.getProjectionMatrix() * osg::Matrix::translate(0.0, lift - *applied, 0.0));
+    *applied = lift;
+}
+
+void PlayerSession::SeekSeconds(double seconds)
+{
+    clock.SeekRow(static_cast<int32_t>(std::lround(clock.PositionAt(seconds))));
 }
 
 void PlayerSession::Refresh(int width, int height, bool figures)
@@ -63,6 +146,8 @@ void PlayerSession::Refresh(int width, int height, bool figures)
         shownLines = Lines();
     timeline.current = TimelineFraction(axis, SampleNumberAtPosition(clock.Position()));
     hud->Show(shownLines, timeline, width, height);
+    plots->Show(hud->Layout(), clock);
+    PlaceTrackLegend(width, height);
     if (!displayLog.empty() && shownLines != loggedLines)
         WriteDisplayLog();
 }
@@ -113,6 +198,12 @@ void PlayerControls::SeekTimeline(double fraction)
     Refresh(true);
 }
 
+void PlayerControls::SeekPlot(double seconds)
+{
+    session->SeekSeconds(seconds);
+    Refresh(true);
+}
+
 void PlayerControls::Refresh(bool figures)
 {
     const osg::Viewport* viewport = session->hud->Camera()->getViewport();
@@ -120,7 +211,7 @@ void PlayerControls::Refresh(bool figures)
         session->Refresh(static_cast<int>(viewport->width()), static_cast<int>(viewport->height()), figures);
 }
 
-bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActionAdapter&)
+bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActionAdapter& actions)
 {
     double fraction = 0.0;
     switch (event.getEventType())
@@ -136,26 +227,54 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
         }
         else
             Refresh(false);
+        if (osgViewer::View* view = dynamic_cast<osgViewer::View*>(&actions))
+        {
+            const HudLayout& layout = session->hud->Layout();
+            LiftPicture(*view->getCamera(), session->CoveredBelow(static_cast<int>(layout.width), static_cast<int>(layout.height)), &lift);
+        }
         return false;
     case osgGA::GUIEventAdapter::KEYDOWN:
     {
         const PlayerAction action = ActionOfKey(event.getKey());
         if (action == PlayerAction::None)
             return false;
-        if (action == PlayerAction::ToggleDisplay)
-            session->hud->SetVisible(!session->hud->Visible());
-        ApplyAction(action, session->clock);
+        switch (action)
+        {
+        case PlayerAction::ToggleDisplay: session->SetDisplayVisible(!session->hud->Visible()); break;
+        case PlayerAction::TogglePlots: session->TogglePlots(); break;
+        case PlayerAction::CycleSeries: session->plots->CycleLastSeries(); break;
+        case PlayerAction::ZoomIn: session->plots->ZoomIn(); break;
+        case PlayerAction::ZoomOut: session->plots->ZoomOut(); break;
+        default: ApplyAction(action, session->clock); break;
+        }
         Refresh(true);
         return true;
     }
     case osgGA::GUIEventAdapter::PUSH:
-        if (event.getButton() != osgGA::GUIEventAdapter::LEFT_MOUSE_BUTTON || !FractionUnderPointer(event, &fraction))
+    {
+        if (event.getButton() != osgGA::GUIEventAdapter::LEFT_MOUSE_BUTTON)
+            return false;
+        double seconds = 0.0;
+        if (session->hud->Visible() && session->plots->Node()->getNodeMask() != 0u &&
+            session->plots->SecondsAt(PointerOnDisplay(event, session->hud->Layout()).x(), PointerOnDisplay(event, session->hud->Layout()).y(), &seconds))
+        {
+            scrubbingPlot = true;
+            SeekPlot(seconds);
+            return true;
+        }
+        if (!FractionUnderPointer(event, &fraction))
             return false;
         scrubbing = true;
         SeekTimeline(fraction);
         return true;
+    }
     case osgGA::GUIEventAdapter::DRAG:
     {
+        if (scrubbingPlot)
+        {
+            SeekPlot(session->plots->SecondsAlong(PointerOnDisplay(event, session->hud->Layout()).x()));
+            return true;
+        }
         if (!scrubbing)
             return false;
         // Above or beside the bar the pointer still seeks: along it, or to the nearer end.
@@ -165,9 +284,9 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
         return true;
     }
     case osgGA::GUIEventAdapter::RELEASE:
-        if (!scrubbing)
+        if (!scrubbing && !scrubbingPlot)
             return false;
-        scrubbing = false;
+        scrubbing = scrubbingPlot = false;
         return true;
     default:
         return false;

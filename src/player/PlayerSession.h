@@ -8,8 +8,11 @@
 #include <osg/ref_ptr>
 #include <osgGA/GUIEventHandler>
 
+#include "player/EventTimeline.h"
 #include "player/PlaybackClock.h"
 #include "player/PlayerHud.h"
+#include "player/PlayerOptions.h"
+#include "player/PlotStrip.h"
 #include "player/Timeline.h"
 
 // Names a file to which the player writes its display's lines, one per line, whenever they
@@ -25,22 +28,43 @@ osg::Matrixd AircraftMatrixAt(double position);
 // The gps_time of every row of the sample table, for a clock over it (at least one).
 std::vector<double> TableLogTimes();
 
-// What a running player holds: the clock, the display and the timeline over the loaded
-// sample table. Its event handler and the aircraft's update callback share it.
+// What a running player holds: the clock, the display, the timeline, the plots and the
+// log's events over the loaded sample table. Its event handler and the aircraft's update
+// callback share it.
 class PlayerSession : public osg::Referenced
 {
 public:
-    // Over the loaded sample table: starts at its first row, at the replay's speed, with the
-    // credits of the world in the working directory on the display.
-    PlayerSession();
+    // Over the loaded sample table and its events (LoadedFlightEvents): starts at its first
+    // row, at the replay's speed, with the credits of the world in the working directory on
+    // the display, and the plot strip open when `options` name plots.
+    explicit PlayerSession(const PlayerViewOptions& options = PlayerViewOptions());
 
     PlaybackClock clock;
     osg::ref_ptr<PlayerHud> hud;
     TimelineAxis axis;
-    TimelineView timeline; // the spans and labels, fixed for the run; the position each frame
+    EventTimeline events;
+    TimelineView timeline; // the spans, modes, marks and labels, fixed for the run; the position each frame
+    osg::ref_ptr<PlotStrip> plots;
 
-    // The display's lines for the clock's current row.
+    // The display's lines for the clock's current row, and the nearest event's when the
+    // flight has any.
     std::vector<std::string> Lines() const;
+
+    // Shows or hides the display, the plot strip with it (when it is open).
+    void SetDisplayVisible(bool visible);
+    // Opens or closes the plot strip; opened for the first time without plots chosen, with
+    // DefaultPlotWords.
+    void TogglePlots();
+    // Moves the clock to the row nearest `seconds` of flight time (PlaybackClock::SecondsAt).
+    void SeekSeconds(double seconds);
+
+    // The track's colours by `by`, the modes as the timeline has them, with their legend on
+    // the display (none for TrackColourBy::None).
+    TrackColouring ColourTrack(TrackColourBy by);
+
+    // The share of a window of width x height pixels that the open plot strip covers from
+    // the bottom up; 0 while it is closed or hidden with the display.
+    double CoveredBelow(int width, int height) const;
 
     // Shows the current state on the display, in a viewport of width x height pixels: the
     // timeline's position always, the figures when `figures` is true (else those shown
@@ -49,11 +73,21 @@ public:
 
 private:
     void WriteDisplayLog();
+    void PlaceTrackLegend(int width, int height);
 
+    TrackColouring trackColours;
+    osg::ref_ptr<osg::Node> trackLegend;
+    int legendWidth = 0;
+    int legendHeight = 0;
     std::string displayLog; // empty: none asked for
     std::vector<std::string> shownLines;
     std::vector<std::string> loggedLines;
 };
+
+// Moves the picture of a camera up by `lift` of the window's height (from `*applied`, the lift
+// it has), keeping its field of view: the middle of the picture is then the middle of what
+// the plot strip leaves visible, where the camera modes put what they look at.
+void LiftPicture(osg::Camera& camera, double lift, double* applied);
 
 // Moves the transform it is set on to AircraftMatrixAt the session clock's position.
 class ClockedAircraft : public osg::NodeCallback
@@ -66,7 +100,8 @@ private:
     osg::ref_ptr<PlayerSession> session;
 };
 
-// The transport keys (PlayerKeys.h), a click or drag on the timeline, and every frame: the
+// The transport and plot keys (PlayerKeys.h), a click or drag on the timeline or a plot, and
+// every frame: the
 // clock moves on by the wall time since the last frame and the display is refreshed, its
 // figures at most FiguresPerSecond times a second while playing (figures that change every
 // frame cannot be read, and laying out their text costs a software renderer more than the
@@ -85,10 +120,14 @@ private:
     bool FractionUnderPointer(const osgGA::GUIEventAdapter& event, double* fraction) const;
     // Moves the clock to the row at that fraction of the timeline and shows it at once.
     void SeekTimeline(double fraction);
+    // Moves the clock to the row nearest those flight seconds, for a click on a plot.
+    void SeekPlot(double seconds);
     void Refresh(bool figures);
 
     osg::ref_ptr<PlayerSession> session;
     double lastFrameTime = -1.0;   // seconds, the viewer's reference time; -1 before the first frame
     double lastFiguresTime = -1.0; // when the figures were last shown
+    double lift = 0.0;             // of the scene's picture, for the plot strip (LiftPicture)
     bool scrubbing = false;      // the left button went down on the timeline and is still down
+    bool scrubbingPlot = false;  // ... on a plot
 };

@@ -27,13 +27,21 @@ static void AttachDisplay(osgViewer::Viewer& viewer, osg::Camera* display)
     viewer.startThreading();
 }
 
+static PlayerViewOptions viewOptions;
+
+void SetPlayerViewOptions(const PlayerViewOptions& options)
+{
+    viewOptions = options;
+}
+
 int RunPlayerViewer()
 {
     InstallPatientWindowingSystem();
     osgViewer::Viewer viewer;
-    FlightScene scene = AssembleFlightScene(SceneTerrain::Paged);
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(viewOptions);
+    const TrackColouring colouring = session->ColourTrack(viewOptions.colourBy);
+    FlightScene scene = AssembleFlightScene(SceneTerrain::Paged, viewOptions.colourBy == TrackColourBy::None ? nullptr : &colouring);
     SurroundWithBackdrop(scene);
-    osg::ref_ptr<PlayerSession> session = new PlayerSession;
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     SetUpFlightViewer(viewer, scene.root.get());
     // The terrain's tiles reach the graphics card a few at a time, within each frame's budget,

@@ -62,18 +62,6 @@ double Since(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// m:ss, or h:mm:ss from an hour on.
-std::string Clocked(double seconds)
-{
-    const long whole = std::lround(std::max(seconds, 0.0));
-    char text[32];
-    if (whole >= 3600)
-        snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
-    else
-        snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-    return text;
-}
-
 // One line on standard error: in place on a terminal, else a new line every tenth.
 class RenderProgress
 {
@@ -89,7 +77,7 @@ public:
         shown = now;
         lastTenth = tenth;
         const double rate = now > 0.0 ? done / now : 0.0;
-        const std::string left = rate > 0.0 ? Clocked((total - done) / rate) : "?";
+        const std::string left = rate > 0.0 ? FormatWholeDuration((total - done) / rate) : "?";
         fprintf(stderr, "%sframe %lld of %lld (%d %%), %.1f frames/s, %s left%s", terminal ? "\r" : "",
                 static_cast<long long>(done), static_cast<long long>(total), static_cast<int>(done * 100 / total), rate,
                 left.c_str(), terminal ? "   " : "\n");
@@ -260,11 +248,13 @@ private:
     bool Stop();
 
     double Aspect() const { return static_cast<double>(options.width) / options.height; }
+    // Plots or a track's legend are drawn, with or without the rest of the display.
+    bool DisplaysBeside() const { return !options.view.plots.empty() || options.view.colourBy != TrackColourBy::None; }
 
     const RecordOptions& options;
     int status = 0;
     const bool threaded = getenv(RecordSyncVariable) == nullptr;
-    osg::ref_ptr<PlayerSession> session = new PlayerSession;
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(options.view);
     FrameSchedule schedule;
     std::unique_ptr<VideoOutput> output;
     PrivateDisplay display;
@@ -327,7 +317,8 @@ bool Recording::EnsureDisplay()
 
 bool Recording::AssembleScene()
 {
-    scene = AssembleFlightScene(SceneTerrain::Paged);
+    const TrackColouring colouring = session->ColourTrack(options.view.colourBy);
+    scene = AssembleFlightScene(SceneTerrain::Paged, options.view.colourBy == TrackColourBy::None ? nullptr : &colouring);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     fflush(stdout);
@@ -356,7 +347,9 @@ bool Recording::RealiseViewer()
     osg::Camera* camera = viewer.getCamera();
     DrawOffscreen(camera, context.get(), options.width, options.height);
     camera->setProjectionMatrixAsPerspective(FieldOfView, Aspect(), 1.0, 10000.0);
-    if (options.hud || session->hud->ShowsAttribution())
+    double lift = 0.0;
+    LiftPicture(*camera, session->CoveredBelow(options.width, options.height), &lift);
+    if (options.hud || session->hud->ShowsAttribution() || DisplaysBeside())
         AddDisplay();
     else
         camera->setFinalDrawCallback(readBack.get());
@@ -384,7 +377,7 @@ void Recording::AddDisplay()
 std::unique_ptr<RecordingCamera> Recording::ChooseCamera()
 {
     std::unique_ptr<RecordingCamera> camera = options.camera->make(LoadedFlight(session->clock.Step()));
-    camera->SetUp(CameraPicture{FieldOfView, Aspect(), options.hud}, scene.aircraftMover.get());
+    camera->SetUp(CameraPicture{FieldOfView, Aspect(), options.hud, session->CoveredBelow(options.width, options.height)}, scene.aircraftMover.get());
     return camera;
 }
 
@@ -402,7 +395,7 @@ bool Recording::DrawFrames(RecordingCamera* camera)
         const double position = session->clock.PositionAt(schedule.SecondsOf(frame));
         session->clock.SetPosition(position);
         viewer.getCamera()->setViewMatrix(camera->View(position, secondsPerFrame));
-        if (options.hud)
+        if (options.hud || DisplaysBeside())
             RefreshDisplay(frame);
         DrawFrame(frame);
         progress->Done(frame + 1);
@@ -485,7 +478,7 @@ void Recording::PrintSummary(double renderSeconds) const
 {
     printf("%s: %lld frames, %s of video (%dx%d, %d frames/s), rendered in %s\n", output->Path().c_str(),
            static_cast<long long>(schedule.frameCount), FormatDuration(schedule.VideoSeconds(options.fps)).c_str(),
-           options.width, options.height, options.fps, Clocked(renderSeconds).c_str());
+           options.width, options.height, options.fps, FormatWholeDuration(renderSeconds).c_str());
 }
 
 // Gives up before the first frame, saying why; nothing is left of the output.

@@ -153,7 +153,7 @@ void OverviewCamera::SetUp(const CameraPicture& picture, osg::MatrixTransform* a
     for (int32_t row = 0; row < subject.rows; ++row)
         track.push_back(subject.aircraftAt(row).getTrans());
     const OverviewFraming framing =
-        FrameOverview(track, subject.unitsPerMetre, picture.verticalFov, picture.aspect, picture.display ? 0.75 : 0.9);
+        FrameOverview(track, subject.unitsPerMetre, picture.verticalFov, picture.aspect, (picture.display ? 0.75 : 0.9) * (1.0 - picture.covered));
     view = framing.view;
     const double pictureHeight = 2.0 * framing.distance * std::tan(picture.verticalFov / 2.0 * Pi / 180.0);
     if (aircraft)

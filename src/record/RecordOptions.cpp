@@ -11,7 +11,7 @@ const char* RecordUsage()
 {
     static const std::string usage = "usage: flightreplay-player LOG|FLIGHT [--samples LIST] --record OUT.mp4|FOLDER/\n"
                                      "           [--camera " + RecordCameraWords("|", "|") +
-                                     "] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]\n";
+                                     "] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]\n" + PlayerViewUsage();
     return usage.c_str();
 }
 
@@ -65,7 +65,8 @@ bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vect
         const bool valued = (strcmp(arg, "--record") == 0 || strcmp(arg, "--camera") == 0 || strcmp(arg, "--size") == 0 ||
                              strcmp(arg, "--fps") == 0 || strcmp(arg, "--speed") == 0 || strcmp(arg, "--from") == 0 ||
                              strcmp(arg, "--to") == 0);
-        if (!flag && !valued)
+        const bool view = IsPlayerViewOption(arg);
+        if (!flag && !valued && !view)
         {
             flightArguments->push_back(argv[i]);
             continue;
@@ -77,7 +78,7 @@ bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vect
                 return false;
             }
         seen.push_back(arg);
-        anyOption = true;
+        anyOption = anyOption || !view;
         if (flag)
         {
             options->hud = false;
@@ -89,6 +90,12 @@ bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vect
             return false;
         }
         const char* value = argv[++i];
+        if (view)
+        {
+            if (!ReadPlayerViewOption(arg, value, &options->view, error))
+                return false;
+            continue;
+        }
         bool good = true;
         if (strcmp(arg, "--record") == 0)
         {

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "player/PlayerOptions.h"
 #include "record/RecordingCamera.h"
 
 // The player's recording options: with --record it renders the flight to a video file (or
@@ -9,8 +10,10 @@
 //
 //   flightreplay-player LOG|FLIGHT [--samples LIST] --record OUT.mp4
 //       [--camera WORD] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]
+//       [--plot LIST] [--colour-track WHAT]
 //
-// with WORD one of the cameras' table (RecordingCamera.h).
+// with WORD one of the cameras' table (RecordingCamera.h). The last two (PlayerOptions.h)
+// are the player's own too: they need no --record.
 
 struct RecordOptions
 {
@@ -26,6 +29,7 @@ struct RecordOptions
     bool hasTo = false;
     double to = 0.0;
     bool hud = true;
+    PlayerViewOptions view;
 };
 
 const int LargestFrameSide = 8192;
@@ -35,7 +39,7 @@ const int LargestFps = 240;
 // name). On success `options` holds them and `flightArguments` the other arguments after
 // the name in their order (the log, --samples LIST), for the replay to read as its own. On
 // failure `error` says which option is wrong and why. Recording options without --record
-// are an error, as is any of them given twice.
+// are an error, as is any option given twice.
 bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vector<const char*>* flightArguments, std::string* error);
 
 // The output names a folder of frames: it ends with '/'.

@@ -40,6 +40,7 @@ struct CameraPicture
     double verticalFov = 40.0; // degrees
     double aspect = 16.0 / 9.0; // width over height
     bool display = true;       // the player's display is drawn over the picture, along its edges
+    double covered = 0.0;      // share of the height the plots cover from the bottom; the picture is lifted above them
 };
 
 class RecordingCamera

@@ -1,0 +1,216 @@
+#include "player/PlotSeries.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "geo/Geodesy.h"
+#include "log/LogKeywords.h"
+#include "log/LogScanner.h"
+#include "log/SampleTable.h"
+#include "player/FlightReadout.h"
+
+namespace
+{
+const float NotKnown = std::numeric_limits<float>::quiet_NaN();
+
+// The figures the display shows, each with its own word.
+struct FigureSeries
+{
+    const char* word;
+    const char* title;
+    const char* unit;
+};
+const FigureSeries Figures[] = {
+    {"altitude", "altitude AMSL", "m"},
+    {"height", "height above the ground", "m"},
+    {"speed", "ground speed", "m/s"},
+    {"climb", "climb rate", "m/s"},
+    {"attitude", "bank and pitch", "\u00b0"},
+};
+
+// The log's other columns, by the unit each holds its values in, with a factor to a pilot's
+// unit (radians are read in degrees). Columns that the figures already show, or that say
+// where and when rather than how (position, start, date, sample and flight numbers), are
+// not listed.
+struct ColumnUnit
+{
+    const char* unit;
+    double factor;
+    std::vector<ColumnKind> kinds;
+};
+using K = ColumnKind;
+const ColumnUnit ColumnUnits[] = {
+    {"", 1.0, {K::gps_numsatellites, K::gps_fixmode, K::ap_status, K::targetthrottle, K::controlbyte}},
+    {"m/s", 1.0, {K::gps_curspeed, K::baro_curspeed}},
+    {"m", 1.0, {K::baro_curalt}},
+    {"\u00b0", DegreesPerRadian, {K::gps_curheading, K::compass_curheading, K::bearing_to_base, K::pyro_targetroll, K::pyro_targetpitch}},
+    {"\u00b0/s", DegreesPerRadian, {K::turn_rate}},
+    {"V", 1.0, {K::voltage1, K::voltage2, K::voltage3}},
+    {"A", 1.0, {K::current}},
+    {"mAh", 1.0, {K::mah}},
+    {"\u00b0C", 1.0, {K::temperature}},
+    {"\u00b5s", 1.0, {K::in_ppm_curwidth0, K::in_ppm_curwidth1, K::in_ppm_curwidth2, K::in_ppm_curwidth3, K::in_ppm_curwidth4,
+                     K::out_ppm_curwidth0, K::out_ppm_curwidth1, K::out_ppm_curwidth2, K::out_ppm_curwidth3}},
+};
+
+// The unit of a listed column; null for one not listed.
+const ColumnUnit* UnitOf(ColumnKind kind)
+{
+    for (const ColumnUnit& unit : ColumnUnits)
+        if (std::find(unit.kinds.begin(), unit.kinds.end(), kind) != unit.kinds.end())
+            return &unit;
+    return nullptr;
+}
+
+bool LogCarries(ColumnKind kind)
+{
+    const int32_t last = std::min(highestColumn, ColumnCapacity - 1);
+    for (int32_t column = 0; column <= last; ++column)
+        if (cols[column] == static_cast<int32_t>(kind))
+            return true;
+    return false;
+}
+
+double ColumnValue(const SampleRow& row, ColumnKind kind)
+{
+    const ColumnField& field = ColumnFieldTable[static_cast<int32_t>(kind)];
+    const char* base = reinterpret_cast<const char*>(&row) + field.offset;
+    if (field.storage == StoreInt32)
+    {
+        int32_t value = 0;
+        memcpy(&value, base, sizeof value);
+        return value;
+    }
+    double value = 0.0;
+    memcpy(&value, base, sizeof value);
+    return value;
+}
+
+const FigureSeries* FindFigure(const std::string& word)
+{
+    for (const FigureSeries& figure : Figures)
+        if (word == figure.word)
+            return &figure;
+    return nullptr;
+}
+
+// The listed column of a keyword; ColumnKind::None for another word.
+ColumnKind FindColumn(const std::string& word)
+{
+    for (int32_t kind = 1; kind < ColumnKindCount; ++kind)
+        if (word == LogKeywords[kind] && UnitOf(static_cast<ColumnKind>(kind)))
+            return static_cast<ColumnKind>(kind);
+    return ColumnKind::None;
+}
+
+void MakeFigureSeries(const FigureSeries& figure, PlotSeries* series)
+{
+    const int32_t rows = SampleTable.rowCount;
+    const std::string word = figure.word;
+    series->curves.resize(word == "attitude" ? 2 : 1);
+    if (word == "attitude")
+    {
+        series->curves[0].name = "bank";
+        series->curves[1].name = "pitch";
+    }
+    for (PlotCurve& curve : series->curves)
+        curve.values.resize(rows);
+    if (word == "altitude")
+        series->ground.resize(rows);
+    for (int32_t row = 0; row < rows; ++row)
+    {
+        const FlightReadout readout = ReadFlightAt(row);
+        float* values = &series->curves[0].values[row];
+        if (word == "altitude")
+        {
+            *values = static_cast<float>(readout.altitude);
+            series->ground[row] = readout.overTerrain ? static_cast<float>(readout.altitude - readout.heightAboveTerrain) : NotKnown;
+        }
+        else if (word == "height")
+            *values = readout.overTerrain ? static_cast<float>(readout.heightAboveTerrain) : NotKnown;
+        else if (word == "speed")
+            *values = readout.ratesKnown ? static_cast<float>(readout.groundSpeed) : NotKnown;
+        else if (word == "climb")
+            *values = readout.ratesKnown ? static_cast<float>(readout.climbRate) : NotKnown;
+        else
+        {
+            *values = static_cast<float>(readout.bank);
+            series->curves[1].values[row] = static_cast<float>(readout.pitch);
+        }
+    }
+}
+} // namespace
+
+std::vector<std::string> AvailablePlotWords()
+{
+    std::vector<std::string> words;
+    for (const FigureSeries& figure : Figures)
+        words.push_back(figure.word);
+    for (int32_t kind = 1; kind < ColumnKindCount; ++kind)
+        if (UnitOf(static_cast<ColumnKind>(kind)) && LogCarries(static_cast<ColumnKind>(kind)))
+            words.push_back(LogKeywords[kind]);
+    return words;
+}
+
+bool MakePlotSeries(const std::string& word, PlotSeries* series)
+{
+    *series = PlotSeries();
+    series->word = word;
+    if (const FigureSeries* figure = FindFigure(word))
+    {
+        series->title = figure->title;
+        series->unit = figure->unit;
+        MakeFigureSeries(*figure, series);
+        return true;
+    }
+    const ColumnKind kind = FindColumn(word);
+    if (kind == ColumnKind::None || !LogCarries(kind))
+        return false;
+    const ColumnUnit& unit = *UnitOf(kind);
+    series->title = word;
+    series->unit = unit.unit;
+    series->curves.resize(1);
+    std::vector<float>& values = series->curves[0].values;
+    values.resize(SampleTable.rowCount);
+    for (int32_t row = 0; row < SampleTable.rowCount; ++row)
+        values[row] = static_cast<float>(ColumnValue(SampleTable.rows[row], kind) * unit.factor);
+    return true;
+}
+
+bool ParsePlotList(const std::string& list, std::vector<std::string>* words, std::string* error)
+{
+    words->clear();
+    size_t start = 0;
+    while (start <= list.size())
+    {
+        const size_t comma = std::min(list.find(',', start), list.size());
+        const std::string word = list.substr(start, comma - start);
+        if (!FindFigure(word) && FindColumn(word) == ColumnKind::None)
+        {
+            *error = word.empty() ? "an empty name" : "'" + word + "' is no series";
+            return false;
+        }
+        if (std::find(words->begin(), words->end(), word) != words->end())
+        {
+            *error = "'" + word + "' is named twice";
+            return false;
+        }
+        words->push_back(word);
+        start = comma + 1;
+    }
+    if (words->size() > MostPlots)
+    {
+        *error = "at most " + std::to_string(MostPlots) + " series";
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> DefaultPlotWords()
+{
+    std::vector<std::string> words = {"altitude", "speed", "climb"};
+    words.push_back(LogCarries(ColumnKind::voltage1) ? "voltage1" : "attitude");
+    return words;
+}

@@ -1,0 +1,132 @@
+// The plots, the events and the modes on the player's clock, over small known flights.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <osg/Geometry>
+
+#include "SceneTestSupport.h"
+#include "log/LogKeywords.h"
+#include "log/LogScanner.h"
+#include "log/SampleTable.h"
+#include "player/EventTimeline.h"
+#include "player/PlayerSession.h"
+#include "player/PlotStrip.h"
+
+namespace
+{
+class PlotStripTest : public SceneFixture
+{
+protected:
+    // Samples 1 to 40 a second apart, then after 20 s without a sample, 51 to 90: two
+    // stretches, climbing a metre a second.
+    void SetUp() override
+    {
+        SceneFixture::SetUp();
+        for (int32_t n = 1; n <= 90; ++n)
+        {
+            if (n > 40 && n <= 50)
+                continue;
+            AddRow(n, 47.0 + n * 1e-5, 8.0, 100.0 + n);
+            SampleTable.rows[SampleTable.rowCount - 1].gps_time = n <= 40 ? n : n + 9.0;
+        }
+        SampleTable.SampleStep = 1.0;
+    }
+    void TearDown() override { ResetScanner(); }
+};
+
+// The sloped lines a geometry of GL_LINES draws: [x0, x1] of each.
+std::vector<std::pair<float, float>> SlopedLines(const osg::Drawable* drawable)
+{
+    const osg::Vec3Array* vertices = static_cast<const osg::Vec3Array*>(drawable->asGeometry()->getVertexArray());
+    std::vector<std::pair<float, float>> lines;
+    for (size_t i = 0; i + 1 < vertices->size(); i += 2)
+        if ((*vertices)[i].x() != (*vertices)[i + 1].x())
+            lines.emplace_back((*vertices)[i].x(), (*vertices)[i + 1].x());
+    return lines;
+}
+
+TEST_F(PlotStripTest, CurveBreaksAtTheGapAndAClickSeeksToTheNearestRow)
+{
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions{{"altitude"}, TrackColourBy::None});
+    PlotStrip& strip = *session->plots;
+    ASSERT_TRUE(strip.Shown());
+    session->Refresh(1280, 720, true);
+    // The gap of 20 s plays as 3 s: the window spans 39 + 3 + 39 s of the clock.
+    EXPECT_DOUBLE_EQ(strip.WindowEnd() - strip.WindowStart(), 81.0);
+
+    // One line from each row to the next within a stretch, none across the gap.
+    const PlotStripLayout& layout = strip.Layout();
+    const std::vector<std::pair<float, float>> lines = SlopedLines(strip.Node()->asGeode()->getDrawable(1));
+    EXPECT_EQ(lines.size(), 78u);
+    const double gapFrom = layout.left + 39.0 / 81.0 * (layout.right - layout.left);
+    const double gapTo = layout.left + 42.0 / 81.0 * (layout.right - layout.left);
+    for (const auto& [x0, x1] : lines)
+        EXPECT_FALSE(x0 < gapTo - 0.5 && x1 > gapFrom + 0.5) << "a line runs across the gap from " << x0 << " to " << x1;
+
+    // A click 10.4 s along lands nearer row 10 (10 s) than row 11, and 10.6 s nearer row 11;
+    // 1 s into the gap's 3 s it lands on the last row before it.
+    double seconds = 0.0;
+    const double middle = (layout.plots[0].first + layout.plots[0].second) / 2.0;
+    for (const auto& [along, row] : std::vector<std::pair<double, int32_t>>{{10.4, 10}, {10.6, 11}, {40.0, 39}, {80.6, 79}})
+    {
+        ASSERT_TRUE(strip.SecondsAt(layout.left + along / 81.0 * (layout.right - layout.left), middle, &seconds));
+        EXPECT_NEAR(seconds, along, 1e-6);
+        session->SeekSeconds(seconds);
+        EXPECT_EQ(session->clock.Row(), row) << along << " s";
+    }
+    EXPECT_FALSE(strip.SecondsAt(layout.left + 10.0, layout.bottom - 1.0, &seconds)) << "below the strip";
+
+    // Zoomed in, the window holds the cursor and is at least ShortestPlotWindow long.
+    for (int i = 0; i < 5; ++i)
+        strip.ZoomIn();
+    session->Refresh(1280, 720, true);
+    EXPECT_DOUBLE_EQ(strip.WindowEnd() - strip.WindowStart(), ShortestPlotWindow);
+    EXPECT_LE(strip.WindowStart(), session->clock.FlightSeconds());
+    EXPECT_GE(strip.WindowEnd(), session->clock.FlightSeconds());
+}
+
+TEST_F(PlotStripTest, EventsAndModesFallWhereTheyHappenedOnBothAxes)
+{
+    const PlaybackClock clock(TableLogTimes(), 1.0, 3.0);
+    const TimelineAxis axis = TimelineAxisOfTable();
+    const std::vector<FlightEvent> events = {
+        {0.0, FlightEventKind::Mode, 6, "MANUAL"},
+        {3.0, FlightEventKind::Arming, 6, "armed"},
+        {20.5, FlightEventKind::Mode, 6, "POSCTL"},
+        {44.0, FlightEventKind::Failsafe, 2, "link lost"},
+        {70.0, FlightEventKind::Mode, 6, "MANUAL"},
+    };
+    const EventTimeline timeline(events, clock, axis);
+    ASSERT_EQ(timeline.Events().size(), 5u);
+    // Half-way between rows 19 and 20 (samples 20 and 21); in the gap, the row nearer in time.
+    EXPECT_DOUBLE_EQ(timeline.Events()[2].position, 19.5);
+    EXPECT_DOUBLE_EQ(timeline.Events()[2].fraction, (20.5 - 1.0) / 89.0);
+    EXPECT_DOUBLE_EQ(timeline.Events()[3].position, 39.0);
+    EXPECT_DOUBLE_EQ(timeline.Events()[4].seconds, clock.SecondsAt(50.0)); // sample 61 at 70 s
+
+    ASSERT_EQ(timeline.Modes().size(), 3u);
+    EXPECT_EQ(timeline.Modes()[1].name, "POSCTL");
+    EXPECT_DOUBLE_EQ(timeline.Modes()[1].fromSeconds, 19.5);
+    EXPECT_DOUBLE_EQ(timeline.Modes()[1].toSeconds, clock.SecondsAt(50.0));
+    EXPECT_EQ(timeline.Modes()[0].colour, timeline.Modes()[2].colour) << "one colour per mode";
+    EXPECT_NE(timeline.Modes()[0].colour, timeline.Modes()[1].colour);
+    ASSERT_EQ(timeline.ModeLegend().size(), 2u);
+
+    // The nearest event is named with how far the cursor is from it.
+    EXPECT_EQ(timeline.NearestEvent(10.0)->event.text, "armed");
+    EXPECT_EQ(EventLine(*timeline.NearestEvent(17.0), 17.0), "event 0:19.5 mode POSCTL (2.5 s ahead)");
+    EXPECT_EQ(EventLine(*timeline.NearestEvent(40.0), 40.0), "event 0:39.0 failsafe link lost (1.0 s ago)");
+
+    // Without mode events, the ap_status column's values are the modes.
+    cols[0] = static_cast<int32_t>(ColumnKind::ap_status);
+    highestColumn = 0;
+    for (int32_t row = 0; row < SampleTable.rowCount; ++row)
+        SampleTable.rows[row].ap_status = row < 30 ? 2 : 5;
+    const EventTimeline fromColumn({}, clock, axis);
+    ASSERT_EQ(fromColumn.Modes().size(), 2u);
+    EXPECT_EQ(fromColumn.Modes()[1].name, "mode 5");
+    EXPECT_DOUBLE_EQ(fromColumn.Modes()[1].fromSeconds, 30.0);
+    EXPECT_EQ(fromColumn.NearestEvent(3.0), nullptr);
+}
+} // namespace
