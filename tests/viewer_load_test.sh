@@ -14,7 +14,7 @@ set -euo pipefail
 
 program=$1
 world=$2
-runs=${3:-12}
+runs=${3:-8}
 # shellcheck source=tests/test-support.sh
 . "$(dirname "$0")/test-support.sh"
 require_tools Xvfb import identify convert
