@@ -13,9 +13,9 @@
 #include "app/FlightLoading.h"
 #include "geo/ReplayFiles.h"
 #include "log/SampleTable.h"
+#include "player/ColourLegend.h"
 #include "player/FlightReadout.h"
 #include "player/PlayerDisplay.h"
-#include "player/ColourLegend.h"
 #include "player/PlayerKeys.h"
 #include "scene/FlightPath.h"
 
@@ -112,8 +112,13 @@ void PlayerSession::PlaceTrackLegend(int width, int height)
     const HudLayout layout = LayoutHud(width, height);
     const double legendWidthPixels = std::min(0.3 * width, 24.0 * layout.textSize);
     const double legendHeightPixels = LegendHeight(trackColours, legendWidthPixels, layout.textSize);
-    trackLegend = BuildColourLegend(trackColours, width - layout.textSize - legendWidthPixels, height - layout.textSize - legendHeightPixels,
-                                   legendWidthPixels, legendHeightPixels, layout.textSize, hud->Font());
+    osg::ref_ptr<osg::Geode> legend = BuildColourLegend(trackColours, width - layout.textSize - legendWidthPixels, height - layout.textSize - legendHeightPixels,
+                                                       legendWidthPixels, legendHeightPixels, layout.textSize, hud->Font());
+    // Replaced when the window's size changes, maybe while the last frame is still drawn:
+    // dynamic, so the viewer finishes drawing it before the next frame's events.
+    for (unsigned int i = 0; i < legend->getNumDrawables(); ++i)
+        legend->getDrawable(i)->setDataVariance(osg::Object::DYNAMIC);
+    trackLegend = legend;
     hud->Camera()->addChild(trackLegend.get());
 }
 
@@ -255,8 +260,8 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
         if (event.getButton() != osgGA::GUIEventAdapter::LEFT_MOUSE_BUTTON)
             return false;
         double seconds = 0.0;
-        if (session->hud->Visible() && session->plots->Node()->getNodeMask() != 0u &&
-            session->plots->SecondsAt(PointerOnDisplay(event, session->hud->Layout()).x(), PointerOnDisplay(event, session->hud->Layout()).y(), &seconds))
+        const osg::Vec2d pointer = PointerOnDisplay(event, session->hud->Layout());
+        if (session->plots->Node()->getNodeMask() != 0u && session->plots->SecondsAt(pointer.x(), pointer.y(), &seconds))
         {
             scrubbingPlot = true;
             SeekPlot(seconds);

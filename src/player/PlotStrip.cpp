@@ -202,6 +202,8 @@ bool PlotStrip::SecondsAt(double x, double y, double* seconds) const
 
 double PlotStrip::SecondsAlong(double x) const
 {
+    if (!(layout.right > layout.left))
+        return windowStart;
     const double fraction = std::clamp((x - layout.left) / (layout.right - layout.left), 0.0, 1.0);
     return windowStart + fraction * (windowEnd - windowStart);
 }
