@@ -16,6 +16,9 @@ void SetScanInput(FILE* input);
 // Returns 0. Fatal input errors print one line on stderr and exit with status 2.
 int scan();
 
+// Whether a keyword of the log named a column of this kind (a ColumnKind code).
+bool ColumnSeen(int32_t kind);
+
 // Forgets every column kind and the column position, for callers that scan more than one
 // log in one process (tests, tools). The buffered input is dropped by SetScanInput.
 void ResetScanner();

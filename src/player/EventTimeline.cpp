@@ -53,20 +53,11 @@ osg::Vec4 MarkColour(const FlightEvent& event)
     return osg::Vec4(0.55f, 0.8f, 1.0f, 1.0f);
 }
 
-bool LogCarriesModes()
-{
-    const int32_t last = std::min(highestColumn, ColumnCapacity - 1);
-    for (int32_t column = 0; column <= last; ++column)
-        if (cols[column] == static_cast<int32_t>(ColumnKind::ap_status))
-            return true;
-    return false;
-}
-
 // The mode changes of the ap_status column, for a log that names no mode.
 std::vector<ModeChange> StatusChanges()
 {
     std::vector<ModeChange> changes;
-    if (!LogCarriesModes())
+    if (!ColumnSeen(static_cast<int32_t>(ColumnKind::ap_status)))
         return changes;
     for (int32_t row = 0; row < SampleTable.rowCount; ++row)
         if (row == 0 || SampleTable.rows[row].ap_status != SampleTable.rows[row - 1].ap_status)

@@ -6,8 +6,10 @@
 #include <limits>
 
 #include "geo/Geodesy.h"
+#include "log/LogAttitude.h"
 #include "log/LogKeywords.h"
 #include "log/LogScanner.h"
+#include "log/SampleRates.h"
 #include "log/SampleTable.h"
 #include "player/FlightReadout.h"
 
@@ -66,11 +68,7 @@ const ColumnUnit* UnitOf(ColumnKind kind)
 
 bool LogCarries(ColumnKind kind)
 {
-    const int32_t last = std::min(highestColumn, ColumnCapacity - 1);
-    for (int32_t column = 0; column <= last; ++column)
-        if (cols[column] == static_cast<int32_t>(kind))
-            return true;
-    return false;
+    return ColumnSeen(static_cast<int32_t>(kind));
 }
 
 double ColumnValue(const SampleRow& row, ColumnKind kind)
@@ -121,23 +119,30 @@ void MakeFigureSeries(const FigureSeries& figure, PlotSeries* series)
         series->ground.resize(rows);
     for (int32_t row = 0; row < rows; ++row)
     {
-        const FlightReadout readout = ReadFlightAt(row);
         float* values = &series->curves[0].values[row];
-        if (word == "altitude")
+        const SampleRow& sample = SampleTable.rows[row];
+        if (word == "altitude" || word == "height")
         {
-            *values = static_cast<float>(readout.altitude);
-            series->ground[row] = readout.overTerrain ? static_cast<float>(readout.altitude - readout.heightAboveTerrain) : NotKnown;
+            // Only these two need the ground, and the elevation tiles it is read from.
+            const FlightReadout readout = ReadFlightAt(row);
+            const float ground = readout.overTerrain ? static_cast<float>(readout.altitude - readout.heightAboveTerrain) : NotKnown;
+            if (word == "altitude")
+            {
+                *values = static_cast<float>(readout.altitude);
+                series->ground[row] = ground;
+            }
+            else
+                *values = readout.overTerrain ? static_cast<float>(readout.heightAboveTerrain) : NotKnown;
         }
-        else if (word == "height")
-            *values = readout.overTerrain ? static_cast<float>(readout.heightAboveTerrain) : NotKnown;
-        else if (word == "speed")
-            *values = readout.ratesKnown ? static_cast<float>(readout.groundSpeed) : NotKnown;
-        else if (word == "climb")
-            *values = readout.ratesKnown ? static_cast<float>(readout.climbRate) : NotKnown;
+        else if (word == "speed" || word == "climb")
+        {
+            const SampleRates rates = RatesAtRow(row);
+            *values = !rates.known ? NotKnown : static_cast<float>(word == "speed" ? rates.groundSpeed : rates.climbRate);
+        }
         else
         {
-            *values = static_cast<float>(readout.bank);
-            series->curves[1].values[row] = static_cast<float>(readout.pitch);
+            *values = static_cast<float>(BankOfLogRoll(sample.pyro_curroll) * DegreesPerRadian);
+            series->curves[1].values[row] = static_cast<float>(PitchOfLogPitch(sample.pyro_curpitch) * DegreesPerRadian);
         }
     }
 }
