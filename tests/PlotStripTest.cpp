@@ -6,11 +6,14 @@
 #include <osg/Geometry>
 
 #include "SceneTestSupport.h"
+#include "geo/Geodesy.h"
+#include "log/LogAttitude.h"
 #include "log/LogKeywords.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "player/EventTimeline.h"
 #include "player/PlayerSession.h"
+#include "player/PlotSeries.h"
 #include "player/PlotStrip.h"
 
 namespace
@@ -128,5 +131,36 @@ TEST_F(PlotStripTest, EventsAndModesFallWhereTheyHappenedOnBothAxes)
     EXPECT_EQ(fromColumn.Modes()[1].name, "mode 5");
     EXPECT_DOUBLE_EQ(fromColumn.Modes()[1].fromSeconds, 30.0);
     EXPECT_EQ(fromColumn.NearestEvent(3.0), nullptr);
+}
+// A column is offered only when the log's header named it, read from its own field in the
+// pilot's unit; the figures come in the display's conventions.
+TEST_F(PlotStripTest, SeriesAreTheColumnsTheLogNamesInThePilotsUnits)
+{
+    cols[0] = static_cast<int32_t>(ColumnKind::voltage2);
+    cols[1] = static_cast<int32_t>(ColumnKind::gps_curheading);
+    cols[2] = static_cast<int32_t>(ColumnKind::gps_curlat);
+    highestColumn = 2;
+    SampleTable.rows[3].voltage2 = 11.5;
+    SampleTable.rows[3].gps_curheading = Pi / 2.0;
+    SampleTable.rows[3].pyro_curroll = 0.1; // the log's roll: right wing down is negative bank here
+    EXPECT_EQ(AvailablePlotWords(), (std::vector<std::string>{"altitude", "height", "speed", "climb", "attitude", "gps_curheading", "voltage2"}));
+
+    PlotSeries series;
+    ASSERT_TRUE(MakePlotSeries("voltage2", &series));
+    EXPECT_EQ(series.unit, "V");
+    EXPECT_FLOAT_EQ(series.curves[0].values[3], 11.5f);
+    ASSERT_TRUE(MakePlotSeries("gps_curheading", &series));
+    EXPECT_FLOAT_EQ(series.curves[0].values[3], 90.0f);
+    EXPECT_FALSE(MakePlotSeries("voltage1", &series)) << "a column the header did not name";
+    EXPECT_FALSE(MakePlotSeries("gps_curlat", &series)) << "positions are the map's, not a plot's";
+
+    ASSERT_TRUE(MakePlotSeries("attitude", &series));
+    ASSERT_EQ(series.curves.size(), 2u);
+    EXPECT_FLOAT_EQ(series.curves[0].values[3], static_cast<float>(BankOfLogRoll(0.1) * DegreesPerRadian));
+    ASSERT_TRUE(MakePlotSeries("climb", &series));
+    // A metre a second on either side of the gap: the ends of the stretches are not joined
+    // across it (11 m over 20 s).
+    for (const int32_t row : {10, 39, 40})
+        EXPECT_NEAR(series.curves[0].values[row], 1.0, 1e-6) << "row " << row;
 }
 } // namespace
