@@ -76,6 +76,46 @@ changed()
 [ "$(changed 160x76+0+0)" = 0 ] || fail "the credits change the picture above the bottom"
 [ "$(changed 80x20+80+76)" != 0 ] || fail "no credits drawn at the bottom right without the display"
 
+# 2c. Two flights on one clock. a.log is the world's flight with a date; b.log flies the same
+# course 0.3' (about 560 m) farther south, 30 s later the same day, after standing 5 s on the
+# ground 50 m lower. A takes off at its sample 4 (1.5 s), B at its sample 11 (30 s).
+awk -F, 'NR == 1 { print $0 ",gps_date"; next } { print $0 ",90426" }' flight.log >a.log
+awk -F, 'BEGIN { OFS = "," }
+    NR == 1 { print $0, "gps_date"; next }
+    NR == 2 { for (i = 0; i < 10; ++i) print i + 1, sprintf("%.3f", 25 + 0.5 * i), sprintf("%.6f", $3 - 0.3), $4, "500.00", $6, 0, 0, 90426 }
+    { $1 += 10; $2 = sprintf("%.3f", $2 + 30); $3 = sprintf("%.6f", $3 - 0.3); print $0, 90426 }' flight.log >b.log
+two()
+{
+    local out=$1
+    shift
+    FLIGHTREPLAY_PLAYER_DISPLAY_LOG="$work/$out.lines" "$program" a.log b.log --record "$out/" --camera overview --size 320x192 "$@" \
+        >"$work/out" 2>"$work/err" || fail "recording two flights ($*) ended with status $?: $(cat "$work/err")"
+}
+expect_lines()
+{
+    grep -qx "$2" "$1.lines" || fail "$1: no line '$2' among: $(cat "$1.lines")"
+}
+# By time of day, 40 s after A's start: A at its sample 81, B 10 s into its flight.
+two bytime --from 40 --to 40
+grep -q "^2 flights: " out && grep -q "^CI,CJ=" out || fail "no transcript of both flights: $(cat out)"
+expect_lines bytime "1\* a.log  sample 81"
+expect_lines bytime "2  b.log  sample 31"
+grep -q "aligned by time of day" bytime.lines || fail "not aligned by time: $(cat bytime.lines)"
+# At take-off: the clock starts 5 s before B leaves the ground, 3.5 s before A starts.
+two takeoff --from 40 --to 40 --align takeoff
+expect_lines takeoff "1\* a.log  sample 74"
+expect_lines takeoff "2  b.log  sample 81"
+# Before B's first row it has no aircraft and no sample.
+two early --from 10 --to 10
+expect_lines early "2  b.log  -"
+# Both tracks are drawn, each in its colour, and the aircraft stand elsewhere at take-off.
+for colour in "rgb(255,217,26)" "rgb(51,204,255)"; do
+    [ "$(convert bytime/frame-000001.png -fuzz 8% -fill black +opaque "$colour" -format '%[fx:mean>0]' info:)" = 1 ] \
+        || fail "no track in $colour"
+done
+[ "$(compare -metric AE bytime/frame-000001.png takeoff/frame-000001.png null: 2>&1 || true)" != 0 ] \
+    || fail "the flights stand where they stood by time of day"
+
 # 3. Without ffmpeg: PNG frames beside the video's name, said on stderr, the right way up.
 mkdir bin
 ln -s "$(command -v Xvfb)" bin/Xvfb

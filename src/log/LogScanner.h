@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 const int32_t ColumnCapacity = 1000; // column kinds remembered per line position
 
@@ -22,3 +23,13 @@ bool ColumnSeen(int32_t kind);
 // Forgets every column kind and the column position, for callers that scan more than one
 // log in one process (tests, tools). The buffered input is dropped by SetScanInput.
 void ResetScanner();
+
+// The column kinds a scan found, kept with a log that is put back in the table later, so that
+// ColumnSeen answers for that log again.
+struct ScannedColumns
+{
+    std::vector<int32_t> kinds; // cols[0 .. highestColumn]
+    int32_t highest = 0;
+};
+ScannedColumns SaveScannedColumns();
+void RestoreScannedColumns(const ScannedColumns& columns);

@@ -93,6 +93,40 @@ static SampleRow& RowUnderConstruction()
     return SampleTable.rowCount < RowCapacity ? SampleTable.rows[SampleTable.rowCount] : SpillRow;
 }
 
+void SampleTableRelease::operator()(SampleTableValues* table) const
+{
+    free(table);
+}
+
+static void CopyRowsAndSummary(const SampleTableValues& from, SampleTableValues* to)
+{
+    const int32_t rows = from.rowCount < 0 ? 0 : from.rowCount < RowCapacity ? from.rowCount : RowCapacity;
+    memcpy(to->rows, from.rows, sizeof(SampleRow) * static_cast<size_t>(rows));
+    to->rowCount = rows;
+    to->droppedRows = from.droppedRows;
+    to->unselectedRows = from.unselectedRows;
+    to->timeMinimum = from.timeMinimum;
+    to->timeMaximum = from.timeMaximum;
+    to->SampleStep = from.SampleStep;
+}
+
+SampleTableInstance CopyOfSampleTable()
+{
+    // calloc, not new: pages of zeros are the system's until written.
+    SampleTableInstance copy(static_cast<SampleTableValues*>(calloc(1, sizeof(SampleTableValues))));
+    if (copy)
+        CopyRowsAndSummary(SampleTable, copy.get());
+    return copy;
+}
+
+void LoadSampleTable(const SampleTableValues& table)
+{
+    if (&table == &SampleTable)
+        return;
+    ResetSampleTable();
+    CopyRowsAndSummary(table, &SampleTable);
+}
+
 void ResetSampleTable()
 {
     // Callers that fill rows by hand (tests) move rowCount without storeValue.

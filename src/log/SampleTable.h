@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "log/LogKeywords.h"
 
@@ -61,6 +62,21 @@ struct SampleTableValues
 };
 
 extern SampleTableValues SampleTable;
+
+// A table of a program's own beside the process-wide one, for a program that keeps several
+// logs loaded. It is bounded as that one is; its memory is taken from the system as its rows
+// are written, so a short log costs its rows and not the capacity.
+struct SampleTableRelease
+{
+    void operator()(SampleTableValues* table) const;
+};
+using SampleTableInstance = std::unique_ptr<SampleTableValues, SampleTableRelease>;
+
+// A copy of the process-wide table's accepted rows and summary; null when no memory is left.
+SampleTableInstance CopyOfSampleTable();
+// Puts a copy of `table`'s accepted rows and summary in the process-wide table, in place of
+// what it held: the rows past them are zero again, as after a reset.
+void LoadSampleTable(const SampleTableValues& table);
 
 // A sample number n is selected when begin < n < end (both bounds exclusive).
 struct SampleRange

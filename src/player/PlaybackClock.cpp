@@ -107,6 +107,11 @@ void PlaybackClock::SetPaused(bool pause)
     paused = pause;
 }
 
+void PlaybackClock::SetSpeed(double to)
+{
+    speed = std::clamp(to, SlowestSpeed, FastestSpeed);
+}
+
 void PlaybackClock::Faster()
 {
     speed = std::min(speed * 2.0, FastestSpeed);

@@ -64,6 +64,8 @@ public:
     // change: only how fast it moves from here on.
     void Faster();
     void Slower();
+    // To `speed`, held within the range above: for a clock that follows another.
+    void SetSpeed(double speed);
 
     // By `seconds` of recorded time (negative goes back), to the nearest row, held within
     // the first and the last row. Playing or paused stays as it was.

@@ -36,7 +36,7 @@ HudLayout LayoutHud(double width, double height)
     layout.height = height;
     // As large as a comfortable size allows; the key line alone shrinks below it (to
     // SmallestKeyText at the least) where the window is too narrow for it.
-    const double keyLineCharacters = static_cast<double>(osgText::String(PlayerKeyLine, osgText::String::ENCODING_UTF8).size());
+    const double keyLineCharacters = static_cast<double>(osgText::String(ShownKeyLine(), osgText::String::ENCODING_UTF8).size());
     const double fitting = (width * 0.96) / (keyLineCharacters * HudGlyphAdvance);
     layout.textSize = std::max(SmallestText, std::min(LargestText, height / 48.0));
     layout.keyLineSize = std::max(SmallestKeyText, std::min(layout.textSize, fitting));
@@ -93,7 +93,7 @@ PlayerHud::PlayerHud()
 
     textGroup = new osg::Geode;
     keyLine = MakeText();
-    keyLine->setText(PlayerKeyLine, osgText::String::ENCODING_UTF8);
+    keyLine->setText(ShownKeyLine(), osgText::String::ENCODING_UTF8);
     firstLabel = MakeText();
     lastLabel = MakeText();
     lastLabel->setAlignment(osgText::Text::RIGHT_BASE_LINE);
@@ -273,7 +273,7 @@ void PlayerHud::DrawShapes(const TimelineView& view)
 
 void PlayerHud::ShowKeyLine(bool shown)
 {
-    keyLine->setText(shown ? PlayerKeyLine : "", osgText::String::ENCODING_UTF8);
+    keyLine->setText(shown ? ShownKeyLine() : "", osgText::String::ENCODING_UTF8);
 }
 
 void PlayerHud::SetVisible(bool show)

@@ -36,6 +36,7 @@ const KeyBinding Bindings[] = {
     {'v', PlayerAction::CycleSeries},
     {']', PlayerAction::ZoomIn},
     {'[', PlayerAction::ZoomOut},
+    {'n', PlayerAction::NextFlight},
 };
 
 const double ShortSeek = 10.0; // seconds of recorded time
@@ -43,6 +44,20 @@ const double LongSeek = 60.0;
 } // namespace
 
 const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  0-4 camera  Esc quit";
+
+const char* const SeveralFlightsKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  n flight  0-4 camera  Esc quit";
+
+static const char* shownKeyLine = PlayerKeyLine;
+
+const char* ShownKeyLine()
+{
+    return shownKeyLine;
+}
+
+void ShowFlightSelectionKey()
+{
+    shownKeyLine = SeveralFlightsKeyLine;
+}
 
 PlayerAction ActionOfKey(int key)
 {
@@ -80,6 +95,7 @@ void ApplyAction(PlayerAction action, PlaybackClock& clock)
     case PlayerAction::CycleSeries:
     case PlayerAction::ZoomIn:
     case PlayerAction::ZoomOut:
+    case PlayerAction::NextFlight:
     case PlayerAction::None: break;
     }
 }

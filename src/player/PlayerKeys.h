@@ -27,6 +27,7 @@ enum class PlayerAction
     CycleSeries,
     ZoomIn,
     ZoomOut,
+    NextFlight,
 };
 
 // The action of an osgGA key code (GUIEventAdapter::getKey), None for any other key.
@@ -35,9 +36,14 @@ PlayerAction ActionOfKey(int key);
 // Every key code ActionOfKey answers to.
 std::vector<int> PlayerKeyCodes();
 
-// The one line of the display that names the keys.
+// The one line of the display that names the keys; with several flights, the one that also
+// names the key that selects the next flight.
 extern const char* const PlayerKeyLine;
+extern const char* const SeveralFlightsKeyLine;
+// The line the display shows: SeveralFlightsKeyLine once ShowFlightSelectionKey was called.
+const char* ShownKeyLine();
+void ShowFlightSelectionKey();
 
 // Carries out an action on the clock: seeks of 10 and 60 s of recorded time, steps of one
-// row. The display's and the plots' actions, and None, leave it alone.
+// row. The display's, the plots' and the flights' actions, and None, leave it alone.
 void ApplyAction(PlayerAction action, PlaybackClock& clock);

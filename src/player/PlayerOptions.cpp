@@ -6,7 +6,7 @@
 
 bool IsPlayerViewOption(const char* option)
 {
-    return strcmp(option, "--plot") == 0 || strcmp(option, "--colour-track") == 0;
+    return strcmp(option, "--plot") == 0 || strcmp(option, "--colour-track") == 0 || strcmp(option, "--align") == 0;
 }
 
 bool ReadPlayerViewOption(const char* option, const char* value, PlayerViewOptions* options, std::string* error)
@@ -18,6 +18,12 @@ bool ReadPlayerViewOption(const char* option, const char* value, PlayerViewOptio
             return true;
         why += " (altitude, height, speed, climb, attitude or a column's keyword, at most 4, comma separated)";
     }
+    else if (strcmp(option, "--align") == 0)
+    {
+        if (ParseFlightAlignment(value, &options->alignment))
+            return true;
+        why = "is time, takeoff or start";
+    }
     else if (ParseTrackColourBy(value, &options->colourBy) && options->colourBy != TrackColourBy::None)
         return true;
     else
@@ -28,5 +34,6 @@ bool ReadPlayerViewOption(const char* option, const char* value, PlayerViewOptio
 
 const char* PlayerViewUsage()
 {
-    return "           [--plot altitude,height,speed,climb,attitude,KEYWORD] [--colour-track altitude|speed|climb|mode]\n";
+    return "           [--plot altitude,height,speed,climb,attitude,KEYWORD] [--colour-track altitude|speed|climb|mode]\n"
+           "           [--align time|takeoff|start]\n";
 }

@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <osg/BlendColor>
+#include <osg/BlendFunc>
+#include <osg/Depth>
 #include <osg/MatrixTransform>
 #include <osg/Vec2d>
 #include <osg/Viewport>
@@ -18,18 +21,19 @@
 #include "player/PlayerDisplay.h"
 #include "player/PlayerKeys.h"
 #include "scene/FlightPath.h"
+#include "scene/FlightTrack.h"
 
-osg::Matrixd AircraftMatrixAt(double position)
+osg::Matrixd AircraftMatrixAt(double position, const SampleTableValues& table)
 {
-    const int32_t lastRow = SampleTable.rowCount - 1;
+    const int32_t lastRow = table.rowCount - 1;
     const double held = std::clamp(position, 0.0, static_cast<double>(lastRow));
     const int32_t row = static_cast<int32_t>(held);
     const double fraction = held - row;
-    osg::AnimationPath::ControlPoint point = FlightPathPoint(SampleTable.rows[row]);
+    osg::AnimationPath::ControlPoint point = FlightPathPoint(table.rows[row]);
     if (fraction > 0.0 && row < lastRow)
     {
         const osg::AnimationPath::ControlPoint from = point;
-        point.interpolate(fraction, from, FlightPathPoint(SampleTable.rows[row + 1]));
+        point.interpolate(fraction, from, FlightPathPoint(table.rows[row + 1]));
     }
     osg::Matrixd matrix;
     point.getMatrix(matrix);
@@ -44,31 +48,201 @@ std::vector<double> TableLogTimes()
     return times;
 }
 
-PlayerSession::PlayerSession(const PlayerViewOptions& options)
-    : clock(TableLogTimes(), SampleTable.SampleStep, ReplaySpeedUp), hud(new PlayerHud), axis(TimelineAxisOfTable())
+osg::Vec4 FlightColour(size_t index)
 {
-    events = EventTimeline(LoadedFlightEvents(), clock, axis);
+    static const osg::Vec4 colours[] = {
+        {1.00f, 0.85f, 0.10f, 1.0f}, {0.20f, 0.80f, 1.00f, 1.0f}, {1.00f, 0.35f, 0.35f, 1.0f}, {0.45f, 1.00f, 0.35f, 1.0f},
+        {1.00f, 0.50f, 1.00f, 1.0f}, {1.00f, 0.60f, 0.15f, 1.0f}, {0.60f, 0.60f, 1.00f, 1.0f}, {0.30f, 1.00f, 0.80f, 1.0f},
+        {1.00f, 1.00f, 1.00f, 1.0f}, {0.80f, 0.55f, 0.35f, 1.0f}, {0.75f, 1.00f, 0.55f, 1.0f}, {1.00f, 0.75f, 0.75f, 1.0f},
+    };
+    return colours[index % (sizeof colours / sizeof colours[0])];
+}
+
+PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector<StoredFlight>* several)
+    : clock(TableLogTimes(), SampleTable.SampleStep, ReplaySpeedUp), hud(new PlayerHud), axis(TimelineAxisOfTable()), plotWords(options.plots)
+{
+    if (several && several->size() >= 2)
+    {
+        flights = several;
+        onClock = std::make_unique<FlightsOnClock>(Tables(), options.alignment);
+        common = PlaybackClock(onClock->ClockTimes(), onClock->Step(), ReplaySpeedUp);
+        ShowFlightSelectionKey();
+        trackColours.by = TrackColourBy::Mode;
+        trackColours.title = std::string("flights, aligned ") + AlignmentName(onClock->Alignment());
+        if (options.colourBy != TrackColourBy::None)
+            fprintf(stderr, "--colour-track: several flights are drawn each in a colour of its own\n");
+        PutFlightInTable((*flights)[0]);
+    }
+    StudyLoadedFlight();
+    plots = new PlotStrip(hud->Font());
+    plots->SetEvents(&events);
+    hud->Camera()->addChild(plots->Node());
+    if (!plotWords.empty())
+    {
+        for (const std::string& word : plots->SetSeries(plotWords))
+            fprintf(stderr, "--plot: the log has no %s column, so it is not plotted\n", word.c_str());
+        plots->SetShown(!plots->Words().empty());
+    }
+    hud->ShowAttribution(AttributionLines(AttributionFile));
+    const char* path = getenv(DisplayLogVariable);
+    if (path)
+        displayLog = path;
+}
+
+std::vector<const SampleTableValues*> PlayerSession::Tables() const
+{
+    std::vector<const SampleTableValues*> tables;
+    for (size_t i = 0; flights && i < flights->size(); ++i)
+        tables.push_back((*flights)[i].table.get());
+    return tables;
+}
+
+void PlayerSession::StudyLoadedFlight()
+{
+    const bool playing = !Transport().Paused();
+    if (flights)
+    {
+        PlaybackClock own(TableLogTimes(), SampleTable.SampleStep, common.Speed());
+        clock = own;
+        axis = TimelineAxisOfTable();
+    }
+    events = EventTimeline(flights ? (*flights)[selected].events : LoadedFlightEvents(), clock, axis);
+    timeline = TimelineView();
     timeline.spans = SelectedSpans(axis);
     for (const ModeSpan& mode : events.Modes())
         timeline.modes.push_back(TimelineMode{TimelineSpan{mode.fromFraction, mode.toFraction}, mode.colour});
     for (const TimelineEvent& event : events.Events())
         timeline.marks.push_back(TimelineMark{event.fraction, event.colour});
     hud->ShowModeLegend(events.ModeLegend());
-    plots = new PlotStrip(hud->Font());
-    plots->SetEvents(&events);
-    hud->Camera()->addChild(plots->Node());
-    if (!options.plots.empty())
-    {
-        for (const std::string& word : plots->SetSeries(options.plots))
-            fprintf(stderr, "--plot: the log has no %s column, so it is not plotted\n", word.c_str());
-        plots->SetShown(!plots->Words().empty());
-    }
+    if (plots)
+        plots->SetEvents(&events);
     timeline.firstLabel = "sample " + std::to_string(axis.first);
     timeline.lastLabel = std::to_string(axis.last);
-    hud->ShowAttribution(AttributionLines(AttributionFile));
-    const char* path = getenv(DisplayLogVariable);
-    if (path)
-        displayLog = path;
+    if (flights)
+    {
+        MapTimelineToCommonClock();
+        clock.SetPaused(!playing);
+        Follow();
+    }
+}
+
+double PlayerSession::CommonFraction(double flightPosition) const
+{
+    const double duration = common.DurationSeconds();
+    return duration > 0.0 ? common.SecondsAt(onClock->ClockPositionOf(selected, flightPosition)) / duration : 0.0;
+}
+
+void PlayerSession::MapTimelineToCommonClock()
+{
+    const double lastRow = static_cast<double>(SampleTable.rowCount - 1);
+    timeline.spans = {TimelineSpan{CommonFraction(0.0), CommonFraction(lastRow)}};
+    timeline.modes.clear();
+    for (const ModeSpan& mode : events.Modes())
+        timeline.modes.push_back(TimelineMode{TimelineSpan{CommonFraction(clock.PositionAt(mode.fromSeconds)), CommonFraction(clock.PositionAt(mode.toSeconds))}, mode.colour});
+    timeline.marks.clear();
+    for (const TimelineEvent& event : events.Events())
+        timeline.marks.push_back(TimelineMark{CommonFraction(event.position), event.colour});
+    timeline.firstLabel = FormatWholeDuration(0.0);
+    timeline.lastLabel = FormatWholeDuration(onClock->ClockTimes().back());
+}
+
+void PlayerSession::SelectFlight(size_t index)
+{
+    if (!flights || index >= flights->size() || index == selected)
+        return;
+    selected = index;
+    PutFlightInTable((*flights)[selected]);
+    StudyLoadedFlight();
+    // The same series for the new flight, as far as its log has them.
+    const std::vector<std::string> words = plots->Words().empty() ? plotWords : plots->Words();
+    if (!words.empty())
+        plots->SetSeries(words);
+    legendWidth = legendHeight = 0;
+}
+
+void PlayerSession::Follow()
+{
+    if (!flights)
+        return;
+    double row = 0.0;
+    FlightRow(selected, &row);
+    clock.SetSpeed(common.Speed());
+    clock.SetLooping(common.Looping());
+    if (clock.Paused() != common.Paused())
+        clock.SetPaused(common.Paused());
+    clock.SetPosition(row);
+}
+
+double PlayerSession::CommonSeconds() const
+{
+    return flights ? onClock->TimeAt(common.Position()) : clock.FlightSeconds();
+}
+
+bool PlayerSession::FlightRow(size_t index, double* row) const
+{
+    if (!flights)
+    {
+        *row = clock.Position();
+        return true;
+    }
+    return onClock->FlightRowAt(index, common.Position(), row);
+}
+
+void PlayerSession::AddFlightsToScene(FlightScene& scene)
+{
+    if (!flights)
+        return;
+    scene.root->removeChild(scene.track.get());
+    scene.track = new osg::Group;
+    for (size_t i = 0; i < flights->size(); ++i)
+        scene.track->addChild(BuildTrackInColour(*(*flights)[i].table, FlightColour(i)).get());
+    scene.root->insertChild(1, scene.track.get());
+    // The others' aircraft: the same model, seen through, so that the selected one stands out
+    // where they cross.
+    osg::ref_ptr<osg::StateSet> seeThrough = new osg::StateSet;
+    seeThrough->setAttributeAndModes(new osg::BlendColor(osg::Vec4(1.0f, 1.0f, 1.0f, GhostOpacity)), osg::StateAttribute::ON | osg::StateAttribute::OVERRIDE);
+    seeThrough->setAttributeAndModes(new osg::BlendFunc(osg::BlendFunc::CONSTANT_ALPHA, osg::BlendFunc::ONE_MINUS_CONSTANT_ALPHA),
+                                     osg::StateAttribute::ON | osg::StateAttribute::OVERRIDE);
+    seeThrough->setAttributeAndModes(new osg::Depth(osg::Depth::LESS, 0.0, 1.0, false), osg::StateAttribute::ON | osg::StateAttribute::OVERRIDE);
+    seeThrough->setRenderingHint(osg::StateSet::TRANSPARENT_BIN);
+    osg::ref_ptr<osg::Group> others = new osg::Group;
+    others->setStateSet(seeThrough.get());
+    for (size_t i = 0; i < flights->size(); ++i)
+    {
+        osg::ref_ptr<osg::MatrixTransform> ghost = new osg::MatrixTransform;
+        for (unsigned int c = 0; c < scene.aircraftMover->getNumChildren(); ++c)
+            ghost->addChild(static_cast<osg::Node*>(scene.aircraftMover->getChild(c)->clone(osg::CopyOp::DEEP_COPY_NODES)));
+        ghost->setNodeMask(0u);
+        others->addChild(ghost.get());
+        ghosts.push_back(ghost);
+    }
+    scene.root->insertChild(scene.root->getChildIndex(scene.aircraftMover.get()), others.get());
+}
+
+void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
+{
+    if (!flights)
+    {
+        aircraft.setMatrix(AircraftMatrixAt(clock.Position()));
+        return;
+    }
+    for (size_t i = 0; i < flights->size(); ++i)
+    {
+        double row = 0.0;
+        const bool flying = FlightRow(i, &row);
+        if (i == selected)
+        {
+            // Held at its nearest end while it has no data, so the cameras stay near it.
+            aircraft.setMatrix(AircraftMatrixAt(row, *(*flights)[i].table));
+            aircraft.setNodeMask(flying ? ~0u : 0u);
+        }
+        if (i < ghosts.size())
+        {
+            ghosts[i]->setNodeMask(flying && i != selected ? ~0u : 0u);
+            if (flying && i != selected)
+                ghosts[i]->setMatrix(AircraftMatrixAt(row, *(*flights)[i].table));
+        }
+    }
 }
 
 std::vector<std::string> PlayerSession::Lines() const
@@ -76,7 +250,32 @@ std::vector<std::string> PlayerSession::Lines() const
     std::vector<std::string> lines = DisplayLines(ReadFlightAt(clock.Row()), clock);
     if (const TimelineEvent* nearest = events.NearestEvent(clock.FlightSeconds()))
         lines.push_back(EventLine(*nearest, clock.FlightSeconds()));
+    if (flights)
+    {
+        double row = 0.0;
+        const bool flying = FlightRow(selected, &row);
+        char line[512];
+        snprintf(line, sizeof line, "flight %zu of %zu %s  clock %s of %s, aligned %s%s", selected + 1, flights->size(), (*flights)[selected].path.c_str(),
+                 FormatDuration(CommonSeconds()).c_str(), FormatDuration(onClock->ClockTimes().back()).c_str(), AlignmentName(onClock->Alignment()),
+                 flying ? "" : "  (no data now)");
+        lines.push_back(line);
+    }
     return lines;
+}
+
+std::vector<std::string> PlayerSession::FlightLegendLines() const
+{
+    std::vector<std::string> entries;
+    for (size_t i = 0; flights && i < flights->size(); ++i)
+    {
+        double row = 0.0;
+        const bool flying = FlightRow(i, &row);
+        const SampleTableValues& table = *(*flights)[i].table;
+        std::string entry = std::to_string(i + 1) + (i == selected ? "* " : "  ") + (*flights)[i].path;
+        entry += flying ? "  sample " + std::to_string(table.rows[static_cast<int32_t>(std::lround(row))].samplenumber) : "  -";
+        entries.push_back(entry);
+    }
+    return entries;
 }
 
 void PlayerSession::SetDisplayVisible(bool visible)
@@ -95,6 +294,9 @@ void PlayerSession::TogglePlots()
 
 TrackColouring PlayerSession::ColourTrack(TrackColourBy by)
 {
+    // Several flights are told apart by their colours, which their legend names.
+    if (flights)
+        return TrackColouring();
     trackColours = ::ColourTrack(by, events.ModeChanges());
     legendWidth = legendHeight = 0;
     return trackColours;
@@ -142,30 +344,64 @@ void LiftPicture(osg::Camera& camera, double lift, double* applied)
 
 void PlayerSession::SeekSeconds(double seconds)
 {
-    clock.SeekRow(static_cast<int32_t>(std::lround(clock.PositionAt(seconds))));
+    const int32_t row = static_cast<int32_t>(std::lround(clock.PositionAt(seconds)));
+    if (!flights)
+        clock.SeekRow(row);
+    else
+        common.SeekRow(static_cast<int32_t>(std::lround(onClock->ClockPositionOf(selected, row))));
+    Follow();
+}
+
+void PlayerSession::SeekTimeline(double fraction)
+{
+    if (!flights)
+        clock.SeekRow(RowAtTimelineFraction(axis, fraction));
+    else
+        common.SeekRow(static_cast<int32_t>(std::lround(common.PositionAt(fraction * common.DurationSeconds()))));
+    Follow();
 }
 
 void PlayerSession::Refresh(int width, int height, bool figures)
 {
     if (figures || shownLines.empty())
+    {
         shownLines = Lines();
-    timeline.current = TimelineFraction(axis, SampleNumberAtPosition(clock.Position()));
+        if (flights)
+        {
+            std::vector<std::string> entries = FlightLegendLines();
+            if (entries != legendLines)
+            {
+                legendLines = entries;
+                trackColours.entries.clear();
+                for (size_t i = 0; i < legendLines.size(); ++i)
+                    trackColours.entries.emplace_back(FlightColour(i), legendLines[i]);
+                legendWidth = legendHeight = 0;
+            }
+        }
+    }
+    if (flights)
+        timeline.current = common.DurationSeconds() > 0.0 ? common.FlightSeconds() / common.DurationSeconds() : 0.0;
+    else
+        timeline.current = TimelineFraction(axis, SampleNumberAtPosition(clock.Position()));
     hud->Show(shownLines, timeline, width, height);
     plots->Show(hud->Layout(), clock);
     PlaceTrackLegend(width, height);
-    if (!displayLog.empty() && shownLines != loggedLines)
+    if (!displayLog.empty() && (shownLines != loggedLines || legendLines != loggedLegend))
         WriteDisplayLog();
 }
 
 void PlayerSession::WriteDisplayLog()
 {
     loggedLines = shownLines;
+    loggedLegend = legendLines;
     // Written beside and renamed over, so a reader never sees half the lines.
+    std::vector<std::string> lines = loggedLines;
+    lines.insert(lines.end(), legendLines.begin(), legendLines.end());
     const std::string partial = displayLog + ".partial";
     FILE* file = fopen(partial.c_str(), "w");
     if (!file)
         return;
-    for (const std::string& line : loggedLines)
+    for (const std::string& line : lines)
         fprintf(file, "%s\n", line.c_str());
     const bool written = fclose(file) == 0;
     if (written)
@@ -174,7 +410,7 @@ void PlayerSession::WriteDisplayLog()
 
 void ClockedAircraft::operator()(osg::Node* node, osg::NodeVisitor* visitor)
 {
-    static_cast<osg::MatrixTransform*>(node)->setMatrix(AircraftMatrixAt(session->clock.Position()));
+    session->PlaceAircraft(*static_cast<osg::MatrixTransform*>(node));
     traverse(node, visitor);
 }
 
@@ -199,7 +435,7 @@ bool PlayerControls::FractionUnderPointer(const osgGA::GUIEventAdapter& event, d
 
 void PlayerControls::SeekTimeline(double fraction)
 {
-    session->clock.SeekRow(RowAtTimelineFraction(session->axis, fraction));
+    session->SeekTimeline(fraction);
     Refresh(true);
 }
 
@@ -223,9 +459,12 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
     {
     case osgGA::GUIEventAdapter::FRAME:
         if (lastFrameTime >= 0.0)
-            session->clock.Advance(event.getTime() - lastFrameTime);
+        {
+            session->Transport().Advance(event.getTime() - lastFrameTime);
+            session->Follow();
+        }
         lastFrameTime = event.getTime();
-        if (session->clock.Paused() || !(event.getTime() - lastFiguresTime < 1.0 / FiguresPerSecond))
+        if (session->Transport().Paused() || !(event.getTime() - lastFiguresTime < 1.0 / FiguresPerSecond))
         {
             lastFiguresTime = event.getTime();
             Refresh(true);
@@ -250,7 +489,11 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
         case PlayerAction::CycleSeries: session->plots->CycleLastSeries(); break;
         case PlayerAction::ZoomIn: session->plots->ZoomIn(); break;
         case PlayerAction::ZoomOut: session->plots->ZoomOut(); break;
-        default: ApplyAction(action, session->clock); break;
+        case PlayerAction::NextFlight: session->SelectNextFlight(); break;
+        default:
+            ApplyAction(action, session->Transport());
+            session->Follow();
+            break;
         }
         Refresh(true);
         return true;

@@ -1,19 +1,24 @@
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <osg/Matrixd>
+#include <osg/MatrixTransform>
 #include <osg/NodeCallback>
 #include <osg/Referenced>
 #include <osg/ref_ptr>
 #include <osgGA/GUIEventHandler>
 
+#include "app/SeveralFlights.h"
 #include "player/EventTimeline.h"
+#include "player/FlightsOnClock.h"
 #include "player/PlaybackClock.h"
 #include "player/PlayerHud.h"
 #include "player/PlayerOptions.h"
 #include "player/PlotStrip.h"
 #include "player/Timeline.h"
+#include "viewer/SceneAssembly.h"
 
 // Names a file to which the player writes its display's lines, one per line, whenever they
 // change (replaced whole, never seen half written). A testing aid: the windowed test reads
@@ -22,24 +27,36 @@ const char* const DisplayLogVariable = "FLIGHTREPLAY_PLAYER_DISPLAY_LOG";
 
 // The aircraft's transform at a clock position (a fractional row index, PlaybackClock.h):
 // on a whole row exactly that row's flight path point, between two rows the path's own
-// interpolation of their points. Reads the sample table.
-osg::Matrixd AircraftMatrixAt(double position);
+// interpolation of their points. Reads the sample table, or another flight's.
+osg::Matrixd AircraftMatrixAt(double position, const SampleTableValues& table = SampleTable);
 
 // The gps_time of every row of the sample table, for a clock over it (at least one).
 std::vector<double> TableLogTimes();
 
+// The colour of the track of the flight `index` of several: twelve that tell apart on
+// imagery and sky, then again.
+osg::Vec4 FlightColour(size_t index);
+// How much of the others' aircraft shows, over what lies behind them.
+const float GhostOpacity = 0.45f;
+
 // What a running player holds: the clock, the display, the timeline, the plots and the
 // log's events over the loaded sample table. Its event handler and the aircraft's update
 // callback share it.
+//
+// With several flights, one of them is selected: it is put in the sample table, and the
+// display, the plots, the events and the chase camera follow it. The transport then moves a
+// common clock (`Transport`) over all of them, lined up as the options ask
+// (FlightsOnClock.h); the selected flight's own clock follows it.
 class PlayerSession : public osg::Referenced
 {
 public:
     // Over the loaded sample table and its events (LoadedFlightEvents): starts at its first
     // row, at the replay's speed, with the credits of the world in the working directory on
-    // the display, and the plot strip open when `options` name plots.
-    explicit PlayerSession(const PlayerViewOptions& options = PlayerViewOptions());
+    // the display, and the plot strip open when `options` name plots. Given two flights or
+    // more (kept for the session's life), over them instead, the first one selected.
+    explicit PlayerSession(const PlayerViewOptions& options = PlayerViewOptions(), const std::vector<StoredFlight>* flights = nullptr);
 
-    PlaybackClock clock;
+    PlaybackClock clock; // the selected flight's
     osg::ref_ptr<PlayerHud> hud;
     TimelineAxis axis;
     EventTimeline events;
@@ -47,8 +64,34 @@ public:
     osg::ref_ptr<PlotStrip> plots;
 
     // The display's lines for the clock's current row, and the nearest event's when the
-    // flight has any.
+    // flight has any; with several flights, the common clock's.
     std::vector<std::string> Lines() const;
+
+    bool SeveralFlights() const { return flights != nullptr; }
+    // With several flights: how they lie on the common clock, and their tables.
+    const FlightsOnClock* OnClock() const { return onClock.get(); }
+    std::vector<const SampleTableValues*> Tables() const;
+    size_t Selected() const { return selected; }
+    // The clock the keys, the timeline and the recorder move: the common one with several
+    // flights, else the flight's own.
+    PlaybackClock& Transport() { return flights ? common : clock; }
+    // Puts the selected flight's clock where the common clock stands (nothing with one flight).
+    void Follow();
+    // Selects flight `index` (of several), or the next one, after the last the first.
+    void SelectFlight(size_t index);
+    void SelectNextFlight() { SelectFlight(flights ? (selected + 1) % flights->size() : 0); }
+    // The common clock's time (seconds from the earliest row of all) at its position, and its
+    // span; the flight's own with one.
+    double CommonSeconds() const;
+    // Whether flight `index` has data at the common clock's position, and its row there.
+    bool FlightRow(size_t index, double* row) const;
+
+    // With several flights: replaces the scene's white track by each flight's in its colour
+    // and adds an aircraft of every flight but the selected one, drawn translucent.
+    void AddFlightsToScene(FlightScene& scene);
+    // Places the selected flight's aircraft (`aircraft`) and the others at the clock's
+    // position; with several flights, each shows only while its flight has data there.
+    void PlaceAircraft(osg::MatrixTransform& aircraft);
 
     // Shows or hides the display, the plot strip with it (when it is open).
     void SetDisplayVisible(bool visible);
@@ -57,9 +100,12 @@ public:
     void TogglePlots();
     // Moves the clock to the row nearest `seconds` of flight time (PlaybackClock::SecondsAt).
     void SeekSeconds(double seconds);
+    // Moves the clock to the row at `fraction` of the timeline.
+    void SeekTimeline(double fraction);
 
     // The track's colours by `by`, the modes as the timeline has them, with their legend on
-    // the display (none for TrackColourBy::None).
+    // the display (none for TrackColourBy::None; none with several flights, whose legend
+    // names them instead).
     TrackColouring ColourTrack(TrackColourBy by);
 
     // The share of a window of width x height pixels that the open plot strip covers from
@@ -74,6 +120,20 @@ public:
 private:
     void WriteDisplayLog();
     void PlaceTrackLegend(int width, int height);
+    // The selected flight's clock, events, timeline and plots, over the table.
+    void StudyLoadedFlight();
+    // The timeline of the common clock: the selected flight's span, modes and events on it.
+    void MapTimelineToCommonClock();
+    double CommonFraction(double flightPosition) const;
+    std::vector<std::string> FlightLegendLines() const;
+
+    std::vector<std::string> plotWords; // as the options named them
+    const std::vector<StoredFlight>* flights = nullptr; // two or more, else null
+    std::unique_ptr<FlightsOnClock> onClock;
+    PlaybackClock common{1, 1.0, 3.0};
+    size_t selected = 0;
+    std::vector<osg::ref_ptr<osg::MatrixTransform>> ghosts; // one per flight
+    std::vector<std::string> legendLines;
 
     TrackColouring trackColours;
     osg::ref_ptr<osg::Node> trackLegend;
@@ -82,6 +142,7 @@ private:
     std::string displayLog; // empty: none asked for
     std::vector<std::string> shownLines;
     std::vector<std::string> loggedLines;
+    std::vector<std::string> loggedLegend;
 };
 
 // Moves the picture of a camera up by `lift` of the window's height (from `*applied`, the lift

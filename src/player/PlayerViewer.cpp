@@ -34,13 +34,24 @@ void SetPlayerViewOptions(const PlayerViewOptions& options)
     viewOptions = options;
 }
 
+static const std::vector<StoredFlight>* shownFlights = nullptr;
+
+void SetPlayerFlights(const std::vector<StoredFlight>* flights)
+{
+    shownFlights = flights;
+}
+
 int RunPlayerViewer()
 {
     InstallPatientWindowingSystem();
     osgViewer::Viewer viewer;
-    osg::ref_ptr<PlayerSession> session = new PlayerSession(viewOptions);
-    const TrackColouring colouring = session->ColourTrack(viewOptions.colourBy);
-    FlightScene scene = AssembleFlightScene(SceneTerrain::Paged, viewOptions.colourBy == TrackColourBy::None ? nullptr : &colouring);
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(viewOptions, shownFlights);
+    const bool several = session->SeveralFlights();
+    const TrackColouring colouring = session->ColourTrack(several ? TrackColourBy::None : viewOptions.colourBy);
+    const std::vector<GridTile> corridor = several ? TilesUnderFlights(session->Tables()) : std::vector<GridTile>();
+    FlightScene scene = AssembleFlightScene(SceneTerrain::Paged, viewOptions.colourBy == TrackColourBy::None || several ? nullptr : &colouring,
+                                            several ? &corridor : nullptr);
+    session->AddFlightsToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     SetUpFlightViewer(viewer, scene.root.get());

@@ -1,4 +1,7 @@
 #pragma once
+#include <vector>
+
+#include "app/SeveralFlights.h"
 #include "player/PlayerOptions.h"
 
 // The player's viewer: the replay's own (viewer/FlightViewer.h: same scene, window, camera
@@ -9,3 +12,7 @@ int RunPlayerViewer();
 
 // What the next RunPlayerViewer shows beside the flight: its plots, its track's colours.
 void SetPlayerViewOptions(const PlayerViewOptions& options);
+
+// The flights the next RunPlayerViewer shows together (LoadFlights), kept by the caller while
+// it runs; null or one flight: the loaded flight alone.
+void SetPlayerFlights(const std::vector<StoredFlight>* flights);

@@ -220,7 +220,7 @@ void DrawOffscreen(osg::Camera* camera, osg::GraphicsContext* context, int width
 class Recording
 {
 public:
-    explicit Recording(const RecordOptions& options) : options(options) {}
+    Recording(const RecordOptions& options, const std::vector<StoredFlight>* flights) : options(options), session(new PlayerSession(options.view, flights)) {}
     int Run();
 
 private:
@@ -234,6 +234,8 @@ private:
     bool RealiseViewer();
     void AddDisplay();
     std::unique_ptr<RecordingCamera> ChooseCamera();
+    // With several flights: the selected one on the common clock, the others' tracks beside.
+    CameraSubject SelectedFlight() const;
 
     // The frames, and the steps of each.
     bool DrawFrames(RecordingCamera* camera);
@@ -254,7 +256,7 @@ private:
     const RecordOptions& options;
     int status = 0;
     const bool threaded = getenv(RecordSyncVariable) == nullptr;
-    osg::ref_ptr<PlayerSession> session = new PlayerSession(options.view);
+    osg::ref_ptr<PlayerSession> session;
     FrameSchedule schedule;
     std::unique_ptr<VideoOutput> output;
     PrivateDisplay display;
@@ -289,11 +291,21 @@ bool Recording::SetUp()
 
 bool Recording::Schedule()
 {
+    std::string error;
+    const double* from = options.hasFrom ? &options.from : nullptr;
+    const double* to = options.hasTo ? &options.to : nullptr;
+    if (const FlightsOnClock* onClock = session->OnClock())
+    {
+        PlaybackClock& common = session->Transport();
+        common = PlaybackClock(onClock->ClockTimes(), onClock->Step(), options.speed);
+        session->Follow();
+        if (ScheduleRecording(onClock->ClockTimes(), common, options.speed, options.fps, from, to, &schedule, &error))
+            return true;
+        return Refuse("Nothing to record", error);
+    }
     PlaybackClock& clock = session->clock;
     clock = PlaybackClock(TableLogTimes(), SampleTable.SampleStep, options.speed);
-    std::string error;
-    if (ScheduleRecording(SampleTable.rows, SampleTable.rowCount, clock, options.speed, options.fps,
-                          options.hasFrom ? &options.from : nullptr, options.hasTo ? &options.to : nullptr, &schedule, &error))
+    if (ScheduleRecording(SampleTable.rows, SampleTable.rowCount, clock, options.speed, options.fps, from, to, &schedule, &error))
         return true;
     return Refuse("Nothing to record", error);
 }
@@ -318,7 +330,9 @@ bool Recording::EnsureDisplay()
 bool Recording::AssembleScene()
 {
     const TrackColouring colouring = session->ColourTrack(options.view.colourBy);
-    scene = AssembleFlightScene(SceneTerrain::Paged, options.view.colourBy == TrackColourBy::None ? nullptr : &colouring);
+    const std::vector<GridTile> corridor = TilesUnderFlights(session->Tables());
+    scene = AssembleFlightScene(SceneTerrain::Paged, options.view.colourBy == TrackColourBy::None || session->SeveralFlights() ? nullptr : &colouring,
+                                session->SeveralFlights() ? &corridor : nullptr);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     fflush(stdout);
@@ -376,9 +390,28 @@ void Recording::AddDisplay()
 
 std::unique_ptr<RecordingCamera> Recording::ChooseCamera()
 {
-    std::unique_ptr<RecordingCamera> camera = options.camera->make(LoadedFlight(session->clock.Step()));
+    std::unique_ptr<RecordingCamera> camera = options.camera->make(session->SeveralFlights() ? SelectedFlight() : LoadedFlight(session->clock.Step()));
     camera->SetUp(CameraPicture{FieldOfView, Aspect(), options.hud, session->CoveredBelow(options.width, options.height)}, scene.aircraftMover.get());
+    // After the set-up, so that the others' aircraft are as large as the selected one.
+    session->AddFlightsToScene(scene);
     return camera;
+}
+
+CameraSubject Recording::SelectedFlight() const
+{
+    const osg::ref_ptr<PlayerSession> flights = session;
+    CameraSubject subject = LoadedFlight(session->Transport().Step());
+    subject.rows = static_cast<int32_t>(session->OnClock()->ClockTimes().size());
+    subject.aircraftAt = [flights](double position) {
+        double row = 0.0;
+        flights->OnClock()->FlightRowAt(flights->Selected(), position, &row);
+        return AircraftMatrixAt(row);
+    };
+    const std::vector<const SampleTableValues*> tables = session->Tables();
+    for (size_t i = 0; i < tables.size(); ++i)
+        for (int32_t row = 0; i != session->Selected() && row < tables[i]->rowCount; ++row)
+            subject.others.push_back(AircraftMatrixAt(row, *tables[i]).getTrans());
+    return subject;
 }
 
 // False when a signal stopped the recording; a failed write ends the loop early and is
@@ -392,8 +425,10 @@ bool Recording::DrawFrames(RecordingCamera* camera)
             return Stop();
         if (pipeline->Failed())
             break;
-        const double position = session->clock.PositionAt(schedule.SecondsOf(frame));
-        session->clock.SetPosition(position);
+        PlaybackClock& clock = session->Transport();
+        const double position = clock.PositionAt(schedule.SecondsOf(frame));
+        clock.SetPosition(position);
+        session->Follow();
         viewer.getCamera()->setViewMatrix(camera->View(position, secondsPerFrame));
         if (options.hud || DisplaysBeside())
             RefreshDisplay(frame);
@@ -522,15 +557,15 @@ CameraSubject LoadedFlight(double rowSeconds)
     subject.rows = SampleTable.rowCount;
     subject.rowSeconds = rowSeconds;
     subject.unitsPerMetre = MapFrame.k;
-    subject.aircraftAt = AircraftMatrixAt;
+    subject.aircraftAt = [](double position) { return AircraftMatrixAt(position); };
     subject.groundUnder = GroundUnder;
     subject.headingIsCourse = HeadingIsCourse(SampleTable.rows, SampleTable.rowCount);
     return subject;
 }
 
-int RecordFlight(const RecordOptions& options)
+int RecordFlight(const RecordOptions& options, const std::vector<StoredFlight>* flights)
 {
     CatchStopSignals();
-    Recording recording(options);
+    Recording recording(options, flights);
     return recording.Run();
 }

@@ -1,4 +1,7 @@
 #pragma once
+#include <vector>
+
+#include "app/SeveralFlights.h"
 #include "record/RecordOptions.h"
 #include "record/RecordingCamera.h"
 
@@ -14,7 +17,9 @@
 // nothing is left under the output's name.
 const int RecordFailed = 1;
 const int RecordInterrupted = 130;
-int RecordFlight(const RecordOptions& options);
+// Given two flights or more (LoadFlights), renders them together on their common clock, the
+// first one selected: --from and --to are then seconds of that clock.
+int RecordFlight(const RecordOptions& options, const std::vector<StoredFlight>* flights = nullptr);
 
 // Set in the environment, the recording writes each frame before it draws the next
 // instead of handing it to a writer thread (to measure what the thread saves), and prints

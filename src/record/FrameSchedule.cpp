@@ -6,18 +6,32 @@
 #include "log/SampleTable.h"
 #include "player/PlaybackClock.h"
 
+static std::vector<double> TimesOf(const SampleRow* rows, int32_t rowCount)
+{
+    std::vector<double> times(static_cast<size_t>(rowCount > 0 ? rowCount : 0));
+    for (size_t i = 0; i < times.size(); ++i)
+        times[i] = rows[i].gps_time;
+    return times;
+}
+
 double PositionAtLogTime(const SampleRow* rows, int32_t rowCount, double logTime)
 {
-    if (rowCount < 2 || !(logTime > rows[0].gps_time))
+    return PositionAtLogTime(TimesOf(rows, rowCount), logTime);
+}
+
+double PositionAtLogTime(const std::vector<double>& times, double logTime)
+{
+    const size_t rowCount = times.size();
+    if (rowCount < 2 || !(logTime > times[0]))
         return 0.0;
-    for (int32_t row = 0; row + 1 < rowCount; ++row)
+    for (size_t row = 0; row + 1 < rowCount; ++row)
     {
-        const double before = rows[row].gps_time;
-        const double after = rows[row + 1].gps_time;
+        const double before = times[row];
+        const double after = times[row + 1];
         if (before <= logTime && logTime <= after)
-            return after > before ? row + (logTime - before) / (after - before) : row;
+            return after > before ? static_cast<double>(row) + (logTime - before) / (after - before) : static_cast<double>(row);
     }
-    return rowCount - 1;
+    return static_cast<double>(rowCount - 1);
 }
 
 FrameSchedule ScheduleFrames(double first, double last, double speed, int fps)
@@ -43,8 +57,15 @@ static std::string Seconds(double value)
 bool ScheduleRecording(const SampleRow* rows, int32_t rowCount, const PlaybackClock& clock, double speed, int fps, const double* from,
                        const double* to, FrameSchedule* schedule, std::string* error)
 {
-    const double firstTime = rows[0].gps_time;
-    const double lastTime = rows[rowCount - 1].gps_time;
+    return ScheduleRecording(TimesOf(rows, rowCount > 0 ? rowCount : 1), clock, speed, fps, from, to, schedule, error);
+}
+
+bool ScheduleRecording(const std::vector<double>& times, const PlaybackClock& clock, double speed, int fps, const double* from, const double* to,
+                       FrameSchedule* schedule, std::string* error)
+{
+    const int32_t rowCount = static_cast<int32_t>(times.size());
+    const double firstTime = times.front();
+    const double lastTime = times.back();
     const std::string flight = "the flight's log time runs from " + Seconds(firstTime) + " to " + Seconds(lastTime);
     if (from && rowCount > 1 && *from > lastTime)
     {
@@ -56,8 +77,8 @@ bool ScheduleRecording(const SampleRow* rows, int32_t rowCount, const PlaybackCl
         *error = "--to " + Seconds(*to) + " lies before the flight: " + flight;
         return false;
     }
-    const double first = clock.SecondsAt(from ? PositionAtLogTime(rows, rowCount, *from) : 0.0);
-    const double last = clock.SecondsAt(to ? PositionAtLogTime(rows, rowCount, *to) : rowCount - 1);
+    const double first = clock.SecondsAt(from ? PositionAtLogTime(times, *from) : 0.0);
+    const double last = clock.SecondsAt(to ? PositionAtLogTime(times, *to) : rowCount - 1);
     if (last < first)
     {
         *error = "--from and --to hold no part of the flight: " + flight;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct SampleRow;
 
@@ -31,6 +32,8 @@ struct FrameSchedule
 // past the last row's time the last. Rows whose times go backwards are passed over until
 // the time is reached.
 double PositionAtLogTime(const SampleRow* rows, int32_t rowCount, double logTime);
+// The same over the times of the clock's rows (at least one).
+double PositionAtLogTime(const std::vector<double>& times, double logTime);
 
 // From flight second `first` to `last` (last >= first) at `speed` (> 0) and `fps` (> 0).
 FrameSchedule ScheduleFrames(double first, double last, double speed, int fps);
@@ -40,3 +43,7 @@ FrameSchedule ScheduleFrames(double first, double last, double speed, int fps);
 // holds no frame: it lies wholly before or after the flight.
 bool ScheduleRecording(const SampleRow* rows, int32_t rowCount, const PlaybackClock& clock, double speed, int fps, const double* from,
                        const double* to, FrameSchedule* schedule, std::string* error);
+// The same over the times of the clock's rows (at least one): the common clock's seconds
+// when several flights share it.
+bool ScheduleRecording(const std::vector<double>& times, const PlaybackClock& clock, double speed, int fps, const double* from, const double* to,
+                       FrameSchedule* schedule, std::string* error);

@@ -152,6 +152,7 @@ void OverviewCamera::SetUp(const CameraPicture& picture, osg::MatrixTransform* a
     track.reserve(subject.rows);
     for (int32_t row = 0; row < subject.rows; ++row)
         track.push_back(subject.aircraftAt(row).getTrans());
+    track.insert(track.end(), subject.others.begin(), subject.others.end());
     const OverviewFraming framing =
         FrameOverview(track, subject.unitsPerMetre, picture.verticalFov, picture.aspect, (picture.display ? 0.75 : 0.9) * (1.0 - picture.covered));
     view = framing.view;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <osg/Matrixd>
+#include <osg/Vec3d>
 
 namespace osg
 {
@@ -32,6 +33,8 @@ struct CameraSubject
     // The logged heading is only the course over the ground, made from the positions (a GPS
     // track), and says nothing while the aircraft stands (log/LogAttitude.h).
     bool headingIsCourse = false;
+    // Further points the overview frames: the tracks of other flights shown with this one.
+    std::vector<osg::Vec3d> others;
 };
 
 // The picture the camera's view is drawn into.

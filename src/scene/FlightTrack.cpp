@@ -11,24 +11,24 @@
 
 const float ColouredLineWidth = 2.0f; // pixels
 
-osg::ref_ptr<osg::Group> BuildTrack(const TrackColouring* colouring)
+static osg::ref_ptr<osg::Group> BuildLine(const SampleTableValues& table, const TrackColouring* colouring, const osg::Vec4* colour)
 {
     osg::ref_ptr<osg::Group> group = new osg::Group;
     osg::ref_ptr<osg::Geode> geode = new osg::Geode;
 
-    const bool perRow = colouring && colouring->by != TrackColourBy::None && colouring->rowColours.size() == static_cast<size_t>(SampleTable.rowCount);
+    const bool perRow = colouring && colouring->by != TrackColourBy::None && colouring->rowColours.size() == static_cast<size_t>(table.rowCount);
     osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
     if (perRow)
         colours->assign(colouring->rowColours.begin(), colouring->rowColours.end());
     else
-        colours->push_back(osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
+        colours->push_back(colour ? *colour : osg::Vec4(1.0f, 1.0f, 1.0f, 1.0f));
 
     // The very floats the flight path uses, so the aircraft passes through every vertex.
     osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
-    vertices->reserve(SampleTable.rowCount);
-    for (int32_t i = 0; i < SampleTable.rowCount; ++i)
+    vertices->reserve(table.rowCount);
+    for (int32_t i = 0; i < table.rowCount; ++i)
     {
-        const SampleRow& row = SampleTable.rows[i];
+        const SampleRow& row = table.rows[i];
         vertices->push_back(ScenePosition(row.gps_curlat, row.gps_curlon, row.gps_curalt));
     }
 
@@ -43,10 +43,20 @@ osg::ref_ptr<osg::Group> BuildTrack(const TrackColouring* colouring)
     geometry->addPrimitiveSet(new osg::DrawArrays(GL_LINE_STRIP, 0, static_cast<GLsizei>(vertices->size())));
 
     // A one-pixel line shows its colour too faintly over the imagery to be read.
-    if (perRow)
+    if (perRow || colour)
         geometry->getOrCreateStateSet()->setAttributeAndModes(new osg::LineWidth(ColouredLineWidth));
 
     geode->addDrawable(geometry.get());
     group->addChild(geode.get());
     return group;
+}
+
+osg::ref_ptr<osg::Group> BuildTrack(const TrackColouring* colouring)
+{
+    return BuildLine(SampleTable, colouring, nullptr);
+}
+
+osg::ref_ptr<osg::Group> BuildTrackInColour(const SampleTableValues& table, const osg::Vec4& colour)
+{
+    return BuildLine(table, nullptr, &colour);
 }

@@ -22,17 +22,23 @@ osg::ref_ptr<osg::Group> BuildScene()
 
 std::vector<GridTile> TilesUnderLoadedFlight()
 {
-    std::vector<double> latitudes(SampleTable.rowCount);
-    std::vector<double> longitudes(SampleTable.rowCount);
-    for (int32_t n = 0; n < SampleTable.rowCount; ++n)
-    {
-        latitudes[n] = SampleTable.rows[n].gps_curlat / 60.0;
-        longitudes[n] = SampleTable.rows[n].gps_curlon / 60.0;
-    }
+    return TilesUnderFlights({&SampleTable});
+}
+
+std::vector<GridTile> TilesUnderFlights(const std::vector<const SampleTableValues*>& tables)
+{
+    std::vector<double> latitudes;
+    std::vector<double> longitudes;
+    for (const SampleTableValues* table : tables)
+        for (int32_t n = 0; n < table->rowCount; ++n)
+        {
+            latitudes.push_back(table->rows[n].gps_curlat / 60.0);
+            longitudes.push_back(table->rows[n].gps_curlon / 60.0);
+        }
     return GridTilesUnder(latitudes, longitudes);
 }
 
-FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouring)
+FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouring, const std::vector<GridTile>* corridor)
 {
     osg::ref_ptr<osg::Group> root = new osg::Group;
     // Nothing in the scene is lit: the imagery and the sky carry their own shading.
@@ -59,7 +65,7 @@ FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouri
     }
 
     // Terrain first, so its reports of missing tiles come before anything else.
-    osg::ref_ptr<osg::Group> terrain = kind == SceneTerrain::Paged ? osg::ref_ptr<osg::Group>(new PagedTerrain(TilesUnderLoadedFlight())) : BuildTerrain();
+    osg::ref_ptr<osg::Group> terrain = kind == SceneTerrain::Paged ? osg::ref_ptr<osg::Group>(new PagedTerrain(corridor ? *corridor : TilesUnderLoadedFlight())) : BuildTerrain();
     root->addChild(terrain.get());
     const TrackAndPath trackAndPath = pending.get();
     root->addChild(trackAndPath.track.get());
@@ -74,5 +80,5 @@ FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouri
     animatedTransform->addChild(BuildAircraft().get());
 
     root->addChild(animatedTransform.get());
-    return FlightScene{root, animatedTransform, terrain, sky};
+    return FlightScene{root, animatedTransform, terrain, sky, trackAndPath.track};
 }

@@ -5,6 +5,7 @@
 #include <osg/MatrixTransform>
 #include <osg/ref_ptr>
 
+#include "log/SampleTable.h"
 #include "scene/TrackColouring.h"
 #include "terrain/FlightCorridor.h"
 
@@ -21,6 +22,7 @@ struct FlightScene
     osg::ref_ptr<osg::MatrixTransform> aircraftMover; // the root's last child
     osg::ref_ptr<osg::Group> terrain;                 // the root's first child
     osg::ref_ptr<osg::Group> sky;                     // null without its texture
+    osg::ref_ptr<osg::Group> track;
 };
 
 // Which terrain the scene stands on: the replay's rings around the map frame's centre, or
@@ -29,6 +31,8 @@ struct FlightScene
 // The zoom-18 tiles under the positions of the loaded flight (the sample table): what the
 // paged terrain and the data tool's corridor are laid along.
 std::vector<GridTile> TilesUnderLoadedFlight();
+// The same under several flights' tables.
+std::vector<GridTile> TilesUnderFlights(const std::vector<const SampleTableValues*>& tables);
 
 enum class SceneTerrain
 {
@@ -36,5 +40,7 @@ enum class SceneTerrain
     Paged,
 };
 // The track is white without a colouring, else in its row colours; the colouring is read
-// during the call only.
-FlightScene AssembleFlightScene(SceneTerrain terrain = SceneTerrain::Rings, const TrackColouring* colouring = nullptr);
+// during the call only. The paged terrain lies along `corridor` when given, else along the
+// loaded flight.
+FlightScene AssembleFlightScene(SceneTerrain terrain = SceneTerrain::Rings, const TrackColouring* colouring = nullptr,
+                                const std::vector<GridTile>* corridor = nullptr);

@@ -1,0 +1,180 @@
+#include "player/FlightsOnClock.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "track/TrackReading.h"
+
+bool ParseFlightAlignment(const std::string& word, FlightAlignment* alignment)
+{
+    if (word == "time")
+        *alignment = FlightAlignment::Time;
+    else if (word == "takeoff")
+        *alignment = FlightAlignment::Takeoff;
+    else if (word == "start")
+        *alignment = FlightAlignment::Start;
+    else
+        return false;
+    return true;
+}
+
+const char* AlignmentName(FlightAlignment alignment)
+{
+    switch (alignment)
+    {
+    case FlightAlignment::Time: return "by time of day";
+    case FlightAlignment::Start: return "at the start";
+    default: return "at take-off";
+    }
+}
+
+namespace
+{
+// The flight's own seconds at each row: of UTC when every row logs a date, else gps_time.
+std::vector<double> OwnSeconds(const SampleTableValues& table, bool utc)
+{
+    std::vector<double> seconds(static_cast<size_t>(std::max<int32_t>(table.rowCount, 1)), 0.0);
+    for (int32_t row = 0; row < table.rowCount; ++row)
+        if (!utc || !RowUtcSeconds(table.rows[row], &seconds[row]))
+            seconds[row] = table.rows[row].gps_time;
+    return seconds;
+}
+
+bool LogsDates(const SampleTableValues& table)
+{
+    double seconds = 0.0;
+    return table.rowCount > 0 && RowUtcSeconds(table.rows[0], &seconds) && RowUtcSeconds(table.rows[table.rowCount - 1], &seconds);
+}
+} // namespace
+
+bool RowUtcSeconds(const SampleRow& row, double* seconds)
+{
+    const int32_t date = row.gps_date;
+    const int32_t day = date / 10000, month = date / 100 % 100, year = date % 100;
+    if (date <= 0 || day < 1 || day > 31 || month < 1 || month > 12 || !std::isfinite(row.gps_time))
+        return false;
+    if (row.gps_time > 2.0 * SecondsPerDay)
+        *seconds = row.gps_time;
+    else
+        // Two digits of year: 1980 onwards, as GPS dates begin then.
+        *seconds = static_cast<double>(DaysFromCivil(year < 80 ? 2000 + year : 1900 + year, month, day)) * SecondsPerDay + row.gps_time;
+    return true;
+}
+
+int32_t TakeoffRow(const SampleTableValues& table)
+{
+    double lowest = std::numeric_limits<double>::infinity();
+    for (int32_t row = 0; row < table.rowCount; ++row)
+    {
+        const double altitude = table.rows[row].gps_curalt;
+        if (!std::isfinite(altitude))
+            continue;
+        if (altitude > lowest + TakeoffClimb)
+            return row;
+        lowest = std::min(lowest, altitude);
+    }
+    return 0;
+}
+
+FlightsOnClock::FlightsOnClock(const std::vector<const SampleTableValues*>& tables, FlightAlignment asked)
+{
+    bool allDated = !tables.empty();
+    for (const SampleTableValues* table : tables)
+        allDated = allDated && LogsDates(*table);
+    used = asked;
+    if (asked == FlightAlignment::Automatic || (asked == FlightAlignment::Time && !allDated))
+        used = allDated ? FlightAlignment::Time : FlightAlignment::Takeoff;
+
+    double earliest = std::numeric_limits<double>::infinity();
+    step = std::numeric_limits<double>::infinity();
+    for (const SampleTableValues* table : tables)
+    {
+        std::vector<double> own = OwnSeconds(*table, allDated);
+        // Time of day keeps each flight where it was; the others start every flight's clock
+        // at its chosen row.
+        const double zero = used == FlightAlignment::Time ? 0.0 : own[used == FlightAlignment::Takeoff ? TakeoffRow(*table) : 0];
+        double latest = -std::numeric_limits<double>::infinity();
+        for (double& t : own)
+        {
+            // A clock that stands still or goes back holds its last time, so the rows stay in
+            // order on the common axis.
+            t = std::isfinite(t) ? t - zero : latest;
+            latest = std::max(latest, t);
+            t = latest;
+        }
+        if (!std::isfinite(own.front()))
+            std::fill(own.begin(), own.end(), 0.0);
+        earliest = std::min(earliest, own.front());
+        times.push_back(std::move(own));
+        if (table->SampleStep > 0.0 && std::isfinite(table->SampleStep))
+            step = std::min(step, table->SampleStep);
+    }
+    if (!std::isfinite(step))
+        step = 1.0;
+    // Counted from the earliest row of all, so the clock starts at 0.
+    for (std::vector<double>& own : times)
+        for (double& t : own)
+        {
+            t -= earliest;
+            clockTimes.push_back(t);
+        }
+    std::sort(clockTimes.begin(), clockTimes.end());
+    clockTimes.erase(std::unique(clockTimes.begin(), clockTimes.end()), clockTimes.end());
+    if (clockTimes.empty())
+        clockTimes.push_back(0.0);
+}
+
+double FlightsOnClock::TimeAt(double clockPosition) const
+{
+    const double last = static_cast<double>(clockTimes.size() - 1);
+    const double held = std::isfinite(clockPosition) ? std::clamp(clockPosition, 0.0, last) : 0.0;
+    const size_t row = static_cast<size_t>(held);
+    const double fraction = held - static_cast<double>(row);
+    if (row + 1 >= clockTimes.size())
+        return clockTimes[row];
+    return clockTimes[row] + fraction * (clockTimes[row + 1] - clockTimes[row]);
+}
+
+bool FlightsOnClock::FlightRowAt(size_t flight, double clockPosition, double* row) const
+{
+    const std::vector<double>& own = times[flight];
+    const double t = TimeAt(clockPosition);
+    if (t < own.front())
+    {
+        *row = 0.0;
+        return false;
+    }
+    if (t > own.back())
+    {
+        *row = static_cast<double>(own.size() - 1);
+        return false;
+    }
+    // The last row at or before t, and as far towards the next as t lies.
+    const size_t after = static_cast<size_t>(std::upper_bound(own.begin(), own.end(), t) - own.begin());
+    const size_t before = after == 0 ? 0 : after - 1;
+    if (after >= own.size() || own[after] == own[before])
+        *row = static_cast<double>(before);
+    else
+        *row = static_cast<double>(before) + (t - own[before]) / (own[after] - own[before]);
+    return true;
+}
+
+double FlightsOnClock::ClockPositionOf(size_t flight, double row) const
+{
+    const std::vector<double>& own = times[flight];
+    const double last = static_cast<double>(own.size() - 1);
+    const double held = std::isfinite(row) ? std::clamp(row, 0.0, last) : 0.0;
+    const size_t whole = static_cast<size_t>(held);
+    double t = own[whole];
+    if (whole + 1 < own.size())
+        t += (held - static_cast<double>(whole)) * (own[whole + 1] - own[whole]);
+    // Between the two clock rows that enclose t, as far as t lies between them.
+    const size_t after = static_cast<size_t>(std::lower_bound(clockTimes.begin(), clockTimes.end(), t) - clockTimes.begin());
+    if (after >= clockTimes.size())
+        return static_cast<double>(clockTimes.size() - 1);
+    if (after == 0 || clockTimes[after] == t)
+        return static_cast<double>(after);
+    const double span = clockTimes[after] - clockTimes[after - 1];
+    return static_cast<double>(after - 1) + (t - clockTimes[after - 1]) / span;
+}

@@ -1,0 +1,64 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "log/SampleTable.h"
+
+// Several flights on one clock. Each flight's rows are put on a common time axis, shifted so
+// that the flights line up as asked; the player's clock runs over every time at which some
+// flight has a row, and each flight shows only between its first and its last row.
+
+enum class FlightAlignment
+{
+    Automatic, // by time of day when every flight logs a date, else at take-off
+    Time,
+    Takeoff,
+    Start,
+};
+
+// "time", "takeoff" or "start" into *alignment; false for another word.
+bool ParseFlightAlignment(const std::string& word, FlightAlignment* alignment);
+// As the display names it: "by time of day", "at take-off", "at the start".
+const char* AlignmentName(FlightAlignment alignment);
+
+// The row's time as seconds since 1970 (UTC), when the row logs a date (gps_date, DDMMYY):
+// gps_time is then the seconds of that day, or already seconds since 1970 when it is more
+// than two days' worth.
+bool RowUtcSeconds(const SampleRow& row, double* seconds);
+
+// A flight has left the ground at its first row that lies TakeoffClimb above the lowest
+// altitude logged before it; a flight that never climbs so far takes off at its first row.
+const double TakeoffClimb = 5.0; // metres
+int32_t TakeoffRow(const SampleTableValues& table);
+
+class FlightsOnClock
+{
+public:
+    // Over the tables (each with at least one row). Time alignment asked of flights that do
+    // not all log a date falls back to take-off, as Automatic does.
+    FlightsOnClock(const std::vector<const SampleTableValues*>& tables, FlightAlignment asked);
+
+    FlightAlignment Alignment() const { return used; }
+    // The common times (seconds, increasing, at least one) at which some flight has a row:
+    // the rows of the player's clock (PlaybackClock), whose positions index them.
+    const std::vector<double>& ClockTimes() const { return clockTimes; }
+    // The shortest step of the flights' own (SampleStep), for the clock.
+    double Step() const { return step; }
+
+    // The common time at a clock position (held within the clock's rows).
+    double TimeAt(double clockPosition) const;
+    // The fractional row of `flight` at a clock position, held within its rows; false when
+    // the flight has no data there (before its first row or after its last).
+    bool FlightRowAt(size_t flight, double clockPosition, double* row) const;
+    // The clock position of a fractional row of `flight`.
+    double ClockPositionOf(size_t flight, double row) const;
+    // The common time of the flight's first row.
+    double StartOf(size_t flight) const { return times[flight].front(); }
+
+private:
+    FlightAlignment used = FlightAlignment::Start;
+    std::vector<std::vector<double>> times; // per flight, per row: common seconds, never decreasing
+    std::vector<double> clockTimes;
+    double step = 1.0;
+};
