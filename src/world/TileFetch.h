@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Fetching what a replay's world lacks: the elevation and imagery tiles missing along the
 // whole flight of a log (the plan's corridor, the replay's own tiles first) come from a
@@ -49,3 +50,9 @@ std::string DemSquareName(int latitude, int longitude);
 // FetchNetworkFailure when a download failed (nothing is then imported), or the replay's
 // negative status for a log it cannot use.
 int FetchMissing(const std::string& logPath, const FetchOptions& options);
+
+// The same for several logs replayed in one folder (the first one's): their corridors as one
+// (MergeCorridorPlans), each tile fetched and imported once. maxTiles is the run's, shared by
+// them all: the replay's own tiles of every log first, then the corridors' coarsest level
+// first, across the flights.
+int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& options);
