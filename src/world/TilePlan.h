@@ -65,8 +65,8 @@ CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>
 
 // The corridors of several flights replayed in one folder, each planned around its own map
 // frame, as one: every plan's rings' tiles first (so ringElevation and ringImagery count the
-// rings of them all), then the rest in the plans' order, each tile once, judged as the first
-// plan that holds it judged it. Tile names are absolute grid indices, so flights near each
+// rings of them all), then the rest in the plans' order, each tile once, judged as the plan
+// it is first taken from judged it. Tile names are absolute grid indices, so flights near each
 // other share most of them. One plan comes back as it is.
 CorridorPlan MergeCorridorPlans(const std::vector<CorridorPlan>& plans);
 
