@@ -180,4 +180,8 @@ TEST_F(WorldCommandTest, DefaultFolderIsUnderTheUsersDataFolder)
     const RunResult many = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", seventeen, {"XDG_DATA_HOME=" + data});
     EXPECT_EQ(many.status, DataToolUsage);
     EXPECT_NE(many.err.find("at most 16"), std::string::npos) << many.err;
+    // The fetch's limit is the world's to give.
+    const RunResult limit = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", {"world", "flight.gpx", "--max-tiles", "lots"}, {"XDG_DATA_HOME=" + data});
+    EXPECT_EQ(limit.status, DataToolUsage);
+    EXPECT_NE(limit.err.find("world: --max-tiles 'lots' is no count"), std::string::npos) << limit.err;
 }

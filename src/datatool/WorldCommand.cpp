@@ -41,6 +41,7 @@ struct WorldArguments
     bool offline = false;
     std::vector<std::string> dems;
     std::vector<std::string> imagery;
+    int maxTiles = DefaultMaxTiles;
 };
 
 bool ParseWorldArguments(int argc, char** argv, WorldArguments* arguments)
@@ -57,6 +58,13 @@ bool ParseWorldArguments(int argc, char** argv, WorldArguments* arguments)
             arguments->imagery.push_back(argv[++i]);
         else if (strcmp(argument, "--offline") == 0)
             arguments->offline = true;
+        else if (strcmp(argument, "--max-tiles") == 0 && valued)
+        {
+            FetchOptions limit;
+            if (!ParseMaxTiles("world", argv[++i], &limit))
+                return false;
+            arguments->maxTiles = limit.maxTiles;
+        }
         else if (strncmp(argument, "--", 2) != 0)
             arguments->flights.push_back(argument);
         else
@@ -307,6 +315,7 @@ int RunWorldCommand(int argc, char** argv)
     if (!FetchOptionsFromEnvironment(&options))
         return DataToolUsage;
     options.offline = arguments.offline;
+    options.maxTiles = arguments.maxTiles;
     const int fetched = FetchMissing(logs, options);
     if (fetched < 0)
         return 1;

@@ -33,7 +33,7 @@ std::vector<std::string> WorldLogNames(const std::string& folder, const std::vec
 // what is drawn there; `along` names the flights ("the flight").
 void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* along = "the flight");
 
-// flightreplay-data world FLIGHT [FLIGHT...] [--out DIR] [--offline] [--dem RASTER]...
+// flightreplay-data world FLIGHT [FLIGHT...] [--out DIR] [--offline] [--max-tiles N] [--dem RASTER]...
 // [--imagery RASTER]... (argv[1] is "world"), up to MaxWorldFlights flights. What is missing
 // after the imports is fetched (cache, then network, unless --offline; world/TileFetch.h),
 // along all the flights in one run. Returns 0 when the folder is ready (missing tiles are
