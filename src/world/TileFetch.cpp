@@ -510,7 +510,7 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
             ringDownloads = toFetch.size();
     }
     const size_t downloads = toFetch.size();
-    const std::string along = logs.size() == 1 ? "the whole flight" : "all " + std::to_string(logs.size()) + " flights";
+    const std::string along = logs.size() == 1 ? "the whole flight" : "the " + std::to_string(logs.size()) + " flights";
     printf("fetch: %zu elevation tiles and %zu imagery tiles missing along %s (the replay's own: %zu and %zu); %zu downloads needed (the replay's own: %zu), %zu in the cache '%s'\n", missingElevation.size(), missingImagery.size(), along.c_str(), ringElevationMissing, ringImageryMissing, downloads, ringDownloads, windows.size() + sourceTiles.size() - downloads, cache.c_str());
 
     // A long flight's corridor is thousands of downloads: a run takes as many as the limit
