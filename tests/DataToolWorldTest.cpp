@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "DataToolSupport.h"
 #include "app/FlightLoading.h"
+#include "datatool/DataTool.h"
 #include "datatool/WorldCommand.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
@@ -84,6 +86,78 @@ TEST_F(WorldCommandTest, MakesTheFolderOnceAndReusesIt)
     EXPECT_EQ(RunTool({"world", "w/flight.log", "--out", "w2"}, &out, &err), WorldGivenKeywordLog) << err;
 }
 
+// Two flights of the same name 0.6 degrees apart, on either side of an elevation tile's edge
+// (8.4375 E), made into one world: each has its own log, and the raster reaches the tiles
+// under both.
+TEST_F(WorldCommandTest, SeveralFlightsShareOneFolder)
+{
+    std::vector<TimedPosition> east = Circle(true, 200.0);
+    for (TimedPosition& point : east)
+        point.longitude += 0.6;
+    fs::create_directories("a");
+    fs::create_directories("b");
+    WriteText("a/f.gpx", CircleGpx(Circle(true, 200.0)));
+    WriteText("b/f.gpx", CircleGpx(east));
+    WriteGeoTiff("dem.tif", GeoTiffGrid{7.75, 47.25, 0.01, 120, 50}, GDT_Float32, 1, [](int, int r, int c) { return 100.0 + 5.0 * (r + c); });
+    const std::string folder = fs::absolute("w").string();
+    std::string out, err;
+    ASSERT_EQ(RunTool({"world", "a/f.gpx", "b/f.gpx", "--out", "w", "--dem", "dem.tif", "--offline"}, &out, &err), 0) << err;
+    EXPECT_EQ(SplitLines(out).front(), "log: f.log") << out;
+    EXPECT_NE(out.find("\nlog: f-2.log\n"), std::string::npos) << out;
+    EXPECT_EQ(LastLine(out), folder);
+
+    std::vector<std::string> tiles[2];
+    int32_t columns[2] = {};
+    for (int flight = 0; flight < 2; ++flight)
+    {
+        ASSERT_TRUE(LoadFlightQuietly(flight == 0 ? "w/f.log" : "w/f-2.log"));
+        columns[flight] = MapFrame.CJ;
+        for (const ElevationTileId& tile : RingElevationTiles(MapFrame.CI, MapFrame.CJ))
+            tiles[flight].push_back(ElevationTileFileName(tile.tileRow, tile.tileColumn));
+    }
+    // Each log holds its own flight: the second lies east of the first.
+    EXPECT_NEAR(columns[1] - columns[0], 437, 1); // 0.6 degrees of 2^18 columns
+    size_t eastOnly = 0;
+    for (const std::string& tile : tiles[1])
+        eastOnly += std::find(tiles[0].begin(), tiles[0].end(), tile) == tiles[0].end() ? 1 : 0;
+    ASSERT_GT(eastOnly, 0u);
+    for (const std::vector<std::string>& flightTiles : tiles)
+        for (const std::string& tile : flightTiles)
+            EXPECT_TRUE(Exists("w/" + tile)) << tile;
+}
+
+// The fetch's order across flights: the rings of all of them before any corridor, each tile
+// once, judged by the plan it is first taken from.
+TEST(MergeCorridorPlansTest, RingsOfEveryFlightFirstEachTileOnce)
+{
+    CorridorPlan first, second;
+    first.elevation = {{1, 1}, {1, 2}};
+    first.elevationPresent = {true, false};
+    first.ringElevation = 1;
+    first.imagery = {{18, 10, 10}, {17, 5, 5}, {13, 0, 0}};
+    first.imageryPresent = {false, false, true};
+    first.ringImagery = 1;
+    second.elevation = {{1, 2}, {1, 3}};
+    second.elevationPresent = {true, true};
+    second.ringElevation = 1;
+    second.imagery = {{17, 5, 5}, {18, 11, 11}, {13, 0, 0}};
+    second.imageryPresent = {true, false, false};
+    second.ringImagery = 1;
+
+    const CorridorPlan merged = MergeCorridorPlans({first, second});
+    std::vector<std::string> elevation, imagery;
+    for (const ElevationTileId& tile : merged.elevation)
+        elevation.push_back(ElevationTileFileName(tile.tileRow, tile.tileColumn));
+    for (const ImageryTileId& tile : merged.imagery)
+        imagery.push_back(ImageryFileName(tile));
+    EXPECT_EQ(elevation, (std::vector<std::string>{"zsi-1-1.egm", "zsi-1-2.egm", "zsi-1-3.egm"}));
+    EXPECT_EQ(merged.elevationPresent, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(merged.ringElevation, 2u);
+    EXPECT_EQ(imagery, (std::vector<std::string>{"./img/s-10-10.jpg", "./img/r-5-5.jpg", "./img/n-0-0.jpg", "./img/s-11-11.jpg"}));
+    EXPECT_EQ(merged.imageryPresent, (std::vector<bool>{false, true, true, false}));
+    EXPECT_EQ(merged.ringImagery, 2u);
+}
+
 TEST_F(WorldCommandTest, DefaultFolderIsUnderTheUsersDataFolder)
 {
     WriteText("flight.gpx", CircleGpx(Circle(true, 200.0)));
@@ -92,4 +166,22 @@ TEST_F(WorldCommandTest, DefaultFolderIsUnderTheUsersDataFolder)
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(LastLine(result.out), data + "/flightreplay/worlds/flight");
     EXPECT_TRUE(Exists(data + "/flightreplay/worlds/flight/flight.log"));
+
+    // Several: named after the first, with the count of the others.
+    WriteText("other.gpx", CircleGpx(Circle(false, 300.0)));
+    const RunResult several = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", {"world", "flight.gpx", "other.gpx", "--offline"}, {"XDG_DATA_HOME=" + data});
+    ASSERT_EQ(several.status, 0) << several.err;
+    EXPECT_EQ(LastLine(several.out), data + "/flightreplay/worlds/flight+1");
+    EXPECT_TRUE(Exists(data + "/flightreplay/worlds/flight+1/other.log"));
+
+    // More flights than a world holds: the limit is named.
+    std::vector<std::string> seventeen(18, "flight.gpx");
+    seventeen.front() = "world";
+    const RunResult many = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", seventeen, {"XDG_DATA_HOME=" + data});
+    EXPECT_EQ(many.status, DataToolUsage);
+    EXPECT_NE(many.err.find("at most 16"), std::string::npos) << many.err;
+    // The fetch's limit is the world's to give.
+    const RunResult limit = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", {"world", "flight.gpx", "--max-tiles", "lots"}, {"XDG_DATA_HOME=" + data});
+    EXPECT_EQ(limit.status, DataToolUsage);
+    EXPECT_NE(limit.err.find("world: --max-tiles 'lots' is no count"), std::string::npos) << limit.err;
 }

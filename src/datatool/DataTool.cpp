@@ -133,14 +133,8 @@ static int RunFetchCommand(int argc, char** argv)
             options.dryRun = true;
         else if (strcmp(argument, "--max-tiles") == 0 && i + 1 < argc)
         {
-            char* end = nullptr;
-            const long count = strtol(argv[++i], &end, 10);
-            if (*end || end == argv[i] || count < 0 || count > 1000000)
-            {
-                fprintf(stderr, "fetch: --max-tiles '%s' is no count from 0 to 1000000\n", argv[i]);
+            if (!ParseMaxTiles("fetch", argv[++i], &options))
                 return DataToolUsage;
-            }
-            options.maxTiles = static_cast<int>(count);
         }
         else if (strncmp(argument, "--", 2) == 0 || log)
         {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <unistd.h>
 
 #include "app/FlightLoading.h"
@@ -35,11 +36,12 @@ namespace
 
 struct WorldArguments
 {
-    const char* flight = nullptr;
+    std::vector<const char*> flights;
     std::string folder;
     bool offline = false;
     std::vector<std::string> dems;
     std::vector<std::string> imagery;
+    int maxTiles = DefaultMaxTiles;
 };
 
 bool ParseWorldArguments(int argc, char** argv, WorldArguments* arguments)
@@ -56,17 +58,29 @@ bool ParseWorldArguments(int argc, char** argv, WorldArguments* arguments)
             arguments->imagery.push_back(argv[++i]);
         else if (strcmp(argument, "--offline") == 0)
             arguments->offline = true;
-        else if (strncmp(argument, "--", 2) != 0 && !arguments->flight)
-            arguments->flight = argument;
+        else if (strcmp(argument, "--max-tiles") == 0 && valued)
+        {
+            FetchOptions limit;
+            if (!ParseMaxTiles("world", argv[++i], &limit))
+                return false;
+            arguments->maxTiles = limit.maxTiles;
+        }
+        else if (strncmp(argument, "--", 2) != 0)
+            arguments->flights.push_back(argument);
         else
         {
             fprintf(stderr, "world: unknown or incomplete option '%s'\n", argument);
             return false;
         }
     }
-    if (!arguments->flight)
+    if (arguments->flights.empty())
     {
         PrintDataToolUsage(argv[0], stderr);
+        return false;
+    }
+    if (arguments->flights.size() > MaxWorldFlights)
+    {
+        fprintf(stderr, "world: %zu flights given; one world holds at most %zu\n", arguments->flights.size(), MaxWorldFlights);
         return false;
     }
     return true;
@@ -129,20 +143,87 @@ bool WriteAssets()
 
 } // namespace
 
-std::string DefaultWorldFolder(const std::string& flightPath)
+std::string DefaultWorldFolder(const std::string& flightPath, size_t flights)
 {
     const std::string data = UserFolder("XDG_DATA_HOME", ".local/share");
-    return data.empty() ? data : data + "/flightreplay/worlds/" + Stem(flightPath);
+    if (data.empty())
+        return data;
+    const std::string folder = data + "/flightreplay/worlds/" + Stem(flightPath);
+    return flights > 1 ? folder + "+" + std::to_string(flights - 1) : folder;
 }
 
-void ReportMissingTiles(const CorridorPlan& plan, const char* why)
+std::vector<std::string> WorldLogNames(const std::string& folder, const std::vector<std::string>& flights)
+{
+    std::vector<std::string> names;
+    auto taken = [&](const std::string& name) {
+        return std::find(names.begin(), names.end(), name) != names.end() || std::find(flights.begin(), flights.end(), folder + "/" + name) != flights.end();
+    };
+    for (const std::string& flight : flights)
+    {
+        const std::string stem = Stem(flight);
+        // Given the world's own folder as --out, a flight named .log must not be written over.
+        std::string name = stem + ".log";
+        if (folder + "/" + name == flight)
+            name = stem + ".replay.log";
+        for (int count = 2; taken(name); ++count)
+            name = stem + "-" + std::to_string(count) + ".log";
+        names.push_back(name);
+    }
+    return names;
+}
+
+void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* along)
 {
     const size_t elevationMissing = std::count(plan.elevationPresent.begin(), plan.elevationPresent.end(), false);
     const size_t imageryMissing = std::count(plan.imageryPresent.begin(), plan.imageryPresent.end(), false);
     if (elevationMissing > 0)
-        fprintf(stderr, "world: %zu of %zu elevation tiles along the flight missing (%s): the replay draws flat ground at 0 m there; --dem RASTER imports heights\n", elevationMissing, plan.elevation.size(), why);
+        fprintf(stderr, "world: %zu of %zu elevation tiles along %s missing (%s): the replay draws flat ground at 0 m there; --dem RASTER imports heights\n", elevationMissing, plan.elevation.size(), along, why);
     if (imageryMissing > 0)
-        fprintf(stderr, "world: %zu of %zu imagery tiles along the flight missing (%s): the replay draws grass there; --imagery SOURCE imports imagery\n", imageryMissing, plan.imagery.size(), why);
+        fprintf(stderr, "world: %zu of %zu imagery tiles along %s missing (%s): the replay draws grass there; --imagery SOURCE imports imagery\n", imageryMissing, plan.imagery.size(), along, why);
+}
+
+// Converts the flight into the log `log` in the working directory when the flight is newer,
+// with the events beside it; false after a line on stderr.
+static bool ConvertIntoWorld(const std::string& flight, const std::string& log, const std::string& folder)
+{
+    if (!ModifiedAfter(flight, log))
+        return true;
+    FlightFileConversion conversion;
+    std::string message;
+    if (!ConvertFlightFile(flight, 0.0, &conversion, &message))
+    {
+        fprintf(stderr, "world: %s\n", message.c_str());
+        return false;
+    }
+    fputs(DerivedAttitudeNote(flight, conversion).c_str(), stderr);
+    const std::string text = FormatConvertedLog(conversion.converted);
+    if (!WriteFileAtomically(log, text.data(), text.size()))
+    {
+        fprintf(stderr, "world: cannot write '%s' in '%s'\n", log.c_str(), folder.c_str());
+        return false;
+    }
+    fputs(ConversionNotes(flight, conversion).c_str(), stderr);
+    if (!WriteEventsBeside("world", EventsPathFor(log), conversion.converted.events, false))
+        return false;
+    printf("log: %s\n", log.c_str());
+    return true;
+}
+
+// Loads the log as the replay does; false after a line on stderr when it holds no flight
+// the terrain can be drawn under.
+static bool LoadIntoWorld(const std::string& log)
+{
+    if (!LoadFlightQuietly(log.c_str()))
+    {
+        fprintf(stderr, "world: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0)\n", log.c_str());
+        return false;
+    }
+    if (LatitudeBeyondMap(ComputeFlightStatistics()) != 0.0)
+    {
+        fprintf(stderr, "world: the flight reaches beyond the map's latitudes (\u00b1%.4f\u00b0): no terrain is drawn for it\n", MapLatitudeLimit);
+        return false;
+    }
+    return true;
 }
 
 int RunWorldCommand(int argc, char** argv)
@@ -150,25 +231,31 @@ int RunWorldCommand(int argc, char** argv)
     WorldArguments arguments;
     if (!ParseWorldArguments(argc, argv, &arguments))
         return DataToolUsage;
-    // The folder is worked in; every path the user gave is taken from here first.
+    // Every flight is looked at before anything is made: a world is made for all of them or
+    // for none.
     char resolved[PATH_MAX];
-    switch (ClassifyLogFile(arguments.flight))
+    std::vector<std::string> flights;
+    for (const char* flight : arguments.flights)
     {
-    case LogFileKind::Unopenable:
-        fprintf(stderr, "world: cannot open '%s'\n", arguments.flight);
-        return 1;
-    case LogFileKind::FlightLog:
-        fprintf(stderr, "world: '%s' is a keyword log already: replay it in the folder of its tiles\n", arguments.flight);
-        return WorldGivenKeywordLog;
-    default:
-        break;
+        switch (ClassifyLogFile(flight))
+        {
+        case LogFileKind::Unopenable:
+            fprintf(stderr, "world: cannot open '%s'\n", flight);
+            return 1;
+        case LogFileKind::FlightLog:
+            fprintf(stderr, "world: '%s' is a keyword log already: replay it in the folder of its tiles\n", flight);
+            return WorldGivenKeywordLog;
+        default:
+            break;
+        }
+        // The folder is worked in; every path the user gave is taken from here first.
+        if (!realpath(flight, resolved))
+        {
+            fprintf(stderr, "world: cannot open '%s'\n", flight);
+            return 1;
+        }
+        flights.push_back(resolved);
     }
-    if (!realpath(arguments.flight, resolved))
-    {
-        fprintf(stderr, "world: cannot open '%s'\n", arguments.flight);
-        return 1;
-    }
-    const std::string flight = resolved;
     auto absolute = [](std::vector<std::string>* paths) {
         for (std::string& path : *paths)
             if (char where[PATH_MAX]; realpath(path.c_str(), where))
@@ -177,7 +264,7 @@ int RunWorldCommand(int argc, char** argv)
     absolute(&arguments.dems);
     absolute(&arguments.imagery);
 
-    std::string folder = arguments.folder.empty() ? DefaultWorldFolder(flight) : arguments.folder;
+    std::string folder = arguments.folder.empty() ? DefaultWorldFolder(flights.front(), flights.size()) : arguments.folder;
     if (folder.empty())
     {
         fprintf(stderr, "world: neither XDG_DATA_HOME nor HOME is set: give the folder with --out DIR\n");
@@ -192,45 +279,29 @@ int RunWorldCommand(int argc, char** argv)
     }
     folder = resolved;
 
-    // Given the world's own folder as --out, a flight named .log must not be written over.
-    std::string log = Stem(flight) + ".log";
-    if (folder + "/" + log == flight)
-        log = Stem(flight) + ".replay.log";
-    if (ModifiedAfter(flight, log))
-    {
-        FlightFileConversion conversion;
-        std::string message;
-        if (!ConvertFlightFile(flight, 0.0, &conversion, &message))
-        {
-            fprintf(stderr, "world: %s\n", message.c_str());
+    const std::vector<std::string> logs = WorldLogNames(folder, flights);
+    for (size_t i = 0; i < flights.size(); ++i)
+        if (!ConvertIntoWorld(flights[i], logs[i], folder))
             return 1;
-        }
-        fputs(DerivedAttitudeNote(flight, conversion).c_str(), stderr);
-        const std::string text = FormatConvertedLog(conversion.converted);
-        if (!WriteFileAtomically(log, text.data(), text.size()))
-        {
-            fprintf(stderr, "world: cannot write '%s' in '%s'\n", log.c_str(), folder.c_str());
-            return 1;
-        }
-        fputs(ConversionNotes(flight, conversion).c_str(), stderr);
-        if (!WriteEventsBeside("world", EventsPathFor(log), conversion.converted.events, false))
-            return 1;
-        printf("log: %s\n", log.c_str());
-    }
-    if (!LoadFlightQuietly(log.c_str()))
-    {
-        fprintf(stderr, "world: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0)\n", log.c_str());
-        return 1;
-    }
-    if (LatitudeBeyondMap(ComputeFlightStatistics()) != 0.0)
-    {
-        fprintf(stderr, "world: the flight reaches beyond the map's latitudes (\u00b1%.4f\u00b0): no terrain is drawn for it\n", MapLatitudeLimit);
-        return 1;
-    }
 
-    // The rasters given cover what they can of the whole flight's corridor.
-    const std::vector<ImageryTileId> imagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
-    if (!arguments.dems.empty() && ImportElevation(arguments.dems, CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, imagery)) != 0)
+    // The rasters given cover what they can of every flight's corridor, each tile once.
+    std::vector<ImageryTileId> imagery;
+    std::vector<ElevationTileId> elevation;
+    std::set<std::string> seen;
+    for (const std::string& log : logs)
+    {
+        if (!LoadIntoWorld(log))
+            return 1;
+        const std::vector<ImageryTileId> flightImagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
+        for (const ImageryTileId& tile : flightImagery)
+            if (seen.insert(ImageryFileName(tile)).second)
+                imagery.push_back(tile);
+        if (!arguments.dems.empty())
+            for (const ElevationTileId& tile : CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, flightImagery))
+                if (seen.insert(ElevationTileFileName(tile.tileRow, tile.tileColumn)).second)
+                    elevation.push_back(tile);
+    }
+    if (!arguments.dems.empty() && ImportElevation(arguments.dems, elevation) != 0)
         return 1;
     for (const std::string& source : arguments.imagery)
         if (ImportImagery(source, false, imagery) != 0)
@@ -244,11 +315,16 @@ int RunWorldCommand(int argc, char** argv)
     if (!FetchOptionsFromEnvironment(&options))
         return DataToolUsage;
     options.offline = arguments.offline;
-    const int fetched = FetchMissing(log, options);
+    options.maxTiles = arguments.maxTiles;
+    const int fetched = FetchMissing(logs, options);
     if (fetched < 0)
         return 1;
     const char* why = arguments.offline ? "offline" : fetched == 0 ? "no source has it" : "the fetch failed";
-    ReportMissingTiles(PlanCorridor(MapFrame.CI, MapFrame.CJ, PlanReplayFiles(MapFrame.CI, MapFrame.CJ)), why);
+    std::vector<CorridorPlan> plans;
+    for (const std::string& log : logs)
+        if (LoadFlightQuietly(log.c_str()))
+            plans.push_back(PlanCorridor(MapFrame.CI, MapFrame.CJ, PlanReplayFiles(MapFrame.CI, MapFrame.CJ)));
+    ReportMissingTiles(MergeCorridorPlans(plans), why, logs.size() == 1 ? "the flight" : "the flights");
     printf("%s\n", folder.c_str());
     return fetched;
 }

@@ -76,6 +76,19 @@ bool FetchOptionsFromEnvironment(FetchOptions* options)
     return true;
 }
 
+bool ParseMaxTiles(const char* command, const char* text, FetchOptions* options)
+{
+    char* end = nullptr;
+    const long count = strtol(text, &end, 10);
+    if (*end || end == text || count < 0 || count > 1000000)
+    {
+        fprintf(stderr, "%s: --max-tiles '%s' is no count from 0 to 1000000\n", command, text);
+        return false;
+    }
+    options->maxTiles = static_cast<int>(count);
+    return true;
+}
+
 std::string DemSquareName(int latitude, int longitude)
 {
     char name[64];
@@ -361,37 +374,55 @@ static void RemoveLeftovers(const fs::path& cache)
 
 int FetchMissing(const std::string& logPath, const FetchOptions& options)
 {
+    return FetchMissing(std::vector<std::string>{logPath}, options);
+}
+
+int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& options)
+{
     for (const std::string* url : {&options.demUrl, &options.imageryUrl})
         if (const std::string reason = ForbiddenSourceReason(*url); !reason.empty())
         {
             fprintf(stderr, "fetch: refusing '%s': %s\n", url->c_str(), reason.c_str());
             return 1;
         }
+    if (logPaths.empty())
+        return 0;
     std::error_code failure;
-    const fs::path log = fs::absolute(logPath, failure);
-    FILE* file = fopen(logPath.c_str(), "rb");
-    if (!file)
+    std::vector<fs::path> logs;
+    for (const std::string& logPath : logPaths)
     {
-        fprintf(stderr, "fetch: cannot open '%s'\n", logPath.c_str());
-        return -2;
-    }
-    fclose(file);
-    if (!LoadFlightQuietly(log.c_str()))
-    {
-        fprintf(stderr, "fetch: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)\n", logPath.c_str());
-        return -4;
+        logs.push_back(fs::absolute(logPath, failure));
+        FILE* file = fopen(logPath.c_str(), "rb");
+        if (!file)
+        {
+            fprintf(stderr, "fetch: cannot open '%s'\n", logPath.c_str());
+            return -2;
+        }
+        fclose(file);
     }
     const fs::path cache = fs::absolute(options.cacheFolder, failure);
+    std::vector<CorridorPlan> plans;
+    for (size_t i = 0; i < logs.size(); ++i)
+    {
+        if (!LoadFlightQuietly(logs[i].c_str()))
+        {
+            fprintf(stderr, "fetch: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)\n", logPaths[i].c_str());
+            return -4;
+        }
+        // Each log around its own map frame, as the replay frames it on its own, judged
+        // where the tiles are: in the folder of the first.
+        FolderVisit visit(logs.front().parent_path());
+        plans.push_back(PlanCorridor(MapFrame.CI, MapFrame.CJ, PlanReplayFiles(MapFrame.CI, MapFrame.CJ)));
+    }
     if (!options.dryRun)
         RemoveLeftovers(cache);
-    FolderVisit visit(log.parent_path());
+    FolderVisit visit(logs.front().parent_path());
     GDALAllRegister();
 
-    // What the flight lacks: the replay's own tiles first, then the rest of the corridor along
-    // the whole flight for the player, coarsest level first, so that a run the limit cuts
-    // short leaves ground under all of the flight before the detail near it.
-    const std::vector<PlannedFile> rings = PlanReplayFiles(MapFrame.CI, MapFrame.CJ);
-    const CorridorPlan corridor = PlanCorridor(MapFrame.CI, MapFrame.CJ, rings);
+    // What the flights lack: the replay's own tiles first, then the rest of the corridor along
+    // each whole flight for the player, coarsest level first, so that a run the limit cuts
+    // short leaves ground under all of the flights before the detail near them.
+    const CorridorPlan corridor = MergeCorridorPlans(plans);
     std::vector<ElevationTileId> missingElevation;
     size_t ringElevationMissing = 0;
     for (size_t i = 0; i < corridor.elevation.size(); ++i)
@@ -479,7 +510,8 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options)
             ringDownloads = toFetch.size();
     }
     const size_t downloads = toFetch.size();
-    printf("fetch: %zu elevation tiles and %zu imagery tiles missing along the whole flight (the replay's own: %zu and %zu); %zu downloads needed (the replay's own: %zu), %zu in the cache '%s'\n", missingElevation.size(), missingImagery.size(), ringElevationMissing, ringImageryMissing, downloads, ringDownloads, windows.size() + sourceTiles.size() - downloads, cache.c_str());
+    const std::string along = logs.size() == 1 ? "the whole flight" : "the " + std::to_string(logs.size()) + " flights";
+    printf("fetch: %zu elevation tiles and %zu imagery tiles missing along %s (the replay's own: %zu and %zu); %zu downloads needed (the replay's own: %zu), %zu in the cache '%s'\n", missingElevation.size(), missingImagery.size(), along.c_str(), ringElevationMissing, ringImageryMissing, downloads, ringDownloads, windows.size() + sourceTiles.size() - downloads, cache.c_str());
 
     // A long flight's corridor is thousands of downloads: a run takes as many as the limit
     // allows, the replay's first, and the next run goes on from the cache.

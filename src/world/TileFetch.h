@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Fetching what a replay's world lacks: the elevation and imagery tiles missing along the
 // whole flight of a log (the plan's corridor, the replay's own tiles first) come from a
@@ -34,6 +35,10 @@ struct FetchOptions
 // FLIGHTREPLAY_IMAGERY_MAXZOOM. False, after a line on stderr, when one is malformed.
 bool FetchOptionsFromEnvironment(FetchOptions* options);
 
+// --max-tiles COUNT of the command named `command` into options->maxTiles: a count from 0 to
+// 1000000; false after a line on stderr otherwise.
+bool ParseMaxTiles(const char* command, const char* text, FetchOptions* options);
+
 // The 1 x 1 degree elevation square whose south-west corner is (latitude, longitude) in
 // whole degrees, as the default source names it: Copernicus_DSM_COG_10_N46_00_E007_00_DEM.
 std::string DemSquareName(int latitude, int longitude);
@@ -49,3 +54,9 @@ std::string DemSquareName(int latitude, int longitude);
 // FetchNetworkFailure when a download failed (nothing is then imported), or the replay's
 // negative status for a log it cannot use.
 int FetchMissing(const std::string& logPath, const FetchOptions& options);
+
+// The same for several logs replayed in one folder (the first one's): their corridors as one
+// (MergeCorridorPlans), each tile fetched and imported once. maxTiles is the run's, shared by
+// them all: the replay's own tiles of every log first, then the corridors' coarsest level
+// first, across the flights.
+int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& options);

@@ -126,6 +126,41 @@ CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>
     return plan;
 }
 
+CorridorPlan MergeCorridorPlans(const std::vector<CorridorPlan>& plans)
+{
+    CorridorPlan merged;
+    std::set<std::string> seen;
+    for (int part = 0; part < 2; ++part)
+    {
+        for (const CorridorPlan& plan : plans)
+            for (size_t i = part == 0 ? 0 : plan.ringElevation; i < (part == 0 ? plan.ringElevation : plan.elevation.size()); ++i)
+                if (seen.insert(ElevationTileFileName(plan.elevation[i].tileRow, plan.elevation[i].tileColumn)).second)
+                {
+                    merged.elevation.push_back(plan.elevation[i]);
+                    merged.elevationPresent.push_back(plan.elevationPresent[i]);
+                }
+        if (part == 0)
+            merged.ringElevation = merged.elevation.size();
+    }
+    for (int part = 0; part < 2; ++part)
+    {
+        for (const CorridorPlan& plan : plans)
+            for (size_t i = part == 0 ? 0 : plan.ringImagery; i < (part == 0 ? plan.ringImagery : plan.imagery.size()); ++i)
+                if (const std::string name = ImageryFileName(plan.imagery[i]); seen.insert(name).second)
+                {
+                    merged.imagery.push_back(plan.imagery[i]);
+                    merged.imageryPresent.push_back(plan.imageryPresent[i]);
+                    merged.presentImageryBytes += plan.imageryPresent[i] ? static_cast<double>(NonEmptySize(name)) : 0.0;
+                }
+        if (part == 0)
+            merged.ringImagery = merged.imagery.size();
+    }
+    // One plan keeps its own sum, as the files were when it was made.
+    if (plans.size() == 1)
+        merged.presentImageryBytes = plans.front().presentImageryBytes;
+    return merged;
+}
+
 static const char* Status(bool present)
 {
     return present ? "present" : "MISSING";

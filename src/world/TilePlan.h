@@ -63,6 +63,13 @@ struct CorridorPlan
 // plan for that frame (PlanReplayFiles), whose judgement the rings' tiles keep.
 CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>& rings);
 
+// The corridors of several flights replayed in one folder, each planned around its own map
+// frame, as one: every plan's rings' tiles first (so ringElevation and ringImagery count the
+// rings of them all), then the rest in the plans' order, each tile once, judged as the plan
+// it is first taken from judged it. Tile names are absolute grid indices, so flights near each
+// other share most of them. One plan comes back as it is.
+CorridorPlan MergeCorridorPlans(const std::vector<CorridorPlan>& plans);
+
 // The plan command on the replay's own arguments (LOG, optionally --samples LIST), whose
 // usage line names `program`: prints the log report, the file list and the summary, with
 // the share of the terrain's grid points that have heights and the share of the flight
