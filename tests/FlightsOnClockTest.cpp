@@ -104,6 +104,7 @@ TEST(FlightsOnClockTest, ClocksThatGoBackOrCrossMidnightKeepTheRowsInOrder)
     double seconds = 0.0;
     ASSERT_TRUE(RowUtcSeconds(night->rows[0], &seconds));
     EXPECT_EQ(seconds, 1775692800.0 + 86398.0) << "2026-04-09 23:59:58 UTC";
+    EXPECT_EQ(FormatUtc(seconds + 1.96), "2026-04-10 00:00:00.0 UTC") << "rounded to the tenth, into the next day";
     night->rows[0].gps_date = 0;
     EXPECT_FALSE(RowUtcSeconds(night->rows[0], &seconds));
 }

@@ -11,6 +11,7 @@
 #include "log/LogKeywords.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
+#include "app/SeveralFlights.h"
 #include "player/EventTimeline.h"
 #include "player/PlayerSession.h"
 #include "player/PlotSeries.h"
@@ -162,5 +163,60 @@ TEST_F(PlotStripTest, SeriesAreTheColumnsTheLogNamesInThePilotsUnits)
     // across it (11 m over 20 s).
     for (const int32_t row : {10, 39, 40})
         EXPECT_NEAR(series.curves[0].values[row], 1.0, 1e-6) << "row " << row;
+}
+
+// Two flights on one clock: the selected one is in the table, and its clock, display and plots
+// follow the common clock; the other shows only while it has data.
+TEST_F(PlotStripTest, TheSelectedFlightIsStudiedAndTheOtherFollowsTheCommonClock)
+{
+    std::vector<StoredFlight> flights(2);
+    flights[0].path = "runs/first.log";
+    flights[0].table = CopyOfSampleTable();
+    cols[0] = static_cast<int32_t>(ColumnKind::voltage1);
+    flights[0].columns = SaveScannedColumns();
+    ResetSampleTable();
+    for (int32_t n = 1; n <= 30; ++n)
+    {
+        AddRow(n, 47.1, 8.0 + n * 1e-5, 300.0);
+        SampleTable.rows[n - 1].gps_time = 1000.0 + n;
+    }
+    SampleTable.SampleStep = 1.0;
+    ResetScanner();
+    flights[1].path = "second.log";
+    flights[1].table = CopyOfSampleTable();
+    flights[1].columns = SaveScannedColumns();
+
+    PlayerViewOptions options{{"voltage1"}, TrackColourBy::None};
+    options.alignment = FlightAlignment::Start;
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(options, &flights);
+    ASSERT_TRUE(session->SeveralFlights());
+    EXPECT_EQ(SampleTable.rowCount, 80) << "the first flight is put in the table";
+    EXPECT_EQ(session->plots->Words(), std::vector<std::string>{"voltage1"}) << "its columns with it";
+
+    // Both start at 0 on the clock: the first's row 20 is the second's row 20.
+    const double row20 = session->OnClock()->ClockPositionOf(0, 20.0);
+    session->Transport().SetPosition(row20);
+    session->Follow();
+    EXPECT_EQ(session->clock.Row(), 20);
+    double other = 0.0;
+    ASSERT_TRUE(session->FlightRow(1, &other));
+    EXPECT_DOUBLE_EQ(other, 20.0);
+
+    session->SelectNextFlight();
+    EXPECT_EQ(SampleTable.rowCount, 30);
+    EXPECT_EQ(session->clock.RowCount(), 30);
+    EXPECT_EQ(session->clock.Row(), 20) << "the clock stays where it stood";
+    EXPECT_EQ(session->Lines().back(), "flight 2 of 2 second.log  clock 0:20.0 of 1:38.0, aligned at the start");
+    EXPECT_EQ(session->plots->SetSeries({"voltage1"}).size(), 1u) << "the second log has no voltage1";
+
+    // Past the second flight's last row only the first flies on.
+    session->Transport().SetPosition(session->OnClock()->ClockPositionOf(0, 50.0));
+    session->Follow();
+    EXPECT_FALSE(session->FlightRow(1, &other));
+    EXPECT_EQ(session->clock.Row(), 29) << "held at its last row";
+    EXPECT_NE(session->Lines().back().find("(no data now)"), std::string::npos);
+    session->SelectNextFlight();
+    EXPECT_EQ(SampleTable.rowCount, 80) << "after the last, the first again";
+    EXPECT_EQ(session->clock.Row(), 50) << "on the row the clock stands on";
 }
 } // namespace

@@ -66,6 +66,13 @@ double LegendHeight(const TrackColouring& colouring, double width, double s)
     return frame + LayModes(colouring, width, s, std::numeric_limits<int>::max()).rows * LineSpacing * s;
 }
 
+double OneColumnLegendWidth(const TrackColouring& colouring, double s)
+{
+    const double title = HudGlyphAdvance * static_cast<double>(osgText::String(colouring.title, osgText::String::ENCODING_UTF8).size()) * s;
+    const double column = LayModes(colouring, 0.0, s, 1).cellWidth - ColumnGap * s;
+    return std::max(title, column) + 2.0 * Pad * s;
+}
+
 osg::ref_ptr<osg::Geode> BuildColourLegend(const TrackColouring& colouring, double x, double y, double width, double height, double s, osgText::Font* font)
 {
     osg::ref_ptr<osg::Geode> legend = new osg::Geode;

@@ -18,3 +18,6 @@ osg::ref_ptr<osg::Geode> BuildColourLegend(const TrackColouring& colouring, doub
 // The height in pixels the legend needs to show all of itself at that width and text size;
 // 0 for a colouring without entries.
 double LegendHeight(const TrackColouring& colouring, double width, double textSize);
+
+// The width in pixels at which the title and every entry of a legend of names fit in one column.
+double OneColumnLegendWidth(const TrackColouring& colouring, double textSize);

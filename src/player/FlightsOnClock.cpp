@@ -1,6 +1,7 @@
 #include "player/FlightsOnClock.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <limits>
 
@@ -113,6 +114,7 @@ FlightsOnClock::FlightsOnClock(const std::vector<const SampleTableValues*>& tabl
     if (!std::isfinite(step))
         step = 1.0;
     // Counted from the earliest row of all, so the clock starts at 0.
+    origin = earliest;
     for (std::vector<double>& own : times)
         for (double& t : own)
         {
@@ -177,4 +179,21 @@ double FlightsOnClock::ClockPositionOf(size_t flight, double row) const
         return static_cast<double>(after);
     const double span = clockTimes[after] - clockTimes[after - 1];
     return static_cast<double>(after - 1) + (t - clockTimes[after - 1]) / span;
+}
+
+std::string FormatUtc(double seconds)
+{
+    if (!std::isfinite(seconds))
+        return "?";
+    const double tenths = std::round(seconds * 10.0);
+    const int64_t days = static_cast<int64_t>(std::floor(tenths / (SecondsPerDay * 10.0)));
+    const double ofDay = (tenths - static_cast<double>(days) * SecondsPerDay * 10.0) / 10.0;
+    int64_t year = 0, month = 0, day = 0;
+    CivilFromDays(days, &year, &month, &day);
+    const int hours = static_cast<int>(ofDay / 3600.0);
+    const int minutes = static_cast<int>((ofDay - hours * 3600.0) / 60.0);
+    char text[64];
+    snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02d:%02d:%04.1f UTC", static_cast<long long>(year), static_cast<long long>(month), static_cast<long long>(day), hours, minutes,
+             ofDay - hours * 3600.0 - minutes * 60.0);
+    return text;
 }

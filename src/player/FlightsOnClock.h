@@ -55,10 +55,16 @@ public:
     double ClockPositionOf(size_t flight, double row) const;
     // The common time of the flight's first row.
     double StartOf(size_t flight) const { return times[flight].front(); }
+    // Lined up by time of day, the UTC seconds since 1970 at which the common clock stands at 0.
+    double Origin() const { return origin; }
 
 private:
     FlightAlignment used = FlightAlignment::Start;
     std::vector<std::vector<double>> times; // per flight, per row: common seconds, never decreasing
     std::vector<double> clockTimes;
     double step = 1.0;
+    double origin = 0.0;
 };
+
+// UTC seconds since 1970 as "2019-08-25 08:22:54.0 UTC".
+std::string FormatUtc(double seconds);

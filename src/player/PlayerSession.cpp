@@ -67,6 +67,7 @@ PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector
         onClock = std::make_unique<FlightsOnClock>(Tables(), options.alignment);
         common = PlaybackClock(onClock->ClockTimes(), onClock->Step(), ReplaySpeedUp);
         ShowFlightSelectionKey();
+        hud->ShowKeyLine(true);
         trackColours.by = TrackColourBy::Mode;
         trackColours.title = std::string("flights, aligned ") + AlignmentName(onClock->Alignment());
         if (options.colourBy != TrackColourBy::None)
@@ -99,7 +100,6 @@ std::vector<const SampleTableValues*> PlayerSession::Tables() const
 
 void PlayerSession::StudyLoadedFlight()
 {
-    const bool playing = !Transport().Paused();
     if (flights)
     {
         PlaybackClock own(TableLogTimes(), SampleTable.SampleStep, common.Speed());
@@ -121,7 +121,6 @@ void PlayerSession::StudyLoadedFlight()
     if (flights)
     {
         MapTimelineToCommonClock();
-        clock.SetPaused(!playing);
         Follow();
     }
 }
@@ -255,12 +254,23 @@ std::vector<std::string> PlayerSession::Lines() const
         double row = 0.0;
         const bool flying = FlightRow(selected, &row);
         char line[512];
-        snprintf(line, sizeof line, "flight %zu of %zu %s  clock %s of %s, aligned %s%s", selected + 1, flights->size(), (*flights)[selected].path.c_str(),
-                 FormatDuration(CommonSeconds()).c_str(), FormatDuration(onClock->ClockTimes().back()).c_str(), AlignmentName(onClock->Alignment()),
-                 flying ? "" : "  (no data now)");
+        // By time of day the clock is the time the flights were flown; otherwise the time since
+        // the first of them began.
+        const std::string when = onClock->Alignment() == FlightAlignment::Time
+                                     ? FormatUtc(onClock->Origin() + CommonSeconds())
+                                     : FormatDuration(CommonSeconds()) + " of " + FormatDuration(onClock->ClockTimes().back());
+        snprintf(line, sizeof line, "flight %zu of %zu %s  clock %s, aligned %s%s", selected + 1, flights->size(), FlightName(selected).c_str(), when.c_str(),
+                 AlignmentName(onClock->Alignment()), flying ? "" : "  (no data now)");
         lines.push_back(line);
     }
     return lines;
+}
+
+std::string PlayerSession::FlightName(size_t index) const
+{
+    const std::string& path = (*flights)[index].path;
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1);
 }
 
 std::vector<std::string> PlayerSession::FlightLegendLines() const
@@ -271,7 +281,7 @@ std::vector<std::string> PlayerSession::FlightLegendLines() const
         double row = 0.0;
         const bool flying = FlightRow(i, &row);
         const SampleTableValues& table = *(*flights)[i].table;
-        std::string entry = std::to_string(i + 1) + (i == selected ? "* " : "  ") + (*flights)[i].path;
+        std::string entry = std::to_string(i + 1) + (i == selected ? "* " : "  ") + FlightName(i);
         entry += flying ? "  sample " + std::to_string(table.rows[static_cast<int32_t>(std::lround(row))].samplenumber) : "  -";
         entries.push_back(entry);
     }
@@ -312,7 +322,9 @@ void PlayerSession::PlaceTrackLegend(int width, int height)
         hud->Camera()->removeChild(trackLegend.get());
     // At the top right, clear of the figures at the top left.
     const HudLayout layout = LayoutHud(width, height);
-    const double legendWidthPixels = std::min(0.3 * width, 24.0 * layout.textSize);
+    // The flights' names are wider than a mode's: as wide as they need, within reason.
+    const double legendWidthPixels = flights ? std::min(0.45 * width, OneColumnLegendWidth(trackColours, layout.textSize))
+                                             : std::min(0.3 * width, 24.0 * layout.textSize);
     const double legendHeightPixels = LegendHeight(trackColours, legendWidthPixels, layout.textSize);
     osg::ref_ptr<osg::Geode> legend = BuildColourLegend(trackColours, width - layout.textSize - legendWidthPixels, height - layout.textSize - legendHeightPixels,
                                                        legendWidthPixels, legendHeightPixels, layout.textSize, hud->Font());

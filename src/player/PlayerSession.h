@@ -126,6 +126,8 @@ private:
     void MapTimelineToCommonClock();
     double CommonFraction(double flightPosition) const;
     std::vector<std::string> FlightLegendLines() const;
+    // The flight's file name without its folder: the legend is narrow.
+    std::string FlightName(size_t index) const;
 
     std::vector<std::string> plotWords; // as the options named them
     const std::vector<StoredFlight>* flights = nullptr; // two or more, else null

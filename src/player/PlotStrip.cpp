@@ -89,6 +89,8 @@ std::vector<std::string> PlotStrip::SetSeries(const std::vector<std::string>& ch
 {
     words.clear();
     series.clear();
+    // The series may be another flight's, whose rows lie elsewhere on the clock.
+    rowSeconds.clear();
     std::vector<std::string> leftOut;
     for (const std::string& word : chosen)
     {

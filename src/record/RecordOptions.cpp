@@ -9,7 +9,7 @@
 
 const char* RecordUsage()
 {
-    static const std::string usage = "usage: flightreplay-player LOG|FLIGHT [--samples LIST] --record OUT.mp4|FOLDER/\n"
+    static const std::string usage = "usage: flightreplay-player LOG|FLIGHT... [--samples LIST] --record OUT.mp4|FOLDER/\n"
                                      "           [--camera " + RecordCameraWords("|", "|") +
                                      "] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]\n" + PlayerViewUsage();
     return usage.c_str();

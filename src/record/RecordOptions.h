@@ -8,7 +8,7 @@
 // The player's recording options: with --record it renders the flight to a video file (or
 // to numbered PNG frames) instead of opening a window.
 //
-//   flightreplay-player LOG|FLIGHT [--samples LIST] --record OUT.mp4
+//   flightreplay-player LOG|FLIGHT... [--samples LIST] --record OUT.mp4
 //       [--camera WORD] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]
 //       [--plot LIST] [--colour-track WHAT]
 //
@@ -24,7 +24,7 @@ struct RecordOptions
     int height = 720;
     int fps = 30;
     double speed = 3.0;    // times the recorded speed
-    bool hasFrom = false;  // from and to are log times (gps_time), seconds
+    bool hasFrom = false;  // from and to are log times (gps_time), seconds; of several flights, their common clock's
     double from = 0.0;
     bool hasTo = false;
     double to = 0.0;
