@@ -130,19 +130,18 @@ TEST_F(WorldCommandTest, SeveralFlightsShareOneFolder)
 // once, judged by the plan it is first taken from.
 TEST(MergeCorridorPlansTest, RingsOfEveryFlightFirstEachTileOnce)
 {
-    CorridorPlan first, second;
-    first.elevation = {{1, 1}, {1, 2}};
-    first.elevationPresent = {true, false};
-    first.ringElevation = 1;
-    first.imagery = {{18, 10, 10}, {17, 5, 5}, {13, 0, 0}};
-    first.imageryPresent = {false, false, true};
-    first.ringImagery = 1;
-    second.elevation = {{1, 2}, {1, 3}};
-    second.elevationPresent = {true, true};
-    second.ringElevation = 1;
-    second.imagery = {{17, 5, 5}, {18, 11, 11}, {13, 0, 0}};
-    second.imageryPresent = {true, false, false};
-    second.ringImagery = 1;
+    // The first tile of each list is the rings'.
+    auto plan = [](std::vector<ElevationTileId> elevation, std::vector<bool> elevationPresent, std::vector<ImageryTileId> imagery, std::vector<bool> imageryPresent) {
+        CorridorPlan made;
+        made.elevation = std::move(elevation);
+        made.elevationPresent = std::move(elevationPresent);
+        made.imagery = std::move(imagery);
+        made.imageryPresent = std::move(imageryPresent);
+        made.ringElevation = made.ringImagery = 1;
+        return made;
+    };
+    const CorridorPlan first = plan({{1, 1}, {1, 2}}, {true, false}, {{18, 10, 10}, {17, 5, 5}, {13, 0, 0}}, {false, false, true});
+    const CorridorPlan second = plan({{1, 2}, {1, 3}}, {true, true}, {{17, 5, 5}, {18, 11, 11}, {13, 0, 0}}, {true, false, false});
 
     const CorridorPlan merged = MergeCorridorPlans({first, second});
     std::vector<std::string> elevation, imagery;
