@@ -1,0 +1,182 @@
+#include "app/CommandReport.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
+
+#include <nlohmann/json.hpp>
+
+int ExitStatusOf(CommandStatus status)
+{
+    switch (status)
+    {
+    case CommandStatus::Done: return ExitDone;
+    case CommandStatus::Warnings: return ExitWarnings;
+    case CommandStatus::Usage: return ExitUsage;
+    case CommandStatus::BadInput: return ExitBadInput;
+    case CommandStatus::Transient: return ExitTransient;
+    case CommandStatus::Interrupted: return ExitInterrupted;
+    }
+    return ExitBadInput;
+}
+
+const char* StatusWord(CommandStatus status)
+{
+    switch (status)
+    {
+    case CommandStatus::Done: return "done";
+    case CommandStatus::Warnings: return "warnings";
+    case CommandStatus::Usage: return "usage";
+    case CommandStatus::BadInput: return "bad-input";
+    case CommandStatus::Transient: return "transient";
+    case CommandStatus::Interrupted: return "interrupted";
+    }
+    return "bad-input";
+}
+
+CommandStatus WriteFailureStatus(int error)
+{
+    switch (error)
+    {
+    case ENOSPC:
+    case EDQUOT:
+    case EAGAIN:
+    case EINTR:
+    case EBUSY:
+    case EIO:
+    case ENOMEM:
+    case ETIMEDOUT:
+        return CommandStatus::Transient;
+    default:
+        return CommandStatus::BadInput;
+    }
+}
+
+static int64_t FileBytes(const std::string& path)
+{
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0)
+        return -1;
+    return S_ISREG(status.st_mode) ? static_cast<int64_t>(status.st_size) : 0;
+}
+
+CommandReport::CommandReport(const char* command, bool json) : command(command), json(json), start(std::chrono::steady_clock::now()) {}
+
+void CommandReport::Read(const std::string& path, const std::string& format)
+{
+    read.push_back(File{path, format, FileBytes(path)});
+}
+
+void CommandReport::Written(const std::string& path)
+{
+    written.push_back(File{path, "", FileBytes(path)});
+}
+
+void CommandReport::Count(const std::string& name, double value)
+{
+    counts.emplace_back(name, value);
+}
+
+void CommandReport::Warning(const std::string& kind, const std::string& message, const std::vector<int32_t>& samples)
+{
+    warnings.push_back(Warned{kind, message, samples});
+}
+
+void CommandReport::Timing(const std::string& name, double seconds)
+{
+    timings.emplace_back(name, seconds);
+}
+
+std::string CommandReport::Text(CommandStatus status, const std::string& message) const
+{
+    using nlohmann::json;
+    json object = json::object();
+    object["command"] = command;
+    object["status"] = StatusWord(status);
+    object["exit"] = ExitStatusOf(status);
+    object["skipped"] = skipped;
+    if (!message.empty())
+        object["message"] = message;
+    auto files = [](const std::vector<File>& list) {
+        json array = json::array();
+        for (const File& file : list)
+        {
+            json entry = {{"path", file.path}};
+            if (!file.format.empty())
+                entry["format"] = file.format;
+            if (file.bytes >= 0)
+                entry["bytes"] = file.bytes;
+            array.push_back(entry);
+        }
+        return array;
+    };
+    object["read"] = files(read);
+    object["written"] = files(written);
+    json countObject = json::object();
+    for (const auto& [name, value] : counts)
+        countObject[name] = value;
+    object["counts"] = countObject;
+    json warningArray = json::array();
+    for (const Warned& warning : warnings)
+        warningArray.push_back({{"kind", warning.kind}, {"message", warning.message}, {"samples", warning.samples}});
+    object["warnings"] = warningArray;
+    json timingObject = json::object();
+    for (const auto& [name, seconds] : timings)
+        timingObject[name] = seconds;
+    timingObject["total"] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    object["timings"] = timingObject;
+    // Paths and messages are bytes from the file system and the logs: what is not UTF-8 is
+    // replaced rather than refused.
+    return object.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+int CommandReport::Finish(CommandStatus status, const std::string& message)
+{
+    if (json)
+    {
+        const std::string text = Text(status, message);
+        printf("%s\n", text.c_str());
+        fflush(stdout);
+    }
+    return ExitStatusOf(status);
+}
+
+static bool ModificationTime(const std::string& path, struct timespec* time, off_t* size)
+{
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0)
+        return false;
+    *time = status.st_mtim;
+    *size = status.st_size;
+    return true;
+}
+
+static bool Later(const struct timespec& a, const struct timespec& b)
+{
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
+bool OutputsUpToDate(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs)
+{
+    if (outputs.empty())
+        return false;
+    struct timespec newestInput = {0, 0};
+    off_t size = 0;
+    for (const std::string& input : inputs)
+    {
+        struct timespec time;
+        if (!ModificationTime(input, &time, &size))
+            return false;
+        if (Later(time, newestInput))
+            newestInput = time;
+    }
+    for (const std::string& output : outputs)
+    {
+        struct timespec time;
+        // Outputs are renamed into place whole, so one that is there is complete; an empty one
+        // was never ours.
+        if (!ModificationTime(output, &time, &size) || size == 0 || Later(newestInput, time))
+            return false;
+    }
+    return true;
+}

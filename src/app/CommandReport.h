@@ -1,0 +1,89 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// What the data tool's commands and the recorder end with, for the batch engines that run
+// them: one exit status by cause, the same in every command, and with --json one object on
+// standard output that says what was read, what was written, the counts, the warnings, the
+// time taken and the status. The text for people stays on standard error.
+
+enum class CommandStatus
+{
+    Done,        // 0: done (also when the output was up to date and skipped)
+    Warnings,    // 1: done, but the flight has warnings (check)
+    Usage,       // 64: the command line is wrong
+    BadInput,    // 65: the input cannot be used, or a source refused it: never worth a retry
+    Transient,   // 75: the network, a full disk, a busy lock: worth a retry
+    Interrupted, // 130: a signal stopped it; nothing was left under an output's name
+};
+
+const int ExitDone = 0;
+const int ExitWarnings = 1;
+const int ExitUsage = 64;       // EX_USAGE
+const int ExitBadInput = 65;    // EX_DATAERR
+const int ExitTransient = 75;   // EX_TEMPFAIL
+const int ExitInterrupted = 130; // 128 + SIGINT, as a shell reports it
+
+int ExitStatusOf(CommandStatus status);
+// "done", "warnings", "usage", "bad-input", "transient", "interrupted": the JSON's "status".
+const char* StatusWord(CommandStatus status);
+
+// The cause an I/O error number stands for when writing: a full disk or quota, a busy or
+// interrupted call are worth a retry; anything else (no permission, no such folder) is not.
+CommandStatus WriteFailureStatus(int error);
+
+class CommandReport
+{
+public:
+    // Starts the clock. `json`: print the object at Finish.
+    CommandReport(const char* command, bool json);
+
+    bool Json() const { return json; }
+    // A file read, with its format when known; its size is taken now.
+    void Read(const std::string& path, const std::string& format = "");
+    // A file written (its size taken now), or a folder.
+    void Written(const std::string& path);
+    // The output was up to date: nothing was done.
+    void Skipped() { skipped = true; }
+    void Count(const std::string& name, double value);
+    // A warning of a kind ("speed", "gap"), with the sample numbers it concerns.
+    void Warning(const std::string& kind, const std::string& message, const std::vector<int32_t>& samples = {});
+    // Seconds spent in a named stage; "total" is added at Finish.
+    void Timing(const std::string& name, double seconds);
+
+    // Prints the object when asked for, and returns the exit status of `status`. `message`
+    // says why a command failed.
+    int Finish(CommandStatus status, const std::string& message = "");
+    // The object as Finish prints it, without the line end.
+    std::string Text(CommandStatus status, const std::string& message) const;
+
+private:
+    struct File
+    {
+        std::string path;
+        std::string format;
+        int64_t bytes = -1; // -1: not there
+    };
+    struct Warned
+    {
+        std::string kind;
+        std::string message;
+        std::vector<int32_t> samples;
+    };
+    std::string command;
+    bool json;
+    bool skipped = false;
+    std::chrono::steady_clock::time_point start;
+    std::vector<File> read;
+    std::vector<File> written;
+    std::vector<std::pair<std::string, double>> counts;
+    std::vector<Warned> warnings;
+    std::vector<std::pair<std::string, double>> timings;
+};
+
+// Whether every output exists, is complete (not empty) and is newer than every input: the
+// work was done and need not be done again (--skip-existing). False when there is no output.
+bool OutputsUpToDate(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs);
