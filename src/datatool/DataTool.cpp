@@ -113,9 +113,9 @@ static int RunAreaCommand(int argc, char** argv)
         imageryTiles = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
         elevationTiles = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, imageryTiles);
     }
-    if (imagery)
-        return ImportImagery(sources.front(), tms, imageryTiles);
-    return ImportElevation(sources, elevationTiles);
+    // An import fails on what it was given: a raster it cannot open or read.
+    const int imported = imagery ? ImportImagery(sources.front(), tms, imageryTiles) : ImportElevation(sources, elevationTiles);
+    return imported == 0 ? ExitDone : ExitBadInput;
 }
 
 static int RunFetchCommand(int argc, char** argv)
