@@ -243,7 +243,7 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
     WriteText("served/.any", picture);
     WriteText("served/.faults", "any /xyz/\n");
     auto environment = [&](const std::string& url, const std::string& cacheFolder) {
-        return std::vector<std::string>{"FLIGHTREPLAY_CACHE=" + cacheFolder, "FLIGHTREPLAY_DEM_URL=" + url + "/dem/{tile}/{tile}.tif", "FLIGHTREPLAY_IMAGERY_URL=" + url + "/xyz/{z}/{x}/{y}.jpg", "FLIGHTREPLAY_IMAGERY_MAXZOOM=10"};
+        return std::vector<std::string>{"FLIGHTREPLAY_CACHE=" + cacheFolder, "FLIGHTREPLAY_DEM_URL=" + url + "/dem/{tile}/{tile}.tif", "FLIGHTREPLAY_IMAGERY_URL=" + url + "/xyz/{z}/{x}/{y}.jpg", "FLIGHTREPLAY_IMAGERY_MAXZOOM=9"};
     };
     auto report = [](const RunResult& run) {
         const nlohmann::json object = nlohmann::json::parse(run.out);
@@ -293,18 +293,40 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
         }
     }
 
-    // The server is gone: a worker offline reads the cache, which it may not write, and
-    // imports the flight's world from it.
-    const std::vector<TreeEntry> before = SnapshotTree(cache);
+    // The server is gone: workers offline read the cache, which they may not write: a fetch
+    // and a world import the flight's tiles from it, and the corridor of a flight file is
+    // found all there.
+    WriteText("flight.gpx", CircleGpx(points));
+    const std::string tile = ElevationTileFileName(TileRow, TileColumn);
     ASSERT_EQ(system(("chmod -R a-w '" + cache + "'").c_str()), 0);
-    const RunResult offline = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", {"fetch", "world/flight.log", "--offline", "--json"}, environment(url, cache));
+    const std::vector<TreeEntry> before = SnapshotTree(cache);
+    const struct
+    {
+        std::vector<std::string> arguments;
+        std::string made; // the tile imported, if any
+    } readers[] = {
+        {{"fetch", "world/flight.log", "--offline", "--json"}, "world/" + tile},
+        {{"world", "flight.gpx", "--offline", "--out", "other"}, "other/" + tile},
+        {{"fetch", "--area", "flight.gpx", "--offline", "--json"}, ""},
+    };
+    for (const auto& reader : readers)
+    {
+        SCOPED_TRACE(reader.arguments[1]);
+        std::vector<std::string> settings = environment(url, cache);
+        if (reader.arguments[0] == "world")
+            settings[2] = "FLIGHTREPLAY_IMAGERY_URL=none"; // the elevation is enough, and quicker
+        const RunResult run = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", reader.arguments, settings);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(DescribeTreeChange(before, SnapshotTree(cache)), "");
+        EXPECT_TRUE(reader.made.empty() || Exists(reader.made)) << run.err;
+        if (reader.arguments[0] != "fetch")
+            continue;
+        const nlohmann::json object = report(run);
+        EXPECT_EQ(object["counts"]["downloads_needed"], 0) << run.err;
+        EXPECT_GT(object["counts"]["cached"], 0);
+        EXPECT_EQ(object.dump().find(tile) != std::string::npos, !reader.made.empty());
+    }
     EXPECT_EQ(system(("chmod -R u+w '" + cache + "'").c_str()), 0);
-    EXPECT_EQ(offline.status, 0) << offline.err;
-    EXPECT_EQ(DescribeTreeChange(before, SnapshotTree(cache)), "");
-    const nlohmann::json imported = report(offline);
-    EXPECT_EQ(imported["counts"]["downloads_needed"], 0) << offline.err;
-    EXPECT_TRUE(Exists("world/" + ElevationTileFileName(TileRow, TileColumn)));
-    EXPECT_NE(imported.dump().find(ElevationTileFileName(TileRow, TileColumn)), std::string::npos);
 
     // Statuses by cause: a cache that cannot be written without --offline is no case for a
     // retry; nor is a command line the tool does not understand.
