@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -573,7 +574,7 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
     // allows, the replay's first, and the next run goes on from the cache.
     const size_t allowed = options.offline ? 0 : std::min(downloads, static_cast<size_t>(options.maxTiles));
     if (allowed < downloads && !options.offline)
-        fprintf(stderr, "fetch: %zu downloads needed, more than the limit of %d: this run fetches the first %d (the replay's own, then the coarsest levels first)%s; run it again for the other %zu, or raise the limit with --max-tiles N\n", downloads, options.maxTiles, options.maxTiles, import ? " and imports what the cache holds" : "", downloads - allowed);
+        fprintf(stderr, "fetch: %zu downloads needed, more than the limit of %d: this run fetches the first %d (%s)%s; run it again for the other %zu, or raise the limit with --max-tiles N\n", downloads, options.maxTiles, options.maxTiles, import ? "the replay's own, then the corridor's coarsest levels first" : "the coarsest levels first", import ? " and imports what the cache holds" : "", downloads - allowed);
 
     if (options.dryRun || (options.offline && downloads > 0))
     {
@@ -650,7 +651,7 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
                 ++windowsRead;
                 seaSquares += outcome == Outcome::Absent;
                 summary->written.push_back(window->CachedFile());
-                --summary->missing;
+                summary->missing = downloads - ++summary->downloaded;
                 continue;
             }
             const SourceTile* tile = download.tile;
@@ -667,12 +668,10 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
                 return Failed(summary, CommandStatus::Transient, tile->url + ": " + (result.error.empty() ? "HTTP status " + std::to_string(result.status) : result.error) + nothing);
             else
                 summary->written.push_back(tile->file);
-            --summary->missing;
+            summary->missing = downloads - ++summary->downloaded;
         }
         fprintf(stderr, "fetch: %d requests of our own (imagery tiles, elevation squares asked for); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), windowsRead, seaSquares, absentTiles);
     }
-    summary->downloaded = downloads - summary->missing - (downloads - allowed);
-    summary->missing = downloads - summary->downloaded;
     if (!import)
     {
         fprintf(stderr, "fetch: %zu downloaded into the cache, %zu were there already, %zu still missing\n", summary->downloaded, summary->cached, summary->missing);
@@ -715,8 +714,15 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
 
     // The replay's tiles are staged outside the cache, which may be shared and read-only.
     std::string staging = (fs::temp_directory_path(failure) / "flightreplay-fetch-XXXXXX").string();
-    if (imageryUses.empty() || !mkdtemp(staging.data()))
+    if (imageryUses.empty())
         staging.clear();
+    else if (!mkdtemp(staging.data()))
+    {
+        const int error = errno;
+        fprintf(stderr, "fetch: cannot make a folder in '%s' for the imagery to import: %s\n", fs::path(staging).parent_path().c_str(), strerror(error));
+        status = WriteFailureStatus(error);
+        staging.clear();
+    }
     std::vector<ImageryTileId> imageryTiles;
     for (const auto& [tile, index] : imageryUses)
     {
