@@ -104,17 +104,26 @@ std::vector<std::string> FilesUnder(const std::string& folder)
 
 class FetchTest : public DataToolFixture
 {
+protected:
+    // world/flight.log: 20 s northwards from the middle of the served square; its points.
+    static std::vector<TimedPosition> WriteFlight(double* latitude, double* longitude)
+    {
+        *latitude = GridRowLatitude(CentreRow);
+        *longitude = GridColumnLongitude(CentreColumn);
+        std::vector<TimedPosition> points;
+        for (int t = 0; t <= 20; ++t)
+            points.push_back(TimedPosition{36000.0 + t, *latitude + 0.0002 * t, *longitude, 400.0});
+        WriteText("world/flight.log", TrackLogText(ConvertTrackPoints(points, 1.0)));
+        return points;
+    }
 };
 
 // One world fetched step by step from a local server: what each run asks of the server and
 // leaves in the world.
 TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
 {
-    const double latitude = GridRowLatitude(CentreRow), longitude = GridColumnLongitude(CentreColumn);
-    std::vector<TimedPosition> points;
-    for (int t = 0; t <= 20; ++t)
-        points.push_back(TimedPosition{36000.0 + t, latitude + 0.0002 * t, longitude, 400.0});
-    WriteText("world/flight.log", TrackLogText(ConvertTrackPoints(points, 1.0)));
+    double latitude = 0.0, longitude = 0.0;
+    WriteFlight(&latitude, &longitude);
     const std::string root = scratch.PathOf("served"), log = scratch.PathOf("requests.log");
     ASSERT_TRUE(WriteServedElevationSquare(root + "/dem", int(std::floor(latitude)), int(std::floor(longitude))));
     WriteText("served/.any", EncodedImage(256, 256, SolidColour(20, 200, 40), "jpg"));
@@ -221,11 +230,8 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
 // by a third that imports from it; the JSON each prints, and the statuses by cause.
 TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
 {
-    const double latitude = GridRowLatitude(CentreRow), longitude = GridColumnLongitude(CentreColumn);
-    std::vector<TimedPosition> points;
-    for (int t = 0; t <= 20; ++t)
-        points.push_back(TimedPosition{36000.0 + t, latitude + 0.0002 * t, longitude, 400.0});
-    WriteText("world/flight.log", TrackLogText(ConvertTrackPoints(points, 1.0)));
+    double latitude = 0.0, longitude = 0.0;
+    const std::vector<TimedPosition> points = WriteFlight(&latitude, &longitude);
     // The box over the flight's whole corridor: what a worker replaying it will read.
     ASSERT_TRUE(LoadFlightQuietly("world/flight.log"));
     GeoBox box = {90, 540, -90, -540};
