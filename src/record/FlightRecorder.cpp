@@ -367,6 +367,8 @@ bool Recording::RealiseViewer()
     pipeline = std::make_unique<FramePipeline>(output.get(), static_cast<size_t>(options.width) * options.height * 3, threaded);
     readBack = new ReadBack(pipeline.get(), options.width, options.height);
     viewer.setThreadingModel(osgViewer::Viewer::SingleThreaded);
+    if (const int threads = RecordThreads(); threads > 0 && viewer.getDatabasePager())
+        viewer.getDatabasePager()->setUpThreads(static_cast<unsigned int>(threads), 0);
     viewer.setSceneData(scene.root.get());
     osg::Camera* camera = viewer.getCamera();
     DrawOffscreen(camera, context.get(), options.width, options.height);

@@ -126,6 +126,10 @@ public:
                                          rate,      "-i",           "pipe:0",    "-vf",    "vflip",        "-c:v",
                                          "libx264", "-preset",      "veryfast",  "-crf",   "20",           "-pix_fmt",
                                          "yuv420p"};
+        // A worker given a share of a machine keeps the encoder to it; the encoder otherwise
+        // takes a thread for every core it sees.
+        if (const int threads = RecordThreads(); threads > 0)
+            args.insert(args.end(), {"-threads", std::to_string(threads)});
         const std::string extension = Extension(path);
         if (extension.empty() || extension == "mp4" || extension == "mov" || extension == "m4v")
             args.insert(args.end(), {"-movflags", "+faststart"});
@@ -358,6 +362,16 @@ private:
 };
 
 } // namespace
+
+int RecordThreads()
+{
+    const char* text = getenv(RecordThreadsVariable);
+    if (!text || !*text)
+        return 0;
+    char* end = nullptr;
+    const long threads = strtol(text, &end, 10);
+    return *end == '\0' && threads >= 1 && threads <= 256 ? static_cast<int>(threads) : 0;
+}
 
 std::unique_ptr<VideoOutput> OpenVideo(const std::string& ffmpeg, const std::string& path, int width, int height, int fps,
                                        std::string* error)

@@ -50,3 +50,9 @@ std::string PartialVideoName(const std::string& path);
 // The folder of frames written instead of a video when there is no encoder: the video's
 // name without its extension, and "-frames/" (out/demo.mp4 -> out/demo-frames/).
 std::string FrameFolderBeside(const std::string& video);
+
+// The threads a recording may use, from FLIGHTREPLAY_THREADS (a whole number from 1 to 256),
+// for a worker given a share of a machine: the encoder's threads and the terrain's loading
+// threads are held to it. 0 when the variable is unset or no such number: as many as suit.
+const char* const RecordThreadsVariable = "FLIGHTREPLAY_THREADS";
+int RecordThreads();
