@@ -62,29 +62,28 @@ static int64_t FileBytes(const std::string& path)
     return S_ISREG(status.st_mode) ? static_cast<int64_t>(status.st_size) : 0;
 }
 
-CommandReport::CommandReport(const char* command, bool json) : command(command), json(json), start(std::chrono::steady_clock::now())
+StandardOutputToErrors::StandardOutputToErrors()
 {
-    if (!json)
-        return;
     fflush(stdout);
-    savedStdout = dup(STDOUT_FILENO);
-    if (savedStdout >= 0)
+    saved = dup(STDOUT_FILENO);
+    if (saved >= 0)
         dup2(STDERR_FILENO, STDOUT_FILENO);
 }
 
-CommandReport::~CommandReport()
+void StandardOutputToErrors::Restore()
 {
-    RestoreStdout();
-}
-
-void CommandReport::RestoreStdout()
-{
-    if (savedStdout < 0)
+    if (saved < 0)
         return;
     fflush(stdout);
-    dup2(savedStdout, STDOUT_FILENO);
-    close(savedStdout);
-    savedStdout = -1;
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    saved = -1;
+}
+
+CommandReport::CommandReport(const char* command, bool json) : command(command), json(json), start(std::chrono::steady_clock::now())
+{
+    if (json)
+        toErrors = std::make_unique<StandardOutputToErrors>();
 }
 
 void CommandReport::Read(const std::string& path, const std::string& format)
@@ -170,7 +169,7 @@ int CommandReport::Finish(CommandStatus status, int exit, const std::string& mes
 {
     if (json)
     {
-        RestoreStdout();
+        toErrors.reset();
         const std::string text = Text(status, exit, message);
         printf("%s\n", text.c_str());
         fflush(stdout);

@@ -1,6 +1,7 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +36,23 @@ const char* StatusWord(CommandStatus status);
 // interrupted call are worth a retry; anything else (no permission, no such folder) is not.
 CommandStatus WriteFailureStatus(int error);
 
+// For as long as it lives, what the process prints on standard output goes to standard error:
+// the lines a command prints for people, where standard output is a caller's (a --json object,
+// the folder `world` names).
+class StandardOutputToErrors
+{
+public:
+    StandardOutputToErrors();
+    ~StandardOutputToErrors() { Restore(); }
+    StandardOutputToErrors(const StandardOutputToErrors&) = delete;
+    StandardOutputToErrors& operator=(const StandardOutputToErrors&) = delete;
+    // Standard output is its own again from here.
+    void Restore();
+
+private:
+    int saved = -1; // standard output's own descriptor while it goes to standard error
+};
+
 class CommandReport
 {
 public:
@@ -42,7 +60,6 @@ public:
     // command prints on standard output (a transcript, a report, the scanner's echo) to
     // standard error, so that the object is all that standard output carries.
     CommandReport(const char* command, bool json);
-    ~CommandReport();
     CommandReport(const CommandReport&) = delete;
     CommandReport& operator=(const CommandReport&) = delete;
 
@@ -81,11 +98,9 @@ private:
         std::string message;
         std::vector<int32_t> samples;
     };
-    void RestoreStdout();
-
     std::string command;
     bool json;
-    int savedStdout = -1; // standard output's own descriptor while it goes to standard error
+    std::unique_ptr<StandardOutputToErrors> toErrors; // with --json, until Finish
     bool skipped = false;
     std::chrono::steady_clock::time_point start;
     std::vector<File> read;

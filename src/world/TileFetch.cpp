@@ -454,32 +454,6 @@ int Failed(FetchSummary* summary, CommandStatus status, const std::string& messa
     return ExitStatusOf(status);
 }
 
-// The imports tell of every tile on standard output, as `dem` and `imagery` do; within a
-// fetch those lines are for people, so they go to stderr for as long as the object lives.
-class StandardOutputToErrors
-{
-public:
-    StandardOutputToErrors() : saved((fflush(stdout), dup(STDOUT_FILENO)))
-    {
-        if (saved >= 0)
-            dup2(STDERR_FILENO, STDOUT_FILENO);
-    }
-    ~StandardOutputToErrors()
-    {
-        fflush(stdout);
-        if (saved >= 0)
-        {
-            dup2(saved, STDOUT_FILENO);
-            close(saved);
-        }
-    }
-    StandardOutputToErrors(const StandardOutputToErrors&) = delete;
-    StandardOutputToErrors& operator=(const StandardOutputToErrors&) = delete;
-
-private:
-    int saved;
-};
-
 } // namespace
 
 // Fetches the wanted tiles' sources into the cache and, when `import`, imports what the cache
