@@ -371,7 +371,7 @@ TEST_F(AutopilotLogTest, LogWithoutPositionFailsNamingWhatItHolds)
     for (const char* file : {"bench.ulg", "empty.tlog"})
     {
         std::string out, err;
-        EXPECT_EQ(RunTool({"track", file}, &out, &err), 1) << file;
+        EXPECT_EQ(RunTool({"track", file}, &out, &err), ExitBadInput) << file;
         EXPECT_EQ(out, "") << file;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     }

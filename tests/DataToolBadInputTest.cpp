@@ -77,12 +77,12 @@ TEST_F(DataToolBadInputTest, TruncatedDemFailsAndLeavesTheTilesAsTheyWere)
     ASSERT_TRUE(Exists(ImportedTileName));
     const std::string whole = ReadText("dem.tif");
     WriteText("cut.tif", whole.substr(0, whole.size() / 2));
-    err = RunFailing({"dem", "cut.tif", "--bbox", Box}, 1);
+    err = RunFailing({"dem", "cut.tif", "--bbox", Box}, ExitBadInput);
     EXPECT_NE(err.find("read error in 'cut.tif'"), std::string::npos) << err;
     // Without a tile before it, the cut file writes none either.
     std::filesystem::remove(ImportedTileName);
     std::filesystem::remove(ImportedTileName + ".cov");
-    RunFailing({"dem", "cut.tif", "--bbox", Box}, 1);
+    RunFailing({"dem", "cut.tif", "--bbox", Box}, ExitBadInput);
 }
 
 TEST_F(DataToolBadInputTest, DemThatIsNoRasterOrNoFileFailsWithGdalsReason)
@@ -90,15 +90,15 @@ TEST_F(DataToolBadInputTest, DemThatIsNoRasterOrNoFileFailsWithGdalsReason)
     WriteText("empty.tif", "");
     WriteText("text.tif", "elevation 1200\n");
     for (const char* source : {"absent.tif", "empty.tif", "text.tif"})
-        RunFailing({"dem", source, "--bbox", Box}, 1);
-    EXPECT_NE(RunFailing({"dem", "absent.tif", "--bbox", Box}, 1).find("No such file"), std::string::npos);
+        RunFailing({"dem", source, "--bbox", Box}, ExitBadInput);
+    EXPECT_NE(RunFailing({"dem", "absent.tif", "--bbox", Box}, ExitBadInput).find("No such file"), std::string::npos);
 }
 
 TEST_F(DataToolBadInputTest, ExistingTileThatCannotBeReadIsNotReplaced)
 {
     WriteDem("dem.tif");
     std::filesystem::create_directory(ImportedTileName);
-    const std::string err = RunFailing({"dem", "dem.tif", "--bbox", Box}, 1);
+    const std::string err = RunFailing({"dem", "dem.tif", "--bbox", Box}, ExitBadInput);
     EXPECT_NE(err.find(ImportedTileName), std::string::npos) << err;
 }
 
@@ -112,15 +112,15 @@ TEST_F(DataToolBadInputTest, TracksAndPicturesGivenAsLogsAreRefusedWithoutEcho)
     for (const char* file : {"walk.gpx", "flight.igc", "track.csv", "photo.jpg"})
     {
         const std::string text = file == std::string("photo.jpg") ? "binary data" : "flightreplay-data track " + std::string(file);
-        EXPECT_NE(RunFailing({"plan", file}, 2).find(text), std::string::npos) << file;
-        EXPECT_NE(RunFailing({"dem", "dem.tif", "--log", file}, 2).find("is no flight log"), std::string::npos) << file;
+        EXPECT_NE(RunFailing({"plan", file}, DataToolUsage).find(text), std::string::npos) << file;
+        EXPECT_NE(RunFailing({"dem", "dem.tif", "--log", file}, DataToolUsage).find("is no flight log"), std::string::npos) << file;
     }
 }
 
 TEST_F(DataToolBadInputTest, ElevationRasterIsRefusedAsImagery)
 {
     WriteDem("dem.tif");
-    const std::string err = RunFailing({"imagery", "dem.tif", "--bbox", Box}, 1);
+    const std::string err = RunFailing({"imagery", "dem.tif", "--bbox", Box}, ExitBadInput);
     EXPECT_NE(err.find("elevation raster"), std::string::npos) << err;
 }
 
@@ -164,8 +164,8 @@ TEST_F(DataToolBadInputTest, AutopilotLogsCutRandomOrGarbledFailCleanlyOrConvert
         WriteText("case.log", cases[i]);
         std::string out, err;
         const int status = RunTool({"track", "case.log"}, &out, &err);
-        ASSERT_TRUE(status == 0 || status == 1) << "case " << i << ": status " << status << "\n" << err;
-        if (status == 1)
+        ASSERT_TRUE(status == 0 || status == ExitBadInput) << "case " << i << ": status " << status << "\n" << err;
+        if (status == ExitBadInput)
         {
             EXPECT_EQ(out, "") << "case " << i;
             ExpectOneLineWithReason(err);
@@ -229,9 +229,9 @@ TEST_F(DataToolBadInputTest, GlitchedTimesConvertWhatIsTrueOrFailCleanly)
         WriteText(file, entry.second);
         std::string out, err;
         const int status = RunTool({"track", file}, &out, &err);
-        ASSERT_TRUE(status == 0 || status == 1) << entry.first << ": status " << status << "\n" << err;
+        ASSERT_TRUE(status == 0 || status == ExitBadInput) << entry.first << ": status " << status << "\n" << err;
         EXPECT_EQ(out.find("nan"), std::string::npos) << entry.first;
-        if (status == 1)
+        if (status == ExitBadInput)
         {
             EXPECT_EQ(out, "") << entry.first;
             ExpectOneLineWithReason(err);
@@ -277,7 +277,7 @@ TEST_F(DataToolBadInputTest, FlightsBeyondTheMapsLatitudesAreRefusedWithTheLimit
         const char* outLacks;
     };
     const Case cases[] = {
-        {{"track", "north.gpx"}, 1, true, nullptr, nullptr},
+        {{"track", "north.gpx"}, ExitBadInput, true, nullptr, nullptr},
         {{"track", "edge.gpx"}, 0, false, "samplenumber,", "latitude"},
         {{"plan", "south.log"}, 1, true, "CI,CJ=", "Files the replay reads"},
         {{"south.log"}, 251, true, "CI,CJ=", "latitude"}, // 251: no display here

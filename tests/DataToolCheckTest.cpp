@@ -53,7 +53,7 @@ class CheckCommandTest : public DataToolFixture
 {
 };
 
-TEST_F(CheckCommandTest, ExitStatusIsTheVerdictAndTwoForWhatCannotBeChecked)
+TEST_F(CheckCommandTest, ExitStatusIsTheVerdictAndBadInputForWhatCannotBeChecked)
 {
     WriteFlatTile();
     std::string out, err;
@@ -71,20 +71,20 @@ TEST_F(CheckCommandTest, ExitStatusIsTheVerdictAndTwoForWhatCannotBeChecked)
     EXPECT_NE(out.find(": 40 rows, samples 1 to 50,"), std::string::npos) << out;
 
     WriteText("empty.log", "samplenumber,gps_time,gps_curlat,gps_curlon\n1,5.0,0.0,0.0\n");
-    EXPECT_EQ(RunTool({"check", "empty.log"}, &out), 2) << out;
+    EXPECT_EQ(RunTool({"check", "empty.log"}, &out), ExitBadInput) << out;
     EXPECT_EQ(Verdict(out), "verdict: unusable: no accepted row");
     WriteText("nowhere.log", "samplenumber,gps_time,gps_curlat,gps_curlon\n1,5.0,6000.0,600.0\n2,5.2,6000.0,600.0\n");
-    EXPECT_EQ(RunTool({"check", "nowhere.log"}, &out), 2) << out;
+    EXPECT_EQ(RunTool({"check", "nowhere.log"}, &out), ExitBadInput) << out;
     EXPECT_EQ(Verdict(out), "verdict: unusable: no valid position");
 
-    EXPECT_EQ(RunTool({"check", "missing.log"}, &out), 2);
+    EXPECT_EQ(RunTool({"check", "missing.log"}, &out), ExitBadInput);
     EXPECT_EQ(out, "Not open 'missing.log'\n");
-    EXPECT_EQ(RunTool({"check"}, &out, &err), 2);
+    EXPECT_EQ(RunTool({"check"}, &out, &err), DataToolUsage);
     EXPECT_NE(err.find("usage:"), std::string::npos) << err;
-    EXPECT_EQ(RunTool({"check", "clean.log", "--max-speed", "fast"}, &out, &err), 2);
+    EXPECT_EQ(RunTool({"check", "clean.log", "--max-speed", "fast"}, &out, &err), DataToolUsage);
     // A track is refused before the reader would echo it to the console.
     WriteText("track.gpx", "<?xml version=\"1.0\"?><gpx><trk><trkseg><trkpt lat=\"47\" lon=\"8\"/></trkseg></trk></gpx>\n");
-    EXPECT_EQ(RunTool({"check", "track.gpx"}, &out, &err), 2);
+    EXPECT_EQ(RunTool({"check", "track.gpx"}, &out, &err), ExitBadInput);
     EXPECT_EQ(out, "");
 }
 

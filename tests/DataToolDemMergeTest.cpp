@@ -148,7 +148,7 @@ TEST_F(DemMergeTest, ImportsOneAfterTheOtherKeepWhatIsThereAndNeverLowerTheValid
         differing += std::abs(whole.heights[i] - both.heights[i]) > 1 ? 1 : 0;
     EXPECT_EQ(differing, 0);
 
-    EXPECT_EQ(RunTool({"dem", "voids.tif", "--bbox", TileBox()}, &out, &err), 1) << err;
+    EXPECT_EQ(RunTool({"dem", "voids.tif", "--bbox", TileBox()}, &out, &err), ExitBadInput) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_EQ(LoadTile().heights, both.heights);
 

@@ -191,19 +191,19 @@ TEST_F(DemImportTest, BoxOutsideTheSourceFailsAndWritesNothing)
 {
     WriteSources();
     std::string out, err;
-    EXPECT_EQ(RunTool({"dem", "cone.tif", "--bbox", "-10,20,-9,21"}, &out, &err), 1);
+    EXPECT_EQ(RunTool({"dem", "cone.tif", "--bbox", "-10,20,-9,21"}, &out, &err), ExitBadInput);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     for (const auto& entry : std::filesystem::directory_iterator("."))
         EXPECT_NE(entry.path().extension(), ".egm") << entry.path();
 
     WriteText("junk.tif", "not a raster");
-    EXPECT_EQ(RunTool({"dem", "junk.tif", "--bbox", "47,8,47.1,8.1"}, &out, &err), 1);
+    EXPECT_EQ(RunTool({"dem", "junk.tif", "--bbox", "47,8,47.1,8.1"}, &out, &err), ExitBadInput);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-    EXPECT_EQ(RunTool({"dem", "plane.tif", "--bbox", "47,8,46,9"}, &out, &err), 2) << "south above north";
+    EXPECT_EQ(RunTool({"dem", "plane.tif", "--bbox", "47,8,46,9"}, &out, &err), DataToolUsage) << "south above north";
 
     // Around a log, read without the replay's transcript.
     WriteText("far.log", "samplenumber,gps_time,gps_curlat,gps_curlon\n1,0.0,-600.0,1200.0\n2,0.2,-600.1,1200.1\n");
-    EXPECT_EQ(RunTool({"dem", "cone.tif", "--log", "far.log"}, &out, &err), 1);
+    EXPECT_EQ(RunTool({"dem", "cone.tif", "--log", "far.log"}, &out, &err), ExitBadInput);
     EXPECT_EQ(out.find("cols["), std::string::npos) << out;
     EXPECT_NE(out.find(": no source covers it, not written\n"), std::string::npos) << out;
 }

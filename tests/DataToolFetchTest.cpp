@@ -3,14 +3,20 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gdal_priv.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "DataToolSupport.h"
+#include "app/CommandReport.h"
+#include "app/FlightLoading.h"
+#include "terrain/FlightCorridor.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "support/SceneFiles.h"
@@ -128,20 +134,21 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
     const std::vector<Step> steps = {
         {"dry run", "", "", false, true, 0, false, "nothing fetched (dry run)", false},
         {"offline, empty cache", "", "", true, false, 0, false, "missing " + server.Url() + "/dem/", false},
-        {"forbidden host", "", "https://b.tile.openstreetmap.org/{z}/{x}/{y}.png", false, false, 1, false, "usage policy forbids", false},
+        {"forbidden host", "", "https://b.tile.openstreetmap.org/{z}/{x}/{y}.png", false, false, ExitBadInput, false, "usage policy forbids", false},
         {"download cut off", "any /xyz/\ncut /xyz/13/", "", false, false, FetchNetworkFailure, true, "nothing imported", false},
         {"busy once", "any /xyz/\nbusy /xyz/", "", false, false, 0, true, "in squares the source does not have (sea, 0 m)", true},
         {"second run", "any /xyz/", "", false, false, 0, false, "0 downloads needed", true},
     };
     const std::string elevationTile = "world/" + ElevationTileFileName(TileRow, TileColumn);
-    // What a killed fetch left two hours ago, under a process number no process has: any run
-    // that fetches clears it away.
+    // What a killed fetch left two hours ago, under a process number no process has: the
+    // first run that downloads clears it away; one that only reads the cache leaves it.
     for (const char* leftover : {"cache/dem/x.tif.partial-999999999", "cache/staging-999999999/13/1/2.jpg"})
     {
         WriteText(leftover, "half");
         fs::last_write_time(scratch.PathOf(leftover), fs::file_time_type::clock::now() - std::chrono::hours(2));
     }
     fs::last_write_time(scratch.PathOf("cache/staging-999999999"), fs::file_time_type::clock::now() - std::chrono::hours(2));
+    bool downloaded = false;
     for (const Step& step : steps)
     {
         SCOPED_TRACE(step.what);
@@ -160,13 +167,14 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
         const std::string out = capture.Finish() + capture.Errors();
         EXPECT_EQ(status, step.status) << out << ReadWholeFile(log);
         EXPECT_EQ(Requests(log).size() > before, step.requests) << out;
+        downloaded = downloaded || step.requests;
         EXPECT_NE(out.find(step.said), std::string::npos) << out;
         EXPECT_EQ(Exists(elevationTile), step.imported);
         EXPECT_EQ(Exists("world/img"), step.imported);
         for (const std::string& file : FilesUnder(scratch.PathOf("cache")))
         {
             const bool leftover = file.find(".partial") != std::string::npos || file.find("staging-") != std::string::npos;
-            EXPECT_TRUE(step.dryRun || !leftover) << file;
+            EXPECT_TRUE(!downloaded || !leftover) << file;
         }
     }
 
@@ -207,4 +215,138 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
     ASSERT_GT(corridor.size(), ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ).size());
     for (const ImageryTileId& tile : corridor)
         ASSERT_TRUE(Exists("world/" + ImageryFileName(tile))) << ImageryFileName(tile);
+}
+
+// A site's cache filled in advance by two workers at once, then used read-only and offline
+// by a third that imports from it; the JSON each prints, and the statuses by cause.
+TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
+{
+    const double latitude = GridRowLatitude(CentreRow), longitude = GridColumnLongitude(CentreColumn);
+    std::vector<TimedPosition> points;
+    for (int t = 0; t <= 20; ++t)
+        points.push_back(TimedPosition{36000.0 + t, latitude + 0.0002 * t, longitude, 400.0});
+    WriteText("world/flight.log", TrackLogText(ConvertTrackPoints(points, 1.0)));
+    // The box over the flight's whole corridor: what a worker replaying it will read.
+    ASSERT_TRUE(LoadFlightQuietly("world/flight.log"));
+    GeoBox box = {90, 540, -90, -540};
+    for (const ImageryTileId& tile : CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight()))
+    {
+        const GeoBox part = BoxOfTile(tile);
+        box = {std::min(box.south, part.south), std::min(box.west, part.west), std::max(box.north, part.north), std::max(box.east, part.east)};
+    }
+    char area[128];
+    snprintf(area, sizeof area, "%.6f,%.6f,%.6f,%.6f", box.south + 1e-6, box.west + 1e-6, box.north - 1e-6, box.east - 1e-6);
+
+    const std::string root = scratch.PathOf("served"), cache = scratch.PathOf("cache");
+    ASSERT_TRUE(WriteServedElevationSquare(root + "/dem", int(std::floor(latitude)), int(std::floor(longitude))));
+    const std::string picture = EncodedImage(256, 256, SolidColour(20, 200, 40), "jpg");
+    WriteText("served/.any", picture);
+    WriteText("served/.faults", "any /xyz/\n");
+    auto environment = [&](const std::string& url, const std::string& cacheFolder) {
+        return std::vector<std::string>{"FLIGHTREPLAY_CACHE=" + cacheFolder, "FLIGHTREPLAY_DEM_URL=" + url + "/dem/{tile}/{tile}.tif", "FLIGHTREPLAY_IMAGERY_URL=" + url + "/xyz/{z}/{x}/{y}.jpg", "FLIGHTREPLAY_IMAGERY_MAXZOOM=9"};
+    };
+    auto report = [](const RunResult& run) {
+        const nlohmann::json object = nlohmann::json::parse(run.out);
+        EXPECT_EQ(object["command"], "fetch");
+        EXPECT_EQ(object["exit"], run.status);
+        return object;
+    };
+    std::string url; // the sources' address names their folders in the cache
+    {
+        TestServer server(root, scratch.PathOf("requests.log"));
+        url = server.Url();
+        const std::string tool = FLIGHTREPLAY_DATA_BINARY, fetch = " fetch --area " + std::string(area) + " --json";
+        const RunResult both = RunProgram("/bin/sh", ".", {"-c", "\"$0\"" + fetch + " >one.json & \"$0\"" + fetch + " >two.json; a=$?; wait $!; exit $((a | $?))", tool}, environment(server.Url(), cache), 120);
+        ASSERT_EQ(both.status, 0) << both.err;
+        size_t downloaded = 0, needed = 0;
+        for (const char* name : {"one.json", "two.json"})
+        {
+            RunResult run;
+            run.out = ReadText(name);
+            run.status = 0;
+            const nlohmann::json object = report(run);
+            EXPECT_EQ(object["status"], "done");
+            needed = object["counts"]["downloads_needed"].get<size_t>() + object["counts"]["cached"].get<size_t>();
+            downloaded += object["counts"]["downloaded"].get<size_t>();
+            EXPECT_EQ(object["counts"]["missing"], 0);
+            EXPECT_EQ(object["written"].size(), object["counts"]["downloaded"].get<size_t>());
+        }
+        EXPECT_GE(downloaded, needed);
+        // Whole files only, whoever renamed last: the pictures as served, the elevation windows
+        // readable to their last row; each file the box needs once.
+        GDALAllRegister();
+        const std::vector<std::string> files = FilesUnder(cache);
+        EXPECT_EQ(files.size(), needed);
+        for (const std::string& file : files)
+        {
+            const std::string suffix = file.substr(file.find_last_of('.'));
+            if (suffix == ".tile")
+            {
+                EXPECT_EQ(ReadWholeFile(file), picture) << file;
+                continue;
+            }
+            ASSERT_EQ(suffix, ".tif") << file;
+            std::unique_ptr<GDALDataset, void (*)(GDALDataset*)> raster(static_cast<GDALDataset*>(GDALOpen(file.c_str(), GA_ReadOnly)), [](GDALDataset* d) { GDALClose(d); });
+            ASSERT_TRUE(raster) << file;
+            std::vector<float> row(raster->GetRasterXSize());
+            EXPECT_EQ(raster->GetRasterBand(1)->RasterIO(GF_Read, 0, raster->GetRasterYSize() - 1, raster->GetRasterXSize(), 1, row.data(), raster->GetRasterXSize(), 1, GDT_Float32, 0, 0), CE_None) << file;
+        }
+    }
+
+    // The server is gone: workers offline read the cache, which they may not write: a fetch
+    // and a world import the flight's tiles from it, and the corridor of a flight file is
+    // found all there.
+    WriteText("flight.gpx", CircleGpx(points));
+    const std::string tile = ElevationTileFileName(TileRow, TileColumn);
+    ASSERT_EQ(system(("chmod -R a-w '" + cache + "'").c_str()), 0);
+    const std::vector<TreeEntry> before = SnapshotTree(cache);
+    const struct
+    {
+        std::vector<std::string> arguments;
+        std::string made; // the tile imported, if any
+    } readers[] = {
+        {{"fetch", "world/flight.log", "--offline", "--json"}, "world/" + tile},
+        {{"world", "flight.gpx", "--offline", "--out", "other"}, "other/" + tile},
+        {{"fetch", "--area", "flight.gpx", "--offline", "--json"}, ""},
+    };
+    for (const auto& reader : readers)
+    {
+        SCOPED_TRACE(reader.arguments[1]);
+        std::vector<std::string> settings = environment(url, cache);
+        if (reader.arguments[0] == "world")
+            settings[2] = "FLIGHTREPLAY_IMAGERY_URL=none"; // the elevation is enough, and quicker
+        const RunResult run = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", reader.arguments, settings);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(DescribeTreeChange(before, SnapshotTree(cache)), "");
+        EXPECT_TRUE(reader.made.empty() || Exists(reader.made)) << run.err;
+        if (reader.arguments[0] != "fetch")
+            continue;
+        const nlohmann::json object = report(run);
+        EXPECT_EQ(object["counts"]["downloads_needed"], 0) << run.err;
+        EXPECT_GT(object["counts"]["cached"], 0);
+        EXPECT_EQ(object.dump().find(tile) != std::string::npos, !reader.made.empty());
+    }
+    EXPECT_EQ(system(("chmod -R u+w '" + cache + "'").c_str()), 0);
+
+    // Statuses by cause: a cache that cannot be written without --offline is no case for a
+    // retry; nor is a command line the tool does not understand.
+    WriteText("file", "not a folder");
+    const struct
+    {
+        std::vector<std::string> arguments;
+        std::string cache;
+        int status;
+        const char* said;
+    } cases[] = {
+        {{"fetch", "--area", area, "--json"}, scratch.PathOf("file/cache"), ExitBadInput, "FLIGHTREPLAY_CACHE"},
+        {{"fetch", "--area", "--json"}, cache, ExitUsage, "unknown or incomplete"},
+        {{"fetch", "--area", "no-such-flight", "--json"}, cache, ExitBadInput, "cannot open"},
+    };
+    for (const auto& each : cases)
+    {
+        const RunResult run = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", each.arguments, environment("http://127.0.0.1:9", each.cache));
+        EXPECT_EQ(run.status, each.status) << run.err;
+        EXPECT_NE(run.err.find(each.said), std::string::npos) << run.err;
+        EXPECT_EQ(report(run)["status"], run.status == ExitUsage ? "usage" : "bad-input");
+    }
 }

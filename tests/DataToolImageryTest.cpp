@@ -169,7 +169,7 @@ TEST_F(ImageryImportTest, GeoreferencedImageIsWarpedNorthUp)
     ExpectColour(ColourOf(name, 128, 250), osg::Vec3(0, 1, 0), "north edge of " + name);
     ExpectColour(ColourOf(name, 128, 5), osg::Vec3(1, 0, 0), "south edge of " + name);
 
-    EXPECT_EQ(RunTool({"imagery", "photo.tif", "--bbox", "-10,20,-9.99,20.01"}, &out, &err), 1);
+    EXPECT_EQ(RunTool({"imagery", "photo.tif", "--bbox", "-10,20,-9.99,20.01"}, &out, &err), ExitBadInput);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
@@ -197,7 +197,7 @@ TEST_F(ImageryImportTest, UnreadableSourceFailsWithOneLine)
 {
     WriteText("nothing.mbtiles", "no database");
     std::string out, err;
-    EXPECT_EQ(RunTool({"imagery", "nothing.mbtiles", "--bbox", InnerBox()}, &out, &err), 1);
+    EXPECT_EQ(RunTool({"imagery", "nothing.mbtiles", "--bbox", InnerBox()}, &out, &err), ExitBadInput);
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_FALSE(Exists("img"));
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "datatool/DataTool.h" // the statuses
 #include "geo/Geodesy.h"
 #include "log/SampleTable.h"
 #include "support/TestSupport.h"

@@ -244,11 +244,11 @@ TEST_F(TrackConvertTest, TrackOfOnePointFailsWithOneLineAndNoLog)
 {
     WriteText("one.gpx", "<gpx><trk><trkseg><trkpt lat=\"47\" lon=\"8\"><time>2024-05-01T10:00:00Z</time></trkpt></trkseg></trk></gpx>");
     std::string out, err;
-    EXPECT_EQ(RunTool({"track", "one.gpx"}, &out, &err), 1);
+    EXPECT_EQ(RunTool({"track", "one.gpx"}, &out, &err), ExitBadInput);
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 
-    EXPECT_EQ(RunTool({"track", "absent.igc"}, &out, &err), 1);
+    EXPECT_EQ(RunTool({"track", "absent.igc"}, &out, &err), ExitBadInput);
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }

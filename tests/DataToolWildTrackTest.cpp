@@ -123,7 +123,7 @@ TEST_F(WildTrackTest, PointsCloserThanARowStepFailClearlyOrConvertAtAHigherRate)
     WriteText("two.gpx", Gpx({Point(47.0, 8.0, 500.0, "2024-05-01T10:00:00Z") + Point(47.0001, 8.0, 500.0, "2024-05-01T10:00:00.994Z")}));
     std::vector<std::vector<std::string>> rows;
     std::string err;
-    EXPECT_EQ(Track("two.gpx", &rows, &err), 1);
+    EXPECT_EQ(Track("two.gpx", &rows, &err), ExitBadInput);
     EXPECT_TRUE(rows.empty());
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_NE(err.find("0.994 s apart"), std::string::npos) << err;
@@ -173,7 +173,7 @@ TEST_F(WildTrackTest, UntimedPointsAreSkippedAndCountedByTheirLine)
 
     // What cannot be parsed is placed by its line, not by a byte offset.
     WriteText("cut.gpx", "<?xml version=\"1.0\"?>\n<gpx>\n<trk><trkseg>\n<trkpt lat=\"47\" lon=\"8\"\n");
-    EXPECT_EQ(Track("cut.gpx", &rows, &err), 1);
+    EXPECT_EQ(Track("cut.gpx", &rows, &err), ExitBadInput);
     EXPECT_NE(err.find("on line 4"), std::string::npos) << err;
 }
 
@@ -331,7 +331,7 @@ TEST_F(WildTrackTest, RefusedCsvNamesTheColumnsItLacks)
         WriteText("refused.csv", entry.first);
         std::vector<std::vector<std::string>> rows;
         std::string err;
-        EXPECT_EQ(Track("refused.csv", &rows, &err), 1);
+        EXPECT_EQ(Track("refused.csv", &rows, &err), ExitBadInput);
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
         EXPECT_NE(err.find(entry.second), std::string::npos) << err;
     }

@@ -34,7 +34,10 @@ start_xvfb()
             kill -0 "$xvfb_pid" 2>/dev/null || break
             sleep 0.1
         done
-        if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$candidate" ]; then
+        # The socket may be another server's that took the number first (a program's own
+        # private Xvfb): only the server whose lock file names our process is ours.
+        if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$candidate" ] \
+            && [ "$(tr -d ' \n' <"/tmp/.X$candidate-lock" 2>/dev/null)" = "$xvfb_pid" ]; then
             export DISPLAY=":$candidate"
             return 0
         fi

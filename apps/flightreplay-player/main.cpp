@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandReport.h"
 #include "app/Driver.h"
 #include "app/SeveralFlights.h"
 #include "player/PlayerViewer.h"
@@ -16,6 +17,36 @@
 #include "record/FlightRecorder.h"
 #include "record/RecordOptions.h"
 #include "viewer/WindowingSystem.h"
+
+// A recording is a batch job: its command line, flights and output are told apart by cause
+// (CommandReport.h), where the window's run keeps the replay's statuses.
+static int Record(const RecordOptions& options, const std::vector<const char*>& paths, std::vector<const char*> arguments, const char* program)
+{
+    CommandReport report("record", options.json);
+    FlightSelection selection;
+    if (ReadFlightArguments(program, arguments, &selection) != 0)
+        return report.Finish(CommandStatus::Usage, "the flights and --samples are not understood");
+    selection.flightFiles = FlightFiles::Convert;
+    for (const char* path : paths)
+        report.Read(path);
+    std::string output = options.output;
+    if (RecordsFrames(options))
+        output.pop_back();
+    if (options.skipExisting && OutputsUpToDate(std::vector<std::string>(paths.begin(), paths.end()), {output}))
+    {
+        report.Written(output);
+        report.Skipped();
+        fprintf(stderr, "%s is newer than the flights: skipped\n", options.output.c_str());
+        return report.Finish(CommandStatus::Done);
+    }
+    std::vector<StoredFlight> flights;
+    const int status = paths.size() > 1 ? LoadFlights(paths, selection.samples, selection.flightFiles, &flights)
+                                        : LoadFlightLog(selection.log, selection.samples, selection.flightFiles);
+    if (status != 0)
+        return report.Finish(paths.size() > MostFlights ? CommandStatus::Usage : CommandStatus::BadInput, "the flights cannot be loaded (the replay's status " + std::to_string(status) + ")");
+    fflush(stdout);
+    return RecordFlight(options, paths.size() > 1 ? &flights : nullptr, &report);
+}
 
 int main(int argc, char** argv)
 {
@@ -26,8 +57,12 @@ int main(int argc, char** argv)
     if (!ParseRecordOptions(argc, argv, &options, &arguments, &error))
     {
         fprintf(stderr, "%s\n%s", error.c_str(), RecordUsage());
+        for (int i = 1; i < argc; ++i)
+            if (strcmp(argv[i], "--record") == 0)
+                return UsageFailure("record", AsksForJson(argc, argv), error);
         return -1;
     }
+    const char* program = argc > 0 && argv[0] ? argv[0] : "flightreplay-player";
     // The flights come first; what follows them is read as the replay reads what follows its log.
     size_t flightCount = 0;
     while (flightCount < arguments.size() && strncmp(arguments[flightCount], "--", 2) != 0)
@@ -35,32 +70,21 @@ int main(int argc, char** argv)
     std::vector<const char*> paths(arguments.begin(), arguments.begin() + flightCount);
     if (flightCount > 1)
         arguments.erase(arguments.begin() + 1, arguments.begin() + flightCount);
+    if (options.record)
+        return Record(options, paths, arguments, program);
     FlightSelection selection;
-    int status = ReadFlightArguments(argc > 0 && argv[0] ? argv[0] : "flightreplay-player", arguments, &selection);
+    int status = ReadFlightArguments(program, arguments, &selection);
     if (status != 0)
         return status;
     selection.flightFiles = FlightFiles::Convert;
-    if (flightCount > 1)
-    {
-        std::vector<StoredFlight> flights;
-        status = LoadFlights(paths, selection.samples, selection.flightFiles, &flights);
-        if (status != 0)
-            return status;
-        fflush(stdout);
-        if (options.record)
-            return RecordFlight(options, &flights);
-        SetPlayerViewOptions(options.view);
-        SetPlayerFlights(&flights);
-        return RunPlayerViewer() == ViewerNoWindow ? ViewerNoWindow : 0;
-    }
-    if (!options.record)
-    {
-        SetPlayerViewOptions(options.view);
+    SetPlayerViewOptions(options.view);
+    if (flightCount <= 1)
         return RunFlightProgram(selection, RunPlayerViewer);
-    }
-    status = LoadFlightLog(selection.log, selection.samples, selection.flightFiles);
+    std::vector<StoredFlight> flights;
+    status = LoadFlights(paths, selection.samples, selection.flightFiles, &flights);
     if (status != 0)
         return status;
     fflush(stdout);
-    return RecordFlight(options);
+    SetPlayerFlights(&flights);
+    return RunPlayerViewer() == ViewerNoWindow ? ViewerNoWindow : 0;
 }

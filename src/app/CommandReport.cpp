@@ -1,8 +1,10 @@
 #include "app/CommandReport.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -60,7 +62,30 @@ static int64_t FileBytes(const std::string& path)
     return S_ISREG(status.st_mode) ? static_cast<int64_t>(status.st_size) : 0;
 }
 
-CommandReport::CommandReport(const char* command, bool json) : command(command), json(json), start(std::chrono::steady_clock::now()) {}
+CommandReport::CommandReport(const char* command, bool json) : command(command), json(json), start(std::chrono::steady_clock::now())
+{
+    if (!json)
+        return;
+    fflush(stdout);
+    savedStdout = dup(STDOUT_FILENO);
+    if (savedStdout >= 0)
+        dup2(STDERR_FILENO, STDOUT_FILENO);
+}
+
+CommandReport::~CommandReport()
+{
+    RestoreStdout();
+}
+
+void CommandReport::RestoreStdout()
+{
+    if (savedStdout < 0)
+        return;
+    fflush(stdout);
+    dup2(savedStdout, STDOUT_FILENO);
+    close(savedStdout);
+    savedStdout = -1;
+}
 
 void CommandReport::Read(const std::string& path, const std::string& format)
 {
@@ -87,13 +112,13 @@ void CommandReport::Timing(const std::string& name, double seconds)
     timings.emplace_back(name, seconds);
 }
 
-std::string CommandReport::Text(CommandStatus status, const std::string& message) const
+std::string CommandReport::Text(CommandStatus status, int exit, const std::string& message) const
 {
     using nlohmann::json;
     json object = json::object();
     object["command"] = command;
     object["status"] = StatusWord(status);
-    object["exit"] = ExitStatusOf(status);
+    object["exit"] = exit;
     object["skipped"] = skipped;
     if (!message.empty())
         object["message"] = message;
@@ -114,7 +139,13 @@ std::string CommandReport::Text(CommandStatus status, const std::string& message
     object["written"] = files(written);
     json countObject = json::object();
     for (const auto& [name, value] : counts)
-        countObject[name] = value;
+    {
+        // Counts are whole numbers but for a few: written as such.
+        if (value == std::floor(value) && std::fabs(value) < 9e15)
+            countObject[name] = static_cast<int64_t>(value);
+        else
+            countObject[name] = value;
+    }
     object["counts"] = countObject;
     json warningArray = json::array();
     for (const Warned& warning : warnings)
@@ -132,13 +163,32 @@ std::string CommandReport::Text(CommandStatus status, const std::string& message
 
 int CommandReport::Finish(CommandStatus status, const std::string& message)
 {
+    return Finish(status, ExitStatusOf(status), message);
+}
+
+int CommandReport::Finish(CommandStatus status, int exit, const std::string& message)
+{
     if (json)
     {
-        const std::string text = Text(status, message);
+        RestoreStdout();
+        const std::string text = Text(status, exit, message);
         printf("%s\n", text.c_str());
         fflush(stdout);
     }
-    return ExitStatusOf(status);
+    return exit;
+}
+
+bool AsksForJson(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--json")
+            return true;
+    return false;
+}
+
+int UsageFailure(const char* command, bool json, const std::string& message)
+{
+    return CommandReport(command, json).Finish(CommandStatus::Usage, message);
 }
 
 static bool ModificationTime(const std::string& path, struct timespec* time, off_t* size)

@@ -38,8 +38,13 @@ CommandStatus WriteFailureStatus(int error);
 class CommandReport
 {
 public:
-    // Starts the clock. `json`: print the object at Finish.
+    // Starts the clock. `json`: print the object at Finish, and until then send whatever the
+    // command prints on standard output (a transcript, a report, the scanner's echo) to
+    // standard error, so that the object is all that standard output carries.
     CommandReport(const char* command, bool json);
+    ~CommandReport();
+    CommandReport(const CommandReport&) = delete;
+    CommandReport& operator=(const CommandReport&) = delete;
 
     bool Json() const { return json; }
     // A file read, with its format when known; its size is taken now.
@@ -57,8 +62,11 @@ public:
     // Prints the object when asked for, and returns the exit status of `status`. `message`
     // says why a command failed.
     int Finish(CommandStatus status, const std::string& message = "");
+    // The same for a command's own status beside those by cause (world's for a keyword log):
+    // `status` gives the word, `exit` the number.
+    int Finish(CommandStatus status, int exit, const std::string& message);
     // The object as Finish prints it, without the line end.
-    std::string Text(CommandStatus status, const std::string& message) const;
+    std::string Text(CommandStatus status, int exit, const std::string& message) const;
 
 private:
     struct File
@@ -73,8 +81,11 @@ private:
         std::string message;
         std::vector<int32_t> samples;
     };
+    void RestoreStdout();
+
     std::string command;
     bool json;
+    int savedStdout = -1; // standard output's own descriptor while it goes to standard error
     bool skipped = false;
     std::chrono::steady_clock::time_point start;
     std::vector<File> read;
@@ -83,6 +94,12 @@ private:
     std::vector<Warned> warnings;
     std::vector<std::pair<std::string, double>> timings;
 };
+
+// Whether the command line asks for --json anywhere after the program's name.
+bool AsksForJson(int argc, char** argv);
+// The end of a command whose command line is not understood: the object when asked for,
+// and the usage status.
+int UsageFailure(const char* command, bool json, const std::string& message);
 
 // Whether every output exists, is complete (not empty) and is newer than every input: the
 // work was done and need not be done again (--skip-existing). False when there is no output.

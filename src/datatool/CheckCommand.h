@@ -1,11 +1,14 @@
 #pragma once
 #include <string>
 
-// Exit statuses of `check`: the verdict (FlightVerdict), and 2 too for a command line it does
-// not understand or a file it cannot write.
-const int CheckClean = 0;
-const int CheckWarnings = 1;
-const int CheckUnusable = 2;
+#include "app/CommandReport.h"
+
+// Exit statuses of `check`, by the verdict (FlightVerdict): clean, warnings, and unusable,
+// which is bad input. A command line it does not understand is a usage error, a file it
+// cannot write a transient failure or bad input by the cause (WriteFailureStatus).
+const int CheckClean = ExitDone;
+const int CheckWarnings = ExitWarnings;
+const int CheckUnusable = ExitBadInput;
 
 // Draws the plot of a checked flight (CheckPlot.h's WriteCheckPlot, in the full tool).
 struct SampleRow;
@@ -13,6 +16,7 @@ struct FlightCheckReport;
 using CheckPlotWriter = bool (*)(const std::string& path, const std::string& title, const SampleRow* rows, const FlightCheckReport& report);
 
 // flightreplay-data check LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png]
+// [--json] [--skip-existing]
 // Reads the log as the replay does (the same scanner, selection and table; the replay's
 // transcript of column kinds and statistics is not printed, what the scanner echoes is),
 // fixes the map frame on the flight as the replay does, checks it against the elevation

@@ -1,13 +1,16 @@
 #include "datatool/DataTool.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <cpl_error.h>
 
+#include "app/CommandReport.h"
 #include "app/FlightLoading.h"
 #include "app/RangeListParser.h"
 #include "datatool/CheckCommand.h"
@@ -19,9 +22,12 @@
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 #include "terrain/FlightCorridor.h"
+#include "track/FlightConversion.h"
+#include "track/FlightFileConversion.h"
 #include "viewer/SceneAssembly.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
+#include "world/TileFiles.h"
 #include "world/TileFetch.h"
 #include "world/TilePlan.h"
 
@@ -113,17 +119,53 @@ static int RunAreaCommand(int argc, char** argv)
         imageryTiles = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
         elevationTiles = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, imageryTiles);
     }
-    if (imagery)
-        return ImportImagery(sources.front(), tms, imageryTiles);
-    return ImportElevation(sources, elevationTiles);
+    // An import fails on what it was given: a raster it cannot open or read.
+    const int imported = imagery ? ImportImagery(sources.front(), tms, imageryTiles) : ImportElevation(sources, elevationTiles);
+    return imported == 0 ? ExitDone : ExitBadInput;
+}
+
+// A flight file as a keyword log the fetch can read: the log itself, else its conversion in
+// `folder`. Empty after a line on stderr when it cannot be read.
+static std::string FetchableLog(const std::string& flight, const std::string& folder, size_t index)
+{
+    switch (ClassifyLogFile(flight))
+    {
+    case LogFileKind::FlightLog:
+        return flight;
+    case LogFileKind::Unopenable:
+        fprintf(stderr, "fetch: cannot open '%s'\n", flight.c_str());
+        return "";
+    default:
+        break;
+    }
+    FlightFileConversion conversion;
+    std::string message;
+    if (!ConvertFlightFile(flight, 0.0, &conversion, &message))
+    {
+        fprintf(stderr, "fetch: %s\n", message.c_str());
+        return "";
+    }
+    const std::string log = folder + "/" + std::to_string(index) + ".log";
+    const std::string text = FormatConvertedLog(conversion.converted);
+    if (!WriteFileAtomically(log, text.data(), text.size()))
+    {
+        fprintf(stderr, "fetch: cannot write '%s'\n", log.c_str());
+        return "";
+    }
+    return log;
 }
 
 static int RunFetchCommand(int argc, char** argv)
 {
+    bool json = false;
+    for (int i = 2; i < argc; ++i)
+        json = json || strcmp(argv[i], "--json") == 0;
+    CommandReport report("fetch", json);
     FetchOptions options;
     if (!FetchOptionsFromEnvironment(&options))
-        return DataToolUsage;
-    const char* log = nullptr;
+        return report.Finish(CommandStatus::Usage, "a FLIGHTREPLAY_* setting is malformed");
+    const char* area = nullptr;
+    std::vector<std::string> flights;
     for (int i = 2; i < argc; ++i)
     {
         const char* argument = argv[i];
@@ -131,27 +173,74 @@ static int RunFetchCommand(int argc, char** argv)
             options.offline = true;
         else if (strcmp(argument, "--dry-run") == 0)
             options.dryRun = true;
+        else if (strcmp(argument, "--json") == 0)
+            continue;
+        else if (strcmp(argument, "--area") == 0 && i + 1 < argc && strncmp(argv[i + 1], "--", 2) != 0 && !area)
+            area = argv[++i];
         else if (strcmp(argument, "--max-tiles") == 0 && i + 1 < argc)
         {
             if (!ParseMaxTiles("fetch", argv[++i], &options))
-                return DataToolUsage;
+                return report.Finish(CommandStatus::Usage, std::string("bad --max-tiles '") + argv[i] + "'");
         }
-        else if (strncmp(argument, "--", 2) == 0 || log)
+        else if (strncmp(argument, "--", 2) == 0 || (!area && !flights.empty()))
         {
             fprintf(stderr, "fetch: unknown or incomplete option '%s'\n", argument);
-            return DataToolUsage;
+            return report.Finish(CommandStatus::Usage, std::string("unknown or incomplete option '") + argument + "'");
         }
         else
-            log = argument;
+            flights.push_back(argument);
     }
-    if (!log)
+    if (!area && flights.empty())
     {
         PrintDataToolUsage(argv[0], stderr);
-        return DataToolUsage;
+        return report.Finish(CommandStatus::Usage, "no log to fetch for");
     }
-    if (!AcceptFlightLog("fetch", log))
-        return DataToolUsage;
-    return FetchMissing(log, options);
+    // The words of the summary, whatever the run ended with.
+    FetchSummary summary;
+    const auto finish = [&](int status) {
+        report.Count("elevation_tiles", static_cast<double>(summary.elevationTiles));
+        report.Count("imagery_tiles", static_cast<double>(summary.imageryTiles));
+        report.Count("downloads_needed", static_cast<double>(summary.downloads));
+        report.Count("cached", static_cast<double>(summary.cached));
+        report.Count("downloaded", static_cast<double>(summary.downloaded));
+        report.Count("missing", static_cast<double>(summary.missing));
+        for (const std::string& file : summary.written)
+            report.Written(file);
+        const CommandStatus cause = status == ExitDone ? CommandStatus::Done : status == ExitTransient ? CommandStatus::Transient : CommandStatus::BadInput;
+        return report.Finish(cause, summary.message);
+    };
+
+    GeoBox box;
+    if (area && flights.empty() && ParseGeoBox(area, &box))
+        return finish(FetchArea(box, options, &summary));
+    if (!area)
+    {
+        if (!AcceptFlightLog("fetch", flights.front()))
+            return report.Finish(CommandStatus::BadInput, "'" + flights.front() + "' is no flight log");
+        report.Read(flights.front(), "keyword log");
+        return finish(FetchMissing(flights.front(), options, &summary));
+    }
+    // Any flight file: converted, as `world` converts it, into a folder of our own for the
+    // time the corridors take to plan.
+    flights.insert(flights.begin(), area);
+    std::string folder = (std::filesystem::temp_directory_path() / "flightreplay-area-XXXXXX").string();
+    if (!mkdtemp(folder.data()))
+        return report.Finish(WriteFailureStatus(errno), "cannot make a temporary folder");
+    std::vector<std::string> logs;
+    for (const std::string& flight : flights)
+    {
+        const std::string log = FetchableLog(flight, folder, logs.size());
+        if (log.empty())
+            break;
+        report.Read(flight);
+        logs.push_back(log);
+    }
+    const int status = logs.size() == flights.size() ? FetchArea(logs, options, &summary) : ExitBadInput;
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    if (logs.size() < flights.size())
+        summary.message = "cannot read the flight '" + flights[logs.size()] + "'";
+    return finish(status);
 }
 
 int RunDataTool(int argc, char** argv)

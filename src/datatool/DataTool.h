@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdio>
 
+#include "app/CommandReport.h"
+
 // flightreplay-data, in two programs. The commands that need neither GDAL, the scene graph
 // nor cairo (track, and check without --plot) run in `flightreplay-data` itself, which links
 // none of them: a conversion then starts in a millisecond instead of loading some 140
@@ -9,7 +11,7 @@
 
 // Exit status of the data tool for a command line it does not understand, and for a full
 // tool that cannot be started.
-const int DataToolUsage = 2;
+const int DataToolUsage = ExitUsage;
 
 // The usage text naming `program`: on stdout when asked for with --help, else on stderr.
 void PrintDataToolUsage(const char* program, FILE* stream);

@@ -1,6 +1,7 @@
 #include "datatool/TrackCommand.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,7 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/CommandReport.h"
 #include "datatool/DataTool.h"
+#include "track/AtomicFile.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
 
@@ -46,11 +49,12 @@ bool WriteEventsBeside(const char* program, const std::string& eventsPath, const
     return true;
 }
 
-int ConvertTrack(const std::string& path, double rate, bool info, const std::string& eventsPath)
+int ConvertTrack(const std::string& path, double rate, bool info, const std::string& eventsPath, const std::string& output, CommandReport& report)
 {
     FlightFileConversion conversion;
     std::string message;
     const bool converted = ConvertFlightFile(path, rate, &conversion, &message);
+    report.Read(path, conversion.format ? conversion.format->name : "");
     if (info && conversion.read)
     {
         std::ifstream file(path, std::ios::binary | std::ios::ate);
@@ -59,22 +63,40 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
     if (!converted)
     {
         fprintf(stderr, "track: %s\n", message.c_str());
-        return 1;
+        return report.Finish(CommandStatus::BadInput, message);
     }
     const std::vector<SampleRow>& rows = conversion.converted.rows;
     if (info)
         fprintf(stderr, "track: %zu rows at %g a second from %.3f to %.3f s, samples %d to %d; %zu left out in gaps of more than %g s\n", rows.size(), conversion.settings.rate, rows.front().gps_time,
                 rows.back().gps_time, rows.front().samplenumber, rows.back().samplenumber, conversion.converted.gapRows, conversion.settings.maximumGap);
-    fputs(DerivedAttitudeNote(path, conversion).c_str(), stderr);
+    const std::string attitudeNote = DerivedAttitudeNote(path, conversion);
+    fputs(attitudeNote.c_str(), stderr);
 
     const std::string text = FormatConvertedLog(conversion.converted);
-    if (fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0)
+    const bool written = output.empty() ? fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0
+                                        : WriteFileAtomically(output, text.data(), text.size());
+    if (!written)
     {
-        fprintf(stderr, "track: cannot write the log\n");
-        return 1;
+        const int error = errno;
+        const std::string why = "cannot write the log" + (output.empty() ? std::string() : " to '" + output + "'") + ": " + strerror(error);
+        fprintf(stderr, "track: %s\n", why.c_str());
+        return report.Finish(WriteFailureStatus(error), why);
     }
-    fputs(ConversionNotes(path, conversion).c_str(), stderr);
-    return WriteEventsBeside("track", eventsPath, conversion.converted.events, info) ? 0 : 1;
+    if (!output.empty())
+        report.Written(output);
+    const std::string notes = ConversionNotes(path, conversion);
+    fputs(notes.c_str(), stderr);
+    report.Count("rows", static_cast<double>(rows.size()));
+    report.Count("gaps", static_cast<double>(conversion.converted.gaps));
+    report.Count("rows_in_gaps", static_cast<double>(conversion.converted.gapRows));
+    report.Count("events", static_cast<double>(conversion.converted.events.size()));
+    if (!attitudeNote.empty())
+        report.Warning("derived-attitude", attitudeNote.substr(0, attitudeNote.find_last_not_of('\n') + 1));
+    if (!WriteEventsBeside("track", eventsPath, conversion.converted.events, info))
+        return report.Finish(WriteFailureStatus(errno), "cannot write the events to '" + eventsPath + "'");
+    if (!eventsPath.empty() && !conversion.converted.events.empty())
+        report.Written(eventsPath);
+    return report.Finish(CommandStatus::Done);
 }
 
 int RunTrackCommand(int argc, char** argv)
@@ -84,10 +106,19 @@ int RunTrackCommand(int argc, char** argv)
     bool info = false;
     const char* events = nullptr;
     bool noEvents = false;
+    const char* output = nullptr;
+    const bool json = AsksForJson(argc, argv);
+    bool skipExisting = false;
     for (int i = 2; i < argc; ++i)
     {
         if (strcmp(argv[i], "--info") == 0)
             info = true;
+        else if (strcmp(argv[i], "--json") == 0)
+            continue;
+        else if (strcmp(argv[i], "--skip-existing") == 0)
+            skipExisting = true;
+        else if (strcmp(argv[i], "--out") == 0 && i + 1 < argc && !output)
+            output = argv[++i];
         else if (strcmp(argv[i], "--events") == 0 && i + 1 < argc && !noEvents && !events)
             events = argv[++i];
         else if (strcmp(argv[i], "--no-events") == 0 && !events)
@@ -99,7 +130,7 @@ int RunTrackCommand(int argc, char** argv)
             if (*end != '\0' || !(rate > 0.0) || rate > 1000.0)
             {
                 fprintf(stderr, "track: '%s' is no rate in samples per second\n", argv[i]);
-                return DataToolUsage;
+                return UsageFailure("track", json, std::string("'") + argv[i] + "' is no rate in samples per second");
             }
         }
         else if (!input && strncmp(argv[i], "--", 2) != 0)
@@ -107,21 +138,37 @@ int RunTrackCommand(int argc, char** argv)
         else
         {
             PrintDataToolUsage(argv[0], stderr);
-            return DataToolUsage;
+            return UsageFailure("track", json, std::string("'") + argv[i] + "' is not understood");
         }
     }
     if (!input)
     {
         PrintDataToolUsage(argv[0], stderr);
-        return DataToolUsage;
+        return UsageFailure("track", json, "no flight file named");
     }
+    // Standard output carries the object: the log needs a file of its own, and so does the
+    // judgement whether it is up to date.
+    if ((json || skipExisting) && !output)
+    {
+        fprintf(stderr, "track: --json and --skip-existing need the log's file: --out FILE\n");
+        return UsageFailure("track", json, "--json and --skip-existing need --out FILE");
+    }
+    CommandReport report("track", json);
     std::string eventsPath;
     if (events)
         eventsPath = events;
     else if (!noEvents)
     {
-        const std::string output = StdoutFilePath();
-        eventsPath = output.empty() ? "" : EventsPathFor(output);
+        const std::string log = output ? std::string(output) : StdoutFilePath();
+        eventsPath = log.empty() ? "" : EventsPathFor(log);
     }
-    return ConvertTrack(input, rate, info, eventsPath);
+    if (skipExisting && OutputsUpToDate({input}, {output}))
+    {
+        report.Read(input);
+        report.Written(output);
+        report.Skipped();
+        fprintf(stderr, "track: '%s' is newer than '%s': skipped\n", output, input);
+        return report.Finish(CommandStatus::Done);
+    }
+    return ConvertTrack(input, rate, info, eventsPath, output ? output : "", report);
 }

@@ -1,6 +1,7 @@
 #include "datatool/WorldCommand.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <set>
 #include <unistd.h>
 
+#include "app/CommandReport.h"
 #include "app/FlightLoading.h"
 #include "datatool/DataTool.h"
 #include "datatool/FlightLogCheck.h"
@@ -42,6 +44,8 @@ struct WorldArguments
     std::vector<std::string> dems;
     std::vector<std::string> imagery;
     int maxTiles = DefaultMaxTiles;
+    bool json = false;
+    bool skipExisting = false;
 };
 
 bool ParseWorldArguments(int argc, char** argv, WorldArguments* arguments)
@@ -58,6 +62,10 @@ bool ParseWorldArguments(int argc, char** argv, WorldArguments* arguments)
             arguments->imagery.push_back(argv[++i]);
         else if (strcmp(argument, "--offline") == 0)
             arguments->offline = true;
+        else if (strcmp(argument, "--json") == 0)
+            arguments->json = true;
+        else if (strcmp(argument, "--skip-existing") == 0)
+            arguments->skipExisting = true;
         else if (strcmp(argument, "--max-tiles") == 0 && valued)
         {
             FetchOptions limit;
@@ -172,10 +180,20 @@ std::vector<std::string> WorldLogNames(const std::string& folder, const std::vec
     return names;
 }
 
-void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* along)
+void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* along, CommandReport* report)
 {
     const size_t elevationMissing = std::count(plan.elevationPresent.begin(), plan.elevationPresent.end(), false);
     const size_t imageryMissing = std::count(plan.imageryPresent.begin(), plan.imageryPresent.end(), false);
+    if (report)
+    {
+        report->Count("elevation_tiles", static_cast<double>(plan.elevation.size()));
+        report->Count("elevation_tiles_missing", static_cast<double>(elevationMissing));
+        report->Count("imagery_tiles", static_cast<double>(plan.imagery.size()));
+        report->Count("imagery_tiles_missing", static_cast<double>(imageryMissing));
+        if (elevationMissing + imageryMissing > 0)
+            report->Warning("missing_tiles", std::to_string(elevationMissing) + " elevation and " + std::to_string(imageryMissing) + " imagery tiles missing (" + why +
+                                                  "): drawn as flat ground and grass");
+    }
     if (elevationMissing > 0)
         fprintf(stderr, "world: %zu of %zu elevation tiles along %s missing (%s): the replay draws flat ground at 0 m there; --dem RASTER imports heights\n", elevationMissing, plan.elevation.size(), along, why);
     if (imageryMissing > 0)
@@ -183,30 +201,37 @@ void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* a
 }
 
 // Converts the flight into the log `log` in the working directory when the flight is newer,
-// with the events beside it; false after a line on stderr.
-static bool ConvertIntoWorld(const std::string& flight, const std::string& log, const std::string& folder)
+// with the events beside it. Done, or bad input or a failed write by its cause, after a line
+// on stderr that `*message` repeats.
+static CommandStatus ConvertIntoWorld(const std::string& flight, const std::string& log, const std::string& folder, CommandReport* report, std::string* message)
 {
+    report->Read(flight);
     if (!ModifiedAfter(flight, log))
-        return true;
+        return CommandStatus::Done;
     FlightFileConversion conversion;
-    std::string message;
-    if (!ConvertFlightFile(flight, 0.0, &conversion, &message))
+    if (!ConvertFlightFile(flight, 0.0, &conversion, message))
     {
-        fprintf(stderr, "world: %s\n", message.c_str());
-        return false;
+        fprintf(stderr, "world: %s\n", message->c_str());
+        return CommandStatus::BadInput;
     }
     fputs(DerivedAttitudeNote(flight, conversion).c_str(), stderr);
     const std::string text = FormatConvertedLog(conversion.converted);
     if (!WriteFileAtomically(log, text.data(), text.size()))
     {
-        fprintf(stderr, "world: cannot write '%s' in '%s'\n", log.c_str(), folder.c_str());
-        return false;
+        const int error = errno;
+        *message = "cannot write '" + log + "' in '" + folder + "': " + strerror(error);
+        fprintf(stderr, "world: %s\n", message->c_str());
+        return WriteFailureStatus(error);
     }
     fputs(ConversionNotes(flight, conversion).c_str(), stderr);
     if (!WriteEventsBeside("world", EventsPathFor(log), conversion.converted.events, false))
-        return false;
+    {
+        *message = "cannot write the events of '" + log + "'";
+        return WriteFailureStatus(errno);
+    }
     printf("log: %s\n", log.c_str());
-    return true;
+    report->Written(folder + "/" + log);
+    return CommandStatus::Done;
 }
 
 // Loads the log as the replay does; false after a line on stderr when it holds no flight
@@ -230,7 +255,12 @@ int RunWorldCommand(int argc, char** argv)
 {
     WorldArguments arguments;
     if (!ParseWorldArguments(argc, argv, &arguments))
-        return DataToolUsage;
+        return UsageFailure("world", AsksForJson(argc, argv), "the command line is not understood");
+    CommandReport report("world", arguments.json);
+    auto fail = [&report](CommandStatus status, const std::string& message) {
+        fprintf(stderr, "world: %s\n", message.c_str());
+        return report.Finish(status, message);
+    };
     // Every flight is looked at before anything is made: a world is made for all of them or
     // for none.
     char resolved[PATH_MAX];
@@ -240,20 +270,16 @@ int RunWorldCommand(int argc, char** argv)
         switch (ClassifyLogFile(flight))
         {
         case LogFileKind::Unopenable:
-            fprintf(stderr, "world: cannot open '%s'\n", flight);
-            return 1;
+            return fail(CommandStatus::BadInput, std::string("cannot open '") + flight + "'");
         case LogFileKind::FlightLog:
             fprintf(stderr, "world: '%s' is a keyword log already: replay it in the folder of its tiles\n", flight);
-            return WorldGivenKeywordLog;
+            return report.Finish(CommandStatus::BadInput, WorldGivenKeywordLog, std::string("'") + flight + "' is a keyword log already");
         default:
             break;
         }
         // The folder is worked in; every path the user gave is taken from here first.
         if (!realpath(flight, resolved))
-        {
-            fprintf(stderr, "world: cannot open '%s'\n", flight);
-            return 1;
-        }
+            return fail(CommandStatus::BadInput, std::string("cannot open '") + flight + "'");
         flights.push_back(resolved);
     }
     auto absolute = [](std::vector<std::string>* paths) {
@@ -268,21 +294,34 @@ int RunWorldCommand(int argc, char** argv)
     if (folder.empty())
     {
         fprintf(stderr, "world: neither XDG_DATA_HOME nor HOME is set: give the folder with --out DIR\n");
-        return DataToolUsage;
+        return report.Finish(CommandStatus::Usage, "no folder: give it with --out DIR");
     }
     std::error_code failure;
     fs::create_directories(folder, failure);
     if (failure || chdir(folder.c_str()) != 0 || !getcwd(resolved, sizeof resolved))
-    {
-        fprintf(stderr, "world: cannot make or enter the folder '%s'\n", folder.c_str());
-        return 1;
-    }
+        return fail(WriteFailureStatus(failure ? failure.value() : errno), "cannot make or enter the folder '" + folder + "'");
     folder = resolved;
 
     const std::vector<std::string> logs = WorldLogNames(folder, flights);
+    // Up to date: the logs are there, newer than their flights, and were made with the world.
+    if (arguments.skipExisting && OutputsUpToDate(flights, logs))
+    {
+        for (const std::string& flight : flights)
+            report.Read(flight);
+        for (const std::string& log : logs)
+            report.Written(folder + "/" + log);
+        report.Skipped();
+        fprintf(stderr, "world: the logs in '%s' are newer than their flights: skipped\n", folder.c_str());
+        printf("%s\n", folder.c_str());
+        return report.Finish(CommandStatus::Done);
+    }
     for (size_t i = 0; i < flights.size(); ++i)
-        if (!ConvertIntoWorld(flights[i], logs[i], folder))
-            return 1;
+    {
+        std::string message;
+        const CommandStatus converted = ConvertIntoWorld(flights[i], logs[i], folder, &report, &message);
+        if (converted != CommandStatus::Done)
+            return report.Finish(converted, message);
+    }
 
     // The rasters given cover what they can of every flight's corridor, each tile once.
     std::vector<ImageryTileId> imagery;
@@ -291,7 +330,7 @@ int RunWorldCommand(int argc, char** argv)
     for (const std::string& log : logs)
     {
         if (!LoadIntoWorld(log))
-            return 1;
+            return report.Finish(CommandStatus::BadInput, "no flight in '" + log + "' the terrain can be drawn under");
         const std::vector<ImageryTileId> flightImagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
         for (const ImageryTileId& tile : flightImagery)
             if (seen.insert(ImageryFileName(tile)).second)
@@ -301,30 +340,36 @@ int RunWorldCommand(int argc, char** argv)
                 if (seen.insert(ElevationTileFileName(tile.tileRow, tile.tileColumn)).second)
                     elevation.push_back(tile);
     }
+    for (const std::string& dem : arguments.dems)
+        report.Read(dem);
+    for (const std::string& source : arguments.imagery)
+        report.Read(source);
     if (!arguments.dems.empty() && ImportElevation(arguments.dems, elevation) != 0)
-        return 1;
+        return report.Finish(CommandStatus::BadInput, "the elevation could not be imported");
     for (const std::string& source : arguments.imagery)
         if (ImportImagery(source, false, imagery) != 0)
-            return 1;
+            return report.Finish(CommandStatus::BadInput, "the imagery of '" + source + "' could not be imported");
     if (!WriteAssets())
-        return 1;
+        return report.Finish(WriteFailureStatus(errno), "the sky, grass and aircraft could not be written");
     // What is still missing comes from the cache, then the network. A failed or refused
     // fetch leaves a world that replays all the same, over grass where tiles are missing: the
     // folder is printed, and the fetch's status tells a script why it is incomplete.
     FetchOptions options;
     if (!FetchOptionsFromEnvironment(&options))
-        return DataToolUsage;
+        return report.Finish(CommandStatus::Usage, "the fetch's settings in the environment are wrong");
     options.offline = arguments.offline;
     options.maxTiles = arguments.maxTiles;
     const int fetched = FetchMissing(logs, options);
     if (fetched < 0)
-        return 1;
+        return report.Finish(CommandStatus::BadInput, "the fetch could not plan the tiles");
     const char* why = arguments.offline ? "offline" : fetched == 0 ? "no source has it" : "the fetch failed";
     std::vector<CorridorPlan> plans;
     for (const std::string& log : logs)
         if (LoadFlightQuietly(log.c_str()))
             plans.push_back(PlanCorridor(MapFrame.CI, MapFrame.CJ, PlanReplayFiles(MapFrame.CI, MapFrame.CJ)));
-    ReportMissingTiles(MergeCorridorPlans(plans), why, logs.size() == 1 ? "the flight" : "the flights");
+    ReportMissingTiles(MergeCorridorPlans(plans), why, logs.size() == 1 ? "the flight" : "the flights", &report);
     printf("%s\n", folder.c_str());
-    return fetched;
+    report.Count("flights", static_cast<double>(flights.size()));
+    const CommandStatus status = fetched == 0 ? CommandStatus::Done : fetched == ExitTransient ? CommandStatus::Transient : CommandStatus::BadInput;
+    return report.Finish(status, fetched == 0 ? "" : "the fetch did not complete the world (its status " + std::to_string(fetched) + ")");
 }

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandReport.h"
 #include "world/TilePlan.h"
 
 // The world command: a folder the replay runs in for one flight file or several, made once
@@ -30,16 +31,17 @@ std::vector<std::string> WorldLogNames(const std::string& folder, const std::vec
 
 // What the world still lacks along the whole flights after the imports and the fetch: one
 // line per kind of tile missing on stderr, with `why` (offline, the fetch failed, ...) and
-// what is drawn there; `along` names the flights ("the flight").
-void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* along = "the flight");
+// what is drawn there; `along` names the flights ("the flight"). Counted in `report` too.
+void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* along = "the flight", CommandReport* report = nullptr);
 
 // flightreplay-data world FLIGHT [FLIGHT...] [--out DIR] [--offline] [--max-tiles N] [--dem RASTER]...
-// [--imagery RASTER]... (argv[1] is "world"), up to MaxWorldFlights flights. What is missing
-// after the imports is fetched (cache, then network, unless --offline; world/TileFetch.h),
-// along all the flights in one run. Returns 0 when the folder is ready (missing tiles are
-// drawn as grass and flat ground), 1 when a flight cannot be converted or a file cannot be
-// written or imported, WorldGivenKeywordLog when any flight is a keyword log, or
-// DataToolUsage; when the fetch was refused (1) or failed on the network
-// (FetchNetworkFailure), the folder is still made and printed, and the fetch's status is
-// returned.
+// [--imagery RASTER]... [--json] [--skip-existing] (argv[1] is "world"), up to MaxWorldFlights
+// flights. What is missing after the imports is fetched (cache, then network, unless
+// --offline; world/TileFetch.h), along all the flights in one run. --skip-existing does
+// nothing when every log is newer than its flight. Returns 0 when the folder is ready (missing
+// tiles are drawn as grass and flat ground); bad input when a flight cannot be converted or a
+// raster imported; a transient failure or bad input by the cause when a file cannot be
+// written; WorldGivenKeywordLog when any flight is a keyword log; DataToolUsage. When the
+// fetch was refused (bad input) or failed on the network (transient), the folder is still
+// made and printed, with that status.
 int RunWorldCommand(int argc, char** argv);

@@ -220,7 +220,10 @@ void DrawOffscreen(osg::Camera* camera, osg::GraphicsContext* context, int width
 class Recording
 {
 public:
-    Recording(const RecordOptions& options, const std::vector<StoredFlight>* flights) : options(options), session(new PlayerSession(options.view, flights)) {}
+    Recording(const RecordOptions& options, const std::vector<StoredFlight>* flights, CommandReport& report)
+        : options(options), report(report), session(new PlayerSession(options.view, flights))
+    {
+    }
     int Run();
 
 private:
@@ -246,7 +249,8 @@ private:
     void Finish();
     void PrintProfile(double renderSeconds) const;
     void PrintSummary(double renderSeconds) const;
-    bool Refuse(const char* what, const std::string& reason);
+    // Gives up for a reason of the cause given.
+    bool Refuse(const char* what, const std::string& reason, CommandStatus cause);
     bool Stop();
 
     double Aspect() const { return static_cast<double>(options.width) / options.height; }
@@ -254,7 +258,9 @@ private:
     bool DisplaysBeside() const { return !options.view.plots.empty() || options.view.colourBy != TrackColourBy::None; }
 
     const RecordOptions& options;
-    int status = 0;
+    CommandReport& report;
+    CommandStatus status = CommandStatus::Done;
+    std::string failure; // why, for the report
     const bool threaded = getenv(RecordSyncVariable) == nullptr;
     osg::ref_ptr<PlayerSession> session;
     FrameSchedule schedule;
@@ -275,13 +281,14 @@ private:
 
 int Recording::Run()
 {
-    if (!SetUp())
-        return status;
-    const std::unique_ptr<RecordingCamera> camera = ChooseCamera();
-    progress = std::make_unique<RenderProgress>(schedule.frameCount);
-    if (DrawFrames(camera.get()))
-        Finish();
-    return status;
+    if (SetUp())
+    {
+        const std::unique_ptr<RecordingCamera> camera = ChooseCamera();
+        progress = std::make_unique<RenderProgress>(schedule.frameCount);
+        if (DrawFrames(camera.get()))
+            Finish();
+    }
+    return report.Finish(status, failure);
 }
 
 bool Recording::SetUp()
@@ -301,27 +308,29 @@ bool Recording::Schedule()
         session->Follow();
         if (ScheduleRecording(onClock->ClockTimes(), common, options.speed, options.fps, from, to, &schedule, &error))
             return true;
-        return Refuse("Nothing to record", error);
+        return Refuse("Nothing to record", error, CommandStatus::Usage);
     }
     PlaybackClock& clock = session->clock;
     clock = PlaybackClock(TableLogTimes(), SampleTable.SampleStep, options.speed);
     if (ScheduleRecording(SampleTable.rows, SampleTable.rowCount, clock, options.speed, options.fps, from, to, &schedule, &error))
         return true;
-    return Refuse("Nothing to record", error);
+    return Refuse("Nothing to record", error, CommandStatus::Usage);
 }
 
 bool Recording::Open()
 {
     std::string error;
     output = OpenOutput(options, &error);
-    return output || Refuse("Cannot record", error);
+    // An output refused is the caller's to change: a folder that holds files, a name where
+    // nothing can be written.
+    return output || Refuse("Cannot record", error, CommandStatus::Usage);
 }
 
 bool Recording::EnsureDisplay()
 {
     std::string error;
     if (!display.Ensure(&error))
-        return stopSignal ? Stop() : Refuse("Cannot record", error);
+        return stopSignal ? Stop() : Refuse("Cannot record", error, CommandStatus::Transient);
     if (display.Started())
         fprintf(stderr, "No usable display: rendering on a private Xvfb (%s)\n", display.Name().c_str());
     return true;
@@ -346,9 +355,10 @@ bool Recording::MakeContext()
     if (context)
         return true;
     const char* name = getenv("DISPLAY");
+    // The machine's display, not the flight: another try, or another machine, may have one.
     return Refuse("Cannot record", "no offscreen OpenGL context of " + std::to_string(options.width) + "x" +
                                        std::to_string(options.height) + " could be made on display '" +
-                                       (name ? name : "") + "'");
+                                       (name ? name : "") + "'", CommandStatus::Transient);
 }
 
 // The scene's camera draws first; the last camera to draw reads the frame back.
@@ -368,7 +378,7 @@ bool Recording::RealiseViewer()
     else
         camera->setFinalDrawCallback(readBack.get());
     viewer.realize();
-    return viewer.isRealized() || Refuse("Cannot record", "the offscreen context could not be realised");
+    return viewer.isRealized() || Refuse("Cannot record", "the offscreen context could not be realised", CommandStatus::Transient);
 }
 
 // The player's display over the scene, without its line of keys: a video takes none. Without
@@ -489,13 +499,20 @@ void Recording::Finish()
         progress->Break();
         fprintf(stderr, "Recording failed: %s\n", output->Error().c_str());
         output->Abandon();
-        status = RecordFailed;
+        // The encoder or the disk gave out: a full disk, a killed encoder; worth a retry.
+        status = CommandStatus::Transient;
+        failure = output->Error();
         return;
     }
     const double renderSeconds = progress->Seconds();
     if (getenv(RecordProfileVariable))
         PrintProfile(renderSeconds);
     PrintSummary(renderSeconds);
+    report.Written(output->Path());
+    report.Count("frames", static_cast<double>(schedule.frameCount));
+    report.Count("video_seconds", schedule.VideoSeconds(options.fps));
+    report.Count("redrawn_frames", static_cast<double>(redraws));
+    report.Timing("render", renderSeconds);
 }
 
 void Recording::PrintProfile(double renderSeconds) const
@@ -517,12 +534,13 @@ void Recording::PrintSummary(double renderSeconds) const
 }
 
 // Gives up before the first frame, saying why; nothing is left of the output.
-bool Recording::Refuse(const char* what, const std::string& reason)
+bool Recording::Refuse(const char* what, const std::string& reason, CommandStatus cause)
 {
     if (output)
         output->Abandon();
     fprintf(stderr, "%s: %s\n", what, reason.c_str());
-    status = RecordFailed;
+    status = cause;
+    failure = std::string(what) + ": " + reason;
     return false;
 }
 
@@ -535,7 +553,8 @@ bool Recording::Stop()
         pipeline->Drain();
     output->Abandon();
     fprintf(stderr, "Interrupted (signal %d): nothing written to %s\n", static_cast<int>(stopSignal), output->Path().c_str());
-    status = RecordInterrupted;
+    status = CommandStatus::Interrupted;
+    failure = "interrupted by signal " + std::to_string(static_cast<int>(stopSignal));
     return false;
 }
 
@@ -563,9 +582,10 @@ CameraSubject LoadedFlight(double rowSeconds)
     return subject;
 }
 
-int RecordFlight(const RecordOptions& options, const std::vector<StoredFlight>* flights)
+int RecordFlight(const RecordOptions& options, const std::vector<StoredFlight>* flights, CommandReport* report)
 {
     CatchStopSignals();
-    Recording recording(options, flights);
+    CommandReport quiet("record", false);
+    Recording recording(options, flights, report ? *report : quiet);
     return recording.Run();
 }

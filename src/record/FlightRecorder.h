@@ -1,6 +1,7 @@
 #pragma once
 #include <vector>
 
+#include "app/CommandReport.h"
 #include "app/SeveralFlights.h"
 #include "record/RecordOptions.h"
 #include "record/RecordingCamera.h"
@@ -12,14 +13,14 @@
 // over it unless it is turned off.
 //
 // Prints the output's path, frame count and duration on standard output when done, and
-// progress on standard error while rendering. Returns 0, RecordFailed with the reason on
-// standard error, or RecordInterrupted when SIGINT, SIGTERM or SIGHUP stopped it; then
-// nothing is left under the output's name.
-const int RecordFailed = 1;
-const int RecordInterrupted = 130;
+// progress on standard error while rendering. Returns `report`'s Finish (a report of its own
+// without one, which prints nothing): done; a usage error when the span holds no frame or
+// the output is refused; a transient failure when no display or OpenGL context could be had
+// or the encoder or the disk gave out; interrupted (ExitInterrupted) when SIGINT, SIGTERM or
+// SIGHUP stopped it. Unless done, nothing is left under the output's name.
 // Given two flights or more (LoadFlights), renders them together on their common clock, the
 // first one selected: --from and --to are then seconds of that clock.
-int RecordFlight(const RecordOptions& options, const std::vector<StoredFlight>* flights = nullptr);
+int RecordFlight(const RecordOptions& options, const std::vector<StoredFlight>* flights = nullptr, CommandReport* report = nullptr);
 
 // Set in the environment, the recording writes each frame before it draws the next
 // instead of handing it to a writer thread (to measure what the thread saves), and prints

@@ -11,7 +11,8 @@ const char* RecordUsage()
 {
     static const std::string usage = "usage: flightreplay-player LOG|FLIGHT... [--samples LIST] --record OUT.mp4|FOLDER/\n"
                                      "           [--camera " + RecordCameraWords("|", "|") +
-                                     "] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]\n" + PlayerViewUsage();
+                                     "] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]\n"
+                                     "           [--json] [--skip-existing]\n" + PlayerViewUsage();
     return usage.c_str();
 }
 
@@ -61,7 +62,7 @@ bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vect
     for (int i = 1; i < argc; ++i)
     {
         const char* arg = argv[i];
-        const bool flag = strcmp(arg, "--no-hud") == 0;
+        const bool flag = strcmp(arg, "--no-hud") == 0 || strcmp(arg, "--json") == 0 || strcmp(arg, "--skip-existing") == 0;
         const bool valued = (strcmp(arg, "--record") == 0 || strcmp(arg, "--camera") == 0 || strcmp(arg, "--size") == 0 ||
                              strcmp(arg, "--fps") == 0 || strcmp(arg, "--speed") == 0 || strcmp(arg, "--from") == 0 ||
                              strcmp(arg, "--to") == 0);
@@ -81,7 +82,12 @@ bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vect
         anyOption = anyOption || !view;
         if (flag)
         {
-            options->hud = false;
+            if (strcmp(arg, "--json") == 0)
+                options->json = true;
+            else if (strcmp(arg, "--skip-existing") == 0)
+                options->skipExisting = true;
+            else
+                options->hud = false;
             continue;
         }
         if (i + 1 >= argc)

@@ -10,7 +10,7 @@
 //
 //   flightreplay-player LOG|FLIGHT... [--samples LIST] --record OUT.mp4
 //       [--camera WORD] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]
-//       [--plot LIST] [--colour-track WHAT]
+//       [--json] [--skip-existing] [--plot LIST] [--colour-track WHAT] [--align WHEN]
 //
 // with WORD one of the cameras' table (RecordingCamera.h). The last two (PlayerOptions.h)
 // are the player's own too: they need no --record.
@@ -29,6 +29,8 @@ struct RecordOptions
     bool hasTo = false;
     double to = 0.0;
     bool hud = true;
+    bool json = false;         // the summary as one JSON object on stdout (CommandReport), the rest on stderr
+    bool skipExisting = false; // nothing to do when the output is newer than the logs
     PlayerViewOptions view;
 };
 

@@ -10,6 +10,8 @@
 #include <iterator>
 #include <unistd.h>
 
+#include "track/AtomicFile.h"
+
 namespace
 {
 
@@ -188,22 +190,10 @@ bool WriteFlightEvents(const std::string& path, const std::vector<FlightEvent>& 
         AppendText(&text, event.text);
         text += '\n';
     }
-    const std::string temporary = path + ".part";
-    FILE* file = fopen(temporary.c_str(), "wb");
-    if (!file)
-    {
-        *error = "cannot write '" + temporary + "': " + strerror(errno);
-        return false;
-    }
-    const bool written = fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = fclose(file) == 0; // fclose flushes: a full disk fails here
-    if (!written || !closed || rename(temporary.c_str(), path.c_str()) != 0)
-    {
-        *error = "cannot write '" + path + "'";
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    if (WriteFileAtomically(path, text.data(), text.size()))
+        return true;
+    *error = "cannot write '" + path + "': " + strerror(errno);
+    return false;
 }
 
 bool ReadFlightEvents(const std::string& path, std::vector<FlightEvent>* events, size_t* skipped, std::string* error)

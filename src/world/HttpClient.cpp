@@ -1,6 +1,7 @@
 #include "world/HttpClient.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -9,6 +10,12 @@
 #include <unistd.h>
 
 #include <curl/curl.h>
+
+std::string PartialName(const std::string& path)
+{
+    static std::atomic<unsigned> count{0};
+    return path + ".partial-" + std::to_string(getpid()) + "-" + std::to_string(count++);
+}
 
 static double Now()
 {
@@ -89,7 +96,7 @@ HttpResult HttpClient::Perform(const std::string& url, const std::string& path)
         return result;
     }
     const bool probe = path.empty();
-    const std::string partial = probe ? "/dev/null" : path + ".partial-" + std::to_string(getpid());
+    const std::string partial = probe ? "/dev/null" : PartialName(path);
     for (int attempt = 0;; ++attempt)
     {
         Transfer transfer;

@@ -51,6 +51,11 @@ private:
     int requests = 0;
 };
 
+// The temporary name a file of a shared cache is written under before it is renamed into
+// place: beside it, unique to the process and to the call (NAME.partial-PID-COUNT), so that
+// workers fetching the same file never write into one another's; the last rename wins, whole.
+std::string PartialName(const std::string& path);
+
 // Why a source URL must not be used, or empty when it may: the OpenStreetMap tile servers
 // and the World Imagery of arcgisonline.com forbid bulk and offline copies in their terms.
 std::string ForbiddenSourceReason(const std::string& url);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -18,9 +19,13 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include "app/CommandReport.h"
 #include "app/FlightLoading.h"
+#include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
+#include "terrain/FlightCorridor.h"
+#include "viewer/SceneAssembly.h"
 #include "world/DemImport.h"
 #include "world/GdalReason.h"
 #include "world/HttpClient.h"
@@ -166,7 +171,7 @@ void CloseDataset(GDALDataset* dataset)
 // Writes the pixels over a north-up grid to `path` through a temporary name.
 bool WriteWindow(const std::string& path, const std::vector<float>& pixels, int width, int height, const double geoTransform[6], const char* projection, const double* noData, std::string* error)
 {
-    const std::string partial = path + ".partial-" + std::to_string(getpid());
+    const std::string partial = PartialName(path);
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     const char* creation[] = {"COMPRESS=DEFLATE", "TILED=YES", nullptr};
     Dataset file(driver ? driver->Create(partial.c_str(), width, height, 1, GDT_Float32, const_cast<char**>(creation)) : nullptr, CloseDataset);
@@ -298,7 +303,7 @@ bool CutTile(const std::string& sourceFile, int levelsFiner, int64_t row, int64_
     Dataset picture(memory ? memory->Create("", side, side, 3, GDT_Byte, nullptr) : nullptr, CloseDataset);
     if (!picture || !jpeg || picture->RasterIO(GF_Write, 0, 0, side, side, pixels.data(), side, side, GDT_Byte, 3, nullptr, 3, 3 * side, 1) != CE_None)
         return false;
-    const std::string partial = path + ".partial-" + std::to_string(getpid());
+    const std::string partial = PartialName(path);
     Dataset written(jpeg->CreateCopy(partial.c_str(), picture.get(), FALSE, nullptr, nullptr, nullptr), CloseDataset);
     const bool done = written != nullptr;
     written.reset();
@@ -343,21 +348,27 @@ private:
 
 } // namespace
 
-// A fetch that was killed leaves its half-written downloads (NAME.partial-PID) and its staging
-// folder (staging-PID) behind. They are never read, but they would pile up: the next fetch
-// removes those of processes that are gone. Only after an hour, since a cache shared between
-// machines may hold another machine's live download under a number that is free here.
+// A fetch that was killed leaves its half-written downloads (NAME.partial-PID-COUNT) and, from
+// older versions, a staging folder (staging-PID) behind. They are never read, but they would
+// pile up: the next fetch that writes removes those of processes that are gone. Only after an
+// hour, since a cache shared between machines may hold another machine's live download under
+// a number that is free here.
 static void RemoveLeftovers(const fs::path& cache)
 {
     const auto leftover = [](const fs::directory_entry& entry) {
         const std::string name = entry.path().filename().string();
         size_t mark = name.rfind(".partial-");
         mark = mark != std::string::npos ? mark + 9 : name.rfind("staging-", 0) == 0 ? 8 : std::string::npos;
-        if (mark == std::string::npos || mark >= name.size() || name.find_first_not_of("0123456789", mark) != std::string::npos || name.size() - mark > 9)
+        if (mark == std::string::npos || mark >= name.size())
+            return false;
+        const size_t end = std::min(name.find('-', mark), name.size());
+        if (end == mark || end - mark > 9 || name.find_first_not_of("0123456789", mark) < end)
+            return false;
+        if (end < name.size() && (end + 1 == name.size() || name.find_first_not_of("0123456789", end + 1) != std::string::npos))
             return false;
         std::error_code failure;
         const auto age = fs::file_time_type::clock::now() - entry.last_write_time(failure);
-        return !failure && age > std::chrono::hours(1) && kill(static_cast<pid_t>(std::stol(name.substr(mark))), 0) != 0 && errno == ESRCH;
+        return !failure && age > std::chrono::hours(1) && kill(static_cast<pid_t>(std::stol(name.substr(mark, end - mark))), 0) != 0 && errno == ESRCH;
     };
     std::error_code failure;
     std::vector<fs::path> gone;
@@ -372,74 +383,115 @@ static void RemoveLeftovers(const fs::path& cache)
         fs::remove_all(path, failure);
 }
 
-int FetchMissing(const std::string& logPath, const FetchOptions& options)
+namespace
 {
-    return FetchMissing(std::vector<std::string>{logPath}, options);
-}
 
-int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& options)
+// The tiles a run wants, in the order they are fetched: the replay's own first (the first
+// ringElevation and ringImagery), then the rest, imagery coarsest level first, so that a run
+// the limit cuts short leaves ground everywhere before the detail.
+struct TileWants
 {
-    for (const std::string* url : {&options.demUrl, &options.imageryUrl})
-        if (const std::string reason = ForbiddenSourceReason(*url); !reason.empty())
-        {
-            fprintf(stderr, "fetch: refusing '%s': %s\n", url->c_str(), reason.c_str());
-            return 1;
-        }
-    if (logPaths.empty())
-        return 0;
-    std::error_code failure;
-    std::vector<fs::path> logs;
-    for (const std::string& logPath : logPaths)
-    {
-        logs.push_back(fs::absolute(logPath, failure));
-        FILE* file = fopen(logPath.c_str(), "rb");
-        if (!file)
-        {
-            fprintf(stderr, "fetch: cannot open '%s'\n", logPath.c_str());
-            return -2;
-        }
-        fclose(file);
-    }
-    const fs::path cache = fs::absolute(options.cacheFolder, failure);
-    std::vector<CorridorPlan> plans;
-    for (size_t i = 0; i < logs.size(); ++i)
-    {
-        if (!LoadFlightQuietly(logs[i].c_str()))
-        {
-            fprintf(stderr, "fetch: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)\n", logPaths[i].c_str());
-            return -4;
-        }
-        // Each log around its own map frame, as the replay frames it on its own, judged
-        // where the tiles are: in the folder of the first.
-        FolderVisit visit(logs.front().parent_path());
-        plans.push_back(PlanCorridor(MapFrame.CI, MapFrame.CJ, PlanReplayFiles(MapFrame.CI, MapFrame.CJ)));
-    }
-    if (!options.dryRun)
-        RemoveLeftovers(cache);
-    FolderVisit visit(logs.front().parent_path());
-    GDALAllRegister();
+    std::vector<ElevationTileId> elevation;
+    size_t ringElevation = 0;
+    std::vector<ImageryTileId> imagery;
+    size_t ringImagery = 0;
+    std::string along; // "the whole flight", "the 3 flights", "the box ..."
+};
 
-    // What the flights lack: the replay's own tiles first, then the rest of the corridor along
-    // each whole flight for the player, coarsest level first, so that a run the limit cuts
-    // short leaves ground under all of the flights before the detail near them.
-    const CorridorPlan corridor = MergeCorridorPlans(plans);
-    std::vector<ElevationTileId> missingElevation;
-    size_t ringElevationMissing = 0;
+// The corridor's tiles that are not there, or all of them (`all`: for the cache alone).
+TileWants WantsOfCorridor(const CorridorPlan& corridor, bool all)
+{
+    TileWants wants;
     for (size_t i = 0; i < corridor.elevation.size(); ++i)
-        if (!corridor.elevationPresent[i])
+        if (all || !corridor.elevationPresent[i])
         {
-            missingElevation.push_back(corridor.elevation[i]);
-            ringElevationMissing += i < corridor.ringElevation ? 1 : 0;
+            wants.elevation.push_back(corridor.elevation[i]);
+            wants.ringElevation += i < corridor.ringElevation ? 1 : 0;
         }
-    std::vector<ImageryTileId> missingImagery;
     for (size_t i = 0; i < corridor.ringImagery; ++i)
-        if (!corridor.imageryPresent[i])
-            missingImagery.push_back(corridor.imagery[i]);
-    const size_t ringImageryMissing = missingImagery.size();
+        if (all || !corridor.imageryPresent[i])
+            wants.imagery.push_back(corridor.imagery[i]);
+    wants.ringImagery = wants.imagery.size();
     for (int32_t level = CoarsestLevel; level <= FinestLevel; ++level)
         for (size_t i = corridor.ringImagery; i < corridor.imagery.size(); ++i)
-            if (!corridor.imageryPresent[i] && corridor.imagery[i].level == level)
-                missingImagery.push_back(corridor.imagery[i]);
+            if ((all || !corridor.imageryPresent[i]) && corridor.imagery[i].level == level)
+                wants.imagery.push_back(corridor.imagery[i]);
+    return wants;
+}
+
+// Whether files can be put in the cache: its folder made if need be, and writable. Asked
+// before the first download, so that a worker given a cache it cannot write says so once
+// instead of failing on every tile.
+CommandStatus CacheWritable(const fs::path& cache, std::string* reason)
+{
+    std::error_code failure;
+    fs::create_directories(cache, failure);
+    int error = failure.value();
+    if (!failure && access(cache.c_str(), W_OK) != 0)
+        error = errno;
+    if (error == 0)
+        return CommandStatus::Done;
+    *reason = "the cache '" + cache.string() + "' cannot be written (" + std::generic_category().message(error) + "): point FLIGHTREPLAY_CACHE at a writable folder, or pass --offline to use it as it is";
+    return WriteFailureStatus(error);
+}
+
+// Marks a tile the source does not have: an empty file put in place under a name of its own.
+bool WriteAbsentMarker(const std::string& path)
+{
+    const std::string partial = PartialName(path);
+    FILE* file = fopen(partial.c_str(), "wb");
+    if (file && fclose(file) == 0 && rename(partial.c_str(), path.c_str()) == 0)
+        return true;
+    remove(partial.c_str());
+    return false;
+}
+
+// The failure's status, after its line on stderr and in the summary.
+int Failed(FetchSummary* summary, CommandStatus status, const std::string& message)
+{
+    fprintf(stderr, "fetch: %s\n", message.c_str());
+    summary->message = message;
+    return ExitStatusOf(status);
+}
+
+// The imports tell of every tile on standard output, as `dem` and `imagery` do; within a
+// fetch those lines are for people, so they go to stderr for as long as the object lives.
+class StandardOutputToErrors
+{
+public:
+    StandardOutputToErrors() : saved((fflush(stdout), dup(STDOUT_FILENO)))
+    {
+        if (saved >= 0)
+            dup2(STDERR_FILENO, STDOUT_FILENO);
+    }
+    ~StandardOutputToErrors()
+    {
+        fflush(stdout);
+        if (saved >= 0)
+        {
+            dup2(saved, STDOUT_FILENO);
+            close(saved);
+        }
+    }
+    StandardOutputToErrors(const StandardOutputToErrors&) = delete;
+    StandardOutputToErrors& operator=(const StandardOutputToErrors&) = delete;
+
+private:
+    int saved;
+};
+
+} // namespace
+
+// Fetches the wanted tiles' sources into the cache and, when `import`, imports what the cache
+// then holds into the working directory. Every line for people goes to stderr: standard
+// output is a calling command's own (its --json object, world's folder).
+static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool import, FetchSummary* summary)
+{
+    std::error_code failure;
+    const fs::path cache = fs::absolute(options.cacheFolder, failure);
+    GDALAllRegister();
+    summary->elevationTiles = wants.elevation.size();
+    summary->imageryTiles = wants.imagery.size();
 
     // Where each comes from.
     std::vector<DemWindow> windows;
@@ -447,9 +499,9 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
     if (options.demUrl != "none")
     {
         const std::string folder = (cache / SourceFolder("dem", options.demUrl)).string();
-        for (size_t i = 0; i < missingElevation.size(); ++i)
+        for (size_t i = 0; i < wants.elevation.size(); ++i)
         {
-            const ElevationTileId& tile = missingElevation[i];
+            const ElevationTileId& tile = wants.elevation[i];
             const GeoBox box = BoxOfElevationTile(tile);
             for (int latitude = static_cast<int>(std::floor(box.south)); latitude < box.north && latitude < 90; ++latitude)
                 for (int longitude = static_cast<int>(std::floor(box.west)); longitude < box.east; ++longitude)
@@ -459,7 +511,7 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
                     const std::string stem = folder + "/" + square + "/" + std::to_string(tile.tileRow) + "-" + std::to_string(tile.tileColumn);
                     windows.push_back(DemWindow{tile, Replace(options.demUrl, "{tile}", square), part, stem + ".tif", stem + ".sea.tif"});
                 }
-            if (i + 1 == ringElevationMissing)
+            if (i + 1 == wants.ringElevation)
                 ringWindows = windows.size();
         }
     }
@@ -471,9 +523,9 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
     if (options.imageryUrl != "none")
     {
         const std::string folder = (cache / SourceFolder("imagery", options.imageryUrl)).string();
-        for (size_t i = 0; i < missingImagery.size(); ++i)
+        for (size_t i = 0; i < wants.imagery.size(); ++i)
         {
-            const ImageryTileId& tile = missingImagery[i];
+            const ImageryTileId& tile = wants.imagery[i];
             const int zoom = std::min(tile.level, options.imageryMaxZoom);
             const int shift = tile.level - zoom;
             const int64_t x = WrapTileColumn(tile.column, tile.level) >> shift, y = tile.row >> shift;
@@ -483,7 +535,7 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
             if (added.second)
                 sourceTiles.push_back(SourceTile{url, stem + ".tile", stem + ".absent"});
             imageryUses.emplace_back(tile, added.first->second);
-            if (i + 1 == ringImageryMissing)
+            if (i + 1 == wants.ringImagery)
                 ringSourceTiles = sourceTiles.size();
         }
     }
@@ -510,14 +562,19 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
             ringDownloads = toFetch.size();
     }
     const size_t downloads = toFetch.size();
-    const std::string along = logs.size() == 1 ? "the whole flight" : "the " + std::to_string(logs.size()) + " flights";
-    printf("fetch: %zu elevation tiles and %zu imagery tiles missing along %s (the replay's own: %zu and %zu); %zu downloads needed (the replay's own: %zu), %zu in the cache '%s'\n", missingElevation.size(), missingImagery.size(), along.c_str(), ringElevationMissing, ringImageryMissing, downloads, ringDownloads, windows.size() + sourceTiles.size() - downloads, cache.c_str());
+    summary->downloads = downloads;
+    summary->cached = windows.size() + sourceTiles.size() - downloads;
+    summary->missing = downloads;
+    if (import)
+        fprintf(stderr, "fetch: %zu elevation tiles and %zu imagery tiles missing along %s (the replay's own: %zu and %zu); %zu downloads needed (the replay's own: %zu), %zu in the cache '%s'\n", wants.elevation.size(), wants.imagery.size(), wants.along.c_str(), wants.ringElevation, wants.ringImagery, downloads, ringDownloads, summary->cached, cache.c_str());
+    else
+        fprintf(stderr, "fetch: %zu elevation tiles and %zu imagery tiles over %s; %zu downloads needed, %zu already in the cache '%s'\n", wants.elevation.size(), wants.imagery.size(), wants.along.c_str(), downloads, summary->cached, cache.c_str());
 
     // A long flight's corridor is thousands of downloads: a run takes as many as the limit
     // allows, the replay's first, and the next run goes on from the cache.
     const size_t allowed = options.offline ? 0 : std::min(downloads, static_cast<size_t>(options.maxTiles));
     if (allowed < downloads && !options.offline)
-        printf("fetch: %zu downloads needed, more than the limit of %d: this run fetches the first %d (the replay's own, then the corridor's coarsest levels first) and imports what the cache holds; run it again for the other %zu, or raise the limit with --max-tiles N\n", downloads, options.maxTiles, options.maxTiles, downloads - allowed);
+        fprintf(stderr, "fetch: %zu downloads needed, more than the limit of %d: this run fetches the first %d (%s)%s; run it again for the other %zu, or raise the limit with --max-tiles N\n", downloads, options.maxTiles, options.maxTiles, import ? "the replay's own, then the corridor's coarsest levels first" : "the coarsest levels first", import ? " and imports what the cache holds" : "", downloads - allowed);
 
     if (options.dryRun || (options.offline && downloads > 0))
     {
@@ -534,31 +591,35 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
             ++listed;
             if (download.window)
             {
-                printf("%s %s window %.5f,%.5f,%.5f,%.5f\n", options.offline ? "missing" : "would fetch", download.window->url.c_str(), download.window->box.south, download.window->box.west, download.window->box.north, download.window->box.east);
+                fprintf(stderr, "%s %s window %.5f,%.5f,%.5f,%.5f\n", options.offline ? "missing" : "would fetch", download.window->url.c_str(), download.window->box.south, download.window->box.west, download.window->box.north, download.window->box.east);
                 bytes += WindowPixels(download.window->box) * DemPixelBytesEstimate;
             }
             else
             {
-                printf("%s %s\n", options.offline ? "missing" : "would fetch", download.Url().c_str());
+                fprintf(stderr, "%s %s\n", options.offline ? "missing" : "would fetch", download.Url().c_str());
                 bytes += ImageryTileBytesEstimate;
             }
         }
         if (listed < downloads)
-            printf("%s %zu more downloads along the corridor\n", options.offline ? "missing" : "left for later runs:", downloads - listed);
+            fprintf(stderr, "%s %zu more downloads\n", options.offline ? "missing" : "left for later runs:", downloads - listed);
         if (options.dryRun)
         {
-            printf("fetch: %zu downloads, about %.1f MB; nothing fetched (dry run)\n", listed, bytes / 1e6);
-            return 0;
+            fprintf(stderr, "fetch: %zu downloads, about %.1f MB; nothing fetched (dry run)\n", listed, bytes / 1e6);
+            return ExitDone;
         }
-        printf("fetch: offline, %zu downloads missing from the cache; the replay draws grass at 0 m where data are missing\n", downloads);
+        fprintf(stderr, "fetch: offline, %zu downloads missing from the cache%s\n", downloads, import ? "; the replay draws grass at 0 m where data are missing" : "");
     }
     if (!options.offline && ringDownloads > static_cast<size_t>(options.maxTiles))
-    {
-        fprintf(stderr, "fetch: %zu downloads needed for the replay's own tiles, more than the limit of %d; nothing fetched (raise it with --max-tiles N)\n", ringDownloads, options.maxTiles);
-        return 1;
-    }
+        return Failed(summary, CommandStatus::BadInput, std::to_string(ringDownloads) + " downloads needed for the replay's own tiles, more than the limit of " + std::to_string(options.maxTiles) + "; nothing fetched (raise it with --max-tiles N)");
     toFetch.resize(allowed);
-    if (options.imageryUrl == DefaultImageryUrl && !missingImagery.empty())
+    if (!toFetch.empty())
+    {
+        std::string reason;
+        if (const CommandStatus writable = CacheWritable(cache, &reason); writable != CommandStatus::Done)
+            return Failed(summary, writable, reason);
+        RemoveLeftovers(cache);
+    }
+    if (options.imageryUrl == DefaultImageryUrl && !wants.imagery.empty())
         fprintf(stderr, "fetch: imagery from EOxCloudless (Sentinel-2 cloudless, EOX IT Services GmbH): licensed CC BY-NC-SA 4.0, for non-commercial use only; for other uses set FLIGHTREPLAY_IMAGERY_URL to a licensed or local tile source\n");
 
     // Everything first, so that a failure leaves the world as it was: nothing is imported.
@@ -577,6 +638,7 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
         CPLSetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", "30");
         VSICurlClearCache();
         int windowsRead = 0;
+        const char* nothing = import ? "; nothing imported" : "";
         for (const Download& download : toFetch)
         {
             if (const DemWindow* window = download.window)
@@ -585,12 +647,11 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
                 std::string reason;
                 const Outcome outcome = FetchDemWindow(http, *window, &reason);
                 if (outcome == Outcome::Failed)
-                {
-                    fprintf(stderr, "fetch: %s: %s; nothing imported\n", window->url.c_str(), reason.c_str());
-                    return FetchNetworkFailure;
-                }
+                    return Failed(summary, CommandStatus::Transient, window->url + ": " + reason + nothing);
                 ++windowsRead;
                 seaSquares += outcome == Outcome::Absent;
+                summary->written.push_back(window->CachedFile());
+                summary->missing = downloads - ++summary->downloaded;
                 continue;
             }
             const SourceTile* tile = download.tile;
@@ -599,24 +660,31 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
             if (result.status == 404 && result.error.empty())
             {
                 // The source has no picture there: kept as known, never drawn black.
-                WriteFileAtomically(tile->absentFile, "", 0);
+                if (WriteAbsentMarker(tile->absentFile))
+                    summary->written.push_back(tile->absentFile);
                 ++absentTiles;
             }
             else if (!result.Saved())
-            {
-                fprintf(stderr, "fetch: %s: %s; nothing imported\n", tile->url.c_str(), result.error.empty() ? ("HTTP status " + std::to_string(result.status)).c_str() : result.error.c_str());
-                return FetchNetworkFailure;
-            }
+                return Failed(summary, CommandStatus::Transient, tile->url + ": " + (result.error.empty() ? "HTTP status " + std::to_string(result.status) : result.error) + nothing);
+            else
+                summary->written.push_back(tile->file);
+            summary->missing = downloads - ++summary->downloaded;
         }
-        printf("fetch: %d requests of our own (imagery tiles, elevation squares asked for); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), windowsRead, seaSquares, absentTiles);
+        fprintf(stderr, "fetch: %d requests of our own (imagery tiles, elevation squares asked for); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), windowsRead, seaSquares, absentTiles);
+    }
+    if (!import)
+    {
+        fprintf(stderr, "fetch: %zu downloaded into the cache, %zu were there already, %zu still missing\n", summary->downloaded, summary->cached, summary->missing);
+        return ExitDone;
     }
 
     // Import what the cache holds.
+    const StandardOutputToErrors toErrors;
     std::vector<std::string> attribution;
-    int status = 0;
+    CommandStatus status = CommandStatus::Done;
     std::vector<std::string> demSources;
     std::vector<ElevationTileId> demTiles;
-    for (const ElevationTileId& tile : missingElevation)
+    for (const ElevationTileId& tile : wants.elevation)
     {
         std::vector<std::string> files;
         bool whole = true;
@@ -636,20 +704,34 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
     }
     if (!demTiles.empty())
     {
-        status = ImportElevation(demSources, demTiles) == 0 ? status : 1;
+        if (ImportElevation(demSources, demTiles) != 0)
+            status = CommandStatus::BadInput;
+        for (const ElevationTileId& tile : demTiles)
+            if (const std::string name = ElevationTileFileName(tile.tileRow, tile.tileColumn); FileExists(name))
+                summary->written.push_back(fs::absolute(name, failure).string());
         attribution.push_back(options.demUrl == DefaultDemUrl ? DefaultDemAttribution : "Elevation: " + options.demUrl);
     }
 
-    const fs::path staging = cache / ("staging-" + std::to_string(getpid()));
+    // The replay's tiles are staged outside the cache, which may be shared and read-only.
+    std::string staging = (fs::temp_directory_path(failure) / "flightreplay-fetch-XXXXXX").string();
+    if (imageryUses.empty())
+        staging.clear();
+    else if (!mkdtemp(staging.data()))
+    {
+        const int error = errno;
+        fprintf(stderr, "fetch: cannot make a folder in '%s' for the imagery to import: %s\n", fs::path(staging).parent_path().c_str(), strerror(error));
+        status = WriteFailureStatus(error);
+        staging.clear();
+    }
     std::vector<ImageryTileId> imageryTiles;
     for (const auto& [tile, index] : imageryUses)
     {
         const SourceTile& source = sourceTiles[index];
-        if (!FileExists(source.file))
+        if (!FileExists(source.file) || staging.empty())
             continue;
         const int zoom = std::min(tile.level, options.imageryMaxZoom);
         const int64_t column = WrapTileColumn(tile.column, tile.level);
-        const fs::path name = staging / std::to_string(tile.level) / std::to_string(column) / (std::to_string(tile.row) + ".jpg");
+        const fs::path name = fs::path(staging) / std::to_string(tile.level) / std::to_string(column) / (std::to_string(tile.row) + ".jpg");
         fs::create_directories(name.parent_path(), failure);
         bool staged = false;
         if (zoom == tile.level)
@@ -666,11 +748,119 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
     }
     if (!imageryTiles.empty())
     {
-        status = ImportImagery(staging.string(), false, imageryTiles) == 0 ? status : 1;
+        if (ImportImagery(staging, false, imageryTiles) != 0)
+            status = CommandStatus::BadInput;
+        for (const ImageryTileId& tile : imageryTiles)
+            if (const std::string name = ImageryFileName(tile); FileExists(name))
+                summary->written.push_back(fs::absolute(name, failure).string());
         attribution.push_back(options.imageryUrl == DefaultImageryUrl ? DefaultImageryAttribution : "Imagery: " + options.imageryUrl);
     }
-    fs::remove_all(staging, failure);
+    if (!staging.empty())
+        fs::remove_all(staging, failure);
     if (!attribution.empty())
         WriteAttribution(attribution);
-    return status;
+    if (status != CommandStatus::Done)
+        summary->message = "an import failed";
+    return ExitStatusOf(status);
+}
+
+// A source whose terms forbid copies: refused before anything is asked of it.
+static bool SourcesAllowed(const FetchOptions& options, FetchSummary* summary)
+{
+    for (const std::string* url : {&options.demUrl, &options.imageryUrl})
+        if (const std::string reason = ForbiddenSourceReason(*url); !reason.empty())
+        {
+            Failed(summary, CommandStatus::BadInput, "refusing '" + *url + "': " + reason);
+            return false;
+        }
+    return true;
+}
+
+int FetchMissing(const std::string& logPath, const FetchOptions& options, FetchSummary* summary)
+{
+    return FetchMissing(std::vector<std::string>{logPath}, options, summary);
+}
+
+int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& options, FetchSummary* summary)
+{
+    FetchSummary ignored;
+    summary = summary ? summary : &ignored;
+    if (!SourcesAllowed(options, summary))
+        return ExitBadInput;
+    if (logPaths.empty())
+        return ExitDone;
+    std::error_code failure;
+    std::vector<fs::path> logs;
+    for (const std::string& logPath : logPaths)
+    {
+        logs.push_back(fs::absolute(logPath, failure));
+        FILE* file = fopen(logPath.c_str(), "rb");
+        if (!file)
+        {
+            Failed(summary, CommandStatus::BadInput, "cannot open '" + logPath + "'");
+            return -2;
+        }
+        fclose(file);
+    }
+    std::vector<CorridorPlan> plans;
+    for (size_t i = 0; i < logs.size(); ++i)
+    {
+        if (!LoadFlightQuietly(logs[i].c_str()))
+        {
+            Failed(summary, CommandStatus::BadInput, "no row of '" + logPaths[i] + "' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)");
+            return -4;
+        }
+        // Each log around its own map frame, as the replay frames it on its own, judged
+        // where the tiles are: in the folder of the first.
+        FolderVisit visit(logs.front().parent_path());
+        plans.push_back(PlanCorridor(MapFrame.CI, MapFrame.CJ, PlanReplayFiles(MapFrame.CI, MapFrame.CJ)));
+    }
+    FolderVisit visit(logs.front().parent_path());
+
+    // What the flights lack: the replay's own tiles first, then the rest of the corridor along
+    // each whole flight for the player, coarsest level first, so that a run the limit cuts
+    // short leaves ground under all of the flights before the detail near them.
+    TileWants wants = WantsOfCorridor(MergeCorridorPlans(plans), false);
+    wants.along = logs.size() == 1 ? "the whole flight" : "the " + std::to_string(logs.size()) + " flights";
+    return FetchWanted(wants, options, true, summary);
+}
+
+int FetchArea(const GeoBox& box, const FetchOptions& options, FetchSummary* summary)
+{
+    FetchSummary ignored;
+    summary = summary ? summary : &ignored;
+    if (!SourcesAllowed(options, summary))
+        return ExitBadInput;
+    TileWants wants;
+    wants.elevation = ElevationTilesOfBox(box);
+    wants.imagery = ImageryTilesOfBox(box);
+    std::stable_sort(wants.imagery.begin(), wants.imagery.end(), [](const ImageryTileId& a, const ImageryTileId& b) { return a.level < b.level; });
+    char along[128];
+    snprintf(along, sizeof along, "the box %.5f,%.5f,%.5f,%.5f", box.south, box.west, box.north, box.east);
+    wants.along = along;
+    return FetchWanted(wants, options, false, summary);
+}
+
+int FetchArea(const std::vector<std::string>& logPaths, const FetchOptions& options, FetchSummary* summary)
+{
+    FetchSummary ignored;
+    summary = summary ? summary : &ignored;
+    if (!SourcesAllowed(options, summary))
+        return ExitBadInput;
+    std::vector<CorridorPlan> plans;
+    for (const std::string& logPath : logPaths)
+    {
+        if (!LoadFlightQuietly(logPath.c_str()))
+            return Failed(summary, CommandStatus::BadInput, "no row of '" + logPath + "' is accepted (one needs gps_curlat and gps_curlon away from 0)");
+        // The whole corridor, whatever a folder holds: only the cache is filled.
+        CorridorPlan plan;
+        plan.imagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
+        plan.elevation = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, plan.imagery);
+        plan.imageryPresent.assign(plan.imagery.size(), false);
+        plan.elevationPresent.assign(plan.elevation.size(), false);
+        plans.push_back(std::move(plan));
+    }
+    TileWants wants = WantsOfCorridor(MergeCorridorPlans(plans), true);
+    wants.along = logPaths.size() == 1 ? "the whole flight" : "the " + std::to_string(logPaths.size()) + " flights";
+    return FetchWanted(wants, options, false, summary);
 }

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "geo/GeoTiles.h"
+
 // Fetching what a replay's world lacks: the elevation and imagery tiles missing along the
 // whole flight of a log (the plan's corridor, the replay's own tiles first) come from a
 // persistent cache, else from the network, and are then imported into the log's folder as
@@ -10,7 +12,7 @@
 
 // Exit status of a fetch that failed on the network (a server unreachable, an answer other
 // than data or "not there", a download cut off): EX_TEMPFAIL, worth trying again later.
-const int FetchNetworkFailure = 75;
+const int FetchNetworkFailure = 75; // ExitTransient
 
 // The default sources. {tile} names a 1 x 1 degree square by its south-west corner.
 const char* const DefaultDemUrl = "https://copernicus-dem-30m.s3.amazonaws.com/{tile}/{tile}.tif";
@@ -43,20 +45,42 @@ bool ParseMaxTiles(const char* command, const char* text, FetchOptions* options)
 // whole degrees, as the default source names it: Copernicus_DSM_COG_10_N46_00_E007_00_DEM.
 std::string DemSquareName(int latitude, int longitude);
 
+// What a fetch did, for a command's report.
+struct FetchSummary
+{
+    size_t elevationTiles = 0; // the replay's tiles wanted
+    size_t imageryTiles = 0;
+    size_t downloads = 0;  // files of the sources that those tiles need and the cache lacked
+    size_t cached = 0;     // files of the sources already in the cache
+    size_t downloaded = 0; // put in the cache by this run
+    size_t missing = 0;    // still not in the cache after this run
+    std::vector<std::string> written; // the files put in the cache, then those imported
+    std::string message;   // why the fetch failed, when it did
+};
+
 // Fetches what the flight of the log lacks and imports it into the log's folder, where the
 // attribution of every source used is written to ATTRIBUTION.txt. When more downloads are
 // needed than maxTiles, a run makes the first maxTiles of them, the replay's own first, then
 // the corridor's coarsest level first, says so before it starts, and imports what the cache
-// then holds; the next run goes on. Returns the exit status: 0 done (also offline with data
-// missing, which is listed: the replay draws grass there, and also when the limit left
-// downloads of the corridor for later), 1 a source refused (forbidden host, more downloads
-// for the replay's own tiles than the limit) or an import failing, 2 a bad option,
-// FetchNetworkFailure when a download failed (nothing is then imported), or the replay's
-// negative status for a log it cannot use.
-int FetchMissing(const std::string& logPath, const FetchOptions& options);
+// then holds; the next run goes on. Every line it prints goes to stderr. Returns the exit
+// status (app/CommandReport.h): ExitDone (also offline with data missing, which is listed:
+// the replay draws grass there, and also when the limit left downloads of the corridor for
+// later), ExitBadInput when a source refused (forbidden host, more downloads for the
+// replay's own tiles than the limit), an import failed or the cache cannot be written
+// (FLIGHTREPLAY_CACHE read-only without --offline), ExitTransient when a download failed
+// or the disk is full (nothing is then imported), or the replay's negative status for a log
+// it cannot use. Offline, nothing is written in the cache: it may be read-only and shared.
+int FetchMissing(const std::string& logPath, const FetchOptions& options, FetchSummary* summary = nullptr);
 
 // The same for several logs replayed in one folder (the first one's): their corridors as one
 // (MergeCorridorPlans), each tile fetched and imported once. maxTiles is the run's, shared by
 // them all: the replay's own tiles of every log first, then the corridors' coarsest level
 // first, across the flights.
-int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& options);
+int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& options, FetchSummary* summary = nullptr);
+
+// Fills the cache for a whole site in advance, importing nothing anywhere: the sources of
+// every tile the replay reads over the box, coarsest level first, or of the corridors of the
+// flights of the keyword logs (their tiles whatever a folder holds). maxTiles, offline and
+// dryRun as for FetchMissing; the same statuses.
+int FetchArea(const GeoBox& box, const FetchOptions& options, FetchSummary* summary = nullptr);
+int FetchArea(const std::vector<std::string>& logPaths, const FetchOptions& options, FetchSummary* summary = nullptr);

@@ -6,23 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
-{
-    const std::string temporary = path + ".part";
-    FILE* file = fopen(temporary.c_str(), "wb");
-    if (!file)
-        return false;
-    const bool written = fwrite(data, 1, size, file) == size;
-    // fclose flushes: its failure (a full disk) is a failed write too.
-    const bool closed = fclose(file) == 0;
-    if (!written || !closed || rename(temporary.c_str(), path.c_str()) != 0)
-    {
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 bool FileExists(const std::string& path)
 {
     struct stat status;

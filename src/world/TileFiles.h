@@ -3,10 +3,7 @@
 #include <cstdint>
 #include <string>
 
-// Writes the bytes to `path` through a temporary name beside it and a rename, so a reader
-// sees either the old file or the whole new one, never a part. False (and no file left
-// behind) when writing fails.
-bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
+#include "track/AtomicFile.h" // WriteFileAtomically
 
 // True when `path` names an existing regular file.
 bool FileExists(const std::string& path);

@@ -1,0 +1,35 @@
+#include "track/AtomicFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+
+std::string TemporaryNameFor(const std::string& path)
+{
+    static std::atomic<unsigned long> next{0};
+    return path + ".part." + std::to_string(static_cast<long>(getpid())) + "." + std::to_string(next++);
+}
+
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
+{
+    const std::string temporary = TemporaryNameFor(path);
+    FILE* file = fopen(temporary.c_str(), "wb");
+    if (!file)
+        return false;
+    const bool written = fwrite(data, 1, size, file) == size;
+    int error = errno;
+    // fclose flushes: its failure (a full disk) is a failed write too.
+    const bool closed = fclose(file) == 0;
+    if (written && !closed)
+        error = errno;
+    if (!written || !closed || rename(temporary.c_str(), path.c_str()) != 0)
+    {
+        if (written && closed)
+            error = errno;
+        unlink(temporary.c_str());
+        errno = error;
+        return false;
+    }
+    return true;
+}
