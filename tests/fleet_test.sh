@@ -11,6 +11,7 @@
 set -euo pipefail
 
 source_dir=$(realpath "$1")
+build_dir=$(realpath "$2")
 job=$source_dir/scripts/fleet-job
 # shellcheck source=tests/test-support.sh
 . "$(dirname "$0")/test-support.sh"
@@ -18,7 +19,7 @@ require_tools parallel ffmpeg ffprobe Xvfb python3 setsid
 
 enter_scratch
 cd "$work"
-export FLIGHTREPLAY_BUILD=$2 FLIGHTREPLAY_CACHE=$work/cache XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/data
+export FLIGHTREPLAY_BUILD=$build_dir FLIGHTREPLAY_CACHE=$work/cache XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/data
 export FLEET_CLIP_SECONDS=1 FLEET_SIZE=160x96 OSG_NOTIFY_LEVEL=WARN
 unset DISPLAY SLURM_ARRAY_TASK_ID JOB_COMPLETION_INDEX
 mkdir cache flights
