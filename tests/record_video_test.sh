@@ -129,7 +129,9 @@ difference=$(compare -metric RMSE c-frames/frame-000001.png first.png null: 2>&1
 awk -v d="$difference" 'BEGIN { exit !(d < 0.05) }' || fail "the first PNG frame and the video's first frame differ by $difference"
 
 # 4. Ctrl-C: the render stops, nothing is left under either name, the Xvfb ends.
-"$program" flight.log --record d.mp4 --size 160x96 --speed 0.25 >d.out 2>d.err &
+# A minute of video, 1801 frames: its first line of progress, at a tenth, comes soon, and the
+# rest leaves ample time to stop it.
+"$program" flight.log --record d.mp4 --from 10 --to 25 --size 160x96 --speed 0.25 >d.out 2>d.err &
 viewer_pid=$!
 for _ in $(seq 300); do
     grep -q "^frame " d.err 2>/dev/null && break
@@ -147,7 +149,7 @@ grep -q "Interrupted" d.err || fail "no word of the interruption: $(cat d.err)"
 alive "$server" && fail "the private Xvfb outlived the render"
 
 # 5. Killed outright: the Xvfb still ends with it, and only the temporary name is left.
-"$program" flight.log --record e.mp4 --size 160x96 --speed 0.25 >e.out 2>e.err &
+"$program" flight.log --record e.mp4 --from 10 --to 25 --size 160x96 --speed 0.25 >e.out 2>e.err &
 viewer_pid=$!
 for _ in $(seq 300); do
     grep -q "^frame " e.err 2>/dev/null && break
