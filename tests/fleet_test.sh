@@ -135,11 +135,13 @@ done
 python3 - <<'EOF' || fail "the Kubernetes manifest is not as it should be"
 import yaml
 job = yaml.safe_load(open("job.yaml"))
-spec = job["spec"]
-assert job["kind"] == "Job" and spec["completionMode"] == "Indexed" and spec["backoffLimitPerIndex"] > 0, spec
-rules = spec["podFailurePolicy"]["rules"]
+# A Kubernetes object's body, the one mapping beside its kind, version and metadata.
+body = lambda o: next(v for k, v in o.items() if k not in ("apiVersion", "kind", "metadata"))
+indexed = body(job)
+assert job["kind"] == "Job" and indexed["completionMode"] == "Indexed" and indexed["backoffLimitPerIndex"] > 0, indexed
+rules = indexed["podFailurePolicy"]["rules"]
 assert [(r["action"], r["onExitCodes"]["operator"], r["onExitCodes"]["values"]) for r in rules] == [("FailIndex", "NotIn", [75])], rules
-pod = spec["template"]["spec"]
+pod = body(indexed["template"])
 assert pod["restartPolicy"] == "Never"
 container = pod["containers"][0]
 assert container["command"][0].endswith("scripts/fleet-job"), container
