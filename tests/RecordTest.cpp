@@ -12,10 +12,13 @@
 #include <osg/Matrixd>
 #include <osg/MatrixTransform>
 #include <osg/ShapeDrawable>
+#include <osgUtil/CullVisitor>
+#include <osgUtil/RenderStage>
 
 #include "geo/MapFrame.h"
 #include "log/LogAttitude.h"
 #include "log/SampleTable.h"
+#include "player/NearPlane.h"
 #include "player/PlaybackClock.h"
 #include "player/PlayerBackdrop.h"
 #include "record/FrameSchedule.h"
@@ -311,6 +314,97 @@ TEST(ChaseCameraTest, StandingItLooksAlongTheNoseOrHoldsTheLastCourse)
             }
         }
     }
+}
+
+// 20 s east at 10 m/s, 80 m below a plain 500 m up, as a log with a baro offset puts it.
+osg::Vec3d EastUnderThePlain(double seconds)
+{
+    return osg::Vec3d(0.0, 10.0 * seconds, 420.0);
+}
+
+double PlainAt500Metres(double, double)
+{
+    return 500.0 * TestUnitsPerMetre;
+}
+
+TEST(ChaseCameraTest, AnAircraftBelowTheGroundIsFollowedAlongTheGroundNotUnderIt)
+{
+    CameraSubject subject = FlightAlong(EastUnderThePlain, 101, [](double) { return Pi / 2.0; });
+    subject.groundUnder = PlainAt500Metres;
+    const std::unique_ptr<RecordingCamera> chase = FindRecordCamera("chase")->make(subject);
+    chase->SetUp(CameraPicture{}, nullptr);
+    for (double position = 0.0; position <= 100.0; position += 5.0)
+    {
+        const osg::Matrixd view = chase->View(position, 1.0);
+        const osg::Vec3d eye = EyeOf(view);
+        ASSERT_GE(eye.z(), PlainAt500Metres(eye.x(), eye.y()) + ChaseClearance * TestUnitsPerMetre - 1e-9);
+        // Where the view's centre meets the height the chase keeps, the ground is below it:
+        // the picture shows the ground ahead from above, not the plain's underside.
+        osg::Vec3d forward = osg::Vec3d(0.0, 0.0, -1.0) * osg::Matrixd::inverse(view) - eye;
+        forward.normalize();
+        const osg::Vec3d ahead = eye + forward * (ChaseDistance * TestUnitsPerMetre);
+        EXPECT_GT(ahead.z(), PlainAt500Metres(ahead.x(), ahead.y())) << "looks into the ground at position " << position;
+    }
+}
+
+// Culls `scene` as the viewer's cull does for `camera` and returns the projection the camera
+// draws with, its near and far planes as the cull settled them.
+osg::Matrixd CulledProjection(osg::Camera& camera, osg::Node& scene)
+{
+    osg::ref_ptr<osgUtil::CullVisitor> cull = new osgUtil::CullVisitor;
+    osg::ref_ptr<osgUtil::StateGraph> states = new osgUtil::StateGraph;
+    osg::ref_ptr<osgUtil::RenderStage> stage = new osgUtil::RenderStage;
+    cull->setStateGraph(states.get());
+    cull->setRenderStage(stage.get());
+    cull->inheritCullSettings(camera);
+    cull->pushViewport(new osg::Viewport(0, 0, 1280, 720));
+    cull->pushProjectionMatrix(new osg::RefMatrix(camera.getProjectionMatrix()));
+    cull->pushModelViewMatrix(new osg::RefMatrix(camera.getViewMatrix()), osg::Transform::ABSOLUTE_RF);
+    scene.accept(*cull);
+    cull->popModelViewMatrix();
+    cull->popProjectionMatrix();
+    osg::Matrixd projection = camera.getProjectionMatrix();
+    osgUtil::CullVisitor::value_type nearest = cull->getCalculatedNearPlane();
+    osgUtil::CullVisitor::value_type farthest = cull->getCalculatedFarPlane();
+    cull->clampProjectionMatrix(projection, nearest, farthest);
+    return projection;
+}
+
+osg::ref_ptr<osg::Geode> Solid(osg::Shape* shape)
+{
+    osg::ref_ptr<osg::Geode> geode = new osg::Geode;
+    geode->addDrawable(new osg::ShapeDrawable(shape));
+    return geode;
+}
+
+TEST(NearPlaneTest, TheChaseViewOfALongFlightClipsNeitherTheAircraftNorTheGroundUnderTheEye)
+{
+    // A flight 300 km long, 2000 units at a tile per 150 m, flown 25 m over flat ground: its
+    // track and ground reach from behind the camera to the end of the flight.
+    const double unitsPerMetre = 1.0 / 150.0;
+    osg::ref_ptr<osg::Group> root = new osg::Group;
+    root->addChild(Solid(new osg::Box(osg::Vec3(0.0f, 1000.0f, -0.05f), 20.0f, 2020.0f, 0.1f)).get());
+    root->addChild(Solid(new osg::Box(osg::Vec3(0.0f, 1000.0f, 0.3f), 0.001f, 2000.0f, 0.001f)).get());
+    const osg::Vec3d aircraft(0.0, 1000.0, 25.0 * unitsPerMetre);
+    osg::ref_ptr<osg::MatrixTransform> mover = new osg::MatrixTransform(osg::Matrixd::translate(aircraft));
+    mover->addChild(Solid(new osg::Sphere(osg::Vec3(), static_cast<float>(1.5 * unitsPerMetre))).get()); // a 3 m wingspan
+    root->addChild(mover.get());
+
+    // The chase camera: 40 m behind along the long axis, 8 m above.
+    const osg::Vec3d eye = aircraft + osg::Vec3d(0.0, -ChaseDistance, ChaseHeight) * unitsPerMetre;
+    osg::ref_ptr<osg::Camera> camera = new osg::Camera;
+    camera->setProjectionMatrixAsPerspective(40.0, 16.0 / 9.0, 1.0, 10000.0);
+    camera->setViewMatrix(osg::Matrixd::lookAt(eye, aircraft, osg::Vec3d(0.0, 0.0, 1.0)));
+    KeepNearPlaneInFront(*camera, mover.get(), [](double, double) { return 0.0; });
+
+    const osg::Matrixd projection = CulledProjection(*camera, *root);
+    auto depth = [&](const osg::Vec3d& point) { return (point * camera->getViewMatrix() * projection).z(); };
+    const double inFront = (ChaseDistance - 1.5) * unitsPerMetre;
+    const osg::Vec3d nearestOfTheAircraft = eye + (aircraft - eye) / (aircraft - eye).length() * inFront;
+    EXPECT_GT(depth(nearestOfTheAircraft), -1.0) << "the aircraft is cut by the near plane";
+    // The ground at the foot of the picture, 29 degrees below the horizontal.
+    EXPECT_GT(depth(eye + osg::Vec3d(0.0, 60.0, -33.0) * unitsPerMetre), -1.0) << "the ground in front is cut";
+    EXPECT_LT(depth(osg::Vec3d(0.0, 1990.0, 0.0)), 1.0) << "the far end of the flight is cut";
 }
 
 TEST(HeadingIsCourseTest, OnlyAHeadingThatIsTheDirectionOfEveryMoveIsTheCourse)

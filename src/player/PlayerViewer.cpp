@@ -3,6 +3,7 @@
 #include <osgUtil/IncrementalCompileOperation>
 #include <osgViewer/Viewer>
 
+#include "player/NearPlane.h"
 #include "player/PlayerBackdrop.h"
 #include "player/PlayerSession.h"
 #include "viewer/FlightViewer.h"
@@ -55,6 +56,7 @@ int RunPlayerViewer()
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     SetUpFlightViewer(viewer, scene.root.get());
+    KeepNearPlaneInFront(*viewer.getCamera(), scene.aircraftMover.get());
     // The terrain's tiles reach the graphics card a few at a time, within each frame's budget,
     // instead of all those that came in at once in one long frame: playing fast over a long
     // flight, the median frame is a third shorter and the slowest a third less slow.

@@ -19,6 +19,7 @@
 #include "geo/MapFrame.h"
 #include "log/LogAttitude.h"
 #include "log/SampleTable.h"
+#include "player/NearPlane.h"
 #include "player/PlayerBackdrop.h"
 #include "player/PlayerDisplay.h"
 #include "player/PlayerSession.h"
@@ -26,7 +27,6 @@
 #include "record/FrameSchedule.h"
 #include "record/RecordingCamera.h"
 #include "record/VideoOutput.h"
-#include "terrain/TerrainHeight.h"
 #include "viewer/PrivateDisplay.h"
 #include "viewer/SceneAssembly.h"
 #include "viewer/WindowingSystem.h"
@@ -373,6 +373,7 @@ bool Recording::RealiseViewer()
     osg::Camera* camera = viewer.getCamera();
     DrawOffscreen(camera, context.get(), options.width, options.height);
     camera->setProjectionMatrixAsPerspective(FieldOfView, Aspect(), 1.0, 10000.0);
+    KeepNearPlaneInFront(*camera, scene.aircraftMover.get());
     double lift = 0.0;
     LiftPicture(*camera, session->CoveredBelow(options.width, options.height), &lift);
     if (options.hud || session->hud->ShowsAttribution() || DisplaysBeside())
@@ -562,14 +563,6 @@ bool Recording::Stop()
 
 } // namespace
 
-// The height of the drawn ground under a frame point, in frame units; far below everything
-// where no tile covers it.
-static double GroundUnder(double x, double y)
-{
-    const TerrainHeight ground = TerrainHeightAtGrid(MapFrame.CI + x, MapFrame.CJ + y, TileReports::Quiet);
-    return ground.covered ? ground.metres * MapFrame.k : -1e30;
-}
-
 // The loaded flight as the camera sees it: the aircraft where the player's scene puts it,
 // over the ground as drawn.
 CameraSubject LoadedFlight(double rowSeconds)
@@ -579,7 +572,7 @@ CameraSubject LoadedFlight(double rowSeconds)
     subject.rowSeconds = rowSeconds;
     subject.unitsPerMetre = MapFrame.k;
     subject.aircraftAt = [](double position) { return AircraftMatrixAt(position); };
-    subject.groundUnder = GroundUnder;
+    subject.groundUnder = DrawnGroundUnder;
     subject.headingIsCourse = HeadingIsCourse(SampleTable.rows, SampleTable.rowCount);
     return subject;
 }

@@ -140,10 +140,16 @@ osg::Matrixd ChaseCamera::ViewAlong(const osg::Vec3d& aircraft, double newCourse
         course = FollowCourse(course, newCourse, seconds);
     const double unitsPerMetre = subject.unitsPerMetre;
     const osg::Vec3d ahead(std::cos(course), std::sin(course), 0.0);
-    osg::Vec3d eye = aircraft - ahead * (ChaseDistance * unitsPerMetre) + osg::Vec3d(0.0, 0.0, ChaseHeight * unitsPerMetre);
+    // An aircraft the log puts below the drawn ground (a baro offset, a simulator's field) is
+    // followed where it meets the ground: the camera stays above the terrain and looks ahead
+    // along the way, never at the terrain's underside; the display gives the height below.
+    osg::Vec3d followed = aircraft;
+    if (subject.groundUnder)
+        followed.z() = std::max(followed.z(), subject.groundUnder(aircraft.x(), aircraft.y()));
+    osg::Vec3d eye = followed - ahead * (ChaseDistance * unitsPerMetre) + osg::Vec3d(0.0, 0.0, ChaseHeight * unitsPerMetre);
     if (subject.groundUnder)
         eye.z() = std::max(eye.z(), subject.groundUnder(eye.x(), eye.y()) + ChaseClearance * unitsPerMetre);
-    return osg::Matrixd::lookAt(eye, aircraft + osg::Vec3d(0.0, 0.0, ChaseAim * unitsPerMetre), osg::Vec3d(0.0, 0.0, 1.0));
+    return osg::Matrixd::lookAt(eye, followed + osg::Vec3d(0.0, 0.0, ChaseAim * unitsPerMetre), osg::Vec3d(0.0, 0.0, 1.0));
 }
 
 void OverviewCamera::SetUp(const CameraPicture& picture, osg::MatrixTransform* aircraft)
