@@ -314,20 +314,24 @@ TrackColouring PlayerSession::ColourTrack(TrackColourBy by)
 
 void PlayerSession::PlaceTrackLegend(int width, int height)
 {
-    if (trackColours.by == TrackColourBy::None || (width == legendWidth && height == legendHeight))
+    // At the top right, clear of the figures at the top left, down to the plot strip or the
+    // bottom strip, whichever is higher.
+    const HudLayout layout = LayoutHud(width, height);
+    const double floor = std::max(layout.stripTop, CoveredBelow(width, height) * height) + layout.textSize;
+    if (trackColours.by == TrackColourBy::None || (width == legendWidth && height == legendHeight && floor == legendFloor))
         return;
     legendWidth = width;
     legendHeight = height;
+    legendFloor = floor;
     if (trackLegend)
         hud->Camera()->removeChild(trackLegend.get());
-    // At the top right, clear of the figures at the top left.
-    const HudLayout layout = LayoutHud(width, height);
     // The flights' names are wider than a mode's: as wide as they need, within reason.
     const double legendWidthPixels = flights ? std::min(0.45 * width, OneColumnLegendWidth(trackColours, layout.textSize))
                                              : std::min(0.3 * width, 24.0 * layout.textSize);
-    const double legendHeightPixels = LegendHeight(trackColours, legendWidthPixels, layout.textSize);
-    osg::ref_ptr<osg::Geode> legend = BuildColourLegend(trackColours, width - layout.textSize - legendWidthPixels, height - layout.textSize - legendHeightPixels,
-                                                       legendWidthPixels, legendHeightPixels, layout.textSize, hud->Font());
+    const double top = height - layout.textSize;
+    const double legendHeightPixels = std::min(LegendHeight(trackColours, legendWidthPixels, layout.textSize), std::max(top - floor, 0.0));
+    osg::ref_ptr<osg::Geode> legend = BuildColourLegend(trackColours, width - layout.textSize - legendWidthPixels, top - legendHeightPixels, legendWidthPixels,
+                                                       legendHeightPixels, layout.textSize, hud->Font(), flights ? selected : static_cast<size_t>(-1));
     // Replaced when the window's size changes, maybe while the last frame is still drawn:
     // dynamic, so the viewer finishes drawing it before the next frame's events.
     for (unsigned int i = 0; i < legend->getNumDrawables(); ++i)

@@ -141,6 +141,7 @@ private:
     osg::ref_ptr<osg::Node> trackLegend;
     int legendWidth = 0;
     int legendHeight = 0;
+    double legendFloor = 0.0; // the lowest the legend may reach, pixels from the bottom
     std::string displayLog; // empty: none asked for
     std::vector<std::string> shownLines;
     std::vector<std::string> loggedLines;
