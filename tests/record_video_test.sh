@@ -101,6 +101,9 @@ grep -q "^2 flights: " out && grep -q "^CI,CJ=" out || fail "no transcript of bo
 expect_lines bytime "1\* a.log  sample 81"
 expect_lines bytime "2  b.log  sample 31"
 grep -q "aligned by time of day" bytime.lines || fail "not aligned by time: $(cat bytime.lines)"
+# Without the display the flights' legend stays, and follows the clock as it does with it.
+two nohud --from 40 --to 40 --no-hud
+expect_lines nohud "2  b.log  sample 31"
 # At take-off: the clock starts 5 s before B leaves the ground, 3.5 s before A starts.
 two takeoff --from 40 --to 40 --align takeoff
 expect_lines takeoff "1\* a.log  sample 74"

@@ -255,7 +255,9 @@ private:
 
     double Aspect() const { return static_cast<double>(options.width) / options.height; }
     // Plots or a track's legend are drawn, with or without the rest of the display.
-    bool DisplaysBeside() const { return !options.view.plots.empty() || options.view.colourBy != TrackColourBy::None; }
+    // What stays without the display, and must follow the clock all the same: the plots, the
+    // track's legend, the flights' legend with the sample each stands on.
+    bool DisplaysBeside() const { return !options.view.plots.empty() || options.view.colourBy != TrackColourBy::None || session->SeveralFlights(); }
 
     const RecordOptions& options;
     CommandReport& report;
