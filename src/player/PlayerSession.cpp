@@ -14,6 +14,8 @@
 #include <osgViewer/View>
 
 #include "app/FlightLoading.h"
+#include "app/FlightStatistics.h"
+#include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "log/SampleTable.h"
 #include "player/ColourLegend.h"
@@ -96,6 +98,19 @@ std::vector<const SampleTableValues*> PlayerSession::Tables() const
     for (size_t i = 0; flights && i < flights->size(); ++i)
         tables.push_back((*flights)[i].table.get());
     return tables;
+}
+
+std::vector<FlightTiles> PlayerSession::FlightCorridors() const
+{
+    std::vector<FlightTiles> corridors;
+    for (size_t i = 0; flights && i < flights->size(); ++i)
+    {
+        double latitude = 0.0, longitude = 0.0;
+        FlightCentre((*flights)[i].extent, &latitude, &longitude);
+        const MapFrameValues own = MapFrameOn(latitude, longitude);
+        corridors.push_back(FlightTiles{own.CI, own.CJ, TilesUnderFlights({(*flights)[i].table.get()})});
+    }
+    return corridors;
 }
 
 void PlayerSession::StudyLoadedFlight()

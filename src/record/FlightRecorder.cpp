@@ -341,7 +341,7 @@ bool Recording::EnsureDisplay()
 bool Recording::AssembleScene()
 {
     const TrackColouring colouring = session->ColourTrack(options.view.colourBy);
-    const std::vector<GridTile> corridor = TilesUnderFlights(session->Tables());
+    const std::vector<FlightTiles> corridor = session->FlightCorridors();
     scene = AssembleFlightScene(SceneTerrain::Paged, options.view.colourBy == TrackColourBy::None || session->SeveralFlights() ? nullptr : &colouring,
                                 session->SeveralFlights() ? &corridor : nullptr);
     SurroundWithBackdrop(scene);
