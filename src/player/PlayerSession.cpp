@@ -74,6 +74,11 @@ PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector
         trackColours.title = std::string("flights, aligned ") + AlignmentName(onClock->Alignment());
         if (options.colourBy != TrackColourBy::None)
             fprintf(stderr, "--colour-track: several flights are drawn each in a colour of its own\n");
+        std::vector<std::string> names;
+        for (size_t i = 0; i < flights->size(); ++i)
+            names.push_back(FlightName(i));
+        if (const std::string note = onClock->Note(names); !note.empty())
+            fprintf(stderr, "%s\n", note.c_str());
         PutFlightInTable((*flights)[0]);
     }
     StudyLoadedFlight();
