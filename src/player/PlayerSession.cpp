@@ -334,21 +334,28 @@ TrackColouring PlayerSession::ColourTrack(TrackColourBy by)
 
 void PlayerSession::PlaceTrackLegend(int width, int height)
 {
-    // At the top right, clear of the figures at the top left, down to the plot strip or the
-    // bottom strip, whichever is higher.
+    // At the top right, beside the figures at the top left or under them where the window is
+    // too narrow for both, down to the plot strip or the bottom strip, whichever is higher.
     const HudLayout layout = LayoutHud(width, height);
+    // The flights' names are wider than a mode's: as wide as they need, within reason.
+    const double legendWidthPixels = flights ? std::min(0.45 * width, OneColumnLegendWidth(trackColours, layout.textSize))
+                                             : std::min(0.3 * width, 24.0 * layout.textSize);
+    const osg::BoundingBox& figures = hud->FiguresBox();
+    const bool under = figures.valid() && figures.xMax() + layout.textSize > width - layout.textSize - legendWidthPixels;
+    const double top = under ? figures.yMin() - 0.5 * layout.textSize : height - layout.textSize;
     const double floor = std::max(layout.stripTop, CoveredBelow(width, height) * height) + layout.textSize;
-    if (trackColours.by == TrackColourBy::None || (width == legendWidth && height == legendHeight && floor == legendFloor))
+    if (trackColours.by == TrackColourBy::None || (width == legendWidth && height == legendHeight && floor == legendFloor && top == legendTop))
         return;
     legendWidth = width;
     legendHeight = height;
     legendFloor = floor;
+    legendTop = top;
     if (trackLegend)
         hud->Camera()->removeChild(trackLegend.get());
-    // The flights' names are wider than a mode's: as wide as they need, within reason.
-    const double legendWidthPixels = flights ? std::min(0.45 * width, OneColumnLegendWidth(trackColours, layout.textSize))
-                                             : std::min(0.3 * width, 24.0 * layout.textSize);
-    const double top = height - layout.textSize;
+    trackLegend = nullptr;
+    // A window too small for the display has no room for its legend either.
+    if (!layout.fits)
+        return;
     const double legendHeightPixels = std::min(LegendHeight(trackColours, legendWidthPixels, layout.textSize), std::max(top - floor, 0.0));
     osg::ref_ptr<osg::Geode> legend = BuildColourLegend(trackColours, width - layout.textSize - legendWidthPixels, top - legendHeightPixels, legendWidthPixels,
                                                        legendHeightPixels, layout.textSize, hud->Font(), flights ? selected : static_cast<size_t>(-1));
@@ -419,6 +426,7 @@ void PlayerSession::Refresh(int width, int height, bool figures)
         timeline.current = common.DurationSeconds() > 0.0 ? common.FlightSeconds() / common.DurationSeconds() : 0.0;
     else
         timeline.current = TimelineFraction(axis, SampleNumberAtPosition(clock.Position()));
+    hud->KeepAttributionAbove(CoveredBelow(width, height) * height);
     hud->Show(shownLines, timeline, width, height);
     plots->Show(hud->Layout(), clock);
     PlaceTrackLegend(width, height);

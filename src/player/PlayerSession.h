@@ -145,6 +145,7 @@ private:
     int legendWidth = 0;
     int legendHeight = 0;
     double legendFloor = 0.0; // the lowest the legend may reach, pixels from the bottom
+    double legendTop = 0.0;
     std::string displayLog; // empty: none asked for
     std::vector<std::string> shownLines;
     std::vector<std::string> loggedLines;
