@@ -1,4 +1,5 @@
 // The plots, the events and the modes on the player's clock, over small known flights.
+#include <cctype>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -265,5 +266,21 @@ TEST_F(PlotStripTest, TheDisplayFitsTheFrameAndTheCreditsKeepClearOfThePlots)
         EXPECT_EQ(figures, width >= 480) << "the figures";
         EXPECT_TRUE(credits) << "the credits stay whatever the size";
     }
+}
+
+// A count is labelled in whole numbers, whatever its range.
+TEST_F(PlotStripTest, ACountIsLabelledInWholeNumbers)
+{
+    cols[0] = static_cast<int32_t>(ColumnKind::gps_numsatellites);
+    highestColumn = 0;
+    for (int32_t row = 0; row < SampleTable.rowCount; ++row)
+        SampleTable.rows[row].gps_numsatellites = 8 + row % 4;
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions{{"gps_numsatellites"}, TrackColourBy::None});
+    session->Refresh(1280, 720, true);
+    std::vector<std::string> values;
+    for (const auto& [text, box] : DrawnTexts(session->plots->Node()))
+        if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0])) && text.find(':') == std::string::npos)
+            values.push_back(text);
+    EXPECT_EQ(values, (std::vector<std::string>{"11", "8"})) << "the highest and the lowest";
 }
 } // namespace
