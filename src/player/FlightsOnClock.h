@@ -64,8 +64,9 @@ public:
     bool FlightRowAt(size_t flight, double clockPosition, double* row) const;
     // The clock position of a fractional row of `flight`.
     double ClockPositionOf(size_t flight, double row) const;
-    // The common time of the flight's first row.
+    // The common time of the flight's first row, and of each of its rows.
     double StartOf(size_t flight) const { return times[flight].front(); }
+    const std::vector<double>& TimesOf(size_t flight) const { return times[flight]; }
     // Lined up by time of day, the UTC seconds since 1970 at which the common clock stands at 0.
     double Origin() const { return origin; }
 

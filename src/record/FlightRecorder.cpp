@@ -301,20 +301,19 @@ bool Recording::SetUp()
 bool Recording::Schedule()
 {
     std::string error;
-    const double* from = options.hasFrom ? &options.from : nullptr;
-    const double* to = options.hasTo ? &options.to : nullptr;
-    if (const FlightsOnClock* onClock = session->OnClock())
-    {
-        PlaybackClock& common = session->Transport();
-        common = PlaybackClock(onClock->ClockTimes(), onClock->Step(), options.speed);
-        session->Follow();
-        if (ScheduleRecording(onClock->ClockTimes(), common, options.speed, options.fps, from, to, &schedule, &error))
-            return true;
-        return Refuse("Nothing to record", error, CommandStatus::Usage);
-    }
-    PlaybackClock& clock = session->clock;
-    clock = PlaybackClock(TableLogTimes(), SampleTable.SampleStep, options.speed);
-    if (ScheduleRecording(SampleTable.rows, SampleTable.rowCount, clock, options.speed, options.fps, from, to, &schedule, &error))
+    // --from and --to mean the same with one flight or several: the selected flight's log time,
+    // or +S from the clock's start; the span is then on the times of the clock's rows.
+    const FlightsOnClock* onClock = session->OnClock();
+    const std::vector<double> logTimes = TableLogTimes();
+    const std::vector<double>& clockTimes = onClock ? onClock->ClockTimes() : logTimes;
+    const std::vector<double>& rowClockTimes = onClock ? onClock->TimesOf(session->Selected()) : logTimes;
+    const double fromTime = ClockTimeOfMoment(options.from, options.fromSinceStart, clockTimes, logTimes, rowClockTimes);
+    const double toTime = ClockTimeOfMoment(options.to, options.toSinceStart, clockTimes, logTimes, rowClockTimes);
+    PlaybackClock& clock = session->Transport();
+    clock = onClock ? PlaybackClock(clockTimes, onClock->Step(), options.speed) : PlaybackClock(logTimes, SampleTable.SampleStep, options.speed);
+    session->Follow();
+    if (ScheduleRecording(clockTimes, clock, options.speed, options.fps, options.hasFrom ? &fromTime : nullptr, options.hasTo ? &toTime : nullptr, &schedule, &error,
+                          onClock ? "the flights' common clock" : "the flight's log time"))
         return true;
     return Refuse("Nothing to record", error, CommandStatus::Usage);
 }
