@@ -254,9 +254,9 @@ private:
     bool Stop();
 
     double Aspect() const { return static_cast<double>(options.width) / options.height; }
-    // Plots or a track's legend are drawn, with or without the rest of the display.
-    // What stays without the display, and must follow the clock all the same: the plots, the
-    // track's legend, the flights' legend with the sample each stands on.
+    // Plots or a legend are drawn, with or without the rest of the display, and follow the
+    // clock all the same: the plots, the track's legend, the flights' legend with the sample
+    // each stands on.
     bool DisplaysBeside() const { return !options.view.plots.empty() || options.view.colourBy != TrackColourBy::None || session->SeveralFlights(); }
 
     const RecordOptions& options;
