@@ -1,5 +1,6 @@
 // The legend of the track's colours, laid out without a window.
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <osgDB/FileUtils>
@@ -73,4 +74,40 @@ TEST(ColourLegendTest, EverythingInsideItsRectangleAtTheHeightItAsksFor)
         }
         EXPECT_EQ(texts, c.texts);
     }
+}
+
+namespace
+{
+// The texts of a legend, in the order drawn.
+std::vector<std::string> Texts(const osg::Geode& legend)
+{
+    std::vector<std::string> texts;
+    for (unsigned i = 0; i < legend.getNumDrawables(); ++i)
+        if (const osgText::Text* text = dynamic_cast<const osgText::Text*>(legend.getDrawable(i)))
+            texts.push_back(text->getText().createUTF8EncodedString());
+    return texts;
+}
+} // namespace
+
+// At the height it asks for, at the text size of any window, every entry is shown.
+TEST(ColourLegendTest, EveryEntryShownAtTheHeightAskedForAtAnyTextSize)
+{
+    const TrackColouring modes = TwelveModes();
+    TrackColouring flights = modes;
+    flights.entries.resize(3);
+    for (const TrackColouring* colouring : std::vector<const TrackColouring*>{&flights, &modes})
+        for (double size = 9.0; size <= 20.0; size += 0.125)
+        {
+            const double width = OneColumnLegendWidth(*colouring, size);
+            const osg::ref_ptr<osg::Geode> legend = BuildColourLegend(*colouring, 0.0, 0.0, width, LegendHeight(*colouring, width, size), size, nullptr);
+            EXPECT_EQ(Texts(*legend).size(), colouring->entries.size() + 1) << colouring->entries.size() << " entries at text size " << size;
+        }
+
+    // Too low for all twelve even with the lines closer: those left out are counted, and the
+    // one kept (the selected flight) is shown all the same.
+    TrackColouring five = modes;
+    five.entries.resize(5);
+    const double width = OneColumnLegendWidth(modes, 14.0);
+    const osg::ref_ptr<osg::Geode> low = BuildColourLegend(modes, 0.0, 0.0, width, LegendHeight(five, width, 14.0), 14.0, nullptr, 10);
+    EXPECT_EQ(Texts(*low), (std::vector<std::string>{"flight mode", "mode 0", "mode 1", "mode 2", "mode 3", "mode 10", "+7 more"}));
 }

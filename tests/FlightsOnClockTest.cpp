@@ -1,12 +1,14 @@
 // Several flights on one clock: where each stands when they are lined up by time of day, at
 // take-off or at the start, and when each has no data.
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "log/SampleTable.h"
 #include "player/FlightsOnClock.h"
+#include "player/PlayerDisplay.h"
 
 namespace
 {
@@ -107,5 +109,30 @@ TEST(FlightsOnClockTest, ClocksThatGoBackOrCrossMidnightKeepTheRowsInOrder)
     EXPECT_EQ(FormatUtc(seconds + 1.96), "2026-04-10 00:00:00.0 UTC") << "rounded to the tenth, into the next day";
     night->rows[0].gps_date = 0;
     EXPECT_FALSE(RowUtcSeconds(night->rows[0], &seconds));
+}
+
+// Flights dated years apart play by time of day only when asked to, the clock then counting
+// days; by default they line up at take-off, saying why. Asked by time of day, a flight
+// without a date is named.
+TEST(FlightsOnClockTest, DatesFarApartOrMissingLineUpAtTakeoffWithAWordUnlessAskedFor)
+{
+    const auto a = Flight({2, 400.0, 36000.0, 1.0, 200, 90426});
+    const auto b = Flight({2, 400.0, 39600.0, 1.0, 100, 90424}); // two years earlier, an hour later in the day
+    const std::vector<std::string> names = {"a.log", "b.log"};
+
+    const FlightsOnClock automatic({a.get(), b.get()}, FlightAlignment::Automatic);
+    EXPECT_EQ(automatic.Alignment(), FlightAlignment::Takeoff);
+    EXPECT_EQ(automatic.Note(names), "the flights were flown 730 days apart, so they are lined up at take-off (--align time keeps them by time of day)");
+
+    const FlightsOnClock asked({a.get(), b.get()}, FlightAlignment::Time);
+    EXPECT_EQ(asked.Alignment(), FlightAlignment::Time);
+    EXPECT_EQ(asked.Note(names), "");
+    EXPECT_EQ(FormatWholeDuration(asked.ClockTimes().back()), "729 d 23:03:19");
+    EXPECT_EQ(FormatDuration(asked.ClockTimes().back() + 0.25), "729 d 23:03:19.3");
+
+    const auto undated = Flight({20, 600.0, 36030.0, 0.5, 150, 0});
+    const FlightsOnClock fallen({a.get(), undated.get()}, FlightAlignment::Time);
+    EXPECT_EQ(fallen.Note(names), "--align time: flight 2 (b.log) logs no date, so the flights are lined up at take-off");
+    EXPECT_EQ(FlightsOnClock({a.get(), undated.get()}, FlightAlignment::Automatic).Note(names), "") << "the default says nothing of it";
 }
 } // namespace

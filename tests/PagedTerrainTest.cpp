@@ -1,4 +1,6 @@
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include <osg/Geode>
@@ -143,6 +145,24 @@ TEST_F(PagedTerrainTest, MissingPicturesComeFromTheFinerTilesElseTheCoarserElseG
     EXPECT_FLOAT_EQ(uv[0].y(), 0.75f); // its north edge: second row of four from the north
     EXPECT_FLOAT_EQ(uv[3].x() - uv[0].x(), 0.25f);
     EXPECT_NEAR(TexelOf(under.get(), 0.6, 0.6).g() * 255.0f, 255.0f, 12.0f);
+}
+
+// Two flights far apart, the map frame between them: ground along each, none between them,
+// where no flight is.
+TEST_F(PagedTerrainTest, FlightsFarApartHaveGroundAlongEachAndNoneBetween)
+{
+    const int64_t apart = 12 * 256; // zoom-18 tiles: twelve roots either side of the frame's centre
+    const int32_t row = static_cast<int32_t>(Row18);
+    PagedTerrain terrain(std::vector<FlightTiles>{FlightTiles{row, static_cast<int32_t>(Column18 - apart), {GridTile{Row18, Column18 - apart}}},
+                                                  FlightTiles{row, static_cast<int32_t>(Column18 + apart), {GridTile{Row18, Column18 + apart}}}});
+    ASSERT_GT(terrain.getNumChildren(), 0u);
+    for (unsigned i = 0; i < terrain.getNumChildren(); ++i)
+    {
+        const std::string name = static_cast<const osg::PagedLOD*>(terrain.getChild(i))->getFileName(0);
+        long long row = 0, column = 0;
+        ASSERT_EQ(sscanf(name.c_str(), "t_10_%lld_%lld", &row, &column), 2) << name;
+        EXPECT_GT(std::llabs(column - Column18 / 256), 6) << name << " lies between the flights";
+    }
 }
 
 } // namespace

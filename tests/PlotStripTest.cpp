@@ -1,9 +1,12 @@
 // The plots, the events and the modes on the player's clock, over small known flights.
+#include <cctype>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include <osg/Geometry>
+#include <osg/NodeVisitor>
+#include <osgText/Text>
 
 #include "SceneTestSupport.h"
 #include "geo/Geodesy.h"
@@ -218,5 +221,66 @@ TEST_F(PlotStripTest, TheSelectedFlightIsStudiedAndTheOtherFollowsTheCommonClock
     session->SelectNextFlight();
     EXPECT_EQ(SampleTable.rowCount, 80) << "after the last, the first again";
     EXPECT_EQ(session->clock.Row(), 50) << "on the row the clock stands on";
+}
+
+// The texts a camera draws now (those under a node hidden by its mask are not), with where.
+std::vector<std::pair<std::string, osg::BoundingBox>> DrawnTexts(osg::Node* root)
+{
+    struct Collector : osg::NodeVisitor
+    {
+        Collector() : osg::NodeVisitor(TRAVERSE_ACTIVE_CHILDREN) {}
+        void apply(osg::Drawable& drawable) override
+        {
+            const osgText::Text* text = dynamic_cast<const osgText::Text*>(&drawable);
+            if (text && text->getBoundingBox().valid())
+                found.emplace_back(text->getText().createUTF8EncodedString(), text->getBoundingBox());
+        }
+        std::vector<std::pair<std::string, osg::BoundingBox>> found;
+    } collector;
+    root->accept(collector);
+    return collector.found;
+}
+
+// At any size of frame, what the display draws lies inside it: below a size where its lines
+// would run off the frame and cover half of it, it is left out. The credits keep clear of the
+// plots' values and time labels.
+TEST_F(PlotStripTest, TheDisplayFitsTheFrameAndTheCreditsKeepClearOfThePlots)
+{
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions{{"altitude", "climb"}, TrackColourBy::None});
+    session->hud->ShowAttribution({"Imagery: a credit as long as the sources ask for", "Elevation: another"});
+    for (const auto& [width, height] : std::vector<std::pair<int, int>>{{320, 180}, {480, 270}, {900, 540}, {1280, 720}})
+    {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        session->Refresh(width, height, true);
+        bool figures = false, credits = false;
+        for (const auto& [text, box] : DrawnTexts(session->hud->Camera()))
+        {
+            EXPECT_TRUE(box.xMin() >= -0.5 && box.xMax() <= width + 0.5 && box.yMin() >= -0.5 && box.yMax() <= height + 0.5) << text;
+            figures = figures || text.rfind("sample ", 0) == 0;
+            if (text.rfind("Imagery", 0) == 0)
+            {
+                credits = true;
+                EXPECT_GE(box.yMin(), session->plots->Layout().top) << "the credits over the plots";
+            }
+        }
+        EXPECT_EQ(figures, width >= 480) << "the figures";
+        EXPECT_TRUE(credits) << "the credits stay whatever the size";
+    }
+}
+
+// A count is labelled in whole numbers, whatever its range.
+TEST_F(PlotStripTest, ACountIsLabelledInWholeNumbers)
+{
+    cols[0] = static_cast<int32_t>(ColumnKind::gps_numsatellites);
+    highestColumn = 0;
+    for (int32_t row = 0; row < SampleTable.rowCount; ++row)
+        SampleTable.rows[row].gps_numsatellites = 8 + row % 4;
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions{{"gps_numsatellites"}, TrackColourBy::None});
+    session->Refresh(1280, 720, true);
+    std::vector<std::string> values;
+    for (const auto& [text, box] : DrawnTexts(session->plots->Node()))
+        if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0])) && text.find(':') == std::string::npos)
+            values.push_back(text);
+    EXPECT_EQ(values, (std::vector<std::string>{"11", "8"})) << "the highest and the lowest";
 }
 } // namespace

@@ -96,6 +96,21 @@ TEST(FrameScheduleTest, FramesFollowLogTimeAndALongGapTakesAFixedSpan)
     EXPECT_NEAR(clock.PositionAt(0.8 + 2.0), 4.5, 1e-9);
 }
 
+// A moment of the command line on the clock: +S from its start; a log time of the selected
+// flight where its row stands on the clock, and beyond its rows as far as beyond their times.
+TEST(FrameScheduleTest, MomentsAreTheSelectedFlightsLogTimeOrSecondsFromTheStart)
+{
+    const std::vector<double> clockTimes = {0.0, 5.0, 30.0, 31.0, 32.0, 50.0};
+    const std::vector<double> logTimes = {1000.0, 1001.0, 1002.0}; // standing at 30 to 32 on the clock
+    const std::vector<double> rowClockTimes = {30.0, 31.0, 32.0};
+    EXPECT_DOUBLE_EQ(ClockTimeOfMoment(12.0, true, clockTimes, logTimes, rowClockTimes), 12.0);
+    EXPECT_DOUBLE_EQ(ClockTimeOfMoment(1001.5, false, clockTimes, logTimes, rowClockTimes), 31.5);
+    EXPECT_DOUBLE_EQ(ClockTimeOfMoment(990.0, false, clockTimes, logTimes, rowClockTimes), 20.0) << "before its first row";
+    EXPECT_DOUBLE_EQ(ClockTimeOfMoment(1010.0, false, clockTimes, logTimes, rowClockTimes), 40.0) << "after its last";
+    EXPECT_DOUBLE_EQ(ClockTimeOfMoment(1001.5, false, logTimes, logTimes, logTimes), 1001.5) << "one flight: its log time";
+    EXPECT_DOUBLE_EQ(ClockTimeOfMoment(1.5, true, logTimes, logTimes, logTimes), 1001.5);
+}
+
 TEST(FrameScheduleTest, LogTimesOutsideTheFlightAreHeldOrRefused)
 {
     std::vector<SampleRow> rows = RowsEvery(0.2, 11);
@@ -596,7 +611,7 @@ TEST(RecordOptionsTest, RecordingOptionsAreTakenOutAndTheRestKeepsItsOrder)
 {
     std::vector<std::string> words = {"player", "flight.log", "--record", "out.mp4", "--samples", "1-50",
                                       "--camera", "overview", "--size", "640x360", "--fps", "25",
-                                      "--speed", "8", "--from", "54500.5", "--to", "54600", "--no-hud"};
+                                      "--speed", "8", "--from", "54500.5", "--to", "+60", "--no-hud"};
     std::vector<char*> argv = Arguments(words);
     RecordOptions options;
     std::vector<const char*> rest;
@@ -615,6 +630,8 @@ TEST(RecordOptionsTest, RecordingOptionsAreTakenOutAndTheRestKeepsItsOrder)
     EXPECT_EQ(options.speed, 8.0);
     EXPECT_TRUE(options.hasFrom && options.hasTo);
     EXPECT_EQ(options.from, 54500.5);
+    EXPECT_FALSE(options.fromSinceStart) << "a log time";
+    EXPECT_TRUE(options.toSinceStart && options.to == 60.0) << "seconds from the start";
     EXPECT_FALSE(options.hud);
 
     // The player's own options need no --record.
@@ -648,6 +665,7 @@ TEST(RecordOptionsTest, WrongOptionsAreRefusedWithTheReason)
         {{"--record", "a.mp4", "--fps", "0"}, "frames a second"},
         {{"--record", "a.mp4", "--speed", "100"}, "0.25 to 64"},
         {{"--record", "a.mp4", "--from", "nan"}, "log time"},
+        {{"--record", "a.mp4", "--to", "+-5"}, "+SECONDS"},
         {{"--record", "a.mp4", "--from", "20", "--to", "10"}, "after --to"},
         {{"--record"}, "needs a value"},
         {{"--plot", "altitude,altitude"}, "twice"},

@@ -96,17 +96,24 @@ expect_lines()
     grep -qx "$2" "$1.lines" || fail "$1: no line '$2' among: $(cat "$1.lines")"
 }
 # By time of day, 40 s after A's start: A at its sample 81, B 10 s into its flight.
-two bytime --from 40 --to 40
+two bytime --from +40 --to +40
 grep -q "^2 flights: " out && grep -q "^CI,CJ=" out || fail "no transcript of both flights: $(cat out)"
 expect_lines bytime "1\* a.log  sample 81"
 expect_lines bytime "2  b.log  sample 31"
 grep -q "aligned by time of day" bytime.lines || fail "not aligned by time: $(cat bytime.lines)"
+# Without the display the flights' legend stays, and follows the clock as it does with it.
+two nohud --from +40 --to +40 --no-hud
+expect_lines nohud "2  b.log  sample 31"
 # At take-off: the clock starts 5 s before B leaves the ground, 3.5 s before A starts.
-two takeoff --from 40 --to 40 --align takeoff
+two takeoff --from +40 --to +40 --align takeoff
 expect_lines takeoff "1\* a.log  sample 74"
 expect_lines takeoff "2  b.log  sample 81"
+# A log time is the first flight's, as with one flight: A's 40 s is its sample 81 whatever the
+# alignment.
+two takeofflog --from 40 --to 40 --align takeoff
+expect_lines takeofflog "1\* a.log  sample 81"
 # Before B's first row it has no aircraft and no sample.
-two early --from 10 --to 10
+two early --from +10 --to +10
 expect_lines early "2  b.log  -"
 # Both tracks are drawn, each in its colour, and the aircraft stand elsewhere at take-off.
 for colour in "rgb(255,217,26)" "rgb(51,204,255)"; do

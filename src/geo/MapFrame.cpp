@@ -42,9 +42,16 @@ double MetresPerTile(double latitude)
 
 void SetUpMapFrame(double centreLatitude, double centreLongitude)
 {
-    MapFrame.k = 1.0 / MetresPerTile(centreLatitude);
-    MapFrame.CI = TruncateToTile(MercatorY(centreLatitude) * TileScale);
-    MapFrame.CJ = TruncateToTile(LongitudeX(centreLongitude) * TileScale);
+    MapFrame = MapFrameOn(centreLatitude, centreLongitude);
+}
+
+MapFrameValues MapFrameOn(double centreLatitude, double centreLongitude)
+{
+    MapFrameValues frame;
+    frame.k = 1.0 / MetresPerTile(centreLatitude);
+    frame.CI = TruncateToTile(MercatorY(centreLatitude) * TileScale);
+    frame.CJ = TruncateToTile(LongitudeX(centreLongitude) * TileScale);
+    return frame;
 }
 
 double GridRowLatitude(double row)

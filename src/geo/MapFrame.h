@@ -33,6 +33,9 @@ double MetresPerTile(double latitude);
 
 // Fixes k, CI and CJ from the flight centre (degrees). Prints nothing; the driver reports it.
 void SetUpMapFrame(double centreLatitude, double centreLongitude);
+// The frame SetUpMapFrame would fix on that centre, leaving MapFrame as it is: where the
+// replay would frame one of several flights shown together.
+MapFrameValues MapFrameOn(double centreLatitude, double centreLongitude);
 
 // Inverses of the projection on the zoom-18 grid, for fractional grid coordinates too: the
 // latitude in degrees whose MercatorY * TileScale is `row`, and the longitude whose

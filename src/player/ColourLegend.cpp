@@ -18,6 +18,7 @@ const double BarGap = 0.5;
 const double BarDepth = 0.8;
 const double LabelRoom = 1.15; // the gap under the bar and a label's capitals
 const double LineSpacing = 1.35;
+const double TightSpacing = 1.12; // where the rectangle is too low for the lines at LineSpacing
 const double SwatchSide = 0.75;
 const double SwatchGap = 0.4;
 const double ColumnGap = 1.0;
@@ -33,7 +34,7 @@ struct ModeGrid
 // As many columns as the width holds, and as few rows as they need, within maxRows.
 ModeGrid LayModes(const TrackColouring& colouring, double width, double s, int maxRows)
 {
-    size_t longest = 0;
+    size_t longest = std::string("+99 more").size(); // the count of those left out
     for (const auto& entry : colouring.entries)
         longest = std::max(longest, osgText::String(entry.second, osgText::String::ENCODING_UTF8).size());
     ModeGrid grid;
@@ -43,6 +44,28 @@ ModeGrid LayModes(const TrackColouring& colouring, double width, double s, int m
     grid.rows = std::clamp((count + fitting - 1) / fitting, 1, std::max(1, maxRows));
     grid.columns = std::min(fitting, (count + grid.rows - 1) / grid.rows);
     return grid;
+}
+
+// The rows of names a rectangle of that height holds at that spacing. A legend asked for at
+// the height LegendHeight gives must get all of its rows back, whatever the rounding of the
+// sums on the way: a hair short of a whole row still counts as one.
+int RowsWithin(double height, double s, double spacing)
+{
+    return static_cast<int>(std::floor((height - (2.0 * Pad + TitleRoom + Descent) * s) / (spacing * s) + 1e-6));
+}
+
+// Which of `count` entries a grid of `cells` shows, in order: all of them, or all but one
+// cell's worth, whose cell counts the rest; `keep` (when < count) among them in place of the
+// last one shown before it.
+std::vector<size_t> ShownEntries(size_t count, size_t cells, size_t keep)
+{
+    std::vector<size_t> shown;
+    const size_t names = count <= cells ? count : std::max<size_t>(cells, 2) - 1;
+    for (size_t i = 0; i < names; ++i)
+        shown.push_back(i);
+    if (keep < count && keep >= names && names > 0)
+        shown.back() = keep;
+    return shown;
 }
 
 osg::ref_ptr<osgText::Text> Label(osgText::Font* font, const std::string& text, double x, double baseline, double size, osgText::Text::AlignmentType alignment)
@@ -73,7 +96,7 @@ double OneColumnLegendWidth(const TrackColouring& colouring, double s)
     return std::max(title, column) + 2.0 * Pad * s;
 }
 
-osg::ref_ptr<osg::Geode> BuildColourLegend(const TrackColouring& colouring, double x, double y, double width, double height, double s, osgText::Font* font)
+osg::ref_ptr<osg::Geode> BuildColourLegend(const TrackColouring& colouring, double x, double y, double width, double height, double s, osgText::Font* font, size_t keep)
 {
     osg::ref_ptr<osg::Geode> legend = new osg::Geode;
     if (colouring.entries.empty())
@@ -121,15 +144,30 @@ osg::ref_ptr<osg::Geode> BuildColourLegend(const TrackColouring& colouring, doub
     }
     else
     {
-        const int maxRows = static_cast<int>(std::floor((height - (2.0 * Pad + TitleRoom + Descent) * s) / (LineSpacing * s)));
-        const ModeGrid grid = LayModes(colouring, width, s, maxRows);
-        const size_t shown = std::min(colouring.entries.size(), static_cast<size_t>(grid.rows * grid.columns));
-        for (size_t i = 0; i < shown; ++i)
+        // At the usual spacing when every name fits so, else closer; then, what still has no
+        // room is counted on a last line in place of the last name, `keep` always shown.
+        double spacing = LineSpacing;
+        ModeGrid grid = LayModes(colouring, width, s, RowsWithin(height, s, spacing));
+        if (static_cast<size_t>(grid.rows * grid.columns) < colouring.entries.size())
         {
-            const double cellLeft = left + grid.cellWidth * static_cast<double>(i / grid.rows);
-            const double baseline = titleBaseline - LineSpacing * s * static_cast<double>(i % grid.rows + 1);
-            AddBox(vertices, colours, cellLeft, baseline - 0.05 * s, cellLeft + SwatchSide * s, baseline + (SwatchSide - 0.05) * s, colouring.entries[i].first);
-            legend->addDrawable(Label(font, colouring.entries[i].second, cellLeft + (SwatchSide + SwatchGap) * s, baseline, s, osgText::Text::LEFT_BASE_LINE).get());
+            spacing = TightSpacing;
+            grid = LayModes(colouring, width, s, RowsWithin(height, s, spacing));
+        }
+        const std::vector<size_t> shown = ShownEntries(colouring.entries.size(), static_cast<size_t>(std::max(grid.rows * grid.columns, 1)), keep);
+        // A grid of one cell shows the entry kept, and no count.
+        const size_t cells = shown.size() + (shown.size() < colouring.entries.size() && grid.rows * grid.columns > 1 ? 1 : 0);
+        for (size_t cell = 0; cell < cells; ++cell)
+        {
+            const double cellLeft = left + grid.cellWidth * static_cast<double>(cell / grid.rows);
+            const double baseline = titleBaseline - spacing * s * static_cast<double>(cell % grid.rows + 1);
+            if (cell == shown.size())
+            {
+                legend->addDrawable(Label(font, "+" + std::to_string(colouring.entries.size() - shown.size()) + " more", cellLeft, baseline, s, osgText::Text::LEFT_BASE_LINE).get());
+                break;
+            }
+            const std::pair<osg::Vec4, std::string>& entry = colouring.entries[shown[cell]];
+            AddBox(vertices, colours, cellLeft, baseline - 0.05 * s, cellLeft + SwatchSide * s, baseline + (SwatchSide - 0.05) * s, entry.first);
+            legend->addDrawable(Label(font, entry.second, cellLeft + (SwatchSide + SwatchGap) * s, baseline, s, osgText::Text::LEFT_BASE_LINE).get());
         }
     }
     legend->addDrawable(MakeHudTriangles(HudShapesBin, vertices, colours).get());

@@ -10,10 +10,12 @@
 // translucent dark box: the title on top, then for a ramp a bar of its colours with its
 // low, middle and high values under it, or for modes a small box of each mode's colour
 // beside its name, in columns filled top to bottom, as many as the width holds. Text is
-// textSize pixels high, in `font` (the library's built-in font when null). Modes that the
-// rectangle has no room for are left out. Built once: nothing in it is dynamic. Empty for a
-// colouring without entries.
-osg::ref_ptr<osg::Geode> BuildColourLegend(const TrackColouring& colouring, double x, double y, double width, double height, double textSize, osgText::Font* font);
+// textSize pixels high, in `font` (the library's built-in font when null). Names that the
+// rectangle has no room for, even with their lines closer together, are left out and counted
+// on a last line ("+3 more"); the entry `keep` (the selected flight's) is never among them.
+// Built once: nothing in it is dynamic. Empty for a colouring without entries.
+osg::ref_ptr<osg::Geode> BuildColourLegend(const TrackColouring& colouring, double x, double y, double width, double height, double textSize, osgText::Font* font,
+                                           size_t keep = static_cast<size_t>(-1));
 
 // The height in pixels the legend needs to show all of itself at that width and text size;
 // 0 for a colouring without entries.

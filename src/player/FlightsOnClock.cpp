@@ -81,11 +81,31 @@ int32_t TakeoffRow(const SampleTableValues& table)
 FlightsOnClock::FlightsOnClock(const std::vector<const SampleTableValues*>& tables, FlightAlignment asked)
 {
     bool allDated = !tables.empty();
-    for (const SampleTableValues* table : tables)
-        allDated = allDated && LogsDates(*table);
+    for (size_t i = 0; i < tables.size(); ++i)
+        if (!LogsDates(*tables[i]))
+        {
+            allDated = false;
+            undated = asked == FlightAlignment::Time ? std::min(undated, i) : undated;
+        }
     used = asked;
     if (asked == FlightAlignment::Automatic || (asked == FlightAlignment::Time && !allDated))
         used = allDated ? FlightAlignment::Time : FlightAlignment::Takeoff;
+    if (asked == FlightAlignment::Automatic && allDated)
+    {
+        double first = std::numeric_limits<double>::infinity(), last = -first;
+        for (const SampleTableValues* table : tables)
+            for (const double t : OwnSeconds(*table, true))
+                if (std::isfinite(t))
+                {
+                    first = std::min(first, t);
+                    last = std::max(last, t);
+                }
+        if (last - first > LongestTimeOfDaySpan)
+        {
+            used = FlightAlignment::Takeoff;
+            datedSpan = last - first;
+        }
+    }
 
     double earliest = std::numeric_limits<double>::infinity();
     step = std::numeric_limits<double>::infinity();
@@ -125,6 +145,24 @@ FlightsOnClock::FlightsOnClock(const std::vector<const SampleTableValues*>& tabl
     clockTimes.erase(std::unique(clockTimes.begin(), clockTimes.end()), clockTimes.end());
     if (clockTimes.empty())
         clockTimes.push_back(0.0);
+}
+
+std::string FlightsOnClock::Note(const std::vector<std::string>& names) const
+{
+    char line[512];
+    if (undated < times.size())
+    {
+        snprintf(line, sizeof line, "--align time: flight %zu (%s) logs no date, so the flights are lined up at take-off", undated + 1,
+                 undated < names.size() ? names[undated].c_str() : "?");
+        return line;
+    }
+    if (datedSpan > 0.0)
+    {
+        snprintf(line, sizeof line, "the flights were flown %.0f days apart, so they are lined up at take-off (--align time keeps them by time of day)",
+                 datedSpan / SecondsPerDay);
+        return line;
+    }
+    return std::string();
 }
 
 double FlightsOnClock::TimeAt(double clockPosition) const

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,7 +12,7 @@
 
 enum class FlightAlignment
 {
-    Automatic, // by time of day when every flight logs a date, else at take-off
+    Automatic, // by time of day when every flight logs a date within a day of the others, else at take-off
     Time,
     Takeoff,
     Start,
@@ -32,14 +33,24 @@ bool RowUtcSeconds(const SampleRow& row, double* seconds);
 const double TakeoffClimb = 5.0; // metres
 int32_t TakeoffRow(const SampleTableValues& table);
 
+// Automatic lines up dated flights by time of day only while they all lie within this span:
+// flights flown on different days never meet on a clock of their times, and its stretches
+// between them play as gaps, so they are compared at take-off instead.
+const double LongestTimeOfDaySpan = 86400.0; // seconds
+
 class FlightsOnClock
 {
 public:
     // Over the tables (each with at least one row). Time alignment asked of flights that do
-    // not all log a date falls back to take-off, as Automatic does.
+    // not all log a date falls back to take-off, as Automatic does; asked for, it keeps
+    // flights however far apart their dates are.
     FlightsOnClock(const std::vector<const SampleTableValues*>& tables, FlightAlignment asked);
 
     FlightAlignment Alignment() const { return used; }
+    // The line that tells why the flights were not lined up as asked, naming the flights by
+    // `names` (one per table): a flight without a date when time of day was asked for, or
+    // dates more than LongestTimeOfDaySpan apart by default; empty otherwise.
+    std::string Note(const std::vector<std::string>& names) const;
     // The common times (seconds, increasing, at least one) at which some flight has a row:
     // the rows of the player's clock (PlaybackClock), whose positions index them.
     const std::vector<double>& ClockTimes() const { return clockTimes; }
@@ -53,8 +64,9 @@ public:
     bool FlightRowAt(size_t flight, double clockPosition, double* row) const;
     // The clock position of a fractional row of `flight`.
     double ClockPositionOf(size_t flight, double row) const;
-    // The common time of the flight's first row.
+    // The common time of the flight's first row, and of each of its rows.
     double StartOf(size_t flight) const { return times[flight].front(); }
+    const std::vector<double>& TimesOf(size_t flight) const { return times[flight]; }
     // Lined up by time of day, the UTC seconds since 1970 at which the common clock stands at 0.
     double Origin() const { return origin; }
 
@@ -64,6 +76,8 @@ private:
     std::vector<double> clockTimes;
     double step = 1.0;
     double origin = 0.0;
+    size_t undated = SIZE_MAX;  // the first flight without a date, when time of day was asked
+    double datedSpan = 0.0;     // seconds from the first dated row to the last, when too long by default
 };
 
 // UTC seconds since 1970 as "2019-08-25 08:22:54.0 UTC".

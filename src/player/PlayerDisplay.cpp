@@ -121,8 +121,10 @@ std::vector<std::string> AttributionLines(const std::string& path)
 std::string FormatWholeDuration(double seconds)
 {
     const long whole = std::lround(std::max(seconds, 0.0));
-    char text[32];
-    if (whole >= 3600)
+    char text[48];
+    if (whole >= 86400)
+        snprintf(text, sizeof text, "%ld d %02ld:%02ld:%02ld", whole / 86400, whole / 3600 % 24, whole / 60 % 60, whole % 60);
+    else if (whole >= 3600)
         snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
     else
         snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
@@ -135,6 +137,8 @@ std::string FormatDuration(double seconds)
     const long hours = tenths / 36000;
     const long minutes = tenths / 600 % 60;
     const double rest = (tenths % 600) / 10.0;
+    if (hours >= 24)
+        return Format("%ld d %02ld:%02ld:%04.1f", hours / 24, hours % 24, minutes, rest);
     if (hours > 0)
         return Format("%ld:%02ld:%04.1f", hours, minutes, rest);
     return Format("%ld:%04.1f", minutes, rest);

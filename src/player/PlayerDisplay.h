@@ -15,9 +15,11 @@
 //   heading 273.4°  bank 12.4° right wing down  pitch 3.1° nose up
 std::vector<std::string> DisplayLines(const FlightReadout& readout, const PlaybackClock& clock);
 
-// Recorded seconds as m:ss.s, or h:mm:ss.s from an hour on.
+// Recorded seconds as m:ss.s, or h:mm:ss.s from an hour on, or "412 d 03:07:40.0" from a day
+// on (flights lined up by time of day across days).
 std::string FormatDuration(double seconds);
-// Whole seconds as m:ss, or h:mm:ss from an hour on (negative counts as 0).
+// Whole seconds as m:ss, or h:mm:ss from an hour on, or "412 d 03:07:40" from a day on
+// (negative counts as 0).
 std::string FormatWholeDuration(double seconds);
 
 // The speed factor as the display shows it: x3, x0.25, x64.

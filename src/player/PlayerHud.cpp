@@ -34,12 +34,14 @@ HudLayout LayoutHud(double width, double height)
     HudLayout layout;
     layout.width = width;
     layout.height = height;
+    layout.fits = width >= SmallestHudWidth && height >= SmallestHudHeight;
     // As large as a comfortable size allows; the key line alone shrinks below it (to
     // SmallestKeyText at the least) where the window is too narrow for it.
     const double keyLineCharacters = static_cast<double>(osgText::String(ShownKeyLine(), osgText::String::ENCODING_UTF8).size());
     const double fitting = (width * 0.96) / (keyLineCharacters * HudGlyphAdvance);
     layout.textSize = std::max(SmallestText, std::min(LargestText, height / 48.0));
     layout.keyLineSize = std::max(SmallestKeyText, std::min(layout.textSize, fitting));
+    layout.keyLineFits = layout.keyLineSize <= fitting;
     const double s = layout.textSize;
     layout.lineSpacing = 1.35 * s;
     layout.figuresLeft = s;
@@ -58,7 +60,7 @@ HudLayout LayoutHud(double width, double height)
 bool TimelineFractionAt(const HudLayout& layout, double x, double y, double* fraction)
 {
     const double reach = layout.lineSpacing / 2.0;
-    if (x < layout.barLeft - reach || x > layout.barRight + reach || y < layout.barBottom - reach || y > layout.barTop + reach)
+    if (!layout.fits || x < layout.barLeft - reach || x > layout.barRight + reach || y < layout.barBottom - reach || y > layout.barTop + reach)
         return false;
     *fraction = std::clamp((x - layout.barLeft) / (layout.barRight - layout.barLeft), 0.0, 1.0);
     return true;
@@ -128,6 +130,7 @@ void PlayerHud::Relayout(int width, int height, size_t lineCount)
     if (layout.width == width && layout.height == height && layout.textSize > 0.0)
         return;
     layout = LayoutHud(width, height);
+    ShowParts();
     camera->setProjectionMatrixAsOrtho2D(0.0, width, 0.0, height);
     const float size = static_cast<float>(layout.textSize);
     for (size_t i = 0; i < figureTexts.size(); ++i)
@@ -138,6 +141,7 @@ void PlayerHud::Relayout(int width, int height, size_t lineCount)
     for (osgText::Text* text : {firstLabel.get(), lastLabel.get()})
         text->setCharacterSize(size);
     keyLine->setCharacterSize(static_cast<float>(layout.keyLineSize));
+    ShowKeyLine(keyLineWanted);
     keyLine->setPosition(osg::Vec3(layout.barLeft, layout.keyLineBaseline, 0.0f));
     firstLabel->setPosition(osg::Vec3(layout.barLeft, layout.labelBaseline, 0.0f));
     lastLabel->setPosition(osg::Vec3(layout.barRight, layout.labelBaseline, 0.0f));
@@ -211,14 +215,15 @@ void PlayerHud::ShowAttribution(const std::vector<std::string>& lines)
     PlaceAttribution();
 }
 
-// Over the scene's bottom right corner: above the bottom strip, or in the corner without it.
+// Over the scene's bottom right corner: above the bottom strip, or in the corner without it;
+// above what the display's owner keeps clear (the plots' values and time labels).
 void PlayerHud::PlaceAttribution()
 {
     if (!ShowsAttribution() || layout.textSize <= 0.0)
         return;
     const double size = layout.attributionSize;
     const double pad = 0.3 * size;
-    const double bottom = (visible ? layout.stripTop : 0.0) + pad;
+    const double bottom = std::max(visible && layout.fits ? layout.stripTop : 0.0, attributionFloor) + pad;
     attributionText->setCharacterSize(static_cast<float>(size));
     attributionText->setMaximumWidth(static_cast<float>(std::max(layout.width - 4.0 * pad, size)));
     // The baseline sits a descender's depth above the box's bottom.
@@ -245,6 +250,7 @@ void PlayerHud::DrawShapes(const TimelineView& view)
     std::vector<osg::Vec3> vertices;
     std::vector<osg::Vec4> colours;
     AddBox(vertices, colours, layout.figuresLeft - pad, figuresBottom - pad, figuresRight + pad, layout.figuresTop + pad, HudBackingColour);
+    figuresBox = visible && layout.fits ? osg::BoundingBox(layout.figuresLeft - pad, figuresBottom - pad, 0.0, figuresRight + pad, layout.figuresTop + pad, 0.0) : osg::BoundingBox();
     AddBox(vertices, colours, 0.0, 0.0, layout.width, layout.stripTop, HudBackingColour);
     SetShapes(*backing, vertices, colours);
 
@@ -273,13 +279,30 @@ void PlayerHud::DrawShapes(const TimelineView& view)
 
 void PlayerHud::ShowKeyLine(bool shown)
 {
-    keyLine->setText(shown ? ShownKeyLine() : "", osgText::String::ENCODING_UTF8);
+    keyLineWanted = shown;
+    SetTextIfChanged(*keyLine, shown && layout.keyLineFits ? ShownKeyLine() : "");
 }
 
 void PlayerHud::SetVisible(bool show)
 {
     visible = show;
-    shapes->setNodeMask(show ? ~0u : 0u);
-    textGroup->setNodeMask(show ? ~0u : 0u);
+    ShowParts();
+    PlaceAttribution();
+}
+
+void PlayerHud::ShowParts()
+{
+    const bool drawn = visible && layout.fits;
+    if (!drawn)
+        figuresBox = osg::BoundingBox();
+    shapes->setNodeMask(drawn ? ~0u : 0u);
+    textGroup->setNodeMask(drawn ? ~0u : 0u);
+}
+
+void PlayerHud::KeepAttributionAbove(double y)
+{
+    if (y == attributionFloor)
+        return;
+    attributionFloor = y;
     PlaceAttribution();
 }

@@ -14,14 +14,21 @@
 // Where the display's parts lie in a window of width x height pixels, origin at the bottom
 // left: the figures at the top left, then along the bottom the key line, the timeline bar
 // above it and the bar's end labels above that. Sizes follow the window, so that the key
-// line fits across it down to windows of 600 pixels.
+// line fits across it down to windows of 600 pixels. Below SmallestHudWidth x
+// SmallestHudHeight the display does not fit at a readable size: its figures would run past
+// the right edge and, with the bottom strip, cover half the picture; it is left out there.
+const double SmallestHudWidth = 480.0;  // pixels: the figures' widest lines at the smallest text
+const double SmallestHudHeight = 270.0; // pixels: the figures and the bottom strip under half of it
+
 struct HudLayout
 {
     double width = 0.0;
     double height = 0.0;
+    bool fits = true; // false: the window is too small for the display, which is left out
     double textSize = 0.0;   // pixels from one line's baseline to the next, less the spacing
     double lineSpacing = 0.0;
     double keyLineSize = 0.0; // the key line's text size: textSize, or less where it would not fit
+    bool keyLineFits = true;  // false: too long for the window even at its smallest; left out
     double figuresLeft = 0.0;
     double figuresTop = 0.0; // the top of the first line of figures
     double keyLineBaseline = 0.0;
@@ -89,6 +96,9 @@ public:
     // data they credit are still shown.
     void ShowAttribution(const std::vector<std::string>& lines);
     bool ShowsAttribution() const { return attribution->getNodeMask() != 0u; }
+    // Keeps the credits above y pixels from the bottom (0: no more than the display asks), so
+    // that they cover nothing drawn beside the display below that height.
+    void KeepAttributionAbove(double y);
 
     // The flight modes' names in their colours, between the timeline's end labels; none
     // when empty. Those that do not fit are counted ("+3").
@@ -100,12 +110,15 @@ public:
     // Shows or hides all but the credits.
     void SetVisible(bool visible);
     // The line of keys under the timeline; a recording, which no key can reach, leaves it out
-    // (its room stays, so the rest lies where it does in the player).
+    // (its room stays, so the rest lies where it does in the player), and so does a window too
+    // narrow for it (HudLayout::keyLineFits).
     void ShowKeyLine(bool shown);
     bool Visible() const { return visible; }
 
     // The layout of the last Show.
     const HudLayout& Layout() const { return layout; }
+    // The box behind the figures as the last Show drew it (pixels); invalid while it is not drawn.
+    const osg::BoundingBox& FiguresBox() const { return figuresBox; }
 
 private:
     osg::ref_ptr<osgText::Text> MakeText() const;
@@ -113,6 +126,8 @@ private:
     void DrawShapes(const TimelineView& timeline);
     void PlaceAttribution();
     void PlaceModeLegend();
+    // Draws the display's parts when it is visible and the window holds it (HudLayout::fits).
+    void ShowParts();
 
     osg::ref_ptr<osg::Camera> camera;
     osg::ref_ptr<osgText::Font> font;
@@ -131,4 +146,7 @@ private:
     std::vector<std::pair<osg::Vec4, std::string>> modeLegend;
     HudLayout layout;
     bool visible = true;
+    double attributionFloor = 0.0;
+    osg::BoundingBox figuresBox;
+    bool keyLineWanted = true;
 };

@@ -14,6 +14,8 @@
 #include <osgViewer/View>
 
 #include "app/FlightLoading.h"
+#include "app/FlightStatistics.h"
+#include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "log/SampleTable.h"
 #include "player/ColourLegend.h"
@@ -72,6 +74,11 @@ PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector
         trackColours.title = std::string("flights, aligned ") + AlignmentName(onClock->Alignment());
         if (options.colourBy != TrackColourBy::None)
             fprintf(stderr, "--colour-track: several flights are drawn each in a colour of its own\n");
+        std::vector<std::string> names;
+        for (size_t i = 0; i < flights->size(); ++i)
+            names.push_back(FlightName(i));
+        if (const std::string note = onClock->Note(names); !note.empty())
+            fprintf(stderr, "%s\n", note.c_str());
         PutFlightInTable((*flights)[0]);
     }
     StudyLoadedFlight();
@@ -96,6 +103,19 @@ std::vector<const SampleTableValues*> PlayerSession::Tables() const
     for (size_t i = 0; flights && i < flights->size(); ++i)
         tables.push_back((*flights)[i].table.get());
     return tables;
+}
+
+std::vector<FlightTiles> PlayerSession::FlightCorridors() const
+{
+    std::vector<FlightTiles> corridors;
+    for (size_t i = 0; flights && i < flights->size(); ++i)
+    {
+        double latitude = 0.0, longitude = 0.0;
+        FlightCentre((*flights)[i].extent, &latitude, &longitude);
+        const MapFrameValues own = MapFrameOn(latitude, longitude);
+        corridors.push_back(FlightTiles{own.CI, own.CJ, TilesUnderFlights({(*flights)[i].table.get()})});
+    }
+    return corridors;
 }
 
 void PlayerSession::StudyLoadedFlight()
@@ -314,20 +334,31 @@ TrackColouring PlayerSession::ColourTrack(TrackColourBy by)
 
 void PlayerSession::PlaceTrackLegend(int width, int height)
 {
-    if (trackColours.by == TrackColourBy::None || (width == legendWidth && height == legendHeight))
-        return;
-    legendWidth = width;
-    legendHeight = height;
-    if (trackLegend)
-        hud->Camera()->removeChild(trackLegend.get());
-    // At the top right, clear of the figures at the top left.
+    // At the top right, beside the figures at the top left or under them where the window is
+    // too narrow for both, down to the plot strip or the bottom strip, whichever is higher.
     const HudLayout layout = LayoutHud(width, height);
     // The flights' names are wider than a mode's: as wide as they need, within reason.
     const double legendWidthPixels = flights ? std::min(0.45 * width, OneColumnLegendWidth(trackColours, layout.textSize))
                                              : std::min(0.3 * width, 24.0 * layout.textSize);
-    const double legendHeightPixels = LegendHeight(trackColours, legendWidthPixels, layout.textSize);
-    osg::ref_ptr<osg::Geode> legend = BuildColourLegend(trackColours, width - layout.textSize - legendWidthPixels, height - layout.textSize - legendHeightPixels,
-                                                       legendWidthPixels, legendHeightPixels, layout.textSize, hud->Font());
+    const osg::BoundingBox& figures = hud->FiguresBox();
+    const bool under = figures.valid() && figures.xMax() + layout.textSize > width - layout.textSize - legendWidthPixels;
+    const double top = under ? figures.yMin() - 0.5 * layout.textSize : height - layout.textSize;
+    const double floor = std::max(layout.stripTop, CoveredBelow(width, height) * height) + layout.textSize;
+    if (trackColours.by == TrackColourBy::None || (width == legendWidth && height == legendHeight && floor == legendFloor && top == legendTop))
+        return;
+    legendWidth = width;
+    legendHeight = height;
+    legendFloor = floor;
+    legendTop = top;
+    if (trackLegend)
+        hud->Camera()->removeChild(trackLegend.get());
+    trackLegend = nullptr;
+    // A window too small for the display has no room for its legend either.
+    if (!layout.fits)
+        return;
+    const double legendHeightPixels = std::min(LegendHeight(trackColours, legendWidthPixels, layout.textSize), std::max(top - floor, 0.0));
+    osg::ref_ptr<osg::Geode> legend = BuildColourLegend(trackColours, width - layout.textSize - legendWidthPixels, top - legendHeightPixels, legendWidthPixels,
+                                                       legendHeightPixels, layout.textSize, hud->Font(), flights ? selected : static_cast<size_t>(-1));
     // Replaced when the window's size changes, maybe while the last frame is still drawn:
     // dynamic, so the viewer finishes drawing it before the next frame's events.
     for (unsigned int i = 0; i < legend->getNumDrawables(); ++i)
@@ -395,6 +426,7 @@ void PlayerSession::Refresh(int width, int height, bool figures)
         timeline.current = common.DurationSeconds() > 0.0 ? common.FlightSeconds() / common.DurationSeconds() : 0.0;
     else
         timeline.current = TimelineFraction(axis, SampleNumberAtPosition(clock.Position()));
+    hud->KeepAttributionAbove(CoveredBelow(width, height) * height);
     hud->Show(shownLines, timeline, width, height);
     plots->Show(hud->Layout(), clock);
     PlaceTrackLegend(width, height);

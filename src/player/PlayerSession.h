@@ -71,6 +71,9 @@ public:
     // With several flights: how they lie on the common clock, and their tables.
     const FlightsOnClock* OnClock() const { return onClock.get(); }
     std::vector<const SampleTableValues*> Tables() const;
+    // With several flights: each one's tiles and the frame the replay would fix on it alone,
+    // for the terrain along each (PagedTerrain.h); empty with one.
+    std::vector<FlightTiles> FlightCorridors() const;
     size_t Selected() const { return selected; }
     // The clock the keys, the timeline and the recorder move: the common one with several
     // flights, else the flight's own.
@@ -141,6 +144,8 @@ private:
     osg::ref_ptr<osg::Node> trackLegend;
     int legendWidth = 0;
     int legendHeight = 0;
+    double legendFloor = 0.0; // the lowest the legend may reach, pixels from the bottom
+    double legendTop = 0.0;
     std::string displayLog; // empty: none asked for
     std::vector<std::string> shownLines;
     std::vector<std::string> loggedLines;

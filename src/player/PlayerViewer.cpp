@@ -49,7 +49,7 @@ int RunPlayerViewer()
     osg::ref_ptr<PlayerSession> session = new PlayerSession(viewOptions, shownFlights);
     const bool several = session->SeveralFlights();
     const TrackColouring colouring = session->ColourTrack(several ? TrackColourBy::None : viewOptions.colourBy);
-    const std::vector<GridTile> corridor = several ? TilesUnderFlights(session->Tables()) : std::vector<GridTile>();
+    const std::vector<FlightTiles> corridor = session->FlightCorridors();
     FlightScene scene = AssembleFlightScene(SceneTerrain::Paged, viewOptions.colourBy == TrackColourBy::None || several ? nullptr : &colouring,
                                             several ? &corridor : nullptr);
     session->AddFlightsToScene(scene);

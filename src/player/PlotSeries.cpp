@@ -176,6 +176,7 @@ bool MakePlotSeries(const std::string& word, PlotSeries* series)
     const ColumnUnit& unit = *UnitOf(kind);
     series->title = word;
     series->unit = unit.unit;
+    series->whole = ColumnFieldTable[static_cast<int32_t>(kind)].storage == StoreInt32 && unit.factor == 1.0;
     series->curves.resize(1);
     std::vector<float>& values = series->curves[0].values;
     values.resize(SampleTable.rowCount);

@@ -18,6 +18,7 @@ struct PlotSeries
     std::string word;  // what --plot and the display call it: "altitude", "voltage1"
     std::string title; // "altitude AMSL"
     std::string unit;  // "m", "m/s", "°", "V"; empty for counts and codes
+    bool whole = false; // every value a whole number (a count, a code, a column the log keeps as one): labelled so
     std::vector<PlotCurve> curves;
     // Under the altitude: the drawn ground at each row (NaN where no tile covers it), shaded.
     std::vector<float> ground;

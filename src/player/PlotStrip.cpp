@@ -37,10 +37,11 @@ const double StripShare = 0.42; // of the window's height, at most
 const double TickSteps[] = {1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 14400, 28800, 86400};
 const int MostTicks = 8;
 
-std::string FormatValue(double value, double range)
+// With as many decimals as the range needs to tell the ends apart; none for whole numbers.
+std::string FormatValue(double value, double range, bool whole)
 {
     char text[32];
-    const int decimals = range >= 100.0 ? 0 : range >= 10.0 ? 1 : 2;
+    const int decimals = whole || range >= 100.0 ? 0 : range >= 10.0 ? 1 : 2;
     snprintf(text, sizeof text, "%.*f", decimals, value);
     return std::string(text) == "-0" || std::string(text) == "-0.0" || std::string(text) == "-0.00" ? std::string(text + 1) : std::string(text);
 }
@@ -465,11 +466,11 @@ void PlotStrip::DrawPlots()
         osgText::Text* highLabel = NextText();
         highLabel->setAlignment(osgText::Text::RIGHT_BASE_LINE);
         highLabel->setPosition(osg::Vec3(layout.right - 0.4 * s, top - 1.1 * s, 0.0f));
-        SetTextIfChanged(*highLabel, FormatValue(dataHigh, high - low));
+        SetTextIfChanged(*highLabel, FormatValue(dataHigh, high - low, plot.whole));
         osgText::Text* lowLabel = NextText();
         lowLabel->setAlignment(osgText::Text::RIGHT_BASE_LINE);
         lowLabel->setPosition(osg::Vec3(layout.right - 0.4 * s, bottom + 0.3 * s, 0.0f));
-        SetTextIfChanged(*lowLabel, FormatValue(dataLow, high - low));
+        SetTextIfChanged(*lowLabel, FormatValue(dataLow, high - low, plot.whole));
     }
     for (size_t i = textsUsed; i < texts.size(); ++i)
         SetTextIfChanged(*texts[i], "");

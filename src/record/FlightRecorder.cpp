@@ -254,8 +254,10 @@ private:
     bool Stop();
 
     double Aspect() const { return static_cast<double>(options.width) / options.height; }
-    // Plots or a track's legend are drawn, with or without the rest of the display.
-    bool DisplaysBeside() const { return !options.view.plots.empty() || options.view.colourBy != TrackColourBy::None; }
+    // Plots or a legend are drawn, with or without the rest of the display, and follow the
+    // clock all the same: the plots, the track's legend, the flights' legend with the sample
+    // each stands on.
+    bool DisplaysBeside() const { return !options.view.plots.empty() || options.view.colourBy != TrackColourBy::None || session->SeveralFlights(); }
 
     const RecordOptions& options;
     CommandReport& report;
@@ -299,20 +301,19 @@ bool Recording::SetUp()
 bool Recording::Schedule()
 {
     std::string error;
-    const double* from = options.hasFrom ? &options.from : nullptr;
-    const double* to = options.hasTo ? &options.to : nullptr;
-    if (const FlightsOnClock* onClock = session->OnClock())
-    {
-        PlaybackClock& common = session->Transport();
-        common = PlaybackClock(onClock->ClockTimes(), onClock->Step(), options.speed);
-        session->Follow();
-        if (ScheduleRecording(onClock->ClockTimes(), common, options.speed, options.fps, from, to, &schedule, &error))
-            return true;
-        return Refuse("Nothing to record", error, CommandStatus::Usage);
-    }
-    PlaybackClock& clock = session->clock;
-    clock = PlaybackClock(TableLogTimes(), SampleTable.SampleStep, options.speed);
-    if (ScheduleRecording(SampleTable.rows, SampleTable.rowCount, clock, options.speed, options.fps, from, to, &schedule, &error))
+    // --from and --to mean the same with one flight or several: the selected flight's log time,
+    // or +S from the clock's start; the span is then on the times of the clock's rows.
+    const FlightsOnClock* onClock = session->OnClock();
+    const std::vector<double> logTimes = TableLogTimes();
+    const std::vector<double>& clockTimes = onClock ? onClock->ClockTimes() : logTimes;
+    const std::vector<double>& rowClockTimes = onClock ? onClock->TimesOf(session->Selected()) : logTimes;
+    const double fromTime = ClockTimeOfMoment(options.from, options.fromSinceStart, clockTimes, logTimes, rowClockTimes);
+    const double toTime = ClockTimeOfMoment(options.to, options.toSinceStart, clockTimes, logTimes, rowClockTimes);
+    PlaybackClock& clock = session->Transport();
+    clock = onClock ? PlaybackClock(clockTimes, onClock->Step(), options.speed) : PlaybackClock(logTimes, SampleTable.SampleStep, options.speed);
+    session->Follow();
+    if (ScheduleRecording(clockTimes, clock, options.speed, options.fps, options.hasFrom ? &fromTime : nullptr, options.hasTo ? &toTime : nullptr, &schedule, &error,
+                          onClock ? "the flights' common clock" : "the flight's log time"))
         return true;
     return Refuse("Nothing to record", error, CommandStatus::Usage);
 }
@@ -339,7 +340,7 @@ bool Recording::EnsureDisplay()
 bool Recording::AssembleScene()
 {
     const TrackColouring colouring = session->ColourTrack(options.view.colourBy);
-    const std::vector<GridTile> corridor = TilesUnderFlights(session->Tables());
+    const std::vector<FlightTiles> corridor = session->FlightCorridors();
     scene = AssembleFlightScene(SceneTerrain::Paged, options.view.colourBy == TrackColourBy::None || session->SeveralFlights() ? nullptr : &colouring,
                                 session->SeveralFlights() ? &corridor : nullptr);
     SurroundWithBackdrop(scene);

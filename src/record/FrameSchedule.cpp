@@ -34,6 +34,24 @@ double PositionAtLogTime(const std::vector<double>& times, double logTime)
     return static_cast<double>(rowCount - 1);
 }
 
+double ClockTimeOfMoment(double value, bool sinceStart, const std::vector<double>& clockTimes, const std::vector<double>& logTimes,
+                         const std::vector<double>& rowClockTimes)
+{
+    if (sinceStart)
+        return clockTimes.front() + value;
+    if (logTimes.empty() || rowClockTimes.size() != logTimes.size())
+        return value;
+    if (value <= logTimes.front())
+        return rowClockTimes.front() - (logTimes.front() - value);
+    if (value >= logTimes.back())
+        return rowClockTimes.back() + (value - logTimes.back());
+    const double position = PositionAtLogTime(logTimes, value);
+    const size_t row = static_cast<size_t>(position);
+    if (row + 1 >= rowClockTimes.size())
+        return rowClockTimes.back();
+    return rowClockTimes[row] + (position - static_cast<double>(row)) * (rowClockTimes[row + 1] - rowClockTimes[row]);
+}
+
 FrameSchedule ScheduleFrames(double first, double last, double speed, int fps)
 {
     FrameSchedule schedule;
@@ -61,27 +79,28 @@ bool ScheduleRecording(const SampleRow* rows, int32_t rowCount, const PlaybackCl
 }
 
 bool ScheduleRecording(const std::vector<double>& times, const PlaybackClock& clock, double speed, int fps, const double* from, const double* to,
-                       FrameSchedule* schedule, std::string* error)
+                       FrameSchedule* schedule, std::string* error, const char* axis)
 {
     const int32_t rowCount = static_cast<int32_t>(times.size());
     const double firstTime = times.front();
     const double lastTime = times.back();
-    const std::string flight = "the flight's log time runs from " + Seconds(firstTime) + " to " + Seconds(lastTime);
+    const std::string flight = std::string(axis) + ", which runs from " + Seconds(firstTime) + " to " + Seconds(lastTime);
     if (from && rowCount > 1 && *from > lastTime)
     {
-        *error = "--from " + Seconds(*from) + " lies after the flight: " + flight;
+        *error = "--from lies after the flight: at " + Seconds(*from) + " of " + flight;
         return false;
     }
     if (to && rowCount > 1 && *to < firstTime)
     {
-        *error = "--to " + Seconds(*to) + " lies before the flight: " + flight;
+        *error = "--to lies before the flight: at " + Seconds(*to) + " of " + flight;
         return false;
     }
     const double first = clock.SecondsAt(from ? PositionAtLogTime(times, *from) : 0.0);
     const double last = clock.SecondsAt(to ? PositionAtLogTime(times, *to) : rowCount - 1);
     if (last < first)
     {
-        *error = "--from and --to hold no part of the flight: " + flight;
+        // Only a span given at both ends can be empty.
+        *error = "--from and --to hold no part of the flight: " + (from && to ? Seconds(*from) + " to " + Seconds(*to) + " of " : std::string()) + flight;
         return false;
     }
     *schedule = ScheduleFrames(first, last, speed, fps);

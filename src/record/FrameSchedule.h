@@ -35,6 +35,15 @@ double PositionAtLogTime(const SampleRow* rows, int32_t rowCount, double logTime
 // The same over the times of the clock's rows (at least one).
 double PositionAtLogTime(const std::vector<double>& times, double logTime);
 
+// Where a recording's --from or --to stands on the times of its clock's rows (`clockTimes`,
+// at least one): written +S (`sinceStart`), S seconds after the first of them; else the log
+// time `value` of the selected flight, whose rows have the log times `logTimes` and stand at
+// `rowClockTimes` on that clock (with one flight, its log times again): between two rows in
+// proportion (PositionAtLogTime), and before its first row or after its last as far from that
+// row as the log time is, since other flights may fly there.
+double ClockTimeOfMoment(double value, bool sinceStart, const std::vector<double>& clockTimes, const std::vector<double>& logTimes,
+                         const std::vector<double>& rowClockTimes);
+
 // From flight second `first` to `last` (last >= first) at `speed` (> 0) and `fps` (> 0).
 FrameSchedule ScheduleFrames(double first, double last, double speed, int fps);
 
@@ -45,5 +54,6 @@ bool ScheduleRecording(const SampleRow* rows, int32_t rowCount, const PlaybackCl
                        const double* to, FrameSchedule* schedule, std::string* error);
 // The same over the times of the clock's rows (at least one): the common clock's seconds
 // when several flights share it.
+// `axis` names those times in the error.
 bool ScheduleRecording(const std::vector<double>& times, const PlaybackClock& clock, double speed, int fps, const double* from, const double* to,
-                       FrameSchedule* schedule, std::string* error);
+                       FrameSchedule* schedule, std::string* error, const char* axis = "the flight's log time");

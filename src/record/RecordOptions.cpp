@@ -11,7 +11,7 @@ const char* RecordUsage()
 {
     static const std::string usage = "usage: flightreplay-player LOG|FLIGHT... [--samples LIST] --record OUT.mp4|FOLDER/\n"
                                      "           [--camera " + RecordCameraWords("|", "|") +
-                                     "] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]\n"
+                                     "] [--size WxH] [--fps N] [--speed X] [--from T|+S] [--to T|+S] [--no-hud]\n"
                                      "           [--json] [--skip-existing]\n" + PlayerViewUsage();
     return usage.c_str();
 }
@@ -31,6 +31,13 @@ static bool ReadNumber(const char* text, double* value)
         return false;
     *value = number;
     return true;
+}
+
+// A log time, or "+S": S seconds (not negative) from the start.
+static bool ReadMoment(const char* text, double* value, bool* sinceStart)
+{
+    *sinceStart = text[0] == '+';
+    return ReadNumber(text + (*sinceStart ? 1 : 0), value) && (!*sinceStart || (*value >= 0.0 && text[1] != '+' && text[1] != '-'));
 }
 
 static bool ReadWhole(const char* text, long lowest, long highest, int* value)
@@ -123,9 +130,9 @@ bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vect
         else if (strcmp(arg, "--speed") == 0)
             good = ReadNumber(value, &options->speed) && options->speed >= SlowestSpeed && options->speed <= FastestSpeed;
         else if (strcmp(arg, "--from") == 0)
-            good = options->hasFrom = ReadNumber(value, &options->from);
+            good = options->hasFrom = ReadMoment(value, &options->from, &options->fromSinceStart);
         else
-            good = options->hasTo = ReadNumber(value, &options->to);
+            good = options->hasTo = ReadMoment(value, &options->to, &options->toSinceStart);
         if (!good)
         {
             *error = std::string(arg) + " '" + value + "': ";
@@ -140,7 +147,7 @@ bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vect
             else if (strcmp(arg, "--speed") == 0)
                 *error += "is a number from 0.25 to 64 (times the recorded speed)";
             else
-                *error += "is a log time in seconds";
+                *error += "is a log time in seconds, or +SECONDS from the start of the replay";
             return false;
         }
     }
@@ -149,7 +156,7 @@ bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vect
         *error = "the recording options need --record";
         return false;
     }
-    if (options->hasFrom && options->hasTo && options->from > options->to)
+    if (options->hasFrom && options->hasTo && options->fromSinceStart == options->toSinceStart && options->from > options->to)
     {
         *error = "--from must not lie after --to (the same time gives one frame)";
         return false;

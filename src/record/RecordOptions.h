@@ -9,7 +9,7 @@
 // to numbered PNG frames) instead of opening a window.
 //
 //   flightreplay-player LOG|FLIGHT... [--samples LIST] --record OUT.mp4
-//       [--camera WORD] [--size WxH] [--fps N] [--speed X] [--from T] [--to T] [--no-hud]
+//       [--camera WORD] [--size WxH] [--fps N] [--speed X] [--from T|+S] [--to T|+S] [--no-hud]
 //       [--json] [--skip-existing] [--plot LIST] [--colour-track WHAT] [--align WHEN]
 //
 // with WORD one of the cameras' table (RecordingCamera.h). The last two (PlayerOptions.h)
@@ -24,10 +24,15 @@ struct RecordOptions
     int height = 720;
     int fps = 30;
     double speed = 3.0;    // times the recorded speed
-    bool hasFrom = false;  // from and to are log times (gps_time), seconds; of several flights, their common clock's
+    // --from and --to: the selected flight's log time (gps_time), seconds, with one flight or
+    // several; or written +S (sinceStart), S seconds after the first moment of the replay's
+    // clock (ClockTimeOfMoment, FrameSchedule.h).
+    bool hasFrom = false;
     double from = 0.0;
+    bool fromSinceStart = false;
     bool hasTo = false;
     double to = 0.0;
+    bool toSinceStart = false;
     bool hud = true;
     bool json = false;         // the summary as one JSON object on stdout (CommandReport), the rest on stderr
     bool skipExisting = false; // nothing to do when the output is newer than the logs

@@ -71,7 +71,23 @@ std::vector<ImageryTileId> CorridorImageryTiles(int32_t CI, int32_t CJ, const st
     return tiles;
 }
 
+std::vector<ImageryTileId> CorridorImageryTiles(const std::vector<FlightTiles>& flights)
+{
+    std::vector<ImageryTileId> tiles;
+    std::set<std::tuple<int32_t, int64_t, int64_t>> seen;
+    for (const FlightTiles& flight : flights)
+        for (const ImageryTileId& tile : CorridorImageryTiles(flight.CI, flight.CJ, flight.under))
+            if (seen.insert({tile.level, tile.row, tile.column}).second)
+                tiles.push_back(tile);
+    return tiles;
+}
+
 std::vector<ElevationTileId> CorridorElevationTiles(int32_t CI, int32_t CJ, const std::vector<ImageryTileId>& corridorImagery)
+{
+    return CorridorElevationTiles(std::vector<FlightTiles>{FlightTiles{CI, CJ, {}}}, corridorImagery);
+}
+
+std::vector<ElevationTileId> CorridorElevationTiles(const std::vector<FlightTiles>& flights, const std::vector<ImageryTileId>& corridorImagery)
 {
     std::vector<ElevationTileId> tiles;
     std::set<std::pair<int32_t, int32_t>> seen;
@@ -79,8 +95,9 @@ std::vector<ElevationTileId> CorridorElevationTiles(int32_t CI, int32_t CJ, cons
         if (seen.insert({tileRow, tileColumn}).second)
             tiles.push_back(ElevationTileId{tileRow, tileColumn});
     };
-    for (const ElevationTileId& tile : RingElevationTiles(CI, CJ))
-        add(tile.tileRow, tile.tileColumn);
+    for (const FlightTiles& flight : flights)
+        for (const ElevationTileId& tile : RingElevationTiles(flight.CI, flight.CJ))
+            add(tile.tileRow, tile.tileColumn);
     for (const ImageryTileId& tile : corridorImagery)
     {
         const int64_t s = int64_t{1} << (FinestLevel - tile.level);

@@ -37,6 +37,23 @@ std::vector<GridTile> GridTilesUnder(const std::vector<double>& latitudes, const
 // flight crosses 180 degrees).
 std::vector<ImageryTileId> CorridorImageryTiles(int32_t CI, int32_t CJ, const std::vector<GridTile>& flight);
 
+// One of several flights shown together, as its corridor is laid: the zoom-18 tiles under it,
+// and the centre tile (CI, CJ) of the map frame the replay fixes on it alone, around which
+// the data tool plans its rings.
+struct FlightTiles
+{
+    int32_t CI = 0;
+    int32_t CJ = 0;
+    std::vector<GridTile> under;
+};
+
+// The corridors of several flights, each laid around its own rings, joined, each tile once:
+// what the data tool plans, imports and fetches for them. Never the rings around the centre
+// of a frame fixed on all of them, where no flight need be.
+std::vector<ImageryTileId> CorridorImageryTiles(const std::vector<FlightTiles>& flights);
+// The elevation tiles under those (computed once by the caller), each flight's rings' own first.
+std::vector<ElevationTileId> CorridorElevationTiles(const std::vector<FlightTiles>& flights, const std::vector<ImageryTileId>& corridorImagery);
+
 // The elevation tiles that the corridor's imagery tiles (CorridorImageryTiles, computed once
 // by the caller) lie on, their edges included, each once, on the grid (columns wrapped):
 // first the rings' own (RingElevationTiles), then the rest.

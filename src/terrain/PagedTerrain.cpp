@@ -469,9 +469,9 @@ void RegisterTileReader()
 
 // One line on stderr for what the corridor lacks: the tiles are built as they come into view,
 // quietly, so this is the only word on them.
-void SumUpMissingTiles(const std::vector<ImageryTileId>& imagery)
+void SumUpMissingTiles(const std::vector<FlightTiles>& flights, const std::vector<ImageryTileId>& imagery)
 {
-    const std::vector<ElevationTileId> elevation = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, imagery);
+    const std::vector<ElevationTileId> elevation = CorridorElevationTiles(flights, imagery);
     size_t missingImagery = 0;
     for (const ImageryTileId& tile : imagery)
         missingImagery += Imagery().names.count(ImageryFileName(tile)) == 0 ? 1 : 0;
@@ -510,12 +510,16 @@ osg::ref_ptr<osg::Node> BuildTerrainTile(const std::string& fileName)
     return nullptr;
 }
 
-PagedTerrain::PagedTerrain(const std::vector<GridTile>& flight)
+PagedTerrain::PagedTerrain(const std::vector<GridTile>& flight) : PagedTerrain(std::vector<FlightTiles>{FlightTiles{MapFrame.CI, MapFrame.CJ, flight}})
+{
+}
+
+PagedTerrain::PagedTerrain(const std::vector<FlightTiles>& flights)
 {
     RegisterTileReader();
     ListImagery();
     // The roots over every level-13 tile of the corridor.
-    const std::vector<ImageryTileId> corridor = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, flight);
+    const std::vector<ImageryTileId> corridor = CorridorImageryTiles(flights);
     std::set<std::pair<int64_t, int64_t>> roots;
     for (const ImageryTileId& tile : corridor)
         if (tile.level == CoarsestLevel)
@@ -546,5 +550,5 @@ PagedTerrain::PagedTerrain(const std::vector<GridTile>& flight)
     }
     if (roots.empty())
         lowestHeight = 0.0;
-    SumUpMissingTiles(corridor);
+    SumUpMissingTiles(flights, corridor);
 }

@@ -28,13 +28,15 @@ const int32_t PagedRootLevel = 10;
 // instead: the density of the rings, whose level L+1 square reaches 1.75 level-L tiles out.
 const double TileRefineDistance = 1.75;
 
-// The terrain for a flight over the zoom-18 tiles `flight` (GridTilesUnder): one root tile
-// for each PagedRootLevel tile that holds a corridor tile of level 13 (FlightCorridor.h),
-// each loaded in the background once the viewer draws. Needs the map frame.
+// The terrain for a flight over the zoom-18 tiles `flight` (GridTilesUnder), its rings
+// around the map frame's centre: one root tile for each PagedRootLevel tile that holds a
+// corridor tile of level 13 (FlightCorridor.h), each loaded in the background once the
+// viewer draws. Needs the map frame. Over several flights, along each one's corridor only.
 class PagedTerrain : public osg::Group
 {
 public:
     explicit PagedTerrain(const std::vector<GridTile>& flight);
+    explicit PagedTerrain(const std::vector<FlightTiles>& flights);
 
     // The lowest height of the ground the roots lie over, frame units (sampled coarsely):
     // where the player's far ground lies.

@@ -38,7 +38,7 @@ std::vector<GridTile> TilesUnderFlights(const std::vector<const SampleTableValue
     return GridTilesUnder(latitudes, longitudes);
 }
 
-FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouring, const std::vector<GridTile>* corridor)
+FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouring, const std::vector<FlightTiles>* flights)
 {
     osg::ref_ptr<osg::Group> root = new osg::Group;
     // Nothing in the scene is lit: the imagery and the sky carry their own shading.
@@ -65,7 +65,9 @@ FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouri
     }
 
     // Terrain first, so its reports of missing tiles come before anything else.
-    osg::ref_ptr<osg::Group> terrain = kind == SceneTerrain::Paged ? osg::ref_ptr<osg::Group>(new PagedTerrain(corridor ? *corridor : TilesUnderLoadedFlight())) : BuildTerrain();
+    osg::ref_ptr<osg::Group> terrain = kind == SceneTerrain::Rings ? BuildTerrain()
+                                       : flights                   ? osg::ref_ptr<osg::Group>(new PagedTerrain(*flights))
+                                                                   : osg::ref_ptr<osg::Group>(new PagedTerrain(TilesUnderLoadedFlight()));
     root->addChild(terrain.get());
     const TrackAndPath trackAndPath = pending.get();
     root->addChild(trackAndPath.track.get());

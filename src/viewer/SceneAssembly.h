@@ -40,7 +40,7 @@ enum class SceneTerrain
     Paged,
 };
 // The track is white without a colouring, else in its row colours; the colouring is read
-// during the call only. The paged terrain lies along `corridor` when given, else along the
-// loaded flight.
+// during the call only. The paged terrain lies along the corridors of `flights` when given
+// (FlightTiles, each around its own rings), else along the loaded flight.
 FlightScene AssembleFlightScene(SceneTerrain terrain = SceneTerrain::Rings, const TrackColouring* colouring = nullptr,
-                                const std::vector<GridTile>* corridor = nullptr);
+                                const std::vector<FlightTiles>* flights = nullptr);
