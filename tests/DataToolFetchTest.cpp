@@ -3,7 +3,9 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 #include <sys/wait.h>
@@ -68,12 +70,13 @@ private:
     int port = 0;
 };
 
-// A request the server logged: time, method, path, range, user agent, status.
+// A request the server logged: time, method, path, range, user agent, status, and the
+// client's port, which tells the connections apart.
 struct Request
 {
     double time;
-    std::string path, range, agent;
-    int status;
+    std::string method, path, range, agent;
+    int status, port;
 };
 
 std::vector<Request> Requests(const std::string& log)
@@ -84,8 +87,8 @@ std::vector<Request> Requests(const std::string& log)
     for (const std::string& line : SplitLines(ReadWholeFile(log)))
     {
         const std::vector<std::string> f = SplitFields(line, ' ');
-        if (f.size() == 6)
-            requests.push_back(Request{std::stod(f[0]), f[2], f[3], f[4], std::stoi(f[5])});
+        if (f.size() == 7)
+            requests.push_back(Request{std::stod(f[0]), f[1], f[2], f[3], f[4], std::stoi(f[5]), std::stoi(f[6])});
     }
     return requests;
 }
@@ -224,6 +227,48 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
     ASSERT_GT(corridor.size(), ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ).size());
     for (const ImageryTileId& tile : corridor)
         ASSERT_TRUE(Exists("world/" + ImageryFileName(tile))) << ImageryFileName(tile);
+}
+
+// The elevation of a box around the corner where four elevation tiles meet, each reaching
+// into the same squares: every request, GDAL's ranges of the served square's windows too, made
+// by our own client over one connection, each square asked about once, and a Retry-After
+// given as an HTTP date waited out as such.
+TEST_F(FetchTest, ElevationWindowsReadWithTheClientsManners)
+{
+    const double latitude = GridRowLatitude(93 * 1024.0), longitude = GridColumnLongitude(135 * 1024.0);
+    const std::string root = scratch.PathOf("served"), log = scratch.PathOf("requests.log");
+    ASSERT_TRUE(WriteServedElevationSquare(root + "/dem", int(std::floor(latitude)), int(std::floor(longitude))));
+    WriteText("served/.faults", "busydate /dem/\n");
+    TestServer server(root, log);
+    FetchOptions options;
+    options.cacheFolder = scratch.PathOf("cache");
+    options.demUrl = server.Url() + "/dem/{tile}/{tile}.tif";
+    options.imageryUrl = "none";
+    options.requestInterval = 0.0;
+    OutputCapture capture(true);
+    const int status = FetchArea(GeoBox{latitude - 0.005, longitude - 0.005, latitude + 0.005, longitude + 0.005}, options);
+    const std::string err = (capture.Finish(), capture.Errors());
+    ASSERT_EQ(status, 0) << err;
+
+    const std::vector<Request> requests = Requests(log);
+    std::smatch counted;
+    ASSERT_TRUE(std::regex_search(err, counted, std::regex("fetch: (\\d+) requests \\("))) << err;
+    EXPECT_EQ(counted[1], std::to_string(requests.size())) << "requests the server saw";
+    std::map<std::string, int> heads;
+    int ranged = 0;
+    for (const Request& request : requests)
+    {
+        EXPECT_EQ(request.port, requests.front().port) << "a second connection for " << request.path;
+        heads[request.path] += request.method == "HEAD" && request.status != 429;
+        ranged += request.range != "-";
+    }
+    EXPECT_GT(heads.size(), 4u);
+    for (const auto& [path, count] : heads)
+        EXPECT_LE(count, 1) << path;
+    EXPECT_GT(ranged, 0);
+    std::smatch retry;
+    ASSERT_TRUE(std::regex_search(err, retry, std::regex("answered 429, trying again in (\\d+) s"))) << err;
+    EXPECT_LE(std::stoi(retry[1]), 2) << "the date is a second or two ahead";
 }
 
 // A site's cache filled in advance by two workers at once, then used read-only and offline

@@ -30,6 +30,7 @@
 #include "world/GdalReason.h"
 #include "world/HttpClient.h"
 #include "world/ImageryImport.h"
+#include "world/RemoteRaster.h"
 #include "world/TileFiles.h"
 #include "world/TilePlan.h"
 
@@ -208,21 +209,26 @@ std::string WgsProjection()
 
 enum class Outcome { Saved, Absent, Failed };
 
-// Reads the window of the remote raster through GDAL's HTTP range reads and keeps it. The
-// HEAD request first tells a square the source lacks (404), which GDAL does not tell apart.
-Outcome FetchDemWindow(HttpClient& http, const DemWindow& window, std::string* error)
+// Reads the window of the remote raster, GDAL reading it in ranges through our own client,
+// and keeps it. The square's HEAD, asked once a run, tells a square the source lacks (404).
+Outcome FetchDemWindow(RemoteRasters& remote, const DemWindow& window, std::string* error)
 {
-    const HttpResult probe = http.Probe(window.url);
+    const HttpResult& probe = remote.Probe(window.url);
     if (!probe.error.empty() || (probe.status != 200 && probe.status != 404))
     {
         *error = probe.error.empty() ? "HTTP status " + std::to_string(probe.status) : probe.error;
         return Outcome::Failed;
     }
+    if (probe.status == 200 && probe.size < 0)
+    {
+        *error = "the server does not say how long the file is (no Content-Length)";
+        return Outcome::Failed;
+    }
     CPLErrorReset();
-    Dataset source(probe.status == 404 ? nullptr : static_cast<GDALDataset*>(GDALOpenEx(("/vsicurl/" + window.url).c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)), CloseDataset);
+    Dataset source(probe.status == 404 ? nullptr : static_cast<GDALDataset*>(GDALOpenEx(RemoteRasters::GdalPath(window.url).c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)), CloseDataset);
     if (!source)
     {
-        const std::string reason = CPLGetLastErrorMsg();
+        const std::string reason = remote.ReadError().empty() ? CPLGetLastErrorMsg() : remote.ReadError();
         if (probe.status == 404)
         {
             // No square there: the open sea. A flat 2 x 2 raster over the window says 0 m.
@@ -261,7 +267,7 @@ Outcome FetchDemWindow(HttpClient& http, const DemWindow& window, std::string* e
     GDALRasterBand* band = source->GetRasterBand(1);
     if (band->RasterIO(GF_Read, x0, y0, x1 - x0, y1 - y0, pixels.data(), outWidth, outHeight, GDT_Float32, 0, 0, &extra) != CE_None)
     {
-        *error = GdalReason("reading the window failed");
+        *error = remote.ReadError().empty() ? GdalReason("reading the window failed") : remote.ReadError();
         return Outcome::Failed;
     }
     const double windowTransform[6] = {transform[0] + x0 * transform[1] + y0 * transform[2], transform[1] * (x1 - x0) / outWidth, 0, transform[3] + x0 * transform[4] + y0 * transform[5], 0, transform[5] * (y1 - y0) / outHeight};
@@ -604,13 +610,7 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
         manners.userAgent = UserAgent;
         manners.minimumInterval = options.requestInterval;
         HttpClient http(manners);
-        CPLSetConfigOption("GDAL_HTTP_USERAGENT", UserAgent);
-        CPLSetConfigOption("GDAL_DISABLE_READDIR_ON_OPEN", "EMPTY_DIR");
-        CPLSetConfigOption("GDAL_HTTP_MAX_RETRY", "3");
-        CPLSetConfigOption("GDAL_HTTP_RETRY_DELAY", "5");
-        CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "120");
-        CPLSetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", "30");
-        VSICurlClearCache();
+        RemoteRasters remote(http);
         int windowsRead = 0;
         const char* nothing = import ? "; nothing imported" : "";
         for (const Download& download : toFetch)
@@ -619,7 +619,7 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
             {
                 fs::create_directories(fs::path(window->file).parent_path(), failure);
                 std::string reason;
-                const Outcome outcome = FetchDemWindow(http, *window, &reason);
+                const Outcome outcome = FetchDemWindow(remote, *window, &reason);
                 if (outcome == Outcome::Failed)
                     return Failed(summary, CommandStatus::Transient, window->url + ": " + reason + nothing);
                 ++windowsRead;
@@ -644,7 +644,7 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
                 summary->written.push_back(tile->file);
             summary->missing = downloads - ++summary->downloaded;
         }
-        fprintf(stderr, "fetch: %d requests of our own (imagery tiles, elevation squares asked for); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), windowsRead, seaSquares, absentTiles);
+        fprintf(stderr, "fetch: %d requests (imagery tiles, elevation squares asked for and the ranges of their windows); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), windowsRead, seaSquares, absentTiles);
     }
     if (!import)
     {
