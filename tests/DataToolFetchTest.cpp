@@ -147,7 +147,12 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
         {"dry run", "", "", false, true, 0, false, "nothing fetched (dry run)", false},
         {"offline, empty cache", "", "", true, false, 0, false, "missing " + server.Url() + "/dem/", false},
         {"forbidden host", "", "https://b.tile.openstreetmap.org/{z}/{x}/{y}.png", false, false, ExitBadInput, false, "usage policy forbids", false},
+        // The source's own answers, which no retry changes, before the elevation is cached.
+        {"elevation unauthorised", "401 /dem/", "", false, false, ExitBadInput, true, "HTTP status 401 (unauthorised", false},
+        {"a page for the elevation", "html /dem/", "", false, false, ExitBadInput, true, "answered an HTML page where a GeoTIFF should be", false},
         {"download cut off", "any /xyz/\ncut /xyz/13/", "", false, false, FetchNetworkFailure, true, "nothing imported", false},
+        {"imagery forbidden", "403 /xyz/", "", false, false, ExitBadInput, true, "HTTP status 403 (forbidden)", false},
+        {"a page for a tile", "any /xyz/\nhtml /xyz/13/", "", false, false, ExitBadInput, true, "answered an HTML page with status 200, not a picture; not kept", false},
         {"busy once", "any /xyz/\nbusy /xyz/", "", false, false, 0, true, "in squares the source does not have (sea, 0 m)", true},
         {"second run", "any /xyz/", "", false, false, 0, false, "0 downloads needed", true},
     };
@@ -187,6 +192,7 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
         {
             const bool leftover = file.find(".partial") != std::string::npos || file.find("staging-") != std::string::npos;
             EXPECT_TRUE(!downloaded || !leftover) << file;
+            EXPECT_EQ(ReadWholeFile(file).find("<html>"), std::string::npos) << "a page kept as a tile: " << file;
         }
     }
 

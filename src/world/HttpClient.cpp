@@ -126,9 +126,9 @@ HttpResult HttpClient::Probe(const std::string& url)
     return Perform(Kind::Head, url, "", 0, 0, nullptr);
 }
 
-HttpResult HttpClient::Download(const std::string& url, const std::string& path)
+HttpResult HttpClient::Download(const std::string& url, const std::string& path, BodyCheck check)
 {
-    return Perform(Kind::File, url, path, 0, 0, nullptr);
+    return Perform(Kind::File, url, path, 0, 0, nullptr, check);
 }
 
 HttpResult HttpClient::ReadRange(const std::string& url, uint64_t offset, size_t length, std::string* bytes)
@@ -144,7 +144,18 @@ HttpResult HttpClient::ReadRange(const std::string& url, uint64_t offset, size_t
     return result;
 }
 
-HttpResult HttpClient::Perform(Kind kind, const std::string& url, const std::string& path, uint64_t offset, size_t length, std::string* bytes)
+// The first bytes of a file, enough to tell its kind.
+static std::string Head(const std::string& path)
+{
+    std::string head(64, '\0');
+    FILE* file = fopen(path.c_str(), "rb");
+    head.resize(file ? fread(&head[0], 1, head.size(), file) : 0);
+    if (file)
+        fclose(file);
+    return head;
+}
+
+HttpResult HttpClient::Perform(Kind kind, const std::string& url, const std::string& path, uint64_t offset, size_t length, std::string* bytes, BodyCheck check)
 {
     HttpResult result;
     CURL* handle = static_cast<CURL*>(curl);
@@ -212,6 +223,8 @@ HttpResult HttpClient::Perform(Kind kind, const std::string& url, const std::str
         const bool busy = code == CURLE_OK && (result.status == 429 || result.status == 503);
         if (kind == Kind::File)
         {
+            if (check && result.Saved())
+                result.unwanted = check(Head(partial));
             if (result.Saved())
             {
                 if (rename(partial.c_str(), path.c_str()) == 0)
@@ -233,6 +246,50 @@ HttpResult HttpClient::Perform(Kind kind, const std::string& url, const std::str
             return result;
         }
     }
+}
+
+bool HttpResult::Refused() const
+{
+    return (error.empty() && status >= 400 && status < 500 && status != 404 && status != 408 && status != 429) || !unwanted.empty();
+}
+
+std::string HttpResult::Reason() const
+{
+    if (!error.empty())
+        return error;
+    if (!unwanted.empty())
+        return "answered " + unwanted + " with status 200";
+    const char* meaning = status == 401 ? " (unauthorised: the source wants credentials)" : status == 403 ? " (forbidden)" : "";
+    return "HTTP status " + std::to_string(status) + meaning;
+}
+
+std::string ContentKind(const std::string& head)
+{
+    const auto starts = [&head](const std::string& signature) { return head.compare(0, signature.size(), signature) == 0; };
+    if (starts("\xFF\xD8\xFF"))
+        return "JPEG";
+    if (starts("\x89PNG\r\n\x1A\n"))
+        return "PNG";
+    if (starts("RIFF") && head.size() >= 12 && head.compare(8, 4, "WEBP") == 0)
+        return "WebP";
+    if (starts("GIF8"))
+        return "GIF";
+    if (starts(std::string("II*\0", 4)) || starts(std::string("MM\0*", 4)) || starts(std::string("II+\0", 4)) || starts(std::string("MM\0+", 4)))
+        return "TIFF";
+    if (head.empty())
+        return "an empty body";
+    std::string text = head.substr(starts("\xEF\xBB\xBF") ? 3 : 0);
+    text.erase(0, std::min(text.size(), text.find_first_not_of(" \t\r\n")));
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(tolower(c)); });
+    if (text.rfind("<!doctype html", 0) == 0 || text.rfind("<html", 0) == 0 || text.rfind("<head", 0) == 0)
+        return "an HTML page";
+    if (text.rfind("<", 0) == 0)
+        return "an XML document";
+    if (text.rfind("{", 0) == 0 || text.rfind("[", 0) == 0)
+        return "a JSON document";
+    if (std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= 0x20 || c == '\t' || c == '\r' || c == '\n'; }))
+        return "text";
+    return "bytes of no known kind";
 }
 
 std::string ForbiddenSourceReason(const std::string& url)

@@ -23,8 +23,24 @@ struct HttpResult
     long status = 0;   // the final HTTP status; 0 when no answer came
     std::string error; // why the transfer failed, when it did (status 0 or a cut-off body)
     int64_t size = -1; // bytes of the whole file: a HEAD's Content-Length, a range's Content-Range total; -1 unknown
-    bool Saved() const { return status == 200 && error.empty(); }
+    std::string unwanted; // what came with status 200 that the caller did not want ("an HTML page")
+    bool Saved() const { return status == 200 && error.empty() && unwanted.empty(); }
+    // Whether the source refused the request (a client error: 401, 403 and the like, but
+    // neither 404 nor a timeout or "too many requests") or sent what was not wanted: its
+    // answer, which no retry changes. Otherwise a failure is the network's or a busy server's.
+    bool Refused() const;
+    // The failure in a few words: the transfer's error, what came, or the status.
+    std::string Reason() const;
 };
+
+// What the body whose first bytes are `head` holds: "JPEG", "PNG", "WebP", "GIF" or "TIFF"
+// for the pictures and rasters a source serves, else what came instead, as a line names it:
+// "an HTML page", "an XML document", "a JSON document", "text", "an empty body" or "bytes of
+// no known kind".
+std::string ContentKind(const std::string& head);
+
+// Says what a body whose first bytes are `head` is when it is not wanted, or "" when it is.
+using BodyCheck = std::string (*)(const std::string& head);
 
 class HttpClient
 {
@@ -35,8 +51,9 @@ public:
     HttpClient& operator=(const HttpClient&) = delete;
 
     // GETs the URL into `path`: the body goes to a temporary name beside it and is renamed
-    // to `path` only when it came whole with status 200; otherwise nothing is left behind.
-    HttpResult Download(const std::string& url, const std::string& path);
+    // to `path` only when it came whole with status 200 and `check` (when given) wants it;
+    // otherwise nothing is left behind.
+    HttpResult Download(const std::string& url, const std::string& path, BodyCheck check = nullptr);
 
     // Asks for the URL's headers only (HEAD), with the same waits: its status says whether
     // the server has it, its size how long the file is.
@@ -54,7 +71,7 @@ public:
 private:
     enum class Kind { Head, File, Range };
     bool Pace(); // false when a stop signal came while waiting
-    HttpResult Perform(Kind kind, const std::string& url, const std::string& path, uint64_t offset, size_t length, std::string* bytes);
+    HttpResult Perform(Kind kind, const std::string& url, const std::string& path, uint64_t offset, size_t length, std::string* bytes, BodyCheck check = nullptr);
 
     HttpManners manners;
     void* curl = nullptr; // the libcurl easy handle, reused so the connection stays open

@@ -30,6 +30,7 @@ struct RemoteRasters::State
     std::map<std::string, RemoteFile> files; // by URL
     uint64_t cachedBytes = 0;
     std::string readError;
+    bool readRefused = false;
 
     // The file GDAL's name stands for, when it was probed and is there. GDAL hands the
     // callbacks the name without the prefix.
@@ -61,9 +62,16 @@ struct RemoteRasters::State
             const HttpResult result = http->ReadRange(file.url, from, static_cast<size_t>(to - from), &bytes);
             if (!result.error.empty() || result.status != 206 || bytes.size() != to - from)
             {
-                readError = !result.error.empty() ? result.error
-                          : result.status != 206  ? "HTTP status " + std::to_string(result.status)
-                                                  : "the range came " + std::to_string(bytes.size()) + " bytes long, not " + std::to_string(to - from);
+                readError = result.status == 206 && result.error.empty() ? "the range came " + std::to_string(bytes.size()) + " bytes long, not " + std::to_string(to - from) : result.Reason();
+                readRefused = result.Refused();
+                return false;
+            }
+            // A page where the raster should be (a login, an error served with 200) is the
+            // source's answer, not a raster GDAL cannot read.
+            if (const std::string kind = ContentKind(bytes.substr(0, 64)); block == 0 && kind != "TIFF")
+            {
+                readError = "answered " + kind + " where a GeoTIFF should be";
+                readRefused = true;
                 return false;
             }
             for (uint64_t at = block; at <= end; ++at)
@@ -223,4 +231,9 @@ std::string RemoteRasters::GdalPath(const std::string& url)
 const std::string& RemoteRasters::ReadError() const
 {
     return state->readError;
+}
+
+bool RemoteRasters::ReadRefused() const
+{
+    return state->readRefused;
 }

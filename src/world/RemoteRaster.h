@@ -25,9 +25,12 @@ public:
     // The name GDAL opens the URL by, once its Probe answered 200 with the file's size.
     static std::string GdalPath(const std::string& url);
 
-    // Why the last read GDAL asked for failed (the HTTP status or the transfer's error);
-    // empty when none failed.
+    // Why the last read GDAL asked for failed (the HTTP status or the transfer's error), or
+    // what came instead of a TIFF ("an HTML page"); empty when none failed.
     const std::string& ReadError() const;
+    // Whether that failure was the source's answer (a refusal, or no TIFF), which no retry
+    // changes, rather than the network's.
+    bool ReadRefused() const;
 
     struct State;
 

@@ -207,7 +207,16 @@ std::string WgsProjection()
     return text;
 }
 
-enum class Outcome { Saved, Absent, Failed };
+// Refused: the source's own answer (a refusal, a page or a raster that cannot serve), which
+// no retry changes; Failed: the network's or the disk's, which a retry may mend.
+// What came when it is no picture of a kind the imagery import reads, for HttpClient::Download.
+std::string UnlessPicture(const std::string& head)
+{
+    const std::string kind = ContentKind(head);
+    return kind == "JPEG" || kind == "PNG" || kind == "WebP" || kind == "GIF" || kind == "TIFF" ? "" : kind;
+}
+
+enum class Outcome { Saved, Absent, Failed, Refused };
 
 // Reads the window of the remote raster, GDAL reading it in ranges through our own client,
 // and keeps it. The square's HEAD, asked once a run, tells a square the source lacks (404).
@@ -216,8 +225,8 @@ Outcome FetchDemWindow(RemoteRasters& remote, const DemWindow& window, std::stri
     const HttpResult& probe = remote.Probe(window.url);
     if (!probe.error.empty() || (probe.status != 200 && probe.status != 404))
     {
-        *error = probe.error.empty() ? "HTTP status " + std::to_string(probe.status) : probe.error;
-        return Outcome::Failed;
+        *error = probe.Reason();
+        return probe.Refused() ? Outcome::Refused : Outcome::Failed;
     }
     if (probe.status == 200 && probe.size < 0)
     {
@@ -236,13 +245,14 @@ Outcome FetchDemWindow(RemoteRasters& remote, const DemWindow& window, std::stri
             return WriteWindow(window.seaFile, std::vector<float>(4, 0.0f), 2, 2, transform, WgsProjection().c_str(), nullptr, error) ? Outcome::Absent : Outcome::Failed;
         }
         *error = reason.empty() ? "cannot open it" : reason;
-        return Outcome::Failed;
+        // What came whole but is no raster GDAL reads is the source's.
+        return remote.ReadError().empty() || remote.ReadRefused() ? Outcome::Refused : Outcome::Failed;
     }
     double transform[6], inverse[6];
     if (source->GetRasterCount() < 1 || source->GetGeoTransform(transform) != CE_None || !GDALInvGeoTransform(transform, inverse))
     {
         *error = "no georeferenced raster";
-        return Outcome::Failed;
+        return Outcome::Refused;
     }
     // The window in source pixels, a pixel wider on every side for the bilinear edges.
     auto pixelX = [&](double lon, double lat) { return inverse[0] + lon * inverse[1] + lat * inverse[2]; };
@@ -255,7 +265,7 @@ Outcome FetchDemWindow(RemoteRasters& remote, const DemWindow& window, std::stri
     if (x1 <= x0 || y1 <= y0)
     {
         *error = "the raster does not reach the window";
-        return Outcome::Failed;
+        return Outcome::Refused;
     }
     // No finer than the terrain needs: GDAL then reads a coarser overview of the file.
     const int outWidth = std::min(x1 - x0, static_cast<int>(std::ceil((window.box.east - window.box.west) * WindowPixelsPerDegree())) + 2);
@@ -268,7 +278,7 @@ Outcome FetchDemWindow(RemoteRasters& remote, const DemWindow& window, std::stri
     if (band->RasterIO(GF_Read, x0, y0, x1 - x0, y1 - y0, pixels.data(), outWidth, outHeight, GDT_Float32, 0, 0, &extra) != CE_None)
     {
         *error = remote.ReadError().empty() ? GdalReason("reading the window failed") : remote.ReadError();
-        return Outcome::Failed;
+        return remote.ReadError().empty() || remote.ReadRefused() ? Outcome::Refused : Outcome::Failed;
     }
     const double windowTransform[6] = {transform[0] + x0 * transform[1] + y0 * transform[2], transform[1] * (x1 - x0) / outWidth, 0, transform[3] + x0 * transform[4] + y0 * transform[5], 0, transform[5] * (y1 - y0) / outHeight};
     int hasNoData = 0;
@@ -620,8 +630,8 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
                 fs::create_directories(fs::path(window->file).parent_path(), failure);
                 std::string reason;
                 const Outcome outcome = FetchDemWindow(remote, *window, &reason);
-                if (outcome == Outcome::Failed)
-                    return Failed(summary, CommandStatus::Transient, window->url + ": " + reason + nothing);
+                if (outcome == Outcome::Failed || outcome == Outcome::Refused)
+                    return Failed(summary, outcome == Outcome::Refused ? CommandStatus::BadInput : CommandStatus::Transient, window->url + ": " + reason + nothing);
                 ++windowsRead;
                 seaSquares += outcome == Outcome::Absent;
                 summary->written.push_back(window->CachedFile());
@@ -630,7 +640,7 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
             }
             const SourceTile* tile = download.tile;
             fs::create_directories(fs::path(tile->file).parent_path(), failure);
-            const HttpResult result = http.Download(tile->url, tile->file);
+            const HttpResult result = http.Download(tile->url, tile->file, UnlessPicture);
             if (result.status == 404 && result.error.empty())
             {
                 // The source has no picture there: kept as known, never drawn black.
@@ -639,7 +649,7 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
                 ++absentTiles;
             }
             else if (!result.Saved())
-                return Failed(summary, CommandStatus::Transient, tile->url + ": " + (result.error.empty() ? "HTTP status " + std::to_string(result.status) : result.error) + nothing);
+                return Failed(summary, result.Refused() ? CommandStatus::BadInput : CommandStatus::Transient, tile->url + ": " + result.Reason() + (result.unwanted.empty() ? "" : ", not a picture; not kept") + nothing);
             else
                 summary->written.push_back(tile->file);
             summary->missing = downloads - ++summary->downloaded;

@@ -5,6 +5,8 @@ user agent, status, the client's port: one a connection), and faults named in RO
 one "KIND PATH-PREFIX" a line:
   busy  - the first request under it answers 429 with Retry-After: 1
   busydate - the same with Retry-After as an HTTP date a second ahead
+  html  - every path under it answers 200 with an HTML page, as a portal or an error page does
+  NNN   - every path under it answers that status (401, 403, ...)
   cut   - the body stops half-way and the connection closes
   any   - the prefix answers with the file ROOT/.any for every path under it
 Prints the port it listens on, on 127.0.0.1, then serves until killed."""
@@ -61,6 +63,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 answered_busy.add((kind, prefix))
                 after = "1" if kind == "busy" else email.utils.formatdate(math.ceil(time.time()) + 1, usegmt=True)
                 return self.answer(429, b"busy", [("Retry-After", after)])
+        for kind, prefix in matching:
+            if kind.isdigit():
+                return self.answer(int(kind), b"refused")
+            if kind == "html":
+                return self.answer(200, b"<!DOCTYPE html>\n<html><body>Please sign in</body></html>\n", [("Content-Type", "text/html")])
         name = os.path.join(root, ".any") if "any" in kinds else os.path.join(root, path.lstrip("/"))
         if not os.path.isfile(name):
             return self.answer(404, b"not found")
