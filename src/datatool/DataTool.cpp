@@ -203,7 +203,9 @@ static int RunFetchCommand(int argc, char** argv)
         report.Count("downloads_needed", static_cast<double>(summary.downloads));
         report.Count("cached", static_cast<double>(summary.cached));
         report.Count("downloaded", static_cast<double>(summary.downloaded));
+        report.Count("not_in_source", static_cast<double>(summary.notInSource));
         report.Count("missing", static_cast<double>(summary.missing));
+        report.Count("left_by_limit", static_cast<double>(summary.leftByLimit));
         for (const std::string& file : summary.written)
             report.Written(file);
         const CommandStatus cause = status == ExitDone ? CommandStatus::Done : status == ExitTransient ? CommandStatus::Transient : CommandStatus::BadInput;

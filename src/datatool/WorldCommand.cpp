@@ -359,15 +359,19 @@ int RunWorldCommand(int argc, char** argv)
         return report.Finish(CommandStatus::Usage, "the fetch's settings in the environment are wrong");
     options.offline = arguments.offline;
     options.maxTiles = arguments.maxTiles;
-    const int fetched = FetchMissing(logs, options);
+    FetchSummary fetch;
+    const int fetched = FetchMissing(logs, options, &fetch);
     if (fetched < 0)
         return report.Finish(CommandStatus::BadInput, "the fetch could not plan the tiles");
-    const char* why = arguments.offline ? "offline" : fetched == 0 ? "no source has it" : "the fetch failed";
+    std::string why = arguments.offline ? "offline" : fetched != 0 ? "the fetch failed" : "no source has it";
+    if (!arguments.offline && fetched == 0 && fetch.leftByLimit > 0)
+        why = "the limit of " + std::to_string(arguments.maxTiles) + " downloads a run left " + std::to_string(fetch.leftByLimit) + " downloads for later: run world again, or raise the limit with --max-tiles " +
+              std::to_string(fetch.downloads);
     std::vector<CorridorPlan> plans;
     for (const std::string& log : logs)
         if (LoadFlightQuietly(log.c_str()))
             plans.push_back(PlanCorridor(MapFrame.CI, MapFrame.CJ, PlanReplayFiles(MapFrame.CI, MapFrame.CJ)));
-    ReportMissingTiles(MergeCorridorPlans(plans), why, logs.size() == 1 ? "the flight" : "the flights", &report);
+    ReportMissingTiles(MergeCorridorPlans(plans), why.c_str(), logs.size() == 1 ? "the flight" : "the flights", &report);
     printf("%s\n", folder.c_str());
     report.Count("flights", static_cast<double>(flights.size()));
     const CommandStatus status = fetched == 0 ? CommandStatus::Done : fetched == ExitTransient ? CommandStatus::Transient : CommandStatus::BadInput;

@@ -563,6 +563,7 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
     // A long flight's corridor is thousands of downloads: a run takes as many as the limit
     // allows, the replay's first, and the next run goes on from the cache.
     const size_t allowed = options.offline ? 0 : std::min(downloads, static_cast<size_t>(options.maxTiles));
+    summary->leftByLimit = options.offline ? 0 : downloads - allowed;
     if (allowed < downloads && !options.offline)
         fprintf(stderr, "fetch: %zu downloads needed, more than the limit of %d: this run fetches the first %d (%s)%s; run it again for the other %zu, or raise the limit with --max-tiles N\n", downloads, options.maxTiles, options.maxTiles, import ? "the replay's own, then the corridor's coarsest levels first" : "the coarsest levels first", import ? " and imports what the cache holds" : "", downloads - allowed);
 
@@ -623,6 +624,12 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
         RemoteRasters remote(http);
         int windowsRead = 0;
         const char* nothing = import ? "; nothing imported" : "";
+        // A square or tile the source does not have is known once asked: not missing, but no
+        // download of data either.
+        const auto counted = [&](bool absent) {
+            ++(absent ? summary->notInSource : summary->downloaded);
+            summary->missing = downloads - summary->downloaded - summary->notInSource;
+        };
         for (const Download& download : toFetch)
         {
             if (const DemWindow* window = download.window)
@@ -635,7 +642,7 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
                 ++windowsRead;
                 seaSquares += outcome == Outcome::Absent;
                 summary->written.push_back(window->CachedFile());
-                summary->missing = downloads - ++summary->downloaded;
+                counted(outcome == Outcome::Absent);
                 continue;
             }
             const SourceTile* tile = download.tile;
@@ -652,13 +659,13 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
                 return Failed(summary, result.Refused() ? CommandStatus::BadInput : CommandStatus::Transient, tile->url + ": " + result.Reason() + (result.unwanted.empty() ? "" : ", not a picture; not kept") + nothing);
             else
                 summary->written.push_back(tile->file);
-            summary->missing = downloads - ++summary->downloaded;
+            counted(result.status == 404);
         }
         fprintf(stderr, "fetch: %d requests (imagery tiles, elevation squares asked for and the ranges of their windows); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), windowsRead, seaSquares, absentTiles);
     }
     if (!import)
     {
-        fprintf(stderr, "fetch: %zu downloaded into the cache, %zu were there already, %zu still missing\n", summary->downloaded, summary->cached, summary->missing);
+        fprintf(stderr, "fetch: %zu downloaded into the cache, %zu not in the source, %zu were there already, %zu still missing\n", summary->downloaded, summary->notInSource, summary->cached, summary->missing);
         return ExitDone;
     }
 

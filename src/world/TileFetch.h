@@ -52,8 +52,10 @@ struct FetchSummary
     size_t imageryTiles = 0;
     size_t downloads = 0;  // files of the sources that those tiles need and the cache lacked
     size_t cached = 0;     // files of the sources already in the cache
-    size_t downloaded = 0; // put in the cache by this run
-    size_t missing = 0;    // still not in the cache after this run
+    size_t downloaded = 0; // data put in the cache by this run
+    size_t notInSource = 0; // answered "not there" (404) to this run: a square of sea, a tile the source lacks
+    size_t missing = 0;    // neither in the cache nor known to be absent after this run
+    size_t leftByLimit = 0; // of those, left for a later run by maxTiles
     std::vector<std::string> written; // the files put in the cache, then those imported
     std::string message;   // why the fetch failed, when it did
 };
