@@ -313,8 +313,13 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
         TestServer server(root, scratch.PathOf("requests.log"));
         url = server.Url();
         const std::string tool = FLIGHTREPLAY_DATA_BINARY, fetch = " fetch --area " + std::string(area) + " --json";
-        const RunResult both = RunProgram("/bin/sh", ".", {"-c", "\"$0\"" + fetch + " >one.json & \"$0\"" + fetch + " >two.json; a=$?; wait $!; exit $((a | $?))", tool}, environment(server.Url(), cache), 120);
+        // The first on a terminal of its own, which shows the progress; the second's standard
+        // error a pipe, as in a log.
+        const std::string onTerminal = "python3 -c 'import pty, sys; sys.exit(pty.spawn(sys.argv[1:]) >> 8)' sh -c '\"$0\"" + fetch + " >one.json' \"$0\" >one.tty";
+        const RunResult both = RunProgram("/bin/sh", ".", {"-c", onTerminal + " & \"$0\"" + fetch + " >two.json; a=$?; wait $!; exit $((a | $?))", tool}, environment(server.Url(), cache), 120);
         ASSERT_EQ(both.status, 0) << both.err;
+        EXPECT_TRUE(std::regex_search(ReadText("one.tty"), std::regex("\rfetch: \\d+ of \\d+ downloads, [0-9.]+ MB, [0-9.]+ a second, "))) << ReadText("one.tty");
+        EXPECT_EQ(both.err.find('\r'), std::string::npos) << both.err;
         size_t downloaded = 0, needed = 0;
         for (const char* name : {"one.json", "two.json"})
         {

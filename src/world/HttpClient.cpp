@@ -239,6 +239,7 @@ HttpResult HttpClient::Perform(Kind kind, const std::string& url, const std::str
             return result;
         const double asked = RetryAfterSeconds(transfer.retryAfter, static_cast<int64_t>(time(nullptr)));
         const double wait = std::min(asked >= 0 ? asked : manners.defaultRetryWait * (attempt + 1), manners.longestRetryWait);
+        EndProgress();
         fprintf(stderr, "fetch: %s answered %ld, trying again in %.0f s\n", url.c_str(), result.status, wait);
         if (!Wait(wait))
         {
@@ -246,6 +247,26 @@ HttpResult HttpClient::Perform(Kind kind, const std::string& url, const std::str
             return result;
         }
     }
+}
+
+static bool progressShown = false;
+
+void ShowProgress(const std::string& text)
+{
+    static const bool terminal = isatty(STDERR_FILENO) != 0;
+    if (!terminal)
+        return;
+    // Back to the line's start, the text, and the rest of a longer line before it erased.
+    fprintf(stderr, "\r%s\x1b[K", text.c_str());
+    fflush(stderr);
+    progressShown = true;
+}
+
+void EndProgress()
+{
+    if (progressShown)
+        fputc('\n', stderr);
+    progressShown = false;
 }
 
 bool HttpResult::Refused() const

@@ -85,6 +85,13 @@ private:
 // neither.
 double RetryAfterSeconds(const std::string& value, int64_t now);
 
+// Progress on a terminal: ShowProgress writes the text over the one line it keeps at the
+// foot of standard error, when that is a terminal, and nothing otherwise, so that logs and
+// captured output hold only whole lines. EndProgress ends that line, so that what is printed
+// next starts a line of its own: every line printed while it shows must call it first.
+void ShowProgress(const std::string& text);
+void EndProgress();
+
 // The temporary name a file of a shared cache is written under before it is renamed into
 // place: beside it, unique to the process and to the call (NAME.partial-PID-COUNT), so that
 // workers fetching the same file never write into one another's; the last rename wins, whole.

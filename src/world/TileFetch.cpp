@@ -465,10 +465,52 @@ bool WriteAbsentMarker(const std::string& path)
 // The failure's status, after its line on stderr and in the summary.
 int Failed(FetchSummary* summary, CommandStatus status, const std::string& message)
 {
+    EndProgress();
     fprintf(stderr, "fetch: %s\n", message.c_str());
     summary->message = message;
     return ExitStatusOf(status);
 }
+
+// Seconds as a person reads them: "42 s", "6 min 23 s", "1 h 05 min".
+std::string Duration(double seconds)
+{
+    const long whole = std::lround(seconds);
+    char text[32];
+    if (whole < 60)
+        snprintf(text, sizeof text, "%ld s", whole);
+    else if (whole < 3600)
+        snprintf(text, sizeof text, "%ld min %ld s", whole / 60, whole % 60);
+    else
+        snprintf(text, sizeof text, "%ld h %02ld min", whole / 3600, whole / 60 % 60);
+    return text;
+}
+
+// The downloads done so far on the terminal's progress line, four times a second at most.
+class DownloadProgress
+{
+public:
+    DownloadProgress(size_t total, const HttpClient& http) : total(total), http(http), start(std::chrono::steady_clock::now()) {}
+    ~DownloadProgress() { EndProgress(); }
+
+    void Done(size_t done)
+    {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (done < total && shown >= 0 && seconds - shown < 0.25)
+            return;
+        shown = seconds;
+        const double rate = seconds > 0 ? done / seconds : 0;
+        char text[160];
+        snprintf(text, sizeof text, "fetch: %zu of %zu downloads, %.1f MB, %.1f a second, %s left", done, total, http.BytesReceived() / 1e6, rate,
+                 done == total ? "nothing" : rate > 0 ? Duration((total - done) / rate).c_str() : "?");
+        ShowProgress(text);
+    }
+
+private:
+    size_t total;
+    const HttpClient& http;
+    std::chrono::steady_clock::time_point start;
+    double shown = -1;
+};
 
 } // namespace
 
@@ -626,9 +668,11 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
         const char* nothing = import ? "; nothing imported" : "";
         // A square or tile the source does not have is known once asked: not missing, but no
         // download of data either.
+        DownloadProgress progress(toFetch.size(), http);
         const auto counted = [&](bool absent) {
             ++(absent ? summary->notInSource : summary->downloaded);
             summary->missing = downloads - summary->downloaded - summary->notInSource;
+            progress.Done(summary->downloaded + summary->notInSource);
         };
         for (const Download& download : toFetch)
         {
@@ -661,6 +705,7 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
                 summary->written.push_back(tile->file);
             counted(result.status == 404);
         }
+        EndProgress();
         fprintf(stderr, "fetch: %d requests (imagery tiles, elevation squares asked for and the ranges of their windows); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), windowsRead, seaSquares, absentTiles);
     }
     if (!import)

@@ -18,7 +18,10 @@ const int FetchNetworkFailure = 75; // ExitTransient
 const char* const DefaultDemUrl = "https://copernicus-dem-30m.s3.amazonaws.com/{tile}/{tile}.tif";
 const char* const DefaultImageryUrl = "https://tiles.maps.eox.at/wmts/1.0.0/s2cloudless-2020_3857/default/g/{z}/{y}/{x}.jpg";
 const int DefaultImageryMaxZoom = 14;
-const int DefaultMaxTiles = 500;
+// Downloads a run makes at most: enough for the corridor of a cross-country flight of 500 km
+// (some 3300 to 5300 downloads; at 5 a second up to 20 minutes), a guard against a whole
+// continent asked for by mistake.
+const int DefaultMaxTiles = 6000;
 
 struct FetchOptions
 {
