@@ -277,6 +277,36 @@ TEST_F(FetchTest, ElevationWindowsReadWithTheClientsManners)
     EXPECT_LE(std::stoi(retry[1]), 2) << "the date is a second or two ahead";
 }
 
+// A stop signal while a download stalls half-way: fetch and world end with the interrupted
+// status and their object, and leave no half-written file in the cache.
+TEST_F(FetchTest, StopSignalsEndTheRunInterruptedWithNothingHalfDone)
+{
+    double latitude = 0.0, longitude = 0.0;
+    WriteText("flight.gpx", CircleGpx(WriteFlight(&latitude, &longitude)));
+    WriteText("served/.any", EncodedImage(256, 256, SolidColour(20, 200, 40), "jpg"));
+    WriteText("served/.faults", "any /xyz/\nstall /xyz/\n");
+    const std::string log = scratch.PathOf("requests.log");
+    TestServer server(scratch.PathOf("served"), log);
+    const std::vector<std::string> environment = {"FLIGHTREPLAY_CACHE=" + scratch.PathOf("cache"), "FLIGHTREPLAY_DEM_URL=none", "FLIGHTREPLAY_IMAGERY_URL=" + server.Url() + "/xyz/{z}/{x}/{y}.jpg", "FLIGHTREPLAY_IMAGERY_MAXZOOM=13"};
+    // The signal once the download has begun, that is once the server logged it.
+    const std::string signalled = "\"$0\" \"$@\" >out.json & until [ -s requests.log ]; do sleep 0.05; done; kill -$SIGNAL $!; wait $!";
+    for (const std::vector<std::string>& run : {std::vector<std::string>{"TERM", "fetch", "world/flight.log", "--json"}, {"HUP", "world", "flight.gpx", "--out", "w", "--json"}})
+    {
+        SCOPED_TRACE(run[1]);
+        fs::remove(log);
+        std::vector<std::string> arguments = {"-c", signalled, FLIGHTREPLAY_DATA_BINARY};
+        arguments.insert(arguments.end(), run.begin() + 1, run.end());
+        std::vector<std::string> settings = environment;
+        settings.push_back("SIGNAL=" + run[0]);
+        const RunResult result = RunProgram("/bin/sh", ".", arguments, settings);
+        EXPECT_EQ(result.status, ExitInterrupted) << result.err;
+        const nlohmann::json object = nlohmann::json::parse(ReadText("out.json"), nullptr, false);
+        EXPECT_EQ(object.is_object() ? object["status"] : "", "interrupted") << ReadText("out.json");
+        for (const std::string& file : FilesUnder(scratch.PathOf("cache")))
+            EXPECT_EQ(file.find(".partial"), std::string::npos) << file;
+    }
+}
+
 // A site's cache filled in advance by two workers at once, then used read-only and offline
 // by a third that imports from it; the JSON each prints, and the statuses by cause.
 TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)

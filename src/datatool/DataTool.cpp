@@ -161,6 +161,8 @@ static int RunFetchCommand(int argc, char** argv)
     for (int i = 2; i < argc; ++i)
         json = json || strcmp(argv[i], "--json") == 0;
     CommandReport report("fetch", json);
+    // A signal ends the run between two downloads, or cuts the one under way, with its report.
+    CatchStopSignals();
     FetchOptions options;
     if (!FetchOptionsFromEnvironment(&options))
         return report.Finish(CommandStatus::Usage, "a FLIGHTREPLAY_* setting is malformed");
@@ -208,7 +210,7 @@ static int RunFetchCommand(int argc, char** argv)
         report.Count("left_by_limit", static_cast<double>(summary.leftByLimit));
         for (const std::string& file : summary.written)
             report.Written(file);
-        const CommandStatus cause = status == ExitDone ? CommandStatus::Done : status == ExitTransient ? CommandStatus::Transient : CommandStatus::BadInput;
+        const CommandStatus cause = status == ExitDone ? CommandStatus::Done : status == ExitTransient ? CommandStatus::Transient : status == ExitInterrupted ? CommandStatus::Interrupted : CommandStatus::BadInput;
         return report.Finish(cause, summary.message);
     };
 

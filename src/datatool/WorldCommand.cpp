@@ -261,6 +261,9 @@ int RunWorldCommand(int argc, char** argv)
         fprintf(stderr, "world: %s\n", message.c_str());
         return report.Finish(status, message);
     };
+    // A signal ends the run at the next step, every file written so far whole.
+    CatchStopSignals();
+    auto interrupted = [&fail]() { return fail(CommandStatus::Interrupted, "interrupted by signal " + std::to_string(StopSignal())); };
     // Every flight is looked at before anything is made: a world is made for all of them or
     // for none.
     char resolved[PATH_MAX];
@@ -319,6 +322,8 @@ int RunWorldCommand(int argc, char** argv)
     {
         std::string message;
         const CommandStatus converted = ConvertIntoWorld(flights[i], logs[i], folder, &report, &message);
+        if (StopSignal())
+            return interrupted();
         if (converted != CommandStatus::Done)
             return report.Finish(converted, message);
     }
@@ -345,12 +350,14 @@ int RunWorldCommand(int argc, char** argv)
     for (const std::string& source : arguments.imagery)
         report.Read(source);
     if (!arguments.dems.empty() && ImportElevation(arguments.dems, elevation) != 0)
-        return report.Finish(CommandStatus::BadInput, "the elevation could not be imported");
+        return StopSignal() ? interrupted() : report.Finish(CommandStatus::BadInput, "the elevation could not be imported");
     for (const std::string& source : arguments.imagery)
         if (ImportImagery(source, false, imagery) != 0)
-            return report.Finish(CommandStatus::BadInput, "the imagery of '" + source + "' could not be imported");
+            return StopSignal() ? interrupted() : report.Finish(CommandStatus::BadInput, "the imagery of '" + source + "' could not be imported");
     if (!WriteAssets())
         return report.Finish(WriteFailureStatus(errno), "the sky, grass and aircraft could not be written");
+    if (StopSignal())
+        return interrupted();
     // What is still missing comes from the cache, then the network. A failed or refused
     // fetch leaves a world that replays all the same, over grass where tiles are missing: the
     // folder is printed, and the fetch's status tells a script why it is incomplete.
@@ -363,6 +370,8 @@ int RunWorldCommand(int argc, char** argv)
     const int fetched = FetchMissing(logs, options, &fetch);
     if (fetched < 0)
         return report.Finish(CommandStatus::BadInput, "the fetch could not plan the tiles");
+    if (fetched == ExitInterrupted)
+        return interrupted();
     std::string why = arguments.offline ? "offline" : fetched != 0 ? "the fetch failed" : "no source has it";
     if (!arguments.offline && fetched == 0 && fetch.leftByLimit > 0)
         why = "the limit of " + std::to_string(arguments.maxTiles) + " downloads a run left " + std::to_string(fetch.leftByLimit) + " downloads for later: run world again, or raise the limit with --max-tiles " +

@@ -462,6 +462,16 @@ bool WriteAbsentMarker(const std::string& path)
     return false;
 }
 
+// The end of a run a stop signal cut short: what it had begun is gone (every file is renamed
+// into place whole, or removed), and nothing more is asked or imported.
+int Interrupted(FetchSummary* summary, const char* unfinished)
+{
+    EndProgress();
+    summary->message = "interrupted by signal " + std::to_string(StopSignal()) + unfinished;
+    fprintf(stderr, "fetch: %s\n", summary->message.c_str());
+    return ExitInterrupted;
+}
+
 // The failure's status, after its line on stderr and in the summary.
 int Failed(FetchSummary* summary, CommandStatus status, const std::string& message)
 {
@@ -676,11 +686,15 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
         };
         for (const Download& download : toFetch)
         {
+            if (StopSignal())
+                return Interrupted(summary, nothing);
             if (const DemWindow* window = download.window)
             {
                 fs::create_directories(fs::path(window->file).parent_path(), failure);
                 std::string reason;
                 const Outcome outcome = FetchDemWindow(remote, *window, &reason);
+                if (StopSignal())
+                    return Interrupted(summary, nothing);
                 if (outcome == Outcome::Failed || outcome == Outcome::Refused)
                     return Failed(summary, outcome == Outcome::Refused ? CommandStatus::BadInput : CommandStatus::Transient, window->url + ": " + reason + nothing);
                 ++windowsRead;
@@ -692,6 +706,8 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
             const SourceTile* tile = download.tile;
             fs::create_directories(fs::path(tile->file).parent_path(), failure);
             const HttpResult result = http.Download(tile->url, tile->file, UnlessPicture);
+            if (StopSignal())
+                return Interrupted(summary, nothing);
             if (result.status == 404 && result.error.empty())
             {
                 // The source has no picture there: kept as known, never drawn black.
@@ -793,6 +809,8 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
     }
     if (!staging.empty())
         fs::remove_all(staging, failure);
+    if (StopSignal())
+        return Interrupted(summary, "; the tiles not yet imported left as they were");
     if (!attribution.empty())
         WriteAttribution(attribution);
     if (status != CommandStatus::Done)

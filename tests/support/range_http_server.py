@@ -8,6 +8,7 @@ one "KIND PATH-PREFIX" a line:
   html  - every path under it answers 200 with an HTML page, as a portal or an error page does
   NNN   - every path under it answers that status (401, 403, ...)
   cut   - the body stops half-way and the connection closes
+  stall - the body stops half-way and nothing more comes for a minute
   any   - the prefix answers with the file ROOT/.any for every path under it
 Prints the port it listens on, on 127.0.0.1, then serves until killed."""
 import email.utils
@@ -73,12 +74,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.answer(404, b"not found")
         with open(name, "rb") as f:
             data = f.read()
-        if "cut" in kinds:
+        if "cut" in kinds or "stall" in kinds:
             self.record(200)
             self.send_response(200)
             self.send_header("Content-Length", str(len(data)))
             self.end_headers()
             self.wfile.write(data[: len(data) // 2])
+            self.wfile.flush()
+            if "stall" in kinds:
+                time.sleep(60)
             self.close_connection = True
             return
         match = re.match(r"bytes=(\d+)-(\d*)$", self.headers.get("Range", ""))
