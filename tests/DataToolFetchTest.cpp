@@ -307,6 +307,43 @@ TEST_F(FetchTest, StopSignalsEndTheRunInterruptedWithNothingHalfDone)
     }
 }
 
+// world --skip-existing takes up a world whose last run did not end well, and skips it only
+// once one did: a world made offline is no world fetched, a download cut off no world at all.
+TEST_F(FetchTest, SkipsOnlyAWorldWhoseLastRunEndedWell)
+{
+    double latitude = 0.0, longitude = 0.0;
+    WriteText("flight.gpx", CircleGpx(WriteFlight(&latitude, &longitude)));
+    WriteText("served/.any", EncodedImage(256, 256, SolidColour(20, 200, 40), "jpg"));
+    TestServer server(scratch.PathOf("served"), scratch.PathOf("requests.log"));
+    const std::vector<std::string> environment = {"FLIGHTREPLAY_CACHE=" + scratch.PathOf("cache"), "FLIGHTREPLAY_DEM_URL=none", "FLIGHTREPLAY_IMAGERY_URL=" + server.Url() + "/xyz/{z}/{x}/{y}.jpg", "FLIGHTREPLAY_IMAGERY_MAXZOOM=11"};
+    const struct
+    {
+        const char* faults;
+        bool offline;
+        int status;
+        bool skipped;
+    } runs[] = {
+        {"", true, 0, false},                      // offline: no imagery
+        {"any /xyz/\ncut /xyz/", false, 75, false}, // not skipped for being offline; cut off
+        {"any /xyz/", false, 0, false},            // not skipped after the failure: completed
+        {"any /xyz/", false, 0, true},
+        {"", true, 0, true},                       // a world fetched serves offline too
+    };
+    for (const auto& run : runs)
+    {
+        SCOPED_TRACE(std::string(run.faults) + (run.offline ? " offline" : ""));
+        WriteText("served/.faults", std::string(run.faults) + "\n");
+        std::vector<std::string> arguments = {"world", "flight.gpx", "--out", "w", "--json", "--skip-existing"};
+        if (run.offline)
+            arguments.push_back("--offline");
+        const RunResult result = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", arguments, environment);
+        EXPECT_EQ(result.status, run.status) << result.err;
+        const nlohmann::json object = nlohmann::json::parse(SplitLines(result.out).front(), nullptr, false);
+        EXPECT_EQ(object.is_object() && object["skipped"] == run.skipped, true) << result.out;
+    }
+    EXPECT_TRUE(Exists("w/img"));
+}
+
 // A site's cache filled in advance by two workers at once, then used read-only and offline
 // by a third that imports from it; the JSON each prints, and the statuses by cause.
 TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)

@@ -23,12 +23,13 @@ namespace fs = std::filesystem;
 namespace
 {
 
-// Every file of the folder with the time it was last written.
+// Every file of the folder with the time it was last written, but the stamp each run that
+// ends well leaves.
 std::map<std::string, fs::file_time_type> WriteTimes(const std::string& folder)
 {
     std::map<std::string, fs::file_time_type> times;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
+        if (entry.is_regular_file() && entry.path().filename() != WorldDoneStamp)
             times[entry.path().string()] = entry.last_write_time();
     return times;
 }

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <unistd.h>
 
@@ -109,6 +111,13 @@ bool ModifiedAfter(const std::string& newer, const std::string& older)
         return true;
     const fs::file_time_type olderTime = fs::last_write_time(older, missing);
     return missing || newerTime > olderTime;
+}
+
+// The file's text, empty when it cannot be read.
+std::string FileText(const char* path)
+{
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 // The demo world's own assets, made by its generator's code. A file that is there is kept:
@@ -306,18 +315,24 @@ int RunWorldCommand(int argc, char** argv)
     folder = resolved;
 
     const std::vector<std::string> logs = WorldLogNames(folder, flights);
-    // Up to date: the logs are there, newer than their flights, and were made with the world.
-    if (arguments.skipExisting && OutputsUpToDate(flights, logs))
+    // Up to date: the logs are there, newer than their flights, and the run that made them
+    // ended well, online unless offline is all that is asked for now.
+    std::vector<std::string> outputs = logs;
+    outputs.push_back(WorldDoneStamp);
+    const std::string stamp = FileText(WorldDoneStamp);
+    if (arguments.skipExisting && OutputsUpToDate(flights, outputs) && (stamp == "fetched\n" || (arguments.offline && stamp == "offline\n")))
     {
         for (const std::string& flight : flights)
             report.Read(flight);
         for (const std::string& log : logs)
             report.Written(folder + "/" + log);
         report.Skipped();
-        fprintf(stderr, "world: the logs in '%s' are newer than their flights: skipped\n", folder.c_str());
+        fprintf(stderr, "world: the logs in '%s' are newer than their flights, and its last run ended well: skipped\n", folder.c_str());
         printf("%s\n", folder.c_str());
         return report.Finish(CommandStatus::Done);
     }
+    // Whatever this run comes to, the last one's word no longer holds.
+    unlink(WorldDoneStamp);
     for (size_t i = 0; i < flights.size(); ++i)
     {
         std::string message;
@@ -384,5 +399,10 @@ int RunWorldCommand(int argc, char** argv)
     printf("%s\n", folder.c_str());
     report.Count("flights", static_cast<double>(flights.size()));
     const CommandStatus status = fetched == 0 ? CommandStatus::Done : fetched == ExitTransient ? CommandStatus::Transient : CommandStatus::BadInput;
+    if (status == CommandStatus::Done && fetch.leftByLimit == 0)
+    {
+        const std::string done = arguments.offline ? "offline\n" : "fetched\n";
+        WriteFileAtomically(WorldDoneStamp, done.data(), done.size()); // without it, the next run does the work again
+    }
     return report.Finish(status, fetched == 0 ? "" : "the fetch did not complete the world (its status " + std::to_string(fetched) + ")");
 }

@@ -14,6 +14,13 @@
 // the replay reads it where it lies.
 const int WorldGivenKeywordLog = 3;
 
+// The stamp a run of `world` leaves in the folder when it ended well: done, and nothing left
+// for a later run by the download limit. It holds "offline" or "fetched", the way the run
+// went; --skip-existing skips only a world with a stamp newer than its flights, and one made
+// offline only when asked for offline again, so that a run the network or a signal cut
+// short is taken up again, never skipped.
+const char* const WorldDoneStamp = ".world-done";
+
 // Flights one world takes, as many as the player shows at once.
 const size_t MaxWorldFlights = 16;
 
@@ -38,7 +45,8 @@ void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* a
 // [--imagery RASTER]... [--json] [--skip-existing] (argv[1] is "world"), up to MaxWorldFlights
 // flights. What is missing after the imports is fetched (cache, then network, unless
 // --offline; world/TileFetch.h), along all the flights in one run. --skip-existing does
-// nothing when every log is newer than its flight. Returns 0 when the folder is ready (missing
+// nothing when every log is newer than its flight and the last run ended well
+// (WorldDoneStamp). Returns 0 when the folder is ready (missing
 // tiles are drawn as grass and flat ground); bad input when a flight cannot be converted or a
 // raster imported; a transient failure or bad input by the cause when a file cannot be
 // written; WorldGivenKeywordLog when any flight is a keyword log; DataToolUsage. When the
