@@ -317,8 +317,10 @@ int RunWorldCommand(int argc, char** argv)
     const std::vector<std::string> logs = WorldLogNames(folder, flights);
     // Up to date: the logs are there, newer than their flights, and the run that made them
     // ended well, online unless offline is all that is asked for now.
-    std::vector<std::string> outputs = logs;
-    outputs.push_back(WorldDoneStamp);
+    std::vector<std::string> outputs = {WorldDoneStamp};
+    for (size_t i = 0; i < logs.size(); ++i)
+        for (const std::string& output : ConversionOutputs(flights[i], logs[i], EventsPathFor(logs[i])))
+            outputs.push_back(output);
     const std::string stamp = FileText(WorldDoneStamp);
     if (arguments.skipExisting && OutputsUpToDate(flights, outputs) && (stamp == "fetched\n" || (arguments.offline && stamp == "offline\n")))
     {
