@@ -87,6 +87,26 @@ TEST_F(WorldCommandTest, MakesTheFolderOnceAndReusesIt)
     EXPECT_EQ(RunTool({"world", "w/flight.log", "--out", "w2"}, &out, &err), WorldGivenKeywordLog) << err;
 }
 
+// A flight that gives no world, one over the pole or one without positions, leaves no folder
+// made for it behind, and a folder that was there stays.
+TEST_F(WorldCommandTest, BadFlightsLeaveNoFolderBehind)
+{
+    std::vector<TimedPosition> pole = Circle(true, 200.0);
+    for (TimedPosition& point : pole)
+        point.latitude += 42.9;
+    WriteText("pole.gpx", CircleGpx(pole));
+    WriteText("empty.gpx", "<?xml version=\"1.0\"?>\n<gpx><trk><trkseg></trkseg></trk></gpx>\n");
+    fs::create_directories("there");
+    for (const char* flight : {"pole.gpx", "empty.gpx"})
+    {
+        std::string out, err;
+        EXPECT_EQ(RunTool({"world", flight, "--out", "new", "--offline"}, &out, &err), ExitBadInput) << err;
+        EXPECT_FALSE(Exists("new")) << flight;
+        EXPECT_EQ(RunTool({"world", flight, "--out", "there", "--offline"}, &out, &err), ExitBadInput) << err;
+        EXPECT_TRUE(Exists("there")) << flight;
+    }
+}
+
 // Two flights of the same name 0.6 degrees apart, on either side of an elevation tile's edge
 // (8.4375 E), made into one world: each has its own log, and the raster reaches the tiles
 // under both.

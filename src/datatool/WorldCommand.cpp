@@ -210,9 +210,9 @@ void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* a
 }
 
 // Converts the flight into the log `log` in the working directory when the flight is newer,
-// with the events beside it. Done, or bad input or a failed write by its cause, after a line
-// on stderr that `*message` repeats.
-static CommandStatus ConvertIntoWorld(const std::string& flight, const std::string& log, const std::string& folder, CommandReport* report, std::string* message)
+// with the events beside it, adding the log to `converted` when it was written. Done, or bad
+// input or a failed write by its cause, after a line on stderr that `*message` repeats.
+static CommandStatus ConvertIntoWorld(const std::string& flight, const std::string& log, const std::string& folder, CommandReport* report, std::vector<std::string>* converted, std::string* message)
 {
     report->Read(flight);
     if (!ModifiedAfter(flight, log))
@@ -239,7 +239,7 @@ static CommandStatus ConvertIntoWorld(const std::string& flight, const std::stri
         return WriteFailureStatus(errno);
     }
     printf("log: %s\n", log.c_str());
-    report->Written(folder + "/" + log);
+    converted->push_back(log);
     return CommandStatus::Done;
 }
 
@@ -309,6 +309,7 @@ int RunWorldCommand(int argc, char** argv)
         return report.Finish(CommandStatus::Usage, "no folder: give it with --out DIR");
     }
     std::error_code failure;
+    const bool made = !fs::exists(folder, failure);
     fs::create_directories(folder, failure);
     if (failure || chdir(folder.c_str()) != 0 || !getcwd(resolved, sizeof resolved))
         return fail(WriteFailureStatus(failure ? failure.value() : errno), "cannot make or enter the folder '" + folder + "'");
@@ -335,14 +336,28 @@ int RunWorldCommand(int argc, char** argv)
     }
     // Whatever this run comes to, the last one's word no longer holds.
     unlink(WorldDoneStamp);
+    // A flight that gives no world leaves no folder made for it: the logs this run wrote go,
+    // and the folder with them when nothing else is in it. One that was there stays as it was.
+    std::vector<std::string> converted;
+    auto abandon = [&](CommandStatus status, const std::string& message) {
+        for (const std::string& log : made ? converted : std::vector<std::string>())
+        {
+            unlink(log.c_str());
+            unlink(EventsPathFor(log).c_str());
+        }
+        std::error_code ignored;
+        if (made)
+            fs::remove(folder, ignored); // only when empty
+        return report.Finish(status, message);
+    };
     for (size_t i = 0; i < flights.size(); ++i)
     {
         std::string message;
-        const CommandStatus converted = ConvertIntoWorld(flights[i], logs[i], folder, &report, &message);
+        const CommandStatus status = ConvertIntoWorld(flights[i], logs[i], folder, &report, &converted, &message);
         if (StopSignal())
             return interrupted();
-        if (converted != CommandStatus::Done)
-            return report.Finish(converted, message);
+        if (status != CommandStatus::Done)
+            return abandon(status, message);
     }
 
     // The rasters given cover what they can of every flight's corridor, each tile once.
@@ -352,7 +367,7 @@ int RunWorldCommand(int argc, char** argv)
     for (const std::string& log : logs)
     {
         if (!LoadIntoWorld(log))
-            return report.Finish(CommandStatus::BadInput, "no flight in '" + log + "' the terrain can be drawn under");
+            return abandon(CommandStatus::BadInput, "no flight in '" + log + "' the terrain can be drawn under");
         const std::vector<ImageryTileId> flightImagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
         for (const ImageryTileId& tile : flightImagery)
             if (seen.insert(ImageryFileName(tile)).second)
@@ -362,6 +377,8 @@ int RunWorldCommand(int argc, char** argv)
                 if (seen.insert(ElevationTileFileName(tile.tileRow, tile.tileColumn)).second)
                     elevation.push_back(tile);
     }
+    for (const std::string& log : converted)
+        report.Written(folder + "/" + log);
     for (const std::string& dem : arguments.dems)
         report.Read(dem);
     for (const std::string& source : arguments.imagery)
