@@ -434,10 +434,9 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
         }
     }
 
-    // The server is gone: workers offline read the cache, which they may not write: a fetch
-    // and a world import the flight's tiles from it, and the corridor of a flight file is
-    // found all there.
-    WriteText("flight.gpx", CircleGpx(points));
+    // The server is gone: workers offline read the cache, which they may not write: fetches
+    // of a log and of a flight file and a world import the flight's tiles from it, and the
+    // corridor of a flight file is found all there.
     const std::string tile = ElevationTileFileName(TileRow, TileColumn);
     ASSERT_EQ(system(("chmod -R a-w '" + cache + "'").c_str()), 0);
     const std::vector<TreeEntry> before = SnapshotTree(cache);
@@ -447,6 +446,7 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
         std::string made; // the tile imported, if any
     } readers[] = {
         {{"fetch", "world/flight.log", "--offline", "--json"}, "world/" + tile},
+        {{"fetch", "flight.gpx", "--offline", "--json"}, tile}, // any flight file, into its folder
         {{"world", "flight.gpx", "--offline", "--out", "other"}, "other/" + tile},
         {{"fetch", "--area", "flight.gpx", "--offline", "--json"}, ""},
     };

@@ -24,6 +24,7 @@
 #include "terrain/FlightCorridor.h"
 #include "track/FlightConversion.h"
 #include "track/FlightFileConversion.h"
+#include "track/FlightFormats.h"
 #include "viewer/SceneAssembly.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
@@ -219,9 +220,16 @@ static int RunFetchCommand(int argc, char** argv)
         return finish(FetchArea(box, options, &summary));
     if (!area)
     {
-        if (!AcceptFlightLog("fetch", flights.front()))
-            return report.Finish(CommandStatus::BadInput, "'" + flights.front() + "' is no flight log");
-        report.Read(flights.front(), "keyword log");
+        // A keyword log, or a flight file of any format `track` reads, converted in memory as
+        // the player converts it; the tiles go into its folder.
+        const LogFileKind kind = ClassifyLogFile(flights.front());
+        const FlightFormat* format = kind == LogFileKind::FlightLog || kind == LogFileKind::Unopenable ? nullptr : DetectFlightFileFormat(flights.front());
+        if (kind == LogFileKind::Binary && !format)
+        {
+            fprintf(stderr, "fetch: '%s' is no flight: give a flight file (an autopilot's log, a GPX, IGC or CSV track) or the log `flightreplay-data track` writes\n", flights.front().c_str());
+            return report.Finish(CommandStatus::BadInput, "'" + flights.front() + "' is no flight");
+        }
+        report.Read(flights.front(), format ? format->name : "keyword log");
         return finish(FetchMissing(flights.front(), options, &summary));
     }
     // Any flight file: converted, as `world` converts it, into a folder of our own for the

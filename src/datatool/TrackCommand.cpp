@@ -109,11 +109,7 @@ std::vector<std::string> ConversionOutputs(const std::string& flight, const std:
     bool expected = stat(eventsPath.c_str(), &status) == 0;
     if (!expected)
     {
-        std::string head(8192, '\0');
-        std::ifstream file(flight, std::ios::binary);
-        file.read(&head[0], static_cast<std::streamsize>(head.size()));
-        head.resize(static_cast<size_t>(file.gcount()));
-        const FlightFormat* format = DetectFlightFormat(head);
+        const FlightFormat* format = DetectFlightFileFormat(flight);
         expected = format && format->autopilotLog;
     }
     if (expected)

@@ -859,7 +859,8 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
     std::vector<CorridorPlan> plans;
     for (size_t i = 0; i < logs.size(); ++i)
     {
-        if (!LoadFlightQuietly(logs[i].c_str()))
+        // A flight file of any format is converted in memory, as the player loads it.
+        if (!LoadFlightQuietly(logs[i].c_str(), FlightFiles::Convert))
         {
             Failed(summary, CommandStatus::BadInput, "no row of '" + logPaths[i] + "' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)");
             return -4;

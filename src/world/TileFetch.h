@@ -63,7 +63,8 @@ struct FetchSummary
     std::string message;   // why the fetch failed, when it did
 };
 
-// Fetches what the flight of the log lacks and imports it into the log's folder, where the
+// Fetches what the flight of the log lacks and imports it into the log's folder (of a flight
+// file of any format `track` reads, converted in memory, into the flight's), where the
 // attribution of every source used is written to ATTRIBUTION.txt. When more downloads are
 // needed than maxTiles, a run makes the first maxTiles of them, the replay's own first, then
 // the corridor's coarsest level first, says so before it starts, and imports what the cache
