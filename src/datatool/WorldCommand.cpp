@@ -189,7 +189,7 @@ std::vector<std::string> WorldLogNames(const std::string& folder, const std::vec
     return names;
 }
 
-void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* along, CommandReport* report)
+void ReportMissingTiles(const CorridorPlan& plan, const char* elevationWhy, const char* imageryWhy, const char* along, CommandReport* report)
 {
     const size_t elevationMissing = std::count(plan.elevationPresent.begin(), plan.elevationPresent.end(), false);
     const size_t imageryMissing = std::count(plan.imageryPresent.begin(), plan.imageryPresent.end(), false);
@@ -200,13 +200,13 @@ void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* a
         report->Count("imagery_tiles", static_cast<double>(plan.imagery.size()));
         report->Count("imagery_tiles_missing", static_cast<double>(imageryMissing));
         if (elevationMissing + imageryMissing > 0)
-            report->Warning("missing_tiles", std::to_string(elevationMissing) + " elevation and " + std::to_string(imageryMissing) + " imagery tiles missing (" + why +
-                                                  "): drawn as flat ground and grass");
+            report->Warning("missing_tiles", std::to_string(elevationMissing) + " elevation tiles missing (" + elevationWhy + ") and " + std::to_string(imageryMissing) + " imagery tiles missing (" +
+                                                  imageryWhy + "): drawn as flat ground and grass");
     }
     if (elevationMissing > 0)
-        fprintf(stderr, "world: %zu of %zu elevation tiles along %s missing (%s): the replay draws flat ground at 0 m there; --dem RASTER imports heights\n", elevationMissing, plan.elevation.size(), along, why);
+        fprintf(stderr, "world: %zu of %zu elevation tiles along %s missing (%s): the replay draws flat ground at 0 m there; --dem RASTER imports heights\n", elevationMissing, plan.elevation.size(), along, elevationWhy);
     if (imageryMissing > 0)
-        fprintf(stderr, "world: %zu of %zu imagery tiles along %s missing (%s): the replay draws grass there; --imagery SOURCE imports imagery\n", imageryMissing, plan.imagery.size(), along, why);
+        fprintf(stderr, "world: %zu of %zu imagery tiles along %s missing (%s): the replay draws grass there; --imagery SOURCE imports imagery\n", imageryMissing, plan.imagery.size(), along, imageryWhy);
 }
 
 // Converts the flight into the log `log` in the working directory when the flight is newer,
@@ -414,7 +414,9 @@ int RunWorldCommand(int argc, char** argv)
     for (const std::string& log : logs)
         if (LoadFlightQuietly(log.c_str()))
             plans.push_back(PlanCorridor(MapFrame.CI, MapFrame.CJ, PlanReplayFiles(MapFrame.CI, MapFrame.CJ)));
-    ReportMissingTiles(MergeCorridorPlans(plans), why.c_str(), logs.size() == 1 ? "the flight" : "the flights", &report);
+    // A kind with no source set has none.
+    const char* none = "no source has it";
+    ReportMissingTiles(MergeCorridorPlans(plans), options.demUrl == "none" ? none : why.c_str(), options.imageryUrl == "none" ? none : why.c_str(), logs.size() == 1 ? "the flight" : "the flights", &report);
     printf("%s\n", folder.c_str());
     report.Count("flights", static_cast<double>(flights.size()));
     const CommandStatus status = fetched == 0 ? CommandStatus::Done : fetched == ExitTransient ? CommandStatus::Transient : CommandStatus::BadInput;

@@ -37,9 +37,10 @@ std::string DefaultWorldFolder(const std::string& flightPath, size_t flights = 1
 std::vector<std::string> WorldLogNames(const std::string& folder, const std::vector<std::string>& flights);
 
 // What the world still lacks along the whole flights after the imports and the fetch: one
-// line per kind of tile missing on stderr, with `why` (offline, the fetch failed, ...) and
-// what is drawn there; `along` names the flights ("the flight"). Counted in `report` too.
-void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* along = "the flight", CommandReport* report = nullptr);
+// line per kind of tile missing on stderr, with why for each kind (offline, the fetch failed,
+// the download limit, ...) and what is drawn there; `along` names the flights ("the flight").
+// Counted in `report` too.
+void ReportMissingTiles(const CorridorPlan& plan, const char* elevationWhy, const char* imageryWhy, const char* along = "the flight", CommandReport* report = nullptr);
 
 // flightreplay-data world FLIGHT [FLIGHT...] [--out DIR] [--offline] [--max-tiles N] [--dem RASTER]...
 // [--imagery RASTER]... [--json] [--skip-existing] (argv[1] is "world"), up to MaxWorldFlights
