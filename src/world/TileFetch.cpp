@@ -505,13 +505,20 @@ public:
     void Done(size_t done)
     {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (done == 1)
+            first = seconds;
         if (done < total && shown >= 0 && seconds - shown < 0.25)
             return;
         shown = seconds;
-        const double rate = seconds > 0 ? done / seconds : 0;
         char text[160];
-        snprintf(text, sizeof text, "fetch: %zu of %zu downloads, %.1f MB, %.1f a second, %s left", done, total, http.BytesReceived() / 1e6, rate,
-                 done == total ? "nothing" : rate > 0 ? Duration((total - done) / rate).c_str() : "?");
+        int length = snprintf(text, sizeof text, "fetch: %zu of %zu downloads, %.1f MB", done, total, http.BytesReceived() / 1e6);
+        // The rate from the first download on: the first is not paced, and would make it a
+        // hundred a second.
+        if (done >= 2 && seconds > first)
+        {
+            const double rate = (done - 1) / (seconds - first);
+            snprintf(text + length, sizeof text - length, ", %.1f a second, %s left", rate, done == total ? "nothing" : Duration((total - done) / rate).c_str());
+        }
         ShowProgress(text);
     }
 
@@ -519,7 +526,8 @@ private:
     size_t total;
     const HttpClient& http;
     std::chrono::steady_clock::time_point start;
-    double shown = -1;
+    double first = 0;  // seconds from the start to the first download's end
+    double shown = -1; // and to the last line shown
 };
 
 } // namespace
