@@ -133,6 +133,23 @@ TEST_F(DataToolBadInputTest, HelpIsNoMistake)
         EXPECT_EQ(out.compare(0, 7, "usage: "), 0) << out;
         EXPECT_EQ(err, "");
     }
+    // The batch commands' lines name what a batch engine gives them.
+    std::string out;
+    RunTool({"--help"}, &out);
+    const std::pair<std::string, std::vector<std::string>> lines[] = {
+        {" track ", {"--out FILE", "--json", "--skip-existing"}},
+        {" check ", {"--json", "--skip-existing"}},
+        {" world ", {"--out DIR", "--json", "--skip-existing"}},
+        {" fetch ", {"--json"}},
+    };
+    for (const auto& [command, options] : lines)
+    {
+        const size_t at = out.find(command);
+        ASSERT_NE(at, std::string::npos) << out;
+        const std::string line = out.substr(at, out.find('\n', at) - at);
+        for (const std::string& option : options)
+            EXPECT_NE(line.find(option), std::string::npos) << line;
+    }
 }
 
 TEST_F(DataToolBadInputTest, AutopilotLogsCutRandomOrGarbledFailCleanlyOrConvertWhatTheyHold)

@@ -1,11 +1,13 @@
 // The commands as a batch engine runs them: one JSON object on stdout that a JSON library
 // reads, statuses by cause, outputs skipped when up to date.
+#include <cstdio>
 #include <string>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "AutopilotLogWriters.h"
 #include "DataToolSupport.h"
 #include "support/TestSupport.h"
 
@@ -68,6 +70,18 @@ TEST_F(BatchCommandTest, ObjectsCarryWhatWasReadWrittenAndFoundWithStatusesByCau
     EXPECT_EQ(again["skipped"], true);
     EXPECT_EQ(Modified("circle.log").tv_nsec, before.tv_nsec);
     EXPECT_EQ(RunJson({"check", "circle.log", "--csv", "circle.csv", "--json", "--skip-existing"}, &status)["skipped"], true);
+
+    // Of an autopilot's log the events beside the log are an output too: without them, it is
+    // converted again.
+    CircleFlight flight;
+    flight.events = true;
+    WriteWholeFile("flight.ulg", CircleULog(flight));
+    RunJson({"track", "flight.ulg", "--out", "flight.log", "--json"}, &status);
+    ASSERT_TRUE(Exists("flight.events.csv"));
+    EXPECT_EQ(RunJson({"track", "flight.ulg", "--out", "flight.log", "--json", "--skip-existing"}, &status)["skipped"], true);
+    remove("flight.events.csv");
+    EXPECT_EQ(RunJson({"track", "flight.ulg", "--out", "flight.log", "--json", "--skip-existing"}, &status)["skipped"], false);
+    EXPECT_TRUE(Exists("flight.events.csv"));
 
     // Bad input and usage: told apart, nothing written, the reason in the object.
     WriteText("junk.gpx", "<gpx><trk></trk></gpx>");

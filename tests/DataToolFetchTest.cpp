@@ -3,7 +3,9 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 #include <sys/wait.h>
@@ -68,12 +70,13 @@ private:
     int port = 0;
 };
 
-// A request the server logged: time, method, path, range, user agent, status.
+// A request the server logged: time, method, path, range, user agent, status, and the
+// client's port, which tells the connections apart.
 struct Request
 {
     double time;
-    std::string path, range, agent;
-    int status;
+    std::string method, path, range, agent;
+    int status, port;
 };
 
 std::vector<Request> Requests(const std::string& log)
@@ -84,8 +87,8 @@ std::vector<Request> Requests(const std::string& log)
     for (const std::string& line : SplitLines(ReadWholeFile(log)))
     {
         const std::vector<std::string> f = SplitFields(line, ' ');
-        if (f.size() == 6)
-            requests.push_back(Request{std::stod(f[0]), f[2], f[3], f[4], std::stoi(f[5])});
+        if (f.size() == 7)
+            requests.push_back(Request{std::stod(f[0]), f[1], f[2], f[3], f[4], std::stoi(f[5]), std::stoi(f[6])});
     }
     return requests;
 }
@@ -144,7 +147,12 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
         {"dry run", "", "", false, true, 0, false, "nothing fetched (dry run)", false},
         {"offline, empty cache", "", "", true, false, 0, false, "missing " + server.Url() + "/dem/", false},
         {"forbidden host", "", "https://b.tile.openstreetmap.org/{z}/{x}/{y}.png", false, false, ExitBadInput, false, "usage policy forbids", false},
+        // The source's own answers, which no retry changes, before the elevation is cached.
+        {"elevation unauthorised", "401 /dem/", "", false, false, ExitBadInput, true, "HTTP status 401 (unauthorised", false},
+        {"a page for the elevation", "html /dem/", "", false, false, ExitBadInput, true, "answered an HTML page where a GeoTIFF should be", false},
         {"download cut off", "any /xyz/\ncut /xyz/13/", "", false, false, FetchNetworkFailure, true, "nothing imported", false},
+        {"imagery forbidden", "403 /xyz/", "", false, false, ExitBadInput, true, "HTTP status 403 (forbidden)", false},
+        {"a page for a tile", "any /xyz/\nhtml /xyz/13/", "", false, false, ExitBadInput, true, "answered an HTML page with status 200, not a picture; not kept", false},
         {"busy once", "any /xyz/\nbusy /xyz/", "", false, false, 0, true, "in squares the source does not have (sea, 0 m)", true},
         {"second run", "any /xyz/", "", false, false, 0, false, "0 downloads needed", true},
     };
@@ -184,6 +192,7 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
         {
             const bool leftover = file.find(".partial") != std::string::npos || file.find("staging-") != std::string::npos;
             EXPECT_TRUE(!downloaded || !leftover) << file;
+            EXPECT_EQ(ReadWholeFile(file).find("<html>"), std::string::npos) << "a page kept as a tile: " << file;
         }
     }
 
@@ -226,6 +235,122 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
         ASSERT_TRUE(Exists("world/" + ImageryFileName(tile))) << ImageryFileName(tile);
 }
 
+// The elevation of a box around the corner where four elevation tiles meet, each reaching
+// into the same squares: every request, GDAL's ranges of the served square's windows too, made
+// by our own client over one connection, each square asked about once, and a Retry-After
+// given as an HTTP date waited out as such.
+TEST_F(FetchTest, ElevationWindowsReadWithTheClientsManners)
+{
+    const double latitude = GridRowLatitude(93 * 1024.0), longitude = GridColumnLongitude(135 * 1024.0);
+    const std::string root = scratch.PathOf("served"), log = scratch.PathOf("requests.log");
+    ASSERT_TRUE(WriteServedElevationSquare(root + "/dem", int(std::floor(latitude)), int(std::floor(longitude))));
+    WriteText("served/.faults", "busydate /dem/\n");
+    TestServer server(root, log);
+    FetchOptions options;
+    options.cacheFolder = scratch.PathOf("cache");
+    options.demUrl = server.Url() + "/dem/{tile}/{tile}.tif";
+    options.imageryUrl = "none";
+    options.requestInterval = 0.0;
+    OutputCapture capture(true);
+    const int status = FetchArea(GeoBox{latitude - 0.005, longitude - 0.005, latitude + 0.005, longitude + 0.005}, options);
+    const std::string err = (capture.Finish(), capture.Errors());
+    ASSERT_EQ(status, 0) << err;
+
+    const std::vector<Request> requests = Requests(log);
+    std::smatch counted;
+    ASSERT_TRUE(std::regex_search(err, counted, std::regex("fetch: (\\d+) requests \\("))) << err;
+    EXPECT_EQ(counted[1], std::to_string(requests.size())) << "requests the server saw";
+    std::map<std::string, int> heads;
+    int ranged = 0;
+    for (const Request& request : requests)
+    {
+        EXPECT_EQ(request.port, requests.front().port) << "a second connection for " << request.path;
+        heads[request.path] += request.method == "HEAD" && request.status != 429;
+        ranged += request.range != "-";
+    }
+    EXPECT_GT(heads.size(), 4u);
+    for (const auto& [path, count] : heads)
+        EXPECT_LE(count, 1) << path;
+    EXPECT_GT(ranged, 0);
+    std::smatch retry;
+    ASSERT_TRUE(std::regex_search(err, retry, std::regex("answered 429, trying again in (\\d+) s"))) << err;
+    EXPECT_LE(std::stoi(retry[1]), 2) << "the date is a second or two ahead";
+}
+
+// A stop signal while a download stalls half-way: fetch and world end with the interrupted
+// status and their object, and leave no half-written file in the cache.
+TEST_F(FetchTest, StopSignalsEndTheRunInterruptedWithNothingHalfDone)
+{
+    double latitude = 0.0, longitude = 0.0;
+    WriteText("flight.gpx", CircleGpx(WriteFlight(&latitude, &longitude)));
+    WriteText("served/.any", EncodedImage(256, 256, SolidColour(20, 200, 40), "jpg"));
+    WriteText("served/.faults", "any /xyz/\nstall /xyz/\n");
+    const std::string log = scratch.PathOf("requests.log");
+    TestServer server(scratch.PathOf("served"), log);
+    const std::vector<std::string> environment = {"FLIGHTREPLAY_CACHE=" + scratch.PathOf("cache"), "FLIGHTREPLAY_DEM_URL=none", "FLIGHTREPLAY_IMAGERY_URL=" + server.Url() + "/xyz/{z}/{x}/{y}.jpg", "FLIGHTREPLAY_IMAGERY_MAXZOOM=13"};
+    // The signal once the download has begun, that is once the server logged it.
+    const std::string signalled = "\"$0\" \"$@\" >out.json & until [ -s requests.log ]; do sleep 0.05; done; kill -$SIGNAL $!; wait $!";
+    for (const std::vector<std::string>& run : {std::vector<std::string>{"TERM", "fetch", "world/flight.log", "--json"}, {"HUP", "world", "flight.gpx", "--out", "w", "--json"}})
+    {
+        SCOPED_TRACE(run[1]);
+        fs::remove(log);
+        std::vector<std::string> arguments = {"-c", signalled, FLIGHTREPLAY_DATA_BINARY};
+        arguments.insert(arguments.end(), run.begin() + 1, run.end());
+        std::vector<std::string> settings = environment;
+        settings.push_back("SIGNAL=" + run[0]);
+        const RunResult result = RunProgram("/bin/sh", ".", arguments, settings);
+        EXPECT_EQ(result.status, ExitInterrupted) << result.err;
+        const nlohmann::json object = nlohmann::json::parse(ReadText("out.json"), nullptr, false);
+        EXPECT_EQ(object.is_object() ? object["status"] : "", "interrupted") << ReadText("out.json");
+        for (const std::string& file : FilesUnder(scratch.PathOf("cache")))
+            EXPECT_EQ(file.find(".partial"), std::string::npos) << file;
+    }
+}
+
+// world --skip-existing takes up a world whose last run did not end well, and skips it only
+// once one did: a world made offline is no world fetched, a download cut off or one the limit
+// left incomplete no world at all. The limit is named as the reason for what is missing.
+TEST_F(FetchTest, SkipsOnlyAWorldWhoseLastRunEndedWell)
+{
+    double latitude = 0.0, longitude = 0.0;
+    WriteText("flight.gpx", CircleGpx(WriteFlight(&latitude, &longitude)));
+    WriteText("served/.any", EncodedImage(256, 256, SolidColour(20, 200, 40), "jpg"));
+    TestServer server(scratch.PathOf("served"), scratch.PathOf("requests.log"));
+    const std::vector<std::string> environment = {"FLIGHTREPLAY_CACHE=" + scratch.PathOf("cache"), "FLIGHTREPLAY_DEM_URL=none", "FLIGHTREPLAY_IMAGERY_URL=" + server.Url() + "/xyz/{z}/{x}/{y}.jpg", "FLIGHTREPLAY_IMAGERY_MAXZOOM=11"};
+    const struct
+    {
+        const char* faults;
+        std::string option;
+        int status;
+        bool skipped;
+        const char* said;
+    } runs[] = {
+        {"", "--offline", 0, false, "missing (offline)"},
+        {"any /xyz/\ncut /xyz/", "", 75, false, "missing (the fetch failed)"}, // not skipped for being offline
+        // The replay's own take 4 downloads, the corridor 5 more.
+        {"any /xyz/", "--max-tiles=4", 0, false, "imagery tiles along the flight missing (the limit of 4 downloads a run left 5 downloads for later: run world again, or raise the limit with --max-tiles 9)"},
+        {"any /xyz/", "", 0, false, "5 downloads needed (the replay's own: 0)"}, // what the limit left
+        {"any /xyz/", "", 0, true, "skipped"},
+        {"", "--offline", 0, true, "skipped"}, // a world fetched serves offline too
+    };
+    for (const auto& run : runs)
+    {
+        SCOPED_TRACE(run.faults + run.option);
+        WriteText("served/.faults", std::string(run.faults) + "\n");
+        std::vector<std::string> arguments = {"world", "flight.gpx", "--out", "w", "--json", "--skip-existing"};
+        if (!run.option.empty())
+            arguments.push_back(run.option.substr(0, run.option.find('=')));
+        if (run.option.find('=') != std::string::npos)
+            arguments.push_back(run.option.substr(run.option.find('=') + 1));
+        const RunResult result = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", arguments, environment);
+        EXPECT_EQ(result.status, run.status) << result.err;
+        EXPECT_NE(result.err.find(run.said), std::string::npos) << result.err;
+        const nlohmann::json object = nlohmann::json::parse(SplitLines(result.out).front(), nullptr, false);
+        EXPECT_EQ(object.is_object() && object["skipped"] == run.skipped, true) << result.out;
+    }
+    EXPECT_TRUE(Exists("w/img"));
+}
+
 // A site's cache filled in advance by two workers at once, then used read-only and offline
 // by a third that imports from it; the JSON each prints, and the statuses by cause.
 TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
@@ -262,8 +387,13 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
         TestServer server(root, scratch.PathOf("requests.log"));
         url = server.Url();
         const std::string tool = FLIGHTREPLAY_DATA_BINARY, fetch = " fetch --area " + std::string(area) + " --json";
-        const RunResult both = RunProgram("/bin/sh", ".", {"-c", "\"$0\"" + fetch + " >one.json & \"$0\"" + fetch + " >two.json; a=$?; wait $!; exit $((a | $?))", tool}, environment(server.Url(), cache), 120);
+        // The first on a terminal of its own, which shows the progress; the second's standard
+        // error a pipe, as in a log.
+        const std::string onTerminal = "python3 -c 'import pty, sys; sys.exit(pty.spawn(sys.argv[1:]) >> 8)' sh -c '\"$0\"" + fetch + " >one.json' \"$0\" >one.tty";
+        const RunResult both = RunProgram("/bin/sh", ".", {"-c", onTerminal + " & \"$0\"" + fetch + " >two.json; a=$?; wait $!; exit $((a | $?))", tool}, environment(server.Url(), cache), 120);
         ASSERT_EQ(both.status, 0) << both.err;
+        EXPECT_TRUE(std::regex_search(ReadText("one.tty"), std::regex("\rfetch: \\d+ of \\d+ downloads, [0-9.]+ MB, [0-9.]+ a second, "))) << ReadText("one.tty");
+        EXPECT_EQ(both.err.find('\r'), std::string::npos) << both.err;
         size_t downloaded = 0, needed = 0;
         for (const char* name : {"one.json", "two.json"})
         {
@@ -273,11 +403,15 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
             const nlohmann::json object = report(run);
             EXPECT_EQ(object["status"], "done");
             needed = object["counts"]["downloads_needed"].get<size_t>() + object["counts"]["cached"].get<size_t>();
-            downloaded += object["counts"]["downloaded"].get<size_t>();
+            // The squares the server lacks are no download of data, but known.
+            const size_t absent = object["counts"]["not_in_source"].get<size_t>();
+            EXPECT_GT(absent, 0u);
+            downloaded += object["counts"]["downloaded"].get<size_t>() + absent;
             EXPECT_EQ(object["counts"]["missing"], 0);
-            EXPECT_EQ(object["written"].size(), object["counts"]["downloaded"].get<size_t>());
+            EXPECT_EQ(object["written"].size(), object["counts"]["downloaded"].get<size_t>() + absent);
         }
         EXPECT_GE(downloaded, needed);
+
         // Whole files only, whoever renamed last: the pictures as served, the elevation windows
         // readable to their last row; each file the box needs once.
         GDALAllRegister();
@@ -299,9 +433,9 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
         }
     }
 
-    // The server is gone: workers offline read the cache, which they may not write: a fetch
-    // and a world import the flight's tiles from it, and the corridor of a flight file is
-    // found all there.
+    // The server is gone: workers offline read the cache, which they may not write: fetches
+    // of a log and of a flight file and a world import the flight's tiles from it, and the
+    // corridor of a flight file is found all there.
     WriteText("flight.gpx", CircleGpx(points));
     const std::string tile = ElevationTileFileName(TileRow, TileColumn);
     ASSERT_EQ(system(("chmod -R a-w '" + cache + "'").c_str()), 0);
@@ -312,6 +446,7 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
         std::string made; // the tile imported, if any
     } readers[] = {
         {{"fetch", "world/flight.log", "--offline", "--json"}, "world/" + tile},
+        {{"fetch", "flight.gpx", "--offline", "--json"}, tile}, // any flight file, into its folder
         {{"world", "flight.gpx", "--offline", "--out", "other"}, "other/" + tile},
         {{"fetch", "--area", "flight.gpx", "--offline", "--json"}, ""},
     };

@@ -23,12 +23,13 @@ namespace fs = std::filesystem;
 namespace
 {
 
-// Every file of the folder with the time it was last written.
+// Every file of the folder with the time it was last written, but the stamp each run that
+// ends well leaves.
 std::map<std::string, fs::file_time_type> WriteTimes(const std::string& folder)
 {
     std::map<std::string, fs::file_time_type> times;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file())
+        if (entry.is_regular_file() && entry.path().filename() != WorldDoneStamp)
             times[entry.path().string()] = entry.last_write_time();
     return times;
 }
@@ -84,6 +85,26 @@ TEST_F(WorldCommandTest, MakesTheFolderOnceAndReusesIt)
 
     // A keyword log is replayed as it is.
     EXPECT_EQ(RunTool({"world", "w/flight.log", "--out", "w2"}, &out, &err), WorldGivenKeywordLog) << err;
+}
+
+// A flight that gives no world, one over the pole or one without positions, leaves no folder
+// made for it behind, and a folder that was there stays.
+TEST_F(WorldCommandTest, BadFlightsLeaveNoFolderBehind)
+{
+    std::vector<TimedPosition> pole = Circle(true, 200.0);
+    for (TimedPosition& point : pole)
+        point.latitude += 42.9;
+    WriteText("pole.gpx", CircleGpx(pole));
+    WriteText("empty.gpx", "<?xml version=\"1.0\"?>\n<gpx><trk><trkseg></trkseg></trk></gpx>\n");
+    fs::create_directories("there");
+    for (const char* flight : {"pole.gpx", "empty.gpx"})
+    {
+        std::string out, err;
+        EXPECT_EQ(RunTool({"world", flight, "--out", "new", "--offline"}, &out, &err), ExitBadInput) << err;
+        EXPECT_FALSE(Exists("new")) << flight;
+        EXPECT_EQ(RunTool({"world", flight, "--out", "there", "--offline"}, &out, &err), ExitBadInput) << err;
+        EXPECT_TRUE(Exists("there")) << flight;
+    }
 }
 
 // Two flights of the same name 0.6 degrees apart, on either side of an elevation tile's edge

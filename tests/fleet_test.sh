@@ -2,8 +2,9 @@
 # The fleet's entry script as an operator runs it over a day's flights: GNU parallel, two
 # jobs at a time, over 20 small tracks and one file that is no flight, with an empty terrain
 # cache and no network. Every output complete, the bad one told apart and its neighbours
-# done; a second run skips everything; a worker killed outright mid-render leaves nothing
-# under the video's name and a second run completes it. Then the batch engines' files in
+# done, a flight checked over its world's ground; a second run skips everything and keeps the
+# first run's reports; a worker killed outright mid-render leaves nothing under the video's
+# name and a second run completes it. Then the batch engines' files in
 # docs/fleet.md: the Slurm script requeues only a transient failure, and the Kubernetes
 # manifest fails an index on every status but the transient one.
 #
@@ -40,6 +41,13 @@ for n in $(seq 0 21); do
 done
 printf '<?xml version="1.0"?>\n<gpx><trk><trkseg></trkseg></trk></gpx>\n' >flights/bad.gpx
 sed -i "11s|.*|$work/flights/bad.gpx|" list.txt # line 10 from 0: f10 is not in the batch
+# Ground at 1000 m under f0, which flies at 800 to 858 m: an elevation tile of its world's own,
+# which a check run in the world finds.
+mkdir -p out/f0
+python3 -c 'import math
+row = int((1 - math.asinh(math.tan(math.radians(46.0))) / math.pi) / 2 * 256)
+column = int((8.0 + 180) / 360 * 256)
+open("out/f0/zsi-%d-%d.egm" % (row, column), "wb").write((1000).to_bytes(2, "little") * (1025 * 1025))'
 
 # The batch; the statuses by index from parallel's job log (field 7, the index last).
 batch()
@@ -50,13 +58,12 @@ batch()
     [ "$statuses" = "$expected" ] || fail "statuses by index: $statuses, not $expected: $(tail -20 "$1.err")"
 }
 
-# Every flight's JSON objects parse and say what they should; on the first run its video
-# and check are written, on the second every step was skipped.
+# Every flight's JSON objects parse and say what they should: its video and check written by
+# the run that did the work, f0's check finding it below its world's ground.
 check_outputs()
 {
-    python3 - "$1" <<'EOF' || fail "the JSON objects are not as they should be"
-import json, sys
-skipped = sys.argv[1] == "skipped"
+    python3 - <<'EOF' || fail "the JSON objects are not as they should be"
+import json
 names = ["f%d" % n for n in range(21) if n != 10]
 for name in names:
     for step, statuses in (("world", {"done"}), ("check", {"done", "warnings"}), ("record", {"done"})):
@@ -64,9 +71,12 @@ for name in names:
             report = json.load(f)
         words = {"done": 0, "warnings": 1}
         assert report["status"] in statuses and report["exit"] == words[report["status"]], (name, step, report)
-        assert report["skipped"] is skipped, (name, step, report)
-        if step == "record" and not skipped:
+        assert report["skipped"] is False, (name, step, report)
+        if step == "record":
             assert any(w["path"].endswith(name + ".mp4") and w["bytes"] > 0 for w in report["written"]), report
+with open("out/f0/check.json") as f:
+    report = json.load(f)
+assert report["counts"]["below_ground"] > 0 and not [w for w in report["warnings"] if w["kind"] == "no_drawn_ground"], report
 with open("out/bad/world.json") as f:
     report = json.load(f)
 assert report["status"] == "bad-input" and report["exit"] == 65 and report["message"], report
@@ -74,7 +84,7 @@ EOF
 }
 
 batch first.log
-check_outputs done
+check_outputs
 for n in $(seq 0 20); do
     [ "$n" -eq 10 ] && continue
     probe=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=width,height,nb_read_frames -of csv=p=0 "out/f$n/f$n.mp4")
@@ -84,11 +94,15 @@ for n in $(seq 0 20); do
 done
 [ ! -e out/bad/bad.log ] && [ ! -e out/bad/bad.mp4 ] || fail "the bad flight left outputs: $(ls out/bad)"
 stat -c '%n %Y' out/*/*.mp4 >videos.before
+md5sum out/f*/*.json >reports.before
 
+# Again: every step skipped, each keeping the report of the run that did its work.
 SECONDS=0
 batch second.log
-check_outputs skipped
+check_outputs
 stat -c '%n %Y' out/*/*.mp4 | cmp -s - videos.before || fail "the second run wrote a video again"
+md5sum --quiet -c reports.before || fail "the second run replaced reports"
+[ "$(grep -c 'up to date, the report of the run that did the work kept' second.log.err)" = 60 ] || fail "not every step was skipped: $(cat second.log.err)"
 echo "second run: $SECONDS s for 21 flights, everything skipped"
 
 # Killed outright (a lost node, the OOM killer) while the video renders: the job, the
@@ -107,11 +121,13 @@ wait "$viewer_pid" 2>/dev/null || true
 viewer_pid=
 [ ! -e out/f21/f21.mp4 ] && [ ! -e out/f21/record.json ] || fail "a killed render left $(ls out/f21)"
 [ -s out/f21/world.json ] && [ -s out/f21/check.json ] || fail "the steps before the render are not kept: $(ls -a out/f21)"
+md5sum out/f21/world.json out/f21/check.json >kept.before
 FLEET_CLIP_SECONDS=3 "$job" one.txt out 0 >/dev/null 2>rerun.err || fail "the re-run ended with $?: $(cat rerun.err)"
 probe=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 out/f21/f21.mp4)
 [ "$probe" = 91 ] || fail "the re-run's video has $probe frames, not 91"
-python3 -c 'import json, sys; r = [json.load(open("out/f21/%s.json" % s)) for s in ("world", "check", "record")]
-assert [x["skipped"] for x in r] == [True, True, False] and r[2]["status"] == "done", r' || fail "the re-run redid more than the video"
+md5sum --quiet -c kept.before && [ "$(grep -c 'up to date' rerun.err)" = 2 ] || fail "the re-run redid more than the video: $(cat rerun.err)"
+python3 -c 'import json; r = json.load(open("out/f21/record.json"))
+assert not r["skipped"] and r["status"] == "done", r' || fail "the re-run's video has no report of its own"
 
 # The engines' files, taken from the documentation: each fenced block in a file of its own.
 awk '/^```/ { if (block) { block = ""; next } if ($0 == "```yaml") block = "job.yaml"; if ($0 == "```bash") block = "slurm.sh"; next }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +35,28 @@ const char* StatusWord(CommandStatus status)
     case CommandStatus::Interrupted: return "interrupted";
     }
     return "bad-input";
+}
+
+static volatile sig_atomic_t stopSignal = 0;
+
+static void OnStopSignal(int signal)
+{
+    stopSignal = signal;
+}
+
+void CatchStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+int StopSignal()
+{
+    return static_cast<int>(stopSignal);
 }
 
 CommandStatus WriteFailureStatus(int error)

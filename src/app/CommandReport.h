@@ -32,6 +32,14 @@ int ExitStatusOf(CommandStatus status);
 // "done", "warnings", "usage", "bad-input", "transient", "interrupted": the JSON's "status".
 const char* StatusWord(CommandStatus status);
 
+// From here on SIGINT, SIGTERM and SIGHUP no longer end the process at once: the signal is
+// noted for the command to see (StopSignal) at its next step, where it removes what it had
+// begun and ends Interrupted. Calls blocked in the kernel return early (EINTR) rather than
+// being restarted, so that a wait does not outlast the request to stop.
+void CatchStopSignals();
+// The signal caught since CatchStopSignals, 0 when none was.
+int StopSignal();
+
 // The cause an I/O error number stands for when writing: a full disk or quota, a busy or
 // interrupted call are worth a retry; anything else (no permission, no such folder) is not.
 CommandStatus WriteFailureStatus(int error);

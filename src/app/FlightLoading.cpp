@@ -123,16 +123,30 @@ static int ScanConvertedFlight(const char* path, std::string* csvReason)
     return 0;
 }
 
-bool LoadFlightQuietly(const char* path)
+bool LoadFlightQuietly(const char* path, FlightFiles flightFiles)
 {
     FILE* log = OpenLog(path);
     if (!log)
         return false;
-    LoadEventsBeside(path);
-    ScanFlightLog(log);
+    std::string csvReason;
+    loadedEvents.clear();
+    const FlightFormat* format = flightFiles == FlightFiles::Convert ? ConvertibleFlightFile(log, flightFiles) : nullptr;
+    const int converted = format ? ScanConvertedFlight(path, &csvReason) : 1;
+    if (converted > 0)
+    {
+        LoadEventsBeside(path);
+        ScanFlightLog(log);
+    }
     fclose(log);
-    if (SampleTable.rowCount < 1)
+    if (converted < 0)
         return false;
+    if (SampleTable.rowCount < 1)
+    {
+        // Text that no keyword names a column of may have been meant for a CSV track.
+        if (!csvReason.empty() && highestColumn == 0 && cols[0] == 0)
+            fprintf(stderr, "track: %s\n", csvReason.c_str());
+        return false;
+    }
     double centreLatitude = 0.0;
     double centreLongitude = 0.0;
     FlightCentre(ComputeFlightStatistics(), &centreLatitude, &centreLongitude);

@@ -63,7 +63,10 @@ void PrintTableOverflow();
 // For the companion programs: reads the log at `path` (the rows the current range list
 // selects), computes the statistics and fixes the map frame on the flight, printing nothing
 // but what the scanner echoes. False when the log cannot be opened or holds no accepted row.
-bool LoadFlightQuietly(const char* path);
+// A flight file of another format is, by `flightFiles`, scanned as a log all the same
+// (Refuse: the caller has told it apart), or converted in memory as LoadFlightLog converts
+// it, with `track`'s lines on stderr (Convert).
+bool LoadFlightQuietly(const char* path, FlightFiles flightFiles = FlightFiles::Refuse);
 
 // The events of the loaded flight: those the conversion found when the player converted a
 // flight file, else those of EventsPathFor(log) when that file exists; empty otherwise.

@@ -24,6 +24,7 @@
 #include "terrain/FlightCorridor.h"
 #include "track/FlightConversion.h"
 #include "track/FlightFileConversion.h"
+#include "track/FlightFormats.h"
 #include "viewer/SceneAssembly.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
@@ -161,6 +162,8 @@ static int RunFetchCommand(int argc, char** argv)
     for (int i = 2; i < argc; ++i)
         json = json || strcmp(argv[i], "--json") == 0;
     CommandReport report("fetch", json);
+    // A signal ends the run between two downloads, or cuts the one under way, with its report.
+    CatchStopSignals();
     FetchOptions options;
     if (!FetchOptionsFromEnvironment(&options))
         return report.Finish(CommandStatus::Usage, "a FLIGHTREPLAY_* setting is malformed");
@@ -203,10 +206,12 @@ static int RunFetchCommand(int argc, char** argv)
         report.Count("downloads_needed", static_cast<double>(summary.downloads));
         report.Count("cached", static_cast<double>(summary.cached));
         report.Count("downloaded", static_cast<double>(summary.downloaded));
+        report.Count("not_in_source", static_cast<double>(summary.notInSource));
         report.Count("missing", static_cast<double>(summary.missing));
+        report.Count("left_by_limit", static_cast<double>(summary.leftByLimit));
         for (const std::string& file : summary.written)
             report.Written(file);
-        const CommandStatus cause = status == ExitDone ? CommandStatus::Done : status == ExitTransient ? CommandStatus::Transient : CommandStatus::BadInput;
+        const CommandStatus cause = status == ExitDone ? CommandStatus::Done : status == ExitTransient ? CommandStatus::Transient : status == ExitInterrupted ? CommandStatus::Interrupted : CommandStatus::BadInput;
         return report.Finish(cause, summary.message);
     };
 
@@ -215,9 +220,16 @@ static int RunFetchCommand(int argc, char** argv)
         return finish(FetchArea(box, options, &summary));
     if (!area)
     {
-        if (!AcceptFlightLog("fetch", flights.front()))
-            return report.Finish(CommandStatus::BadInput, "'" + flights.front() + "' is no flight log");
-        report.Read(flights.front(), "keyword log");
+        // A keyword log, or a flight file of any format `track` reads, converted in memory as
+        // the player converts it; the tiles go into its folder.
+        const LogFileKind kind = ClassifyLogFile(flights.front());
+        const FlightFormat* format = kind == LogFileKind::FlightLog || kind == LogFileKind::Unopenable ? nullptr : DetectFlightFileFormat(flights.front());
+        if (kind == LogFileKind::Binary && !format)
+        {
+            fprintf(stderr, "fetch: '%s' is no flight: give a flight file (an autopilot's log, a GPX, IGC or CSV track) or the log `flightreplay-data track` writes\n", flights.front().c_str());
+            return report.Finish(CommandStatus::BadInput, "'" + flights.front() + "' is no flight");
+        }
+        report.Read(flights.front(), format ? format->name : "keyword log");
         return finish(FetchMissing(flights.front(), options, &summary));
     }
     // Any flight file: converted, as `world` converts it, into a folder of our own for the

@@ -14,6 +14,7 @@
 #include "track/AtomicFile.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
+#include "track/FlightFormats.h"
 
 // The file stdout is, when it is a regular file: where the log goes, so its events go beside it.
 static std::string StdoutFilePath()
@@ -99,6 +100,23 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
     return report.Finish(CommandStatus::Done);
 }
 
+std::vector<std::string> ConversionOutputs(const std::string& flight, const std::string& log, const std::string& eventsPath)
+{
+    std::vector<std::string> outputs = {log};
+    if (eventsPath.empty())
+        return outputs;
+    struct stat status;
+    bool expected = stat(eventsPath.c_str(), &status) == 0;
+    if (!expected)
+    {
+        const FlightFormat* format = DetectFlightFileFormat(flight);
+        expected = format && format->autopilotLog;
+    }
+    if (expected)
+        outputs.push_back(eventsPath);
+    return outputs;
+}
+
 int RunTrackCommand(int argc, char** argv)
 {
     const char* input = nullptr;
@@ -162,10 +180,12 @@ int RunTrackCommand(int argc, char** argv)
         const std::string log = output ? std::string(output) : StdoutFilePath();
         eventsPath = log.empty() ? "" : EventsPathFor(log);
     }
-    if (skipExisting && OutputsUpToDate({input}, {output}))
+    const std::vector<std::string> outputs = skipExisting ? ConversionOutputs(input, output, eventsPath) : std::vector<std::string>();
+    if (skipExisting && OutputsUpToDate({input}, outputs))
     {
         report.Read(input);
-        report.Written(output);
+        for (const std::string& written : outputs)
+            report.Written(written);
         report.Skipped();
         fprintf(stderr, "track: '%s' is newer than '%s': skipped\n", output, input);
         return report.Finish(CommandStatus::Done);

@@ -24,6 +24,13 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
 // cannot be written.
 bool WriteEventsBeside(const char* program, const std::string& eventsPath, const std::vector<FlightEvent>& events, bool info);
 
+// What a conversion of `flight` into `log` leaves that must be up to date for it to be
+// skipped (--skip-existing): the log, and the events file at `eventsPath` (none for "") when it
+// is there or when the flight is an autopilot's log, whose events a conversion writes. A
+// track records none, and a flight without events leaves no file, so an autopilot's log
+// without any is converted again each time.
+std::vector<std::string> ConversionOutputs(const std::string& flight, const std::string& log, const std::string& eventsPath);
+
 // flightreplay-data track INPUT [--out FILE] [--rate HZ] [--info] [--events FILE | --no-events]
 // [--json] [--skip-existing]: reads the options (argv[1] is "track") and runs ConvertTrack.
 // The log goes to --out FILE, else to stdout. The events go to --events FILE; without either

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <unistd.h>
 
@@ -111,6 +113,13 @@ bool ModifiedAfter(const std::string& newer, const std::string& older)
     return missing || newerTime > olderTime;
 }
 
+// The file's text, empty when it cannot be read.
+std::string FileText(const char* path)
+{
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
 // The demo world's own assets, made by its generator's code. A file that is there is kept:
 // a user may have put a model or a sky of their own in its place.
 bool WriteAssets()
@@ -180,7 +189,7 @@ std::vector<std::string> WorldLogNames(const std::string& folder, const std::vec
     return names;
 }
 
-void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* along, CommandReport* report)
+void ReportMissingTiles(const CorridorPlan& plan, const char* elevationWhy, const char* imageryWhy, const char* along, CommandReport* report)
 {
     const size_t elevationMissing = std::count(plan.elevationPresent.begin(), plan.elevationPresent.end(), false);
     const size_t imageryMissing = std::count(plan.imageryPresent.begin(), plan.imageryPresent.end(), false);
@@ -191,19 +200,19 @@ void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* a
         report->Count("imagery_tiles", static_cast<double>(plan.imagery.size()));
         report->Count("imagery_tiles_missing", static_cast<double>(imageryMissing));
         if (elevationMissing + imageryMissing > 0)
-            report->Warning("missing_tiles", std::to_string(elevationMissing) + " elevation and " + std::to_string(imageryMissing) + " imagery tiles missing (" + why +
-                                                  "): drawn as flat ground and grass");
+            report->Warning("missing_tiles", std::to_string(elevationMissing) + " elevation tiles missing (" + elevationWhy + ") and " + std::to_string(imageryMissing) + " imagery tiles missing (" +
+                                                  imageryWhy + "): drawn as flat ground and grass");
     }
     if (elevationMissing > 0)
-        fprintf(stderr, "world: %zu of %zu elevation tiles along %s missing (%s): the replay draws flat ground at 0 m there; --dem RASTER imports heights\n", elevationMissing, plan.elevation.size(), along, why);
+        fprintf(stderr, "world: %zu of %zu elevation tiles along %s missing (%s): the replay draws flat ground at 0 m there; --dem RASTER imports heights\n", elevationMissing, plan.elevation.size(), along, elevationWhy);
     if (imageryMissing > 0)
-        fprintf(stderr, "world: %zu of %zu imagery tiles along %s missing (%s): the replay draws grass there; --imagery SOURCE imports imagery\n", imageryMissing, plan.imagery.size(), along, why);
+        fprintf(stderr, "world: %zu of %zu imagery tiles along %s missing (%s): the replay draws grass there; --imagery SOURCE imports imagery\n", imageryMissing, plan.imagery.size(), along, imageryWhy);
 }
 
 // Converts the flight into the log `log` in the working directory when the flight is newer,
-// with the events beside it. Done, or bad input or a failed write by its cause, after a line
-// on stderr that `*message` repeats.
-static CommandStatus ConvertIntoWorld(const std::string& flight, const std::string& log, const std::string& folder, CommandReport* report, std::string* message)
+// with the events beside it, adding the log to `converted` when it was written. Done, or bad
+// input or a failed write by its cause, after a line on stderr that `*message` repeats.
+static CommandStatus ConvertIntoWorld(const std::string& flight, const std::string& log, const std::string& folder, CommandReport* report, std::vector<std::string>* converted, std::string* message)
 {
     report->Read(flight);
     if (!ModifiedAfter(flight, log))
@@ -230,7 +239,7 @@ static CommandStatus ConvertIntoWorld(const std::string& flight, const std::stri
         return WriteFailureStatus(errno);
     }
     printf("log: %s\n", log.c_str());
-    report->Written(folder + "/" + log);
+    converted->push_back(log);
     return CommandStatus::Done;
 }
 
@@ -261,6 +270,9 @@ int RunWorldCommand(int argc, char** argv)
         fprintf(stderr, "world: %s\n", message.c_str());
         return report.Finish(status, message);
     };
+    // A signal ends the run at the next step, every file written so far whole.
+    CatchStopSignals();
+    auto interrupted = [&fail]() { return fail(CommandStatus::Interrupted, "interrupted by signal " + std::to_string(StopSignal())); };
     // Every flight is looked at before anything is made: a world is made for all of them or
     // for none.
     char resolved[PATH_MAX];
@@ -297,30 +309,55 @@ int RunWorldCommand(int argc, char** argv)
         return report.Finish(CommandStatus::Usage, "no folder: give it with --out DIR");
     }
     std::error_code failure;
+    const bool made = !fs::exists(folder, failure);
     fs::create_directories(folder, failure);
     if (failure || chdir(folder.c_str()) != 0 || !getcwd(resolved, sizeof resolved))
         return fail(WriteFailureStatus(failure ? failure.value() : errno), "cannot make or enter the folder '" + folder + "'");
     folder = resolved;
 
     const std::vector<std::string> logs = WorldLogNames(folder, flights);
-    // Up to date: the logs are there, newer than their flights, and were made with the world.
-    if (arguments.skipExisting && OutputsUpToDate(flights, logs))
+    // Up to date: the logs are there, newer than their flights, and the run that made them
+    // ended well, online unless offline is all that is asked for now.
+    std::vector<std::string> outputs = {WorldDoneStamp};
+    for (size_t i = 0; i < logs.size(); ++i)
+        for (const std::string& output : ConversionOutputs(flights[i], logs[i], EventsPathFor(logs[i])))
+            outputs.push_back(output);
+    const std::string stamp = FileText(WorldDoneStamp);
+    if (arguments.skipExisting && OutputsUpToDate(flights, outputs) && (stamp == "fetched\n" || (arguments.offline && stamp == "offline\n")))
     {
         for (const std::string& flight : flights)
             report.Read(flight);
         for (const std::string& log : logs)
             report.Written(folder + "/" + log);
         report.Skipped();
-        fprintf(stderr, "world: the logs in '%s' are newer than their flights: skipped\n", folder.c_str());
+        fprintf(stderr, "world: the logs in '%s' are newer than their flights, and its last run ended well: skipped\n", folder.c_str());
         printf("%s\n", folder.c_str());
         return report.Finish(CommandStatus::Done);
     }
+    // Whatever this run comes to, the last one's word no longer holds.
+    unlink(WorldDoneStamp);
+    // A flight that gives no world leaves no folder made for it: the logs this run wrote go,
+    // and the folder with them when nothing else is in it. One that was there stays as it was.
+    std::vector<std::string> converted;
+    auto abandon = [&](CommandStatus status, const std::string& message) {
+        for (const std::string& log : made ? converted : std::vector<std::string>())
+        {
+            unlink(log.c_str());
+            unlink(EventsPathFor(log).c_str());
+        }
+        std::error_code ignored;
+        if (made)
+            fs::remove(folder, ignored); // only when empty
+        return report.Finish(status, message);
+    };
     for (size_t i = 0; i < flights.size(); ++i)
     {
         std::string message;
-        const CommandStatus converted = ConvertIntoWorld(flights[i], logs[i], folder, &report, &message);
-        if (converted != CommandStatus::Done)
-            return report.Finish(converted, message);
+        const CommandStatus status = ConvertIntoWorld(flights[i], logs[i], folder, &report, &converted, &message);
+        if (StopSignal())
+            return interrupted();
+        if (status != CommandStatus::Done)
+            return abandon(status, message);
     }
 
     // The rasters given cover what they can of every flight's corridor, each tile once.
@@ -330,7 +367,7 @@ int RunWorldCommand(int argc, char** argv)
     for (const std::string& log : logs)
     {
         if (!LoadIntoWorld(log))
-            return report.Finish(CommandStatus::BadInput, "no flight in '" + log + "' the terrain can be drawn under");
+            return abandon(CommandStatus::BadInput, "no flight in '" + log + "' the terrain can be drawn under");
         const std::vector<ImageryTileId> flightImagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
         for (const ImageryTileId& tile : flightImagery)
             if (seen.insert(ImageryFileName(tile)).second)
@@ -340,17 +377,21 @@ int RunWorldCommand(int argc, char** argv)
                 if (seen.insert(ElevationTileFileName(tile.tileRow, tile.tileColumn)).second)
                     elevation.push_back(tile);
     }
+    for (const std::string& log : converted)
+        report.Written(folder + "/" + log);
     for (const std::string& dem : arguments.dems)
         report.Read(dem);
     for (const std::string& source : arguments.imagery)
         report.Read(source);
     if (!arguments.dems.empty() && ImportElevation(arguments.dems, elevation) != 0)
-        return report.Finish(CommandStatus::BadInput, "the elevation could not be imported");
+        return StopSignal() ? interrupted() : report.Finish(CommandStatus::BadInput, "the elevation could not be imported");
     for (const std::string& source : arguments.imagery)
         if (ImportImagery(source, false, imagery) != 0)
-            return report.Finish(CommandStatus::BadInput, "the imagery of '" + source + "' could not be imported");
+            return StopSignal() ? interrupted() : report.Finish(CommandStatus::BadInput, "the imagery of '" + source + "' could not be imported");
     if (!WriteAssets())
         return report.Finish(WriteFailureStatus(errno), "the sky, grass and aircraft could not be written");
+    if (StopSignal())
+        return interrupted();
     // What is still missing comes from the cache, then the network. A failed or refused
     // fetch leaves a world that replays all the same, over grass where tiles are missing: the
     // folder is printed, and the fetch's status tells a script why it is incomplete.
@@ -359,17 +400,30 @@ int RunWorldCommand(int argc, char** argv)
         return report.Finish(CommandStatus::Usage, "the fetch's settings in the environment are wrong");
     options.offline = arguments.offline;
     options.maxTiles = arguments.maxTiles;
-    const int fetched = FetchMissing(logs, options);
+    FetchSummary fetch;
+    const int fetched = FetchMissing(logs, options, &fetch);
     if (fetched < 0)
         return report.Finish(CommandStatus::BadInput, "the fetch could not plan the tiles");
-    const char* why = arguments.offline ? "offline" : fetched == 0 ? "no source has it" : "the fetch failed";
+    if (fetched == ExitInterrupted)
+        return interrupted();
+    std::string why = arguments.offline ? "offline" : fetched != 0 ? "the fetch failed" : "no source has it";
+    if (!arguments.offline && fetched == 0 && fetch.leftByLimit > 0)
+        why = "the limit of " + std::to_string(arguments.maxTiles) + " downloads a run left " + std::to_string(fetch.leftByLimit) + " downloads for later: run world again, or raise the limit with --max-tiles " +
+              std::to_string(fetch.downloads);
     std::vector<CorridorPlan> plans;
     for (const std::string& log : logs)
         if (LoadFlightQuietly(log.c_str()))
             plans.push_back(PlanCorridor(MapFrame.CI, MapFrame.CJ, PlanReplayFiles(MapFrame.CI, MapFrame.CJ)));
-    ReportMissingTiles(MergeCorridorPlans(plans), why, logs.size() == 1 ? "the flight" : "the flights", &report);
+    // A kind with no source set has none.
+    const char* none = "no source has it";
+    ReportMissingTiles(MergeCorridorPlans(plans), options.demUrl == "none" ? none : why.c_str(), options.imageryUrl == "none" ? none : why.c_str(), logs.size() == 1 ? "the flight" : "the flights", &report);
     printf("%s\n", folder.c_str());
     report.Count("flights", static_cast<double>(flights.size()));
     const CommandStatus status = fetched == 0 ? CommandStatus::Done : fetched == ExitTransient ? CommandStatus::Transient : CommandStatus::BadInput;
+    if (status == CommandStatus::Done && fetch.leftByLimit == 0)
+    {
+        const std::string done = arguments.offline ? "offline\n" : "fetched\n";
+        WriteFileAtomically(WorldDoneStamp, done.data(), done.size()); // without it, the next run does the work again
+    }
     return report.Finish(status, fetched == 0 ? "" : "the fetch did not complete the world (its status " + std::to_string(fetched) + ")");
 }

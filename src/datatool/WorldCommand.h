@@ -14,6 +14,13 @@
 // the replay reads it where it lies.
 const int WorldGivenKeywordLog = 3;
 
+// The stamp a run of `world` leaves in the folder when it ended well: done, and nothing left
+// for a later run by the download limit. It holds "offline" or "fetched", the way the run
+// went; --skip-existing skips only a world with a stamp newer than its flights, and one made
+// offline only when asked for offline again, so that a run the network or a signal cut
+// short is taken up again, never skipped.
+const char* const WorldDoneStamp = ".world-done";
+
 // Flights one world takes, as many as the player shows at once.
 const size_t MaxWorldFlights = 16;
 
@@ -30,15 +37,17 @@ std::string DefaultWorldFolder(const std::string& flightPath, size_t flights = 1
 std::vector<std::string> WorldLogNames(const std::string& folder, const std::vector<std::string>& flights);
 
 // What the world still lacks along the whole flights after the imports and the fetch: one
-// line per kind of tile missing on stderr, with `why` (offline, the fetch failed, ...) and
-// what is drawn there; `along` names the flights ("the flight"). Counted in `report` too.
-void ReportMissingTiles(const CorridorPlan& plan, const char* why, const char* along = "the flight", CommandReport* report = nullptr);
+// line per kind of tile missing on stderr, with why for each kind (offline, the fetch failed,
+// the download limit, ...) and what is drawn there; `along` names the flights ("the flight").
+// Counted in `report` too.
+void ReportMissingTiles(const CorridorPlan& plan, const char* elevationWhy, const char* imageryWhy, const char* along = "the flight", CommandReport* report = nullptr);
 
 // flightreplay-data world FLIGHT [FLIGHT...] [--out DIR] [--offline] [--max-tiles N] [--dem RASTER]...
 // [--imagery RASTER]... [--json] [--skip-existing] (argv[1] is "world"), up to MaxWorldFlights
 // flights. What is missing after the imports is fetched (cache, then network, unless
 // --offline; world/TileFetch.h), along all the flights in one run. --skip-existing does
-// nothing when every log is newer than its flight. Returns 0 when the folder is ready (missing
+// nothing when every log is newer than its flight and the last run ended well
+// (WorldDoneStamp). Returns 0 when the folder is ready (missing
 // tiles are drawn as grass and flat ground); bad input when a flight cannot be converted or a
 // raster imported; a transient failure or bad input by the cause when a file cannot be
 // written; WorldGivenKeywordLog when any flight is a keyword log; DataToolUsage. When the

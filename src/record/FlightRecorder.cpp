@@ -38,25 +38,6 @@ using Clock = std::chrono::steady_clock;
 // The vertical field of view of every camera, degrees.
 const double FieldOfView = 40.0;
 
-volatile sig_atomic_t stopSignal = 0;
-
-void OnStopSignal(int signal)
-{
-    stopSignal = signal;
-}
-
-void CatchStopSignals()
-{
-    struct sigaction action = {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-    // A failed encoder is reported by the failed write, not by the default's silent end.
-    signal(SIGPIPE, SIG_IGN);
-}
-
 double Since(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -331,7 +312,7 @@ bool Recording::EnsureDisplay()
 {
     std::string error;
     if (!display.Ensure(&error))
-        return stopSignal ? Stop() : Refuse("Cannot record", error, CommandStatus::Transient);
+        return StopSignal() ? Stop() : Refuse("Cannot record", error, CommandStatus::Transient);
     if (display.Started())
         fprintf(stderr, "No usable display: rendering on a private Xvfb (%s)\n", display.Name().c_str());
     return true;
@@ -346,7 +327,7 @@ bool Recording::AssembleScene()
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     fflush(stdout);
-    return !stopSignal || Stop();
+    return !StopSignal() || Stop();
 }
 
 bool Recording::MakeContext()
@@ -435,7 +416,7 @@ bool Recording::DrawFrames(RecordingCamera* camera)
     const double secondsPerFrame = schedule.perFrame;
     for (int64_t frame = 0; frame < schedule.frameCount; ++frame)
     {
-        if (stopSignal)
+        if (StopSignal())
             return Stop();
         if (pipeline->Failed())
             break;
@@ -493,7 +474,7 @@ void Recording::DrawFrame(int64_t frame)
 void Recording::Finish()
 {
     const bool written = pipeline->Drain();
-    if (stopSignal)
+    if (StopSignal())
     {
         Stop();
         return;
@@ -556,9 +537,9 @@ bool Recording::Stop()
     if (pipeline)
         pipeline->Drain();
     output->Abandon();
-    fprintf(stderr, "Interrupted (signal %d): nothing written to %s\n", static_cast<int>(stopSignal), output->Path().c_str());
+    fprintf(stderr, "Interrupted (signal %d): nothing written to %s\n", StopSignal(), output->Path().c_str());
     status = CommandStatus::Interrupted;
-    failure = "interrupted by signal " + std::to_string(static_cast<int>(stopSignal));
+    failure = "interrupted by signal " + std::to_string(StopSignal());
     return false;
 }
 
@@ -581,6 +562,8 @@ CameraSubject LoadedFlight(double rowSeconds)
 int RecordFlight(const RecordOptions& options, const std::vector<StoredFlight>* flights, CommandReport* report)
 {
     CatchStopSignals();
+    // A failed encoder is reported by the failed write, not by the default's silent end.
+    signal(SIGPIPE, SIG_IGN);
     CommandReport quiet("record", false);
     Recording recording(options, flights, report ? *report : quiet);
     return recording.Run();

@@ -1,5 +1,6 @@
 #include "track/FlightFormats.h"
 
+#include <cstdio>
 
 #include "track/CsvReader.h"
 #include "track/DataFlashReader.h"
@@ -64,6 +65,16 @@ const FlightFormat* DetectFlightFormat(std::string_view bytes)
         if (format.recognise(bytes))
             return &format;
     return nullptr;
+}
+
+const FlightFormat* DetectFlightFileFormat(const std::string& path)
+{
+    std::string head(8192, '\0');
+    FILE* file = fopen(path.c_str(), "rb");
+    head.resize(file ? fread(&head[0], 1, head.size(), file) : 0);
+    if (file)
+        fclose(file);
+    return head.empty() ? nullptr : DetectFlightFormat(head);
 }
 
 const FlightFormat* FindFlightFormat(const std::string& name)

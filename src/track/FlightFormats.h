@@ -36,6 +36,10 @@ const std::vector<FlightFormat>& FlightFormats();
 // The format the bytes begin, or null for binary bytes that begin none.
 const FlightFormat* DetectFlightFormat(std::string_view bytes);
 
+// The format the file at `path` begins, told by its first 8 KiB (a telemetry log's first
+// frame lies within its first 4 KiB), or null when it begins none or cannot be read.
+const FlightFormat* DetectFlightFileFormat(const std::string& path);
+
 // The format of that name, or null.
 const FlightFormat* FindFlightFormat(const std::string& name);
 

@@ -9,6 +9,7 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include "app/CommandReport.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "world/GdalReason.h"
@@ -362,6 +363,12 @@ int ImportElevation(const std::vector<std::string>& sourcePaths, const std::vect
     for (ElevationTileId tile : covered)
     {
         const std::string name = ElevationTileFileName(tile.tileRow, tile.tileColumn);
+        // Asked to stop (a caller that catches the stop signals): between two tiles, each whole.
+        if (StopSignal())
+        {
+            fprintf(stderr, "dem: interrupted; %d of %zu tiles written, the rest left as they were\n", written, covered.size());
+            return 1;
+        }
         CoveredTile existing;
         std::string reason;
         if (!LoadCoveredTile(name, &existing, &reason))

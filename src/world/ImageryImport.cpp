@@ -14,6 +14,7 @@
 #include <osgDB/ReaderWriter>
 #include <osgDB/Registry>
 
+#include "app/CommandReport.h"
 #include "geo/ReplayFiles.h"
 #include "world/GdalReason.h"
 #include "world/TileFiles.h"
@@ -422,6 +423,12 @@ int ImportImagery(const std::string& sourcePath, bool tms, const std::vector<Ima
     GeoBox area = {90.0, 540.0, -90.0, -540.0}; // of the tiles written
     for (const ImageryTileId& tile : tiles)
     {
+        // Asked to stop (a caller that catches the stop signals): between two tiles, each whole.
+        if (StopSignal())
+        {
+            fprintf(stderr, "imagery: interrupted; the tiles not yet written left as they were\n");
+            return 1;
+        }
         // A tile numbered past the grid's ends (across 180 degrees) shows the one a turn round.
         const ImageryTileId onGrid = {tile.level, tile.row, WrapTileColumn(tile.column, tile.level)};
         std::string jpeg;

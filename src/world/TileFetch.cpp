@@ -30,6 +30,7 @@
 #include "world/GdalReason.h"
 #include "world/HttpClient.h"
 #include "world/ImageryImport.h"
+#include "world/RemoteRaster.h"
 #include "world/TileFiles.h"
 #include "world/TilePlan.h"
 
@@ -206,23 +207,37 @@ std::string WgsProjection()
     return text;
 }
 
-enum class Outcome { Saved, Absent, Failed };
-
-// Reads the window of the remote raster through GDAL's HTTP range reads and keeps it. The
-// HEAD request first tells a square the source lacks (404), which GDAL does not tell apart.
-Outcome FetchDemWindow(HttpClient& http, const DemWindow& window, std::string* error)
+// Refused: the source's own answer (a refusal, a page or a raster that cannot serve), which
+// no retry changes; Failed: the network's or the disk's, which a retry may mend.
+// What came when it is no picture of a kind the imagery import reads, for HttpClient::Download.
+std::string UnlessPicture(const std::string& head)
 {
-    const HttpResult probe = http.Probe(window.url);
+    const std::string kind = ContentKind(head);
+    return kind == "JPEG" || kind == "PNG" || kind == "WebP" || kind == "GIF" || kind == "TIFF" ? "" : kind;
+}
+
+enum class Outcome { Saved, Absent, Failed, Refused };
+
+// Reads the window of the remote raster, GDAL reading it in ranges through our own client,
+// and keeps it. The square's HEAD, asked once a run, tells a square the source lacks (404).
+Outcome FetchDemWindow(RemoteRasters& remote, const DemWindow& window, std::string* error)
+{
+    const HttpResult& probe = remote.Probe(window.url);
     if (!probe.error.empty() || (probe.status != 200 && probe.status != 404))
     {
-        *error = probe.error.empty() ? "HTTP status " + std::to_string(probe.status) : probe.error;
+        *error = probe.Reason();
+        return probe.Refused() ? Outcome::Refused : Outcome::Failed;
+    }
+    if (probe.status == 200 && probe.size < 0)
+    {
+        *error = "the server does not say how long the file is (no Content-Length)";
         return Outcome::Failed;
     }
     CPLErrorReset();
-    Dataset source(probe.status == 404 ? nullptr : static_cast<GDALDataset*>(GDALOpenEx(("/vsicurl/" + window.url).c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)), CloseDataset);
+    Dataset source(probe.status == 404 ? nullptr : static_cast<GDALDataset*>(GDALOpenEx(RemoteRasters::GdalPath(window.url).c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)), CloseDataset);
     if (!source)
     {
-        const std::string reason = CPLGetLastErrorMsg();
+        const std::string reason = remote.ReadError().empty() ? CPLGetLastErrorMsg() : remote.ReadError();
         if (probe.status == 404)
         {
             // No square there: the open sea. A flat 2 x 2 raster over the window says 0 m.
@@ -230,13 +245,14 @@ Outcome FetchDemWindow(HttpClient& http, const DemWindow& window, std::string* e
             return WriteWindow(window.seaFile, std::vector<float>(4, 0.0f), 2, 2, transform, WgsProjection().c_str(), nullptr, error) ? Outcome::Absent : Outcome::Failed;
         }
         *error = reason.empty() ? "cannot open it" : reason;
-        return Outcome::Failed;
+        // What came whole but is no raster GDAL reads is the source's.
+        return remote.ReadError().empty() || remote.ReadRefused() ? Outcome::Refused : Outcome::Failed;
     }
     double transform[6], inverse[6];
     if (source->GetRasterCount() < 1 || source->GetGeoTransform(transform) != CE_None || !GDALInvGeoTransform(transform, inverse))
     {
         *error = "no georeferenced raster";
-        return Outcome::Failed;
+        return Outcome::Refused;
     }
     // The window in source pixels, a pixel wider on every side for the bilinear edges.
     auto pixelX = [&](double lon, double lat) { return inverse[0] + lon * inverse[1] + lat * inverse[2]; };
@@ -249,7 +265,7 @@ Outcome FetchDemWindow(HttpClient& http, const DemWindow& window, std::string* e
     if (x1 <= x0 || y1 <= y0)
     {
         *error = "the raster does not reach the window";
-        return Outcome::Failed;
+        return Outcome::Refused;
     }
     // No finer than the terrain needs: GDAL then reads a coarser overview of the file.
     const int outWidth = std::min(x1 - x0, static_cast<int>(std::ceil((window.box.east - window.box.west) * WindowPixelsPerDegree())) + 2);
@@ -261,8 +277,8 @@ Outcome FetchDemWindow(HttpClient& http, const DemWindow& window, std::string* e
     GDALRasterBand* band = source->GetRasterBand(1);
     if (band->RasterIO(GF_Read, x0, y0, x1 - x0, y1 - y0, pixels.data(), outWidth, outHeight, GDT_Float32, 0, 0, &extra) != CE_None)
     {
-        *error = GdalReason("reading the window failed");
-        return Outcome::Failed;
+        *error = remote.ReadError().empty() ? GdalReason("reading the window failed") : remote.ReadError();
+        return remote.ReadError().empty() || remote.ReadRefused() ? Outcome::Refused : Outcome::Failed;
     }
     const double windowTransform[6] = {transform[0] + x0 * transform[1] + y0 * transform[2], transform[1] * (x1 - x0) / outWidth, 0, transform[3] + x0 * transform[4] + y0 * transform[5], 0, transform[5] * (y1 - y0) / outHeight};
     int hasNoData = 0;
@@ -446,13 +462,73 @@ bool WriteAbsentMarker(const std::string& path)
     return false;
 }
 
+// The end of a run a stop signal cut short: what it had begun is gone (every file is renamed
+// into place whole, or removed), and nothing more is asked or imported.
+int Interrupted(FetchSummary* summary, const char* unfinished)
+{
+    EndProgress();
+    summary->message = "interrupted by signal " + std::to_string(StopSignal()) + unfinished;
+    fprintf(stderr, "fetch: %s\n", summary->message.c_str());
+    return ExitInterrupted;
+}
+
 // The failure's status, after its line on stderr and in the summary.
 int Failed(FetchSummary* summary, CommandStatus status, const std::string& message)
 {
+    EndProgress();
     fprintf(stderr, "fetch: %s\n", message.c_str());
     summary->message = message;
     return ExitStatusOf(status);
 }
+
+// Seconds as a person reads them: "42 s", "6 min 23 s", "1 h 05 min".
+std::string Duration(double seconds)
+{
+    const long whole = std::lround(seconds);
+    char text[32];
+    if (whole < 60)
+        snprintf(text, sizeof text, "%ld s", whole);
+    else if (whole < 3600)
+        snprintf(text, sizeof text, "%ld min %ld s", whole / 60, whole % 60);
+    else
+        snprintf(text, sizeof text, "%ld h %02ld min", whole / 3600, whole / 60 % 60);
+    return text;
+}
+
+// The downloads done so far on the terminal's progress line, four times a second at most.
+class DownloadProgress
+{
+public:
+    DownloadProgress(size_t total, const HttpClient& http) : total(total), http(http), start(std::chrono::steady_clock::now()) {}
+    ~DownloadProgress() { EndProgress(); }
+
+    void Done(size_t done)
+    {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (done == 1)
+            first = seconds;
+        if (done < total && shown >= 0 && seconds - shown < 0.25)
+            return;
+        shown = seconds;
+        char text[160];
+        int length = snprintf(text, sizeof text, "fetch: %zu of %zu downloads, %.1f MB", done, total, http.BytesReceived() / 1e6);
+        // The rate from the first download on: the first is not paced, and would make it a
+        // hundred a second.
+        if (done >= 2 && seconds > first)
+        {
+            const double rate = (done - 1) / (seconds - first);
+            snprintf(text + length, sizeof text - length, ", %.1f a second, %s left", rate, done == total ? "nothing" : Duration((total - done) / rate).c_str());
+        }
+        ShowProgress(text);
+    }
+
+private:
+    size_t total;
+    const HttpClient& http;
+    std::chrono::steady_clock::time_point start;
+    double first = 0;  // seconds from the start to the first download's end
+    double shown = -1; // and to the last line shown
+};
 
 } // namespace
 
@@ -547,6 +623,7 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
     // A long flight's corridor is thousands of downloads: a run takes as many as the limit
     // allows, the replay's first, and the next run goes on from the cache.
     const size_t allowed = options.offline ? 0 : std::min(downloads, static_cast<size_t>(options.maxTiles));
+    summary->leftByLimit = options.offline ? 0 : downloads - allowed;
     if (allowed < downloads && !options.offline)
         fprintf(stderr, "fetch: %zu downloads needed, more than the limit of %d: this run fetches the first %d (%s)%s; run it again for the other %zu, or raise the limit with --max-tiles N\n", downloads, options.maxTiles, options.maxTiles, import ? "the replay's own, then the corridor's coarsest levels first" : "the coarsest levels first", import ? " and imports what the cache holds" : "", downloads - allowed);
 
@@ -604,33 +681,41 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
         manners.userAgent = UserAgent;
         manners.minimumInterval = options.requestInterval;
         HttpClient http(manners);
-        CPLSetConfigOption("GDAL_HTTP_USERAGENT", UserAgent);
-        CPLSetConfigOption("GDAL_DISABLE_READDIR_ON_OPEN", "EMPTY_DIR");
-        CPLSetConfigOption("GDAL_HTTP_MAX_RETRY", "3");
-        CPLSetConfigOption("GDAL_HTTP_RETRY_DELAY", "5");
-        CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "120");
-        CPLSetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", "30");
-        VSICurlClearCache();
+        RemoteRasters remote(http);
         int windowsRead = 0;
         const char* nothing = import ? "; nothing imported" : "";
+        // A square or tile the source does not have is known once asked: not missing, but no
+        // download of data either.
+        DownloadProgress progress(toFetch.size(), http);
+        const auto counted = [&](bool absent) {
+            ++(absent ? summary->notInSource : summary->downloaded);
+            summary->missing = downloads - summary->downloaded - summary->notInSource;
+            progress.Done(summary->downloaded + summary->notInSource);
+        };
         for (const Download& download : toFetch)
         {
+            if (StopSignal())
+                return Interrupted(summary, nothing);
             if (const DemWindow* window = download.window)
             {
                 fs::create_directories(fs::path(window->file).parent_path(), failure);
                 std::string reason;
-                const Outcome outcome = FetchDemWindow(http, *window, &reason);
-                if (outcome == Outcome::Failed)
-                    return Failed(summary, CommandStatus::Transient, window->url + ": " + reason + nothing);
+                const Outcome outcome = FetchDemWindow(remote, *window, &reason);
+                if (StopSignal())
+                    return Interrupted(summary, nothing);
+                if (outcome == Outcome::Failed || outcome == Outcome::Refused)
+                    return Failed(summary, outcome == Outcome::Refused ? CommandStatus::BadInput : CommandStatus::Transient, window->url + ": " + reason + nothing);
                 ++windowsRead;
                 seaSquares += outcome == Outcome::Absent;
                 summary->written.push_back(window->CachedFile());
-                summary->missing = downloads - ++summary->downloaded;
+                counted(outcome == Outcome::Absent);
                 continue;
             }
             const SourceTile* tile = download.tile;
             fs::create_directories(fs::path(tile->file).parent_path(), failure);
-            const HttpResult result = http.Download(tile->url, tile->file);
+            const HttpResult result = http.Download(tile->url, tile->file, UnlessPicture);
+            if (StopSignal())
+                return Interrupted(summary, nothing);
             if (result.status == 404 && result.error.empty())
             {
                 // The source has no picture there: kept as known, never drawn black.
@@ -639,16 +724,17 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
                 ++absentTiles;
             }
             else if (!result.Saved())
-                return Failed(summary, CommandStatus::Transient, tile->url + ": " + (result.error.empty() ? "HTTP status " + std::to_string(result.status) : result.error) + nothing);
+                return Failed(summary, result.Refused() ? CommandStatus::BadInput : CommandStatus::Transient, tile->url + ": " + result.Reason() + (result.unwanted.empty() ? "" : ", not a picture; not kept") + nothing);
             else
                 summary->written.push_back(tile->file);
-            summary->missing = downloads - ++summary->downloaded;
+            counted(result.status == 404);
         }
-        fprintf(stderr, "fetch: %d requests of our own (imagery tiles, elevation squares asked for); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), windowsRead, seaSquares, absentTiles);
+        EndProgress();
+        fprintf(stderr, "fetch: %d requests (imagery tiles, elevation squares asked for and the ranges of their windows); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), windowsRead, seaSquares, absentTiles);
     }
     if (!import)
     {
-        fprintf(stderr, "fetch: %zu downloaded into the cache, %zu were there already, %zu still missing\n", summary->downloaded, summary->cached, summary->missing);
+        fprintf(stderr, "fetch: %zu downloaded into the cache, %zu not in the source, %zu were there already, %zu still missing\n", summary->downloaded, summary->notInSource, summary->cached, summary->missing);
         return ExitDone;
     }
 
@@ -731,6 +817,8 @@ static int FetchWanted(const TileWants& wants, const FetchOptions& options, bool
     }
     if (!staging.empty())
         fs::remove_all(staging, failure);
+    if (StopSignal())
+        return Interrupted(summary, "; the tiles not yet imported left as they were");
     if (!attribution.empty())
         WriteAttribution(attribution);
     if (status != CommandStatus::Done)
@@ -779,7 +867,8 @@ int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& o
     std::vector<CorridorPlan> plans;
     for (size_t i = 0; i < logs.size(); ++i)
     {
-        if (!LoadFlightQuietly(logs[i].c_str()))
+        // A flight file of any format is converted in memory, as the player loads it.
+        if (!LoadFlightQuietly(logs[i].c_str(), FlightFiles::Convert))
         {
             Failed(summary, CommandStatus::BadInput, "no row of '" + logPaths[i] + "' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)");
             return -4;

@@ -18,7 +18,10 @@ const int FetchNetworkFailure = 75; // ExitTransient
 const char* const DefaultDemUrl = "https://copernicus-dem-30m.s3.amazonaws.com/{tile}/{tile}.tif";
 const char* const DefaultImageryUrl = "https://tiles.maps.eox.at/wmts/1.0.0/s2cloudless-2020_3857/default/g/{z}/{y}/{x}.jpg";
 const int DefaultImageryMaxZoom = 14;
-const int DefaultMaxTiles = 500;
+// Downloads a run makes at most: enough for the corridor of a cross-country flight of 500 km
+// (some 3300 to 5300 downloads; at 5 a second up to 20 minutes), a guard against a whole
+// continent asked for by mistake.
+const int DefaultMaxTiles = 6000;
 
 struct FetchOptions
 {
@@ -52,13 +55,16 @@ struct FetchSummary
     size_t imageryTiles = 0;
     size_t downloads = 0;  // files of the sources that those tiles need and the cache lacked
     size_t cached = 0;     // files of the sources already in the cache
-    size_t downloaded = 0; // put in the cache by this run
-    size_t missing = 0;    // still not in the cache after this run
+    size_t downloaded = 0; // data put in the cache by this run
+    size_t notInSource = 0; // answered "not there" (404) to this run: a square of sea, a tile the source lacks
+    size_t missing = 0;    // neither in the cache nor known to be absent after this run
+    size_t leftByLimit = 0; // of those, left for a later run by maxTiles
     std::vector<std::string> written; // the files put in the cache, then those imported
     std::string message;   // why the fetch failed, when it did
 };
 
-// Fetches what the flight of the log lacks and imports it into the log's folder, where the
+// Fetches what the flight of the log lacks and imports it into the log's folder (of a flight
+// file of any format `track` reads, converted in memory, into the flight's), where the
 // attribution of every source used is written to ATTRIBUTION.txt. When more downloads are
 // needed than maxTiles, a run makes the first maxTiles of them, the replay's own first, then
 // the corridor's coarsest level first, says so before it starts, and imports what the cache

@@ -1,12 +1,19 @@
 #!/usr/bin/env python3
 """A small HTTP server for the fetch tests: files under ROOT with byte ranges (GDAL reads
 remote rasters in ranges), one request line per request in LOG (time, method, path, range,
-user agent, status), and faults named in ROOT/.faults, one "KIND PATH-PREFIX" a line:
+user agent, status, the client's port: one a connection), and faults named in ROOT/.faults,
+one "KIND PATH-PREFIX" a line:
   busy  - the first request under it answers 429 with Retry-After: 1
+  busydate - the same with Retry-After as an HTTP date a second ahead
+  html  - every path under it answers 200 with an HTML page, as a portal or an error page does
+  NNN   - every path under it answers that status (401, 403, ...)
   cut   - the body stops half-way and the connection closes
+  stall - the body stops half-way and nothing more comes for a minute
   any   - the prefix answers with the file ROOT/.any for every path under it
 Prints the port it listens on, on 127.0.0.1, then serves until killed."""
+import email.utils
 import http.server
+import math
 import os
 import re
 import sys
@@ -32,8 +39,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def record(self, status):
         with open(log, "a") as f:
-            f.write("%.3f %s %s %s %s %d\n" % (time.time(), self.command, self.path, self.headers.get("Range", "-").replace(" ", ""),
-                                               self.headers.get("User-Agent", "-").replace(" ", "_"), status))
+            f.write("%.3f %s %s %s %s %d %d\n" % (time.time(), self.command, self.path, self.headers.get("Range", "-").replace(" ", ""),
+                                                  self.headers.get("User-Agent", "-").replace(" ", "_"), status, self.client_address[1]))
 
     def answer(self, status, body=b"", headers=()):
         self.record(status)
@@ -52,20 +59,30 @@ class Handler(http.server.BaseHTTPRequestHandler):
         path = self.path.split("?")[0]
         matching = [(kind, prefix) for kind, prefix in faults() if path.startswith(prefix)]
         kinds = {kind for kind, _ in matching}
-        if any(kind == "busy" and prefix not in answered_busy for kind, prefix in matching):
-            answered_busy.update(prefix for kind, prefix in matching if kind == "busy")
-            return self.answer(429, b"busy", [("Retry-After", "1")])
+        for kind, prefix in matching:
+            if kind in ("busy", "busydate") and (kind, prefix) not in answered_busy:
+                answered_busy.add((kind, prefix))
+                after = "1" if kind == "busy" else email.utils.formatdate(math.ceil(time.time()) + 1, usegmt=True)
+                return self.answer(429, b"busy", [("Retry-After", after)])
+        for kind, prefix in matching:
+            if kind.isdigit():
+                return self.answer(int(kind), b"refused")
+            if kind == "html":
+                return self.answer(200, b"<!DOCTYPE html>\n<html><body>Please sign in</body></html>\n", [("Content-Type", "text/html")])
         name = os.path.join(root, ".any") if "any" in kinds else os.path.join(root, path.lstrip("/"))
         if not os.path.isfile(name):
             return self.answer(404, b"not found")
         with open(name, "rb") as f:
             data = f.read()
-        if "cut" in kinds:
+        if "cut" in kinds or "stall" in kinds:
             self.record(200)
             self.send_response(200)
             self.send_header("Content-Length", str(len(data)))
             self.end_headers()
             self.wfile.write(data[: len(data) // 2])
+            self.wfile.flush()
+            if "stall" in kinds:
+                time.sleep(60)
             self.close_connection = True
             return
         match = re.match(r"bytes=(\d+)-(\d*)$", self.headers.get("Range", ""))
