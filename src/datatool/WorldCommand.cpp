@@ -10,7 +10,6 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <set>
 #include <unistd.h>
 
 #include "app/CommandReport.h"
@@ -361,22 +360,15 @@ int RunWorldCommand(int argc, char** argv)
     }
 
     // The rasters given cover what they can of every flight's corridor, each tile once.
-    std::vector<ImageryTileId> imagery;
-    std::vector<ElevationTileId> elevation;
-    std::set<std::string> seen;
+    std::vector<FlightTiles> corridors;
     for (const std::string& log : logs)
     {
         if (!LoadIntoWorld(log))
             return abandon(CommandStatus::BadInput, "no flight in '" + log + "' the terrain can be drawn under");
-        const std::vector<ImageryTileId> flightImagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
-        for (const ImageryTileId& tile : flightImagery)
-            if (seen.insert(ImageryFileName(tile)).second)
-                imagery.push_back(tile);
-        if (!arguments.dems.empty())
-            for (const ElevationTileId& tile : CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, flightImagery))
-                if (seen.insert(ElevationTileFileName(tile.tileRow, tile.tileColumn)).second)
-                    elevation.push_back(tile);
+        corridors.push_back(FlightTiles{MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight()});
     }
+    const std::vector<ImageryTileId> imagery = CorridorImageryTiles(corridors);
+    const std::vector<ElevationTileId> elevation = arguments.dems.empty() ? std::vector<ElevationTileId>() : CorridorElevationTiles(corridors, imagery);
     for (const std::string& log : converted)
         report.Written(folder + "/" + log);
     for (const std::string& dem : arguments.dems)
