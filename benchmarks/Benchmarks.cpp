@@ -28,7 +28,7 @@
 #include <benchmark/benchmark.h>
 
 #include "StartupFloor.h"
-#include "app/FlightStatistics.h"
+#include "flight/FlightStatistics.h"
 #include "geo/MapFrame.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"

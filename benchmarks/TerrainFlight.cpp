@@ -19,7 +19,7 @@
 #include <osgUtil/IncrementalCompileOperation>
 #include <osgViewer/Viewer>
 
-#include "app/FlightLoading.h"
+#include "flight/FlightLoading.h"
 #include "log/SampleTable.h"
 #include "player/PlayerBackdrop.h"
 #include "player/PlayerSession.h"

@@ -16,8 +16,8 @@
 #include <nlohmann/json.hpp>
 
 #include "DataToolSupport.h"
-#include "app/CommandReport.h"
-#include "app/FlightLoading.h"
+#include "batch/CommandReport.h"
+#include "flight/FlightLoading.h"
 #include "terrain/FlightCorridor.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "DataToolSupport.h"
-#include "app/FlightLoading.h"
+#include "flight/FlightLoading.h"
 #include "datatool/DataTool.h"
 #include "datatool/WorldCommand.h"
 #include "geo/GeoTiles.h"

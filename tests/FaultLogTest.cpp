@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FlightLoading.h"
+#include "flight/FlightLoading.h"
 #include "geo/MapFrame.h"
 #include "log/LogScanner.h"
 #include "support/TestSupport.h"

@@ -8,7 +8,7 @@
 
 #include "AutopilotLogWriters.h"
 #include "LogTestSupport.h"
-#include "app/FlightLoading.h"
+#include "flight/FlightLoading.h"
 #include "log/SampleTable.h"
 #include "support/TestSupport.h"
 #include "track/FlightEvents.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/FlightStatistics.h"
+#include "flight/FlightStatistics.h"
 #include "log/SampleTable.h"
 
 namespace

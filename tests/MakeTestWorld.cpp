@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FlightLoading.h"
+#include "flight/FlightLoading.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "log/LogWriter.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/RangeListParser.h"
+#include "flight/RangeListParser.h"
 #include "log/SampleTable.h"
 
 namespace

@@ -18,7 +18,7 @@
 #include <osg/Matrixd>
 #include <osgDB/ReadFile>
 
-#include "app/FlightLoading.h"
+#include "flight/FlightLoading.h"
 #include "geo/Geodesy.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandReport.h"
+#include "batch/CommandReport.h"
 #include "app/Driver.h"
 #include "app/SeveralFlights.h"
 #include "player/PlayerViewer.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/FlightLoading.h"
+#include "flight/FlightLoading.h"
 
 // The whole run: command line, log, statistics, map frame and viewer. Returns main's
 // status: 0, or -1 usage, -2 missing range list or unopenable log, -3 unknown second

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/CommandReport.h"
-#include "app/FlightLoading.h"
-#include "app/RangeListParser.h"
+#include "batch/CommandReport.h"
+#include "flight/FlightLoading.h"
+#include "flight/RangeListParser.h"
 #include "check/FlightCheck.h"
 #include "datatool/CheckCsv.h"
 #include "datatool/CheckPlot.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "app/CommandReport.h"
+#include "batch/CommandReport.h"
 
 // Exit statuses of `check`, by the verdict (FlightVerdict): clean, warnings, and unusable,
 // which is bad input. A command line it does not understand is a usage error, a file it

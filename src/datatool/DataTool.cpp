@@ -10,9 +10,9 @@
 
 #include <cpl_error.h>
 
-#include "app/CommandReport.h"
-#include "app/FlightLoading.h"
-#include "app/RangeListParser.h"
+#include "batch/CommandReport.h"
+#include "flight/FlightLoading.h"
+#include "flight/RangeListParser.h"
 #include "datatool/CheckCommand.h"
 #include "datatool/CheckPlot.h"
 #include "datatool/FlightLogCheck.h"
@@ -25,7 +25,7 @@
 #include "track/FlightConversion.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
-#include "viewer/SceneAssembly.h"
+#include "terrain/FlightCorridor.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
 #include "world/TileFiles.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdio>
 
-#include "app/CommandReport.h"
+#include "batch/CommandReport.h"
 
 // flightreplay-data, in two programs. The commands that need neither GDAL, the scene graph
 // nor cairo (track, and check without --plot) run in `flightreplay-data` itself, which links

@@ -9,9 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/CommandReport.h"
+#include "batch/CommandReport.h"
 #include "datatool/DataTool.h"
-#include "track/AtomicFile.h"
+#include "batch/AtomicFile.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandReport.h"
+#include "batch/CommandReport.h"
 #include "track/FlightEvents.h"
 
 // The track command: one path from any flight file to the keyword log. The file's format is

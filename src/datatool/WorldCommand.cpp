@@ -12,8 +12,8 @@
 #include <iterator>
 #include <unistd.h>
 
-#include "app/CommandReport.h"
-#include "app/FlightLoading.h"
+#include "batch/CommandReport.h"
+#include "flight/FlightLoading.h"
 #include "datatool/DataTool.h"
 #include "datatool/FlightLogCheck.h"
 #include "datatool/TrackCommand.h"
@@ -23,7 +23,7 @@
 #include "terrain/FlightCorridor.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
-#include "viewer/SceneAssembly.h"
+#include "terrain/FlightCorridor.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
 #include "world/TileFetch.h"

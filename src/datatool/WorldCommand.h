@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandReport.h"
+#include "batch/CommandReport.h"
 #include "world/TilePlan.h"
 
 // The world command: a folder the replay runs in for one flight file or several, made once

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 
 bool ParseGeoBox(const char* text, GeoBox* box)

@@ -12,7 +12,7 @@
 // A geographic box, degrees; south < north, west < east. Longitudes run on past +-180 for a
 // box across the 180th meridian, in the frame of the log it is for: the replay numbers the
 // tiles there as their longitudes go on, below 0 west of 180 W and beyond the grid's last
-// column east of 180 E (geo/MapFrame.h), and the box names the same tiles.
+// column east of 180 E (geo/MapProjection.h), and the box names the same tiles.
 struct GeoBox
 {
     double south;

@@ -77,17 +77,27 @@ static float ToFloat(double value)
     return static_cast<float>(value);
 }
 
+osg::Vec3f ScenePosition(const MapFrameValues& frame, double latitude, double longitude, double altitude)
+{
+    const double x = MercatorY(latitude / 60.0) * TileScale - frame.CI;
+    const double y = LongitudeX(longitude / 60.0) * TileScale - frame.CJ;
+    const double z = altitude * frame.k;
+    return osg::Vec3f(ToFloat(x), ToFloat(y), ToFloat(z));
+}
+
+double CurvatureDrop(double k, double a, double b)
+{
+    const double radius = EarthRadius * k;
+    const double d = std::sqrt(a * a + b * b);
+    return (1.0 - std::cos(d / radius)) * radius;
+}
+
 osg::Vec3f ScenePosition(double latitude, double longitude, double altitude)
 {
-    const double x = MercatorY(latitude / 60.0) * TileScale - MapFrame.CI;
-    const double y = LongitudeX(longitude / 60.0) * TileScale - MapFrame.CJ;
-    const double z = altitude * MapFrame.k;
-    return osg::Vec3f(ToFloat(x), ToFloat(y), ToFloat(z));
+    return ScenePosition(MapFrame, latitude, longitude, altitude);
 }
 
 double CurvatureDrop(double a, double b)
 {
-    const double radius = EarthRadius * MapFrame.k;
-    const double d = std::sqrt(a * a + b * b);
-    return (1.0 - std::cos(d / radius)) * radius;
+    return CurvatureDrop(MapFrame.k, a, b);
 }

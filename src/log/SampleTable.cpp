@@ -268,3 +268,13 @@ bool isSampleSelected(int32_t samplenumber)
     }
     return false;
 }
+
+FlightRows TableRows()
+{
+    return RowsOf(SampleTable);
+}
+
+FlightRows RowsOf(const SampleTableValues& table)
+{
+    return FlightRows{table.rows, table.rowCount, table.SampleStep};
+}

@@ -4,49 +4,10 @@
 #include <memory>
 
 #include "log/LogKeywords.h"
+#include "log/SampleRow.h"
 
 const int32_t RowCapacity = 100000;   // accepted rows a run can hold
 const int32_t RangeCapacity = 100000; // sample-number ranges a --samples list can hold
-
-// One accepted log line. Fields are named after the keywords that fill them and hold the
-// values as logged, with no unit conversion.
-struct SampleRow
-{
-    int32_t samplenumber;
-    int32_t flightnumber;
-    int32_t gps_date;
-    double gps_time; // seconds
-    int32_t gps_numsatellites;
-    int32_t gps_fixmode;
-    int32_t ap_status;
-    double gps_startlat;
-    double gps_startlon;
-    double gps_startalt;
-    double gps_curlat; // minutes of arc
-    double gps_curlon; // minutes of arc
-    double gps_curalt; // metres
-    double gps_curspeed;
-    double gps_curheading; // radians
-    double compass_curheading;
-    double bearing_to_base;
-    double turn_rate;
-    double voltage1;
-    double voltage2;
-    double voltage3;
-    double current;
-    double mah;
-    double temperature;
-    double baro_curspeed;
-    double baro_curalt;
-    double pyro_curroll;  // radians
-    double pyro_curpitch; // radians
-    double pyro_targetroll;
-    double pyro_targetpitch;
-    double targetthrottle;
-    double in_ppm_curwidth[5];
-    double out_ppm_curwidth[4];
-    int32_t controlbyte;
-};
 
 // The accepted rows and the summary the driver computes after the scan. rows[rowCount] is
 // the row under construction; readers use rows[0 .. rowCount-1] only.
@@ -62,6 +23,11 @@ struct SampleTableValues
 };
 
 extern SampleTableValues SampleTable;
+
+// The process-wide table's accepted rows and step, as the code that takes any flight's rows
+// reads them.
+FlightRows TableRows();
+FlightRows RowsOf(const SampleTableValues& table);
 
 // A table of a program's own beside the process-wide one, for a program that keeps several
 // logs loaded. It is bounded as that one is; its memory is taken from the system as its rows

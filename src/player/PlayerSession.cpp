@@ -13,8 +13,8 @@
 #include <osg/Viewport>
 #include <osgViewer/View>
 
-#include "app/FlightLoading.h"
-#include "app/FlightStatistics.h"
+#include "flight/FlightLoading.h"
+#include "flight/FlightStatistics.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "log/SampleTable.h"

@@ -1,7 +1,7 @@
 #pragma once
 #include <vector>
 
-#include "app/CommandReport.h"
+#include "batch/CommandReport.h"
 #include "app/SeveralFlights.h"
 #include "record/RecordOptions.h"
 #include "record/RecordingCamera.h"

@@ -73,8 +73,14 @@ osg::ref_ptr<osg::Group> BuildShapeAircraft()
 
 osg::ref_ptr<osg::MatrixTransform> BuildAircraft()
 {
-    osg::ref_ptr<osg::MatrixTransform> transform = new osg::MatrixTransform;
+    osg::ref_ptr<osg::MatrixTransform> transform = BuildAircraft(MapFrame.k);
     TrackedAircraft = transform.get();
+    return transform;
+}
+
+osg::ref_ptr<osg::MatrixTransform> BuildAircraft(double k)
+{
+    osg::ref_ptr<osg::MatrixTransform> transform = new osg::MatrixTransform;
 
     osg::ref_ptr<osg::Node> node = osgDB::readNodeFile(AircraftModelFile);
     osg::Quat q;
@@ -95,7 +101,7 @@ osg::ref_ptr<osg::MatrixTransform> BuildAircraft()
     double radius = node->getBound().radius();
     if (!(radius > 0.0) || !std::isfinite(radius))
         radius = 1.0;
-    const double size = AircraftSize * MapFrame.k;
+    const double size = AircraftSize * k;
     const double s = size / radius;
 
     transform->addChild(node.get());

@@ -11,12 +11,12 @@
 
 const float ColouredLineWidth = 2.0f; // pixels
 
-static osg::ref_ptr<osg::Group> BuildLine(const SampleTableValues& table, const TrackColouring* colouring, const osg::Vec4* colour)
+static osg::ref_ptr<osg::Group> BuildLine(const FlightRows& flight, const MapFrameValues& frame, const TrackColouring* colouring, const osg::Vec4* colour)
 {
     osg::ref_ptr<osg::Group> group = new osg::Group;
     osg::ref_ptr<osg::Geode> geode = new osg::Geode;
 
-    const bool perRow = colouring && colouring->by != TrackColourBy::None && colouring->rowColours.size() == static_cast<size_t>(table.rowCount);
+    const bool perRow = colouring && colouring->by != TrackColourBy::None && colouring->rowColours.size() == static_cast<size_t>(flight.count);
     osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
     if (perRow)
         colours->assign(colouring->rowColours.begin(), colouring->rowColours.end());
@@ -25,12 +25,9 @@ static osg::ref_ptr<osg::Group> BuildLine(const SampleTableValues& table, const 
 
     // The very floats the flight path uses, so the aircraft passes through every vertex.
     osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
-    vertices->reserve(table.rowCount);
-    for (int32_t i = 0; i < table.rowCount; ++i)
-    {
-        const SampleRow& row = table.rows[i];
-        vertices->push_back(ScenePosition(row.gps_curlat, row.gps_curlon, row.gps_curalt));
-    }
+    vertices->reserve(flight.count);
+    for (const SampleRow& row : flight)
+        vertices->push_back(ScenePosition(frame, row.gps_curlat, row.gps_curlon, row.gps_curalt));
 
     // No state set of its own: the line is unlit because the scene root switches lighting off.
     osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
@@ -53,10 +50,15 @@ static osg::ref_ptr<osg::Group> BuildLine(const SampleTableValues& table, const 
 
 osg::ref_ptr<osg::Group> BuildTrack(const TrackColouring* colouring)
 {
-    return BuildLine(SampleTable, colouring, nullptr);
+    return BuildTrack(TableRows(), MapFrame, colouring);
 }
 
-osg::ref_ptr<osg::Group> BuildTrackInColour(const SampleTableValues& table, const osg::Vec4& colour)
+osg::ref_ptr<osg::Group> BuildTrack(const FlightRows& flight, const MapFrameValues& frame, const TrackColouring* colouring)
 {
-    return BuildLine(table, nullptr, &colour);
+    return BuildLine(flight, frame, colouring, nullptr);
+}
+
+osg::ref_ptr<osg::Group> BuildTrackInColour(const FlightRows& flight, const MapFrameValues& frame, const osg::Vec4& colour)
+{
+    return BuildLine(flight, frame, nullptr, &colour);
 }

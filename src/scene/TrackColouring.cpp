@@ -7,7 +7,6 @@
 #include <iterator>
 
 #include "log/SampleRates.h"
-#include "log/SampleTable.h"
 
 namespace
 {
@@ -69,19 +68,19 @@ std::string FormatValue(double value, int decimals, const char* unit)
 }
 
 // The row's value for a ramp; false where it has none (rates across no neighbour).
-bool RowValue(TrackColourBy by, int32_t row, double* value)
+bool RowValue(const FlightRows& flight, TrackColourBy by, int32_t row, double* value)
 {
     if (by == TrackColourBy::Altitude)
     {
-        *value = SampleTable.rows[row].gps_curalt;
+        *value = flight[row].gps_curalt;
         return true;
     }
-    const SampleRates rates = RatesAtRow(row);
+    const SampleRates rates = RatesAtRow(flight, row);
     *value = by == TrackColourBy::Speed ? rates.groundSpeed : rates.climbRate;
     return rates.known;
 }
 
-void ColourByRamp(TrackColouring& colouring)
+void ColourByRamp(const FlightRows& flight, TrackColouring& colouring)
 {
     const bool climb = colouring.by == TrackColourBy::Climb;
     const Ramp ramp = climb ? Ramp{DivergingRamp, std::size(DivergingRamp)} : Ramp{SequentialRamp, std::size(SequentialRamp)};
@@ -90,13 +89,13 @@ void ColourByRamp(TrackColouring& colouring)
     colouring.title = colouring.by == TrackColourBy::Altitude ? "altitude AMSL" : climb ? "climb rate" : "ground speed";
     colouring.ramp = true;
 
-    const int32_t rowCount = SampleTable.rowCount;
+    const int32_t rowCount = flight.count;
     std::vector<double> values(static_cast<size_t>(rowCount));
     std::vector<bool> known(static_cast<size_t>(rowCount));
     std::vector<double> sorted;
     for (int32_t row = 0; row < rowCount; ++row)
     {
-        known[row] = RowValue(colouring.by, row, &values[row]) && std::isfinite(values[row]);
+        known[row] = RowValue(flight, colouring.by, row, &values[row]) && std::isfinite(values[row]);
         if (known[row])
             sorted.push_back(values[row]);
     }
@@ -130,7 +129,7 @@ void ColourByRamp(TrackColouring& colouring)
     }
 }
 
-void ColourByMode(TrackColouring& colouring, const std::vector<ModeChange>& changes)
+void ColourByMode(const FlightRows& flight, TrackColouring& colouring, const std::vector<ModeChange>& changes)
 {
     colouring.title = "flight mode";
     auto colourOf = [&colouring](const std::string& name) {
@@ -144,9 +143,8 @@ void ColourByMode(TrackColouring& colouring, const std::vector<ModeChange>& chan
     // whatever else shows the changes can colour them alike from the entries.
     for (const ModeChange& change : changes)
         colourOf(change.name);
-    for (int32_t row = 0; row < SampleTable.rowCount; ++row)
+    for (const SampleRow& sample : flight)
     {
-        const SampleRow& sample = SampleTable.rows[row];
         if (changes.empty())
         {
             colouring.rowColours.push_back(colourOf("mode " + std::to_string(sample.ap_status)));
@@ -175,13 +173,13 @@ bool ParseTrackColourBy(const std::string& word, TrackColourBy* by)
     return false;
 }
 
-TrackColouring ColourTrack(TrackColourBy by, const std::vector<ModeChange>& modeChanges)
+TrackColouring ColourTrack(const FlightRows& flight, TrackColourBy by, const std::vector<ModeChange>& modeChanges)
 {
     TrackColouring colouring;
     colouring.by = by;
     if (by == TrackColourBy::Mode)
-        ColourByMode(colouring, modeChanges);
+        ColourByMode(flight, colouring, modeChanges);
     else if (by != TrackColourBy::None)
-        ColourByRamp(colouring);
+        ColourByRamp(flight, colouring);
     return colouring;
 }

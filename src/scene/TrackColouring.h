@@ -5,6 +5,8 @@
 
 #include <osg/Vec4>
 
+#include "log/SampleRow.h"
+
 // What the flown track's colours stand for.
 enum class TrackColourBy
 {
@@ -18,18 +20,18 @@ enum class TrackColourBy
 // "altitude", "speed", "climb" or "mode" into *by; false, *by untouched, for any other word.
 bool ParseTrackColourBy(const std::string& word, TrackColourBy* by);
 
-// The autopilot entered the mode `name` at `time` (gps_time seconds, the sample table's clock).
+// The autopilot entered the mode `name` at `time` (gps_time seconds, the log's clock).
 struct ModeChange
 {
     double time;
     std::string name;
 };
 
-// A colour for each row of the sample table, and the legend that explains them.
+// A colour for each row of a flight, and the legend that explains them.
 struct TrackColouring
 {
     TrackColourBy by = TrackColourBy::None;
-    std::vector<osg::Vec4> rowColours; // one per row of the table, in table order
+    std::vector<osg::Vec4> rowColours; // one per row of the flight, in its order
     std::string title;                 // "altitude AMSL", "ground speed", "climb rate", "flight mode"
     // A ramp: its stops from the low end to the high end, evenly spaced, an odd number of
     // them; the first, the middle and the last are labelled with their value and unit, the
@@ -39,7 +41,7 @@ struct TrackColouring
     bool ramp = false;
 };
 
-// The colours of the loaded sample table's rows by `by`, with their legend; empty for None.
+// The colours of `flight`'s rows by `by`, with their legend; empty for None.
 // Altitude is gps_curalt in metres; speed and climb are the player's own ground speed and
 // climb rate in metres per second (SampleRates.h), and a row whose rates are unknown is grey.
 // A ramp runs between the 2nd and 98th percentiles of the values (a climb ramp symmetric
@@ -47,4 +49,4 @@ struct TrackColouring
 // Modes come from `modeChanges` (in time order) when there are any: each row takes the
 // last change at or before its time, and rows before the first change take the first.
 // Without changes, a row's mode is its ap_status ("mode N"). Mode colours repeat after ten.
-TrackColouring ColourTrack(TrackColourBy by, const std::vector<ModeChange>& modeChanges);
+TrackColouring ColourTrack(const FlightRows& flight, TrackColourBy by, const std::vector<ModeChange>& modeChanges);

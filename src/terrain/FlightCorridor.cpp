@@ -5,7 +5,7 @@
 #include <set>
 #include <tuple>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "terrain/RingTiles.h"
 
 namespace
@@ -114,4 +114,17 @@ std::vector<ElevationTileId> CorridorElevationTiles(const std::vector<FlightTile
         }
     }
     return tiles;
+}
+
+std::vector<GridTile> TilesUnderFlights(const std::vector<FlightRows>& flights)
+{
+    std::vector<double> latitudes;
+    std::vector<double> longitudes;
+    for (const FlightRows& flight : flights)
+        for (const SampleRow& row : flight)
+        {
+            latitudes.push_back(row.gps_curlat / 60.0);
+            longitudes.push_back(row.gps_curlon / 60.0);
+        }
+    return GridTilesUnder(latitudes, longitudes);
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "geo/ReplayFiles.h"
+#include "log/SampleRow.h"
 
 // The tiles along a whole flight. The replay's rings cover one square around the map frame's
 // centre, which a long flight leaves; the player's terrain follows the camera instead, and
@@ -30,6 +31,9 @@ int64_t CoarserTile(int64_t tile, int32_t levels);
 
 // The zoom-18 tiles under positions in degrees, each once, in the order first met.
 std::vector<GridTile> GridTilesUnder(const std::vector<double>& latitudes, const std::vector<double>& longitudes);
+// The zoom-18 tiles under the rows of flights: what the paged terrain and the data tool's
+// corridor are laid along.
+std::vector<GridTile> TilesUnderFlights(const std::vector<FlightRows>& flights);
 
 // The corridor's imagery tiles, levels FinestLevel to CoarsestLevel: first the rings' tiles
 // around (CI, CJ) in the order the replay reads them, then the others level by level, each

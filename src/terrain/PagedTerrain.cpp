@@ -21,7 +21,7 @@
 #include <osgDB/ReadFile>
 #include <osgDB/Registry>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 #include "terrain/ElevationTileStore.h"
 
@@ -310,7 +310,7 @@ struct TileBounds
 // The mesh of a tile: (cells + 1)^2 grid points, at the finest level also the cell's centre at
 // the corners' mean, as the rings draw it; and a skirt hanging from its edges, deep as the
 // tile's relief, which closes the cracks where a neighbour of another level meets it.
-osg::ref_ptr<osg::Geode> TileMesh(int32_t level, int64_t row, int64_t column, TileBounds* bounds)
+osg::ref_ptr<osg::Geode> TileMesh(const MapFrameValues& frame, int32_t level, int64_t row, int64_t column, TileBounds* bounds)
 {
     const TilePicture picture = TileImage(level, row, column);
     const int64_t side = TileSide(level);
@@ -330,11 +330,11 @@ osg::ref_ptr<osg::Geode> TileMesh(int32_t level, int64_t row, int64_t column, Ti
         {
             const int64_t gridRow = row * side + i * step;
             const int64_t gridColumn = column * side + j * step;
-            const double z = MapFrame.k * GroundAt(gridRow, gridColumn);
+            const double z = frame.k * GroundAt(gridRow, gridColumn);
             lowest = std::min(lowest, z);
             highest = std::max(highest, z);
             sum += z;
-            positions->push_back(osg::Vec3(static_cast<float>(gridRow - MapFrame.CI), static_cast<float>(gridColumn - MapFrame.CJ), static_cast<float>(z)));
+            positions->push_back(osg::Vec3(static_cast<float>(gridRow - frame.CI), static_cast<float>(gridColumn - frame.CJ), static_cast<float>(z)));
             texCoords->push_back(osg::Vec2(picture.u0 + picture.span * j / cells, picture.v0 + picture.span * (1.0f - static_cast<float>(i) / cells)));
         }
     }
@@ -366,7 +366,7 @@ osg::ref_ptr<osg::Geode> TileMesh(int32_t level, int64_t row, int64_t column, Ti
     }
 
     // The skirt: round the edge, each edge point and a copy of it lowered.
-    const float depth = static_cast<float>(highest - lowest + 10.0 * MapFrame.k);
+    const float depth = static_cast<float>(highest - lowest + 10.0 * frame.k);
     std::vector<unsigned short> rim;
     for (int32_t j = 0; j < cells; ++j)
         rim.push_back(at(0, j));
@@ -415,16 +415,29 @@ osg::ref_ptr<osg::Geode> TileMesh(int32_t level, int64_t row, int64_t column, Ti
     geode->addDrawable(geometry.get());
 
     const float half = 0.5f * static_cast<float>(side);
-    bounds->centre.set(static_cast<float>(row * side - MapFrame.CI) + half, static_cast<float>(column * side - MapFrame.CJ) + half, static_cast<float>(0.5 * (lowest + highest)));
+    bounds->centre.set(static_cast<float>(row * side - frame.CI) + half, static_cast<float>(column * side - frame.CJ) + half, static_cast<float>(0.5 * (lowest + highest)));
     bounds->radius = std::sqrt(2.0f * half * half + std::pow(static_cast<float>(0.5 * (highest - lowest)) + depth, 2.0f));
     return geode;
 }
 
+// The frame the tiles are laid in, handed with every request the pager makes for a tile:
+// it loads them on threads of its own, and several terrains may lie in several frames.
+class FrameOptions : public osgDB::Options
+{
+public:
+    FrameOptions() = default;
+    explicit FrameOptions(const MapFrameValues& frame) : frame(frame) {}
+    FrameOptions(const FrameOptions& other, const osg::CopyOp& copy = osg::CopyOp::SHALLOW_COPY) : osgDB::Options(other, copy), frame(other.frame) {}
+    META_Object(flightreplay, FrameOptions)
+
+    MapFrameValues frame;
+};
+
 // A tile as drawn: its mesh from afar; nearer, its children, loaded when first wanted.
-osg::ref_ptr<osg::Node> TileNode(int32_t level, int64_t row, int64_t column)
+osg::ref_ptr<osg::Node> TileNode(const MapFrameValues& frame, int32_t level, int64_t row, int64_t column)
 {
     TileBounds bounds;
-    osg::ref_ptr<osg::Geode> mesh = TileMesh(level, row, column, &bounds);
+    osg::ref_ptr<osg::Geode> mesh = TileMesh(frame, level, row, column, &bounds);
     if (level == FinestLevel)
         return mesh;
     const float refine = static_cast<float>(TileRefineDistance * TileSide(level));
@@ -434,15 +447,16 @@ osg::ref_ptr<osg::Node> TileNode(int32_t level, int64_t row, int64_t column)
     tile->addChild(mesh.get(), refine, FLT_MAX);
     tile->setFileName(1, TileFileName('k', level, row, column));
     tile->setRange(1, 0.0f, refine);
+    tile->setDatabaseOptions(new FrameOptions(frame));
     return tile;
 }
 
-osg::ref_ptr<osg::Node> ChildTiles(int32_t level, int64_t row, int64_t column)
+osg::ref_ptr<osg::Node> ChildTiles(const MapFrameValues& frame, int32_t level, int64_t row, int64_t column)
 {
     osg::ref_ptr<osg::Group> children = new osg::Group;
     for (int64_t a = 0; a < 2; ++a)
         for (int64_t b = 0; b < 2; ++b)
-            children->addChild(TileNode(level + 1, 2 * row + a, 2 * column + b).get());
+            children->addChild(TileNode(frame, level + 1, 2 * row + a, 2 * column + b).get());
     return children;
 }
 
@@ -452,11 +466,12 @@ public:
     TerrainTileReader() { supportsExtension(TileExtension, "terrain tile built from the world's files"); }
     const char* className() const override { return "flightreplay terrain tiles"; }
 
-    ReadResult readNode(const std::string& fileName, const osgDB::Options*) const override
+    ReadResult readNode(const std::string& fileName, const osgDB::Options* options) const override
     {
-        if (!acceptsExtension(osgDB::getLowerCaseFileExtension(fileName)))
+        const FrameOptions* framed = dynamic_cast<const FrameOptions*>(options);
+        if (!acceptsExtension(osgDB::getLowerCaseFileExtension(fileName)) || !framed)
             return ReadResult::FILE_NOT_HANDLED;
-        osg::ref_ptr<osg::Node> node = BuildTerrainTile(fileName);
+        osg::ref_ptr<osg::Node> node = BuildTerrainTile(fileName, framed->frame);
         return node ? ReadResult(node.get()) : ReadResult::FILE_NOT_FOUND;
     }
 };
@@ -491,7 +506,7 @@ void SumUpMissingTiles(const std::vector<FlightTiles>& flights, const std::vecto
 
 } // namespace
 
-osg::ref_ptr<osg::Node> BuildTerrainTile(const std::string& fileName)
+osg::ref_ptr<osg::Node> BuildTerrainTile(const std::string& fileName, const MapFrameValues& frame)
 {
     char kind = 0;
     int level = 0;
@@ -504,17 +519,17 @@ osg::ref_ptr<osg::Node> BuildTerrainTile(const std::string& fileName)
     if (level < PagedRootLevel || level > FinestLevel || row < 0 || row >= (1LL << level))
         return nullptr;
     if (kind == 't')
-        return TileNode(level, row, column);
+        return TileNode(frame, level, row, column);
     if (kind == 'k' && level < FinestLevel)
-        return ChildTiles(level, row, column);
+        return ChildTiles(frame, level, row, column);
     return nullptr;
 }
 
-PagedTerrain::PagedTerrain(const std::vector<GridTile>& flight) : PagedTerrain(std::vector<FlightTiles>{FlightTiles{MapFrame.CI, MapFrame.CJ, flight}})
+PagedTerrain::PagedTerrain(const MapFrameValues& frame, const std::vector<GridTile>& flight) : PagedTerrain(frame, std::vector<FlightTiles>{FlightTiles{frame.CI, frame.CJ, flight}})
 {
 }
 
-PagedTerrain::PagedTerrain(const std::vector<FlightTiles>& flights)
+PagedTerrain::PagedTerrain(const MapFrameValues& frame, const std::vector<FlightTiles>& flights)
 {
     RegisterTileReader();
     ListImagery();
@@ -535,17 +550,18 @@ PagedTerrain::PagedTerrain(const std::vector<FlightTiles>& flights)
         for (int64_t i = 0; i <= 8; ++i)
             for (int64_t j = 0; j <= 8; ++j)
             {
-                const double z = MapFrame.k * GroundAt(root.first * side + i * side / 8, root.second * side + j * side / 8);
+                const double z = frame.k * GroundAt(root.first * side + i * side / 8, root.second * side + j * side / 8);
                 lowest = std::min(lowest, z);
                 highest = std::max(highest, z);
             }
         lowestHeight = std::min(lowestHeight, lowest);
         const float half = 0.5f * static_cast<float>(side);
         osg::ref_ptr<osg::PagedLOD> stub = new osg::PagedLOD;
-        stub->setCenter(osg::Vec3(static_cast<float>(root.first * side - MapFrame.CI) + half, static_cast<float>(root.second * side - MapFrame.CJ) + half, static_cast<float>(0.5 * (lowest + highest))));
+        stub->setCenter(osg::Vec3(static_cast<float>(root.first * side - frame.CI) + half, static_cast<float>(root.second * side - frame.CJ) + half, static_cast<float>(0.5 * (lowest + highest))));
         stub->setRadius(std::sqrt(2.0f) * half + static_cast<float>(highest - lowest));
         stub->setFileName(0, TileFileName('t', PagedRootLevel, root.first, root.second));
         stub->setRange(0, 0.0f, FLT_MAX);
+        stub->setDatabaseOptions(new FrameOptions(frame));
         addChild(stub.get());
     }
     if (roots.empty())

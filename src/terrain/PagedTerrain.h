@@ -5,6 +5,7 @@
 #include <osg/Group>
 #include <osg/ref_ptr>
 
+#include "geo/MapProjection.h"
 #include "terrain/FlightCorridor.h"
 
 // The player's terrain: the ground under the whole of a flight, however long, drawn finer
@@ -28,15 +29,15 @@ const int32_t PagedRootLevel = 10;
 // instead: the density of the rings, whose level L+1 square reaches 1.75 level-L tiles out.
 const double TileRefineDistance = 1.75;
 
-// The terrain for a flight over the zoom-18 tiles `flight` (GridTilesUnder), its rings
-// around the map frame's centre: one root tile for each PagedRootLevel tile that holds a
+// The terrain laid in `frame` for a flight over the zoom-18 tiles `flight` (GridTilesUnder), its
+// rings around the frame's centre: one root tile for each PagedRootLevel tile that holds a
 // corridor tile of level 13 (FlightCorridor.h), each loaded in the background once the
-// viewer draws. Needs the map frame. Over several flights, along each one's corridor only.
+// viewer draws. Over several flights, along each one's corridor only.
 class PagedTerrain : public osg::Group
 {
 public:
-    explicit PagedTerrain(const std::vector<GridTile>& flight);
-    explicit PagedTerrain(const std::vector<FlightTiles>& flights);
+    PagedTerrain(const MapFrameValues& frame, const std::vector<GridTile>& flight);
+    PagedTerrain(const MapFrameValues& frame, const std::vector<FlightTiles>& flights);
 
     // The lowest height of the ground the roots lie over, frame units (sampled coarsely):
     // where the player's far ground lies.
@@ -49,4 +50,4 @@ private:
 // The node a terrain tile file name stands for (what the database pager asks for), built
 // at once on the calling thread: for tests and benchmarks, which build without a pager.
 // Null for a name that is not a terrain tile's.
-osg::ref_ptr<osg::Node> BuildTerrainTile(const std::string& fileName);
+osg::ref_ptr<osg::Node> BuildTerrainTile(const std::string& fileName, const MapFrameValues& frame);

@@ -1,6 +1,6 @@
 #include "terrain/PatchTemplates.h"
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 
 // The fourteen patch meshes and the table that picks one for each coarse-level patch.
 // Positions are (x southwards, y eastwards) in the unit square of the patch's tile; every

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "terrain/ElevationTileStore.h"
 
 TerrainHeight TerrainHeightAtGrid(double row, double column, TileReports reports)

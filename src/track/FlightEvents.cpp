@@ -10,7 +10,7 @@
 #include <iterator>
 #include <unistd.h>
 
-#include "track/AtomicFile.h"
+#include "batch/AtomicFile.h"
 
 namespace
 {

@@ -11,6 +11,7 @@
 #include "scene/FlightPath.h"
 #include "scene/FlightTrack.h"
 #include "scene/SkyDome.h"
+#include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 #include "terrain/PagedTerrain.h"
 #include "terrain/TerrainRings.h"
@@ -20,25 +21,12 @@ osg::ref_ptr<osg::Group> BuildScene()
     return AssembleFlightScene().root;
 }
 
-std::vector<GridTile> TilesUnderLoadedFlight()
+FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouring)
 {
-    return TilesUnderFlights({&SampleTable});
+    return AssembleFlightScene(TableRows(), MapFrame, kind, colouring);
 }
 
-std::vector<GridTile> TilesUnderFlights(const std::vector<const SampleTableValues*>& tables)
-{
-    std::vector<double> latitudes;
-    std::vector<double> longitudes;
-    for (const SampleTableValues* table : tables)
-        for (int32_t n = 0; n < table->rowCount; ++n)
-        {
-            latitudes.push_back(table->rows[n].gps_curlat / 60.0);
-            longitudes.push_back(table->rows[n].gps_curlon / 60.0);
-        }
-    return GridTilesUnder(latitudes, longitudes);
-}
-
-FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouring, const std::vector<FlightTiles>* flights)
+FlightScene AssembleFlightScene(const FlightRows& flight, const MapFrameValues& frame, SceneTerrain kind, const TrackColouring* colouring, const std::vector<FlightTiles>* flights)
 {
     osg::ref_ptr<osg::Group> root = new osg::Group;
     // Nothing in the scene is lit: the imagery and the sky carry their own shading.
@@ -53,7 +41,7 @@ FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouri
         osg::ref_ptr<osg::Group> track;
         osg::ref_ptr<osg::AnimationPath> path;
     };
-    auto buildTrackAndPath = [colouring] { return TrackAndPath{BuildTrack(colouring), BuildFlightPath()}; };
+    auto buildTrackAndPath = [&flight, &frame, colouring] { return TrackAndPath{BuildTrack(flight, frame, colouring), BuildFlightPath(flight, frame)}; };
     std::future<TrackAndPath> pending;
     try
     {
@@ -65,9 +53,10 @@ FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouri
     }
 
     // Terrain first, so its reports of missing tiles come before anything else.
+    // The rings are the replay's own, around its frame.
     osg::ref_ptr<osg::Group> terrain = kind == SceneTerrain::Rings ? BuildTerrain()
-                                       : flights                   ? osg::ref_ptr<osg::Group>(new PagedTerrain(*flights))
-                                                                   : osg::ref_ptr<osg::Group>(new PagedTerrain(TilesUnderLoadedFlight()));
+                                       : flights                   ? osg::ref_ptr<osg::Group>(new PagedTerrain(frame, *flights))
+                                                                   : osg::ref_ptr<osg::Group>(new PagedTerrain(frame, TilesUnderFlights({flight})));
     root->addChild(terrain.get());
     const TrackAndPath trackAndPath = pending.get();
     root->addChild(trackAndPath.track.get());
@@ -79,7 +68,7 @@ FlightScene AssembleFlightScene(SceneTerrain kind, const TrackColouring* colouri
     // sit below it.
     osg::ref_ptr<osg::MatrixTransform> animatedTransform = new osg::MatrixTransform;
     animatedTransform->setUpdateCallback(new osg::AnimationPathCallback(trackAndPath.path.get(), 0.0, 1.0));
-    animatedTransform->addChild(BuildAircraft().get());
+    animatedTransform->addChild((kind == SceneTerrain::Rings ? BuildAircraft() : BuildAircraft(frame.k)).get());
 
     root->addChild(animatedTransform.get());
     return FlightScene{root, animatedTransform, terrain, sky, trackAndPath.track};

@@ -5,7 +5,8 @@
 #include <osg/MatrixTransform>
 #include <osg/ref_ptr>
 
-#include "log/SampleTable.h"
+#include "geo/MapProjection.h"
+#include "log/SampleRow.h"
 #include "scene/TrackColouring.h"
 #include "terrain/FlightCorridor.h"
 
@@ -28,19 +29,16 @@ struct FlightScene
 // Which terrain the scene stands on: the replay's rings around the map frame's centre, or
 // the player's paged terrain under the whole flight (PagedTerrain.h), which builds in the
 // background and reports nothing on the way.
-// The zoom-18 tiles under the positions of the loaded flight (the sample table): what the
-// paged terrain and the data tool's corridor are laid along.
-std::vector<GridTile> TilesUnderLoadedFlight();
-// The same under several flights' tables.
-std::vector<GridTile> TilesUnderFlights(const std::vector<const SampleTableValues*>& tables);
-
 enum class SceneTerrain
 {
     Rings,
     Paged,
 };
-// The track is white without a colouring, else in its row colours; the colouring is read
-// during the call only. The paged terrain lies along the corridors of `flights` when given
-// (FlightTiles, each around its own rings), else along the loaded flight.
-FlightScene AssembleFlightScene(SceneTerrain terrain = SceneTerrain::Rings, const TrackColouring* colouring = nullptr,
+// The scene of `flight` in `frame`. The track is white without a colouring, else in its row
+// colours; the colouring is read during the call only. The paged terrain lies along the
+// corridors of `flights` when given (FlightTiles, each around its own rings), else along
+// `flight`. The rings are the replay's: they stand around its own frame.
+FlightScene AssembleFlightScene(const FlightRows& flight, const MapFrameValues& frame, SceneTerrain terrain, const TrackColouring* colouring = nullptr,
                                 const std::vector<FlightTiles>* flights = nullptr);
+// The replay's: its table in its frame.
+FlightScene AssembleFlightScene(SceneTerrain terrain = SceneTerrain::Rings, const TrackColouring* colouring = nullptr);

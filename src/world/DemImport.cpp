@@ -9,7 +9,7 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
-#include "app/CommandReport.h"
+#include "batch/CommandReport.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "world/GdalReason.h"

@@ -12,7 +12,7 @@
 
 #include <curl/curl.h>
 
-#include "app/CommandReport.h"
+#include "batch/CommandReport.h"
 
 std::string PartialName(const std::string& path)
 {

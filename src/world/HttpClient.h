@@ -5,7 +5,7 @@
 // Downloads over HTTP(S) with libcurl, one at a time (a single connection, kept alive), with
 // the manners a tile server asks for: an identifying User-Agent, a pause between requests,
 // and waiting out 429 and 503 answers for as long as their Retry-After says (capped). A stop
-// signal (app/CommandReport.h, CatchStopSignals) ends a transfer or a wait early, with an
+// signal (batch/CommandReport.h, CatchStopSignals) ends a transfer or a wait early, with an
 // error and nothing left behind.
 
 struct HttpManners

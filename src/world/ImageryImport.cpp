@@ -14,7 +14,7 @@
 #include <osgDB/ReaderWriter>
 #include <osgDB/Registry>
 
-#include "app/CommandReport.h"
+#include "batch/CommandReport.h"
 #include "geo/ReplayFiles.h"
 #include "world/GdalReason.h"
 #include "world/TileFiles.h"

@@ -19,13 +19,13 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
-#include "app/CommandReport.h"
-#include "app/FlightLoading.h"
+#include "batch/CommandReport.h"
+#include "flight/FlightLoading.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "terrain/FlightCorridor.h"
-#include "viewer/SceneAssembly.h"
+#include "terrain/FlightCorridor.h"
 #include "world/DemImport.h"
 #include "world/GdalReason.h"
 #include "world/HttpClient.h"

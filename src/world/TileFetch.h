@@ -69,7 +69,7 @@ struct FetchSummary
 // needed than maxTiles, a run makes the first maxTiles of them, the replay's own first, then
 // the corridor's coarsest level first, says so before it starts, and imports what the cache
 // then holds; the next run goes on. Every line it prints goes to stderr. Returns the exit
-// status (app/CommandReport.h): ExitDone (also offline with data missing, which is listed:
+// status (batch/CommandReport.h): ExitDone (also offline with data missing, which is listed:
 // the replay draws grass there, and also when the limit left downloads of the corridor for
 // later), ExitBadInput when a source refused (forbidden host, more downloads for the
 // replay's own tiles than the limit), an import failed or the cache cannot be written

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "track/AtomicFile.h" // WriteFileAtomically
+#include "batch/AtomicFile.h" // WriteFileAtomically
 
 // True when `path` names an existing regular file.
 bool FileExists(const std::string& path);

@@ -9,13 +9,13 @@
 
 #include <osgDB/ReadFile>
 
-#include "app/FlightLoading.h"
+#include "flight/FlightLoading.h"
 #include "geo/Geodesy.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "log/SampleTable.h"
 #include "terrain/RingTiles.h"
-#include "viewer/SceneAssembly.h"
+#include "terrain/FlightCorridor.h"
 #include "world/FlightCoverage.h"
 #include "world/TileCoverage.h"
 #include "world/TileFiles.h"

@@ -10,7 +10,7 @@
 
 #include <osgDB/WriteFile>
 
-#include "app/FlightLoading.h"
+#include "flight/FlightLoading.h"
 #include "geo/Geodesy.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"

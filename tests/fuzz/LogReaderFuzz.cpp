@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "app/RangeListParser.h"
+#include "flight/RangeListParser.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/FlightStatistics.h"
+#include "flight/FlightStatistics.h"
 #include "track/FlightEvents.h"
 
 // The first part of the replay's run, which the companion programs share: the command
@@ -67,9 +67,3 @@ void PrintTableOverflow();
 // (Refuse: the caller has told it apart), or converted in memory as LoadFlightLog converts
 // it, with `track`'s lines on stderr (Convert).
 bool LoadFlightQuietly(const char* path, FlightFiles flightFiles = FlightFiles::Refuse);
-
-// The events of the loaded flight: those the conversion found when the player converted a
-// flight file, else those of EventsPathFor(log) when that file exists; empty otherwise.
-// Filled by LoadFlightLog and LoadFlightQuietly; an events file with lines it could not
-// read gets one line on stderr, never on the transcript.
-const std::vector<FlightEvent>& LoadedFlightEvents();

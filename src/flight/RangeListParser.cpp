@@ -1,4 +1,4 @@
-#include "app/RangeListParser.h"
+#include "flight/RangeListParser.h"
 
 #include <cctype>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "app/FlightLoading.h"
+#include "flight/FlightLoading.h"
 
 #include <cerrno>
 #include <cmath>
@@ -7,8 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/FlightStatistics.h"
-#include "app/RangeListParser.h"
+#include "flight/FlightStatistics.h"
+#include "flight/LoadedFlight.h"
+#include "flight/RangeListParser.h"
 #include "geo/MapFrame.h"
 #include "log/LogKeywords.h"
 #include "log/LogScanner.h"
@@ -17,24 +18,17 @@
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
 
-static std::vector<FlightEvent> loadedEvents;
-
-const std::vector<FlightEvent>& LoadedFlightEvents()
-{
-    return loadedEvents;
-}
-
 // The events file beside a keyword log, when there is one.
-static void LoadEventsBeside(const char* path)
+static void LoadEventsBeside(const char* path, std::vector<FlightEvent>* events)
 {
-    loadedEvents.clear();
+    events->clear();
     const std::string eventsPath = EventsPathFor(path);
     struct stat status;
     if (stat(eventsPath.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return;
     size_t skipped = 0;
     std::string error;
-    if (!ReadFlightEvents(eventsPath, &loadedEvents, &skipped, &error))
+    if (!ReadFlightEvents(eventsPath, events, &skipped, &error))
         fprintf(stderr, "events: %s\n", error.c_str());
     else if (skipped > 0)
         fprintf(stderr, "events: '%s': %zu %s no event and %s skipped\n", eventsPath.c_str(), skipped, skipped == 1 ? "line holds" : "lines hold", skipped == 1 ? "was" : "were");
@@ -90,11 +84,66 @@ void ScanFlightLog(FILE* log)
     scan();
 }
 
+// Lines a piece of the log holds when a flight is read whole: fewer than the table's rows,
+// since a line makes a row at most.
+const int32_t PieceLines = 65536;
+
+// Scans the whole log through the table, however many rows it holds, into `every`: in pieces
+// of whole lines, each piece's accepted rows moved out before the next. The scanner's state
+// at a line end is the column kinds (kept) and the row under construction, which a rejected
+// line leaves filled for the next to overwrite: it is carried into the emptied table, so the
+// rows are those one table without a bound would hold. A piece never ends inside a run of
+// line-end bytes, which the scanner takes as one line end.
+static void ScanEveryRow(FILE* log, std::vector<SampleRow>* every, int32_t* unselectedRows)
+{
+    ResetSampleTable();
+    currentColumn = 0;
+    every->clear();
+    std::string piece;
+    int32_t lines = 0;
+    auto scanPiece = [&] {
+        FILE* input = fmemopen(&piece[0], piece.size(), "r");
+        if (!input)
+            return;
+        SetScanInput(input);
+        scan();
+        fclose(input);
+        every->insert(every->end(), SampleTable.rows, SampleTable.rows + SampleTable.rowCount);
+        const SampleRow building = SampleTable.rows[SampleTable.rowCount];
+        const int32_t unselected = SampleTable.unselectedRows;
+        ResetSampleTable();
+        SampleTable.rows[0] = building;
+        SampleTable.unselectedRows = unselected;
+        piece.clear();
+        lines = 0;
+    };
+    char* line = nullptr;
+    size_t capacity = 0;
+    ssize_t length = 0;
+    while ((length = getline(&line, &capacity, log)) > 0)
+    {
+        piece.append(line, static_cast<size_t>(length));
+        if (++lines < PieceLines || line[length - 1] != '\n')
+            continue;
+        const int next = getc(log);
+        if (next != EOF)
+            ungetc(next, log);
+        if (next != '\r' && next != '\n')
+            scanPiece();
+    }
+    free(line);
+    if (!piece.empty())
+        scanPiece();
+    *unselectedRows = SampleTable.unselectedRows;
+    // What stays in the table is no flight's: the next load starts from an empty one.
+    ResetSampleTable();
+}
+
 // Converts the flight file at `path` as `track` does, with its lines on stderr, and scans
 // the log it makes from memory into the table. 1 when the file is text its reader does not
 // take (no track, but maybe a keyword log: `*csvReason` says why it is no track), 0 when
 // the table is loaded, -4 when the flight cannot be converted.
-static int ScanConvertedFlight(const char* path, std::string* csvReason)
+static int ScanConvertedFlight(const char* path, std::string* csvReason, std::vector<FlightEvent>* events, std::vector<SampleRow>* every, int32_t* unselectedRows)
 {
     FlightFileConversion conversion;
     std::string message;
@@ -110,7 +159,7 @@ static int ScanConvertedFlight(const char* path, std::string* csvReason)
     }
     fputs(DerivedAttitudeNote(path, conversion).c_str(), stderr);
     fputs(ConversionNotes(path, conversion).c_str(), stderr);
-    loadedEvents = std::move(conversion.converted.events);
+    *events = std::move(conversion.converted.events);
     std::string text = FormatConvertedLog(conversion.converted);
     FILE* log = fmemopen(&text[0], text.size(), "r");
     if (!log)
@@ -118,7 +167,10 @@ static int ScanConvertedFlight(const char* path, std::string* csvReason)
         fprintf(stderr, "'%s': cannot read its converted log from memory: %s\n", path, strerror(errno));
         return -4;
     }
-    ScanFlightLog(log);
+    if (every)
+        ScanEveryRow(log, every, unselectedRows);
+    else
+        ScanFlightLog(log);
     fclose(log);
     return 0;
 }
@@ -129,14 +181,11 @@ bool LoadFlightQuietly(const char* path, FlightFiles flightFiles)
     if (!log)
         return false;
     std::string csvReason;
-    loadedEvents.clear();
     const FlightFormat* format = flightFiles == FlightFiles::Convert ? ConvertibleFlightFile(log, flightFiles) : nullptr;
-    const int converted = format ? ScanConvertedFlight(path, &csvReason) : 1;
+    std::vector<FlightEvent> events;
+    const int converted = format ? ScanConvertedFlight(path, &csvReason, &events, nullptr, nullptr) : 1;
     if (converted > 0)
-    {
-        LoadEventsBeside(path);
         ScanFlightLog(log);
-    }
     fclose(log);
     if (converted < 0)
         return false;
@@ -165,6 +214,29 @@ double LatitudeBeyondMap(const FlightExtent& extent)
     const double south = extent.latitudeMinimum / 60.0, north = extent.latitudeMaximum / 60.0;
     const double farthest = std::fabs(south) > std::fabs(north) ? south : north;
     return std::fabs(farthest) > MapLatitudeLimit ? farthest : 0.0;
+}
+
+// The statistics' lines and the frame's, as the replay prints them after the column report.
+static void PrintStatistics(const FlightSummary& summary, const MapFrameValues& frame)
+{
+    const FlightExtent& extent = summary.extent;
+    printf("lat(mn,mx)=(%f %f)\n", extent.latitudeMinimum / 60, extent.latitudeMaximum / 60);
+    printf("lon(mn,mx)=(%f %f)\n", extent.longitudeMinimum / 60, extent.longitudeMaximum / 60);
+    printf("time(mn,mx)=(%f %f)\n", summary.timeMinimum, summary.timeMaximum);
+    printf("sum(time)/sum(sn)=%f\n", summary.step);
+    double centreLatitude = 0.0;
+    double centreLongitude = 0.0;
+    FlightCentre(extent, &centreLatitude, &centreLongitude);
+    printf("1/k=%f (center lat,lon=%f %f)\n", MetresPerTile(centreLatitude), centreLatitude, centreLongitude);
+    printf("CI,CJ=%ld %ld\n", static_cast<long>(frame.CI), static_cast<long>(frame.CJ));
+}
+
+// Off the transcript: the replay's own lines stay as they are, but an empty world must not go
+// without a word.
+static void NoteLatitudeBeyondMap(const char* path, const FlightExtent& extent)
+{
+    if (const double latitude = LatitudeBeyondMap(extent))
+        fprintf(stderr, "'%s' reaches %.4f\u00b0 %c, beyond the map's latitude limit of \u00b1%.4f\u00b0: the map has no tiles there, so no ground is drawn under the flight\n", path, std::fabs(latitude), latitude > 0.0 ? 'N' : 'S', MapLatitudeLimit);
 }
 
 int ReadFlightArguments(const char* program, const std::vector<const char*>& arguments, FlightSelection* selection)
@@ -218,18 +290,15 @@ int LoadFlightLog(const char* path, const char* samples, FlightFiles flightFiles
         return -4;
     }
     std::string csvReason;
-    loadedEvents.clear();
-    const int converted = format ? ScanConvertedFlight(path, &csvReason) : 1;
+    std::vector<FlightEvent> events; // the replay shows none
+    const int converted = format ? ScanConvertedFlight(path, &csvReason, &events, nullptr, nullptr) : 1;
     if (converted < 0)
     {
         fclose(log);
         return converted;
     }
     if (converted > 0)
-    {
-        LoadEventsBeside(path);
         ScanFlightLog(log);
-    }
     fclose(log);
     PrintTableOverflow();
 
@@ -247,20 +316,78 @@ int LoadFlightLog(const char* path, const char* samples, FlightFiles flightFiles
     }
 
     const FlightExtent extent = ComputeFlightStatistics();
-    printf("lat(mn,mx)=(%f %f)\n", extent.latitudeMinimum / 60, extent.latitudeMaximum / 60);
-    printf("lon(mn,mx)=(%f %f)\n", extent.longitudeMinimum / 60, extent.longitudeMaximum / 60);
-    printf("time(mn,mx)=(%f %f)\n", SampleTable.timeMinimum, SampleTable.timeMaximum);
-    printf("sum(time)/sum(sn)=%f\n", SampleTable.SampleStep);
-
     double centreLatitude = 0.0;
     double centreLongitude = 0.0;
     FlightCentre(extent, &centreLatitude, &centreLongitude);
-    printf("1/k=%f (center lat,lon=%f %f)\n", MetresPerTile(centreLatitude), centreLatitude, centreLongitude);
     SetUpMapFrame(centreLatitude, centreLongitude);
-    printf("CI,CJ=%ld %ld\n", static_cast<long>(MapFrame.CI), static_cast<long>(MapFrame.CJ));
-    // Off the transcript: the replay's own lines stay as they are, but an empty world must
-    // not go without a word.
-    if (const double latitude = LatitudeBeyondMap(extent))
-        fprintf(stderr, "'%s' reaches %.4f\u00b0 %c, beyond the map's latitude limit of \u00b1%.4f\u00b0: the map has no tiles there, so no ground is drawn under the flight\n", path, std::fabs(latitude), latitude > 0.0 ? 'N' : 'S', MapLatitudeLimit);
+    PrintStatistics(FlightSummary{extent, SampleTable.timeMinimum, SampleTable.timeMaximum, SampleTable.SampleStep}, MapFrame);
+    NoteLatitudeBeyondMap(path, extent);
+    return 0;
+}
+
+int LoadFlight(const char* path, const char* samples, FlightFiles flightFiles, LoadReport report, LoadedFlight* flight)
+{
+    const bool transcript = report == LoadReport::Transcript;
+    *flight = LoadedFlight();
+    flight->name = path;
+    if (samples)
+    {
+        if (!SelectSamples(samples) && transcript)
+            printf("Q.samples==0, using 0-100000\n");
+        if (transcript)
+        {
+            printf("Select samplenumber:\n");
+            for (int32_t i = 0; i < RangeList.count; ++i)
+                printf("%ld < samplenumber < %ld\n", static_cast<long>(RangeList.entries[i].begin), static_cast<long>(RangeList.entries[i].end));
+        }
+    }
+    FILE* log = OpenLog(path);
+    if (!log)
+    {
+        if (transcript)
+            printf("Not open '%s'\n", path);
+        return -2;
+    }
+    // The column kinds of one log must not pass for another's.
+    ResetScanner();
+    const FlightFormat* format = ConvertibleFlightFile(log, flightFiles);
+    if (format && flightFiles == FlightFiles::Refuse && report == LoadReport::Transcript)
+    {
+        fclose(log);
+        fprintf(stderr, "'%s' holds a flight in %s, which the replay does not read: convert it with `flightreplay-data track %s > avlog.log` and replay avlog.log, or replay it directly with `flightreplay-player %s`\n", path, format->name, path, path);
+        return -4;
+    }
+    std::string csvReason;
+    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows) : 1;
+    if (converted > 0)
+    {
+        LoadEventsBeside(path, &flight->events);
+        ScanEveryRow(log, &flight->rows, &flight->unselectedRows);
+    }
+    fclose(log);
+    if (converted < 0)
+        return converted;
+    flight->columns.assign(cols, cols + highestColumn + 1);
+    if (transcript)
+    {
+        for (int32_t i = 0; i <= highestColumn; ++i)
+            printf("cols[%d]=%d\n", i, cols[i]);
+        printf("selected %ld row\n", static_cast<long>(flight->rows.size()));
+    }
+    if (flight->rows.empty())
+    {
+        if (transcript)
+            printf("Need rows >0, Exit\n");
+        // Text that no keyword names a column of may have been meant for a CSV track.
+        if (!csvReason.empty() && highestColumn == 0 && cols[0] == 0)
+            fprintf(stderr, "track: %s\n", csvReason.c_str());
+        return -4;
+    }
+    flight->summary = SummariseFlight(flight->rows.data(), static_cast<int32_t>(flight->rows.size()));
+    if (transcript)
+    {
+        PrintStatistics(flight->summary, flight->Frame());
+        NoteLatitudeBeyondMap(path, flight->summary.extent);
+    }
     return 0;
 }

@@ -1,4 +1,4 @@
-#include "app/FlightStatistics.h"
+#include "flight/FlightStatistics.h"
 
 #include <cstdint>
 
@@ -6,18 +6,29 @@
 
 FlightExtent ComputeFlightStatistics()
 {
-    FlightExtent extent = {100000.0, -100000.0, 100000.0, -100000.0};
-    SampleTable.timeMinimum = 1e20;
-    SampleTable.timeMaximum = -1e20;
+    const FlightSummary summary = SummariseFlight(SampleTable.rows, SampleTable.rowCount);
+    SampleTable.timeMinimum = summary.timeMinimum;
+    SampleTable.timeMaximum = summary.timeMaximum;
+    SampleTable.SampleStep = summary.step;
+    return summary.extent;
+}
+
+FlightSummary SummariseFlight(const SampleRow* rows, int32_t rowCount)
+{
+    FlightSummary summary;
+    FlightExtent& extent = summary.extent;
+    extent = {100000.0, -100000.0, 100000.0, -100000.0};
+    summary.timeMinimum = 1e20;
+    summary.timeMaximum = -1e20;
 
     int32_t stepCount = 0;
     double timeSum = 0.0;
-    for (int32_t i = 0; i < SampleTable.rowCount; ++i)
+    for (int32_t i = 0; i < rowCount; ++i)
     {
-        const SampleRow& row = SampleTable.rows[i];
+        const SampleRow& row = rows[i];
         if (i > 0)
         {
-            const SampleRow& previous = SampleTable.rows[i - 1];
+            const SampleRow& previous = rows[i - 1];
             if (static_cast<int64_t>(row.samplenumber) - previous.samplenumber == 1)
             {
                 ++stepCount;
@@ -33,19 +44,19 @@ FlightExtent ComputeFlightStatistics()
             extent.longitudeMinimum = row.gps_curlon;
         if (row.gps_curlon > extent.longitudeMaximum)
             extent.longitudeMaximum = row.gps_curlon;
-        if (row.gps_time < SampleTable.timeMinimum)
-            SampleTable.timeMinimum = row.gps_time;
-        if (row.gps_time > SampleTable.timeMaximum)
-            SampleTable.timeMaximum = row.gps_time;
+        if (row.gps_time < summary.timeMinimum)
+            summary.timeMinimum = row.gps_time;
+        if (row.gps_time > summary.timeMaximum)
+            summary.timeMaximum = row.gps_time;
     }
 
     if (stepCount > 0)
-        SampleTable.SampleStep = timeSum / stepCount;
-    else if (SampleTable.rowCount > 1)
-        SampleTable.SampleStep = (SampleTable.rows[SampleTable.rowCount - 1].gps_time - SampleTable.rows[0].gps_time) / (SampleTable.rowCount - 1);
+        summary.step = timeSum / stepCount;
+    else if (rowCount > 1)
+        summary.step = (rows[rowCount - 1].gps_time - rows[0].gps_time) / (rowCount - 1);
     else
-        SampleTable.SampleStep = 0.0;
-    return extent;
+        summary.step = 0.0;
+    return summary;
 }
 
 void FlightCentre(const FlightExtent& extent, double* latitude, double* longitude)

@@ -1,4 +1,7 @@
 #pragma once
+#include <cstdint>
+
+#include "log/SampleRow.h"
 
 // Extent of the accepted rows: latitude and longitude in minutes of arc, time in seconds.
 struct FlightExtent
@@ -8,6 +11,17 @@ struct FlightExtent
     double longitudeMinimum;
     double longitudeMaximum;
 };
+
+// The extent, the span of gps_time and the mean sample step of rows[0 .. rowCount-1] (at
+// least one), as ComputeFlightStatistics defines them.
+struct FlightSummary
+{
+    FlightExtent extent{};
+    double timeMinimum = 0.0;
+    double timeMaximum = 0.0;
+    double step = 0.0;
+};
+FlightSummary SummariseFlight(const SampleRow* rows, int32_t rowCount);
 
 // One pass over the accepted rows (there must be at least one): fills the extent, sets
 // SampleTable.timeMinimum, timeMaximum and SampleStep. A step counts between two

@@ -1,4 +1,4 @@
-#include "track/AtomicFile.h"
+#include "batch/AtomicFile.h"
 
 #include <atomic>
 #include <cerrno>

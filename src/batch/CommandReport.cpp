@@ -1,4 +1,4 @@
-#include "app/CommandReport.h"
+#include "batch/CommandReport.h"
 
 #include <cerrno>
 #include <cmath>
