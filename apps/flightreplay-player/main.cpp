@@ -10,13 +10,24 @@
 #include <vector>
 
 #include "batch/CommandReport.h"
-#include "app/Driver.h"
-#include "app/SeveralFlights.h"
+#include "flight/LoadedFlight.h"
 #include "player/PlayerViewer.h"
 #include "viewer/FlightViewer.h"
 #include "record/FlightRecorder.h"
 #include "record/RecordOptions.h"
 #include "viewer/WindowingSystem.h"
+
+// One flight with the replay's transcript, or several with theirs and the frame on them all.
+static int LoadShownFlights(const std::vector<const char*>& paths, const FlightSelection& selection, std::vector<LoadedFlight>* flights, MapFrameValues* frame)
+{
+    if (paths.size() > 1)
+        return LoadFlights(paths, selection.samples, selection.flightFiles, flights, frame);
+    flights->resize(1);
+    const int status = LoadFlight(selection.log, selection.samples, selection.flightFiles, LoadReport::Transcript, &flights->front());
+    if (status == 0)
+        *frame = flights->front().Frame();
+    return status;
+}
 
 // A recording is a batch job: its command line, flights and output are told apart by cause
 // (CommandReport.h), where the window's run keeps the replay's statuses.
@@ -39,13 +50,13 @@ static int Record(const RecordOptions& options, const std::vector<const char*>& 
         fprintf(stderr, "%s is newer than the flights: skipped\n", options.output.c_str());
         return report.Finish(CommandStatus::Done);
     }
-    std::vector<StoredFlight> flights;
-    const int status = paths.size() > 1 ? LoadFlights(paths, selection.samples, selection.flightFiles, &flights)
-                                        : LoadFlightLog(selection.log, selection.samples, selection.flightFiles);
+    std::vector<LoadedFlight> flights;
+    MapFrameValues frame;
+    const int status = LoadShownFlights(paths, selection, &flights, &frame);
     if (status != 0)
         return report.Finish(paths.size() > MostFlights ? CommandStatus::Usage : CommandStatus::BadInput, "the flights cannot be loaded (the replay's status " + std::to_string(status) + ")");
     fflush(stdout);
-    return RecordFlight(options, paths.size() > 1 ? &flights : nullptr, &report);
+    return RecordFlight(options, flights, frame, &report);
 }
 
 int main(int argc, char** argv)
@@ -77,14 +88,16 @@ int main(int argc, char** argv)
     if (status != 0)
         return status;
     selection.flightFiles = FlightFiles::Convert;
-    SetPlayerViewOptions(options.view);
-    if (flightCount <= 1)
-        return RunFlightProgram(selection, RunPlayerViewer);
-    std::vector<StoredFlight> flights;
-    status = LoadFlights(paths, selection.samples, selection.flightFiles, &flights);
+    if (paths.empty())
+        paths.push_back(selection.log);
+    std::vector<LoadedFlight> flights;
+    MapFrameValues frame;
+    status = LoadShownFlights(paths, selection, &flights, &frame);
     if (status != 0)
         return status;
+    // Everything the run has to say is printed by now; put it out before the graphics driver
+    // gets the process, so that no failure of the driver at exit can swallow it.
     fflush(stdout);
-    SetPlayerFlights(&flights);
-    return RunPlayerViewer() == ViewerNoWindow ? ViewerNoWindow : 0;
+    // The frame loop's own result means nothing to the user; a window that never opened does.
+    return RunPlayerViewer(options.view, flights, frame) == ViewerNoWindow ? ViewerNoWindow : 0;
 }

@@ -117,7 +117,7 @@ static int RunAreaCommand(int argc, char** argv)
             return -4;
         }
         // The whole flight's corridor, the rings' tiles first.
-        imageryTiles = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
+        imageryTiles = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderFlights({TableRows()}));
         elevationTiles = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, imageryTiles);
     }
     // An import fails on what it was given: a raster it cannot open or read.

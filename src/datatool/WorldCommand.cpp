@@ -20,6 +20,7 @@
 #include "geo/Geodesy.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
+#include "log/SampleTable.h"
 #include "terrain/FlightCorridor.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
@@ -365,7 +366,7 @@ int RunWorldCommand(int argc, char** argv)
     {
         if (!LoadIntoWorld(log))
             return abandon(CommandStatus::BadInput, "no flight in '" + log + "' the terrain can be drawn under");
-        corridors.push_back(FlightTiles{MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight()});
+        corridors.push_back(FlightTiles{MapFrame.CI, MapFrame.CJ, TilesUnderFlights({TableRows()})});
     }
     const std::vector<ImageryTileId> imagery = CorridorImageryTiles(corridors);
     const std::vector<ElevationTileId> elevation = arguments.dems.empty() ? std::vector<ElevationTileId>() : CorridorElevationTiles(corridors, imagery);

@@ -5,9 +5,9 @@
 
 #include "log/LogKeywords.h"
 #include "log/SampleRow.h"
+#include "log/SampleSelection.h"
 
 const int32_t RowCapacity = 100000;   // accepted rows a run can hold
-const int32_t RangeCapacity = 100000; // sample-number ranges a --samples list can hold
 
 // The accepted rows and the summary the driver computes after the scan. rows[rowCount] is
 // the row under construction; readers use rows[0 .. rowCount-1] only.
@@ -44,39 +44,7 @@ SampleTableInstance CopyOfSampleTable();
 // what it held: the rows past them are zero again, as after a reset.
 void LoadSampleTable(const SampleTableValues& table);
 
-// A sample number n is selected when begin < n < end (both bounds exclusive).
-struct SampleRange
-{
-    int32_t begin;
-    int32_t end;
-};
 
-struct RangeListValues
-{
-    SampleRange entries[RangeCapacity];
-    int32_t count;
-};
-
-// Initially one range {0, 100000}: sample numbers 1 to 99999.
-extern RangeListValues RangeList;
-
-enum StorageCode : int32_t
-{
-    StoreNone = 0,
-    StoreInt32 = 1,
-    StoreDouble = 2,
-};
-
-// Where a number of a given column kind goes in the row under construction.
-struct ColumnField
-{
-    ColumnKind kind;
-    StorageCode storage;
-    size_t offset; // byte offset of the field (or array element) in SampleRow
-};
-
-// Indexed by column kind.
-extern const ColumnField ColumnFieldTable[ColumnKindCount];
 
 // Empties the table: rowCount 0 and every field of every row zero.
 void ResetSampleTable();
@@ -93,4 +61,3 @@ void storeValue(int32_t kind, const char* text, size_t length);
 // Judges the row under construction at a line end: accepted rows advance rowCount.
 void endRow();
 
-bool isSampleSelected(int32_t samplenumber);

@@ -5,15 +5,13 @@
 #include <cstdio>
 
 #include "log/LogKeywords.h"
-#include "log/LogScanner.h"
 #include "log/SampleRates.h"
-#include "log/SampleTable.h"
 #include "player/PlayerDisplay.h"
 
-LogTimeIndex::LogTimeIndex()
+LogTimeIndex::LogTimeIndex(const FlightRows& flight) : flight(flight)
 {
-    for (int32_t row = 0; row < std::max<int32_t>(SampleTable.rowCount, 1); ++row)
-        byTime.emplace_back(SampleTable.rows[row].gps_time, row);
+    for (int32_t row = 0; row < flight.count; ++row)
+        byTime.emplace_back(flight[row].gps_time, row);
     std::stable_sort(byTime.begin(), byTime.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
@@ -28,7 +26,7 @@ double LogTimeIndex::PositionAt(double logTime) const
         return byTime.back().second;
     const auto before = after - 1;
     const double span = after->first - before->first;
-    if (after->second == before->second + 1 && JoinsPreviousRow(after->second) && span > 0.0)
+    if (after->second == before->second + 1 && JoinsPreviousRow(flight, after->second) && span > 0.0)
         return before->second + (logTime - before->first) / span;
     return logTime - before->first <= after->first - logTime ? before->second : after->second;
 }
@@ -54,28 +52,29 @@ osg::Vec4 MarkColour(const FlightEvent& event)
 }
 
 // The mode changes of the ap_status column, for a log that names no mode.
-std::vector<ModeChange> StatusChanges()
+std::vector<ModeChange> StatusChanges(const LoadedFlight& flight)
 {
     std::vector<ModeChange> changes;
-    if (!ColumnSeen(static_cast<int32_t>(ColumnKind::ap_status)))
+    if (!flight.Names(static_cast<int32_t>(ColumnKind::ap_status)))
         return changes;
-    for (int32_t row = 0; row < SampleTable.rowCount; ++row)
-        if (row == 0 || SampleTable.rows[row].ap_status != SampleTable.rows[row - 1].ap_status)
-            changes.push_back(ModeChange{SampleTable.rows[row].gps_time, "mode " + std::to_string(SampleTable.rows[row].ap_status)});
+    const std::vector<SampleRow>& rows = flight.rows;
+    for (size_t row = 0; row < rows.size(); ++row)
+        if (row == 0 || rows[row].ap_status != rows[row - 1].ap_status)
+            changes.push_back(ModeChange{rows[row].gps_time, "mode " + std::to_string(rows[row].ap_status)});
     return changes;
 }
 } // namespace
 
-EventTimeline::EventTimeline(const std::vector<FlightEvent>& flightEvents, const PlaybackClock& clock, const TimelineAxis& axis)
+EventTimeline::EventTimeline(const LoadedFlight& flight, const PlaybackClock& clock, const TimelineAxis& axis)
 {
-    const LogTimeIndex index;
-    for (const FlightEvent& event : flightEvents)
+    const LogTimeIndex index(flight.Rows());
+    for (const FlightEvent& event : flight.events)
     {
         TimelineEvent mark;
         mark.event = event;
         mark.position = index.PositionAt(event.time);
         mark.seconds = clock.SecondsAt(mark.position);
-        mark.fraction = TimelineFraction(axis, SampleNumberAtPosition(mark.position));
+        mark.fraction = TimelineFraction(axis, SampleNumberAtPosition(flight.Rows(), mark.position));
         mark.colour = MarkColour(event);
         events.push_back(mark);
         if (event.kind == FlightEventKind::Mode)
@@ -83,12 +82,12 @@ EventTimeline::EventTimeline(const std::vector<FlightEvent>& flightEvents, const
     }
     std::stable_sort(events.begin(), events.end(), [](const TimelineEvent& a, const TimelineEvent& b) { return a.seconds < b.seconds; });
     if (changes.empty())
-        changes = StatusChanges();
+        changes = StatusChanges(flight);
     if (changes.empty())
         return;
 
     // One colour per name, as the track gets them.
-    legend = ColourTrack(TrackColourBy::Mode, changes).entries;
+    legend = ColourTrack(flight.Rows(), TrackColourBy::Mode, changes).entries;
     for (size_t i = 0; i < changes.size(); ++i)
     {
         ModeSpan span;
@@ -101,8 +100,8 @@ EventTimeline::EventTimeline(const std::vector<FlightEvent>& flightEvents, const
         const double to = i + 1 < changes.size() ? index.PositionAt(changes[i + 1].time) : clock.RowCount() - 1.0;
         span.fromSeconds = clock.SecondsAt(from);
         span.toSeconds = clock.SecondsAt(to);
-        span.fromFraction = TimelineFraction(axis, SampleNumberAtPosition(from));
-        span.toFraction = TimelineFraction(axis, SampleNumberAtPosition(to));
+        span.fromFraction = TimelineFraction(axis, SampleNumberAtPosition(flight.Rows(), from));
+        span.toFraction = TimelineFraction(axis, SampleNumberAtPosition(flight.Rows(), to));
         if (span.toSeconds > span.fromSeconds || span.toFraction > span.fromFraction)
             modes.push_back(span);
     }

@@ -5,6 +5,7 @@
 
 #include <osg/Vec4>
 
+#include "flight/LoadedFlight.h"
 #include "player/PlaybackClock.h"
 #include "player/Timeline.h"
 #include "scene/TrackColouring.h"
@@ -14,18 +15,19 @@
 // (a fraction of its sample axis) and on the plots' time axis (flight seconds), so that one
 // clock drives the 3-D view, the timeline and the plots.
 
-// Rows of the sample table by gps_time, for times that fall between rows: an event's, a mode
-// change's. Built once; the table's times need not increase.
+// Rows of a flight by gps_time, for times that fall between rows: an event's, a mode
+// change's. Built once; the rows' times need not increase.
 class LogTimeIndex
 {
 public:
-    LogTimeIndex(); // over the loaded sample table (at least one row)
+    explicit LogTimeIndex(const FlightRows& flight); // at least one row, kept by the caller
     // The clock position (a fractional row index) of a log time: between two neighbouring
     // rows of one stretch (JoinsPreviousRow) whose times enclose it, as far between them as
     // the time is; elsewhere the row nearest in time.
     double PositionAt(double logTime) const;
 
 private:
+    FlightRows flight;
     std::vector<std::pair<double, int32_t>> byTime;
 };
 
@@ -54,7 +56,7 @@ public:
     EventTimeline() = default;
     // The events in time order. Modes come from the mode events when there are any, else from
     // the ap_status column when the log carries it ("mode 3"), else there are none.
-    EventTimeline(const std::vector<FlightEvent>& events, const PlaybackClock& clock, const TimelineAxis& axis);
+    EventTimeline(const LoadedFlight& flight, const PlaybackClock& clock, const TimelineAxis& axis);
 
     const std::vector<TimelineEvent>& Events() const { return events; }
     const std::vector<ModeSpan>& Modes() const { return modes; }

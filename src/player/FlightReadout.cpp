@@ -4,11 +4,10 @@
 #include "geo/Geodesy.h"
 #include "log/LogAttitude.h"
 #include "log/SampleRates.h"
-#include "log/SampleTable.h"
 
-FlightReadout ReadFlightAt(int32_t row)
+FlightReadout ReadFlightAt(const FlightRows& flight, const MapFrameValues& frame, int32_t row)
 {
-    const SampleRow& sample = SampleTable.rows[row];
+    const SampleRow& sample = flight[row];
     FlightReadout readout;
     readout.row = row;
     readout.samplenumber = sample.samplenumber;
@@ -23,7 +22,7 @@ FlightReadout ReadFlightAt(int32_t row)
     readout.heightAboveTerrain = clearance.covered ? clearance.height : 0.0;
 
     // The same rates the track's colours use.
-    const SampleRates rates = RatesAtRow(row);
+    const SampleRates rates = RatesAtRow(flight, row);
     readout.ratesKnown = rates.known;
     readout.groundSpeed = rates.groundSpeed;
     readout.climbRate = rates.climbRate;

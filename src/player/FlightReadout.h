@@ -1,9 +1,10 @@
 #pragma once
 #include <cstdint>
 
-struct SampleRow;
+#include "geo/MapProjection.h"
+#include "log/SampleRow.h"
 
-// The figures the player shows for one row of the sample table, in the units a pilot reads:
+// The figures the player shows for one row of a flight, in the units a pilot reads:
 // metres, metres per second and degrees.
 struct FlightReadout
 {
@@ -22,8 +23,8 @@ struct FlightReadout
     double pitch = 0.0;              // degrees, nose up positive
 };
 
-// The figures of SampleTable.rows[row] (0 <= row < rowCount). Ground speed and climb rate
+// The figures of flight[row] (0 <= row < count), over the ground drawn in `frame`. Ground speed and climb rate
 // are the change of position and altitude between the rows on either side of it, over the
 // change of gps_time; at the end of a stretch, between the row and its one neighbour in it.
 // Reads elevation tiles through the terrain's store, which loads a tile on first use.
-FlightReadout ReadFlightAt(int32_t row);
+FlightReadout ReadFlightAt(const FlightRows& flight, const MapFrameValues& frame, int32_t row);

@@ -33,19 +33,19 @@ const char* AlignmentName(FlightAlignment alignment)
 namespace
 {
 // The flight's own seconds at each row: of UTC when every row logs a date, else gps_time.
-std::vector<double> OwnSeconds(const SampleTableValues& table, bool utc)
+std::vector<double> OwnSeconds(const FlightRows& flight, bool utc)
 {
-    std::vector<double> seconds(static_cast<size_t>(std::max<int32_t>(table.rowCount, 1)), 0.0);
-    for (int32_t row = 0; row < table.rowCount; ++row)
-        if (!utc || !RowUtcSeconds(table.rows[row], &seconds[row]))
-            seconds[row] = table.rows[row].gps_time;
+    std::vector<double> seconds(static_cast<size_t>(std::max<int32_t>(flight.count, 1)), 0.0);
+    for (int32_t row = 0; row < flight.count; ++row)
+        if (!utc || !RowUtcSeconds(flight[row], &seconds[row]))
+            seconds[row] = flight[row].gps_time;
     return seconds;
 }
 
-bool LogsDates(const SampleTableValues& table)
+bool LogsDates(const FlightRows& flight)
 {
     double seconds = 0.0;
-    return table.rowCount > 0 && RowUtcSeconds(table.rows[0], &seconds) && RowUtcSeconds(table.rows[table.rowCount - 1], &seconds);
+    return flight.count > 0 && RowUtcSeconds(flight[0], &seconds) && RowUtcSeconds(flight[flight.count - 1], &seconds);
 }
 } // namespace
 
@@ -63,12 +63,12 @@ bool RowUtcSeconds(const SampleRow& row, double* seconds)
     return true;
 }
 
-int32_t TakeoffRow(const SampleTableValues& table)
+int32_t TakeoffRow(const FlightRows& flight)
 {
     double lowest = std::numeric_limits<double>::infinity();
-    for (int32_t row = 0; row < table.rowCount; ++row)
+    for (int32_t row = 0; row < flight.count; ++row)
     {
-        const double altitude = table.rows[row].gps_curalt;
+        const double altitude = flight[row].gps_curalt;
         if (!std::isfinite(altitude))
             continue;
         if (altitude > lowest + TakeoffClimb)
@@ -78,11 +78,11 @@ int32_t TakeoffRow(const SampleTableValues& table)
     return 0;
 }
 
-FlightsOnClock::FlightsOnClock(const std::vector<const SampleTableValues*>& tables, FlightAlignment asked)
+FlightsOnClock::FlightsOnClock(const std::vector<FlightRows>& flights, FlightAlignment asked)
 {
-    bool allDated = !tables.empty();
-    for (size_t i = 0; i < tables.size(); ++i)
-        if (!LogsDates(*tables[i]))
+    bool allDated = !flights.empty();
+    for (size_t i = 0; i < flights.size(); ++i)
+        if (!LogsDates(flights[i]))
         {
             allDated = false;
             undated = asked == FlightAlignment::Time ? std::min(undated, i) : undated;
@@ -93,8 +93,8 @@ FlightsOnClock::FlightsOnClock(const std::vector<const SampleTableValues*>& tabl
     if (asked == FlightAlignment::Automatic && allDated)
     {
         double first = std::numeric_limits<double>::infinity(), last = -first;
-        for (const SampleTableValues* table : tables)
-            for (const double t : OwnSeconds(*table, true))
+        for (const FlightRows& flight : flights)
+            for (const double t : OwnSeconds(flight, true))
                 if (std::isfinite(t))
                 {
                     first = std::min(first, t);
@@ -109,12 +109,12 @@ FlightsOnClock::FlightsOnClock(const std::vector<const SampleTableValues*>& tabl
 
     double earliest = std::numeric_limits<double>::infinity();
     step = std::numeric_limits<double>::infinity();
-    for (const SampleTableValues* table : tables)
+    for (const FlightRows& flight : flights)
     {
-        std::vector<double> own = OwnSeconds(*table, allDated);
+        std::vector<double> own = OwnSeconds(flight, allDated);
         // Time of day keeps each flight where it was; the others start every flight's clock
         // at its chosen row.
-        const double zero = used == FlightAlignment::Time ? 0.0 : own[used == FlightAlignment::Takeoff ? TakeoffRow(*table) : 0];
+        const double zero = used == FlightAlignment::Time ? 0.0 : own[used == FlightAlignment::Takeoff ? TakeoffRow(flight) : 0];
         double latest = -std::numeric_limits<double>::infinity();
         for (double& t : own)
         {
@@ -128,8 +128,8 @@ FlightsOnClock::FlightsOnClock(const std::vector<const SampleTableValues*>& tabl
             std::fill(own.begin(), own.end(), 0.0);
         earliest = std::min(earliest, own.front());
         times.push_back(std::move(own));
-        if (table->SampleStep > 0.0 && std::isfinite(table->SampleStep))
-            step = std::min(step, table->SampleStep);
+        if (flight.step > 0.0 && std::isfinite(flight.step))
+            step = std::min(step, flight.step);
     }
     if (!std::isfinite(step))
         step = 1.0;

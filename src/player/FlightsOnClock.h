@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "log/SampleTable.h"
+#include "log/SampleRow.h"
 
 // Several flights on one clock. Each flight's rows are put on a common time axis, shifted so
 // that the flights line up as asked; the player's clock runs over every time at which some
@@ -31,7 +31,7 @@ bool RowUtcSeconds(const SampleRow& row, double* seconds);
 // A flight has left the ground at its first row that lies TakeoffClimb above the lowest
 // altitude logged before it; a flight that never climbs so far takes off at its first row.
 const double TakeoffClimb = 5.0; // metres
-int32_t TakeoffRow(const SampleTableValues& table);
+int32_t TakeoffRow(const FlightRows& flight);
 
 // Automatic lines up dated flights by time of day only while they all lie within this span:
 // flights flown on different days never meet on a clock of their times, and its stretches
@@ -41,14 +41,14 @@ const double LongestTimeOfDaySpan = 86400.0; // seconds
 class FlightsOnClock
 {
 public:
-    // Over the tables (each with at least one row). Time alignment asked of flights that do
+    // Over the flights (each with at least one row). Time alignment asked of flights that do
     // not all log a date falls back to take-off, as Automatic does; asked for, it keeps
     // flights however far apart their dates are.
-    FlightsOnClock(const std::vector<const SampleTableValues*>& tables, FlightAlignment asked);
+    FlightsOnClock(const std::vector<FlightRows>& flights, FlightAlignment asked);
 
     FlightAlignment Alignment() const { return used; }
     // The line that tells why the flights were not lined up as asked, naming the flights by
-    // `names` (one per table): a flight without a date when time of day was asked for, or
+    // `names` (one per flight): a flight without a date when time of day was asked for, or
     // dates more than LongestTimeOfDaySpan apart by default; empty otherwise.
     std::string Note(const std::vector<std::string>& names) const;
     // The common times (seconds, increasing, at least one) at which some flight has a row:

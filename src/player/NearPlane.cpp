@@ -5,7 +5,7 @@
 #include <limits>
 #include <utility>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "terrain/TerrainHeight.h"
 
 namespace
@@ -20,11 +20,16 @@ const double NearPull = 0.98;
 const double FarPush = 1.02;
 } // namespace
 
-double DrawnGroundUnder(double x, double y)
+double DrawnGroundUnder(const MapFrameValues& frame, double x, double y)
 {
     // Where no tile covers the point the terrain is drawn at 0 m, which `metres` then holds.
-    const TerrainHeight ground = TerrainHeightAtGrid(MapFrame.CI + x, MapFrame.CJ + y, TileReports::Quiet);
-    return ground.metres * MapFrame.k;
+    const TerrainHeight ground = TerrainHeightAtGrid(frame.CI + x, frame.CJ + y, TileReports::Quiet);
+    return ground.metres * frame.k;
+}
+
+GroundUnderFunction DrawnGroundIn(const MapFrameValues& frame)
+{
+    return [frame](double x, double y) { return DrawnGroundUnder(frame, x, y); };
 }
 
 NearPlaneInFront::NearPlaneInFront(osg::Camera* camera, osg::Node* aircraft, GroundUnderFunction groundUnder)

@@ -5,6 +5,8 @@
 #include <osg/Node>
 #include <osg/observer_ptr>
 
+#include "geo/MapProjection.h"
+
 // The scene graph's cull picks the near plane from the bounds of what is in view and keeps it
 // at least a fixed share of the far plane's distance. A long flight's track and terrain reach
 // hundreds of kilometres along its axis, so that share alone put the near plane some 150 m
@@ -15,9 +17,10 @@
 // The height of the drawn ground under frame point (x, y), frame units.
 using GroundUnderFunction = std::function<double(double x, double y)>;
 
-// The height of the ground the player's terrain draws under frame point (x, y), in frame
+// The height of the ground the player's terrain draws under point (x, y) of `frame`, in frame
 // units: the elevation tiles' surface, 0 m where they have no data, as the terrain draws it.
-double DrawnGroundUnder(double x, double y);
+double DrawnGroundUnder(const MapFrameValues& frame, double x, double y);
+GroundUnderFunction DrawnGroundIn(const MapFrameValues& frame);
 
 class NearPlaneInFront : public osg::CullSettings::ClampProjectionMatrixCallback
 {
@@ -45,4 +48,4 @@ private:
 
 // Installs NearPlaneInFront on `camera` (the scene's camera; cameras that inherit its cull
 // settings, such as an orthographic display, are clamped as the scene graph would).
-void KeepNearPlaneInFront(osg::Camera& camera, osg::Node* aircraft, GroundUnderFunction groundUnder = DrawnGroundUnder);
+void KeepNearPlaneInFront(osg::Camera& camera, osg::Node* aircraft, GroundUnderFunction groundUnder);

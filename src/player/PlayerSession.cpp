@@ -13,11 +13,7 @@
 #include <osg/Viewport>
 #include <osgViewer/View>
 
-#include "flight/FlightLoading.h"
-#include "flight/FlightStatistics.h"
-#include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
-#include "log/SampleTable.h"
 #include "player/ColourLegend.h"
 #include "player/FlightReadout.h"
 #include "player/PlayerDisplay.h"
@@ -25,28 +21,29 @@
 #include "scene/FlightPath.h"
 #include "scene/FlightTrack.h"
 
-osg::Matrixd AircraftMatrixAt(double position, const SampleTableValues& table)
+osg::Matrixd AircraftMatrixAt(const FlightRows& flight, const MapFrameValues& frame, double position)
 {
-    const int32_t lastRow = table.rowCount - 1;
+    const int32_t lastRow = flight.count - 1;
     const double held = std::clamp(position, 0.0, static_cast<double>(lastRow));
     const int32_t row = static_cast<int32_t>(held);
     const double fraction = held - row;
-    osg::AnimationPath::ControlPoint point = FlightPathPoint(table.rows[row]);
+    osg::AnimationPath::ControlPoint point = FlightPathPoint(frame, flight[row]);
     if (fraction > 0.0 && row < lastRow)
     {
         const osg::AnimationPath::ControlPoint from = point;
-        point.interpolate(fraction, from, FlightPathPoint(table.rows[row + 1]));
+        point.interpolate(fraction, from, FlightPathPoint(frame, flight[row + 1]));
     }
     osg::Matrixd matrix;
     point.getMatrix(matrix);
     return matrix;
 }
 
-std::vector<double> TableLogTimes()
+std::vector<double> LogTimesOf(const FlightRows& flight)
 {
-    std::vector<double> times(std::max<int32_t>(SampleTable.rowCount, 1));
-    for (size_t i = 0; i < times.size(); ++i)
-        times[i] = SampleTable.rows[i].gps_time;
+    std::vector<double> times;
+    times.reserve(flight.count);
+    for (const SampleRow& row : flight)
+        times.push_back(row.gps_time);
     return times;
 }
 
@@ -60,13 +57,14 @@ osg::Vec4 FlightColour(size_t index)
     return colours[index % (sizeof colours / sizeof colours[0])];
 }
 
-PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector<StoredFlight>* several)
-    : clock(TableLogTimes(), SampleTable.SampleStep, ReplaySpeedUp), hud(new PlayerHud), axis(TimelineAxisOfTable()), plotWords(options.plots)
+PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector<LoadedFlight>& all, const MapFrameValues& frame)
+    : clock(LogTimesOf(all.front().Rows()), all.front().summary.step, ReplaySpeedUp), hud(new PlayerHud), axis(TimelineAxisOf(all.front().Rows())), frame(frame),
+      plotWords(options.plots), shown(&all.front())
 {
-    if (several && several->size() >= 2)
+    if (all.size() >= 2)
     {
-        flights = several;
-        onClock = std::make_unique<FlightsOnClock>(Tables(), options.alignment);
+        flights = &all;
+        onClock = std::make_unique<FlightsOnClock>(AllRows(), options.alignment);
         common = PlaybackClock(onClock->ClockTimes(), onClock->Step(), ReplaySpeedUp);
         ShowFlightSelectionKey();
         hud->ShowKeyLine(true);
@@ -79,10 +77,10 @@ PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector
             names.push_back(FlightName(i));
         if (const std::string note = onClock->Note(names); !note.empty())
             fprintf(stderr, "%s\n", note.c_str());
-        PutFlightInTable((*flights)[0]);
     }
     StudyLoadedFlight();
     plots = new PlotStrip(hud->Font());
+    plots->SetFlight(shown, frame);
     plots->SetEvents(&events);
     hud->Camera()->addChild(plots->Node());
     if (!plotWords.empty())
@@ -97,12 +95,12 @@ PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector
         displayLog = path;
 }
 
-std::vector<const SampleTableValues*> PlayerSession::Tables() const
+std::vector<FlightRows> PlayerSession::AllRows() const
 {
-    std::vector<const SampleTableValues*> tables;
+    std::vector<FlightRows> rows;
     for (size_t i = 0; flights && i < flights->size(); ++i)
-        tables.push_back((*flights)[i].table.get());
-    return tables;
+        rows.push_back((*flights)[i].Rows());
+    return rows;
 }
 
 std::vector<FlightTiles> PlayerSession::FlightCorridors() const
@@ -110,10 +108,8 @@ std::vector<FlightTiles> PlayerSession::FlightCorridors() const
     std::vector<FlightTiles> corridors;
     for (size_t i = 0; flights && i < flights->size(); ++i)
     {
-        double latitude = 0.0, longitude = 0.0;
-        FlightCentre((*flights)[i].extent, &latitude, &longitude);
-        const MapFrameValues own = MapFrameOn(latitude, longitude);
-        corridors.push_back(FlightTiles{own.CI, own.CJ, TilesUnderFlights({(*flights)[i].table.get()})});
+        const MapFrameValues own = (*flights)[i].Frame();
+        corridors.push_back(FlightTiles{own.CI, own.CJ, TilesUnderFlights({(*flights)[i].Rows()})});
     }
     return corridors;
 }
@@ -122,11 +118,11 @@ void PlayerSession::StudyLoadedFlight()
 {
     if (flights)
     {
-        PlaybackClock own(TableLogTimes(), SampleTable.SampleStep, common.Speed());
+        PlaybackClock own(LogTimesOf(shown->Rows()), shown->summary.step, common.Speed());
         clock = own;
-        axis = TimelineAxisOfTable();
+        axis = TimelineAxisOf(shown->Rows());
     }
-    events = EventTimeline(flights ? (*flights)[selected].events : LoadedFlightEvents(), clock, axis);
+    events = EventTimeline(*shown, clock, axis);
     timeline = TimelineView();
     timeline.spans = SelectedSpans(axis);
     for (const ModeSpan& mode : events.Modes())
@@ -153,7 +149,7 @@ double PlayerSession::CommonFraction(double flightPosition) const
 
 void PlayerSession::MapTimelineToCommonClock()
 {
-    const double lastRow = static_cast<double>(SampleTable.rowCount - 1);
+    const double lastRow = static_cast<double>(shown->rows.size() - 1);
     timeline.spans = {TimelineSpan{CommonFraction(0.0), CommonFraction(lastRow)}};
     timeline.modes.clear();
     for (const ModeSpan& mode : events.Modes())
@@ -170,8 +166,9 @@ void PlayerSession::SelectFlight(size_t index)
     if (!flights || index >= flights->size() || index == selected)
         return;
     selected = index;
-    PutFlightInTable((*flights)[selected]);
+    shown = &(*flights)[selected];
     StudyLoadedFlight();
+    plots->SetFlight(shown, frame);
     // The same series for the new flight, as far as its log has them.
     const std::vector<std::string> words = plots->Words().empty() ? plotWords : plots->Words();
     if (!words.empty())
@@ -214,7 +211,7 @@ void PlayerSession::AddFlightsToScene(FlightScene& scene)
     scene.root->removeChild(scene.track.get());
     scene.track = new osg::Group;
     for (size_t i = 0; i < flights->size(); ++i)
-        scene.track->addChild(BuildTrackInColour(*(*flights)[i].table, FlightColour(i)).get());
+        scene.track->addChild(BuildTrackInColour((*flights)[i].Rows(), frame, FlightColour(i)).get());
     scene.root->insertChild(1, scene.track.get());
     // The others' aircraft: the same model, seen through, so that the selected one stands out
     // where they cross.
@@ -242,7 +239,7 @@ void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
 {
     if (!flights)
     {
-        aircraft.setMatrix(AircraftMatrixAt(clock.Position()));
+        aircraft.setMatrix(AircraftMatrixAt(shown->Rows(), frame, clock.Position()));
         return;
     }
     for (size_t i = 0; i < flights->size(); ++i)
@@ -252,21 +249,21 @@ void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
         if (i == selected)
         {
             // Held at its nearest end while it has no data, so the cameras stay near it.
-            aircraft.setMatrix(AircraftMatrixAt(row, *(*flights)[i].table));
+            aircraft.setMatrix(AircraftMatrixAt((*flights)[i].Rows(), frame, row));
             aircraft.setNodeMask(flying ? ~0u : 0u);
         }
         if (i < ghosts.size())
         {
             ghosts[i]->setNodeMask(flying && i != selected ? ~0u : 0u);
             if (flying && i != selected)
-                ghosts[i]->setMatrix(AircraftMatrixAt(row, *(*flights)[i].table));
+                ghosts[i]->setMatrix(AircraftMatrixAt((*flights)[i].Rows(), frame, row));
         }
     }
 }
 
 std::vector<std::string> PlayerSession::Lines() const
 {
-    std::vector<std::string> lines = DisplayLines(ReadFlightAt(clock.Row()), clock);
+    std::vector<std::string> lines = DisplayLines(ReadFlightAt(shown->Rows(), frame, clock.Row()), clock);
     if (const TimelineEvent* nearest = events.NearestEvent(clock.FlightSeconds()))
         lines.push_back(EventLine(*nearest, clock.FlightSeconds()));
     if (flights)
@@ -288,7 +285,7 @@ std::vector<std::string> PlayerSession::Lines() const
 
 std::string PlayerSession::FlightName(size_t index) const
 {
-    const std::string& path = (*flights)[index].path;
+    const std::string& path = (*flights)[index].name;
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1);
 }
@@ -300,9 +297,9 @@ std::vector<std::string> PlayerSession::FlightLegendLines() const
     {
         double row = 0.0;
         const bool flying = FlightRow(i, &row);
-        const SampleTableValues& table = *(*flights)[i].table;
+        const std::vector<SampleRow>& rows = (*flights)[i].rows;
         std::string entry = std::to_string(i + 1) + (i == selected ? "* " : "  ") + FlightName(i);
-        entry += flying ? "  sample " + std::to_string(table.rows[static_cast<int32_t>(std::lround(row))].samplenumber) : "  -";
+        entry += flying ? "  sample " + std::to_string(rows[static_cast<size_t>(std::lround(row))].samplenumber) : "  -";
         entries.push_back(entry);
     }
     return entries;
@@ -317,7 +314,7 @@ void PlayerSession::SetDisplayVisible(bool visible)
 void PlayerSession::TogglePlots()
 {
     if (plots->Words().empty())
-        plots->SetSeries(DefaultPlotWords());
+        plots->SetSeries(DefaultPlotWords(*shown));
     plots->SetShown(!plots->Shown());
     SetDisplayVisible(hud->Visible());
 }
@@ -327,7 +324,7 @@ TrackColouring PlayerSession::ColourTrack(TrackColourBy by)
     // Several flights are told apart by their colours, which their legend names.
     if (flights)
         return TrackColouring();
-    trackColours = ::ColourTrack(by, events.ModeChanges());
+    trackColours = ::ColourTrack(shown->Rows(), by, events.ModeChanges());
     legendWidth = legendHeight = 0;
     return trackColours;
 }
@@ -398,7 +395,7 @@ void PlayerSession::SeekSeconds(double seconds)
 void PlayerSession::SeekTimeline(double fraction)
 {
     if (!flights)
-        clock.SeekRow(RowAtTimelineFraction(axis, fraction));
+        clock.SeekRow(RowAtTimelineFraction(shown->Rows(), axis, fraction));
     else
         common.SeekRow(static_cast<int32_t>(std::lround(common.PositionAt(fraction * common.DurationSeconds()))));
     Follow();
@@ -425,7 +422,7 @@ void PlayerSession::Refresh(int width, int height, bool figures)
     if (flights)
         timeline.current = common.DurationSeconds() > 0.0 ? common.FlightSeconds() / common.DurationSeconds() : 0.0;
     else
-        timeline.current = TimelineFraction(axis, SampleNumberAtPosition(clock.Position()));
+        timeline.current = TimelineFraction(axis, SampleNumberAtPosition(shown->Rows(), clock.Position()));
     hud->KeepAttributionAbove(CoveredBelow(width, height) * height);
     hud->Show(shownLines, timeline, width, height);
     plots->Show(hud->Layout(), clock);

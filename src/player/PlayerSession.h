@@ -10,7 +10,7 @@
 #include <osg/ref_ptr>
 #include <osgGA/GUIEventHandler>
 
-#include "app/SeveralFlights.h"
+#include "flight/LoadedFlight.h"
 #include "player/EventTimeline.h"
 #include "player/FlightsOnClock.h"
 #include "player/PlaybackClock.h"
@@ -25,13 +25,13 @@
 // the sample number from it instead of from the screen.
 const char* const DisplayLogVariable = "FLIGHTREPLAY_PLAYER_DISPLAY_LOG";
 
-// The aircraft's transform at a clock position (a fractional row index, PlaybackClock.h):
-// on a whole row exactly that row's flight path point, between two rows the path's own
-// interpolation of their points. Reads the sample table, or another flight's.
-osg::Matrixd AircraftMatrixAt(double position, const SampleTableValues& table = SampleTable);
+// The aircraft's transform at a clock position (a fractional row index, PlaybackClock.h) of
+// `flight` in `frame`: on a whole row exactly that row's flight path point, between two rows
+// the path's own interpolation of their points.
+osg::Matrixd AircraftMatrixAt(const FlightRows& flight, const MapFrameValues& frame, double position);
 
-// The gps_time of every row of the sample table, for a clock over it (at least one).
-std::vector<double> TableLogTimes();
+// The gps_time of every row of a flight, for a clock over it.
+std::vector<double> LogTimesOf(const FlightRows& flight);
 
 // The colour of the track of the flight `index` of several: twelve that tell apart on
 // imagery and sky, then again.
@@ -50,11 +50,11 @@ const float GhostOpacity = 0.45f;
 class PlayerSession : public osg::Referenced
 {
 public:
-    // Over the loaded sample table and its events (LoadedFlightEvents): starts at its first
-    // row, at the replay's speed, with the credits of the world in the working directory on
-    // the display, and the plot strip open when `options` name plots. Given two flights or
-    // more (kept for the session's life), over them instead, the first one selected.
-    explicit PlayerSession(const PlayerViewOptions& options = PlayerViewOptions(), const std::vector<StoredFlight>* flights = nullptr);
+    // Over `flights` (at least one, kept by the caller for the session's life) drawn in
+    // `frame`, the first one selected: starts at its first row, at the replay's speed, with the
+    // credits of the world in the working directory on the display, and the plot strip open
+    // when `options` name plots.
+    PlayerSession(const PlayerViewOptions& options, const std::vector<LoadedFlight>& flights, const MapFrameValues& frame);
 
     PlaybackClock clock; // the selected flight's
     osg::ref_ptr<PlayerHud> hud;
@@ -68,9 +68,12 @@ public:
     std::vector<std::string> Lines() const;
 
     bool SeveralFlights() const { return flights != nullptr; }
-    // With several flights: how they lie on the common clock, and their tables.
+    // With several flights: how they lie on the common clock, and their rows.
     const FlightsOnClock* OnClock() const { return onClock.get(); }
-    std::vector<const SampleTableValues*> Tables() const;
+    std::vector<FlightRows> AllRows() const;
+    // The selected flight, and the frame every flight is drawn in.
+    const LoadedFlight& Shown() const { return *shown; }
+    const MapFrameValues& Frame() const { return frame; }
     // With several flights: each one's tiles and the frame the replay would fix on it alone,
     // for the terrain along each (PagedTerrain.h); empty with one.
     std::vector<FlightTiles> FlightCorridors() const;
@@ -123,7 +126,7 @@ public:
 private:
     void WriteDisplayLog();
     void PlaceTrackLegend(int width, int height);
-    // The selected flight's clock, events, timeline and plots, over the table.
+    // The selected flight's clock, events, timeline and plots.
     void StudyLoadedFlight();
     // The timeline of the common clock: the selected flight's span, modes and events on it.
     void MapTimelineToCommonClock();
@@ -132,8 +135,10 @@ private:
     // The flight's file name without its folder: the legend is narrow.
     std::string FlightName(size_t index) const;
 
+    MapFrameValues frame;
     std::vector<std::string> plotWords; // as the options named them
-    const std::vector<StoredFlight>* flights = nullptr; // two or more, else null
+    const std::vector<LoadedFlight>* flights = nullptr; // two or more, else null
+    const LoadedFlight* shown = nullptr; // the selected one
     std::unique_ptr<FlightsOnClock> onClock;
     PlaybackClock common{1, 1.0, 3.0};
     size_t selected = 0;

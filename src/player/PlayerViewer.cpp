@@ -28,35 +28,21 @@ static void AttachDisplay(osgViewer::Viewer& viewer, osg::Camera* display)
     viewer.startThreading();
 }
 
-static PlayerViewOptions viewOptions;
-
-void SetPlayerViewOptions(const PlayerViewOptions& options)
-{
-    viewOptions = options;
-}
-
-static const std::vector<StoredFlight>* shownFlights = nullptr;
-
-void SetPlayerFlights(const std::vector<StoredFlight>* flights)
-{
-    shownFlights = flights;
-}
-
-int RunPlayerViewer()
+int RunPlayerViewer(const PlayerViewOptions& viewOptions, const std::vector<LoadedFlight>& flights, const MapFrameValues& frame)
 {
     InstallPatientWindowingSystem();
     osgViewer::Viewer viewer;
-    osg::ref_ptr<PlayerSession> session = new PlayerSession(viewOptions, shownFlights);
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(viewOptions, flights, frame);
     const bool several = session->SeveralFlights();
     const TrackColouring colouring = session->ColourTrack(several ? TrackColourBy::None : viewOptions.colourBy);
     const std::vector<FlightTiles> corridor = session->FlightCorridors();
-    FlightScene scene = AssembleFlightScene(SceneTerrain::Paged, viewOptions.colourBy == TrackColourBy::None || several ? nullptr : &colouring,
+    FlightScene scene = AssembleFlightScene(session->Shown().Rows(), frame, SceneTerrain::Paged, viewOptions.colourBy == TrackColourBy::None || several ? nullptr : &colouring,
                                             several ? &corridor : nullptr);
     session->AddFlightsToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
-    SetUpFlightViewer(viewer, scene.root.get());
-    KeepNearPlaneInFront(*viewer.getCamera(), scene.aircraftMover.get());
+    SetUpFlightViewer(viewer, scene.root.get(), scene.aircraft.get());
+    KeepNearPlaneInFront(*viewer.getCamera(), scene.aircraftMover.get(), DrawnGroundIn(frame));
     // The terrain's tiles reach the graphics card a few at a time, within each frame's budget,
     // instead of all those that came in at once in one long frame: playing fast over a long
     // flight, the median frame is a third shorter and the slowest a third less slow.

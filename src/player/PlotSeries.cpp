@@ -8,9 +8,7 @@
 #include "geo/Geodesy.h"
 #include "log/LogAttitude.h"
 #include "log/LogKeywords.h"
-#include "log/LogScanner.h"
 #include "log/SampleRates.h"
-#include "log/SampleTable.h"
 #include "player/FlightReadout.h"
 
 namespace
@@ -66,9 +64,9 @@ const ColumnUnit* UnitOf(ColumnKind kind)
     return nullptr;
 }
 
-bool LogCarries(ColumnKind kind)
+bool LogCarries(const LoadedFlight& flight, ColumnKind kind)
 {
-    return ColumnSeen(static_cast<int32_t>(kind));
+    return flight.Names(static_cast<int32_t>(kind));
 }
 
 double ColumnValue(const SampleRow& row, ColumnKind kind)
@@ -103,9 +101,10 @@ ColumnKind FindColumn(const std::string& word)
     return ColumnKind::None;
 }
 
-void MakeFigureSeries(const FigureSeries& figure, PlotSeries* series)
+void MakeFigureSeries(const LoadedFlight& flight, const MapFrameValues& frame, const FigureSeries& figure, PlotSeries* series)
 {
-    const int32_t rows = SampleTable.rowCount;
+    const FlightRows all = flight.Rows();
+    const int32_t rows = all.count;
     const std::string word = figure.word;
     series->curves.resize(word == "attitude" ? 2 : 1);
     if (word == "attitude")
@@ -120,11 +119,11 @@ void MakeFigureSeries(const FigureSeries& figure, PlotSeries* series)
     for (int32_t row = 0; row < rows; ++row)
     {
         float* values = &series->curves[0].values[row];
-        const SampleRow& sample = SampleTable.rows[row];
+        const SampleRow& sample = all[row];
         if (word == "altitude" || word == "height")
         {
             // Only these two need the ground, and the elevation tiles it is read from.
-            const FlightReadout readout = ReadFlightAt(row);
+            const FlightReadout readout = ReadFlightAt(all, frame, row);
             const float ground = readout.overTerrain ? static_cast<float>(readout.altitude - readout.heightAboveTerrain) : NotKnown;
             if (word == "altitude")
             {
@@ -136,7 +135,7 @@ void MakeFigureSeries(const FigureSeries& figure, PlotSeries* series)
         }
         else if (word == "speed" || word == "climb")
         {
-            const SampleRates rates = RatesAtRow(row);
+            const SampleRates rates = RatesAtRow(all, row);
             *values = !rates.known ? NotKnown : static_cast<float>(word == "speed" ? rates.groundSpeed : rates.climbRate);
         }
         else
@@ -148,18 +147,18 @@ void MakeFigureSeries(const FigureSeries& figure, PlotSeries* series)
 }
 } // namespace
 
-std::vector<std::string> AvailablePlotWords()
+std::vector<std::string> AvailablePlotWords(const LoadedFlight& flight)
 {
     std::vector<std::string> words;
     for (const FigureSeries& figure : Figures)
         words.push_back(figure.word);
     for (int32_t kind = 1; kind < ColumnKindCount; ++kind)
-        if (UnitOf(static_cast<ColumnKind>(kind)) && LogCarries(static_cast<ColumnKind>(kind)))
+        if (UnitOf(static_cast<ColumnKind>(kind)) && LogCarries(flight, static_cast<ColumnKind>(kind)))
             words.push_back(LogKeywords[kind]);
     return words;
 }
 
-bool MakePlotSeries(const std::string& word, PlotSeries* series)
+bool MakePlotSeries(const LoadedFlight& flight, const MapFrameValues& frame, const std::string& word, PlotSeries* series)
 {
     *series = PlotSeries();
     series->word = word;
@@ -167,11 +166,11 @@ bool MakePlotSeries(const std::string& word, PlotSeries* series)
     {
         series->title = figure->title;
         series->unit = figure->unit;
-        MakeFigureSeries(*figure, series);
+        MakeFigureSeries(flight, frame, *figure, series);
         return true;
     }
     const ColumnKind kind = FindColumn(word);
-    if (kind == ColumnKind::None || !LogCarries(kind))
+    if (kind == ColumnKind::None || !LogCarries(flight, kind))
         return false;
     const ColumnUnit& unit = *UnitOf(kind);
     series->title = word;
@@ -179,9 +178,9 @@ bool MakePlotSeries(const std::string& word, PlotSeries* series)
     series->whole = ColumnFieldTable[static_cast<int32_t>(kind)].storage == StoreInt32 && unit.factor == 1.0;
     series->curves.resize(1);
     std::vector<float>& values = series->curves[0].values;
-    values.resize(SampleTable.rowCount);
-    for (int32_t row = 0; row < SampleTable.rowCount; ++row)
-        values[row] = static_cast<float>(ColumnValue(SampleTable.rows[row], kind) * unit.factor);
+    values.reserve(flight.rows.size());
+    for (const SampleRow& row : flight.rows)
+        values.push_back(static_cast<float>(ColumnValue(row, kind) * unit.factor));
     return true;
 }
 
@@ -214,9 +213,9 @@ bool ParsePlotList(const std::string& list, std::vector<std::string>* words, std
     return true;
 }
 
-std::vector<std::string> DefaultPlotWords()
+std::vector<std::string> DefaultPlotWords(const LoadedFlight& flight)
 {
     std::vector<std::string> words = {"altitude", "speed", "climb"};
-    words.push_back(LogCarries(ColumnKind::voltage1) ? "voltage1" : "attitude");
+    words.push_back(LogCarries(flight, ColumnKind::voltage1) ? "voltage1" : "attitude");
     return words;
 }

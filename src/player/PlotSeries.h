@@ -3,8 +3,11 @@
 #include <string>
 #include <vector>
 
-// The curves the player can plot under its 3-D view, each a value for every row of the
-// sample table: the figures the display shows (altitude, height above the ground, ground
+#include "flight/LoadedFlight.h"
+#include "geo/MapProjection.h"
+
+// The curves the player can plot under its 3-D view, each a value for every row of a
+// flight: the figures the display shows (altitude, height above the ground, ground
 // speed, climb rate, bank and pitch) and every other column the log carries, by its keyword.
 
 struct PlotCurve
@@ -24,12 +27,13 @@ struct PlotSeries
     std::vector<float> ground;
 };
 
-// The words of the series the loaded flight can show, in the order a cycle goes through them:
+// The words of the series `flight` can show, in the order a cycle goes through them:
 // altitude, height, speed, climb, attitude, then the log's other columns in keyword order.
-std::vector<std::string> AvailablePlotWords();
+std::vector<std::string> AvailablePlotWords(const LoadedFlight& flight);
 
-// The series of a word over the loaded sample table; false for a word the flight cannot show.
-bool MakePlotSeries(const std::string& word, PlotSeries* series);
+// The series of a word over `flight`, its ground as drawn in `frame`; false for a word the
+// flight cannot show.
+bool MakePlotSeries(const LoadedFlight& flight, const MapFrameValues& frame, const std::string& word, PlotSeries* series);
 
 // Splits a --plot list ("altitude,speed,voltage1") into at most MostPlots words; false
 // (with `error`) when it is empty, longer, repeats a word, or names no series of any log.
@@ -37,4 +41,4 @@ const size_t MostPlots = 4;
 bool ParsePlotList(const std::string& list, std::vector<std::string>* words, std::string* error);
 
 // The plots shown when the strip is first opened without a --plot list.
-std::vector<std::string> DefaultPlotWords();
+std::vector<std::string> DefaultPlotWords(const LoadedFlight& flight);

@@ -96,7 +96,7 @@ std::vector<std::string> PlotStrip::SetSeries(const std::vector<std::string>& ch
     for (const std::string& word : chosen)
     {
         PlotSeries made;
-        if (words.size() < MostPlots && MakePlotSeries(word, &made))
+        if (words.size() < MostPlots && flight && MakePlotSeries(*flight, frame, word, &made))
         {
             words.push_back(word);
             series.push_back(std::move(made));
@@ -110,7 +110,9 @@ std::vector<std::string> PlotStrip::SetSeries(const std::vector<std::string>& ch
 
 void PlotStrip::CycleLastSeries()
 {
-    const std::vector<std::string> available = AvailablePlotWords();
+    if (!flight)
+        return;
+    const std::vector<std::string> available = AvailablePlotWords(*flight);
     if (words.empty() || available.empty())
         return;
     const auto current = std::find(available.begin(), available.end(), words.back());
@@ -252,6 +254,7 @@ struct Column
 struct CurveDrawing
 {
     double left, width, start, span, bottom, height, low, high;
+    FlightRows flight;
     double X(double seconds) const { return left + (seconds - start) / span * width; }
     double Y(double value) const { return bottom + (value - low) / (high - low) * height; }
 
@@ -273,9 +276,9 @@ struct CurveDrawing
     }
 };
 
-bool Joined(const std::vector<float>& values, int32_t row)
+bool Joined(const FlightRows& flight, const std::vector<float>& values, int32_t row)
 {
-    return JoinsPreviousRow(row) && std::isfinite(values[row]) && std::isfinite(values[row - 1]);
+    return JoinsPreviousRow(flight, row) && std::isfinite(values[row]) && std::isfinite(values[row - 1]);
 }
 
 // The curve's lines: row to row when there are fewer rows than pixels, else per pixel column.
@@ -289,7 +292,7 @@ void DrawCurve(const std::vector<float>& values, const std::vector<double>& rowS
         for (int32_t row = rows.first + 1; row <= rows.second; ++row)
         {
             double x0 = at.X(rowSeconds[row - 1]), y0 = at.Y(values[row - 1]), x1 = at.X(rowSeconds[row]), y1 = at.Y(values[row]);
-            if (Joined(values, row) && at.Clip(x0, y0, x1, y1))
+            if (Joined(at.flight, values, row) && at.Clip(x0, y0, x1, y1))
                 AddLine(vertices, colours, x0, y0, x1, y1, colour);
         }
         return;
@@ -306,7 +309,7 @@ void DrawCurve(const std::vector<float>& values, const std::vector<double>& rowS
             column.firstRow = row;
             column.first = values[row];
         }
-        else if (!Joined(values, row))
+        else if (!Joined(at.flight, values, row))
             column.broken = true;
         column.lastRow = row;
         column.last = values[row];
@@ -320,7 +323,7 @@ void DrawCurve(const std::vector<float>& values, const std::vector<double>& rowS
         if (column.firstRow < 0)
             continue;
         const double x = at.left + (c + 0.5) * at.width / columns;
-        if (previous && previous->lastRow + 1 == column.firstRow && Joined(values, column.firstRow))
+        if (previous && previous->lastRow + 1 == column.firstRow && Joined(at.flight, values, column.firstRow))
             AddLine(vertices, colours, x - at.width / columns, at.Y(previous->last), x, at.Y(column.first), colour);
         // A column drawn as one point still shows, a pixel high.
         AddLine(vertices, colours, x, at.Y(column.low), x, std::max(at.Y(column.high), at.Y(column.low) + 1.0), colour);
@@ -338,7 +341,7 @@ void ShadeGround(const std::vector<float>& ground, const std::vector<double>& ro
         for (int32_t row = rows.first + 1; row <= rows.second; ++row)
         {
             double x0 = at.X(rowSeconds[row - 1]), y0 = at.Y(ground[row - 1]), x1 = at.X(rowSeconds[row]), y1 = at.Y(ground[row]);
-            if (Joined(ground, row) && at.Clip(x0, y0, x1, y1))
+            if (Joined(at.flight, ground, row) && at.Clip(x0, y0, x1, y1))
             {
                 const osg::Vec3 a(x0, at.bottom, 0.0), b(x1, at.bottom, 0.0), c(x1, y1, 0.0), d(x0, y0, 0.0);
                 for (const osg::Vec3& corner : {a, b, c, a, c, d})
@@ -440,7 +443,7 @@ void PlotStrip::DrawPlots()
         const double margin = 0.08 * (high - low);
         low -= margin;
         high += margin;
-        const CurveDrawing at{layout.left, width, windowStart, span, bottom, top - bottom, low, high};
+        const CurveDrawing at{layout.left, width, windowStart, span, bottom, top - bottom, low, high, flight->Rows()};
         if (low < 0.0 && high > 0.0)
             AddLine(lineVertices, lineColours, layout.left, at.Y(0.0), layout.right, at.Y(0.0), Colours.zero);
 

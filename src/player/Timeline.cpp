@@ -4,17 +4,17 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "log/SampleTable.h"
+#include "log/SampleSelection.h"
 
-TimelineAxis TimelineAxisOfTable()
+TimelineAxis TimelineAxisOf(const FlightRows& flight)
 {
     TimelineAxis axis;
-    axis.first = SampleTable.rows[0].samplenumber;
+    axis.first = flight[0].samplenumber;
     axis.last = axis.first;
-    for (int32_t i = 1; i < SampleTable.rowCount; ++i)
+    for (const SampleRow& row : flight)
     {
-        axis.first = std::min(axis.first, SampleTable.rows[i].samplenumber);
-        axis.last = std::max(axis.last, SampleTable.rows[i].samplenumber);
+        axis.first = std::min(axis.first, row.samplenumber);
+        axis.last = std::max(axis.last, row.samplenumber);
     }
     return axis;
 }
@@ -27,16 +27,16 @@ double TimelineFraction(const TimelineAxis& axis, double samplenumber)
     return std::clamp(fraction, 0.0, 1.0);
 }
 
-double SampleNumberAtPosition(double position)
+double SampleNumberAtPosition(const FlightRows& flight, double position)
 {
-    const int32_t lastRow = SampleTable.rowCount - 1;
+    const int32_t lastRow = flight.count - 1;
     const double held = std::clamp(position, 0.0, static_cast<double>(lastRow));
     const int32_t row = static_cast<int32_t>(held);
     const double fraction = held - row;
-    const double number = SampleTable.rows[row].samplenumber;
+    const double number = flight[row].samplenumber;
     if (row == lastRow || fraction == 0.0)
         return number;
-    return number + fraction * (SampleTable.rows[row + 1].samplenumber - number);
+    return number + fraction * (flight[row + 1].samplenumber - number);
 }
 
 std::vector<TimelineSpan> SelectedSpans(const TimelineAxis& axis)
@@ -54,14 +54,14 @@ std::vector<TimelineSpan> SelectedSpans(const TimelineAxis& axis)
     return spans;
 }
 
-int32_t RowAtTimelineFraction(const TimelineAxis& axis, double fraction)
+int32_t RowAtTimelineFraction(const FlightRows& flight, const TimelineAxis& axis, double fraction)
 {
     const double target = axis.first + std::clamp(fraction, 0.0, 1.0) * (static_cast<double>(axis.last) - axis.first);
     int32_t best = 0;
-    double bestDistance = std::abs(SampleTable.rows[0].samplenumber - target);
-    for (int32_t i = 1; i < SampleTable.rowCount; ++i)
+    double bestDistance = std::abs(flight[0].samplenumber - target);
+    for (int32_t i = 1; i < flight.count; ++i)
     {
-        const double distance = std::abs(SampleTable.rows[i].samplenumber - target);
+        const double distance = std::abs(flight[i].samplenumber - target);
         if (distance < bestDistance)
         {
             best = i;

@@ -16,9 +16,7 @@
 #include <osgDB/DatabasePager>
 #include <osgViewer/Viewer>
 
-#include "geo/MapFrame.h"
 #include "log/LogAttitude.h"
-#include "log/SampleTable.h"
 #include "player/NearPlane.h"
 #include "player/PlayerBackdrop.h"
 #include "player/PlayerDisplay.h"
@@ -201,8 +199,8 @@ void DrawOffscreen(osg::Camera* camera, osg::GraphicsContext* context, int width
 class Recording
 {
 public:
-    Recording(const RecordOptions& options, const std::vector<StoredFlight>* flights, CommandReport& report)
-        : options(options), report(report), session(new PlayerSession(options.view, flights))
+    Recording(const RecordOptions& options, const std::vector<LoadedFlight>& flights, const MapFrameValues& frame, CommandReport& report)
+        : options(options), report(report), session(new PlayerSession(options.view, flights, frame))
     {
     }
     int Run();
@@ -285,13 +283,13 @@ bool Recording::Schedule()
     // --from and --to mean the same with one flight or several: the selected flight's log time,
     // or +S from the clock's start; the span is then on the times of the clock's rows.
     const FlightsOnClock* onClock = session->OnClock();
-    const std::vector<double> logTimes = TableLogTimes();
+    const std::vector<double> logTimes = LogTimesOf(session->Shown().Rows());
     const std::vector<double>& clockTimes = onClock ? onClock->ClockTimes() : logTimes;
     const std::vector<double>& rowClockTimes = onClock ? onClock->TimesOf(session->Selected()) : logTimes;
     const double fromTime = ClockTimeOfMoment(options.from, options.fromSinceStart, clockTimes, logTimes, rowClockTimes);
     const double toTime = ClockTimeOfMoment(options.to, options.toSinceStart, clockTimes, logTimes, rowClockTimes);
     PlaybackClock& clock = session->Transport();
-    clock = onClock ? PlaybackClock(clockTimes, onClock->Step(), options.speed) : PlaybackClock(logTimes, SampleTable.SampleStep, options.speed);
+    clock = onClock ? PlaybackClock(clockTimes, onClock->Step(), options.speed) : PlaybackClock(logTimes, session->Shown().summary.step, options.speed);
     session->Follow();
     if (ScheduleRecording(clockTimes, clock, options.speed, options.fps, options.hasFrom ? &fromTime : nullptr, options.hasTo ? &toTime : nullptr, &schedule, &error,
                           onClock ? "the flights' common clock" : "the flight's log time"))
@@ -322,7 +320,7 @@ bool Recording::AssembleScene()
 {
     const TrackColouring colouring = session->ColourTrack(options.view.colourBy);
     const std::vector<FlightTiles> corridor = session->FlightCorridors();
-    scene = AssembleFlightScene(SceneTerrain::Paged, options.view.colourBy == TrackColourBy::None || session->SeveralFlights() ? nullptr : &colouring,
+    scene = AssembleFlightScene(session->Shown().Rows(), session->Frame(), SceneTerrain::Paged, options.view.colourBy == TrackColourBy::None || session->SeveralFlights() ? nullptr : &colouring,
                                 session->SeveralFlights() ? &corridor : nullptr);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
@@ -355,7 +353,7 @@ bool Recording::RealiseViewer()
     osg::Camera* camera = viewer.getCamera();
     DrawOffscreen(camera, context.get(), options.width, options.height);
     camera->setProjectionMatrixAsPerspective(FieldOfView, Aspect(), 1.0, 10000.0);
-    KeepNearPlaneInFront(*camera, scene.aircraftMover.get());
+    KeepNearPlaneInFront(*camera, scene.aircraftMover.get(), DrawnGroundIn(session->Frame()));
     double lift = 0.0;
     LiftPicture(*camera, session->CoveredBelow(options.width, options.height), &lift);
     if (options.hud || session->hud->ShowsAttribution() || DisplaysBeside())
@@ -385,7 +383,7 @@ void Recording::AddDisplay()
 
 std::unique_ptr<RecordingCamera> Recording::ChooseCamera()
 {
-    std::unique_ptr<RecordingCamera> camera = options.camera->make(session->SeveralFlights() ? SelectedFlight() : LoadedFlight(session->clock.Step()));
+    std::unique_ptr<RecordingCamera> camera = options.camera->make(session->SeveralFlights() ? SelectedFlight() : CameraSubjectOf(session->Shown(), session->Frame(), session->clock.Step()));
     camera->SetUp(CameraPicture{FieldOfView, Aspect(), options.hud, session->CoveredBelow(options.width, options.height)}, scene.aircraftMover.get());
     // After the set-up, so that the others' aircraft are as large as the selected one.
     session->AddFlightsToScene(scene);
@@ -395,17 +393,17 @@ std::unique_ptr<RecordingCamera> Recording::ChooseCamera()
 CameraSubject Recording::SelectedFlight() const
 {
     const osg::ref_ptr<PlayerSession> flights = session;
-    CameraSubject subject = LoadedFlight(session->Transport().Step());
+    CameraSubject subject = CameraSubjectOf(session->Shown(), session->Frame(), session->Transport().Step());
     subject.rows = static_cast<int32_t>(session->OnClock()->ClockTimes().size());
     subject.aircraftAt = [flights](double position) {
         double row = 0.0;
         flights->OnClock()->FlightRowAt(flights->Selected(), position, &row);
-        return AircraftMatrixAt(row);
+        return AircraftMatrixAt(flights->Shown().Rows(), flights->Frame(), row);
     };
-    const std::vector<const SampleTableValues*> tables = session->Tables();
-    for (size_t i = 0; i < tables.size(); ++i)
-        for (int32_t row = 0; i != session->Selected() && row < tables[i]->rowCount; ++row)
-            subject.others.push_back(AircraftMatrixAt(row, *tables[i]).getTrans());
+    const std::vector<FlightRows> rows = session->AllRows();
+    for (size_t i = 0; i < rows.size(); ++i)
+        for (int32_t row = 0; i != session->Selected() && row < rows[i].count; ++row)
+            subject.others.push_back(AircraftMatrixAt(rows[i], session->Frame(), row).getTrans());
     return subject;
 }
 
@@ -545,26 +543,25 @@ bool Recording::Stop()
 
 } // namespace
 
-// The loaded flight as the camera sees it: the aircraft where the player's scene puts it,
-// over the ground as drawn.
-CameraSubject LoadedFlight(double rowSeconds)
+CameraSubject CameraSubjectOf(const LoadedFlight& flight, const MapFrameValues& frame, double rowSeconds)
 {
     CameraSubject subject;
-    subject.rows = SampleTable.rowCount;
+    subject.rows = static_cast<int32_t>(flight.rows.size());
     subject.rowSeconds = rowSeconds;
-    subject.unitsPerMetre = MapFrame.k;
-    subject.aircraftAt = [](double position) { return AircraftMatrixAt(position); };
-    subject.groundUnder = DrawnGroundUnder;
-    subject.headingIsCourse = HeadingIsCourse(SampleTable.rows, SampleTable.rowCount);
+    subject.unitsPerMetre = frame.k;
+    const FlightRows rows = flight.Rows();
+    subject.aircraftAt = [rows, frame](double position) { return AircraftMatrixAt(rows, frame, position); };
+    subject.groundUnder = DrawnGroundIn(frame);
+    subject.headingIsCourse = HeadingIsCourse(rows.rows, rows.count);
     return subject;
 }
 
-int RecordFlight(const RecordOptions& options, const std::vector<StoredFlight>* flights, CommandReport* report)
+int RecordFlight(const RecordOptions& options, const std::vector<LoadedFlight>& flights, const MapFrameValues& frame, CommandReport* report)
 {
     CatchStopSignals();
     // A failed encoder is reported by the failed write, not by the default's silent end.
     signal(SIGPIPE, SIG_IGN);
     CommandReport quiet("record", false);
-    Recording recording(options, flights, report ? *report : quiet);
+    Recording recording(options, flights, frame, report ? *report : quiet);
     return recording.Run();
 }

@@ -2,12 +2,11 @@
 #include <vector>
 
 #include "batch/CommandReport.h"
-#include "app/SeveralFlights.h"
+#include "flight/LoadedFlight.h"
 #include "record/RecordOptions.h"
 #include "record/RecordingCamera.h"
 
-// Renders the loaded flight (sample table and map frame fixed, as after LoadFlightLog) to
-// the video or frames the options name, frame by frame at fixed steps of replay time, in
+// Renders `flights` (at least one) drawn in `frame` to the video or frames the options name, frame by frame at fixed steps of replay time, in
 // an offscreen graphics context: on the display there is, or on a private Xvfb when there
 // is none. The scene is the player's, seen by the chosen camera, with the player's display
 // over it unless it is turned off.
@@ -19,8 +18,8 @@
 // or the encoder or the disk gave out; interrupted (ExitInterrupted) when SIGINT, SIGTERM or
 // SIGHUP stopped it. Unless done, nothing is left under the output's name.
 // Given two flights or more (LoadFlights), renders them together on their common clock, the
-// first one selected: --from and --to are then seconds of that clock.
-int RecordFlight(const RecordOptions& options, const std::vector<StoredFlight>* flights = nullptr, CommandReport* report = nullptr);
+// first one selected.
+int RecordFlight(const RecordOptions& options, const std::vector<LoadedFlight>& flights, const MapFrameValues& frame, CommandReport* report = nullptr);
 
 // Set in the environment, the recording writes each frame before it draws the next
 // instead of handing it to a writer thread (to measure what the thread saves), and prints
@@ -28,6 +27,6 @@ int RecordFlight(const RecordOptions& options, const std::vector<StoredFlight>* 
 const char* const RecordSyncVariable = "FLIGHTREPLAY_RECORD_SYNC";
 const char* const RecordProfileVariable = "FLIGHTREPLAY_RECORD_PROFILE";
 
-// The loaded flight as the recording's cameras see it: the aircraft where the player's scene
-// puts it, over the ground as drawn; `rowSeconds` is the clock's step.
-CameraSubject LoadedFlight(double rowSeconds);
+// A flight as the recording's cameras see it: the aircraft where the player's scene puts it in
+// `frame`, over the ground as drawn; `rowSeconds` is the clock's step.
+CameraSubject CameraSubjectOf(const LoadedFlight& flight, const MapFrameValues& frame, double rowSeconds);

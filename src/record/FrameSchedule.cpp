@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "log/SampleTable.h"
+#include "log/SampleRow.h"
 #include "player/PlaybackClock.h"
 
 static std::vector<double> TimesOf(const SampleRow* rows, int32_t rowCount)

@@ -6,7 +6,7 @@
 
 #include <osg/MatrixTransform>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 
 namespace
 {

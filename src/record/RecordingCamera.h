@@ -16,7 +16,7 @@ class MatrixTransform;
 // The cameras of a recording, which no hand steers: each is one class behind
 // RecordingCamera and one row of the table below, which is all that --camera, its usage
 // line and its error message know of them. They work in the map frame (x south, y east,
-// z up, one unit a zoom-18 tile; geo/MapFrame.h).
+// z up, one unit a zoom-18 tile; geo/MapProjection.h).
 
 // What a camera may know of the flight, fixed for the whole recording. Clock positions are
 // the player clock's fractional row indices (PlaybackClock.h).

@@ -16,6 +16,11 @@
 
 void SetUpFlightViewer(osgViewer::Viewer& viewer, osg::Node* scene)
 {
+    SetUpFlightViewer(viewer, scene, TrackedAircraft);
+}
+
+void SetUpFlightViewer(osgViewer::Viewer& viewer, osg::Node* scene, osg::Node* aircraft)
+{
     viewer.addEventHandler(new osgViewer::WindowSizeHandler);
     viewer.setSceneData(scene);
 
@@ -23,7 +28,7 @@ void SetUpFlightViewer(osgViewer::Viewer& viewer, osg::Node* scene)
     osg::ref_ptr<osgGA::NodeTrackerManipulator> nodeTracker = new osgGA::NodeTrackerManipulator;
     nodeTracker->setTrackerMode(osgGA::NodeTrackerManipulator::NODE_CENTER_AND_ROTATION);
     nodeTracker->setRotationMode(osgGA::NodeTrackerManipulator::TRACKBALL);
-    nodeTracker->setTrackNode(TrackedAircraft);
+    nodeTracker->setTrackNode(aircraft);
 
     // The first entry is the mode the viewer starts in: following the aircraft.
     osg::ref_ptr<osgGA::KeySwitchMatrixManipulator> cameraSwitch = new osgGA::KeySwitchMatrixManipulator;

@@ -18,6 +18,8 @@ int RunViewer();
 // on keys 0 to 4, starting in the node tracker's. The scene must have been built, since the
 // node tracker follows TrackedAircraft (scene/Aircraft.h), which the build sets.
 void SetUpFlightViewer(osgViewer::Viewer& viewer, osg::Node* scene);
+// The same with the node tracker on `aircraft`, the aircraft's own transform.
+void SetUpFlightViewer(osgViewer::Viewer& viewer, osg::Node* scene, osg::Node* aircraft);
 
 // Realises the viewer's window. False, with one line on stderr saying why, when none could
 // be opened; the caller then ends the run with ViewerNoWindow.

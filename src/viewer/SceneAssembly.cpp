@@ -68,8 +68,9 @@ FlightScene AssembleFlightScene(const FlightRows& flight, const MapFrameValues& 
     // sit below it.
     osg::ref_ptr<osg::MatrixTransform> animatedTransform = new osg::MatrixTransform;
     animatedTransform->setUpdateCallback(new osg::AnimationPathCallback(trackAndPath.path.get(), 0.0, 1.0));
-    animatedTransform->addChild((kind == SceneTerrain::Rings ? BuildAircraft() : BuildAircraft(frame.k)).get());
+    osg::ref_ptr<osg::MatrixTransform> aircraft = kind == SceneTerrain::Rings ? BuildAircraft() : BuildAircraft(frame.k);
+    animatedTransform->addChild(aircraft.get());
 
     root->addChild(animatedTransform.get());
-    return FlightScene{root, animatedTransform, terrain, sky, trackAndPath.track};
+    return FlightScene{root, animatedTransform, aircraft, terrain, sky, trackAndPath.track};
 }

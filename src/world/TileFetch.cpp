@@ -24,6 +24,7 @@
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
+#include "log/SampleTable.h"
 #include "terrain/FlightCorridor.h"
 #include "terrain/FlightCorridor.h"
 #include "world/DemImport.h"
@@ -917,7 +918,7 @@ int FetchArea(const std::vector<std::string>& logPaths, const FetchOptions& opti
             return Failed(summary, CommandStatus::BadInput, "no row of '" + logPath + "' is accepted (one needs gps_curlat and gps_curlon away from 0)");
         // The whole corridor, whatever a folder holds: only the cache is filled.
         CorridorPlan plan;
-        plan.imagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
+        plan.imagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderFlights({TableRows()}));
         plan.elevation = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, plan.imagery);
         plan.imageryPresent.assign(plan.imagery.size(), false);
         plan.elevationPresent.assign(plan.elevation.size(), false);

@@ -103,7 +103,7 @@ CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>
     for (const PlannedFile& file : rings)
         judged[file.name] = file.present && !file.empty;
     CorridorPlan plan;
-    const std::vector<GridTile> flight = TilesUnderLoadedFlight();
+    const std::vector<GridTile> flight = TilesUnderFlights({TableRows()});
     plan.imagery = CorridorImageryTiles(CI, CJ, flight);
     plan.elevation = CorridorElevationTiles(CI, CJ, plan.imagery);
     plan.ringElevation = RingElevationTiles(CI, CJ).size();
