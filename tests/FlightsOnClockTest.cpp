@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "log/SampleTable.h"
+#include "log/SampleRow.h"
 #include "player/FlightsOnClock.h"
 #include "player/PlayerDisplay.h"
 
@@ -22,20 +22,27 @@ struct Leg
     int32_t date; // gps_date, 0 for none
 };
 
-std::unique_ptr<SampleTableValues> Flight(const Leg& leg)
+struct LegFlight
 {
-    auto table = std::make_unique<SampleTableValues>();
+    std::vector<SampleRow> rows;
+    double step = 0.0;
+    FlightRows Rows() const { return FlightRows{rows.data(), static_cast<int32_t>(rows.size()), step}; }
+};
+
+std::unique_ptr<LegFlight> Flight(const Leg& leg)
+{
+    auto flight = std::make_unique<LegFlight>();
+    flight->rows.resize(static_cast<size_t>(leg.rows));
     for (int32_t i = 0; i < leg.rows; ++i)
     {
-        SampleRow& row = table->rows[i];
+        SampleRow& row = flight->rows[i];
         row.samplenumber = i + 1;
         row.gps_date = leg.date;
         row.gps_time = leg.start + leg.step * i;
         row.gps_curalt = i < leg.groundRows ? leg.groundAltitude : leg.groundAltitude + 2.0 * (i - leg.groundRows + 1);
     }
-    table->rowCount = leg.rows;
-    table->SampleStep = leg.step;
-    return table;
+    flight->step = leg.step;
+    return flight;
 }
 
 double RowOf(const FlightsOnClock& clock, size_t flight, double clockPosition)
@@ -51,10 +58,10 @@ TEST(FlightsOnClockTest, FlightsLineUpByTimeOfDayAtTakeoffOrAtTheStart)
     // B: 0.5 s rows from 10:00:30 on the same day, 20 rows on the ground, then climbing.
     const auto a = Flight({2, 400.0, 36000.0, 1.0, 200, 90426});
     const auto b = Flight({20, 600.0, 36030.0, 0.5, 150, 90426});
-    EXPECT_EQ(TakeoffRow(*a), 4) << "the first row more than 5 m above the ground";
-    EXPECT_EQ(TakeoffRow(*b), 22);
+    EXPECT_EQ(TakeoffRow(a->Rows()), 4) << "the first row more than 5 m above the ground";
+    EXPECT_EQ(TakeoffRow(b->Rows()), 22);
 
-    const FlightsOnClock byTime({a.get(), b.get()}, FlightAlignment::Automatic);
+    const FlightsOnClock byTime({a->Rows(), b->Rows()}, FlightAlignment::Automatic);
     EXPECT_EQ(byTime.Alignment(), FlightAlignment::Time) << "both log dates";
     double row = 0.0;
     EXPECT_FALSE(byTime.FlightRowAt(1, byTime.ClockPositionOf(0, 29.0), &row)) << "B has not begun at 10:00:29";
@@ -62,13 +69,13 @@ TEST(FlightsOnClockTest, FlightsLineUpByTimeOfDayAtTakeoffOrAtTheStart)
     EXPECT_NEAR(RowOf(byTime, 1, byTime.ClockPositionOf(0, 60.25)), 60.5, 1e-9) << "between rows, in proportion";
     EXPECT_NEAR(byTime.StartOf(1) - byTime.StartOf(0), 30.0, 1e-9);
 
-    const FlightsOnClock atTakeoff({a.get(), b.get()}, FlightAlignment::Takeoff);
+    const FlightsOnClock atTakeoff({a->Rows(), b->Rows()}, FlightAlignment::Takeoff);
     EXPECT_NEAR(RowOf(atTakeoff, 1, atTakeoff.ClockPositionOf(0, 4.0)), 22.0, 1e-9) << "both leave the ground together";
     EXPECT_NEAR(RowOf(atTakeoff, 0, atTakeoff.ClockPositionOf(1, 122.0)), 54.0, 1e-9) << "and 50 s later too";
     EXPECT_NEAR(atTakeoff.TimeAt(0.0), 0.0, 1e-9) << "the clock starts at the earliest row of all";
     EXPECT_NEAR(atTakeoff.StartOf(0), 7.0, 1e-9) << "A's 4 s before take-off, after B's 11 s";
 
-    const FlightsOnClock atStart({a.get(), b.get()}, FlightAlignment::Start);
+    const FlightsOnClock atStart({a->Rows(), b->Rows()}, FlightAlignment::Start);
     EXPECT_NEAR(RowOf(atStart, 1, atStart.ClockPositionOf(0, 10.0)), 20.0, 1e-9);
     // A lasts 199 s, B 74.5 s: past B's end only A has data.
     EXPECT_FALSE(atStart.FlightRowAt(1, atStart.ClockPositionOf(0, 100.0), &row));
@@ -77,7 +84,7 @@ TEST(FlightsOnClockTest, FlightsLineUpByTimeOfDayAtTakeoffOrAtTheStart)
 
     // Without a date on one of them, time of day cannot line them up: take-off does.
     const auto undated = Flight({20, 600.0, 36030.0, 0.5, 150, 0});
-    EXPECT_EQ(FlightsOnClock({a.get(), undated.get()}, FlightAlignment::Time).Alignment(), FlightAlignment::Takeoff);
+    EXPECT_EQ(FlightsOnClock({a->Rows(), undated->Rows()}, FlightAlignment::Time).Alignment(), FlightAlignment::Takeoff);
 }
 
 TEST(FlightsOnClockTest, ClocksThatGoBackOrCrossMidnightKeepTheRowsInOrder)
@@ -91,7 +98,7 @@ TEST(FlightsOnClockTest, ClocksThatGoBackOrCrossMidnightKeepTheRowsInOrder)
     }
     auto stutter = Flight({0, 100.0, 86398.0, 1.0, 5, 90426});
     stutter->rows[3].gps_time = stutter->rows[1].gps_time; // a clock that jumped back
-    const FlightsOnClock clock({night.get(), stutter.get()}, FlightAlignment::Time);
+    const FlightsOnClock clock({night->Rows(), stutter->Rows()}, FlightAlignment::Time);
     EXPECT_NEAR(clock.ClockTimes().back(), 4.0, 1e-9) << "midnight is no jump back of a day";
     for (double row = 0.0; row <= 4.0; row += 0.5)
         EXPECT_NEAR(RowOf(clock, 0, clock.ClockPositionOf(0, row)), row, 1e-9);
@@ -120,19 +127,19 @@ TEST(FlightsOnClockTest, DatesFarApartOrMissingLineUpAtTakeoffWithAWordUnlessAsk
     const auto b = Flight({2, 400.0, 39600.0, 1.0, 100, 90424}); // two years earlier, an hour later in the day
     const std::vector<std::string> names = {"a.log", "b.log"};
 
-    const FlightsOnClock automatic({a.get(), b.get()}, FlightAlignment::Automatic);
+    const FlightsOnClock automatic({a->Rows(), b->Rows()}, FlightAlignment::Automatic);
     EXPECT_EQ(automatic.Alignment(), FlightAlignment::Takeoff);
     EXPECT_EQ(automatic.Note(names), "the flights were flown 730 days apart, so they are lined up at take-off (--align time keeps them by time of day)");
 
-    const FlightsOnClock asked({a.get(), b.get()}, FlightAlignment::Time);
+    const FlightsOnClock asked({a->Rows(), b->Rows()}, FlightAlignment::Time);
     EXPECT_EQ(asked.Alignment(), FlightAlignment::Time);
     EXPECT_EQ(asked.Note(names), "");
     EXPECT_EQ(FormatWholeDuration(asked.ClockTimes().back()), "729 d 23:03:19");
     EXPECT_EQ(FormatDuration(asked.ClockTimes().back() + 0.25), "729 d 23:03:19.3");
 
     const auto undated = Flight({20, 600.0, 36030.0, 0.5, 150, 0});
-    const FlightsOnClock fallen({a.get(), undated.get()}, FlightAlignment::Time);
+    const FlightsOnClock fallen({a->Rows(), undated->Rows()}, FlightAlignment::Time);
     EXPECT_EQ(fallen.Note(names), "--align time: flight 2 (b.log) logs no date, so the flights are lined up at take-off");
-    EXPECT_EQ(FlightsOnClock({a.get(), undated.get()}, FlightAlignment::Automatic).Note(names), "") << "the default says nothing of it";
+    EXPECT_EQ(FlightsOnClock({a->Rows(), undated->Rows()}, FlightAlignment::Automatic).Note(names), "") << "the default says nothing of it";
 }
 } // namespace

@@ -6,8 +6,6 @@
 #include <osg/AnimationPath>
 
 #include "SceneTestSupport.h"
-#include "geo/MapFrame.h"
-#include "log/SampleTable.h"
 #include "player/FlightReadout.h"
 #include "player/PlaybackClock.h"
 #include "player/PlayerDisplay.h"
@@ -31,16 +29,16 @@ protected:
     void TearDown() override { ResetElevationStore(); }
 
     // ReadFlightAt, without the store's report of the tiles the tests leave missing.
-    static FlightReadout Read(int32_t row)
+    FlightReadout Read(int32_t row) const
     {
         OutputCapture missingTileReports;
-        return ReadFlightAt(row);
+        return ReadFlightAt(flight.Rows(), frame, row);
     }
 
     // The display's lines for row `row`, paused there.
-    static std::string LinesAt(int32_t row)
+    std::string LinesAt(int32_t row) const
     {
-        PlaybackClock clock(SampleTable.rowCount, 1.0, ReplaySpeedUp);
+        PlaybackClock clock(static_cast<int32_t>(flight.rows.size()), 1.0, ReplaySpeedUp);
         clock.StepRows(row);
         std::string text;
         for (const std::string& line : DisplayLines(Read(row), clock))
@@ -68,7 +66,7 @@ TEST_F(PlayerReadoutTest, HeightAboveTheDrawnGroundBetweenGridPointsAndNoTileEls
     // A tile further east, where no tile file exists, still within the drawn rings.
     AddRow(2, GridRowLatitude(tileRow * 1024 + 500.25), GridColumnLongitude((tileColumn + 1) * 1024 + 20.5), 823.5);
     // The frame the replay would fix on these two samples.
-    SetUpMapFrame(GridRowLatitude(tileRow * 1024 + 500.25), GridColumnLongitude(tileColumn * 1024 + 1010.0));
+    frame = MapFrameOn(GridRowLatitude(tileRow * 1024 + 500.25), GridColumnLongitude(tileColumn * 1024 + 1010.0));
 
     const FlightReadout over = Read(0);
     EXPECT_TRUE(over.overTerrain);
@@ -115,7 +113,7 @@ TEST_F(PlayerReadoutTest, GroundSpeedAndClimbRateFromThePositionsOnEitherSide)
     for (int32_t i = 0; i < 4; ++i)
     {
         AddRow(i + 1, latitude + i * 6.0 / MetresPerDegree, 8.0 + i * 8.0 / (MetresPerDegree * 0.5), 400.0 + 1.5 * i);
-        SampleTable.rows[i].gps_time = 36000.0 + 0.5 * i;
+        flight.rows[i].gps_time = 36000.0 + 0.5 * i;
     }
     for (int32_t row : {0, 1, 3}) // one-sided at both ends
     {
@@ -127,20 +125,20 @@ TEST_F(PlayerReadoutTest, GroundSpeedAndClimbRateFromThePositionsOnEitherSide)
     EXPECT_NE(LinesAt(1).find("ground speed  20.0 m/s   climb rate  +3.0 m/s"), std::string::npos) << LinesAt(1);
 
     // A sink too slow to show reads +0.0.
-    SampleTable.rows[2].gps_curalt = SampleTable.rows[0].gps_curalt - 0.02;
+    flight.rows[2].gps_curalt = flight.rows[0].gps_curalt - 0.02;
     EXPECT_NE(LinesAt(1).find("climb rate  +0.0 m/s"), std::string::npos) << LinesAt(1);
 
     // A row between a left-out stretch (or one missing from the log) and a gap in time has
     // no neighbour to compare with.
-    SampleTable.rows[2].samplenumber = 50;
-    SampleTable.SampleStep = 0.5;
-    SampleTable.rows[1].gps_time += 10.0;
+    flight.rows[2].samplenumber = 50;
+    flight.summary.step = 0.5;
+    flight.rows[1].gps_time += 10.0;
     EXPECT_FALSE(Read(1).ratesKnown);
 
     // Neighbours logged at the same time give no rate, rather than an infinite one.
-    SampleTable.rows[1].gps_time -= 10.0;
-    SampleTable.rows[2].samplenumber = 3;
-    SampleTable.rows[2].gps_time = SampleTable.rows[0].gps_time;
+    flight.rows[1].gps_time -= 10.0;
+    flight.rows[2].samplenumber = 3;
+    flight.rows[2].gps_time = flight.rows[0].gps_time;
     EXPECT_FALSE(Read(1).ratesKnown);
     EXPECT_NE(LinesAt(1).find("ground speed   -- m/s"), std::string::npos) << LinesAt(1);
 }
@@ -152,13 +150,13 @@ TEST_F(PlayerReadoutTest, RatesAtTheEdgesOfAStretchComeFromInsideIt)
     // aircraft comes back 2 km south between them.
     for (const bool timeGap : {false, true})
     {
-        ResetSampleTable();
-        SampleTable.SampleStep = 1.0;
+        flight = LoadedFlight();
+        flight.summary.step = 1.0;
         for (int32_t i = 0; i < 6; ++i)
         {
             const int32_t stretch = i / 3;
             AddRow(timeGap ? i + 1 : i + 1 + 4 * stretch, 47.0 + (10.0 * i - 2000.0 * stretch) / MetresPerDegree, 8.0, 400.0 + 2.0 * i);
-            SampleTable.rows[i].gps_time = 100.0 + i + 30.0 * stretch;
+            flight.rows[i].gps_time = 100.0 + i + 30.0 * stretch;
         }
         for (int32_t row : {2, 3})
         {
@@ -176,8 +174,8 @@ TEST_F(PlayerReadoutTest, FirstLineSaysSampleSpeedAndPausedSecondTheTimes)
     for (int32_t i = 0; i < 12; ++i)
     {
         AddRow(101 + i, 47.1 + i * 1e-4, 8.2, 500.0);
-        SampleTable.rows[i].gps_time = 54199.0 + i;
-        SampleTable.rows[i].gps_date = 140626; // as a GPS logs it, beside its time of day
+        flight.rows[i].gps_time = 54199.0 + i;
+        flight.rows[i].gps_date = 140626; // as a GPS logs it, beside its time of day
         times.push_back(54199.0 + i + (i >= 6 ? 20.0 : 0.0)); // a gap of 21 s after the sixth
     }
     PlaybackClock clock(times, 1.0, ReplaySpeedUp);
@@ -196,11 +194,11 @@ TEST_F(PlayerReadoutTest, FirstLineSaysSampleSpeedAndPausedSecondTheTimes)
     EXPECT_EQ(lines[0], "sample 102    (row  2 of 12)   x1.5   PAUSED  no loop");
 
     // Rounding carries into the minutes and hours, never to 60.
-    SampleTable.rows[1].gps_time = 59.999;
+    flight.rows[1].gps_time = 59.999;
     EXPECT_NE(DisplayLines(Read(1), clock)[1].find("(00:01:00.00)"), std::string::npos);
     // A clock that counts from boot logs no date: its seconds are no time of day.
-    SampleTable.rows[1].gps_date = 0;
-    SampleTable.rows[1].gps_time = 671.68;
+    flight.rows[1].gps_date = 0;
+    flight.rows[1].gps_time = 671.68;
     EXPECT_EQ(DisplayLines(Read(1), clock)[1], "log time 671.68 s  replay 0:01.0 of 0:13.0");
     EXPECT_EQ(FormatDuration(59.96), "1:00.0");
     EXPECT_EQ(FormatDuration(3725.04), "1:02:05.0");
@@ -212,8 +210,8 @@ TEST_F(PlayerReadoutTest, AircraftStandsOnTheReplaysPathPointsAndFollowsItBetwee
     AddRow(1, 47.10, 8.20, 500.0, 0.3, -0.2, 0.1);
     AddRow(2, 47.11, 8.21, 520.0, 1.3, 0.4, -0.1);
     AddRow(3, 47.12, 8.19, 510.0, -2.0, 0.1, 0.2);
-    SampleTable.SampleStep = 0.2;
-    const osg::ref_ptr<osg::AnimationPath> path = BuildFlightPath();
+    flight.summary.step = 0.2;
+    const osg::ref_ptr<osg::AnimationPath> path = BuildFlightPath(flight.Rows(), frame);
 
     // A paused row shows exactly the control point the replay passes through there.
     int32_t row = 0;
@@ -221,13 +219,13 @@ TEST_F(PlayerReadoutTest, AircraftStandsOnTheReplaysPathPointsAndFollowsItBetwee
     {
         osg::Matrixd expected;
         point.getMatrix(expected);
-        EXPECT_EQ(AircraftMatrixAt(row), expected) << "row " << row;
+        EXPECT_EQ(AircraftMatrixAt(flight.Rows(), frame, row), expected) << "row " << row;
         ++row;
     }
     // Between rows it is where the replay is at the same share of the way.
     osg::Matrixd between;
     path->getMatrix(1.25 * 0.2 / ReplaySpeedUp, between);
-    const osg::Matrixd player = AircraftMatrixAt(1.25);
+    const osg::Matrixd player = AircraftMatrixAt(flight.Rows(), frame, 1.25);
     for (int i = 0; i < 16; ++i)
         EXPECT_NEAR(player.ptr()[i], between.ptr()[i], 1e-6 * (1.0 + std::fabs(between.ptr()[i])));
 }

@@ -10,7 +10,7 @@
 #include <osgViewer/ViewerEventHandlers>
 
 #include "SceneTestSupport.h"
-#include "log/SampleTable.h"
+#include "log/SampleSelection.h"
 #include "player/PlayerDisplay.h"
 #include "player/PlayerHud.h"
 #include "player/PlayerKeys.h"
@@ -189,7 +189,7 @@ TEST_F(PlayerTimelineTest, AxisOverTheSampleNumbersWithTheSelectedRangesOnIt)
     RangeList.entries[2] = SampleRange{50, 60};
     RangeList.count = 3;
 
-    const TimelineAxis axis = TimelineAxisOfTable();
+    const TimelineAxis axis = TimelineAxisOf(flight.Rows());
     EXPECT_EQ(axis.first, 2);
     EXPECT_EQ(axis.last, 15);
     const std::vector<TimelineSpan> spans = SelectedSpans(axis);
@@ -200,13 +200,13 @@ TEST_F(PlayerTimelineTest, AxisOverTheSampleNumbersWithTheSelectedRangesOnIt)
     EXPECT_DOUBLE_EQ(spans[1].to, 1.0);
 
     // Across the gap between the ranges the marker moves from 5 to 11 in one row.
-    EXPECT_DOUBLE_EQ(SampleNumberAtPosition(3.5), 8.0);
-    EXPECT_DOUBLE_EQ(TimelineFraction(axis, SampleNumberAtPosition(8.0)), 1.0);
+    EXPECT_DOUBLE_EQ(SampleNumberAtPosition(flight.Rows(), 3.5), 8.0);
+    EXPECT_DOUBLE_EQ(TimelineFraction(axis, SampleNumberAtPosition(flight.Rows(), 8.0)), 1.0);
     // A click in the gap goes to the nearer range's row, the first of a tie.
-    EXPECT_EQ(RowAtTimelineFraction(axis, 6.0 / 13.0), 3);   // sample 8: 5 and 11 are 3 away
-    EXPECT_EQ(RowAtTimelineFraction(axis, 7.0 / 13.0), 4);   // sample 9: 11
-    EXPECT_EQ(RowAtTimelineFraction(axis, 1.0), 8);
-    EXPECT_EQ(RowAtTimelineFraction(axis, -3.0), 0);
+    EXPECT_EQ(RowAtTimelineFraction(flight.Rows(), axis, 6.0 / 13.0), 3);   // sample 8: 5 and 11 are 3 away
+    EXPECT_EQ(RowAtTimelineFraction(flight.Rows(), axis, 7.0 / 13.0), 4);   // sample 9: 11
+    EXPECT_EQ(RowAtTimelineFraction(flight.Rows(), axis, 1.0), 8);
+    EXPECT_EQ(RowAtTimelineFraction(flight.Rows(), axis, -3.0), 0);
 }
 
 // The player as a program: it loads as the replay does, so it says and returns the same;

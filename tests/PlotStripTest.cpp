@@ -12,9 +12,6 @@
 #include "geo/Geodesy.h"
 #include "log/LogAttitude.h"
 #include "log/LogKeywords.h"
-#include "log/LogScanner.h"
-#include "log/SampleTable.h"
-#include "app/SeveralFlights.h"
 #include "player/EventTimeline.h"
 #include "player/PlayerSession.h"
 #include "player/PlotSeries.h"
@@ -35,11 +32,9 @@ protected:
             if (n > 40 && n <= 50)
                 continue;
             AddRow(n, 47.0 + n * 1e-5, 8.0, 100.0 + n);
-            SampleTable.rows[SampleTable.rowCount - 1].gps_time = n <= 40 ? n : n + 9.0;
+            flight.rows.back().gps_time = n <= 40 ? n : n + 9.0;
         }
-        SampleTable.SampleStep = 1.0;
     }
-    void TearDown() override { ResetScanner(); }
 };
 
 // The sloped lines a geometry of GL_LINES draws: [x0, x1] of each.
@@ -55,7 +50,7 @@ std::vector<std::pair<float, float>> SlopedLines(const osg::Drawable* drawable)
 
 TEST_F(PlotStripTest, CurveBreaksAtTheGapAndAClickSeeksToTheNearestRow)
 {
-    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions{{"altitude"}, TrackColourBy::None});
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions{{"altitude"}, TrackColourBy::None}, Flights(), frame);
     PlotStrip& strip = *session->plots;
     ASSERT_TRUE(strip.Shown());
     session->Refresh(1280, 720, true);
@@ -95,8 +90,8 @@ TEST_F(PlotStripTest, CurveBreaksAtTheGapAndAClickSeeksToTheNearestRow)
 
 TEST_F(PlotStripTest, EventsAndModesFallWhereTheyHappenedOnBothAxes)
 {
-    const PlaybackClock clock(TableLogTimes(), 1.0, 3.0);
-    const TimelineAxis axis = TimelineAxisOfTable();
+    const PlaybackClock clock(LogTimesOf(flight.Rows()), 1.0, 3.0);
+    const TimelineAxis axis = TimelineAxisOf(flight.Rows());
     const std::vector<FlightEvent> events = {
         {0.0, FlightEventKind::Mode, 6, "MANUAL"},
         {3.0, FlightEventKind::Arming, 6, "armed"},
@@ -104,7 +99,8 @@ TEST_F(PlotStripTest, EventsAndModesFallWhereTheyHappenedOnBothAxes)
         {44.0, FlightEventKind::Failsafe, 2, "link lost"},
         {70.0, FlightEventKind::Mode, 6, "MANUAL"},
     };
-    const EventTimeline timeline(events, clock, axis);
+    flight.events = events;
+    const EventTimeline timeline(flight, clock, axis);
     ASSERT_EQ(timeline.Events().size(), 5u);
     // Half-way between rows 19 and 20 (samples 20 and 21); in the gap, the row nearer in time.
     EXPECT_DOUBLE_EQ(timeline.Events()[2].position, 19.5);
@@ -126,11 +122,11 @@ TEST_F(PlotStripTest, EventsAndModesFallWhereTheyHappenedOnBothAxes)
     EXPECT_EQ(EventLine(*timeline.NearestEvent(40.0), 40.0), "event 0:39.0 failsafe link lost (1.0 s ago)");
 
     // Without mode events, the ap_status column's values are the modes.
-    cols[0] = static_cast<int32_t>(ColumnKind::ap_status);
-    highestColumn = 0;
-    for (int32_t row = 0; row < SampleTable.rowCount; ++row)
-        SampleTable.rows[row].ap_status = row < 30 ? 2 : 5;
-    const EventTimeline fromColumn({}, clock, axis);
+    flight.columns = {static_cast<int32_t>(ColumnKind::ap_status)};
+    for (size_t row = 0; row < flight.rows.size(); ++row)
+        flight.rows[row].ap_status = row < 30 ? 2 : 5;
+    flight.events.clear();
+    const EventTimeline fromColumn(flight, clock, axis);
     ASSERT_EQ(fromColumn.Modes().size(), 2u);
     EXPECT_EQ(fromColumn.Modes()[1].name, "mode 5");
     EXPECT_DOUBLE_EQ(fromColumn.Modes()[1].fromSeconds, 30.0);
@@ -140,60 +136,54 @@ TEST_F(PlotStripTest, EventsAndModesFallWhereTheyHappenedOnBothAxes)
 // pilot's unit; the figures come in the display's conventions.
 TEST_F(PlotStripTest, SeriesAreTheColumnsTheLogNamesInThePilotsUnits)
 {
-    cols[0] = static_cast<int32_t>(ColumnKind::voltage2);
-    cols[1] = static_cast<int32_t>(ColumnKind::gps_curheading);
-    cols[2] = static_cast<int32_t>(ColumnKind::gps_curlat);
-    highestColumn = 2;
-    SampleTable.rows[3].voltage2 = 11.5;
-    SampleTable.rows[3].gps_curheading = Pi / 2.0;
-    SampleTable.rows[3].pyro_curroll = 0.1; // the log's roll: right wing down is negative bank here
-    EXPECT_EQ(AvailablePlotWords(), (std::vector<std::string>{"altitude", "height", "speed", "climb", "attitude", "gps_curheading", "voltage2"}));
+    flight.columns = {static_cast<int32_t>(ColumnKind::voltage2), static_cast<int32_t>(ColumnKind::gps_curheading), static_cast<int32_t>(ColumnKind::gps_curlat)};
+    flight.rows[3].voltage2 = 11.5;
+    flight.rows[3].gps_curheading = Pi / 2.0;
+    flight.rows[3].pyro_curroll = 0.1; // the log's roll: right wing down is negative bank here
+    EXPECT_EQ(AvailablePlotWords(flight), (std::vector<std::string>{"altitude", "height", "speed", "climb", "attitude", "gps_curheading", "voltage2"}));
 
     PlotSeries series;
-    ASSERT_TRUE(MakePlotSeries("voltage2", &series));
+    ASSERT_TRUE(MakePlotSeries(flight, frame, "voltage2", &series));
     EXPECT_EQ(series.unit, "V");
     EXPECT_FLOAT_EQ(series.curves[0].values[3], 11.5f);
-    ASSERT_TRUE(MakePlotSeries("gps_curheading", &series));
+    ASSERT_TRUE(MakePlotSeries(flight, frame, "gps_curheading", &series));
     EXPECT_FLOAT_EQ(series.curves[0].values[3], 90.0f);
-    EXPECT_FALSE(MakePlotSeries("voltage1", &series)) << "a column the header did not name";
-    EXPECT_FALSE(MakePlotSeries("gps_curlat", &series)) << "positions are the map's, not a plot's";
+    EXPECT_FALSE(MakePlotSeries(flight, frame, "voltage1", &series)) << "a column the header did not name";
+    EXPECT_FALSE(MakePlotSeries(flight, frame, "gps_curlat", &series)) << "positions are the map's, not a plot's";
 
-    ASSERT_TRUE(MakePlotSeries("attitude", &series));
+    ASSERT_TRUE(MakePlotSeries(flight, frame, "attitude", &series));
     ASSERT_EQ(series.curves.size(), 2u);
     EXPECT_FLOAT_EQ(series.curves[0].values[3], static_cast<float>(BankOfLogRoll(0.1) * DegreesPerRadian));
-    ASSERT_TRUE(MakePlotSeries("climb", &series));
+    ASSERT_TRUE(MakePlotSeries(flight, frame, "climb", &series));
     // A metre a second on either side of the gap: the ends of the stretches are not joined
     // across it (11 m over 20 s).
     for (const int32_t row : {10, 39, 40})
         EXPECT_NEAR(series.curves[0].values[row], 1.0, 1e-6) << "row " << row;
 }
 
-// Two flights on one clock: the selected one is in the table, and its clock, display and plots
+// Two flights on one clock: the selected one is studied, and its clock, display and plots
 // follow the common clock; the other shows only while it has data.
 TEST_F(PlotStripTest, TheSelectedFlightIsStudiedAndTheOtherFollowsTheCommonClock)
 {
-    std::vector<StoredFlight> flights(2);
-    flights[0].path = "runs/first.log";
-    flights[0].table = CopyOfSampleTable();
-    cols[0] = static_cast<int32_t>(ColumnKind::voltage1);
-    flights[0].columns = SaveScannedColumns();
-    ResetSampleTable();
+    std::vector<LoadedFlight> flights(2);
+    flights[0] = flight;
+    flights[0].name = "runs/first.log";
+    flights[0].columns = {static_cast<int32_t>(ColumnKind::voltage1)};
+    flight = LoadedFlight();
+    flight.summary.step = 1.0;
     for (int32_t n = 1; n <= 30; ++n)
     {
         AddRow(n, 47.1, 8.0 + n * 1e-5, 300.0);
-        SampleTable.rows[n - 1].gps_time = 1000.0 + n;
+        flight.rows[n - 1].gps_time = 1000.0 + n;
     }
-    SampleTable.SampleStep = 1.0;
-    ResetScanner();
-    flights[1].path = "second.log";
-    flights[1].table = CopyOfSampleTable();
-    flights[1].columns = SaveScannedColumns();
+    flights[1] = flight;
+    flights[1].name = "second.log";
 
     PlayerViewOptions options{{"voltage1"}, TrackColourBy::None};
     options.alignment = FlightAlignment::Start;
-    osg::ref_ptr<PlayerSession> session = new PlayerSession(options, &flights);
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(options, flights, frame);
     ASSERT_TRUE(session->SeveralFlights());
-    EXPECT_EQ(SampleTable.rowCount, 80) << "the first flight is put in the table";
+    EXPECT_EQ(&session->Shown(), &flights[0]) << "the first flight is selected";
     EXPECT_EQ(session->plots->Words(), std::vector<std::string>{"voltage1"}) << "its columns with it";
 
     // Both start at 0 on the clock: the first's row 20 is the second's row 20.
@@ -206,7 +196,7 @@ TEST_F(PlotStripTest, TheSelectedFlightIsStudiedAndTheOtherFollowsTheCommonClock
     EXPECT_DOUBLE_EQ(other, 20.0);
 
     session->SelectNextFlight();
-    EXPECT_EQ(SampleTable.rowCount, 30);
+    EXPECT_EQ(&session->Shown(), &flights[1]);
     EXPECT_EQ(session->clock.RowCount(), 30);
     EXPECT_EQ(session->clock.Row(), 20) << "the clock stays where it stood";
     EXPECT_EQ(session->Lines().back(), "flight 2 of 2 second.log  clock 0:20.0 of 1:38.0, aligned at the start");
@@ -219,7 +209,7 @@ TEST_F(PlotStripTest, TheSelectedFlightIsStudiedAndTheOtherFollowsTheCommonClock
     EXPECT_EQ(session->clock.Row(), 29) << "held at its last row";
     EXPECT_NE(session->Lines().back().find("(no data now)"), std::string::npos);
     session->SelectNextFlight();
-    EXPECT_EQ(SampleTable.rowCount, 80) << "after the last, the first again";
+    EXPECT_EQ(&session->Shown(), &flights[0]) << "after the last, the first again";
     EXPECT_EQ(session->clock.Row(), 50) << "on the row the clock stands on";
 }
 
@@ -246,7 +236,7 @@ std::vector<std::pair<std::string, osg::BoundingBox>> DrawnTexts(osg::Node* root
 // plots' values and time labels.
 TEST_F(PlotStripTest, TheDisplayFitsTheFrameAndTheCreditsKeepClearOfThePlots)
 {
-    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions{{"altitude", "climb"}, TrackColourBy::None});
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions{{"altitude", "climb"}, TrackColourBy::None}, Flights(), frame);
     session->hud->ShowAttribution({"Imagery: a credit as long as the sources ask for", "Elevation: another"});
     for (const auto& [width, height] : std::vector<std::pair<int, int>>{{320, 180}, {480, 270}, {900, 540}, {1280, 720}})
     {
@@ -271,11 +261,10 @@ TEST_F(PlotStripTest, TheDisplayFitsTheFrameAndTheCreditsKeepClearOfThePlots)
 // A count is labelled in whole numbers, whatever its range.
 TEST_F(PlotStripTest, ACountIsLabelledInWholeNumbers)
 {
-    cols[0] = static_cast<int32_t>(ColumnKind::gps_numsatellites);
-    highestColumn = 0;
-    for (int32_t row = 0; row < SampleTable.rowCount; ++row)
-        SampleTable.rows[row].gps_numsatellites = 8 + row % 4;
-    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions{{"gps_numsatellites"}, TrackColourBy::None});
+    flight.columns = {static_cast<int32_t>(ColumnKind::gps_numsatellites)};
+    for (size_t row = 0; row < flight.rows.size(); ++row)
+        flight.rows[row].gps_numsatellites = 8 + row % 4;
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions{{"gps_numsatellites"}, TrackColourBy::None}, Flights(), frame);
     session->Refresh(1280, 720, true);
     std::vector<std::string> values;
     for (const auto& [text, box] : DrawnTexts(session->plots->Node()))

@@ -15,9 +15,9 @@
 #include <osgUtil/CullVisitor>
 #include <osgUtil/RenderStage>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "log/LogAttitude.h"
-#include "log/SampleTable.h"
+#include "log/SampleRow.h"
 #include "player/NearPlane.h"
 #include "player/PlaybackClock.h"
 #include "player/PlayerBackdrop.h"

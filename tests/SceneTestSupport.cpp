@@ -10,6 +10,8 @@ void SceneFixture::SetUp()
     MapFrame.CI = 92000;
     MapFrame.CJ = 136000;
     MapFrame.k = 0.01;
+    flight = LoadedFlight();
+    flight.summary.step = 1.0;
 }
 
 void SceneFixture::AddRow(int32_t samplenumber, double latitude, double longitude, double altitude, double heading, double roll, double pitch)
@@ -22,6 +24,7 @@ void SceneFixture::AddRow(int32_t samplenumber, double latitude, double longitud
     row.gps_curheading = heading;
     row.pyro_curroll = roll;
     row.pyro_curpitch = pitch;
+    flight.rows.push_back(row);
 }
 
 void SceneFixture::WriteImage(const std::string& name)

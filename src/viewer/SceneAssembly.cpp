@@ -72,5 +72,5 @@ FlightScene AssembleFlightScene(const FlightRows& flight, const MapFrameValues& 
     animatedTransform->addChild(aircraft.get());
 
     root->addChild(animatedTransform.get());
-    return FlightScene{root, animatedTransform, aircraft, terrain, sky, trackAndPath.track};
+    return FlightScene{root, animatedTransform, terrain, sky, trackAndPath.track, aircraft};
 }

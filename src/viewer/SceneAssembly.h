@@ -21,10 +21,10 @@ struct FlightScene
 {
     osg::ref_ptr<osg::Group> root;
     osg::ref_ptr<osg::MatrixTransform> aircraftMover; // the root's last child
-    osg::ref_ptr<osg::MatrixTransform> aircraft;      // the model, stood up and scaled, under the mover
     osg::ref_ptr<osg::Group> terrain;                 // the root's first child
     osg::ref_ptr<osg::Group> sky;                     // null without its texture
     osg::ref_ptr<osg::Group> track;
+    osg::ref_ptr<osg::MatrixTransform> aircraft; // the model, stood up and scaled, under the mover
 };
 
 // Which terrain the scene stands on: the replay's rings around the map frame's centre, or
