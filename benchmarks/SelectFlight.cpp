@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/SeveralFlights.h"
+#include "flight/LoadedFlight.h"
 #include "player/PlayerSession.h"
 
 int main(int argc, char** argv)
@@ -19,10 +19,11 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::vector<const char*> paths(MostFlights, argv[1]);
-    std::vector<StoredFlight> flights;
-    if (LoadFlights(paths, nullptr, FlightFiles::Refuse, &flights) != 0)
+    std::vector<LoadedFlight> flights;
+    MapFrameValues frame;
+    if (LoadFlights(paths, nullptr, FlightFiles::Refuse, &flights, &frame) != 0)
         return 1;
-    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions(), &flights);
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions(), flights, frame);
     std::vector<double> milliseconds;
     for (int i = 0; i < 64; ++i)
     {
@@ -31,7 +32,7 @@ int main(int argc, char** argv)
         milliseconds.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(milliseconds.begin(), milliseconds.end());
-    fprintf(stderr, "select the next of %zu flights of %d rows: median %.3f ms, slowest %.3f ms\n", flights.size(), SampleTable.rowCount, milliseconds[milliseconds.size() / 2],
+    fprintf(stderr, "select the next of %zu flights of %d rows: median %.3f ms, slowest %.3f ms\n", flights.size(), static_cast<int>(session->Shown().rows.size()), milliseconds[milliseconds.size() / 2],
             milliseconds.back());
     return 0;
 }

@@ -3,12 +3,14 @@
 // replay's refusal and the player's conversion.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 
 #include "AutopilotLogWriters.h"
 #include "LogTestSupport.h"
 #include "flight/FlightLoading.h"
+#include "flight/LoadedFlight.h"
 #include "log/SampleTable.h"
 #include "support/TestSupport.h"
 #include "track/FlightEvents.h"
@@ -193,12 +195,12 @@ TEST_F(FlightLoadingTest, LoadedEventsComeFromTheConversionOrTheFileBesideTheLog
     ASSERT_GT(events.size(), 5u);
     WriteWholeFile("converted.log", FormatConvertedLog(conversion.converted));
     const auto load = [](const char* path, FlightFiles flightFiles, std::string* transcript, std::string* errors) {
-        ResetLogReader();
+        LoadedFlight loaded;
         OutputCapture capture(true);
-        EXPECT_EQ(LoadFlightLog(path, nullptr, flightFiles), 0);
+        EXPECT_EQ(LoadFlight(path, nullptr, flightFiles, LoadReport::Transcript, &loaded), 0);
         *transcript = capture.Finish();
         *errors = capture.Errors();
-        return LoadedFlightEvents();
+        return loaded.events;
     };
     std::string bare, transcript, errors;
     EXPECT_EQ(load("flight", FlightFiles::Convert, &transcript, &errors).size(), events.size());
@@ -211,9 +213,67 @@ TEST_F(FlightLoadingTest, LoadedEventsComeFromTheConversionOrTheFileBesideTheLog
     EXPECT_EQ(loaded.back().text, events.back().text);
     EXPECT_EQ(transcript, bare);
     EXPECT_EQ(errors, "events: 'converted.events.csv': 1 line holds no event and was skipped\n");
+    LoadedFlight quiet;
+    ASSERT_EQ(LoadFlight("converted.log", nullptr, FlightFiles::Refuse, LoadReport::Quiet, &quiet), 0);
+    EXPECT_EQ(quiet.events.size(), events.size());
+}
+
+// A flight loaded as a value holds every row, however many: the first RowCapacity are the
+// table's very rows, and what a rejected line leaves in the row under construction reaches the
+// next line across the pieces the log is read in. Its transcript is the replay's.
+TEST_F(FlightLoadingTest, AFlightValueHoldsEveryRowAndPrintsTheReplaysTranscript)
+{
+    const int32_t lines = RowCapacity + 50000;
+    const int32_t rejected = 65534; // the last line of the first piece
+    std::string log = "samplenumber,gps_time,gps_curlat,gps_curlon,voltage1\n";
+    for (int32_t i = 0; i < lines; ++i)
+    {
+        const std::string head = std::to_string(2 + i % 99998) + "," + std::to_string(100.0 + 0.25 * i);
+        if (i == rejected)
+            log += head + ",0,0,7.5\n"; // no position: rejected, its voltage kept
+        else if (i == rejected + 1)
+            log += head + ",2850.5,970.5\n"; // no voltage of its own
+        else
+            log += head + ",2850.5,970.5,1\n";
+    }
+    WriteWholeFile("long.log", log);
+
+    LoadedFlight flight;
+    {
+        OutputCapture quiet;
+        ResetLogReader();
+        ASSERT_EQ(LoadFlight("long.log", nullptr, FlightFiles::Refuse, LoadReport::Quiet, &flight), 0);
+        ResetLogReader();
+        ASSERT_EQ(LoadFlightLog("long.log", nullptr), 0);
+    }
+    ASSERT_EQ(flight.rows.size(), static_cast<size_t>(lines - 1));
+    ASSERT_EQ(SampleTable.rowCount, RowCapacity);
+    EXPECT_EQ(memcmp(flight.rows.data(), SampleTable.rows, sizeof(SampleRow) * RowCapacity), 0) << "the table's rows, byte for byte";
+    EXPECT_EQ(flight.rows[rejected].voltage1, 7.5) << "the rejected line's voltage, carried into the next across the pieces";
+    EXPECT_EQ(flight.rows.back().gps_time, 100.0 + 0.25 * (lines - 1));
+    EXPECT_EQ(flight.summary.timeMaximum, 100.0 + 0.25 * (lines - 1));
+    EXPECT_TRUE(flight.Names(static_cast<int32_t>(ColumnKind::voltage1)));
+    EXPECT_FALSE(flight.Names(static_cast<int32_t>(ColumnKind::current)));
+
+    // A log the table holds: the value's transcript is the replay's, line for line.
+    log.resize(log.find('\n', 40000) + 1);
+    WriteWholeFile("short.log", log);
+    std::string replay, value;
+    {
+        ResetLogReader();
+        OutputCapture capture;
+        ASSERT_EQ(LoadFlightLog("short.log", "1-500,600-99999"), 0);
+        replay = capture.Finish();
+    }
+    {
+        ResetLogReader();
+        OutputCapture capture;
+        ASSERT_EQ(LoadFlight("short.log", "1-500,600-99999", FlightFiles::Refuse, LoadReport::Transcript, &flight), 0);
+        value = capture.Finish();
+    }
+    EXPECT_EQ(value, replay);
+    EXPECT_NE(value.find("selected "), std::string::npos);
     ResetLogReader();
-    ASSERT_TRUE(LoadFlightQuietly("converted.log"));
-    EXPECT_EQ(LoadedFlightEvents().size(), events.size());
 }
 
 } // namespace

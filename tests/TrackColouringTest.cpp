@@ -10,7 +10,6 @@
 
 #include "SceneTestSupport.h"
 #include "geo/Geodesy.h"
-#include "log/SampleTable.h"
 #include "scene/FlightTrack.h"
 #include "scene/TrackColouring.h"
 
@@ -23,13 +22,13 @@ protected:
     // `altitude(i)` metres.
     void Fly(int32_t rows, const std::function<double(int32_t)>& east, const std::function<double(int32_t)>& altitude)
     {
-        ResetSampleTable();
-        SampleTable.SampleStep = 1.0;
+        flight = LoadedFlight();
+        flight.summary.step = 1.0;
         const double metresPerDegree = EarthRadius * RadiansPerDegree * std::cos(47.0 * RadiansPerDegree);
         for (int32_t i = 0; i < rows; ++i)
         {
             AddRow(i + 1, 47.0, 8.0 + east(i) / metresPerDegree, altitude(i));
-            SampleTable.rows[i].gps_time = i;
+            flight.rows[i].gps_time = i;
         }
     }
 };
@@ -64,9 +63,9 @@ TEST_F(TrackColouringTest, RampFollowsTheValueAndOneSpikeDoesNotMoveItsLimits)
         SCOPED_TRACE(static_cast<int>(c.by));
         Fly(last + 1, [&c](int32_t i) { return i == last ? 2.0 * c.east(last - 1) - c.east(last - 2) : c.east(i); },
             [&c](int32_t i) { return i == last ? 2.0 * c.altitude(last - 1) - c.altitude(last - 2) : c.altitude(i); });
-        const TrackColouring calm = ColourTrack(c.by, {});
+        const TrackColouring calm = ColourTrack(flight.Rows(), c.by, {});
         Fly(last + 1, c.east, c.altitude);
-        const TrackColouring spiked = ColourTrack(c.by, {});
+        const TrackColouring spiked = ColourTrack(flight.Rows(), c.by, {});
 
         ASSERT_TRUE(spiked.ramp);
         ASSERT_EQ(spiked.rowColours.size(), static_cast<size_t>(last + 1));
@@ -103,10 +102,10 @@ TEST_F(TrackColouringTest, ModeColoursChangeAtTheChangeTimesOrFollowApStatus)
         Fly(10, [](int32_t i) { return 10.0 * i; }, [](int32_t) { return 400.0; });
         for (int32_t i = 0; i < 10; ++i)
         {
-            SampleTable.rows[i].gps_time = 10.0 + i;
-            SampleTable.rows[i].ap_status = apStatus[i];
+            flight.rows[i].gps_time = 10.0 + i;
+            flight.rows[i].ap_status = apStatus[i];
         }
-        const TrackColouring colouring = ColourTrack(TrackColourBy::Mode, c.changes);
+        const TrackColouring colouring = ColourTrack(flight.Rows(), TrackColourBy::Mode, c.changes);
 
         EXPECT_FALSE(colouring.ramp);
         const std::vector<std::string>& names = c.modes;
@@ -132,10 +131,10 @@ TEST_F(TrackColouringTest, TrackTakesTheRowColoursOnlyFromAColouring)
 {
     Fly(3, [](int32_t i) { return 10.0 * i; }, [](int32_t i) { return 400.0 + 50.0 * i; });
     const TrackColouring none;
-    const TrackColouring byAltitude = ColourTrack(TrackColourBy::Altitude, {});
+    const TrackColouring byAltitude = ColourTrack(flight.Rows(), TrackColourBy::Altitude, {});
     for (const TrackColouring* colouring : {static_cast<const TrackColouring*>(nullptr), &none, &byAltitude})
     {
-        osg::ref_ptr<osg::Group> track = BuildTrack(colouring);
+        osg::ref_ptr<osg::Group> track = BuildTrack(flight.Rows(), frame, colouring);
         const osg::Geometry* geometry = track->getChild(0)->asGeode()->getDrawable(0)->asGeometry();
         const osg::Vec4Array* colours = static_cast<const osg::Vec4Array*>(geometry->getColorArray());
         if (colouring == &byAltitude)
