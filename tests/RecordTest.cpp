@@ -551,7 +551,7 @@ TEST(PlayerBackdropTest, TheSkyAndTheFarGroundSurroundTheOverviewOfALongFlight)
 {
     // The scene as it is assembled: terrain 3 to 8 m up, the sky a ball of 200 units at the
     // origin, under a group.
-    FlightScene scene{new osg::Group, nullptr, new osg::Group, new osg::Group, nullptr};
+    FlightScene scene{new osg::Group, nullptr, new osg::Group, new osg::Group, nullptr, nullptr};
     osg::ref_ptr<osg::Geode> terrain = new osg::Geode;
     terrain->addDrawable(new osg::ShapeDrawable(new osg::Box(osg::Vec3(0.0f, 0.0f, 0.055f), 1.0f, 1.0f, 0.05f)));
     scene.terrain->addChild(terrain.get());

@@ -77,6 +77,14 @@ PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector
             names.push_back(FlightName(i));
         if (const std::string note = onClock->Note(names); !note.empty())
             fprintf(stderr, "%s\n", note.c_str());
+        // Each flight's own clock, axis and events, once: selecting a flight then takes them
+        // as they are, whatever its length.
+        for (const LoadedFlight& flight : all)
+        {
+            const PlaybackClock own(LogTimesOf(flight.Rows()), flight.summary.step, ReplaySpeedUp);
+            const TimelineAxis ownAxis = TimelineAxisOf(flight.Rows());
+            studies.push_back(FlightStudy{own, ownAxis, EventTimeline(flight, own, ownAxis)});
+        }
     }
     StudyLoadedFlight();
     plots = new PlotStrip(hud->Font());
@@ -118,11 +126,13 @@ void PlayerSession::StudyLoadedFlight()
 {
     if (flights)
     {
-        PlaybackClock own(LogTimesOf(shown->Rows()), shown->summary.step, common.Speed());
-        clock = own;
-        axis = TimelineAxisOf(shown->Rows());
+        clock = studies[selected].clock;
+        clock.SetSpeed(common.Speed());
+        axis = studies[selected].axis;
+        events = studies[selected].events;
     }
-    events = EventTimeline(*shown, clock, axis);
+    else
+        events = EventTimeline(*shown, clock, axis);
     timeline = TimelineView();
     timeline.spans = SelectedSpans(axis);
     for (const ModeSpan& mode : events.Modes())

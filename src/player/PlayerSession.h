@@ -143,6 +143,13 @@ private:
     PlaybackClock common{1, 1.0, 3.0};
     size_t selected = 0;
     std::vector<osg::ref_ptr<osg::MatrixTransform>> ghosts; // one per flight
+    struct FlightStudy
+    {
+        PlaybackClock clock; // at the replay's speed
+        TimelineAxis axis;
+        EventTimeline events;
+    };
+    std::vector<FlightStudy> studies; // one per flight, with several
     std::vector<std::string> legendLines;
 
     TrackColouring trackColours;
