@@ -273,3 +273,35 @@ TEST_F(PlotStripTest, ACountIsLabelledInWholeNumbers)
     EXPECT_EQ(values, (std::vector<std::string>{"11", "8"})) << "the highest and the lowest";
 }
 } // namespace
+
+namespace
+{
+// Ten hours at ten rows a second: more than the replay's table holds, all of it on the clock,
+// the display and the plots.
+TEST_F(PlotStripTest, ATenHourFlightIsStudiedWhole)
+{
+    const int32_t rows = 360000;
+    flight = LoadedFlight();
+    flight.rows.resize(rows);
+    for (int32_t i = 0; i < rows; ++i)
+    {
+        SampleRow& row = flight.rows[i];
+        row.samplenumber = i % 99999 + 1;
+        row.gps_time = 0.1 * i;
+        row.gps_curlat = 60.0 * (47.0 + 1e-6 * i);
+        row.gps_curlon = 60.0 * 8.0;
+        row.gps_curalt = 400.0 + 0.01 * i;
+    }
+    flight.summary.step = 0.1;
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions{{"altitude"}, TrackColourBy::None}, Flights(), frame);
+    EXPECT_EQ(session->clock.RowCount(), rows);
+    session->SeekSeconds(35999.9);
+    EXPECT_EQ(session->clock.Row(), rows - 1);
+    EXPECT_NE(session->Lines()[0].find("of 360000"), std::string::npos) << session->Lines()[0];
+    session->Refresh(1280, 720, true);
+    PlotSeries series;
+    ASSERT_TRUE(MakePlotSeries(flight, frame, "climb", &series));
+    ASSERT_EQ(series.curves[0].values.size(), static_cast<size_t>(rows));
+    EXPECT_NEAR(series.curves[0].values[rows - 1], 0.1, 1e-4) << "the last row's climb, from its own neighbours";
+}
+} // namespace
