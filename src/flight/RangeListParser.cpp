@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "log/SampleTable.h"
+#include "log/SampleSelection.h"
 
 // atol's reading of a number, held to the int32 range the ranges are stored in. strtol is
 // handed only what it reads (blanks, a sign, digits): given the rest of a long list, a build
