@@ -9,7 +9,7 @@
 #include <osg/Texture2D>
 
 #include "TerrainTestSupport.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "support/SceneFiles.h"
 #include "terrain/PagedTerrain.h"
 
@@ -23,11 +23,7 @@ const int64_t Column18 = 135 * 1024 + 600;
 class PagedTerrainTest : public TerrainFixture
 {
 protected:
-    void SetUp() override
-    {
-        TerrainFixture::SetUp();
-        SetUpMapFrame(GridRowLatitude(Row18 + 0.5), GridColumnLongitude(Column18 + 0.5));
-    }
+    const MapFrameValues frame = MapFrameOn(GridRowLatitude(Row18 + 0.5), GridColumnLongitude(Column18 + 0.5));
 
     static std::string Name(char kind, int level, int64_t row, int64_t column)
     {
@@ -59,7 +55,7 @@ TEST_F(PagedTerrainTest, TilesStandOnTheStoredHeightsAndSplitIntoTheirQuarters)
     WriteDistinctTile(88, 135);
     const int64_t row17 = Row18 / 2;
     const int64_t column17 = Column18 / 2;
-    osg::ref_ptr<osg::Node> tile = BuildTerrainTile(Name('t', 17, row17, column17));
+    osg::ref_ptr<osg::Node> tile = BuildTerrainTile(Name('t', 17, row17, column17), frame);
     ASSERT_TRUE(tile);
     const osg::PagedLOD* lod = dynamic_cast<const osg::PagedLOD*>(tile.get());
     ASSERT_TRUE(lod);
@@ -73,9 +69,9 @@ TEST_F(PagedTerrainTest, TilesStandOnTheStoredHeightsAndSplitIntoTheirQuarters)
     {
         const int64_t row = 2 * row17 + static_cast<int64_t>(n / 3);
         const int64_t column = 2 * column17 + static_cast<int64_t>(n % 3);
-        EXPECT_FLOAT_EQ(v[n].x(), static_cast<float>(row - MapFrame.CI)) << n;
-        EXPECT_FLOAT_EQ(v[n].y(), static_cast<float>(column - MapFrame.CJ)) << n;
-        EXPECT_NEAR(v[n].z(), MapFrame.k * GridHeight(row, column), 1e-4) << n;
+        EXPECT_FLOAT_EQ(v[n].x(), static_cast<float>(row - frame.CI)) << n;
+        EXPECT_FLOAT_EQ(v[n].y(), static_cast<float>(column - frame.CJ)) << n;
+        EXPECT_NEAR(v[n].z(), frame.k * GridHeight(row, column), 1e-4) << n;
     }
     float lowest = v[0].z();
     for (size_t n = 0; n < 9; ++n)
@@ -85,7 +81,7 @@ TEST_F(PagedTerrainTest, TilesStandOnTheStoredHeightsAndSplitIntoTheirQuarters)
 
     // Its children: the four zoom-18 tiles, north-west first, each with the cell's centre at
     // the mean of its corners, as the finest level is drawn everywhere.
-    osg::ref_ptr<osg::Node> children = BuildTerrainTile(Name('k', 17, row17, column17));
+    osg::ref_ptr<osg::Node> children = BuildTerrainTile(Name('k', 17, row17, column17), frame);
     ASSERT_TRUE(children && children->asGroup());
     ASSERT_EQ(children->asGroup()->getNumChildren(), 4u);
     for (unsigned n = 0; n < 4; ++n)
@@ -95,15 +91,15 @@ TEST_F(PagedTerrainTest, TilesStandOnTheStoredHeightsAndSplitIntoTheirQuarters)
         const osg::Vec3Array& c = Vertices(child);
         const int64_t row = 2 * row17 + n / 2;
         const int64_t column = 2 * column17 + n % 2;
-        EXPECT_FLOAT_EQ(c[0].x(), static_cast<float>(row - MapFrame.CI)) << n;
-        EXPECT_FLOAT_EQ(c[0].y(), static_cast<float>(column - MapFrame.CJ)) << n;
+        EXPECT_FLOAT_EQ(c[0].x(), static_cast<float>(row - frame.CI)) << n;
+        EXPECT_FLOAT_EQ(c[0].y(), static_cast<float>(column - frame.CJ)) << n;
         const double mean = (GridHeight(row, column) + GridHeight(row + 1, column) + GridHeight(row, column + 1) + GridHeight(row + 1, column + 1)) / 4.0;
-        EXPECT_NEAR(c[4].z(), MapFrame.k * mean, 1e-4) << n;
+        EXPECT_NEAR(c[4].z(), frame.k * mean, 1e-4) << n;
     }
 
     // Names that are no tile's: nothing, never a guess.
     for (const std::string& name : {Name('t', 9, 0, 0), Name('t', 13, -1, 5), Name('k', 18, Row18, Column18), Name('x', 13, 1, 1), std::string("t_13_1.frtile")})
-        EXPECT_FALSE(BuildTerrainTile(name)) << name;
+        EXPECT_FALSE(BuildTerrainTile(name, frame)) << name;
 }
 
 TEST_F(PagedTerrainTest, MissingPicturesComeFromTheFinerTilesElseTheCoarserElseGrass)
@@ -117,9 +113,9 @@ TEST_F(PagedTerrainTest, MissingPicturesComeFromTheFinerTilesElseTheCoarserElseG
     ASSERT_TRUE(WriteImage(GrassTextureFile, 64, 64, SolidColour(200, 200, 0)));
     const int64_t row16 = Row18 / 4 + 3;
     ASSERT_TRUE(WriteImage(ImageryFileName(16, row16, Column18 / 4), 64, 64, SolidColour(0, 255, 255)));
-    PagedTerrain terrain({GridTile{Row18, Column18}}); // lists the pictures there are
+    PagedTerrain terrain(frame, {GridTile{Row18, Column18}}); // lists the pictures there are
 
-    osg::ref_ptr<osg::Node> tile = BuildTerrainTile(Name('t', 17, row17, column17));
+    osg::ref_ptr<osg::Node> tile = BuildTerrainTile(Name('t', 17, row17, column17), frame);
     ASSERT_TRUE(tile);
     const double where[4][2] = {{0.25, 0.75}, {0.75, 0.75}, {0.25, 0.25}, {0.75, 0.25}}; // east, north
     for (int n = 0; n < 4; ++n)
@@ -130,7 +126,7 @@ TEST_F(PagedTerrainTest, MissingPicturesComeFromTheFinerTilesElseTheCoarserElseG
     }
 
     // A level-16 tile beside it with no picture under it at all: grass.
-    osg::ref_ptr<osg::Node> bare = BuildTerrainTile(Name('t', 16, Row18 / 4 + 2, Column18 / 4));
+    osg::ref_ptr<osg::Node> bare = BuildTerrainTile(Name('t', 16, Row18 / 4 + 2, Column18 / 4), frame);
     ASSERT_TRUE(bare);
     const osg::Vec4 grass = TexelOf(bare.get(), 0.5, 0.5);
     EXPECT_NEAR(grass.r() * 255.0f, 200.0f, 12.0f);
@@ -138,7 +134,7 @@ TEST_F(PagedTerrainTest, MissingPicturesComeFromTheFinerTilesElseTheCoarserElseG
 
     // A zoom-18 tile with nothing of its own nor under it, below a level-16 picture: the
     // quarter of a quarter of that picture over it.
-    osg::ref_ptr<osg::Node> under = BuildTerrainTile(Name('t', 18, row16 * 4 + 1, Column18 / 4 * 4 + 2));
+    osg::ref_ptr<osg::Node> under = BuildTerrainTile(Name('t', 18, row16 * 4 + 1, Column18 / 4 * 4 + 2), frame);
     ASSERT_TRUE(under);
     const auto& uv = *static_cast<const osg::Vec2Array*>(MeshOf(under.get()).getTexCoordArray(0));
     EXPECT_FLOAT_EQ(uv[0].x(), 0.5f);  // third column of four from the west
@@ -153,7 +149,7 @@ TEST_F(PagedTerrainTest, FlightsFarApartHaveGroundAlongEachAndNoneBetween)
 {
     const int64_t apart = 12 * 256; // zoom-18 tiles: twelve roots either side of the frame's centre
     const int32_t row = static_cast<int32_t>(Row18);
-    PagedTerrain terrain(std::vector<FlightTiles>{FlightTiles{row, static_cast<int32_t>(Column18 - apart), {GridTile{Row18, Column18 - apart}}},
+    PagedTerrain terrain(frame, std::vector<FlightTiles>{FlightTiles{row, static_cast<int32_t>(Column18 - apart), {GridTile{Row18, Column18 - apart}}},
                                                   FlightTiles{row, static_cast<int32_t>(Column18 + apart), {GridTile{Row18, Column18 + apart}}}});
     ASSERT_GT(terrain.getNumChildren(), 0u);
     for (unsigned i = 0; i < terrain.getNumChildren(); ++i)

@@ -1,5 +1,8 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+
+#include "log/LogKeywords.h"
 
 // One accepted log line. Fields are named after the keywords that fill them and hold the
 // values as logged, with no unit conversion.
@@ -53,4 +56,31 @@ struct FlightRows
     const SampleRow* begin() const { return rows; }
     const SampleRow* end() const { return rows + count; }
     bool empty() const { return count <= 0; }
+};
+
+enum StorageCode : int32_t
+{
+    StoreNone = 0,
+    StoreInt32 = 1,
+    StoreDouble = 2,
+};
+
+// Where a number of a given column kind goes in a row: the scanner stores there, the
+// writers and the converters read and fill the same fields.
+struct ColumnField
+{
+    ColumnKind kind;
+    StorageCode storage;
+    size_t offset; // byte offset of the field (or array element) in SampleRow
+};
+
+// Indexed by column kind.
+extern const ColumnField ColumnFieldTable[ColumnKindCount];
+
+// A sample number n is selected when begin < n < end (both bounds exclusive): one
+// range of a --samples list.
+struct SampleRange
+{
+    int32_t begin;
+    int32_t end;
 };

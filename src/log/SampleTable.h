@@ -44,13 +44,6 @@ SampleTableInstance CopyOfSampleTable();
 // what it held: the rows past them are zero again, as after a reset.
 void LoadSampleTable(const SampleTableValues& table);
 
-// A sample number n is selected when begin < n < end (both bounds exclusive).
-struct SampleRange
-{
-    int32_t begin;
-    int32_t end;
-};
-
 struct RangeListValues
 {
     SampleRange entries[RangeCapacity];
@@ -59,24 +52,6 @@ struct RangeListValues
 
 // Initially one range {0, 100000}: sample numbers 1 to 99999.
 extern RangeListValues RangeList;
-
-enum StorageCode : int32_t
-{
-    StoreNone = 0,
-    StoreInt32 = 1,
-    StoreDouble = 2,
-};
-
-// Where a number of a given column kind goes in the row under construction.
-struct ColumnField
-{
-    ColumnKind kind;
-    StorageCode storage;
-    size_t offset; // byte offset of the field (or array element) in SampleRow
-};
-
-// Indexed by column kind.
-extern const ColumnField ColumnFieldTable[ColumnKindCount];
 
 // Empties the table: rowCount 0 and every field of every row zero.
 void ResetSampleTable();
