@@ -8,7 +8,7 @@
 #include "DataToolSupport.h"
 #include "flight/FlightLoading.h"
 #include "geo/GeoTiles.h"
-#include "geo/MapProjection.h"
+#include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
 #include "support/SceneFiles.h"
 #include "terrain/ElevationTileStore.h"
@@ -47,9 +47,10 @@ MapFrameValues FrameOfLog(const std::string& path)
     return LoadLogQuietly(path).Frame();
 }
 
-// What BuildTerrain prints.
-std::string TerrainMessages()
+// What the replay's BuildTerrain prints around the frame, which it reads from its own.
+std::string TerrainMessages(const MapFrameValues& frame)
 {
+    MapFrame = frame;
     ResetElevationStore();
     OutputCapture capture;
     {
@@ -103,7 +104,7 @@ TEST_F(PlanTest, MissingFilesAreExactlyThoseTheTerrainReportsInItsOrder)
             planned.push_back(line);
 
     // The viewer's messages, in the order it prints them.
-    const std::string messages = TerrainMessages();
+    const std::string messages = TerrainMessages(frame);
     std::vector<std::string> viewer;
     std::istringstream lines(messages);
     std::string line;
