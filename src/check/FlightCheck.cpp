@@ -41,7 +41,7 @@ bool SelectedBetween(const std::vector<SampleRange>& selection, int32_t a, int32
 
 bool ValidPosition(const MapFrameValues& frame, const SampleRow& row)
 {
-    // The reader drops rows within one minute of arc of 0; a table filled otherwise may hold them.
+    // The reader drops rows within one minute of arc of 0; rows made otherwise may hold them.
     const double latitude = std::fabs(row.gps_curlat);
     const double longitude = std::fabs(row.gps_curlon);
     // A flight across the 180th meridian is written with longitudes running on past +-180:
