@@ -8,8 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "DataToolSupport.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
+#include "log/LogWriter.h"
 #include "support/ElevationTiles.h"
 
 namespace
@@ -88,9 +89,9 @@ TEST_F(CheckCommandTest, ExitStatusIsTheVerdictAndBadInputForWhatCannotBeChecked
     EXPECT_EQ(out, "");
 }
 
-TEST_F(CheckCommandTest, RowsTheTableCannotTakeAreCountedWithTheRangeThatChecksThem)
+TEST_F(CheckCommandTest, SampleNumbersPastTheReplaysSelectionAreCheckedWithTheRest)
 {
-    // Rows 11 to 15 renumbered 100011 to 100015: beyond what is read without --samples.
+    // Rows 11 to 15 renumbered 100011 to 100015: beyond what the replay reads without --samples.
     std::vector<std::string> lines = SplitLines(Log(15));
     std::string text;
     for (size_t i = 0; i < lines.size(); ++i)
@@ -98,10 +99,35 @@ TEST_F(CheckCommandTest, RowsTheTableCannotTakeAreCountedWithTheRangeThatChecksT
     WriteText("long.log", text);
     std::string out;
     RunTool({"check", "long.log"}, &out);
-    EXPECT_NE(out.find("check: 5 more rows were left out: the table holds 100000 rows, and without --samples only sample numbers 1 to 99999 are read; check the rest a range at a time: --samples 99999-199999, and so on\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(": 15 rows, samples 1 to 100015,"), std::string::npos) << out;
+    EXPECT_EQ(out.find("left out"), std::string::npos) << out;
     RunTool({"check", "long.log", "--samples", "99999-199999"}, &out);
     EXPECT_NE(out.find(": 5 rows, samples 100011 to 100015,"), std::string::npos) << out;
     EXPECT_EQ(out.find("left out"), std::string::npos) << out;
+}
+
+TEST_F(CheckCommandTest, AFlightLongerThanTheReplaysTableIsCheckedWhole)
+{
+    // 150 000 rows at 10 a second, as the project's writer writes them.
+    const std::vector<LogColumn> columns = {{ColumnKind::samplenumber, 0}, {ColumnKind::gps_time, 2}, {ColumnKind::gps_curlat, 6}, {ColumnKind::gps_curlon, 6}, {ColumnKind::gps_curalt, 2}};
+    std::string text = LogHeaderLine(columns);
+    SampleRow row = {};
+    for (int32_t i = 0; i < 150000; ++i)
+    {
+        row.samplenumber = i + 1;
+        row.gps_time = 1000.0 + 0.1 * i;
+        row.gps_curlat = 2850.0 + 0.00005 * i;
+        row.gps_curlon = 970.0;
+        row.gps_curalt = 130.0;
+        AppendLogLine(&text, row, columns);
+    }
+    WriteText("ten-hours.log", text);
+    std::string out;
+    RunTool({"check", "ten-hours.log", "--csv", "rows.csv"}, &out);
+    EXPECT_NE(out.find("check 'ten-hours.log': 150000 rows, samples 1 to 150000,"), std::string::npos) << out.substr(0, 2000);
+    EXPECT_NE(out.find("csv: 150000 rows written to 'rows.csv'"), std::string::npos) << out.substr(0, 2000);
+    EXPECT_EQ(out.find("left out"), std::string::npos);
+    EXPECT_EQ(out.find("Table full"), std::string::npos);
 }
 
 TEST_F(CheckCommandTest, EachKindListsTwentyStretchesAndCountsTheRest)

@@ -11,7 +11,7 @@
 
 #include "DataToolSupport.h"
 #include "geo/GeoTiles.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 #include "support/GeoTiffFiles.h"
 #include "terrain/ElevationTileStore.h"

@@ -19,7 +19,7 @@
 #include "batch/CommandReport.h"
 #include "flight/FlightLoading.h"
 #include "terrain/FlightCorridor.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 #include "support/SceneFiles.h"
 #include "support/ServedElevation.h"
@@ -227,10 +227,12 @@ TEST_F(FetchTest, FetchesWhatIsMissingOnceAndNothingHalfDone)
     EXPECT_NE(tile.qualities[corner], HeightQuality::None);
     EXPECT_TRUE(Exists("world/ATTRIBUTION.txt"));
 
-    // The fetches above loaded the flight: every imagery tile along it is there, the rings'
-    // and those out to the corridor's edge beyond them.
-    const std::vector<ImageryTileId> corridor = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight());
-    ASSERT_GT(corridor.size(), ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ).size());
+    // Every imagery tile along the flight is there, the rings' and those out to the
+    // corridor's edge beyond them.
+    const LoadedFlight flight = LoadLogQuietly("world/flight.log");
+    const MapFrameValues frame = flight.Frame();
+    const std::vector<ImageryTileId> corridor = CorridorImageryTiles(frame.CI, frame.CJ, TilesUnderFlights({flight.Rows()}));
+    ASSERT_GT(corridor.size(), ImageryTilesOfFlight(frame.CI, frame.CJ).size());
     for (const ImageryTileId& tile : corridor)
         ASSERT_TRUE(Exists("world/" + ImageryFileName(tile))) << ImageryFileName(tile);
 }
@@ -358,9 +360,10 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
     double latitude = 0.0, longitude = 0.0;
     const std::vector<TimedPosition> points = WriteFlight(&latitude, &longitude);
     // The box over the flight's whole corridor: what a worker replaying it will read.
-    ASSERT_TRUE(LoadFlightQuietly("world/flight.log"));
+    const LoadedFlight flight = LoadLogQuietly("world/flight.log");
+    const MapFrameValues frame = flight.Frame();
     GeoBox box = {90, 540, -90, -540};
-    for (const ImageryTileId& tile : CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight()))
+    for (const ImageryTileId& tile : CorridorImageryTiles(frame.CI, frame.CJ, TilesUnderFlights({flight.Rows()})))
     {
         const GeoBox part = BoxOfTile(tile);
         box = {std::min(box.south, part.south), std::min(box.west, part.west), std::max(box.north, part.north), std::max(box.east, part.east)};

@@ -9,7 +9,7 @@
 
 #include "DataToolSupport.h"
 #include "geo/GeoTiles.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 #include "support/GeoTiffFiles.h"
 #include "support/SceneFiles.h"

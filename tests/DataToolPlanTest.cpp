@@ -10,8 +10,6 @@
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
 #include "geo/ReplayFiles.h"
-#include "log/LogScanner.h"
-#include "log/SampleTable.h"
 #include "support/SceneFiles.h"
 #include "terrain/ElevationTileStore.h"
 #include "terrain/RingTiles.h"
@@ -43,18 +41,16 @@ void WriteJpeg(const std::string& name)
     ASSERT_TRUE(WriteImage(name, 8, 8, SolidColour(90, 90, 90)));
 }
 
-// Loads the log into this process the way the replay does, fixing CI and CJ.
-void LoadLog(const std::string& path)
+// The frame the replay fixes on the log's flight, which decides the rings' tiles.
+MapFrameValues FrameOfLog(const std::string& path)
 {
-    ResetScanner();
-    RangeList.count = 1;
-    RangeList.entries[0] = SampleRange{0, 100000};
-    ASSERT_TRUE(LoadFlightQuietly(path.c_str()));
+    return LoadLogQuietly(path).Frame();
 }
 
-// What BuildTerrain prints.
-std::string TerrainMessages()
+// What the replay's BuildTerrain prints around the frame, which it reads from its own.
+std::string TerrainMessages(const MapFrameValues& frame)
 {
+    MapFrame = frame;
     ResetElevationStore();
     OutputCapture capture;
     {
@@ -86,10 +82,10 @@ class PlanTest : public DataToolFixture
 TEST_F(PlanTest, MissingFilesAreExactlyThoseTheTerrainReportsInItsOrder)
 {
     WriteText("avlog.log", FlightLog());
-    LoadLog("avlog.log");
-    const std::vector<ElevationTileId> elevation = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
+    const MapFrameValues frame = FrameOfLog("avlog.log");
+    const std::vector<ElevationTileId> elevation = RingElevationTiles(frame.CI, frame.CJ);
     ASSERT_EQ(elevation.size(), 4u) << "the rings straddle an elevation tile corner";
-    const std::vector<ImageryTileId> imagery = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+    const std::vector<ImageryTileId> imagery = ImageryTilesOfFlight(frame.CI, frame.CJ);
     ASSERT_EQ(imagery.size(), 249u);
 
     // Some of everything present: two elevation tiles (any bytes open), every third image,
@@ -108,7 +104,7 @@ TEST_F(PlanTest, MissingFilesAreExactlyThoseTheTerrainReportsInItsOrder)
             planned.push_back(line);
 
     // The viewer's messages, in the order it prints them.
-    const std::string messages = TerrainMessages();
+    const std::string messages = TerrainMessages(frame);
     std::vector<std::string> viewer;
     std::istringstream lines(messages);
     std::string line;
@@ -127,11 +123,11 @@ TEST_F(PlanTest, MissingFilesAreExactlyThoseTheTerrainReportsInItsOrder)
 TEST_F(PlanTest, CompleteOnlyWhenEveryFileIsThere)
 {
     WriteText("avlog.log", FlightLog());
-    LoadLog("avlog.log");
+    const MapFrameValues frame = FrameOfLog("avlog.log");
     // Tiles of 257 m everywhere: an empty tile would be no terrain (see EmptyTileIsNoTerrain).
-    for (const ElevationTileId& tile : RingElevationTiles(MapFrame.CI, MapFrame.CJ))
+    for (const ElevationTileId& tile : RingElevationTiles(frame.CI, frame.CJ))
         WriteText(ElevationTileFileName(tile.tileRow, tile.tileColumn), std::string(2101250, '\x01'));
-    for (const ImageryTileId& tile : ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ))
+    for (const ImageryTileId& tile : ImageryTilesOfFlight(frame.CI, frame.CJ))
         WriteJpeg(ImageryFileName(tile));
     WriteJpeg(GrassTextureFile);
     WriteJpeg(AircraftTextureFile);
@@ -153,13 +149,13 @@ TEST_F(PlanTest, SummaryGivesEachLevelsBoxAroundItsTiles)
     WriteText("avlog.log", FlightLog());
     std::string out;
     ASSERT_EQ(RunTool({"plan", "avlog.log"}, &out), 1);
-    LoadLog("avlog.log");
-    const std::vector<ImageryTileId> imagery = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ);
+    const MapFrameValues frame = FrameOfLog("avlog.log");
+    const std::vector<ImageryTileId> imagery = ImageryTilesOfFlight(frame.CI, frame.CJ);
     for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
     {
         const int32_t shift = FinestLevel - level;
         // Level 18 is the 7 x 7 block around the centre tile; every level spans 7 tiles.
-        TileRange range = {level, (MapFrame.CI >> shift) - 3, (MapFrame.CI >> shift) + 3, (MapFrame.CJ >> shift) - 3, (MapFrame.CJ >> shift) + 3};
+        TileRange range = {level, (frame.CI >> shift) - 3, (frame.CI >> shift) + 3, (frame.CJ >> shift) - 3, (frame.CJ >> shift) + 3};
         const GeoBox box = BoxOfTiles(range);
         char expected[200];
         snprintf(expected, sizeof expected, "level %d: %d of %d tiles missing, rows %d..%d columns %d..%d, --bbox %.6f,%.6f,%.6f,%.6f", level, level == 18 ? 49 : 40, level == 18 ? 49 : 40, range.firstRow, range.lastRow, range.firstColumn, range.lastColumn, box.south, box.west, box.north, box.east);
@@ -190,8 +186,8 @@ TEST_F(PlanTest, BadCommandLinesAndLogsEndWithTheReplaysStatuses)
 TEST_F(PlanTest, EmptyTileIsNoTerrain)
 {
     WriteText("avlog.log", FlightLog());
-    LoadLog("avlog.log");
-    const std::vector<ElevationTileId> elevation = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
+    const MapFrameValues frame = FrameOfLog("avlog.log");
+    const std::vector<ElevationTileId> elevation = RingElevationTiles(frame.CI, frame.CJ);
     for (const ElevationTileId& tile : elevation)
         WriteText(ElevationTileFileName(tile.tileRow, tile.tileColumn), std::string(2101250, &tile == &elevation[2] ? '\0' : '\x01'));
     std::string out;
@@ -252,11 +248,12 @@ TEST_F(PlanTest, CorridorAlongTheWholeFlightIsCountedWithItsBytes)
     for (int t = 0; t <= 500; ++t)
         points.push_back(TimedPosition{36000.0 + t, 47.0, 7.9 + 0.0005 * t, 800.0});
     WriteText("line.log", TrackLogText(ConvertTrackPoints(points, 1.0)));
-    LoadLog("line.log");
-    const std::vector<GridTile> flight = TilesUnderLoadedFlight();
-    const std::vector<ImageryTileId> imagery = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, flight);
-    const std::vector<ElevationTileId> elevation = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, imagery);
-    const size_t rings = ImageryTilesOfFlight(MapFrame.CI, MapFrame.CJ).size();
+    const LoadedFlight line = LoadLogQuietly("line.log");
+    const MapFrameValues frame = line.Frame();
+    const std::vector<GridTile> flight = TilesUnderFlights({line.Rows()});
+    const std::vector<ImageryTileId> imagery = CorridorImageryTiles(frame.CI, frame.CJ, flight);
+    const std::vector<ElevationTileId> elevation = CorridorElevationTiles(frame.CI, frame.CJ, imagery);
+    const size_t rings = ImageryTilesOfFlight(frame.CI, frame.CJ).size();
     ASSERT_GT(imagery.size(), 10 * rings) << "the line reaches far beyond the rings";
 
     // Beyond the rings: two tiles of 1000 and 3000 bytes that do not decode (there all the

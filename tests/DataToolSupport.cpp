@@ -24,6 +24,13 @@ bool DataToolFixture::Exists(const std::string& name)
     return stat(name.c_str(), &status) == 0;
 }
 
+LoadedFlight LoadLogQuietly(const std::string& path)
+{
+    LoadedFlight flight;
+    EXPECT_EQ(LoadFlight(path.c_str(), nullptr, FlightFiles::Refuse, LoadReport::Quiet, &flight), 0) << path;
+    return flight;
+}
+
 std::vector<SampleRow> ConvertTrackPoints(const std::vector<TimedPosition>& points, double rate)
 {
     RecordedFlight flight;

@@ -5,7 +5,7 @@
 
 #include "datatool/DataTool.h" // the statuses
 #include "geo/Geodesy.h"
-#include "log/SampleTable.h"
+#include "flight/LoadedFlight.h"
 #include "support/TestSupport.h"
 #include "track/RecordedFlight.h"
 
@@ -28,6 +28,10 @@ protected:
     static void WriteText(const std::string& name, const std::string& text) { WriteWholeFile(name, text); }
     static bool Exists(const std::string& name);
 };
+
+// Loads a keyword log in this process as the data tool's commands load it (no --samples
+// list); fails the test when it holds no flight.
+LoadedFlight LoadLogQuietly(const std::string& path);
 
 // The rows `track` makes of a track's positions, or of a flight a track reader filled, at
 // the rate (the one conversion, with the track formats' settings).

@@ -8,7 +8,7 @@
 #include <osg/Quat>
 
 #include "DataToolSupport.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "track/FlightConversion.h"

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "DataToolSupport.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "log/LogAttitude.h"
 #include "track/PositionCleaning.h"
 #include "track/TrackReading.h"

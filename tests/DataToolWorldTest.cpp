@@ -11,7 +11,7 @@
 #include "datatool/DataTool.h"
 #include "datatool/WorldCommand.h"
 #include "geo/GeoTiles.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 #include "support/GeoTiffFiles.h"
 #include "terrain/RingTiles.h"
@@ -56,14 +56,15 @@ TEST_F(WorldCommandTest, MakesTheFolderOnceAndReusesIt)
     ASSERT_EQ(RunTool({"world", "flight.gpx", "--out", "w", "--dem", "dem.tif", "--offline"}, &out, &err), 0) << err;
     EXPECT_EQ(LastLine(out), folder);
 
-    ASSERT_TRUE(LoadFlightQuietly("w/flight.log"));
-    const std::vector<ElevationTileId> tiles = RingElevationTiles(MapFrame.CI, MapFrame.CJ);
+    const LoadedFlight flight = LoadLogQuietly("w/flight.log");
+    const MapFrameValues frame = flight.Frame();
+    const std::vector<ElevationTileId> tiles = RingElevationTiles(frame.CI, frame.CJ);
     ASSERT_FALSE(tiles.empty());
     for (const ElevationTileId& tile : tiles)
         EXPECT_TRUE(Exists("w/" + ElevationTileFileName(tile.tileRow, tile.tileColumn))) << tile.tileRow << "," << tile.tileColumn;
     for (const char* asset : {GrassTextureFile, SkyTextureFile, AircraftModelFile, AircraftTextureFile})
         EXPECT_TRUE(Exists(std::string("w/") + asset)) << asset;
-    const size_t corridor = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderLoadedFlight()).size();
+    const size_t corridor = CorridorImageryTiles(frame.CI, frame.CJ, TilesUnderFlights({flight.Rows()})).size();
     EXPECT_GT(corridor, 249u);
     EXPECT_NE(err.find(std::to_string(corridor) + " of " + std::to_string(corridor) + " imagery tiles along the flight missing"), std::string::npos) << err;
 
@@ -131,9 +132,9 @@ TEST_F(WorldCommandTest, SeveralFlightsShareOneFolder)
     int32_t columns[2] = {};
     for (int flight = 0; flight < 2; ++flight)
     {
-        ASSERT_TRUE(LoadFlightQuietly(flight == 0 ? "w/f.log" : "w/f-2.log"));
-        columns[flight] = MapFrame.CJ;
-        for (const ElevationTileId& tile : RingElevationTiles(MapFrame.CI, MapFrame.CJ))
+        const MapFrameValues frame = LoadLogQuietly(flight == 0 ? "w/f.log" : "w/f-2.log").Frame();
+        columns[flight] = frame.CJ;
+        for (const ElevationTileId& tile : RingElevationTiles(frame.CI, frame.CJ))
             tiles[flight].push_back(ElevationTileFileName(tile.tileRow, tile.tileColumn));
     }
     // Each log holds its own flight: the second lies east of the first.

@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "flight/FlightLoading.h"
-#include "geo/MapFrame.h"
-#include "log/LogScanner.h"
+#include "flight/LoadedFlight.h"
+#include "geo/MapProjection.h"
 #include "support/TestSupport.h"
 #include "terrain/RingTiles.h"
 #include "worldgen/ElevationTiles.h"
@@ -36,11 +35,10 @@ const ScratchDirectory& FaultWorld()
     OutputCapture quiet;
     EXPECT_TRUE(WriteFaultLog(world.Path(), DefaultWorldSeed, &planted));
     quiet.Finish();
-    ResetScanner();
-    RangeList.entries[0] = SampleRange{0, 100000};
-    RangeList.count = 1;
-    EXPECT_TRUE(LoadFlightQuietly(world.PathOf(SampleLogName).c_str()));
-    for (const ElevationTileId& tile : RingElevationTiles(MapFrame.CI, MapFrame.CJ))
+    LoadedFlight flight;
+    EXPECT_EQ(LoadFlight(world.PathOf(SampleLogName).c_str(), nullptr, FlightFiles::Refuse, LoadReport::Quiet, &flight), 0);
+    const MapFrameValues frame = flight.Frame();
+    for (const ElevationTileId& tile : RingElevationTiles(frame.CI, frame.CJ))
         EXPECT_TRUE(WriteElevationFile(landscape, tile, world.Path()));
     return world;
 }

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "check/FlightCheck.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
-#include "log/SampleTable.h"
+#include "log/SampleRow.h"
 #include "support/ElevationTiles.h"
 #include "support/TestSupport.h"
 #include "terrain/ElevationTileStore.h"
@@ -70,17 +70,17 @@ protected:
     void SetUp() override
     {
         ResetElevationStore();
-        RangeList.entries[0] = SampleRange{0, 100000};
-        RangeList.count = 1;
         ASSERT_TRUE(WriteElevationTile(TileRow, TileColumn, [](int32_t, int32_t) { return static_cast<int32_t>(Ground); }));
-        SetUpMapFrame(StartLatitude / 60.0, StartLongitude / 60.0);
     }
     void TearDown() override { ResetElevationStore(); }
 
     FlightCheckReport Check(const std::vector<SampleRow>& rows, const FlightCheckLimits& limits = FlightCheckLimits())
     {
-        return CheckFlight(rows.data(), static_cast<int32_t>(rows.size()), limits);
+        return CheckFlight(FlightRows{rows.data(), static_cast<int32_t>(rows.size()), Step}, frame, selection, limits);
     }
+
+    MapFrameValues frame = MapFrameOn(StartLatitude / 60.0, StartLongitude / 60.0);
+    std::vector<SampleRange> selection = {SampleRange{0, 100000}}; // the replay's without --samples
 
     // The stretches of the kind on a 40-row flight changed by `change`.
     template <typename Change>
@@ -98,20 +98,20 @@ TEST_F(FlightCheckTest, HeightIsOverTheDrawnGroundOnlyWithinTheRingsAndTheTiles)
     rows[1].gps_curlon += 200.0 / TileScale * 360.0 * 60.0; // beyond the rings, in the same tile
     rows[2].gps_curlat = 60.0 * GridRowLatitude((TileRow + 1) * 1024 + 2.5); // the tile south is missing
     OutputCapture capture;
-    const TerrainClearance over = HeightAboveTerrain(rows[0]);
+    const TerrainClearance over = HeightAboveTerrain(frame, rows[0]);
     EXPECT_TRUE(over.covered);
     EXPECT_DOUBLE_EQ(over.terrain, Ground);
     EXPECT_DOUBLE_EQ(over.height, 30.0);
-    EXPECT_FALSE(HeightAboveTerrain(rows[1]).covered);
+    EXPECT_FALSE(HeightAboveTerrain(frame, rows[1]).covered);
     // The player's terrain lies under the whole flight: there the same tile covers it.
-    const TerrainClearance paged = HeightAboveTerrain(rows[1], DrawnTerrain::Paged);
+    const TerrainClearance paged = HeightAboveTerrain(frame, rows[1], DrawnTerrain::Paged);
     EXPECT_TRUE(paged.covered);
     EXPECT_DOUBLE_EQ(paged.terrain, Ground);
-    SetUpMapFrame(rows[2].gps_curlat / 60.0, StartLongitude / 60.0);
-    EXPECT_FALSE(HeightAboveTerrain(rows[2], DrawnTerrain::Paged).covered);
+    const MapFrameValues south = MapFrameOn(rows[2].gps_curlat / 60.0, StartLongitude / 60.0);
+    EXPECT_FALSE(HeightAboveTerrain(south, rows[2], DrawnTerrain::Paged).covered);
     EXPECT_EQ(capture.Finish(), "") << "the player's terrain reports no missing tile";
     OutputCapture rings;
-    EXPECT_FALSE(HeightAboveTerrain(rows[2]).covered);
+    EXPECT_FALSE(HeightAboveTerrain(south, rows[2]).covered);
     EXPECT_NE(rings.Finish().find("Not open egm"), std::string::npos);
 }
 
@@ -182,9 +182,7 @@ TEST_F(FlightCheckTest, RowsLeftOutByTheSelectionAreNoGapAndEndEveryStretch)
 {
     std::vector<SampleRow> rows = Flight(60);
     // Read with --samples 0-21,30-100: samples 21 to 30 are not selected.
-    RangeList.entries[0] = SampleRange{0, 21};
-    RangeList.entries[1] = SampleRange{30, 100};
-    RangeList.count = 2;
+    selection = {SampleRange{0, 21}, SampleRange{30, 100}};
     rows.erase(rows.begin() + 20, rows.begin() + 30);
     rows[18].gps_curalt = rows[19].gps_curalt = rows[20].gps_curalt = Ground - 1.0;
     FlightCheckReport report = Check(rows);
@@ -195,6 +193,9 @@ TEST_F(FlightCheckTest, RowsLeftOutByTheSelectionAreNoGapAndEndEveryStretch)
     for (size_t i = 40; i < rows.size(); ++i)
         rows[i].samplenumber += 1;
     EXPECT_EQ(Stretches(Check(rows), rows, FaultKind::SampleGap), Samples({{50, 52}}));
+    // Read whole (no selection), samples 21 to 30 are missing from the log itself.
+    selection.clear();
+    EXPECT_EQ(Stretches(Check(rows), rows, FaultKind::SampleGap), Samples({{20, 31}, {50, 52}}));
 }
 
 TEST_F(FlightCheckTest, AFrozenGpsThatRecoversIsNoJumpButATeleportIs)
@@ -266,7 +267,7 @@ TEST_F(FlightCheckTest, TakeOffAndLandingAreTheLowStretchesAtTheEndsAndNoFault)
 
 TEST_F(FlightCheckTest, VerdictIsUnusableWithoutRowsOrValidPositionsAndWarnsOverMissingGround)
 {
-    EXPECT_EQ(CheckFlight(nullptr, 0).verdict, FlightVerdict::Unusable);
+    EXPECT_EQ(CheckFlight(FlightRows(), frame, selection).verdict, FlightVerdict::Unusable);
     std::vector<SampleRow> rows = Flight(20);
     EXPECT_EQ(Check(rows).verdict, FlightVerdict::Clean);
     for (SampleRow& row : rows)

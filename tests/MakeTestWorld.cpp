@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "flight/FlightLoading.h"
-#include "geo/MapFrame.h"
+#include "flight/LoadedFlight.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 #include "log/LogWriter.h"
 #include "support/ElevationTiles.h"
@@ -89,10 +89,10 @@ PixelPainter PaintStripes(int width)
 }
 
 // A hill of 300 m, 8 zoom-18 tiles north-east of the map frame's tile.
-int32_t Height(double row, double column)
+int32_t Height(const MapFrameValues& frame, double row, double column)
 {
-    const double hillRow = MapFrame.CI - 8.0;
-    const double hillColumn = MapFrame.CJ + 8.0;
+    const double hillRow = frame.CI - 8.0;
+    const double hillColumn = frame.CJ + 8.0;
     const double d2 = (row - hillRow) * (row - hillRow) + (column - hillColumn) * (column - hillColumn);
     return static_cast<int32_t>(BaseHeight + 300.0 * std::exp(-d2 / (2.0 * 6.0 * 6.0)));
 }
@@ -172,17 +172,19 @@ int main(int argc, char** argv)
 
     // The tiles are those the rings read around the frame the viewer will fix on this log:
     // the log is read back as the viewer reads it, so the frame comes from its digits.
-    if (!WriteLog(secondsPerSample) || !LoadFlightQuietly(LogName))
+    LoadedFlight flight;
+    if (!WriteLog(secondsPerSample) || LoadFlight(LogName, nullptr, FlightFiles::Refuse, LoadReport::Quiet, &flight) != 0)
     {
         fprintf(stderr, "cannot write or read back %s\n", LogName);
         return 1;
     }
+    const MapFrameValues frame = flight.Frame();
     bool ok = true;
-    for (const ElevationTileId& tile : RingElevationTiles(MapFrame.CI, MapFrame.CJ))
+    for (const ElevationTileId& tile : RingElevationTiles(frame.CI, frame.CJ))
         ok = ok && WriteElevationTile(tile.tileRow, tile.tileColumn, [&](int32_t r, int32_t c) {
-            return Height(static_cast<double>(tile.tileRow) * ElevationTileSize + r, static_cast<double>(tile.tileColumn) * ElevationTileSize + c);
+            return Height(frame, static_cast<double>(tile.tileRow) * ElevationTileSize + r, static_cast<double>(tile.tileColumn) * ElevationTileSize + c);
         });
-    for (const ImageryTileId& tile : RingImageryTiles(MapFrame.CI, MapFrame.CJ))
+    for (const ImageryTileId& tile : RingImageryTiles(frame.CI, frame.CJ))
         ok = ok && WriteImage(ImageryFileName(tile), 64, 64, PaintImagery(tile, 64));
     ok = ok && WriteModel() && WriteImage(GrassTextureFile, 64, 64, PaintGrass) && WriteImage(AircraftTextureFile, 64, 16, PaintStripes(64)) &&
          WriteImage(SkyTextureFile, 256, 128, PaintSky(256, 128));

@@ -23,11 +23,6 @@ const int64_t Column18 = 135 * 1024 + 600;
 class PagedTerrainTest : public TerrainFixture
 {
 protected:
-    void SetUp() override
-    {
-        TerrainFixture::SetUp();
-    }
-
     const MapFrameValues frame = MapFrameOn(GridRowLatitude(Row18 + 0.5), GridColumnLongitude(Column18 + 0.5));
 
     static std::string Name(char kind, int level, int64_t row, int64_t column)

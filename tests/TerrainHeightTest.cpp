@@ -1,6 +1,6 @@
 // The height of the drawn ground between grid points.
 #include "TerrainTestSupport.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "terrain/TerrainHeight.h"
 
 namespace

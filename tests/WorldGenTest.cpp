@@ -18,13 +18,11 @@
 #include <osg/Matrixd>
 #include <osgDB/ReadFile>
 
-#include "flight/FlightLoading.h"
+#include "flight/LoadedFlight.h"
 #include "geo/Geodesy.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 #include "log/LogAttitude.h"
-#include "log/LogScanner.h"
-#include "log/SampleTable.h"
 #include "log/LogWriter.h"
 #include "scene/Aircraft.h"
 #include "scene/AttitudeConvention.h"
@@ -110,11 +108,15 @@ double Value(const DemoLog& log, size_t row, const char* keyword)
     return log.rows[row][log.column.at(keyword)];
 }
 
-// Reads the demo log as the viewer reads it: sample table and map frame.
-void LoadDemoLog(const DemoLog& log)
+// The demo log as the viewer reads it: its rows and the map frame fixed on them.
+const LoadedFlight& DemoFlight(const DemoLog& log)
 {
-    ResetScanner();
-    ASSERT_TRUE(LoadFlightQuietly(log.path.c_str()));
+    static LoadedFlight flight;
+    if (flight.rows.empty())
+    {
+        EXPECT_EQ(LoadFlight(log.path.c_str(), nullptr, FlightFiles::Refuse, LoadReport::Quiet, &flight), 0);
+    }
+    return flight;
 }
 
 // The demo flight as the viewer shows it: the flight path the viewer builds from the log,
@@ -136,12 +138,13 @@ const DemoScene& TheDemoScene()
     EXPECT_TRUE(WriteAc3d(folder.PathOf("model.ac"), MakeGliderModel()));
     folder.MakeDirectory("EasyStar/data");
     rename(folder.PathOf("model.ac").c_str(), folder.PathOf(AircraftModelFile).c_str());
-    LoadDemoLog(log);
+    const LoadedFlight& flight = DemoFlight(log);
+    const MapFrameValues frame = flight.Frame();
     {
         WorkingDirectory inWorld(folder.Path());
-        scene.aircraft = BuildAircraft()->getMatrix();
+        scene.aircraft = BuildAircraft(frame.k)->getMatrix();
     }
-    const osg::ref_ptr<osg::AnimationPath> path = BuildFlightPath();
+    const osg::ref_ptr<osg::AnimationPath> path = BuildFlightPath(flight.Rows(), frame);
     for (const auto& point : path->getTimeControlPointMap())
         scene.points.push_back(point.second);
     EXPECT_EQ(scene.points.size(), log.rows.size());
@@ -263,9 +266,9 @@ TEST(DemoLogTest, ProgramAcceptsEveryRowAndReportsTheFlight)
     EXPECT_NEAR(timeMax, last, 1e-6);
     EXPECT_NEAR(step, (last - first) / (log.rows.size() - 1), 1e-6);
     // The generator chooses its tiles from the same map frame.
-    LoadDemoLog(log);
-    EXPECT_EQ(ci, MapFrame.CI);
-    EXPECT_EQ(cj, MapFrame.CJ);
+    const MapFrameValues frame = DemoFlight(log).Frame();
+    EXPECT_EQ(ci, frame.CI);
+    EXPECT_EQ(cj, frame.CJ);
 }
 
 TEST(DemoLogTest, SameSeedSameLogOtherSeedOtherLog)
@@ -311,7 +314,6 @@ TEST(DemoFlightTest, StaysAboveTheTerrainUntilItLands)
 {
     const DemoLog& log = TheDemoLog();
     const Landscape landscape(DefaultWorldSeed);
-    LoadDemoLog(log);
     for (size_t r = 0; r < log.rows.size(); ++r)
     {
         const double latitude = Value(log, r, "gps_curlat") / 60.0;
@@ -335,7 +337,6 @@ TEST(DemoFlightTest, StaysAboveTheTerrainUntilItLands)
 TEST(DemoFlightTest, StaysWithinTheSharpestImagery)
 {
     const DemoLog& log = TheDemoLog();
-    LoadDemoLog(log);
     // Level 17 (the second finest) spans 14 zoom-18 tiles around the centre tile; the
     // whole flight lies inside its inner part, so the aircraft never flies over blurry
     // imagery.
@@ -366,7 +367,6 @@ TEST(AttitudeTest, NosePointsAlongTheTrack)
 {
     const DemoLog& log = TheDemoLog();
     const double field = Landscape(DefaultWorldSeed).FieldLevel();
-    LoadDemoLog(log);
     int checked = 0;
     for (size_t r = 5; r + 5 < log.rows.size(); r += 7)
     {
@@ -410,7 +410,6 @@ TEST(AttitudeTest, InnerWingDipsInTurns)
 {
     const DemoLog& log = TheDemoLog();
     const double field = Landscape(DefaultWorldSeed).FieldLevel();
-    LoadDemoLog(log);
     int left = 0;
     int right = 0;
     for (size_t r = 6; r + 6 < log.rows.size(); ++r)
@@ -810,14 +809,15 @@ TEST(CorridorWorldTest, HoldsEveryTileAlongAFlightOfItsLengthAboveTheGround)
     demo.corridorKilometres = 0.0;
     EXPECT_FALSE(WorldIsComplete(demo)) << "a corridor world is not the demo's";
 
-    ResetScanner();
-    ASSERT_TRUE(LoadFlightQuietly(folder.PathOf(SampleLogName).c_str()));
+    LoadedFlight flight;
+    ASSERT_EQ(LoadFlight(folder.PathOf(SampleLogName).c_str(), nullptr, FlightFiles::Refuse, LoadReport::Quiet, &flight), 0);
+    const MapFrameValues frame = flight.Frame();
     std::vector<double> latitudes;
     std::vector<double> longitudes;
-    for (int32_t r = 0; r < SampleTable.rowCount; ++r)
+    for (const SampleRow& row : flight.rows)
     {
-        latitudes.push_back(SampleTable.rows[r].gps_curlat / 60.0);
-        longitudes.push_back(SampleTable.rows[r].gps_curlon / 60.0);
+        latitudes.push_back(row.gps_curlat / 60.0);
+        longitudes.push_back(row.gps_curlon / 60.0);
     }
     ASSERT_GT(latitudes.size(), 60u);
     EXPECT_NEAR(GroundDistance(latitudes.front(), longitudes.front(), latitudes.back(), longitudes.back()), 2000.0,
@@ -826,7 +826,7 @@ TEST(CorridorWorldTest, HoldsEveryTileAlongAFlightOfItsLengthAboveTheGround)
     const std::vector<GridTile> under = GridTilesUnder(latitudes, longitudes);
     int32_t unreadable = 0;
     std::string first;
-    const std::vector<ImageryTileId> corridor = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, under);
+    const std::vector<ImageryTileId> corridor = CorridorImageryTiles(frame.CI, frame.CJ, under);
     for (const ImageryTileId& tile : corridor)
     {
         const osg::ref_ptr<osg::Image> image = osgDB::readImageFile(folder.PathOf(ImageryFileName(tile)));
@@ -834,7 +834,7 @@ TEST(CorridorWorldTest, HoldsEveryTileAlongAFlightOfItsLengthAboveTheGround)
             first = ImageryFileName(tile);
     }
     EXPECT_EQ(unreadable, 0) << "the first: " << first;
-    for (const ElevationTileId& tile : CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, corridor))
+    for (const ElevationTileId& tile : CorridorElevationTiles(frame.CI, frame.CJ, corridor))
         EXPECT_EQ(ReadWholeFile(folder.PathOf(ElevationTileFileName(tile.tileRow, tile.tileColumn))).size(),
                   ElevationTileBytes);
 
@@ -850,7 +850,7 @@ TEST(CorridorWorldTest, HoldsEveryTileAlongAFlightOfItsLengthAboveTheGround)
         ASSERT_TRUE(ground.covered) << r;
         lowest = std::min(lowest, ground.metres);
         highest = std::max(highest, ground.metres);
-        below += SampleTable.rows[r].gps_curalt < ground.metres - 2.0 ? 1 : 0;
+        below += flight.rows[r].gps_curalt < ground.metres - 2.0 ? 1 : 0;
     }
     EXPECT_GT(highest - lowest, 10.0);
     EXPECT_EQ(below, 0);

@@ -5,8 +5,6 @@
 #include <utility>
 
 #include "geo/Geodesy.h"
-#include "geo/MapFrame.h"
-#include "log/SampleTable.h"
 
 namespace
 {
@@ -25,29 +23,30 @@ bool IsStepKind(FaultKind kind)
 
 // Whether any sample number strictly between a and b is selected: if none is, the rows
 // either side were read from separate ranges of --samples and were never neighbours.
-bool SelectedBetween(int32_t a, int32_t b)
+bool SelectedBetween(const std::vector<SampleRange>& selection, int32_t a, int32_t b)
 {
     const int64_t low = static_cast<int64_t>(a) + 1;
     const int64_t high = static_cast<int64_t>(b) - 1;
     if (low > high)
         return false;
-    for (int32_t i = 0; i < RangeList.count; ++i)
+    if (selection.empty())
+        return true;
+    for (const SampleRange& range : selection)
     {
-        const SampleRange& range = RangeList.entries[i];
         if (std::max<int64_t>(low, static_cast<int64_t>(range.begin) + 1) <= std::min<int64_t>(high, static_cast<int64_t>(range.end) - 1))
             return true;
     }
     return false;
 }
 
-bool ValidPosition(const SampleRow& row)
+bool ValidPosition(const MapFrameValues& frame, const SampleRow& row)
 {
-    // The reader drops rows within one minute of arc of 0; a table filled otherwise may hold them.
+    // The reader drops rows within one minute of arc of 0; rows made otherwise may hold them.
     const double latitude = std::fabs(row.gps_curlat);
     const double longitude = std::fabs(row.gps_curlon);
     // A flight across the 180th meridian is written with longitudes running on past +-180:
     // there a longitude is in range near the map frame's centre, short of a whole turn.
-    const double fromCentre = std::fabs(row.gps_curlon - 60.0 * GridColumnLongitude(MapFrame.CJ));
+    const double fromCentre = std::fabs(row.gps_curlon - 60.0 * GridColumnLongitude(frame.CJ));
     const bool runsOn = longitude < 540.0 * 60.0 && fromCentre < 180.0 * 60.0;
     return latitude > 1.0 && longitude > 1.0 && latitude <= 90.0 * 60.0 && (longitude <= 180.0 * 60.0 || runsOn);
 }
@@ -262,10 +261,11 @@ GroundStand FindGroundStand(const FlightCheckReport& report, const SampleRow* ro
 
 } // namespace
 
-FlightCheckReport CheckFlight(const SampleRow* rows, int32_t rowCount, const FlightCheckLimits& limits)
+FlightCheckReport CheckFlight(const FlightRows& flight, const MapFrameValues& frame, const std::vector<SampleRange>& selection, const FlightCheckLimits& limits)
 {
     FlightCheckReport report;
-    const int32_t count = std::max(rowCount, 0);
+    const SampleRow* rows = flight.rows;
+    const int32_t count = std::max(flight.count, 0);
     report.samples.resize(count);
 
     // Rows that are neighbours in the selection; steps are measured between them only.
@@ -274,7 +274,7 @@ FlightCheckReport CheckFlight(const SampleRow* rows, int32_t rowCount, const Fli
     {
         const int32_t a = rows[i - 1].samplenumber;
         const int32_t b = rows[i].samplenumber;
-        joinsPrevious[i] = !(b > a && b - static_cast<int64_t>(a) > 1 && !SelectedBetween(a, b));
+        joinsPrevious[i] = !(b > a && b - static_cast<int64_t>(a) > 1 && !SelectedBetween(selection, a, b));
     }
 
     // Per row: position, attitude, height, and the steps from the row before.
@@ -284,11 +284,11 @@ FlightCheckReport CheckFlight(const SampleRow* rows, int32_t rowCount, const Fli
     {
         const SampleRow& row = rows[i];
         SampleCheck& sample = report.samples[i];
-        sample.validPosition = ValidPosition(row);
+        sample.validPosition = ValidPosition(frame, row);
         if (sample.validPosition)
         {
             ++report.validPositions;
-            sample.clearance = HeightAboveTerrain(row);
+            sample.clearance = HeightAboveTerrain(frame, row);
             if (sample.clearance.covered)
             {
                 ++report.coveredSamples;

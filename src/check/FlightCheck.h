@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "check/HeightAboveTerrain.h"
-
-struct SampleRow;
+#include "geo/MapProjection.h"
+#include "log/SampleRow.h"
 
 // What can be wrong with a flight before it is replayed: where it flies under or close to
 // the ground the replay draws, and the faults of the log itself. Each kind is looked for
@@ -113,8 +113,11 @@ struct FlightCheckReport
     FlightVerdict verdict = FlightVerdict::Unusable;
 };
 
-// Checks rows[0 .. rowCount-1] as read with the current selection (RangeList): where
-// sample numbers between two rows are not selected, the rows belong to separate stretches,
-// and nothing is measured across the join. Heights come from HeightAboveTerrain, under the
-// map frame fixed now. Runs in time linear in rowCount.
-FlightCheckReport CheckFlight(const SampleRow* rows, int32_t rowCount, const FlightCheckLimits& limits = FlightCheckLimits());
+// Checks the rows of a flight as read through `selection` (the ranges of sample numbers
+// its log was read through; empty: every one): where sample numbers between two rows are
+// not selected, the rows belong to separate stretches, and nothing is measured across the
+// join. Heights come from HeightAboveTerrain in `frame`, the frame the replay fixes on the
+// flight, whose centre also tells a longitude running on across 180 degrees. Runs in time
+// linear in the rows.
+FlightCheckReport CheckFlight(const FlightRows& flight, const MapFrameValues& frame, const std::vector<SampleRange>& selection,
+                              const FlightCheckLimits& limits = FlightCheckLimits());

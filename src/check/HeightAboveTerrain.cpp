@@ -4,16 +4,15 @@
 #include <cmath>
 #include <cstdint>
 
-#include "geo/MapFrame.h"
-#include "log/SampleTable.h"
+#include "log/SampleRow.h"
 #include "terrain/RingTiles.h"
 #include "terrain/TerrainHeight.h"
 
 namespace
 {
 
-// The outermost ring's square around the frame tile of the last call, kept: the frame is
-// fixed once per run, and 249 patches per sample would cost more than the height itself.
+// The outermost ring's square around the frame tile of the last call, kept: a flight is
+// measured in one frame, and 249 patches per sample would cost more than the height itself.
 struct KnownSquare
 {
     int32_t CI = 0;
@@ -21,7 +20,8 @@ struct KnownSquare
     RingSquare outer = {};
     bool known = false;
 };
-KnownSquare LastSquare;
+// Per thread: flights may be measured in different frames side by side.
+thread_local KnownSquare LastSquare;
 
 // Whether the zoom-18 grid point lies on the ground the rings around (CI, CJ) draw.
 bool InsideTheRings(int32_t CI, int32_t CJ, double gridRow, double gridColumn)
@@ -37,7 +37,7 @@ bool InsideTheRings(int32_t CI, int32_t CJ, double gridRow, double gridColumn)
 
 } // namespace
 
-TerrainClearance HeightAboveTerrain(const SampleRow& row, DrawnTerrain terrain)
+TerrainClearance HeightAboveTerrain(const MapFrameValues& frame, const SampleRow& row, DrawnTerrain terrain)
 {
     TerrainClearance clearance;
     const double latitude = row.gps_curlat / 60.0;
@@ -50,7 +50,7 @@ TerrainClearance HeightAboveTerrain(const SampleRow& row, DrawnTerrain terrain)
     const double gridColumn = LongitudeX(longitude) * TileScale;
     // Outside the rings the replay draws nothing; its tiles are not even read there.
     const bool paged = terrain == DrawnTerrain::Paged;
-    if (!paged && !InsideTheRings(MapFrame.CI, MapFrame.CJ, gridRow, gridColumn))
+    if (!paged && !InsideTheRings(frame.CI, frame.CJ, gridRow, gridColumn))
         return clearance;
     const TerrainHeight ground = TerrainHeightAtGrid(gridRow, gridColumn, paged ? TileReports::Quiet : TileReports::Loud);
     if (!ground.covered)

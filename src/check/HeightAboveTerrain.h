@@ -1,4 +1,5 @@
 #pragma once
+#include "geo/MapProjection.h"
 
 struct SampleRow;
 
@@ -11,7 +12,7 @@ struct TerrainClearance
     bool covered = false; // the replay draws ground there from elevation tiles it could load
 };
 
-// The clearance of a sample under the map frame fixed now (SetUpMapFrame). The ground is
+// The clearance of a sample under the replay's rings around `frame`'s tile. The ground is
 // TerrainHeightAt (terrain/TerrainHeight.h) at the sample's position, exact on the finest
 // level; the coarser rings further out draw a simplification of the same heights. The sample
 // is covered when the four grid points around it lie in tiles that could be loaded and it
@@ -26,4 +27,4 @@ enum class DrawnTerrain
     Rings,
     Paged,
 };
-TerrainClearance HeightAboveTerrain(const SampleRow& row, DrawnTerrain terrain = DrawnTerrain::Rings);
+TerrainClearance HeightAboveTerrain(const MapFrameValues& frame, const SampleRow& row, DrawnTerrain terrain = DrawnTerrain::Rings);

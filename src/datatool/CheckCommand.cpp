@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "batch/CommandReport.h"
-#include "flight/FlightLoading.h"
+#include "flight/LoadedFlight.h"
 #include "flight/RangeListParser.h"
 #include "check/FlightCheck.h"
 #include "datatool/CheckCsv.h"
@@ -14,7 +14,6 @@
 #include "datatool/CheckReport.h"
 #include "datatool/DataTool.h"
 #include "datatool/FlightLogCheck.h"
-#include "log/SampleTable.h"
 
 namespace
 {
@@ -74,21 +73,8 @@ bool ParseArguments(int argc, char** argv, CheckArguments* arguments)
     return arguments->log != nullptr;
 }
 
-// Rows the table could not take, and the range that checks the next of them. Without
-// --samples the selection is as wide as the table (sample numbers 1 to 99999), so a longer
-// log is cut there.
-void PrintRowsLeftOut(bool selected)
-{
-    const long leftOut = static_cast<long>(SampleTable.droppedRows) + (selected ? 0 : SampleTable.unselectedRows);
-    if (leftOut == 0 || SampleTable.rowCount == 0)
-        return;
-    const long from = selected ? SampleTable.rows[SampleTable.rowCount - 1].samplenumber : RangeList.entries[0].end - 1;
-    printf("check: %ld more rows were left out: the table holds %ld rows%s; check the rest a range at a time: --samples %ld-%ld, and so on\n", leftOut, static_cast<long>(RowCapacity),
-        selected ? "" : ", and without --samples only sample numbers 1 to 99999 are read", from, from + RowCapacity);
-}
-
 // Each fault kind of the flight as a warning, with the sample numbers where its stretches begin.
-void ReportFaults(const FlightCheckReport& report, const FlightCheckLimits& limits, CommandReport* command)
+void ReportFaults(const FlightRows& rows, const FlightCheckReport& report, const FlightCheckLimits& limits, CommandReport* command)
 {
     command->Count("samples", static_cast<double>(report.samples.size()));
     command->Count("valid_positions", report.validPositions);
@@ -101,7 +87,7 @@ void ReportFaults(const FlightCheckReport& report, const FlightCheckLimits& limi
             continue;
         std::vector<int32_t> samples;
         for (const FaultStretch& stretch : stretches)
-            samples.push_back(SampleTable.rows[stretch.firstRow].samplenumber);
+            samples.push_back(rows[stretch.firstRow].samplenumber);
         command->Warning(FaultKindColumn(static_cast<FaultKind>(kind)), FaultKindHeading(static_cast<FaultKind>(kind), limits, report.medianStep), samples);
     }
     // The other cause of warnings: where the replay draws no ground, from the first sample of
@@ -114,7 +100,7 @@ void ReportFaults(const FlightCheckReport& report, const FlightCheckLimits& limi
         {
             const bool bare = report.samples[row].validPosition && !report.samples[row].clearance.covered;
             if (bare && before)
-                samples.push_back(SampleTable.rows[row].samplenumber);
+                samples.push_back(rows[static_cast<int32_t>(row)].samplenumber);
             before = !bare;
         }
         command->Warning("no_drawn_ground", std::to_string(report.validPositions - report.coveredSamples) + " of " + std::to_string(report.validPositions) +
@@ -172,15 +158,20 @@ int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
         return command.Finish(CommandStatus::Done);
     }
     // The selection as the replay makes it, falling back to the whole flight as it does.
-    if (arguments.samples && !SelectSamples(arguments.samples))
+    // Without one the flight is checked whole: the replay's own selection stops where its
+    // table does, and the check keeps no table.
+    if (!arguments.samples)
+        SelectEverySample();
+    else if (!SelectSamples(arguments.samples))
         printf("check: no range of '%s' is kept, checking the whole flight (0-100000)\n", arguments.samples);
 
-    LoadFlightQuietly(arguments.log);
-    PrintTableOverflow();
-    PrintRowsLeftOut(arguments.samples != nullptr);
-    const FlightCheckReport report = CheckFlight(SampleTable.rows, SampleTable.rowCount, arguments.limits);
-    PrintCheckReport(stdout, arguments.log, SampleTable.rows, report, arguments.limits);
-    ReportFaults(report, arguments.limits, &command);
+    // What cannot be loaded (no accepted row) is judged unusable by the check.
+    LoadedFlight flight;
+    LoadFlight(arguments.log, nullptr, FlightFiles::Refuse, LoadReport::Quiet, &flight);
+    const FlightRows rows = flight.Rows();
+    const FlightCheckReport report = CheckFlight(rows, flight.Frame(), flight.selection, arguments.limits);
+    PrintCheckReport(stdout, arguments.log, rows.rows, report, arguments.limits);
+    ReportFaults(rows, report, arguments.limits, &command);
 
     CommandStatus status = StatusOfVerdict(report.verdict);
     std::string failure = report.verdict == FlightVerdict::Unusable ? VerdictText(report) : "";
@@ -197,7 +188,7 @@ int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
     };
     if (arguments.csv && !report.samples.empty())
     {
-        const bool done = WriteCheckCsv(arguments.csv, SampleTable.rows, report);
+        const bool done = WriteCheckCsv(arguments.csv, rows.rows, report);
         if (done)
             printf("csv: %zu rows written to '%s'\n", report.samples.size(), arguments.csv);
         written(arguments.csv, done, "CSV");
@@ -205,7 +196,7 @@ int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
     if (arguments.plot && !report.samples.empty())
     {
         const std::string title = std::string("flight check of ") + arguments.log + ": " + VerdictText(report);
-        const bool done = writePlot(arguments.plot, title, SampleTable.rows, report);
+        const bool done = writePlot(arguments.plot, title, rows.rows, report);
         if (done)
             printf("plot: %dx%d written to '%s'\n", CheckPlotWidth, CheckPlotHeight, arguments.plot);
         written(arguments.plot, done, "plot");

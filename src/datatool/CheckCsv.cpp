@@ -4,14 +4,14 @@
 #include <cmath>
 
 #include "datatool/CheckReport.h"
-#include "log/SampleTable.h"
+#include "log/SampleRow.h"
 #include "world/TileFiles.h"
 
 namespace
 {
 
 // A measured value in fixed point with the digits it deserves, or an empty cell. to_chars,
-// as it is several times faster than printf for the hundred thousand rows a log can hold.
+// as it is several times faster than printf for the hundreds of thousands of rows of a long flight.
 void AppendCell(std::string* line, int decimals, double value, bool measured = true)
 {
     *line += ',';

@@ -9,8 +9,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include "datatool/CheckReport.h"
-#include "geo/MapFrame.h"
-#include "log/SampleTable.h"
+#include "log/SampleRow.h"
 #include "world/TileFiles.h"
 
 // Drawn with cairo: it draws antialiased lines and text and encodes the PNG itself, which the

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "log/SampleTable.h"
+#include "log/SampleRow.h"
 
 namespace
 {

@@ -11,7 +11,7 @@
 #include <cpl_error.h>
 
 #include "batch/CommandReport.h"
-#include "flight/FlightLoading.h"
+#include "flight/LoadedFlight.h"
 #include "flight/RangeListParser.h"
 #include "datatool/CheckCommand.h"
 #include "datatool/CheckPlot.h"
@@ -19,8 +19,7 @@
 #include "datatool/TrackCommand.h"
 #include "datatool/WorldCommand.h"
 #include "geo/GeoTiles.h"
-#include "geo/MapFrame.h"
-#include "log/SampleTable.h"
+#include "geo/MapProjection.h"
 #include "terrain/FlightCorridor.h"
 #include "track/FlightConversion.h"
 #include "track/FlightFileConversion.h"
@@ -111,14 +110,16 @@ static int RunAreaCommand(int argc, char** argv)
         }
         if (area.samples)
             SelectSamples(area.samples);
-        if (!LoadFlightQuietly(area.log))
+        LoadedFlight flight;
+        if (LoadFlight(area.log, nullptr, FlightFiles::Refuse, LoadReport::Quiet, &flight) != 0)
         {
             fprintf(stderr, "%s: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)\n", argv[1], area.log);
             return -4;
         }
         // The whole flight's corridor, the rings' tiles first.
-        imageryTiles = CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, TilesUnderFlights({TableRows()}));
-        elevationTiles = CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, imageryTiles);
+        const MapFrameValues frame = flight.Frame();
+        imageryTiles = CorridorImageryTiles(frame.CI, frame.CJ, TilesUnderFlights({flight.Rows()}));
+        elevationTiles = CorridorElevationTiles(frame.CI, frame.CJ, imageryTiles);
     }
     // An import fails on what it was given: a raster it cannot open or read.
     const int imported = imagery ? ImportImagery(sources.front(), tms, imageryTiles) : ImportElevation(sources, elevationTiles);

@@ -13,14 +13,13 @@
 #include <unistd.h>
 
 #include "batch/CommandReport.h"
-#include "flight/FlightLoading.h"
+#include "flight/LoadedFlight.h"
 #include "datatool/DataTool.h"
 #include "datatool/FlightLogCheck.h"
 #include "datatool/TrackCommand.h"
 #include "geo/Geodesy.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
-#include "log/SampleTable.h"
 #include "terrain/FlightCorridor.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
@@ -245,14 +244,14 @@ static CommandStatus ConvertIntoWorld(const std::string& flight, const std::stri
 
 // Loads the log as the replay does; false after a line on stderr when it holds no flight
 // the terrain can be drawn under.
-static bool LoadIntoWorld(const std::string& log)
+static bool LoadIntoWorld(const std::string& log, LoadedFlight* flight)
 {
-    if (!LoadFlightQuietly(log.c_str()))
+    if (LoadFlight(log.c_str(), nullptr, FlightFiles::Refuse, LoadReport::Quiet, flight) != 0)
     {
         fprintf(stderr, "world: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0)\n", log.c_str());
         return false;
     }
-    if (LatitudeBeyondMap(ComputeFlightStatistics()) != 0.0)
+    if (LatitudeBeyondMap(flight->summary.extent) != 0.0)
     {
         fprintf(stderr, "world: the flight reaches beyond the map's latitudes (\u00b1%.4f\u00b0): no terrain is drawn for it\n", MapLatitudeLimit);
         return false;
@@ -362,11 +361,13 @@ int RunWorldCommand(int argc, char** argv)
 
     // The rasters given cover what they can of every flight's corridor, each tile once.
     std::vector<FlightTiles> corridors;
-    for (const std::string& log : logs)
+    std::vector<LoadedFlight> loaded(logs.size());
+    for (size_t i = 0; i < logs.size(); ++i)
     {
-        if (!LoadIntoWorld(log))
-            return abandon(CommandStatus::BadInput, "no flight in '" + log + "' the terrain can be drawn under");
-        corridors.push_back(FlightTiles{MapFrame.CI, MapFrame.CJ, TilesUnderFlights({TableRows()})});
+        if (!LoadIntoWorld(logs[i], &loaded[i]))
+            return abandon(CommandStatus::BadInput, "no flight in '" + logs[i] + "' the terrain can be drawn under");
+        const MapFrameValues frame = loaded[i].Frame();
+        corridors.push_back(FlightTiles{frame.CI, frame.CJ, TilesUnderFlights({loaded[i].Rows()})});
     }
     const std::vector<ImageryTileId> imagery = CorridorImageryTiles(corridors);
     const std::vector<ElevationTileId> elevation = arguments.dems.empty() ? std::vector<ElevationTileId>() : CorridorElevationTiles(corridors, imagery);
@@ -404,9 +405,11 @@ int RunWorldCommand(int argc, char** argv)
         why = "the limit of " + std::to_string(arguments.maxTiles) + " downloads a run left " + std::to_string(fetch.leftByLimit) + " downloads for later: run world again, or raise the limit with --max-tiles " +
               std::to_string(fetch.downloads);
     std::vector<CorridorPlan> plans;
-    for (const std::string& log : logs)
-        if (LoadFlightQuietly(log.c_str()))
-            plans.push_back(PlanCorridor(MapFrame.CI, MapFrame.CJ, PlanReplayFiles(MapFrame.CI, MapFrame.CJ)));
+    for (const LoadedFlight& flight : loaded)
+    {
+        const MapFrameValues frame = flight.Frame();
+        plans.push_back(PlanCorridor(flight.Rows(), frame, PlanReplayFiles(frame.CI, frame.CJ)));
+    }
     // A kind with no source set has none.
     const char* none = "no source has it";
     ReportMissingTiles(MergeCorridorPlans(plans), options.demUrl == "none" ? none : why.c_str(), options.imageryUrl == "none" ? none : why.c_str(), logs.size() == 1 ? "the flight" : "the flights", &report);

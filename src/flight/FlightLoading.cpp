@@ -368,6 +368,7 @@ int LoadFlight(const char* path, const char* samples, FlightFiles flightFiles, L
     if (converted < 0)
         return converted;
     flight->columns.assign(cols, cols + highestColumn + 1);
+    flight->selection.assign(RangeList.entries, RangeList.entries + RangeList.count);
     if (transcript)
     {
         for (int32_t i = 0; i <= highestColumn; ++i)

@@ -22,6 +22,9 @@ struct LoadedFlight
     std::vector<FlightEvent> events;
     FlightSummary summary; // extent, span of gps_time, mean sample step
     int32_t unselectedRows = 0; // rows with both positions left out by the --samples list
+    // The ranges of sample numbers it was read through: rows either side of numbers left out
+    // belong to separate stretches of it.
+    std::vector<SampleRange> selection;
 
     FlightRows Rows() const { return FlightRows{rows.data(), static_cast<int32_t>(rows.size()), summary.step}; }
     // Whether a keyword of the log named a column of this kind (a ColumnKind code).

@@ -1,6 +1,7 @@
 #include "flight/RangeListParser.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -65,4 +66,10 @@ bool SelectSamples(const char* list)
     RangeList.entries[0] = SampleRange{0, 100000};
     RangeList.count = 1;
     return false;
+}
+
+void SelectEverySample()
+{
+    RangeList.entries[0] = SampleRange{0, std::numeric_limits<int32_t>::max()};
+    RangeList.count = 1;
 }

@@ -12,3 +12,7 @@ int32_t ParseRangeList(const char* list);
 // The selection a --samples argument makes: its pairs, or, when none is kept, the whole flight
 // (0-100000) as the replay falls back to it. False when it fell back.
 bool SelectSamples(const char* list);
+
+// The selection of every sample number from 1 up, for a program whose flight is bounded by
+// memory alone and not by the replay's table (whose own selection stops at 99999).
+void SelectEverySample();

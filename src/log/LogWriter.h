@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "log/LogKeywords.h"
-#include "log/SampleTable.h"
+#include "log/SampleRow.h"
 
 // One column of a log the project writes: what it holds, and for a decimal field how many
 // digits follow the full stop (integer fields ignore it).

@@ -65,7 +65,8 @@ enum StorageCode : int32_t
     StoreDouble = 2,
 };
 
-// Where a number of a given column kind goes in the row under construction.
+// Where a number of a given column kind goes in a row: the scanner stores there, the
+// writers and the converters read and fill the same fields.
 struct ColumnField
 {
     ColumnKind kind;
@@ -75,3 +76,11 @@ struct ColumnField
 
 // Indexed by column kind.
 extern const ColumnField ColumnFieldTable[ColumnKindCount];
+
+// A sample number n is selected when begin < n < end (both bounds exclusive): one
+// range of a --samples list.
+struct SampleRange
+{
+    int32_t begin;
+    int32_t end;
+};

@@ -1,16 +1,11 @@
 #pragma once
 #include <cstdint>
 
+#include "log/SampleRow.h"
+
 // The --samples list: which sample numbers the scan accepts.
 
 const int32_t RangeCapacity = 100000; // sample-number ranges a --samples list can hold
-
-// A sample number n is selected when begin < n < end (both bounds exclusive).
-struct SampleRange
-{
-    int32_t begin;
-    int32_t end;
-};
 
 struct RangeListValues
 {

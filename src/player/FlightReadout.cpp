@@ -17,7 +17,7 @@ FlightReadout ReadFlightAt(const FlightRows& flight, const MapFrameValues& frame
     readout.altitude = sample.gps_curalt;
 
     // The flight check's own figure, over the ground the player draws.
-    const TerrainClearance clearance = HeightAboveTerrain(sample, DrawnTerrain::Paged);
+    const TerrainClearance clearance = HeightAboveTerrain(frame, sample, DrawnTerrain::Paged);
     readout.overTerrain = clearance.covered;
     readout.heightAboveTerrain = clearance.covered ? clearance.height : 0.0;
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <iterator>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "log/LogAttitude.h"
 #include "track/TrackReading.h"
 

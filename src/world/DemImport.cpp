@@ -10,7 +10,7 @@
 #include <ogr_spatialref.h>
 
 #include "batch/CommandReport.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 #include "world/GdalReason.h"
 #include "world/TileFiles.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "terrain/RingTiles.h"
 
 FlightCoverage MeasureFlightCoverage(const std::vector<double>& latitudes, const std::vector<double>& longitudes, int32_t CI, int32_t CJ, double metresPerTile)

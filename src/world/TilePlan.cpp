@@ -9,11 +9,10 @@
 
 #include <osgDB/ReadFile>
 
-#include "flight/FlightLoading.h"
+#include "flight/LoadedFlight.h"
 #include "geo/Geodesy.h"
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
-#include "log/SampleTable.h"
 #include "terrain/RingTiles.h"
 #include "terrain/FlightCorridor.h"
 #include "world/FlightCoverage.h"
@@ -97,13 +96,17 @@ static uintmax_t NonEmptySize(const std::string& name)
     return failure ? 0 : size;
 }
 
-CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>& rings)
+CorridorPlan PlanCorridor(const FlightRows& flight, const MapFrameValues& frame, const std::vector<PlannedFile>& rings)
+{
+    return PlanCorridorAround(frame.CI, frame.CJ, TilesUnderFlights({flight}), rings);
+}
+
+CorridorPlan PlanCorridorAround(int32_t CI, int32_t CJ, const std::vector<GridTile>& flight, const std::vector<PlannedFile>& rings)
 {
     std::map<std::string, bool> judged;
     for (const PlannedFile& file : rings)
         judged[file.name] = file.present && !file.empty;
     CorridorPlan plan;
-    const std::vector<GridTile> flight = TilesUnderFlights({TableRows()});
     plan.imagery = CorridorImageryTiles(CI, CJ, flight);
     plan.elevation = CorridorElevationTiles(CI, CJ, plan.imagery);
     plan.ringElevation = RingElevationTiles(CI, CJ).size();
@@ -204,15 +207,15 @@ static void CountHeightedPoints(int32_t CI, int32_t CJ, int64_t* withHeight, int
 }
 
 // Where the flight lies against the terrain's squares; returns the share outside in percent.
-static double PrintFlightCoverage()
+static double PrintFlightCoverage(const FlightRows& flight, const MapFrameValues& frame)
 {
     std::vector<double> latitudes, longitudes;
-    for (int32_t i = 0; i < SampleTable.rowCount; ++i)
+    for (const SampleRow& row : flight)
     {
-        latitudes.push_back(SampleTable.rows[i].gps_curlat / 60.0);
-        longitudes.push_back(SampleTable.rows[i].gps_curlon / 60.0);
+        latitudes.push_back(row.gps_curlat / 60.0);
+        longitudes.push_back(row.gps_curlon / 60.0);
     }
-    const FlightCoverage coverage = MeasureFlightCoverage(latitudes, longitudes, MapFrame.CI, MapFrame.CJ, 1.0 / MapFrame.k);
+    const FlightCoverage coverage = MeasureFlightCoverage(latitudes, longitudes, frame.CI, frame.CJ, 1.0 / frame.k);
     const double total = static_cast<double>(std::max<int64_t>(coverage.samples, 1));
     printf("flight over the terrain (%lld samples):", static_cast<long long>(coverage.samples));
     for (const LevelCoverage& level : coverage.levels)
@@ -272,19 +275,25 @@ int RunPlan(const char* program, const std::vector<const char*>& arguments)
 {
     FlightSelection selection;
     int status = ReadFlightArguments(program, arguments, &selection);
+    LoadedFlight flight;
     if (status == 0)
-        status = LoadFlightLog(selection.log, selection.samples);
+        status = LoadFlight(selection.log, selection.samples, selection.flightFiles, LoadReport::Transcript, &flight);
     if (status != 0)
         return status;
+    return PrintFlightPlan(flight, flight.Frame());
+}
+
+int PrintFlightPlan(const LoadedFlight& flight, const MapFrameValues& frame)
+{
     // The loading step has said where the flight leaves the map; a plan there would list
     // tiles that no map has.
-    if (LatitudeBeyondMap(ComputeFlightStatistics()) != 0.0)
+    if (LatitudeBeyondMap(flight.summary.extent) != 0.0)
     {
         fprintf(stderr, "plan: no plan for a flight beyond the map's latitudes; convert or select (--samples) the part within \u00b1%.4f\u00b0\n", MapLatitudeLimit);
         return 1;
     }
 
-    const std::vector<PlannedFile> files = PlanReplayFiles(MapFrame.CI, MapFrame.CJ);
+    const std::vector<PlannedFile> files = PlanReplayFiles(frame.CI, frame.CJ);
     printf("Files the replay reads, in its order:\n");
     int missingImagery = 0;
     for (const PlannedFile& file : files)
@@ -332,7 +341,7 @@ int RunPlan(const char* program, const std::vector<const char*>& arguments)
     }
     printf("elevation: %d of %d tiles missing, tile rows %lld..%lld columns %lld..%lld\n", elevationMissing, elevationTiles, static_cast<long long>(firstRow), static_cast<long long>(lastRow), static_cast<long long>(firstColumn), static_cast<long long>(lastColumn));
     int64_t withHeight = 0, points = 0;
-    CountHeightedPoints(MapFrame.CI, MapFrame.CJ, &withHeight, &points);
+    CountHeightedPoints(frame.CI, frame.CJ, &withHeight, &points);
     printf("elevation points the terrain reads: %lld of %lld have heights (%.1f%%), %lld show 0 m for want of data\n", static_cast<long long>(withHeight), static_cast<long long>(points), 100.0 * withHeight / std::max<int64_t>(points, 1), static_cast<long long>(points - withHeight));
     GeoBox whole = {90.0, 540.0, -90.0, -540.0};
     for (int32_t level = FinestLevel; level >= CoarsestLevel; --level)
@@ -362,8 +371,8 @@ int RunPlan(const char* program, const std::vector<const char*>& arguments)
         PrintBox("", box);
     }
     PrintBox("whole area:", whole);
-    const double outside = PrintFlightCoverage();
-    PrintCorridor(PlanCorridor(MapFrame.CI, MapFrame.CJ, files));
+    const double outside = PrintFlightCoverage(flight.Rows(), frame);
+    PrintCorridor(PlanCorridor(flight.Rows(), frame, files));
     char note[96] = "";
     if (outside > 0.0)
         snprintf(note, sizeof note, "; %.1f%% of the flight lies outside the terrain", outside);

@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "flight/LoadedFlight.h"
 #include "geo/GeoTiles.h"
+#include "geo/MapProjection.h"
 #include "terrain/FlightCorridor.h"
 
 // What a file the replay reads is for.
@@ -59,9 +61,17 @@ struct CorridorPlan
     double presentImageryBytes = 0; // the sizes of the imagery files there
 };
 
-// The corridor of the loaded flight around the map frame (CI, CJ); `rings` is the replay's
-// plan for that frame (PlanReplayFiles), whose judgement the rings' tiles keep.
+// The corridor of a flight around the rings of `frame` (the frame fixed on it); `rings` is
+// the replay's plan for that frame (PlanReplayFiles), whose judgement the rings' tiles keep.
+CorridorPlan PlanCorridor(const FlightRows& flight, const MapFrameValues& frame, const std::vector<PlannedFile>& rings);
+// The same around the rings of the frame tile (CI, CJ), for the zoom-18 tiles under flights
+// (TilesUnderFlights).
+CorridorPlan PlanCorridorAround(int32_t CI, int32_t CJ, const std::vector<GridTile>& flight, const std::vector<PlannedFile>& rings);
+
+// Until the fetch plans from flight values: the same for the flight LoadFlightQuietly loaded
+// last, around (CI, CJ), and the tiles under that flight. Only the fetch calls them.
 CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>& rings);
+std::vector<GridTile> TilesUnderLoadedFlight();
 
 // The corridors of several flights replayed in one folder, each planned around its own map
 // frame, as one: every plan's rings' tiles first (so ringElevation and ringImagery count the
@@ -71,11 +81,15 @@ CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>
 CorridorPlan MergeCorridorPlans(const std::vector<CorridorPlan>& plans);
 
 // The plan command on the replay's own arguments (LOG, optionally --samples LIST), whose
-// usage line names `program`: prints the log report, the file list and the summary, with
-// the share of the terrain's grid points that have heights and the share of the flight
-// that the terrain lies under, and then the tiles, present and missing, and their bytes
+// usage line names `program`: prints the log report (the replay's transcript of the
+// loading step, over every row), then the plan of the flight (PrintFlightPlan).
+int RunPlan(const char* program, const std::vector<const char*>& arguments);
+
+// The plan of a loaded flight in `frame`, the frame the replay fixes on it: the file list
+// and the summary, with the share of the terrain's grid points that have heights and the
+// share of the flight that the terrain lies under, and then the tiles, present and missing, and their bytes
 // along the whole flight (the corridor). The status tells of the replay's own files alone:
 // 0 when every one is present (and no elevation tile empty), 1 when some are missing or the
 // flight reaches beyond the map's latitudes (no plan, a line on stderr), or the program's
-// own negative status for a bad command line or log.
-int RunPlan(const char* program, const std::vector<const char*>& arguments);
+// own negative status for a bad command line or log (from RunPlan).
+int PrintFlightPlan(const LoadedFlight& flight, const MapFrameValues& frame);

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 
 namespace
 {

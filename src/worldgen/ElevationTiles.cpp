@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "worldgen/Landscape.h"
 #include "worldgen/WorldSite.h"
 

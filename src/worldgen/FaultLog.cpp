@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "worldgen/ElevationTiles.h"
 #include "worldgen/FlightLog.h"
 #include "worldgen/FlightPlan.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "log/SampleTable.h"
+#include "log/SampleRow.h"
 
 class Landscape;
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "log/LogWriter.h"
-#include "log/SampleTable.h"
+#include "log/SampleRow.h"
 
 struct FlightState;
 

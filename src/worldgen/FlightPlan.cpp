@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "worldgen/Landscape.h"
 #include "worldgen/Random.h"
 

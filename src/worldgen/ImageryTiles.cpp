@@ -10,7 +10,7 @@
 #include <osgDB/Options>
 #include <osgDB/WriteFile>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 #include "worldgen/Landscape.h"
 #include "worldgen/WorldSite.h"
 

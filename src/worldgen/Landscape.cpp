@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 
 const double Landscape::RiverWidth = 18.0;
 const double Landscape::LakeLevel = 429.0;

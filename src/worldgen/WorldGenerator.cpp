@@ -10,10 +10,9 @@
 
 #include <osgDB/WriteFile>
 
-#include "flight/FlightLoading.h"
+#include "flight/LoadedFlight.h"
 #include "geo/Geodesy.h"
-#include "geo/MapFrame.h"
-#include "log/SampleTable.h"
+#include "geo/MapProjection.h"
 #include "terrain/FlightCorridor.h"
 #include "terrain/RingTiles.h"
 #include "worldgen/AircraftModel.h"
@@ -128,20 +127,22 @@ bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
 
     // The map frame the viewer will set up from this log decides which tiles it reads: the
     // log is read back as the viewer reads it, so the frame comes from the printed digits.
-    if (!LoadFlightQuietly(logPath.c_str()))
+    LoadedFlight written;
+    if (LoadFlight(logPath.c_str(), nullptr, FlightFiles::Refuse, LoadReport::Quiet, &written) != 0)
     {
         printf("Cannot read back '%s'\n", logPath.c_str());
         return false;
     }
-    summary.CI = MapFrame.CI;
-    summary.CJ = MapFrame.CJ;
-    // The positions as the table holds them, so the corridor is the one a reader of the log finds.
+    const MapFrameValues frame = written.Frame();
+    summary.CI = frame.CI;
+    summary.CJ = frame.CJ;
+    // The positions as read back, so the corridor is the one a reader of the log finds.
     std::vector<double> latitudes;
     std::vector<double> longitudes;
-    for (int32_t r = 0; r < SampleTable.rowCount; ++r)
+    for (const SampleRow& row : written.rows)
     {
-        latitudes.push_back(SampleTable.rows[r].gps_curlat / 60.0);
-        longitudes.push_back(SampleTable.rows[r].gps_curlon / 60.0);
+        latitudes.push_back(row.gps_curlat / 60.0);
+        longitudes.push_back(row.gps_curlon / 60.0);
     }
     if (!latitudes.empty())
         summary.distance =
@@ -150,11 +151,11 @@ bool GenerateWorld(const WorldOptions& options, WorldSummary& summary)
     if (corridor)
         printf("corridor: %.1f km from the first position to the last\n", summary.distance / 1000.0);
 
-    const std::vector<ImageryTileId> tiles = corridor ? CorridorImageryTiles(MapFrame.CI, MapFrame.CJ, under)
-                                                      : RingImageryTiles(MapFrame.CI, MapFrame.CJ);
+    const std::vector<ImageryTileId> tiles = corridor ? CorridorImageryTiles(frame.CI, frame.CJ, under)
+                                                      : RingImageryTiles(frame.CI, frame.CJ);
     auto step = std::chrono::steady_clock::now();
-    const std::vector<ElevationTileId> files = corridor ? CorridorElevationTiles(MapFrame.CI, MapFrame.CJ, tiles)
-                                                        : RingElevationTiles(MapFrame.CI, MapFrame.CJ);
+    const std::vector<ElevationTileId> files = corridor ? CorridorElevationTiles(frame.CI, frame.CJ, tiles)
+                                                        : RingElevationTiles(frame.CI, frame.CJ);
     if (!WriteElevationFiles(landscape, files, folder, options.threads))
         return false;
     summary.elevationFiles = static_cast<int32_t>(files.size());

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "geo/MapFrame.h"
+#include "geo/MapProjection.h"
 
 static const double DegreesToRadians = Pi / 180.0;
 
