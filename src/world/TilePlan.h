@@ -30,8 +30,9 @@ struct PlannedFile
 
 // Every file the replay reads for the map frame (CI, CJ), in the order it first reads them:
 // for each terrain patch its new elevation tiles, then its imagery; then the grass fallback,
-// the sky texture, the aircraft model and the aircraft's fallback texture.
-std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ);
+// the sky texture, the aircraft model and the aircraft's fallback texture. Presence is judged
+// in `folder`, empty for the working directory; the names stay the replay's own.
+std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ, const std::string& folder = "");
 
 // The imagery tiles of that plan that lie within the map's rows, in its order, named as the
 // replay reads them: across 180 degrees with columns past the grid's ends, whose pictures
@@ -62,6 +63,9 @@ struct CorridorPlan
 // The corridor of the loaded flight around the map frame (CI, CJ); `rings` is the replay's
 // plan for that frame (PlanReplayFiles), whose judgement the rings' tiles keep.
 CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>& rings);
+// The corridor of a flight already read (its tiles and map frame), judged in `folder`: what a
+// fetch or a world plans without reading the flight again.
+CorridorPlan PlanCorridor(const FlightTiles& flight, const std::string& folder);
 
 // The corridors of several flights replayed in one folder, each planned around its own map
 // frame, as one: every plan's rings' tiles first (so ringElevation and ringImagery count the
