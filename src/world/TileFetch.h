@@ -8,10 +8,10 @@
 struct CorridorPlan;
 struct FlightTiles;
 
-// Fetching what a replay's world lacks: the elevation and imagery tiles missing along the
-// whole flight of a log (the plan's corridor, the replay's own tiles first) come from a
-// persistent cache, else from the network, and are then imported into the log's folder as
-// `dem` and `imagery` import a user's own data.
+// Fetching what a replay's world lacks: the elevation and imagery tiles a FetchPlan names
+// (the corridor of the flights a caller loaded, the replay's own tiles first) come from a
+// persistent cache (TileCache.h), else from the remote sources (TileSources.h), and are then
+// imported into the plan's folder as `dem` and `imagery` import a user's own data.
 
 // Exit status of a fetch that failed on the network (a server unreachable, an answer other
 // than data or "not there", a download cut off): EX_TEMPFAIL, worth trying again later.
