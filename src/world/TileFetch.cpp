@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 
 #include <gdal_priv.h>
 
@@ -196,12 +197,171 @@ private:
 };
 
 
-// One download: a file of one of the remote sources.
+// The remote sources a run fetches from, null where a kind is turned off ("none").
+struct Sources
+{
+    std::unique_ptr<RemoteElevation> elevation;
+    std::unique_ptr<RemoteImagery> imagery;
+};
+
+// One download: a file of one of the sources.
 struct Download
 {
     RemoteSource* source;
     const SourceFile* file;
 };
+
+// The source files a plan needs, each once, in the order first needed: the first ringWindows
+// and ringTiles serve the rings.
+struct SourceFiles
+{
+    std::vector<SourceFile> windows;
+    std::vector<ElevationTileId> windowTiles; // the tile each window is of
+    size_t ringWindows = 0;
+    std::vector<SourceFile> tiles;
+    size_t ringTiles = 0;
+};
+
+SourceFiles FilesOfPlan(const FetchPlan& wants, const Sources& sources)
+{
+    SourceFiles files;
+    if (sources.elevation)
+        for (size_t i = 0; i < wants.elevation.size(); ++i)
+        {
+            for (SourceFile& window : sources.elevation->FilesOf(wants.elevation[i]))
+            {
+                files.windows.push_back(std::move(window));
+                files.windowTiles.push_back(wants.elevation[i]);
+            }
+            if (i + 1 == wants.ringElevation)
+                files.ringWindows = files.windows.size();
+        }
+    std::set<std::string> urls;
+    if (sources.imagery)
+        for (size_t i = 0; i < wants.imagery.size(); ++i)
+        {
+            SourceFile file = sources.imagery->FileOf(wants.imagery[i]);
+            if (urls.insert(file.url).second)
+                files.tiles.push_back(std::move(file));
+            if (i + 1 == wants.ringImagery)
+                files.ringTiles = files.tiles.size();
+        }
+    return files;
+}
+
+// The files the cache lacks in the order they are downloaded: the rings' elevation and
+// imagery, then the corridor's; *ringDownloads of them the rings'.
+std::vector<Download> MissingFiles(const SourceFiles& files, const Sources& sources, size_t* ringDownloads)
+{
+    std::vector<Download> missing;
+    for (int part = 0; part < 2; ++part)
+    {
+        for (size_t i = part == 0 ? 0 : files.ringWindows; i < (part == 0 ? files.ringWindows : files.windows.size()); ++i)
+            if (!TileCache::Holds(files.windows[i]))
+                missing.push_back(Download{sources.elevation.get(), &files.windows[i]});
+        for (size_t i = part == 0 ? 0 : files.ringTiles; i < (part == 0 ? files.ringTiles : files.tiles.size()); ++i)
+            if (!TileCache::Holds(files.tiles[i]))
+                missing.push_back(Download{sources.imagery.get(), &files.tiles[i]});
+        if (part == 0)
+            *ringDownloads = missing.size();
+    }
+    return missing;
+}
+
+// The downloads a dry run would make, or offline the rings' the cache lacks, one a line,
+// and how many more there are; the bytes of those listed, roughly.
+double ListDownloads(const std::vector<Download>& downloads, size_t listed, bool offline)
+{
+    double bytes = 0;
+    for (size_t i = 0; i < listed; ++i)
+    {
+        fprintf(stderr, "%s %s\n", offline ? "missing" : "would fetch", downloads[i].source->Describe(*downloads[i].file).c_str());
+        bytes += downloads[i].source->BytesEstimate(*downloads[i].file);
+    }
+    if (listed < downloads.size())
+        fprintf(stderr, "%s %zu more downloads\n", offline ? "missing" : "left for later runs:", downloads.size() - listed);
+    return bytes;
+}
+
+// Makes the downloads, one after the other, counting them in the summary: ExitDone, or the
+// status of the first that failed or of a stop signal, after its line.
+int DownloadAll(const std::vector<Download>& downloads, const Sources& sources, const TileCache& cache, const FetchOptions& options, const char* nothing, FetchSummary* summary)
+{
+    HttpManners manners;
+    manners.userAgent = UserAgent;
+    manners.minimumInterval = options.requestInterval;
+    HttpClient http(manners);
+    RemoteRasters rasters(http);
+    Network network{http, rasters};
+    int windowsRead = 0, seaSquares = 0, absentTiles = 0;
+    DownloadProgress progress(downloads.size(), http);
+    const size_t needed = summary->missing;
+    for (const Download& download : downloads)
+    {
+        if (StopSignal())
+            return Interrupted(summary, nothing);
+        const SourceFile& file = *download.file;
+        cache.MakeFolderFor(file);
+        std::string reason;
+        const Outcome outcome = download.source->Download(file, network, &reason);
+        if (StopSignal())
+            return Interrupted(summary, nothing);
+        if (outcome == Outcome::Failed || outcome == Outcome::Refused)
+            return Failed(summary, outcome == Outcome::Refused ? CommandStatus::BadInput : CommandStatus::Transient, file.url + ": " + reason + nothing);
+        const bool absent = outcome == Outcome::Absent;
+        if (download.source == sources.elevation.get())
+        {
+            ++windowsRead;
+            seaSquares += absent;
+        }
+        else
+            absentTiles += absent;
+        if (const std::string& kept = absent ? file.absentFile : file.file; FileExists(kept))
+            summary->written.push_back(kept);
+        // A square or tile the source does not have is known once asked: not missing, but no
+        // download of data either.
+        ++(absent ? summary->notInSource : summary->downloaded);
+        summary->missing = needed - summary->downloaded - summary->notInSource;
+        progress.Done(summary->downloaded + summary->notInSource);
+    }
+    EndProgress();
+    fprintf(stderr, "fetch: %d requests (imagery tiles, elevation squares asked for and the ranges of their windows); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), windowsRead, seaSquares, absentTiles);
+    return ExitDone;
+}
+
+// Imports the elevation tiles whose every window the cache holds into the folder: the
+// import's status, or -1 when there is none.
+int ImportCachedElevation(const std::vector<ElevationTileId>& wanted, const SourceFiles& files, const std::string& folder, std::vector<std::string>* written)
+{
+    std::vector<std::string> sources;
+    std::vector<ElevationTileId> tiles;
+    for (const ElevationTileId& tile : wanted)
+    {
+        std::vector<std::string> parts;
+        bool whole = true;
+        for (size_t i = 0; i < files.windows.size(); ++i)
+            if (files.windowTiles[i].tileRow == tile.tileRow && files.windowTiles[i].tileColumn == tile.tileColumn)
+            {
+                whole = whole && TileCache::Holds(files.windows[i]);
+                if (TileCache::Holds(files.windows[i]))
+                    parts.push_back(TileCache::Readable(files.windows[i]));
+            }
+        if (!whole || parts.empty())
+            continue;
+        tiles.push_back(tile);
+        for (const std::string& name : parts)
+            if (std::find(sources.begin(), sources.end(), name) == sources.end())
+                sources.push_back(name);
+    }
+    if (tiles.empty())
+        return -1;
+    const int status = ImportElevation(sources, tiles, folder);
+    std::error_code failure;
+    for (const ElevationTileId& tile : tiles)
+        if (const fs::path name = fs::path(folder) / ElevationTileFileName(tile.tileRow, tile.tileColumn); FileExists(name.string()))
+            written->push_back(fs::absolute(name, failure).string());
+    return status;
+}
 
 // Imports the replay tiles whose source tiles the cache holds into the folder: the import's
 // status, or -1 when the cache holds none of them.
@@ -295,58 +455,17 @@ int FetchMissing(const FetchPlan& wants, const FetchOptions& options, FetchSumma
     SourceAddress address;
     address.cache = &cache;
     address.maxZoom = options.imageryMaxZoom;
-    address.location = options.demUrl;
-    std::unique_ptr<RemoteElevation> elevation = options.demUrl != "none" ? OpenRemoteElevation(address, &reason) : nullptr;
-    address.location = options.imageryUrl;
-    std::unique_ptr<RemoteImagery> imagery = options.imageryUrl != "none" ? OpenRemoteImagery(address, &reason) : nullptr;
-    if ((options.demUrl != "none" && !elevation) || (options.imageryUrl != "none" && !imagery))
+    Sources sources;
+    if (address.location = options.demUrl; options.demUrl != "none" && !(sources.elevation = OpenRemoteElevation(address, &reason)))
         return Failed(summary, CommandStatus::BadInput, reason);
-    std::vector<SourceFile> windows;
-    std::vector<ElevationTileId> windowTiles; // the tile each window is of
-    size_t ringWindows = 0;
-    if (elevation)
-        for (size_t i = 0; i < wants.elevation.size(); ++i)
-        {
-            for (SourceFile& window : elevation->FilesOf(wants.elevation[i]))
-            {
-                windows.push_back(std::move(window));
-                windowTiles.push_back(wants.elevation[i]);
-            }
-            if (i + 1 == wants.ringElevation)
-                ringWindows = windows.size();
-        }
-    // Each source tile once, in the order first needed; the first ringSourceTiles serve the rings.
-    std::vector<SourceFile> sourceTiles;
-    std::map<std::string, size_t> sourceTileByUrl;
-    size_t ringSourceTiles = 0;
-    if (imagery)
-        for (size_t i = 0; i < wants.imagery.size(); ++i)
-        {
-            SourceFile file = imagery->FileOf(wants.imagery[i]);
-            if (sourceTileByUrl.emplace(file.url, sourceTiles.size()).second)
-                sourceTiles.push_back(std::move(file));
-            if (i + 1 == wants.ringImagery)
-                ringSourceTiles = sourceTiles.size();
-        }
-
-    // The downloads in the order they are made: the rings' elevation and imagery, then the
-    // corridor's.
-    std::vector<Download> toFetch;
+    if (address.location = options.imageryUrl; options.imageryUrl != "none" && !(sources.imagery = OpenRemoteImagery(address, &reason)))
+        return Failed(summary, CommandStatus::BadInput, reason);
+    const SourceFiles files = FilesOfPlan(wants, sources);
     size_t ringDownloads = 0;
-    for (int part = 0; part < 2; ++part)
-    {
-        for (size_t i = part == 0 ? 0 : ringWindows; i < (part == 0 ? ringWindows : windows.size()); ++i)
-            if (!TileCache::Holds(windows[i]))
-                toFetch.push_back(Download{elevation.get(), &windows[i]});
-        for (size_t i = part == 0 ? 0 : ringSourceTiles; i < (part == 0 ? ringSourceTiles : sourceTiles.size()); ++i)
-            if (!TileCache::Holds(sourceTiles[i]))
-                toFetch.push_back(Download{imagery.get(), &sourceTiles[i]});
-        if (part == 0)
-            ringDownloads = toFetch.size();
-    }
+    std::vector<Download> toFetch = MissingFiles(files, sources, &ringDownloads);
     const size_t downloads = toFetch.size();
     summary->downloads = downloads;
-    summary->cached = windows.size() + sourceTiles.size() - downloads;
+    summary->cached = files.windows.size() + files.tiles.size() - downloads;
     summary->missing = downloads;
     if (import)
         fprintf(stderr, "fetch: %zu elevation tiles and %zu imagery tiles missing along %s (the replay's own: %zu and %zu); %zu downloads needed (the replay's own: %zu), %zu in the cache '%s'\n", wants.elevation.size(), wants.imagery.size(), wants.along.c_str(), wants.ringElevation, wants.ringImagery, downloads, ringDownloads, summary->cached, cache.Folder().c_str());
@@ -359,24 +478,12 @@ int FetchMissing(const FetchPlan& wants, const FetchOptions& options, FetchSumma
     summary->leftByLimit = options.offline ? 0 : downloads - allowed;
     if (allowed < downloads && !options.offline)
         fprintf(stderr, "fetch: %zu downloads needed, more than the limit of %d: this run fetches the first %d (%s)%s; run it again for the other %zu, or raise the limit with --max-tiles N\n", downloads, options.maxTiles, options.maxTiles, import ? "the replay's own, then the corridor's coarsest levels first" : "the coarsest levels first", import ? " and imports what the cache holds" : "", downloads - allowed);
-
     if (options.dryRun || (options.offline && downloads > 0))
     {
-        double bytes = 0;
-        size_t listed = 0;
-        for (size_t i = 0; i < downloads; ++i)
-        {
-            // Offline, the replay's own are listed and the corridor's counted: they can be
-            // tens of thousands.
-            if (options.offline ? i >= ringDownloads : i >= allowed)
-                continue;
-            ++listed;
-            const Download& download = toFetch[i];
-            fprintf(stderr, "%s %s\n", options.offline ? "missing" : "would fetch", download.source->Describe(*download.file).c_str());
-            bytes += download.source->BytesEstimate(*download.file);
-        }
-        if (listed < downloads)
-            fprintf(stderr, "%s %zu more downloads\n", options.offline ? "missing" : "left for later runs:", downloads - listed);
+        // Offline, the replay's own are listed and the corridor's counted: they can be tens
+        // of thousands.
+        const size_t listed = options.offline ? ringDownloads : allowed;
+        const double bytes = ListDownloads(toFetch, listed, options.offline);
         if (options.dryRun)
         {
             fprintf(stderr, "fetch: %zu downloads, about %.1f MB; nothing fetched (dry run)\n", listed, bytes / 1e6);
@@ -395,90 +502,26 @@ int FetchMissing(const FetchPlan& wants, const FetchOptions& options, FetchSumma
 
     // Everything first, so that a failure leaves the world as it was: nothing is imported.
     if (!toFetch.empty())
-    {
-        HttpManners manners;
-        manners.userAgent = UserAgent;
-        manners.minimumInterval = options.requestInterval;
-        HttpClient http(manners);
-        RemoteRasters rasters(http);
-        Network network{http, rasters};
-        int windowsRead = 0, seaSquares = 0, absentTiles = 0;
-        const char* nothing = import ? "; nothing imported" : "";
-        DownloadProgress progress(toFetch.size(), http);
-        for (const Download& download : toFetch)
-        {
-            if (StopSignal())
-                return Interrupted(summary, nothing);
-            const SourceFile& file = *download.file;
-            cache.MakeFolderFor(file);
-            const Outcome outcome = download.source->Download(file, network, &reason);
-            if (StopSignal())
-                return Interrupted(summary, nothing);
-            if (outcome == Outcome::Failed || outcome == Outcome::Refused)
-                return Failed(summary, outcome == Outcome::Refused ? CommandStatus::BadInput : CommandStatus::Transient, file.url + ": " + reason + nothing);
-            const bool absent = outcome == Outcome::Absent;
-            if (download.source == elevation.get())
-            {
-                ++windowsRead;
-                seaSquares += absent;
-            }
-            else
-                absentTiles += absent;
-            if (const std::string& kept = absent ? file.absentFile : file.file; FileExists(kept))
-                summary->written.push_back(kept);
-            // A square or tile the source does not have is known once asked: not missing, but
-            // no download of data either.
-            ++(absent ? summary->notInSource : summary->downloaded);
-            summary->missing = downloads - summary->downloaded - summary->notInSource;
-            progress.Done(summary->downloaded + summary->notInSource);
-        }
-        EndProgress();
-        fprintf(stderr, "fetch: %d requests (imagery tiles, elevation squares asked for and the ranges of their windows); %d elevation windows read, %d of them in squares the source does not have (sea, 0 m); %d imagery tiles the source does not have\n", http.Requests(), windowsRead, seaSquares, absentTiles);
-    }
+        if (const int status = DownloadAll(toFetch, sources, cache, options, import ? "; nothing imported" : "", summary); status != ExitDone)
+            return status;
     if (!import)
     {
         fprintf(stderr, "fetch: %zu downloaded into the cache, %zu not in the source, %zu were there already, %zu still missing\n", summary->downloaded, summary->notInSource, summary->cached, summary->missing);
         return ExitDone;
     }
 
-    // Import what the cache holds: an elevation tile whose every window is there.
+    // Import what the cache holds.
     const StandardOutputToErrors toErrors;
-    std::error_code failure;
     std::vector<std::string> attribution;
     CommandStatus status = CommandStatus::Done;
-    std::vector<std::string> demSources;
-    std::vector<ElevationTileId> demTiles;
-    for (const ElevationTileId& tile : wants.elevation)
+    if (const int imported = ImportCachedElevation(wants.elevation, files, wants.folder, &summary->written); imported >= 0)
     {
-        std::vector<std::string> files;
-        bool whole = true;
-        for (size_t i = 0; i < windows.size(); ++i)
-            if (windowTiles[i].tileRow == tile.tileRow && windowTiles[i].tileColumn == tile.tileColumn)
-            {
-                whole = whole && TileCache::Holds(windows[i]);
-                if (TileCache::Holds(windows[i]))
-                    files.push_back(TileCache::Readable(windows[i]));
-            }
-        if (!whole || files.empty())
-            continue;
-        demTiles.push_back(tile);
-        for (const std::string& name : files)
-            if (std::find(demSources.begin(), demSources.end(), name) == demSources.end())
-                demSources.push_back(name);
-    }
-    if (!demTiles.empty())
-    {
-        if (ImportElevation(demSources, demTiles, wants.folder) != 0)
-            status = CommandStatus::BadInput;
-        for (const ElevationTileId& tile : demTiles)
-            if (const fs::path name = fs::path(wants.folder) / ElevationTileFileName(tile.tileRow, tile.tileColumn); FileExists(name.string()))
-                summary->written.push_back(fs::absolute(name, failure).string());
+        status = imported == 0 ? status : CommandStatus::BadInput;
         attribution.push_back(options.demUrl == DefaultDemUrl ? DefaultDemAttribution : "Elevation: " + options.demUrl);
     }
-    if (const int imported = imagery ? ImportCachedImagery(*imagery, wants.imagery, wants.folder, cache.Folder(), &summary->written) : -1; imported >= 0)
+    if (const int imported = sources.imagery ? ImportCachedImagery(*sources.imagery, wants.imagery, wants.folder, cache.Folder(), &summary->written) : -1; imported >= 0)
     {
-        if (imported != 0)
-            status = CommandStatus::BadInput;
+        status = imported == 0 ? status : CommandStatus::BadInput;
         attribution.push_back(options.imageryUrl == DefaultImageryUrl ? DefaultImageryAttribution : "Imagery: " + options.imageryUrl);
     }
     if (StopSignal())
