@@ -394,25 +394,25 @@ int RunWorldCommand(int argc, char** argv)
         return report.Finish(CommandStatus::Usage, "the fetch's settings in the environment are wrong");
     options.offline = arguments.offline;
     options.maxTiles = arguments.maxTiles;
+    // Each flight's corridor around its own map frame, as the replay frames it on its own,
+    // judged in the folder: what the imports above left.
+    const auto judge = [&corridors, &folder]() {
+        std::vector<CorridorPlan> plans;
+        for (const FlightTiles& flight : corridors)
+            plans.push_back(PlanCorridor(flight, folder));
+        return MergeCorridorPlans(plans);
+    };
     FetchSummary fetch;
-    const int fetched = FetchMissing(logs, options, &fetch);
-    if (fetched < 0)
-        return report.Finish(CommandStatus::BadInput, "the fetch could not plan the tiles");
+    const int fetched = FetchMissing(PlanFetch(judge(), folder, FlightsAlong(logs.size())), options, &fetch);
     if (fetched == ExitInterrupted)
         return interrupted();
     std::string why = arguments.offline ? "offline" : fetched != 0 ? "the fetch failed" : "no source has it";
     if (!arguments.offline && fetched == 0 && fetch.leftByLimit > 0)
         why = "the limit of " + std::to_string(arguments.maxTiles) + " downloads a run left " + std::to_string(fetch.leftByLimit) + " downloads for later: run world again, or raise the limit with --max-tiles " +
               std::to_string(fetch.downloads);
-    std::vector<CorridorPlan> plans;
-    for (const LoadedFlight& flight : loaded)
-    {
-        const MapFrameValues frame = flight.Frame();
-        plans.push_back(PlanCorridor(flight.Rows(), frame, PlanReplayFiles(frame.CI, frame.CJ)));
-    }
     // A kind with no source set has none.
     const char* none = "no source has it";
-    ReportMissingTiles(MergeCorridorPlans(plans), options.demUrl == "none" ? none : why.c_str(), options.imageryUrl == "none" ? none : why.c_str(), logs.size() == 1 ? "the flight" : "the flights", &report);
+    ReportMissingTiles(judge(), options.demUrl == "none" ? none : why.c_str(), options.imageryUrl == "none" ? none : why.c_str(), logs.size() == 1 ? "the flight" : "the flights", &report);
     printf("%s\n", folder.c_str());
     report.Count("flights", static_cast<double>(flights.size()));
     const CommandStatus status = fetched == 0 ? CommandStatus::Done : fetched == ExitTransient ? CommandStatus::Transient : CommandStatus::BadInput;

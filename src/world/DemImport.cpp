@@ -1,6 +1,7 @@
 #include "world/DemImport.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -323,14 +324,14 @@ MergeCounts MergeIntoTile(const SampledTile& sampled, CoveredTile* existing)
     return counts;
 }
 
-static GeoBox BoxOfElevationTile(ElevationTileId tile)
+GeoBox BoxOfElevationTile(ElevationTileId tile)
 {
     const double top = static_cast<double>(tile.tileRow) * ElevationTileSize;
     const double left = static_cast<double>(tile.tileColumn) * ElevationTileSize;
     return GeoBox{GridRowLatitude(top + ElevationTileSize), GridColumnLongitude(left), GridRowLatitude(top), GridColumnLongitude(left + ElevationTileSize)};
 }
 
-int ImportElevation(const std::vector<std::string>& sourcePaths, const std::vector<ElevationTileId>& tiles)
+int ImportElevation(const std::vector<std::string>& sourcePaths, const std::vector<ElevationTileId>& tiles, const std::string& folder)
 {
     std::vector<std::unique_ptr<ElevationSource>> sources;
     for (const std::string& path : sourcePaths)
@@ -363,6 +364,7 @@ int ImportElevation(const std::vector<std::string>& sourcePaths, const std::vect
     for (ElevationTileId tile : covered)
     {
         const std::string name = ElevationTileFileName(tile.tileRow, tile.tileColumn);
+        const std::string path = (std::filesystem::path(folder) / name).lexically_normal().string();
         // Asked to stop (a caller that catches the stop signals): between two tiles, each whole.
         if (StopSignal())
         {
@@ -371,7 +373,7 @@ int ImportElevation(const std::vector<std::string>& sourcePaths, const std::vect
         }
         CoveredTile existing;
         std::string reason;
-        if (!LoadCoveredTile(name, &existing, &reason))
+        if (!LoadCoveredTile(path, &existing, &reason))
         {
             fprintf(stderr, "dem: cannot read the existing '%s' to merge into it: %s; %d of %zu tiles written\n", name.c_str(), reason.c_str(), written, covered.size());
             return 1;
@@ -391,7 +393,7 @@ int ImportElevation(const std::vector<std::string>& sourcePaths, const std::vect
             ++withoutData;
             continue;
         }
-        if (!WriteCoveredTile(name, existing, &reason))
+        if (!WriteCoveredTile(path, existing, &reason))
         {
             fprintf(stderr, "dem: cannot write '%s'; %d of %zu tiles written\n", reason.c_str(), written, covered.size());
             return 1;

@@ -94,7 +94,10 @@ struct MergeCounts
 // quality ever drops, and the count of valid points never falls.
 MergeCounts MergeIntoTile(const SampledTile& sampled, CoveredTile* existing);
 
+// The box in degrees an elevation tile's grid points span.
+GeoBox BoxOfElevationTile(ElevationTileId tile);
+
 // The dem command: merges each tile the sources cover into its file (and coverage file) in
-// the working directory. Returns the exit status: 0 done, 1 a source unreadable or failing
+// `folder`. Returns the exit status: 0 done, 1 a source unreadable or failing
 // to read, no source meeting the area, an unreadable existing tile or a write failure.
-int ImportElevation(const std::vector<std::string>& sourcePaths, const std::vector<ElevationTileId>& tiles);
+int ImportElevation(const std::vector<std::string>& sourcePaths, const std::vector<ElevationTileId>& tiles, const std::string& folder = ".");

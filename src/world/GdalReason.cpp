@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <cpl_error.h>
+#include <gdal_priv.h>
 
 std::string GdalReason(const char* fallback)
 {
@@ -25,4 +26,15 @@ std::string GdalOpenFailure(const std::string& path)
         return strerror(errno);
     fclose(file);
     return "GDAL knows no format for it";
+}
+
+void GdalCloser::operator()(GDALDataset* dataset) const
+{
+    if (dataset)
+        GDALClose(dataset);
+}
+
+GdalDatasetPtr OpenRasterReadOnly(const std::string& path)
+{
+    return GdalDatasetPtr(static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
 }

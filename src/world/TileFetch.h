@@ -5,10 +5,13 @@
 
 #include "geo/GeoTiles.h"
 
-// Fetching what a replay's world lacks: the elevation and imagery tiles missing along the
-// whole flight of a log (the plan's corridor, the replay's own tiles first) come from a
-// persistent cache, else from the network, and are then imported into the log's folder as
-// `dem` and `imagery` import a user's own data.
+struct CorridorPlan;
+struct FlightTiles;
+
+// Fetching what a replay's world lacks: the elevation and imagery tiles a FetchPlan names
+// (the corridor of the flights a caller loaded, the replay's own tiles first) come from a
+// persistent cache (TileCache.h), else from the remote sources (TileSources.h), and are then
+// imported into the plan's folder as `dem` and `imagery` import a user's own data.
 
 // Exit status of a fetch that failed on the network (a server unreachable, an answer other
 // than data or "not there", a download cut off): EX_TEMPFAIL, worth trying again later.
@@ -63,30 +66,49 @@ struct FetchSummary
     std::string message;   // why the fetch failed, when it did
 };
 
-// Fetches what the flight of the log lacks and imports it into the log's folder (of a flight
-// file of any format `track` reads, converted in memory, into the flight's), where the
-// attribution of every source used is written to ATTRIBUTION.txt. When more downloads are
-// needed than maxTiles, a run makes the first maxTiles of them, the replay's own first, then
-// the corridor's coarsest level first, says so before it starts, and imports what the cache
-// then holds; the next run goes on. Every line it prints goes to stderr. Returns the exit
-// status (batch/CommandReport.h): ExitDone (also offline with data missing, which is listed:
-// the replay draws grass there, and also when the limit left downloads of the corridor for
-// later), ExitBadInput when a source refused (forbidden host, more downloads for the
-// replay's own tiles than the limit), an import failed or the cache cannot be written
-// (FLIGHTREPLAY_CACHE read-only without --offline), ExitTransient when a download failed
-// or the disk is full (nothing is then imported), or the replay's negative status for a log
-// it cannot use. Offline, nothing is written in the cache: it may be read-only and shared.
-int FetchMissing(const std::string& logPath, const FetchOptions& options, FetchSummary* summary = nullptr);
+// The tiles a fetch takes, in the order it takes them: the replay's own first (the first
+// ringElevation and ringImagery), then the rest, imagery coarsest level first, so that a run
+// the limit cuts short leaves ground everywhere before the detail.
+struct FetchPlan
+{
+    std::vector<ElevationTileId> elevation;
+    size_t ringElevation = 0;
+    std::vector<ImageryTileId> imagery;
+    size_t ringImagery = 0;
+    std::string along;  // what they lie along, for the lines: "the whole flight", "the 3 flights", "the box ..."
+    std::string folder; // where they are imported; empty: the cache is filled, nothing imported
+};
 
-// The same for several logs replayed in one folder (the first one's): their corridors as one
-// (MergeCorridorPlans), each tile fetched and imported once. maxTiles is the run's, shared by
-// them all: the replay's own tiles of every log first, then the corridors' coarsest level
-// first, across the flights.
-int FetchMissing(const std::vector<std::string>& logPaths, const FetchOptions& options, FetchSummary* summary = nullptr);
+// What a corridor (TilePlan.h: one flight's, or several merged) lacks, to import into `folder`.
+FetchPlan PlanFetch(const CorridorPlan& corridor, const std::string& folder, const std::string& along);
+// Every tile of the flights' corridors, whatever a folder holds, or of the replay's levels
+// over the box: the cache alone is filled.
+FetchPlan PlanCacheFill(const std::vector<FlightTiles>& flights);
+FetchPlan PlanCacheFill(const GeoBox& box);
+// "the whole flight", or "the N flights".
+std::string FlightsAlong(size_t flights);
+
+// Fetches the plan's tiles from the cache, else the network, and imports them into the plan's
+// folder, where the attribution of every source used is written to ATTRIBUTION.txt. When
+// more downloads are needed than maxTiles, a run makes the first maxTiles of them in the
+// plan's order, says so before it starts, and imports what the cache then holds; the next run
+// goes on. Every line it prints goes to stderr. Returns the exit status
+// (batch/CommandReport.h): ExitDone (also offline with data missing, which is listed: the
+// replay draws grass there, and also when the limit left downloads of the corridor for
+// later), ExitBadInput when a source refused (forbidden host, more downloads for the replay's
+// own tiles than the limit), an import failed or the cache cannot be written
+// (FLIGHTREPLAY_CACHE read-only without --offline), ExitTransient when a download failed or
+// the disk is full (nothing is then imported). Offline, nothing is written in the cache: it
+// may be read-only and shared. Without a folder, the same fills the cache alone.
+int FetchMissing(const FetchPlan& plan, const FetchOptions& options, FetchSummary* summary = nullptr);
+
+// The same for the flight of the log, loaded once (a flight file of any format `track`
+// reads, converted in memory), its corridor judged in the log's folder and imported there;
+// or the replay's negative status for a log it cannot use.
+int FetchMissing(const std::string& logPath, const FetchOptions& options, FetchSummary* summary = nullptr);
 
 // Fills the cache for a whole site in advance, importing nothing anywhere: the sources of
 // every tile the replay reads over the box, coarsest level first, or of the corridors of the
-// flights of the keyword logs (their tiles whatever a folder holds). maxTiles, offline and
-// dryRun as for FetchMissing; the same statuses.
+// flights of the keyword logs (their tiles whatever a folder holds), each loaded once.
 int FetchArea(const GeoBox& box, const FetchOptions& options, FetchSummary* summary = nullptr);
 int FetchArea(const std::vector<std::string>& logPaths, const FetchOptions& options, FetchSummary* summary = nullptr);

@@ -48,30 +48,36 @@ static bool Loadable(const std::string& name)
     return FileExists(name) && osgDB::readRefNodeFile(name).valid();
 }
 
+// A file the replay opens by `name`, as it lies in `folder` (empty: the working directory).
+static std::string InFolder(const std::string& folder, const std::string& name)
+{
+    return folder.empty() ? name : (std::filesystem::path(folder) / name).string();
+}
+
 // The plan, with presence judged only when asked (decoding 249 images takes a while).
-static std::vector<PlannedFile> ListReplayFiles(int32_t CI, int32_t CJ, bool judge)
+static std::vector<PlannedFile> ListReplayFiles(int32_t CI, int32_t CJ, bool judge, const std::string& folder = "")
 {
     std::vector<PlannedFile> files;
     VisitRingFiles(CI, CJ, [&](const TerrainPatch& patch, const std::vector<ElevationTileId>& firstRead) {
         for (const ElevationTileId& tile : firstRead)
         {
             const std::string name = ElevationTileFileName(tile.tileRow, tile.tileColumn);
-            const bool present = judge && Openable(name);
-            files.push_back(PlannedFile{PlannedKind::ElevationTile, name, FinestLevel, tile.tileRow, tile.tileColumn, present, present && EmptyTile(name)});
+            const bool present = judge && Openable(InFolder(folder, name));
+            files.push_back(PlannedFile{PlannedKind::ElevationTile, name, FinestLevel, tile.tileRow, tile.tileColumn, present, present && EmptyTile(InFolder(folder, name))});
         }
         const std::string name = ImageryFileName(patch.level, patch.tileRow, patch.tileColumn);
-        files.push_back(PlannedFile{PlannedKind::ImageryTile, name, patch.level, patch.tileRow, patch.tileColumn, judge && Decodable(name)});
+        files.push_back(PlannedFile{PlannedKind::ImageryTile, name, patch.level, patch.tileRow, patch.tileColumn, judge && Decodable(InFolder(folder, name))});
     });
-    files.push_back(PlannedFile{PlannedKind::GrassTexture, GrassTextureFile, 0, 0, 0, judge && Decodable(GrassTextureFile)});
-    files.push_back(PlannedFile{PlannedKind::SkyTexture, SkyTextureFile, 0, 0, 0, judge && Decodable(SkyTextureFile)});
-    files.push_back(PlannedFile{PlannedKind::AircraftModel, AircraftModelFile, 0, 0, 0, judge && Loadable(AircraftModelFile)});
-    files.push_back(PlannedFile{PlannedKind::AircraftTexture, AircraftTextureFile, 0, 0, 0, judge && Decodable(AircraftTextureFile)});
+    files.push_back(PlannedFile{PlannedKind::GrassTexture, GrassTextureFile, 0, 0, 0, judge && Decodable(InFolder(folder, GrassTextureFile))});
+    files.push_back(PlannedFile{PlannedKind::SkyTexture, SkyTextureFile, 0, 0, 0, judge && Decodable(InFolder(folder, SkyTextureFile))});
+    files.push_back(PlannedFile{PlannedKind::AircraftModel, AircraftModelFile, 0, 0, 0, judge && Loadable(InFolder(folder, AircraftModelFile))});
+    files.push_back(PlannedFile{PlannedKind::AircraftTexture, AircraftTextureFile, 0, 0, 0, judge && Decodable(InFolder(folder, AircraftTextureFile))});
     return files;
 }
 
-std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ)
+std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ, const std::string& folder)
 {
-    return ListReplayFiles(CI, CJ, true);
+    return ListReplayFiles(CI, CJ, true, folder);
 }
 
 std::vector<ImageryTileId> ImageryTilesOfFlight(int32_t CI, int32_t CJ)
@@ -96,12 +102,9 @@ static uintmax_t NonEmptySize(const std::string& name)
     return failure ? 0 : size;
 }
 
-CorridorPlan PlanCorridor(const FlightRows& flight, const MapFrameValues& frame, const std::vector<PlannedFile>& rings)
-{
-    return PlanCorridorAround(frame.CI, frame.CJ, TilesUnderFlights({flight}), rings);
-}
-
-CorridorPlan PlanCorridorAround(int32_t CI, int32_t CJ, const std::vector<GridTile>& flight, const std::vector<PlannedFile>& rings)
+// The corridor of the flight under those tiles, judged in the folder (empty: the working
+// directory), the rings' tiles as `rings` judged them.
+static CorridorPlan JudgeCorridor(int32_t CI, int32_t CJ, const std::vector<GridTile>& flight, const std::vector<PlannedFile>& rings, const std::string& folder)
 {
     std::map<std::string, bool> judged;
     for (const PlannedFile& file : rings)
@@ -114,19 +117,34 @@ CorridorPlan PlanCorridorAround(int32_t CI, int32_t CJ, const std::vector<GridTi
     {
         const std::string name = ElevationTileFileName(tile.tileRow, tile.tileColumn);
         const auto ring = judged.find(name);
-        plan.elevationPresent.push_back(ring != judged.end() ? ring->second : Openable(name) && !EmptyTile(name));
+        plan.elevationPresent.push_back(ring != judged.end() ? ring->second : Openable(InFolder(folder, name)) && !EmptyTile(InFolder(folder, name)));
     }
     plan.ringImagery = ImageryTilesOfFlight(CI, CJ).size();
     for (const ImageryTileId& tile : plan.imagery)
     {
         const std::string name = ImageryFileName(tile);
-        const uintmax_t bytes = NonEmptySize(name);
+        const uintmax_t bytes = NonEmptySize(InFolder(folder, name));
         const auto ring = judged.find(name);
         const bool present = ring != judged.end() ? ring->second : bytes > 0;
         plan.imageryPresent.push_back(present);
         plan.presentImageryBytes += present ? static_cast<double>(bytes) : 0.0;
     }
     return plan;
+}
+
+CorridorPlan PlanCorridor(const FlightRows& flight, const MapFrameValues& frame, const std::vector<PlannedFile>& rings)
+{
+    return PlanCorridorAround(frame.CI, frame.CJ, TilesUnderFlights({flight}), rings);
+}
+
+CorridorPlan PlanCorridorAround(int32_t CI, int32_t CJ, const std::vector<GridTile>& flight, const std::vector<PlannedFile>& rings)
+{
+    return JudgeCorridor(CI, CJ, flight, rings, "");
+}
+
+CorridorPlan PlanCorridor(const FlightTiles& flight, const std::string& folder)
+{
+    return JudgeCorridor(flight.CI, flight.CJ, flight.under, PlanReplayFiles(flight.CI, flight.CJ, folder), folder);
 }
 
 CorridorPlan MergeCorridorPlans(const std::vector<CorridorPlan>& plans)

@@ -32,8 +32,9 @@ struct PlannedFile
 
 // Every file the replay reads for the map frame (CI, CJ), in the order it first reads them:
 // for each terrain patch its new elevation tiles, then its imagery; then the grass fallback,
-// the sky texture, the aircraft model and the aircraft's fallback texture.
-std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ);
+// the sky texture, the aircraft model and the aircraft's fallback texture. Presence is judged
+// in `folder`, empty for the working directory; the names stay the replay's own.
+std::vector<PlannedFile> PlanReplayFiles(int32_t CI, int32_t CJ, const std::string& folder = "");
 
 // The imagery tiles of that plan that lie within the map's rows, in its order, named as the
 // replay reads them: across 180 degrees with columns past the grid's ends, whose pictures
@@ -68,10 +69,9 @@ CorridorPlan PlanCorridor(const FlightRows& flight, const MapFrameValues& frame,
 // (TilesUnderFlights).
 CorridorPlan PlanCorridorAround(int32_t CI, int32_t CJ, const std::vector<GridTile>& flight, const std::vector<PlannedFile>& rings);
 
-// Until the fetch plans from flight values: the same for the flight LoadFlightQuietly loaded
-// last, around (CI, CJ), and the tiles under that flight. Only the fetch calls them.
-CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>& rings);
-std::vector<GridTile> TilesUnderLoadedFlight();
+// The corridor of a flight already read (its tiles and map frame), judged in `folder`: what a
+// fetch or a world plans without reading the flight again.
+CorridorPlan PlanCorridor(const FlightTiles& flight, const std::string& folder);
 
 // The corridors of several flights replayed in one folder, each planned around its own map
 // frame, as one: every plan's rings' tiles first (so ringElevation and ringImagery count the
