@@ -5,13 +5,13 @@
 // opening a window. Given several flight files (up to 16), it shows them together on one
 // clock.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/CommandReport.h"
 #include "app/Driver.h"
 #include "app/SeveralFlights.h"
+#include "cli/CommandLine.h"
 #include "player/PlayerViewer.h"
 #include "viewer/FlightViewer.h"
 #include "record/FlightRecorder.h"
@@ -20,13 +20,9 @@
 
 // A recording is a batch job: its command line, flights and output are told apart by cause
 // (CommandReport.h), where the window's run keeps the replay's statuses.
-static int Record(const RecordOptions& options, const std::vector<const char*>& paths, std::vector<const char*> arguments, const char* program)
+static int Record(const RecordOptions& options, const std::vector<const char*>& paths, const FlightSelection& selection)
 {
     CommandReport report("record", options.json);
-    FlightSelection selection;
-    if (ReadFlightArguments(program, arguments, &selection) != 0)
-        return report.Finish(CommandStatus::Usage, "the flights and --samples are not understood");
-    selection.flightFiles = FlightFiles::Convert;
     for (const char* path : paths)
         report.Read(path);
     std::string output = options.output;
@@ -51,37 +47,26 @@ static int Record(const RecordOptions& options, const std::vector<const char*>& 
 int main(int argc, char** argv)
 {
     SetUpLibraryNotices();
+    PlayerOptions player;
     RecordOptions options;
-    std::vector<const char*> arguments;
-    std::string error;
-    if (!ParseRecordOptions(argc, argv, &options, &arguments, &error))
-    {
-        fprintf(stderr, "%s\n%s", error.c_str(), RecordUsage());
-        for (int i = 1; i < argc; ++i)
-            if (strcmp(argv[i], "--record") == 0)
-                return UsageFailure("record", AsksForJson(argc, argv), error);
-        return -1;
-    }
-    const char* program = argc > 0 && argv[0] ? argv[0] : "flightreplay-player";
-    // The flights come first; what follows them is read as the replay reads what follows its log.
-    size_t flightCount = 0;
-    while (flightCount < arguments.size() && strncmp(arguments[flightCount], "--", 2) != 0)
-        ++flightCount;
-    std::vector<const char*> paths(arguments.begin(), arguments.begin() + flightCount);
-    if (flightCount > 1)
-        arguments.erase(arguments.begin() + 1, arguments.begin() + flightCount);
-    if (options.record)
-        return Record(options, paths, arguments, program);
+    const CommandLineOutcome parsed = ParsePlayerCommandLine(argc, argv, &player, &options);
+    if (!parsed.run)
+        return parsed.status == ExitUsage ? UsageFailure("record", AsksForJson(argc, argv), parsed.message) : parsed.status;
+    std::vector<const char*> paths;
+    for (const std::string& flight : player.flights)
+        paths.push_back(flight.c_str());
+    // The first flight is the one the replay's loading step reads when there is one.
     FlightSelection selection;
-    int status = ReadFlightArguments(program, arguments, &selection);
-    if (status != 0)
-        return status;
+    selection.log = paths.front();
+    selection.samples = player.samples.empty() ? nullptr : player.samples.c_str();
     selection.flightFiles = FlightFiles::Convert;
+    if (options.record)
+        return Record(options, paths, selection);
     SetPlayerViewOptions(options.view);
-    if (flightCount <= 1)
+    if (paths.size() <= 1)
         return RunFlightProgram(selection, RunPlayerViewer);
     std::vector<StoredFlight> flights;
-    status = LoadFlights(paths, selection.samples, selection.flightFiles, &flights);
+    const int status = LoadFlights(paths, selection.samples, selection.flightFiles, &flights);
     if (status != 0)
         return status;
     fflush(stdout);

@@ -268,12 +268,9 @@ static void PrintCorridor(const CorridorPlan& plan)
     printf("beyond the rings an imagery tile counts as present when its file is not empty; the replay reads the rings' alone, the player the whole corridor\n");
 }
 
-int RunPlan(const char* program, const std::vector<const char*>& arguments)
+int RunPlan(const char* log, const char* samples)
 {
-    FlightSelection selection;
-    int status = ReadFlightArguments(program, arguments, &selection);
-    if (status == 0)
-        status = LoadFlightLog(selection.log, selection.samples);
+    const int status = LoadFlightLog(log, samples);
     if (status != 0)
         return status;
     // The loading step has said where the flight leaves the map; a plan there would list

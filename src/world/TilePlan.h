@@ -70,12 +70,12 @@ CorridorPlan PlanCorridor(int32_t CI, int32_t CJ, const std::vector<PlannedFile>
 // other share most of them. One plan comes back as it is.
 CorridorPlan MergeCorridorPlans(const std::vector<CorridorPlan>& plans);
 
-// The plan command on the replay's own arguments (LOG, optionally --samples LIST), whose
-// usage line names `program`: prints the log report, the file list and the summary, with
+// The plan command for the log at `log`, its samples selected by the --samples list
+// `samples` (null: all) as the replay selects them: prints the log report, the file list and the summary, with
 // the share of the terrain's grid points that have heights and the share of the flight
 // that the terrain lies under, and then the tiles, present and missing, and their bytes
 // along the whole flight (the corridor). The status tells of the replay's own files alone:
 // 0 when every one is present (and no elevation tile empty), 1 when some are missing or the
-// flight reaches beyond the map's latitudes (no plan, a line on stderr), or the program's
-// own negative status for a bad command line or log.
-int RunPlan(const char* program, const std::vector<const char*>& arguments);
+// flight reaches beyond the map's latitudes (no plan, a line on stderr), or the replay's
+// own negative status for a log it cannot open or use.
+int RunPlan(const char* log, const char* samples);
