@@ -130,17 +130,17 @@ TEST_F(DataToolBadInputTest, HelpIsNoMistake)
     {
         std::string out, err;
         EXPECT_EQ(RunTool(arguments, &out, &err), 0) << arguments.back();
-        EXPECT_EQ(out.compare(0, 7, "usage: "), 0) << out;
+        EXPECT_NE(out.find("Usage: "), std::string::npos) << out;
         EXPECT_EQ(err, "");
     }
-    // The batch commands' lines name what a batch engine gives them.
+    // The overview's lines of the batch commands name what a batch engine gives them.
     std::string out;
     RunTool({"--help"}, &out);
     const std::pair<std::string, std::vector<std::string>> lines[] = {
-        {" track ", {"--out FILE", "--json", "--skip-existing"}},
-        {" check ", {"--json", "--skip-existing"}},
-        {" world ", {"--out DIR", "--json", "--skip-existing"}},
-        {" fetch ", {"--json"}},
+        {" track INPUT ", {"--out FILE", "--json", "--skip-existing"}},
+        {" check LOG ", {"--json", "--skip-existing"}},
+        {" world FLIGHT ", {"--out DIR", "--json", "--skip-existing"}},
+        {" fetch (", {"--json"}},
     };
     for (const auto& [command, options] : lines)
     {

@@ -483,7 +483,7 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
         const char* said;
     } cases[] = {
         {{"fetch", "--area", area, "--json"}, scratch.PathOf("file/cache"), ExitBadInput, "FLIGHTREPLAY_CACHE"},
-        {{"fetch", "--area", "--json"}, cache, ExitUsage, "unknown or incomplete"},
+        {{"fetch", "--area", "--json"}, cache, ExitUsage, "fetch: --area needs a value"},
         {{"fetch", "--area", "no-such-flight", "--json"}, cache, ExitBadInput, "cannot open"},
     };
     for (const auto& each : cases)

@@ -170,14 +170,16 @@ TEST_F(PlanTest, SummaryGivesEachLevelsBoxAroundItsTiles)
     }
 }
 
-TEST_F(PlanTest, BadCommandLinesAndLogsEndWithTheReplaysStatuses)
+TEST_F(PlanTest, BadCommandLinesEndWithTheUsageStatusAndLogsWithTheReplaysStatuses)
 {
-    std::string out;
-    EXPECT_EQ(RunTool({"plan"}, &out), 255) << out;
-    EXPECT_NE(out.find("U: "), std::string::npos) << out;
+    std::string out, err;
+    EXPECT_EQ(RunTool({"plan"}, &out, &err), DataToolUsage) << out;
+    EXPECT_EQ(err.rfind("plan: no LOG given\nUsage: ", 0), 0u) << err;
     WriteText("avlog.log", FlightLog());
-    EXPECT_EQ(RunTool({"plan", "avlog.log", "--sample", "1-10"}, &out), 253) << out;
-    EXPECT_EQ(RunTool({"plan", "avlog.log", "--samples"}, &out), 254) << out;
+    EXPECT_EQ(RunTool({"plan", "avlog.log", "--sample", "1-10"}, &out, &err), DataToolUsage) << out;
+    EXPECT_EQ(err.rfind("plan: unknown option '--sample'\n", 0), 0u) << err;
+    EXPECT_EQ(RunTool({"plan", "avlog.log", "--samples"}, &out, &err), DataToolUsage) << out;
+    EXPECT_EQ(err.rfind("plan: --samples needs a value\n", 0), 0u) << err;
     EXPECT_EQ(RunTool({"plan", "absent.log"}, &out), 254) << out;
     WriteText("empty.log", "samplenumber,gps_curlat,gps_curlon\n");
     EXPECT_EQ(RunTool({"plan", "empty.log"}, &out), 252) << out;

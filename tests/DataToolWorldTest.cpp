@@ -204,5 +204,5 @@ TEST_F(WorldCommandTest, DefaultFolderIsUnderTheUsersDataFolder)
     // The fetch's limit is the world's to give.
     const RunResult limit = RunProgram(FLIGHTREPLAY_DATA_BINARY, ".", {"world", "flight.gpx", "--max-tiles", "lots"}, {"XDG_DATA_HOME=" + data});
     EXPECT_EQ(limit.status, DataToolUsage);
-    EXPECT_NE(limit.err.find("world: --max-tiles 'lots' is no count"), std::string::npos) << limit.err;
+    EXPECT_NE(limit.err.find("world: --max-tiles wants a whole number from 0 to 1000000, not 'lots'"), std::string::npos) << limit.err;
 }

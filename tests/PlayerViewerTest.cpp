@@ -263,11 +263,16 @@ TEST_F(PlayerProgramTest, SameTranscriptAndStatusAsTheReplay)
     ExpectSameRun({"flight.log"}, 251); // no display here
     EXPECT_NE(Run(FLIGHTREPLAY_PLAYER_BINARY, {"flight.log"}).err.find("terrain: 1"), std::string::npos);
     ExpectSameRun({"missing.log"}, 254);
-    ExpectSameRun({"flight.log", "--sample", "1-3"}, 253);
     ExpectSameRun({"empty.log"}, 252);
 
+    // Its own command line is the companion commands' (cli/CommandLine.h): a usage error is
+    // one line and the usage on stderr, and the replay's status for one.
     const RunResult usage = Run(FLIGHTREPLAY_PLAYER_BINARY, {});
     EXPECT_EQ(usage.status, 255);
-    EXPECT_EQ(usage.out, "U: " FLIGHTREPLAY_PLAYER_BINARY " avlog.log [--samples beg1-end1,beg2-end2,...]\n");
+    EXPECT_EQ(usage.out, "");
+    EXPECT_EQ(usage.err.rfind("player: no FLIGHT given\nUsage: " FLIGHTREPLAY_PLAYER_BINARY " ", 0), 0u) << usage.err;
+    const RunResult unknown = Run(FLIGHTREPLAY_PLAYER_BINARY, {"flight.log", "--sample", "1-3"});
+    EXPECT_EQ(unknown.status, 255);
+    EXPECT_EQ(unknown.err.rfind("player: unknown option '--sample'\n", 0), 0u) << unknown.err;
 }
 } // namespace

@@ -15,6 +15,8 @@
 #include <osgUtil/CullVisitor>
 #include <osgUtil/RenderStage>
 
+#include "batch/CommandReport.h"
+#include "cli/CommandLine.h"
 #include "geo/MapProjection.h"
 #include "log/LogAttitude.h"
 #include "log/SampleRow.h"
@@ -607,20 +609,23 @@ std::vector<char*> Arguments(std::vector<std::string>& words)
     return argv;
 }
 
-TEST(RecordOptionsTest, RecordingOptionsAreTakenOutAndTheRestKeepsItsOrder)
+// The player's command line with the recorder's options on top (ParsePlayerCommandLine).
+CommandLineOutcome ParseWords(std::vector<std::string> words, PlayerOptions* player, RecordOptions* options)
 {
-    std::vector<std::string> words = {"player", "flight.log", "--record", "out.mp4", "--samples", "1-50",
-                                      "--camera", "overview", "--size", "640x360", "--fps", "25",
-                                      "--speed", "8", "--from", "54500.5", "--to", "+60", "--no-hud"};
     std::vector<char*> argv = Arguments(words);
+    return ParsePlayerCommandLine(static_cast<int>(argv.size()), argv.data(), player, options);
+}
+
+TEST(RecordOptionsTest, ThePlayerAndTheRecorderReadTheirOptionsFromOneLine)
+{
+    PlayerOptions player;
     RecordOptions options;
-    std::vector<const char*> rest;
-    std::string error;
-    ASSERT_TRUE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &options, &rest, &error)) << error;
-    ASSERT_EQ(rest.size(), 3u);
-    EXPECT_STREQ(rest[0], "flight.log");
-    EXPECT_STREQ(rest[1], "--samples");
-    EXPECT_STREQ(rest[2], "1-50");
+    const CommandLineOutcome parsed = ParseWords({"player", "flight.log", "--record", "out.mp4", "--samples", "1-50", "--camera", "overview", "--size", "640x360", "--fps", "25", "--speed",
+                                                  "8", "--from", "54500.5", "--to", "+60", "--no-hud", "other.gpx"},
+                                                 &player, &options);
+    ASSERT_TRUE(parsed.run) << parsed.message;
+    EXPECT_EQ(player.flights, (std::vector<std::string>{"flight.log", "other.gpx"}));
+    EXPECT_EQ(player.samples, "1-50");
     EXPECT_TRUE(options.record);
     EXPECT_EQ(options.output, "out.mp4");
     EXPECT_STREQ(options.camera->word, "overview");
@@ -635,18 +640,16 @@ TEST(RecordOptionsTest, RecordingOptionsAreTakenOutAndTheRestKeepsItsOrder)
     EXPECT_FALSE(options.hud);
 
     // The player's own options need no --record.
-    std::vector<std::string> viewing = {"player", "--plot", "altitude,voltage1", "flight.log", "--colour-track", "mode"};
-    argv = Arguments(viewing);
-    ASSERT_TRUE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &options, &rest, &error)) << error;
+    ASSERT_TRUE(ParseWords({"player", "--plot", "altitude,voltage1", "flight.log", "--colour-track", "mode"}, &player, &options).run);
     EXPECT_FALSE(options.record);
-    EXPECT_EQ(options.view.plots, (std::vector<std::string>{"altitude", "voltage1"}));
+    EXPECT_EQ(player.view.plots, (std::vector<std::string>{"altitude", "voltage1"}));
+    EXPECT_EQ(options.view.plots, player.view.plots) << "the recording shows the player's view";
     EXPECT_EQ(options.view.colourBy, TrackColourBy::Mode);
-    ASSERT_EQ(rest.size(), 1u);
+    EXPECT_EQ(player.flights, (std::vector<std::string>{"flight.log"}));
 
-    std::vector<std::string> plain = {"player", "flight.log"};
-    argv = Arguments(plain);
-    ASSERT_TRUE(ParseRecordOptions(2, argv.data(), &options, &rest, &error));
+    ASSERT_TRUE(ParseWords({"player", "flight.log"}, &player, &options).run);
     EXPECT_FALSE(options.record);
+    EXPECT_EQ(player.samples, "");
     EXPECT_EQ(options.camera, &RecordCameraKinds().front());
     EXPECT_EQ(options.width, 1280);
     EXPECT_EQ(options.fps, 30);
@@ -657,66 +660,75 @@ TEST(RecordOptionsTest, RecordingOptionsAreTakenOutAndTheRestKeepsItsOrder)
 TEST(RecordOptionsTest, WrongOptionsAreRefusedWithTheReason)
 {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--camera", "chase"}, "need --record"},
-        {{"--record", "a.mp4", "--record", "b.mp4"}, "twice"},
+        {{"--camera", "chase"}, "--camera needs --record"},
+        {{"--record", "a.mp4", "--record", "b.mp4"}, "--record given twice"},
+        {{"--record", "a.mp4", "--no-hud", "--no-hud"}, "--no-hud given twice"},
         {{"--record", "a.mp4", "--size", "641x360"}, "even"},
-        {{"--record", "a.mp4", "--size", "640"}, "WIDTHxHEIGHT"},
-        {{"--record", "a.mp4", "--size", "99999x360"}, "WIDTHxHEIGHT"},
-        {{"--record", "a.mp4", "--fps", "0"}, "frames a second"},
-        {{"--record", "a.mp4", "--speed", "100"}, "0.25 to 64"},
+        {{"--record", "a.mp4", "--size", "640"}, "--size wants WIDTHxHEIGHT"},
+        {{"--record", "a.mp4", "--size", "99999x360"}, "--size wants WIDTHxHEIGHT"},
+        {{"--record", "a.mp4", "--fps", "0"}, "--fps wants a whole number from 1 to 240, not '0'"},
+        {{"--record", "a.mp4", "--fps", "25.5"}, "--fps wants a whole number from 1 to 240, not '25.5'"},
+        {{"--record", "a.mp4", "--speed", "100"}, "--speed wants a number from 0.25 to 64, not '100'"},
         {{"--record", "a.mp4", "--from", "nan"}, "log time"},
         {{"--record", "a.mp4", "--to", "+-5"}, "+SECONDS"},
         {{"--record", "a.mp4", "--from", "20", "--to", "10"}, "after --to"},
-        {{"--record"}, "needs a value"},
+        {{"--record"}, "--record needs a value"},
+        {{"--record", "a.mp4", "--cmaera", "chase"}, "unknown option '--cmaera'"},
         {{"--plot", "altitude,altitude"}, "twice"},
         {{"--plot", "altitude,"}, "empty"},
         {{"--plot", "voltage"}, "no series"},
         {{"--plot", "altitude,speed,climb,height,attitude"}, "at most 4"},
-        {{"--colour-track", "none"}, "altitude, speed, climb or mode"},
+        {{"--colour-track", "none"}, "--colour-track wants altitude, speed, climb or mode, not 'none'"},
+        {{"--align", "late"}, "--align wants time, takeoff or start, not 'late'"},
     };
-    for (const auto& [options, reason] : cases)
+    for (const auto& [given, reason] : cases)
     {
         std::vector<std::string> words = {"player", "flight.log"};
-        words.insert(words.end(), options.begin(), options.end());
-        std::vector<char*> argv = Arguments(words);
+        words.insert(words.end(), given.begin(), given.end());
+        PlayerOptions player;
         RecordOptions parsed;
-        std::vector<const char*> rest;
-        std::string error;
-        EXPECT_FALSE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &parsed, &rest, &error)) << words[2];
-        EXPECT_NE(error.find(reason), std::string::npos) << "'" << error << "' does not say " << reason;
+        const CommandLineOutcome outcome = ParseWords(words, &player, &parsed);
+        EXPECT_FALSE(outcome.run) << words[2];
+        EXPECT_NE(outcome.message.find(reason), std::string::npos) << "'" << outcome.message << "' does not say " << reason;
+        // A recording is a batch job: its usage status is the batch commands'; the window's the replay's.
+        const bool recording = std::find(words.begin(), words.end(), "--record") != words.end();
+        EXPECT_EQ(outcome.status, recording ? ExitUsage : PlayerUsageStatus) << words[2];
     }
     // Frames in a folder may have odd sides: no encoder halves them.
-    std::vector<std::string> words = {"player", "flight.log", "--record", "frames/", "--size", "641x361"};
-    std::vector<char*> argv = Arguments(words);
+    PlayerOptions player;
     RecordOptions parsed;
-    std::vector<const char*> rest;
-    std::string error;
-    EXPECT_TRUE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &parsed, &rest, &error)) << error;
+    const CommandLineOutcome outcome = ParseWords({"player", "flight.log", "--record", "frames/", "--size", "641x361"}, &player, &parsed);
+    EXPECT_TRUE(outcome.run) << outcome.message;
 }
 
-// A camera is one row of the table: --camera takes its word, and the usage and the refusal
+// A camera is one row of the table: --camera takes its word, and the help and the refusal
 // of a wrong word name every one.
 TEST(RecordOptionsTest, TheCameraIsAWordOfTheTable)
 {
+    PlayerOptions player;
     RecordOptions parsed;
-    std::vector<const char*> rest;
-    std::string error;
     for (const RecordCameraKind& kind : RecordCameraKinds())
     {
-        std::vector<std::string> words = {"player", "flight.log", "--record", "a.mp4", "--camera", kind.word};
-        std::vector<char*> argv = Arguments(words);
-        ASSERT_TRUE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &parsed, &rest, &error)) << error;
+        const CommandLineOutcome outcome = ParseWords({"player", "flight.log", "--record", "a.mp4", "--camera", kind.word}, &player, &parsed);
+        ASSERT_TRUE(outcome.run) << outcome.message;
         EXPECT_EQ(parsed.camera, &kind) << kind.word;
-        EXPECT_NE(std::string(RecordUsage()).find(kind.word), std::string::npos) << kind.word;
+    }
+    CommandLine line("record", "flightreplay-player", "", ExitUsage);
+    AddRecordOptions(line, &parsed);
+    const std::string help = line.App().help();
+    for (const RecordCameraKind& kind : RecordCameraKinds())
+    {
+        EXPECT_NE(help.find(kind.word), std::string::npos) << kind.word;
+        EXPECT_NE(help.find(kind.description), std::string::npos) << kind.word;
     }
     for (const char* wrong : {"cockpit", "Chase", ""})
     {
-        std::vector<std::string> words = {"player", "flight.log", "--record", "a.mp4", "--camera", wrong};
-        std::vector<char*> argv = Arguments(words);
-        EXPECT_FALSE(ParseRecordOptions(static_cast<int>(argv.size()), argv.data(), &parsed, &rest, &error)) << wrong;
-        EXPECT_EQ(error.rfind(std::string("--camera '") + wrong + "': is ", 0), 0u) << error;
+        const CommandLineOutcome outcome = ParseWords({"player", "flight.log", "--record", "a.mp4", "--camera", wrong}, &player, &parsed);
+        EXPECT_FALSE(outcome.run) << wrong;
+        EXPECT_EQ(outcome.message.rfind(std::string("--camera wants "), 0), 0u) << outcome.message;
+        EXPECT_NE(outcome.message.find(std::string("not '") + wrong + "'"), std::string::npos) << outcome.message;
         for (const RecordCameraKind& kind : RecordCameraKinds())
-            EXPECT_NE(error.find(kind.word), std::string::npos) << "'" << error << "' does not name " << kind.word;
+            EXPECT_NE(outcome.message.find(kind.word), std::string::npos) << "'" << outcome.message << "' does not name " << kind.word;
     }
 }
 

@@ -5,11 +5,11 @@
 // opening a window. Given several flight files (up to 16), it shows them together on one
 // clock.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "batch/CommandReport.h"
+#include "cli/CommandLine.h"
 #include "flight/LoadedFlight.h"
 #include "player/PlayerViewer.h"
 #include "viewer/FlightViewer.h"
@@ -31,13 +31,9 @@ static int LoadShownFlights(const std::vector<const char*>& paths, const FlightS
 
 // A recording is a batch job: its command line, flights and output are told apart by cause
 // (CommandReport.h), where the window's run keeps the replay's statuses.
-static int Record(const RecordOptions& options, const std::vector<const char*>& paths, std::vector<const char*> arguments, const char* program)
+static int Record(const RecordOptions& options, const std::vector<const char*>& paths, const FlightSelection& selection)
 {
     CommandReport report("record", options.json);
-    FlightSelection selection;
-    if (ReadFlightArguments(program, arguments, &selection) != 0)
-        return report.Finish(CommandStatus::Usage, "the flights and --samples are not understood");
-    selection.flightFiles = FlightFiles::Convert;
     for (const char* path : paths)
         report.Read(path);
     std::string output = options.output;
@@ -62,37 +58,24 @@ static int Record(const RecordOptions& options, const std::vector<const char*>& 
 int main(int argc, char** argv)
 {
     SetUpLibraryNotices();
+    PlayerOptions player;
     RecordOptions options;
-    std::vector<const char*> arguments;
-    std::string error;
-    if (!ParseRecordOptions(argc, argv, &options, &arguments, &error))
-    {
-        fprintf(stderr, "%s\n%s", error.c_str(), RecordUsage());
-        for (int i = 1; i < argc; ++i)
-            if (strcmp(argv[i], "--record") == 0)
-                return UsageFailure("record", AsksForJson(argc, argv), error);
-        return -1;
-    }
-    const char* program = argc > 0 && argv[0] ? argv[0] : "flightreplay-player";
-    // The flights come first; what follows them is read as the replay reads what follows its log.
-    size_t flightCount = 0;
-    while (flightCount < arguments.size() && strncmp(arguments[flightCount], "--", 2) != 0)
-        ++flightCount;
-    std::vector<const char*> paths(arguments.begin(), arguments.begin() + flightCount);
-    if (flightCount > 1)
-        arguments.erase(arguments.begin() + 1, arguments.begin() + flightCount);
-    if (options.record)
-        return Record(options, paths, arguments, program);
+    const CommandLineOutcome parsed = ParsePlayerCommandLine(argc, argv, &player, &options);
+    if (!parsed.run)
+        return parsed.status == ExitUsage ? UsageFailure("record", AsksForJson(argc, argv), parsed.message) : parsed.status;
+    std::vector<const char*> paths;
+    for (const std::string& flight : player.flights)
+        paths.push_back(flight.c_str());
+    // The first flight is the one the replay's loading step reads when there is one.
     FlightSelection selection;
-    int status = ReadFlightArguments(program, arguments, &selection);
-    if (status != 0)
-        return status;
+    selection.log = paths.front();
+    selection.samples = player.samples.empty() ? nullptr : player.samples.c_str();
     selection.flightFiles = FlightFiles::Convert;
-    if (paths.empty())
-        paths.push_back(selection.log);
+    if (options.record)
+        return Record(options, paths, selection);
     std::vector<LoadedFlight> flights;
     MapFrameValues frame;
-    status = LoadShownFlights(paths, selection, &flights, &frame);
+    const int status = LoadShownFlights(paths, selection, &flights, &frame);
     if (status != 0)
         return status;
     // Everything the run has to say is printed by now; put it out before the graphics driver

@@ -1,60 +1,45 @@
 // flightreplay-worldgen: writes a complete demo world (a sample flight log and everything
 // the viewer reads around it) into one folder.
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <thread>
 
+#include "cli/CommandLine.h"
 #include "viewer/WindowingSystem.h"
 #include "worldgen/FaultLog.h"
 #include "worldgen/WorldGenerator.h"
 
-static int Usage(const char* program)
-{
-    printf("U: %s [--out FOLDER] [--seed N] [--threads N] [--corridor KM] [--faults] [--version]\n", program);
-    return 1;
-}
+// The exit status of a command line it does not understand; 2 is a world it could not make.
+static const int WorldgenUsage = 1;
 
 int main(int argc, char** argv)
 {
     SetUpLibraryNotices();
     WorldOptions options;
     bool faults = false;
+    bool version = false;
     options.threads = static_cast<int>(std::thread::hardware_concurrency());
     if (options.threads < 1)
         options.threads = 1;
-    for (int i = 1; i < argc; ++i)
+    CommandLine line("worldgen", argc > 0 && argv[0] ? argv[0] : "flightreplay-worldgen",
+                     "Writes a complete demo world into one folder: a sample flight log, the elevation tiles, imagery of six levels, a sky, grass and the glider model. It comes out the same every time.",
+                     WorldgenUsage);
+    line.Text("--out", "FOLDER", &options.folder, "the world's folder (default " + options.folder + ")");
+    line.Whole("--seed", "N", 0, UINT32_MAX, [&options](long long seed) { options.seed = static_cast<uint32_t>(seed); }, "another variant of the world (default " + std::to_string(DefaultWorldSeed) + ")");
+    line.Whole("--threads", "N", 1, 1024, &options.threads, "paint the imagery on N threads (default every core)");
+    // A long cross-country flight instead of the demo's, with the tiles of its whole corridor.
+    line.Number("--corridor", "KM", 0.0, 5000.0, &options.corridorKilometres, "a long world instead: a cross-country flight of about KM km, with the tiles of its whole corridor", true);
+    // The demo flight again with known faults, as a second log beside the world's.
+    line.Flag("--faults", &faults, "write the demo flight again with planted faults, as faults.log beside a complete world");
+    // The stamp a world made with these options would carry.
+    line.Flag("--version", &version, "print the stamp a world made with the other options carries, and make nothing");
+    const CommandLineOutcome parsed = line.Parse(argc, argv, 1);
+    if (!parsed.run)
+        return parsed.status;
+    if (version)
     {
-        // The stamp a world made with the options before it would carry.
-        if (strcmp(argv[i], "--version") == 0)
-        {
-            fputs(WorldStamp(options).c_str(), stdout);
-            return 0;
-        }
-        // The demo flight again with known faults, as a second log beside the world's.
-        if (strcmp(argv[i], "--faults") == 0)
-        {
-            faults = true;
-            continue;
-        }
-        if (i + 1 >= argc)
-            return Usage(argv[0]);
-        if (strcmp(argv[i], "--out") == 0)
-            options.folder = argv[++i];
-        else if (strcmp(argv[i], "--seed") == 0)
-            options.seed = static_cast<uint32_t>(strtoul(argv[++i], nullptr, 10));
-        else if (strcmp(argv[i], "--threads") == 0)
-            options.threads = atoi(argv[++i]);
-        // A long cross-country flight instead of the demo's, with the tiles of its whole corridor.
-        else if (strcmp(argv[i], "--corridor") == 0)
-        {
-            char* end = nullptr;
-            options.corridorKilometres = strtod(argv[++i], &end);
-            if (*end != '\0' || !(options.corridorKilometres > 0.0 && options.corridorKilometres <= 5000.0))
-                return Usage(argv[0]);
-        }
-        else
-            return Usage(argv[0]);
+        fputs(WorldStamp(options).c_str(), stdout);
+        return 0;
     }
     if (faults)
     {

@@ -9,6 +9,7 @@
 #include "flight/LoadedFlight.h"
 #include "flight/RangeListParser.h"
 #include "check/FlightCheck.h"
+#include "cli/CommandLine.h"
 #include "datatool/CheckCsv.h"
 #include "datatool/CheckPlot.h"
 #include "datatool/CheckReport.h"
@@ -29,48 +30,30 @@ struct CheckArguments
     FlightCheckLimits limits;
 };
 
-int Usage(const char* program)
+// The texts the arguments point into.
+struct CheckArgumentTexts
 {
-    fprintf(stderr, "usage: %s check LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png] [--json] [--skip-existing]\n", program);
-    return DataToolUsage;
-}
+    std::string log, samples, csv, plot;
+};
 
-bool ParseArguments(int argc, char** argv, CheckArguments* arguments)
+CommandLineOutcome ParseArguments(int argc, char** argv, CheckArguments* arguments, CheckArgumentTexts* texts)
 {
-    for (int i = 2; i < argc; ++i)
-    {
-        const char* argument = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (strcmp(argument, "--samples") == 0 && hasValue)
-            arguments->samples = argv[++i];
-        else if (strcmp(argument, "--csv") == 0 && hasValue)
-            arguments->csv = argv[++i];
-        else if (strcmp(argument, "--plot") == 0 && hasValue)
-            arguments->plot = argv[++i];
-        else if (strcmp(argument, "--json") == 0)
-            arguments->json = true;
-        else if (strcmp(argument, "--skip-existing") == 0)
-            arguments->skipExisting = true;
-        else if (strcmp(argument, "--max-speed") == 0 && hasValue)
-        {
-            char* end = nullptr;
-            const double speed = strtod(argv[++i], &end);
-            if (*end != '\0' || !(speed > 0.0) || !(speed < 1e6))
-            {
-                fprintf(stderr, "check: '%s' is no speed in m/s\n", argv[i]);
-                return false;
-            }
-            arguments->limits.maximumSpeed = speed;
-        }
-        else if (strncmp(argument, "--", 2) == 0 || arguments->log)
-        {
-            fprintf(stderr, "check: unknown or incomplete argument '%s'\n", argument);
-            return false;
-        }
-        else
-            arguments->log = argument;
-    }
-    return arguments->log != nullptr;
+    CommandLine line("check", DataCommandName(argv[0], "check"),
+                     "Checks a flight log for its faults (time, position, speed, height above the drawn ground) and prints the report; exit status 0 clean, 1 warnings, 65 unusable.", DataToolUsage);
+    line.Positional("LOG", &texts->log, "the keyword log, read as the replay reads it");
+    line.Text("--samples", "LIST", &texts->samples, "the sample numbers to check, BEGIN-END,BEGIN-END,... as the replay selects them");
+    line.Number("--max-speed", "M/S", 0.0, 1e6, &arguments->limits.maximumSpeed, "the highest believable ground speed (default " + std::to_string(static_cast<int>(FlightCheckLimits().maximumSpeed)) + " m/s)", true);
+    line.Text("--csv", "FILE", &texts->csv, "write every sample's findings to FILE as CSV");
+    line.Text("--plot", "FILE.png", &texts->plot, "draw the flight's profile and its faults into FILE.png");
+    line.Json(&arguments->json);
+    line.SkipExisting(&arguments->skipExisting, "the --csv and --plot files are newer than the log");
+    const CommandLineOutcome outcome = line.Parse(argc, argv, 2);
+    auto text = [](const std::string& given) { return given.empty() ? nullptr : given.c_str(); };
+    arguments->log = texts->log.c_str();
+    arguments->samples = text(texts->samples);
+    arguments->csv = text(texts->csv);
+    arguments->plot = text(texts->plot);
+    return outcome;
 }
 
 // Each fault kind of the flight as a warning, with the sample numbers where its stretches begin.
@@ -124,11 +107,10 @@ CommandStatus StatusOfVerdict(FlightVerdict verdict)
 int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
 {
     CheckArguments arguments;
-    if (!ParseArguments(argc, argv, &arguments))
-    {
-        Usage(argv[0]);
-        return UsageFailure("check", AsksForJson(argc, argv), "the command line is not understood");
-    }
+    CheckArgumentTexts texts;
+    const CommandLineOutcome parsed = ParseArguments(argc, argv, &arguments, &texts);
+    if (!parsed.run)
+        return EndOfCommandLine("check", parsed, argc, argv);
     if (arguments.plot && !writePlot)
     {
         fprintf(stderr, "check: --plot needs the full data tool (%s)\n", FullDataToolPath);

@@ -11,6 +11,7 @@
 #include <cpl_error.h>
 
 #include "batch/CommandReport.h"
+#include "cli/CommandLine.h"
 #include "flight/LoadedFlight.h"
 #include "flight/RangeListParser.h"
 #include "datatool/CheckCommand.h"
@@ -31,89 +32,101 @@
 #include "world/TileFetch.h"
 #include "world/TilePlan.h"
 
-// Where the tiles to fetch come from: the flight in a log, as the replay frames it, or a box.
+// Where the tiles to import come from: the flight in a log, as the replay frames it, or a box.
 struct AreaArguments
 {
-    const char* log = nullptr;
-    const char* samples = nullptr;
-    const char* box = nullptr;
+    std::vector<std::string> sources; // dem's rasters, or imagery's one source
+    std::string log;
+    std::string samples;
+    GeoBox parsedBox; // --bbox
+    bool tms = false;
 };
 
-// Splits the arguments after the command into sources and area options. False after the
-// usage text on anything it cannot place.
-static bool ParseAreaCommand(int argc, char** argv, std::vector<std::string>* sources, AreaArguments* area, bool* tms)
+// plan LOG [--samples LIST]: the files the replay reads for the log's flight, and which are there.
+static int RunPlanCommand(int argc, char** argv)
 {
-    for (int i = 2; i < argc; ++i)
-    {
-        const char* argument = argv[i];
-        if (strcmp(argument, "--log") == 0 && i + 1 < argc)
-            area->log = argv[++i];
-        else if (strcmp(argument, "--samples") == 0 && i + 1 < argc)
-            area->samples = argv[++i];
-        else if (strcmp(argument, "--bbox") == 0 && i + 1 < argc)
-            area->box = argv[++i];
-        else if (tms && strcmp(argument, "--tms") == 0)
-            *tms = true;
-        else if (strncmp(argument, "--", 2) == 0)
-        {
-            fprintf(stderr, "%s: unknown or incomplete option '%s'\n", argv[1], argument);
-            return false;
-        }
-        else
-            sources->push_back(argument);
-    }
-    if (sources->empty() || (area->log == nullptr) == (area->box == nullptr) || (area->samples && !area->log))
-    {
-        PrintDataToolUsage(argv[0], stderr);
-        return false;
-    }
-    return true;
+    std::string log;
+    std::string samples;
+    CommandLine line("plan", DataCommandName(argv[0], "plan"),
+                     "Lists the files the replay reads for a log's flight, in its order, and which are there; counts the corridor along the whole flight. Exit status 0 complete, 1 something missing.",
+                     DataToolUsage);
+    line.Positional("LOG", &log, "the keyword log, read as the replay reads it, with its transcript");
+    line.Text("--samples", "LIST", &samples, "the sample numbers of the flight, BEGIN-END,BEGIN-END,... as the replay selects them");
+    const CommandLineOutcome parsed = line.Parse(argc, argv, 2);
+    if (!parsed.run)
+        return parsed.status;
+    if (!AcceptFlightLog("plan", log.c_str()))
+        return DataToolUsage;
+    return RunPlan(log.c_str(), samples.empty() ? nullptr : samples.c_str());
+}
+
+// The command line of dem and imagery (argv[1]).
+static CommandLineOutcome ParseAreaCommand(int argc, char** argv, bool imagery, AreaArguments* area)
+{
+    const char* command = argv[1];
+    CommandLine line(command, DataCommandName(argv[0], command),
+                     imagery ? "Imports imagery (an XYZ tile folder, an .mbtiles file or a georeferenced image) into the replay's imagery tiles over a flight's corridor or a box."
+                             : "Imports elevation rasters into the replay's elevation tiles over a flight's corridor or a box.",
+                     DataToolUsage);
+    std::string source;
+    if (imagery)
+        line.Positional("SOURCE", &source, "the imagery: a tile folder (z/x/y.jpg|png), an .mbtiles file or a georeferenced image");
+    else
+        line.Positionals("SOURCE", &area->sources, "the elevation rasters");
+    line.Text("--log", "LOG", &area->log, "the tiles along this log's whole flight, the replay's own first");
+    line.Text("--samples", "LIST", &area->samples, "with --log: the sample numbers of the flight, BEGIN-END,BEGIN-END,...");
+    line.Checked(
+        "--bbox", "S,W,N,E", "a box S,W,N,E in degrees (south < north, west < east)", [area](const std::string& text, std::string*) { return ParseGeoBox(text.c_str(), &area->parsedBox); },
+        "the tiles over this box in degrees instead of a flight's");
+    if (imagery)
+        line.Flag("--tms", &area->tms, "the folder's rows count from the south (TMS)");
+    CommandLineOutcome outcome = line.Parse(argc, argv, 2);
+    if (!outcome.run)
+        return outcome;
+    if (imagery)
+        area->sources = {source};
+    if (area->log.empty() == !line.Given("--bbox"))
+        return line.Refuse(area->log.empty() ? "give --log LOG or --bbox S,W,N,E" : "--log and --bbox cannot be given together");
+    if (!area->samples.empty() && area->log.empty())
+        return line.Refuse("--samples needs --log");
+    return outcome;
 }
 
 static int RunAreaCommand(int argc, char** argv)
 {
     const bool imagery = strcmp(argv[1], "imagery") == 0;
-    std::vector<std::string> sources;
     AreaArguments area;
-    bool tms = false;
-    if (!ParseAreaCommand(argc, argv, &sources, &area, imagery ? &tms : nullptr))
-        return DataToolUsage;
-    if (imagery && sources.size() != 1)
-    {
-        fprintf(stderr, "imagery: one source at a time\n");
-        return DataToolUsage;
-    }
+    const CommandLineOutcome parsed = ParseAreaCommand(argc, argv, imagery, &area);
+    if (!parsed.run)
+        return EndOfCommandLine(argv[1], parsed, argc, argv);
+    const std::vector<std::string>& sources = area.sources;
+    const bool tms = area.tms;
 
     std::vector<ElevationTileId> elevationTiles;
     std::vector<ImageryTileId> imageryTiles;
-    if (area.box)
+    if (area.log.empty())
     {
-        GeoBox box;
-        if (!ParseGeoBox(area.box, &box))
-        {
-            fprintf(stderr, "%s: '%s' is no box S,W,N,E in degrees (south < north, west < east)\n", argv[1], area.box);
-            return DataToolUsage;
-        }
-        elevationTiles = ElevationTilesOfBox(box);
-        imageryTiles = ImageryTilesOfBox(box);
+        elevationTiles = ElevationTilesOfBox(area.parsedBox);
+        imageryTiles = ImageryTilesOfBox(area.parsedBox);
     }
     else
     {
-        if (!AcceptFlightLog(argv[1], area.log))
+        const char* log = area.log.c_str();
+        if (!AcceptFlightLog(argv[1], log))
             return DataToolUsage;
         // Read as the replay reads it, but without its transcript: the import's output is the
         // tiles it makes (`plan` shows the transcript). The statuses are the replay's.
-        if (ClassifyLogFile(area.log) == LogFileKind::Unopenable)
+        if (ClassifyLogFile(log) == LogFileKind::Unopenable)
         {
-            fprintf(stderr, "%s: cannot open '%s'\n", argv[1], area.log);
+            fprintf(stderr, "%s: cannot open '%s'\n", argv[1], log);
             return -2;
         }
-        if (area.samples)
-            SelectSamples(area.samples);
+        if (!area.samples.empty())
+            SelectSamples(area.samples.c_str());
         LoadedFlight flight;
-        if (LoadFlight(area.log, nullptr, FlightFiles::Refuse, LoadReport::Quiet, &flight) != 0)
+        if (LoadFlight(log, nullptr, FlightFiles::Refuse, LoadReport::Quiet, &flight) != 0)
         {
-            fprintf(stderr, "%s: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)\n", argv[1], area.log);
+            fprintf(stderr, "%s: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0 and a selected sample number)\n", argv[1], log);
             return -4;
         }
         // The whole flight's corridor, the rings' tiles first.
@@ -157,48 +170,42 @@ static std::string FetchableLog(const std::string& flight, const std::string& fo
     return log;
 }
 
+// The command line of fetch: a log or flight file, or --area with a box or flights.
+static CommandLineOutcome ParseFetchCommand(int argc, char** argv, FetchOptions* options, std::string* area, std::vector<std::string>* flights, bool* json)
+{
+    CommandLine line("fetch", DataCommandName(argv[0], "fetch"),
+                     "Fetches the elevation and imagery missing along a flight into a cache and imports them into the log's folder; with --area it fills the cache alone for a box or the corridors of several flights.",
+                     DataToolUsage);
+    line.Positionals("LOG|FLIGHT", flights, "the keyword log, or a flight file of any format `track` reads (converted in memory); after --area FLIGHT, more flights", false);
+    line.Text("--area", "S,W,N,E|FLIGHT", area, "fill the cache alone, for a box in degrees or the corridors of the flights given");
+    line.Flag("--offline", &options->offline, "ask nothing of the network: import what the cache holds, list what it lacks");
+    line.Flag("--dry-run", &options->dryRun, "list the downloads a run would make and their estimated size, without any request");
+    line.Whole("--max-tiles", "N", 0, MostTilesARun, &options->maxTiles, "at most N downloads this run (default " + std::to_string(DefaultMaxTiles) + ")");
+    line.Json(json);
+    const CommandLineOutcome outcome = line.Parse(argc, argv, 2);
+    if (outcome.run && area->empty() && flights->empty())
+        return line.Refuse("no log, flight or --area given");
+    if (outcome.run && area->empty() && flights->size() > 1)
+        return line.Refuse(UnexpectedArgument((*flights)[1]) + " (more flights go with --area)");
+    return outcome;
+}
+
 static int RunFetchCommand(int argc, char** argv)
 {
+    FetchOptions options;
+    std::string areaText;
+    std::vector<std::string> flights;
     bool json = false;
-    for (int i = 2; i < argc; ++i)
-        json = json || strcmp(argv[i], "--json") == 0;
+    const CommandLineOutcome parsed = ParseFetchCommand(argc, argv, &options, &areaText, &flights, &json);
+    if (!parsed.run)
+        return EndOfCommandLine("fetch", parsed, argc, argv);
     CommandReport report("fetch", json);
     // A signal ends the run between two downloads, or cuts the one under way, with its report.
     CatchStopSignals();
-    FetchOptions options;
+    // The environment's settings beside the command line's (offline, dry run, the limit).
     if (!FetchOptionsFromEnvironment(&options))
         return report.Finish(CommandStatus::Usage, "a FLIGHTREPLAY_* setting is malformed");
-    const char* area = nullptr;
-    std::vector<std::string> flights;
-    for (int i = 2; i < argc; ++i)
-    {
-        const char* argument = argv[i];
-        if (strcmp(argument, "--offline") == 0)
-            options.offline = true;
-        else if (strcmp(argument, "--dry-run") == 0)
-            options.dryRun = true;
-        else if (strcmp(argument, "--json") == 0)
-            continue;
-        else if (strcmp(argument, "--area") == 0 && i + 1 < argc && strncmp(argv[i + 1], "--", 2) != 0 && !area)
-            area = argv[++i];
-        else if (strcmp(argument, "--max-tiles") == 0 && i + 1 < argc)
-        {
-            if (!ParseMaxTiles("fetch", argv[++i], &options))
-                return report.Finish(CommandStatus::Usage, std::string("bad --max-tiles '") + argv[i] + "'");
-        }
-        else if (strncmp(argument, "--", 2) == 0 || (!area && !flights.empty()))
-        {
-            fprintf(stderr, "fetch: unknown or incomplete option '%s'\n", argument);
-            return report.Finish(CommandStatus::Usage, std::string("unknown or incomplete option '") + argument + "'");
-        }
-        else
-            flights.push_back(argument);
-    }
-    if (!area && flights.empty())
-    {
-        PrintDataToolUsage(argv[0], stderr);
-        return report.Finish(CommandStatus::Usage, "no log to fetch for");
-    }
+    const char* area = areaText.empty() ? nullptr : areaText.c_str();
     // The words of the summary, whatever the run ended with.
     FetchSummary summary;
     const auto finish = [&](int status) {
@@ -258,30 +265,14 @@ static int RunFetchCommand(int argc, char** argv)
 
 int RunDataTool(int argc, char** argv)
 {
-    if (argc < 2)
-    {
-        PrintDataToolUsage(argv[0], stderr);
-        return DataToolUsage;
-    }
+    if (argc < 2 || !IsDataCommand(argv[1]))
+        return RunDataToolOverview(argc, argv);
     // GDAL's own messages would add lines to ours; each failure is told in one line, with
     // GDAL's reason where it gave one (CPLGetLastErrorMsg).
     CPLSetErrorHandler(CPLQuietErrorHandler);
-    // Asking for help is no mistake, wherever it stands: the usage on stdout, status 0.
-    for (int i = 1; i < argc; ++i)
-        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
-        {
-            PrintDataToolUsage(argv[0], stdout);
-            return 0;
-        }
     const char* command = argv[1];
     if (strcmp(command, "plan") == 0)
-    {
-        if (argc >= 3 && !AcceptFlightLog("plan", argv[2]))
-            return DataToolUsage;
-        // The replay's own command line after the command's name.
-        const std::string name = std::string(argv[0]) + " plan";
-        return RunPlan(name.c_str(), std::vector<const char*>(argv + 2, argv + argc));
-    }
+        return RunPlanCommand(argc, argv);
     if (strcmp(command, "dem") == 0 || strcmp(command, "imagery") == 0)
         return RunAreaCommand(argc, argv);
     if (strcmp(command, "fetch") == 0)
@@ -290,8 +281,5 @@ int RunDataTool(int argc, char** argv)
         return RunWorldCommand(argc, argv);
     if (strcmp(command, "track") == 0)
         return RunTrackCommand(argc, argv);
-    if (strcmp(command, "check") == 0)
-        return RunCheck(argc, argv, WriteCheckPlot);
-    PrintDataToolUsage(argv[0], stderr);
-    return DataToolUsage;
+    return RunCheck(argc, argv, WriteCheckPlot);
 }

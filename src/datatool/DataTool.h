@@ -1,7 +1,8 @@
 #pragma once
-#include <cstdio>
+#include <string>
 
 #include "batch/CommandReport.h"
+#include "cli/CommandLine.h"
 
 // flightreplay-data, in two programs. The commands that need neither GDAL, the scene graph
 // nor cairo (track, and check without --plot) run in `flightreplay-data` itself, which links
@@ -13,8 +14,22 @@
 // tool that cannot be started.
 const int DataToolUsage = ExitUsage;
 
-// The usage text naming `program`: on stdout when asked for with --help, else on stderr.
-void PrintDataToolUsage(const char* program, FILE* stream);
+// Whether `word` names one of the commands: plan, dem, imagery, fetch, world, track, check.
+bool IsDataCommand(const char* word);
+
+// The tool's command line without a command (argv[1] is none of them): the overview of the
+// commands with --help (status 0), else a usage error (DataToolUsage).
+int RunDataToolOverview(int argc, char** argv);
+
+// How a command's help and usage line name it: "PROGRAM COMMAND".
+std::string DataCommandName(const char* program, const char* command);
+
+// The end of a command whose command line did not parse (cli/CommandLine.h): 0 after its
+// help; after a usage error DataToolUsage, with the JSON object when --json is on the line.
+int EndOfCommandLine(const char* command, const CommandLineOutcome& outcome, int argc, char** argv);
+
+// The most downloads a run of fetch or world may be allowed (--max-tiles).
+const int MostTilesARun = 1000000;
 
 // The full tool: plan, dem, imagery, fetch, world, track and check (see the usage text). argv[0] is the
 // program name. Returns the process exit status.

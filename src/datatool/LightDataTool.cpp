@@ -13,10 +13,11 @@
 namespace
 {
 
-bool Asked(int argc, char** argv, const char* option)
+// Whether the command line asks for --plot, which only the full tool draws.
+bool AsksForPlot(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i)
-        if (strcmp(argv[i], option) == 0)
+    for (int i = 2; i < argc; ++i)
+        if (strcmp(argv[i], "--plot") == 0 || strncmp(argv[i], "--plot=", 7) == 0)
             return true;
     return false;
 }
@@ -46,26 +47,14 @@ int HandOver(char** argv)
 
 int RunLightDataTool(int argc, char** argv)
 {
-    if (argc < 2)
-    {
-        PrintDataToolUsage(argv[0], stderr);
-        return DataToolUsage;
-    }
-    // Asking for help is no mistake, wherever it stands: the usage on stdout, status 0.
-    if (Asked(argc, argv, "--help") || Asked(argc, argv, "-h"))
-    {
-        PrintDataToolUsage(argv[0], stdout);
-        return 0;
-    }
+    if (argc < 2 || !IsDataCommand(argv[1]))
+        return RunDataToolOverview(argc, argv);
     const char* command = argv[1];
     if (strcmp(command, "track") == 0)
         return RunTrackCommand(argc, argv);
     // The plot is drawn with cairo, which only the full tool links.
-    if (strcmp(command, "check") == 0 && !Asked(argc, argv, "--plot"))
+    if (strcmp(command, "check") == 0 && !AsksForPlot(argc, argv))
         return RunCheck(argc, argv, nullptr);
-    if (strcmp(command, "plan") == 0 || strcmp(command, "dem") == 0 || strcmp(command, "imagery") == 0 || strcmp(command, "fetch") == 0
-        || strcmp(command, "world") == 0 || strcmp(command, "check") == 0)
-        return HandOver(argv);
-    PrintDataToolUsage(argv[0], stderr);
-    return DataToolUsage;
+    // plan, dem, imagery, fetch, world and check --plot: the full tool reads their command lines.
+    return HandOver(argv);
 }

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "batch/CommandReport.h"
+#include "cli/CommandLine.h"
 #include "datatool/DataTool.h"
 #include "batch/AtomicFile.h"
 #include "track/ConversionSummary.h"
@@ -119,65 +120,39 @@ std::vector<std::string> ConversionOutputs(const std::string& flight, const std:
 
 int RunTrackCommand(int argc, char** argv)
 {
-    const char* input = nullptr;
+    std::string input;
     double rate = 0.0; // the format's own
     bool info = false;
-    const char* events = nullptr;
+    std::string events;
     bool noEvents = false;
-    const char* output = nullptr;
-    const bool json = AsksForJson(argc, argv);
+    std::string output;
+    bool json = false;
     bool skipExisting = false;
-    for (int i = 2; i < argc; ++i)
-    {
-        if (strcmp(argv[i], "--info") == 0)
-            info = true;
-        else if (strcmp(argv[i], "--json") == 0)
-            continue;
-        else if (strcmp(argv[i], "--skip-existing") == 0)
-            skipExisting = true;
-        else if (strcmp(argv[i], "--out") == 0 && i + 1 < argc && !output)
-            output = argv[++i];
-        else if (strcmp(argv[i], "--events") == 0 && i + 1 < argc && !noEvents && !events)
-            events = argv[++i];
-        else if (strcmp(argv[i], "--no-events") == 0 && !events)
-            noEvents = true;
-        else if (strcmp(argv[i], "--rate") == 0 && i + 1 < argc)
-        {
-            char* end = nullptr;
-            rate = strtod(argv[++i], &end);
-            if (*end != '\0' || !(rate > 0.0) || rate > 1000.0)
-            {
-                fprintf(stderr, "track: '%s' is no rate in samples per second\n", argv[i]);
-                return UsageFailure("track", json, std::string("'") + argv[i] + "' is no rate in samples per second");
-            }
-        }
-        else if (!input && strncmp(argv[i], "--", 2) != 0)
-            input = argv[i];
-        else
-        {
-            PrintDataToolUsage(argv[0], stderr);
-            return UsageFailure("track", json, std::string("'") + argv[i] + "' is not understood");
-        }
-    }
-    if (!input)
-    {
-        PrintDataToolUsage(argv[0], stderr);
-        return UsageFailure("track", json, "no flight file named");
-    }
+    CommandLine line("track", DataCommandName(argv[0], "track"), "Converts a flight file (ULog, DataFlash, telemetry log, GPX, IGC, CSV) into the replay's keyword log.", DataToolUsage);
+    line.Positional("INPUT", &input, "the flight file; its format is told by its content");
+    line.Text("--out", "FILE", &output, "write the log to FILE (whole or not at all), not to stdout");
+    line.Number("--rate", "HZ", 0.0, 1000.0, &rate, "rows a second (default the format's own)", true);
+    line.Flag("--info", &info, "describe the file and the conversion on stderr");
+    line.Text("--events", "FILE", &events, "write the flight's events to FILE (default beside the log when it is a file: LOG.events.csv)");
+    line.Flag("--no-events", &noEvents, "write no events file");
+    line.Json(&json)->description("the summary as one JSON object on stdout, the lines for people on stderr; needs --out");
+    line.SkipExisting(&skipExisting, "the log (and the events file of an autopilot's log) is newer than the flight; needs --out");
+    CommandLineOutcome parsed = line.Parse(argc, argv, 2);
+    if (parsed.run && !events.empty() && noEvents)
+        parsed = line.Refuse("--events and --no-events cannot be given together");
     // Standard output carries the object: the log needs a file of its own, and so does the
     // judgement whether it is up to date.
-    if ((json || skipExisting) && !output)
-    {
-        fprintf(stderr, "track: --json and --skip-existing need the log's file: --out FILE\n");
-        return UsageFailure("track", json, "--json and --skip-existing need --out FILE");
-    }
+    if (parsed.run && (json || skipExisting) && output.empty())
+        parsed = line.Refuse("--json and --skip-existing need the log's file: --out FILE");
+    if (!parsed.run)
+        return EndOfCommandLine("track", parsed, argc, argv);
     CommandReport report("track", json);
     std::string eventsPath;
-    if (events)
+    if (!events.empty())
         eventsPath = events;
     else if (!noEvents)
     {
-        const std::string log = output ? std::string(output) : StdoutFilePath();
+        const std::string log = !output.empty() ? output : StdoutFilePath();
         eventsPath = log.empty() ? "" : EventsPathFor(log);
     }
     const std::vector<std::string> outputs = skipExisting ? ConversionOutputs(input, output, eventsPath) : std::vector<std::string>();
@@ -187,8 +162,8 @@ int RunTrackCommand(int argc, char** argv)
         for (const std::string& written : outputs)
             report.Written(written);
         report.Skipped();
-        fprintf(stderr, "track: '%s' is newer than '%s': skipped\n", output, input);
+        fprintf(stderr, "track: '%s' is newer than '%s': skipped\n", output.c_str(), input.c_str());
         return report.Finish(CommandStatus::Done);
     }
-    return ConvertTrack(input, rate, info, eventsPath, output ? output : "", report);
+    return ConvertTrack(input, rate, info, eventsPath, output, report);
 }

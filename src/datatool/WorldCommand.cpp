@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "batch/CommandReport.h"
+#include "cli/CommandLine.h"
 #include "flight/LoadedFlight.h"
 #include "datatool/DataTool.h"
 #include "datatool/FlightLogCheck.h"
@@ -39,7 +40,7 @@ namespace
 
 struct WorldArguments
 {
-    std::vector<const char*> flights;
+    std::vector<std::string> flights;
     std::string folder;
     bool offline = false;
     std::vector<std::string> dems;
@@ -49,50 +50,24 @@ struct WorldArguments
     bool skipExisting = false;
 };
 
-bool ParseWorldArguments(int argc, char** argv, WorldArguments* arguments)
+CommandLineOutcome ParseWorldArguments(int argc, char** argv, WorldArguments* arguments)
 {
-    for (int i = 2; i < argc; ++i)
-    {
-        const char* argument = argv[i];
-        const bool valued = i + 1 < argc;
-        if (strcmp(argument, "--out") == 0 && valued)
-            arguments->folder = argv[++i];
-        else if (strcmp(argument, "--dem") == 0 && valued)
-            arguments->dems.push_back(argv[++i]);
-        else if (strcmp(argument, "--imagery") == 0 && valued)
-            arguments->imagery.push_back(argv[++i]);
-        else if (strcmp(argument, "--offline") == 0)
-            arguments->offline = true;
-        else if (strcmp(argument, "--json") == 0)
-            arguments->json = true;
-        else if (strcmp(argument, "--skip-existing") == 0)
-            arguments->skipExisting = true;
-        else if (strcmp(argument, "--max-tiles") == 0 && valued)
-        {
-            FetchOptions limit;
-            if (!ParseMaxTiles("world", argv[++i], &limit))
-                return false;
-            arguments->maxTiles = limit.maxTiles;
-        }
-        else if (strncmp(argument, "--", 2) != 0)
-            arguments->flights.push_back(argument);
-        else
-        {
-            fprintf(stderr, "world: unknown or incomplete option '%s'\n", argument);
-            return false;
-        }
-    }
-    if (arguments->flights.empty())
-    {
-        PrintDataToolUsage(argv[0], stderr);
-        return false;
-    }
-    if (arguments->flights.size() > MaxWorldFlights)
-    {
-        fprintf(stderr, "world: %zu flights given; one world holds at most %zu\n", arguments->flights.size(), MaxWorldFlights);
-        return false;
-    }
-    return true;
+    CommandLine line("world", DataCommandName(argv[0], "world"),
+                     "Makes the folder the replay and the player run in for one flight file or several: the converted logs, the elevation and imagery along every whole flight, the sky, grass and aircraft. "
+                     "Its path is the last line on stdout.",
+                     DataToolUsage);
+    line.Positionals("FLIGHT", &arguments->flights, "the flight files (any format `track` reads), up to " + std::to_string(MaxWorldFlights));
+    line.Text("--out", "DIR", &arguments->folder, "the world's folder (default $XDG_DATA_HOME/flightreplay/worlds/STEM)");
+    line.Flag("--offline", &arguments->offline, "fetch nothing: take what is missing from the cache alone");
+    line.Whole("--max-tiles", "N", 0, MostTilesARun, &arguments->maxTiles, "at most N downloads this run (default " + std::to_string(DefaultMaxTiles) + ")");
+    line.Texts("--dem", "RASTER", &arguments->dems, "import the heights of this elevation raster along the flights (may be given again)");
+    line.Texts("--imagery", "SOURCE", &arguments->imagery, "import this imagery (a GeoTIFF, MBTiles or a folder of tiles) along the flights (may be given again)");
+    line.Json(&arguments->json);
+    line.SkipExisting(&arguments->skipExisting, "every log is newer than its flight and the last run ended well (.world-done; offline only when asked for offline again)");
+    const CommandLineOutcome outcome = line.Parse(argc, argv, 2);
+    if (outcome.run && arguments->flights.size() > MaxWorldFlights)
+        return line.Refuse(std::to_string(arguments->flights.size()) + " flights given; one world holds at most " + std::to_string(MaxWorldFlights));
+    return outcome;
 }
 
 // The file's name without its last extension: flight.ulg -> flight.
@@ -262,8 +237,9 @@ static bool LoadIntoWorld(const std::string& log, LoadedFlight* flight)
 int RunWorldCommand(int argc, char** argv)
 {
     WorldArguments arguments;
-    if (!ParseWorldArguments(argc, argv, &arguments))
-        return UsageFailure("world", AsksForJson(argc, argv), "the command line is not understood");
+    const CommandLineOutcome parsed = ParseWorldArguments(argc, argv, &arguments);
+    if (!parsed.run)
+        return EndOfCommandLine("world", parsed, argc, argv);
     CommandReport report("world", arguments.json);
     auto fail = [&report](CommandStatus status, const std::string& message) {
         fprintf(stderr, "world: %s\n", message.c_str());
@@ -276,8 +252,9 @@ int RunWorldCommand(int argc, char** argv)
     // for none.
     char resolved[PATH_MAX];
     std::vector<std::string> flights;
-    for (const char* flight : arguments.flights)
+    for (const std::string& given : arguments.flights)
     {
+        const char* flight = given.c_str();
         switch (ClassifyLogFile(flight))
         {
         case LogFileKind::Unopenable:

@@ -1,39 +1,22 @@
 #include "player/PlayerOptions.h"
 
-#include <cstring>
+#include "cli/CommandLine.h"
 
 #include "player/PlotSeries.h"
 
-bool IsPlayerViewOption(const char* option)
+void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
 {
-    return strcmp(option, "--plot") == 0 || strcmp(option, "--colour-track") == 0 || strcmp(option, "--align") == 0;
-}
-
-bool ReadPlayerViewOption(const char* option, const char* value, PlayerViewOptions* options, std::string* error)
-{
-    std::string why;
-    if (strcmp(option, "--plot") == 0)
-    {
-        if (ParsePlotList(value, &options->plots, &why))
-            return true;
-        why += " (altitude, height, speed, climb, attitude or a column's keyword, at most 4, comma separated)";
-    }
-    else if (strcmp(option, "--align") == 0)
-    {
-        if (ParseFlightAlignment(value, &options->alignment))
-            return true;
-        why = "is time, takeoff or start";
-    }
-    else if (ParseTrackColourBy(value, &options->colourBy) && options->colourBy != TrackColourBy::None)
-        return true;
-    else
-        why = "is altitude, speed, climb or mode";
-    *error = std::string(option) + " '" + value + "': " + why;
-    return false;
-}
-
-const char* PlayerViewUsage()
-{
-    return "           [--plot altitude,height,speed,climb,attitude,KEYWORD] [--colour-track altitude|speed|climb|mode]\n"
-           "           [--align time|takeoff|start]\n";
+    line.Positionals("FLIGHT", &options->flights, "the flights: keyword logs or flight files `flightreplay-data track` reads (ULog, DataFlash, telemetry log, GPX, IGC, CSV), up to 16, shown together on one clock");
+    line.Text("--samples", "LIST", &options->samples, "the sample numbers to replay, BEGIN-END,BEGIN-END,... as the replay reads them (of every flight)");
+    line.Checked(
+        "--plot", "LIST", "at most " + std::to_string(MostPlots) + " of altitude, height, speed, climb, attitude or a column's keyword, comma separated",
+        [options](const std::string& text, std::string* why) { return ParsePlotList(text, &options->view.plots, why); },
+        "the plot strip, open, with these series: altitude, height, speed, climb, attitude or a column's keyword (voltage1, ...), at most 4, comma separated");
+    line.Checked(
+        "--colour-track", "WHAT", "altitude, speed, climb or mode",
+        [options](const std::string& text, std::string*) { return ParseTrackColourBy(text, &options->view.colourBy) && options->view.colourBy != TrackColourBy::None; },
+        "the track coloured by altitude, speed, climb or mode, with a legend");
+    line.Checked(
+        "--align", "WHEN", "time, takeoff or start", [options](const std::string& text, std::string*) { return ParseFlightAlignment(text, &options->view.alignment); },
+        "several flights lined up by time of day (time), at take-off (takeoff) or at their start (start)");
 }

@@ -5,6 +5,8 @@
 #include "player/FlightsOnClock.h"
 #include "scene/TrackColouring.h"
 
+class CommandLine; // cli/CommandLine.h, which the code that parses includes
+
 // What the player and its recorder show beside the flight, chosen on the command line:
 //
 //   --plot LIST          the plot strip, open, with these series (PlotSeries.h), comma separated
@@ -17,11 +19,23 @@ struct PlayerViewOptions
     FlightAlignment alignment = FlightAlignment::Automatic;
 };
 
-// Whether `option` is one of these options (each takes a value).
-bool IsPlayerViewOption(const char* option);
+// The player's command line:
+//
+//   flightreplay-player LOG|FLIGHT... [--samples LIST] [--plot LIST] [--colour-track WHAT] [--align WHEN]
+//
+// the flights (a keyword log or any flight file `track` reads, up to MostFlights), the
+// selection of sample numbers the replay takes (--samples, for every flight), and the view.
+struct PlayerOptions
+{
+    std::vector<std::string> flights;
+    std::string samples; // empty: every sample
+    PlayerViewOptions view;
+};
 
-// Reads the option's value into `options`; false with `error` saying why it is wrong.
-bool ReadPlayerViewOption(const char* option, const char* value, PlayerViewOptions* options, std::string* error);
+// The player's exit status for a command line it does not understand: the replay's for a
+// usage error (-1 from main).
+const int PlayerUsageStatus = 255;
 
-// The usage line of these options.
-const char* PlayerViewUsage();
+// Adds the player's options to its command line (cli/CommandLine.h), to fill `options` as it
+// parses; the recorder adds its own beside them (record/RecordOptions.h).
+void AddPlayerOptions(CommandLine& line, PlayerOptions* options);

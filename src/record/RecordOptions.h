@@ -5,6 +5,8 @@
 #include "player/PlayerOptions.h"
 #include "record/RecordingCamera.h"
 
+struct CommandLineOutcome; // cli/CommandLine.h, which the code that parses includes
+
 // The player's recording options: with --record it renders the flight to a video file (or
 // to numbered PNG frames) instead of opening a window.
 //
@@ -12,7 +14,7 @@
 //       [--camera WORD] [--size WxH] [--fps N] [--speed X] [--from T|+S] [--to T|+S] [--no-hud]
 //       [--json] [--skip-existing] [--plot LIST] [--colour-track WHAT] [--align WHEN]
 //
-// with WORD one of the cameras' table (RecordingCamera.h). The last two (PlayerOptions.h)
+// with WORD one of the cameras' table (RecordingCamera.h). The last three (PlayerOptions.h)
 // are the player's own too: they need no --record.
 
 struct RecordOptions
@@ -42,15 +44,17 @@ struct RecordOptions
 const int LargestFrameSide = 8192;
 const int LargestFps = 240;
 
-// Takes the recording options out of the player's command line (argv[0] is the program's
-// name). On success `options` holds them and `flightArguments` the other arguments after
-// the name in their order (the log, --samples LIST), for the replay to read as its own. On
-// failure `error` says which option is wrong and why. Recording options without --record
-// are an error, as is any option given twice.
-bool ParseRecordOptions(int argc, char** argv, RecordOptions* options, std::vector<const char*>* flightArguments, std::string* error);
+// Adds the recording options to the player's command line (cli/CommandLine.h), beside the
+// player's own (AddPlayerOptions), to fill `options` as it parses.
+void AddRecordOptions(CommandLine& line, RecordOptions* options);
+
+// Reads the player's whole command line (argv[0] is the program's name): the player's
+// options and the recorder's on top, with the shared conventions of cli/CommandLine.h. On
+// success `player` holds the flights and --samples, `options` the recording options, and both
+// the view. With --record on the line its messages start "record:" and a usage error ends
+// with ExitUsage, the batch commands' status; without it "player:" and PlayerUsageStatus.
+// Recording options without --record are a usage error, as is any option given twice.
+CommandLineOutcome ParsePlayerCommandLine(int argc, char** argv, PlayerOptions* player, RecordOptions* options);
 
 // The output names a folder of frames: it ends with '/'.
 bool RecordsFrames(const RecordOptions& options);
-
-// The usage lines of the recording options, for the message on a wrong one.
-const char* RecordUsage();

@@ -289,13 +289,10 @@ static void PrintCorridor(const CorridorPlan& plan)
     printf("beyond the rings an imagery tile counts as present when its file is not empty; the replay reads the rings' alone, the player the whole corridor\n");
 }
 
-int RunPlan(const char* program, const std::vector<const char*>& arguments)
+int RunPlan(const char* log, const char* samples)
 {
-    FlightSelection selection;
-    int status = ReadFlightArguments(program, arguments, &selection);
     LoadedFlight flight;
-    if (status == 0)
-        status = LoadFlight(selection.log, selection.samples, selection.flightFiles, LoadReport::Transcript, &flight);
+    const int status = LoadFlight(log, samples, FlightFiles::Refuse, LoadReport::Transcript, &flight);
     if (status != 0)
         return status;
     return PrintFlightPlan(flight, flight.Frame());

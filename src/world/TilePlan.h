@@ -80,10 +80,11 @@ CorridorPlan PlanCorridor(const FlightTiles& flight, const std::string& folder);
 // other share most of them. One plan comes back as it is.
 CorridorPlan MergeCorridorPlans(const std::vector<CorridorPlan>& plans);
 
-// The plan command on the replay's own arguments (LOG, optionally --samples LIST), whose
-// usage line names `program`: prints the log report (the replay's transcript of the
-// loading step, over every row), then the plan of the flight (PrintFlightPlan).
-int RunPlan(const char* program, const std::vector<const char*>& arguments);
+// The plan command for the log at `log`, its samples selected by the --samples list
+// `samples` (null: all) as the replay selects them: prints the log report (the replay's
+// transcript of the loading step, over every row), then the plan of the flight
+// (PrintFlightPlan).
+int RunPlan(const char* log, const char* samples);
 
 // The plan of a loaded flight in `frame`, the frame the replay fixes on it: the file list
 // and the summary, with the share of the terrain's grid points that have heights and the
