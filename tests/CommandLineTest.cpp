@@ -1,6 +1,8 @@
 // The companion commands' one way of reading a command line (cli/CommandLine.h): its
 // conventions on a command line of the test's own, then the programs themselves, each
 // command's --help and the same three mistakes in several commands.
+#include <cctype>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -163,6 +165,14 @@ struct HelpCase
     const char* shows;              // an option the help lists
 };
 
+void PrintTo(const HelpCase& command, std::ostream* out)
+{
+    *out << command.program;
+    for (const std::string& word : command.words)
+        *out << ' ' << word;
+    *out << " --help";
+}
+
 // Every command's --help comes from its command line: on stdout, status 0, naming the command
 // and its options, wherever it stands.
 class CommandHelpTest : public testing::TestWithParam<HelpCase>
@@ -194,6 +204,16 @@ INSTANTIATE_TEST_SUITE_P(EveryCommand, CommandHelpTest,
                                          HelpCase{FLIGHTREPLAY_DATA_BINARY, {"check"}, " check [OPTIONS] LOG", "--max-speed M/S"},
                                          HelpCase{FLIGHTREPLAY_PLAYER_BINARY, {}, " [OPTIONS] FLIGHT...", "--colour-track WHAT"},
                                          HelpCase{FLIGHTREPLAY_PLAYER_BINARY, {"flight.log", "--record"}, " [OPTIONS] FLIGHT...", "--camera chase|overview"},
-                                         HelpCase{FLIGHTREPLAY_WORLDGEN_BINARY, {}, " [OPTIONS]", "--corridor KM"}));
+                                         HelpCase{FLIGHTREPLAY_WORLDGEN_BINARY, {}, " [OPTIONS]", "--corridor KM"}),
+                         // Named by the program and the words before --help: "data_plan", "player_flight_log_record".
+                         [](const testing::TestParamInfo<HelpCase>& info) {
+                             std::string name = std::string(info.param.program).substr(std::string(info.param.program).find_last_of('/') + 1);
+                             for (const std::string& word : info.param.words)
+                                 name += "_" + word;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 } // namespace
