@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "DataToolSupport.h"
+#include "support/DataToolSupport.h"
 #include "app/CommandReport.h"
 #include "app/FlightLoading.h"
 #include "terrain/FlightCorridor.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DataToolSupport.h"
+#include "support/DataToolSupport.h"
 #include "app/FlightLoading.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "AutopilotLogWriters.h"
-#include "LogTestSupport.h"
+#include "support/AutopilotLogWriters.h"
+#include "support/LogTestSupport.h"
 #include "app/FlightLoading.h"
 #include "log/SampleTable.h"
 #include "support/TestSupport.h"

@@ -5,7 +5,7 @@
 
 #include <osg/AnimationPath>
 
-#include "SceneTestSupport.h"
+#include "support/SceneTestSupport.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 #include "player/FlightReadout.h"
