@@ -5,7 +5,7 @@
 #include <osg/Texture2D>
 #include <osgDB/ReadFile>
 
-#include "SceneTestSupport.h"
+#include "support/SceneTestSupport.h"
 #include "geo/MapFrame.h"
 #include "scene/Aircraft.h"
 

@@ -2,10 +2,16 @@
 // and data files that are broken in the ways files brought from elsewhere are broken. Each
 // case asserts the exact standard output and standard error, the exit status, and that
 // every file in the working directory is byte for byte and time for time what it was. The
-// transcripts of runs that reach the viewer are checked in under expected/bad-input/.
+// transcripts of runs that reach the viewer are checked in under expected/bad-input/: one
+// whole (NothingReadable.out), and for each other case a unified diff from it, since they
+// share all but a few lines (after a change of the program's output, write a case's anew
+// with `diff -u NothingReadable.out NEW.out > CASE.diff` in that folder).
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -126,6 +132,145 @@ std::string FlightLog(const std::vector<FlightRow>& rows, const std::string& lin
     return text;
 }
 
+// The text `diff -u` was given as its first file, with `patch` (its output) applied; false
+// with the reason when the patch does not fit the text line for line: a context or removed
+// line that is not there, a hunk's counts that disagree with its lines, or a file whose last
+// line has no end (the transcripts all end theirs).
+bool ApplyUnifiedDiff(const std::string& text, const std::string& patch, std::string* result, std::string* reason)
+{
+    if (text.empty() || text.back() != '\n')
+    {
+        *reason = "the whole transcript does not end with a line end";
+        return false;
+    }
+    const std::vector<std::string> lines = SplitLines(text);
+    const std::vector<std::string> patchLines = SplitLines(patch);
+    std::vector<std::string> out;
+    size_t at = 0; // the next line of `lines` not yet taken
+    size_t p = 0;
+    while (p < patchLines.size() && patchLines[p].rfind("@@ ", 0) != 0)
+        ++p; // the "---" and "+++" lines name the files
+    if (p == patchLines.size())
+    {
+        *reason = "no hunk";
+        return false;
+    }
+    while (p < patchLines.size())
+    {
+        const std::string& header = patchLines[p];
+        long oldStart = 0, oldCount = 1, newStart = 0, newCount = 1;
+        char* end = nullptr;
+        const char* c = header.c_str() + 3;
+        if (*c++ != '-')
+            break;
+        oldStart = strtol(c, &end, 10);
+        c = end;
+        if (*c == ',')
+        {
+            oldCount = strtol(c + 1, &end, 10);
+            c = end;
+        }
+        if (c[0] != ' ' || c[1] != '+')
+            break;
+        newStart = strtol(c + 2, &end, 10);
+        c = end;
+        if (*c == ',')
+        {
+            newCount = strtol(c + 1, &end, 10);
+            c = end;
+        }
+        if (std::string(c).rfind(" @@", 0) != 0)
+            break;
+        // An empty hunk of the old text starts after its line oldStart, any other at it.
+        const size_t first = static_cast<size_t>(oldCount == 0 ? oldStart : oldStart - 1);
+        if (first < at || first > lines.size())
+        {
+            *reason = "hunk \"" + header + "\" starts before the previous one ends or past the end";
+            return false;
+        }
+        out.insert(out.end(), lines.begin() + static_cast<std::ptrdiff_t>(at), lines.begin() + static_cast<std::ptrdiff_t>(first));
+        at = first;
+        long removed = 0, added = 0;
+        for (++p; p < patchLines.size() && patchLines[p].rfind("@@ ", 0) != 0; ++p)
+        {
+            const std::string& line = patchLines[p];
+            const char kind = line.empty() ? ' ' : line[0];
+            const std::string body = line.empty() ? "" : line.substr(1);
+            if (kind == ' ' || kind == '-')
+            {
+                if (at >= lines.size() || lines[at] != body)
+                {
+                    *reason = "line " + std::to_string(at + 1) + " is not \"" + body + "\" (hunk \"" + header + "\")";
+                    return false;
+                }
+                ++at;
+                ++removed;
+                if (kind == ' ')
+                {
+                    out.push_back(body);
+                    ++added;
+                }
+            }
+            else if (kind == '+')
+            {
+                out.push_back(body);
+                ++added;
+            }
+            else
+            {
+                *reason = "unexpected line \"" + line + "\" in hunk \"" + header + "\"";
+                return false;
+            }
+        }
+        if (removed != oldCount || added != newCount || static_cast<long>(out.size()) - added + 1 != newStart + (newCount == 0 ? 1 : 0))
+        {
+            *reason = "hunk \"" + header + "\" does not hold the lines it counts, or starts elsewhere in the new text";
+            return false;
+        }
+    }
+    if (p < patchLines.size())
+    {
+        *reason = "not a hunk header: \"" + patchLines[p] + "\"";
+        return false;
+    }
+    out.insert(out.end(), lines.begin() + static_cast<std::ptrdiff_t>(at), lines.end());
+    result->clear();
+    for (const std::string& line : out)
+        *result += line + "\n";
+    return true;
+}
+
+// The transcript checked in for a case: NAME.out, or NAME.diff applied to the whole
+// transcript its "---" line names.
+bool ExpectedTranscript(const std::string& name, std::string* transcript, std::string* reason)
+{
+    const std::string folder = std::string(FLIGHTREPLAY_EXPECTED_DIR) + "/bad-input/";
+    if (std::filesystem::exists(folder + name + ".out"))
+    {
+        *transcript = ReadWholeFile(folder + name + ".out");
+        return true;
+    }
+    const std::string patch = ReadWholeFile(folder + name + ".diff");
+    if (patch.rfind("--- ", 0) != 0)
+    {
+        *reason = "neither " + name + ".out nor a unified diff " + name + ".diff in " + folder;
+        return false;
+    }
+    // diff -u follows the name with a tab and the file's time.
+    const std::string base = patch.substr(4, patch.find_first_of("\t\n") - 4);
+    if (base.find('/') != std::string::npos || !std::filesystem::exists(folder + base))
+    {
+        *reason = name + ".diff names \"" + base + "\", which is no transcript of " + folder;
+        return false;
+    }
+    if (!ApplyUnifiedDiff(ReadWholeFile(folder + base), patch, transcript, reason))
+    {
+        *reason = name + ".diff does not apply to " + base + ": " + *reason;
+        return false;
+    }
+    return true;
+}
+
 // A run that reaches the viewer, which finds no window here: its transcript (the column
 // report, the statistics, the map frame and the terrain's reports) as checked in for the
 // case, its status, and on stderr the terrain's sum of the tiles the transcript reports
@@ -134,8 +279,8 @@ void ExpectViewerRun(const RunResult& result, std::string name = "")
 {
     if (name.empty())
         name = testing::UnitTest::GetInstance()->current_test_info()->name();
-    const std::string path = std::string(FLIGHTREPLAY_EXPECTED_DIR) + "/bad-input/" + name + ".out";
-    const std::string transcript = ReadWholeFile(path);
+    std::string transcript, reason;
+    ASSERT_TRUE(ExpectedTranscript(name, &transcript, &reason)) << reason;
     EXPECT_EQ(result.status, StatusNoWindow);
     ExpectText("standard output", result.out, transcript);
     int imagery = 0, elevation = 0;
@@ -149,6 +294,30 @@ void ExpectViewerRun(const RunResult& result, std::string name = "")
     EXPECT_EQ(errors[0].rfind("terrain: " + std::to_string(imagery) + " imagery tiles (", 0), 0u) << errors[0];
     EXPECT_NE(errors[0].find(" and " + std::to_string(elevation) + " elevation tile"), std::string::npos) << errors[0];
     EXPECT_EQ(errors[1] + "\n", NoWindowMessage);
+}
+
+// The cases' transcripts are only as exact as the diffs are applied: every line kept,
+// removed or added where the hunk says, and a diff that no longer fits its whole
+// transcript refused rather than applied loosely.
+TEST(TranscriptDiffTest, HunksReplaceTheirLinesAndAMisfitIsRefused)
+{
+    const std::string text = "a\nb\nc\nd\ne\nf\ng\n";
+    const std::string patch = "--- whole.out\n+++ case.out\n"
+                              "@@ -0,0 +1 @@\n+start\n"
+                              "@@ -2,2 +3,3 @@\n b\n-c\n+C\n+C2\n"
+                              "@@ -7 +8,0 @@\n-g\n";
+    std::string result, reason;
+    ASSERT_TRUE(ApplyUnifiedDiff(text, patch, &result, &reason)) << reason;
+    EXPECT_EQ(result, "start\na\nb\nC\nC2\nd\ne\nf\n");
+
+    const std::string changedContext = "--- whole.out\n+++ case.out\n@@ -2,2 +2,2 @@\n x\n-c\n+C\n";
+    EXPECT_FALSE(ApplyUnifiedDiff(text, changedContext, &result, &reason));
+    EXPECT_NE(reason.find("line 2 is not \"x\""), std::string::npos) << reason;
+    const std::string wrongCount = "--- whole.out\n+++ case.out\n@@ -2,3 +2,2 @@\n b\n-c\n+C\n";
+    EXPECT_FALSE(ApplyUnifiedDiff(text, wrongCount, &result, &reason));
+    const std::string wrongPlace = "--- whole.out\n+++ case.out\n@@ -2,2 +5,2 @@\n b\n-c\n+C\n";
+    EXPECT_FALSE(ApplyUnifiedDiff(text, wrongPlace, &result, &reason));
+    EXPECT_FALSE(ApplyUnifiedDiff("a\nb", "--- w\n+++ c\n@@ -1 +1 @@\n-a\n+A\n", &result, &reason));
 }
 
 // ---------------------------------------------------------------------------------------

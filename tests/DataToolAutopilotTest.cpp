@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "AutopilotLogWriters.h"
-#include "DataToolSupport.h"
+#include "support/AutopilotLogWriters.h"
+#include "support/DataToolSupport.h"
 #include "log/LogAttitude.h"
 #include "geo/Geodesy.h"
 #include "track/FlightConversion.h"

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "AutopilotLogWriters.h"
-#include "DataToolSupport.h"
+#include "support/AutopilotLogWriters.h"
+#include "support/DataToolSupport.h"
 #include "geo/GeoTiles.h"
 #include "geo/ReplayFiles.h"
 #include "support/GeoTiffFiles.h"

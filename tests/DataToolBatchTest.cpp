@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "AutopilotLogWriters.h"
-#include "DataToolSupport.h"
+#include "support/AutopilotLogWriters.h"
+#include "support/DataToolSupport.h"
 #include "support/TestSupport.h"
 
 namespace

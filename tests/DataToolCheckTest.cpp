@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DataToolSupport.h"
+#include "support/DataToolSupport.h"
 #include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 #include "log/LogWriter.h"

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DataToolSupport.h"
+#include "support/DataToolSupport.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"

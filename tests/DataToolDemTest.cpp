@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DataToolSupport.h"
+#include "support/DataToolSupport.h"
 #include "flight/FlightLoading.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapProjection.h"

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "DataToolSupport.h"
+#include "support/DataToolSupport.h"
 #include "batch/CommandReport.h"
 #include "flight/FlightLoading.h"
 #include "terrain/FlightCorridor.h"
@@ -23,7 +23,7 @@
 #include "geo/ReplayFiles.h"
 #include "support/SceneFiles.h"
 #include "support/ServedElevation.h"
-#include "viewer/SceneAssembly.h"
+#include "terrain/FlightCorridor.h"
 #include "world/TileCoverage.h"
 #include "world/TileFetch.h"
 #include "world/TilePlan.h"

@@ -7,7 +7,7 @@
 #include <osg/Image>
 #include <osgDB/ReadFile>
 
-#include "DataToolSupport.h"
+#include "support/DataToolSupport.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"

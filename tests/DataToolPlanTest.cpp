@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DataToolSupport.h"
+#include "support/DataToolSupport.h"
 #include "flight/FlightLoading.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapFrame.h"
@@ -14,7 +14,7 @@
 #include "terrain/ElevationTileStore.h"
 #include "terrain/RingTiles.h"
 #include "terrain/TerrainRings.h"
-#include "viewer/SceneAssembly.h"
+#include "terrain/FlightCorridor.h"
 #include "world/TilePlan.h"
 
 namespace

@@ -7,7 +7,7 @@
 #include <osg/Matrixd>
 #include <osg/Quat>
 
-#include "DataToolSupport.h"
+#include "support/DataToolSupport.h"
 #include "geo/MapProjection.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "DataToolSupport.h"
+#include "support/DataToolSupport.h"
 #include "flight/FlightLoading.h"
 #include "datatool/DataTool.h"
 #include "datatool/WorldCommand.h"

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "TerrainTestSupport.h"
+#include "support/TerrainTestSupport.h"
 
 using ElevationTileStoreTest = TerrainFixture;
 

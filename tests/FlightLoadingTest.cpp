@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "AutopilotLogWriters.h"
-#include "LogTestSupport.h"
+#include "support/AutopilotLogWriters.h"
+#include "support/LogTestSupport.h"
 #include "flight/FlightLoading.h"
 #include "flight/LoadedFlight.h"
 #include "log/SampleTable.h"

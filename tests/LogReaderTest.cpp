@@ -11,7 +11,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "LogTestSupport.h"
+#include "support/LogTestSupport.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "support/ReferenceScanner.h"

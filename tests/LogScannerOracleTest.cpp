@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "LogTestSupport.h"
+#include "support/LogTestSupport.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "support/ReferenceScanner.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "LogTestSupport.h"
+#include "support/LogTestSupport.h"
 #include "log/LogScanner.h"
 #include "log/LogWriter.h"
 #include "log/SampleTable.h"

@@ -18,7 +18,7 @@
 #include <fstream>
 #include <string>
 
-#include "AutopilotLogWriters.h"
+#include "support/AutopilotLogWriters.h"
 
 namespace
 {

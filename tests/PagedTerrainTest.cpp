@@ -8,7 +8,7 @@
 #include <osg/PagedLOD>
 #include <osg/Texture2D>
 
-#include "TerrainTestSupport.h"
+#include "support/TerrainTestSupport.h"
 #include "geo/MapProjection.h"
 #include "support/SceneFiles.h"
 #include "terrain/PagedTerrain.h"

@@ -1,7 +1,7 @@
 #include <osg/Geometry>
 #include <osg/io_utils>
 
-#include "TerrainTestSupport.h"
+#include "support/TerrainTestSupport.h"
 #include "geo/MapFrame.h"
 #include "terrain/PatchBuilder.h"
 

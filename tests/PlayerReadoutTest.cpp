@@ -5,7 +5,7 @@
 
 #include <osg/AnimationPath>
 
-#include "SceneTestSupport.h"
+#include "support/SceneTestSupport.h"
 #include "player/FlightReadout.h"
 #include "player/PlaybackClock.h"
 #include "player/PlayerDisplay.h"

@@ -9,7 +9,7 @@
 #include <osgViewer/Viewer>
 #include <osgViewer/ViewerEventHandlers>
 
-#include "SceneTestSupport.h"
+#include "support/SceneTestSupport.h"
 #include "log/SampleSelection.h"
 #include "player/PlayerDisplay.h"
 #include "player/PlayerHud.h"

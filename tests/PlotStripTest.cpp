@@ -8,7 +8,7 @@
 #include <osg/NodeVisitor>
 #include <osgText/Text>
 
-#include "SceneTestSupport.h"
+#include "support/SceneTestSupport.h"
 #include "geo/Geodesy.h"
 #include "log/LogAttitude.h"
 #include "log/LogKeywords.h"

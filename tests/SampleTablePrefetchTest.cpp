@@ -12,7 +12,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "LogTestSupport.h"
+#include "support/LogTestSupport.h"
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "log/SampleTablePrefetch.h"

@@ -6,7 +6,7 @@
 #include <osg/Geode>
 #include <osg/Geometry>
 
-#include "SceneTestSupport.h"
+#include "support/SceneTestSupport.h"
 #include "scene/Aircraft.h"
 #include "viewer/FlightViewer.h"
 #include "viewer/SceneAssembly.h"

@@ -5,7 +5,7 @@
 #include <osg/Geometry>
 #include <osg/Texture2D>
 
-#include "SceneTestSupport.h"
+#include "support/SceneTestSupport.h"
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
 #include "scene/FlightPath.h"

@@ -1,5 +1,5 @@
 // The height of the drawn ground between grid points.
-#include "TerrainTestSupport.h"
+#include "support/TerrainTestSupport.h"
 #include "geo/MapProjection.h"
 #include "terrain/TerrainHeight.h"
 

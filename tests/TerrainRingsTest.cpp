@@ -10,7 +10,7 @@
 #include <osg/Texture2D>
 #include <osg/io_utils>
 
-#include "TerrainTestSupport.h"
+#include "support/TerrainTestSupport.h"
 #include "geo/MapFrame.h"
 #include "support/SceneFiles.h"
 #include "terrain/PatchTemplates.h"

@@ -8,7 +8,7 @@
 #include <osg/Geode>
 #include <osg/Geometry>
 
-#include "SceneTestSupport.h"
+#include "support/SceneTestSupport.h"
 #include "geo/Geodesy.h"
 #include "scene/FlightTrack.h"
 #include "scene/TrackColouring.h"

@@ -10,11 +10,16 @@
 #      the terrain patches' edges.
 #
 #   viewer_load_test.sh PROGRAM WORLD-MAKER [RUNS]
+#
+# RUNS is 8 unless FLIGHTREPLAY_LOAD_RUNS says otherwise (./test --deep: 24).
 set -euo pipefail
 
 program=$1
 world=$2
-runs=${3:-8}
+runs=${3:-${FLIGHTREPLAY_LOAD_RUNS:-8}}
+case $runs in
+    '' | *[!0-9]* | 0) echo "viewer_load_test.sh: RUNS must be a positive count, not '$runs'" >&2; exit 2 ;;
+esac
 # shellcheck source=tests/test-support.sh
 . "$(dirname "$0")/test-support.sh"
 require_tools Xvfb import identify convert
@@ -39,12 +44,12 @@ cd "$work"
 start_xvfb "$work/xvfb.log"
 
 # 1. Under load. On a busy server a connection is now and then refused for a moment; the
-# library opens several while it sets up a window. Each loop ends by itself after five
-# minutes should this script be killed before its cleanup.
+# library opens several while it sets up a window. Each loop ends by itself after ten
+# minutes (the test's time limit) should this script be killed before its cleanup.
 cores=$(nproc)
 [ "$cores" -ge 2 ] || cores=2
 for _ in $(seq "$cores"); do
-    bash -c 'while [ "$SECONDS" -lt 300 ]; do :; done' &
+    bash -c 'while [ "$SECONDS" -lt 600 ]; do :; done' &
     busy_pids+=($!)
 done
 failed=0

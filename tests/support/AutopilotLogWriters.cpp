@@ -1,4 +1,4 @@
-#include "AutopilotLogWriters.h"
+#include "support/AutopilotLogWriters.h"
 
 #include <algorithm>
 #include <cmath>

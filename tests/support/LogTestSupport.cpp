@@ -1,4 +1,4 @@
-#include "LogTestSupport.h"
+#include "support/LogTestSupport.h"
 
 #include <cstdio>
 

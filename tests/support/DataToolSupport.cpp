@@ -1,4 +1,4 @@
-#include "DataToolSupport.h"
+#include "support/DataToolSupport.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "SceneTestSupport.h"
+#include "support/SceneTestSupport.h"
 
 #include "geo/MapFrame.h"
 #include "log/SampleTable.h"
