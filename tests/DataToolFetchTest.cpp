@@ -395,9 +395,10 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
         const std::string onTerminal = "python3 -c 'import pty, sys; sys.exit(pty.spawn(sys.argv[1:]) >> 8)' sh -c '\"$0\"" + fetch + " >one.json' \"$0\" >one.tty";
         const RunResult both = RunProgram("/bin/sh", ".", {"-c", onTerminal + " & \"$0\"" + fetch + " >two.json; a=$?; wait $!; exit $((a | $?))", tool}, environment(server.Url(), cache), 120);
         ASSERT_EQ(both.status, 0) << both.err;
-        EXPECT_TRUE(std::regex_search(ReadText("one.tty"), std::regex("\rfetch: \\d+ of \\d+ downloads, [0-9.]+ MB, [0-9.]+ a second, "))) << ReadText("one.tty");
         EXPECT_EQ(both.err.find('\r'), std::string::npos) << both.err;
-        size_t downloaded = 0, needed = 0;
+        // Which worker downloads what is the scheduler's choice: on a busy machine one may find
+        // every file already in the cache. Together they download everything, each file whole.
+        size_t downloaded = 0, needed = 0, absentInAll = 0;
         for (const char* name : {"one.json", "two.json"})
         {
             RunResult run;
@@ -408,11 +409,17 @@ TEST_F(FetchTest, FillsASharedCacheForAnAreaThatOfflineWorkersReadOnly)
             needed = object["counts"]["downloads_needed"].get<size_t>() + object["counts"]["cached"].get<size_t>();
             // The squares the server lacks are no download of data, but known.
             const size_t absent = object["counts"]["not_in_source"].get<size_t>();
-            EXPECT_GT(absent, 0u);
+            absentInAll += absent;
             downloaded += object["counts"]["downloaded"].get<size_t>() + absent;
             EXPECT_EQ(object["counts"]["missing"], 0);
             EXPECT_EQ(object["written"].size(), object["counts"]["downloaded"].get<size_t>() + absent);
+            // The one on a terminal shows its progress there, whenever it downloads.
+            if (std::string(name) == "one.json" && object["counts"]["downloaded"].get<size_t>() > 0)
+            {
+                EXPECT_TRUE(std::regex_search(ReadText("one.tty"), std::regex("\rfetch: \\d+ of \\d+ downloads, [0-9.]+ MB, [0-9.]+ a second, "))) << ReadText("one.tty");
+            }
         }
+        EXPECT_GT(absentInAll, 0u);
         EXPECT_GE(downloaded, needed);
 
         // Whole files only, whoever renamed last: the pictures as served, the elevation windows
