@@ -69,18 +69,26 @@ TEST(TileSourcesTest, KindsAreRecognisedByTheirPathOrUrl)
     EXPECT_EQ(reason.rfind("cannot read '" + address.location + "' as an MBTiles file: ", 0), 0u) << reason;
 }
 
+// The XYZ imagery of the test's server address, kept in `cache`, deepest at `maxZoom`.
+std::unique_ptr<RemoteImagery> TestImagery(const TileCache& cache, int maxZoom)
+{
+    SourceAddress address;
+    address.cache = &cache;
+    address.maxZoom = maxZoom;
+    address.location = "http://tiles.test/{z}/{x}/{y}.jpg";
+    std::string reason;
+    std::unique_ptr<RemoteImagery> imagery = OpenRemoteImagery(address, &reason);
+    EXPECT_NE(imagery, nullptr) << reason;
+    return imagery;
+}
+
 // The files a remote source's tiles are kept in are those older versions wrote: a cache
 // filled by them is read, not fetched again. The folder's name is the template's FNV-1a hash.
 TEST(TileSourcesTest, CachePathsKeepTheLayoutOfExistingCaches)
 {
     const TileCache cache("/srv/cache", false);
-    SourceAddress address;
-    address.cache = &cache;
-    address.maxZoom = 13;
-    address.location = "http://tiles.test/{z}/{x}/{y}.jpg";
-    std::string reason;
-    const std::unique_ptr<RemoteImagery> imagery = OpenRemoteImagery(address, &reason);
-    ASSERT_NE(imagery, nullptr) << reason;
+    const std::unique_ptr<RemoteImagery> imagery = TestImagery(cache, 13);
+    ASSERT_NE(imagery, nullptr);
     const std::string folder = "/srv/cache/imagery/cccb34e2f69b29b7/";
 
     // At the source's finest zoom a tile is its own source tile.
@@ -97,7 +105,10 @@ TEST(TileSourcesTest, CachePathsKeepTheLayoutOfExistingCaches)
     EXPECT_EQ(file.file, folder + "13/5/2901.tile");
 
     // An elevation tile across a whole degree of longitude meets two squares: a window of each.
+    SourceAddress address;
+    address.cache = &cache;
     address.location = "http://dem.test/{tile}/{tile}.tif";
+    std::string reason;
     const std::unique_ptr<RemoteElevation> elevation = OpenRemoteElevation(address, &reason);
     ASSERT_NE(elevation, nullptr) << reason;
     // The first tile from row 93 on that lies across a degree of longitude but not of latitude.
@@ -164,13 +175,8 @@ TEST(TileSourcesTest, CachedTilesServeTheirLevelAndAreCutForFinerOnes)
     GDALAllRegister();
     ScratchDirectory scratch;
     const TileCache cache(scratch.PathOf("cache"), false);
-    SourceAddress address;
-    address.cache = &cache;
-    address.maxZoom = 9;
-    address.location = "http://tiles.test/{z}/{x}/{y}.jpg";
-    std::string reason;
-    const std::unique_ptr<RemoteImagery> imagery = OpenRemoteImagery(address, &reason);
-    ASSERT_NE(imagery, nullptr) << reason;
+    const std::unique_ptr<RemoteImagery> imagery = TestImagery(cache, 9);
+    ASSERT_NE(imagery, nullptr);
 
     // Red in the north-east quarter, blue elsewhere (painter rows count from the bottom).
     const std::string served = EncodedImage(256, 256, [](int x, int y, unsigned char* rgb) {
