@@ -24,7 +24,7 @@ struct FlightSummary
 FlightSummary SummariseFlight(const SampleRow* rows, int32_t rowCount);
 
 // One pass over the accepted rows (there must be at least one): fills the extent, sets
-// SampleTable.timeMinimum, timeMaximum and SampleStep. A step counts between two
+// the replay table's timeMinimum, timeMaximum and SampleStep. A step counts between two
 // consecutive rows whose sample numbers differ by exactly 1; the first row is never a step.
 // Without any step, SampleStep is the mean time per row, (last - first) / (rows - 1), or 0
 // for a single row.
