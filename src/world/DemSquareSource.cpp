@@ -129,7 +129,7 @@ Outcome DemSquares::Download(const SourceFile& file, Network& network, std::stri
         return Outcome::Failed;
     }
     CPLErrorReset();
-    const GdalDatasetPtr source = probe.status == 404 ? nullptr : OpenRasterReadOnly(RemoteRasters::GdalPath(file.url));
+    const GdalDatasetPtr source = probe.status == 404 ? nullptr : OpenRasterReadOnly(remote.GdalPath(file.url));
     if (!source)
     {
         const std::string reason = remote.ReadError().empty() ? CPLGetLastErrorMsg() : remote.ReadError();

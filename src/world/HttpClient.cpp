@@ -249,24 +249,21 @@ HttpResult HttpClient::Perform(Kind kind, const std::string& url, const std::str
     }
 }
 
-static bool progressShown = false;
-
 void ShowProgress(const std::string& text)
 {
-    static const bool terminal = isatty(STDERR_FILENO) != 0;
-    if (!terminal)
+    if (isatty(STDERR_FILENO) == 0)
         return;
-    // Back to the line's start, the text, and the rest of a longer line before it erased.
+    // Back to the line's start, the text, and the rest of a longer line before it erased; the
+    // cursor stays at the end of the line, where EndProgress finds it.
     fprintf(stderr, "\r%s\x1b[K", text.c_str());
     fflush(stderr);
-    progressShown = true;
 }
 
 void EndProgress()
 {
-    if (progressShown)
-        fputc('\n', stderr);
-    progressShown = false;
+    // Whatever stands on the terminal's last line, the next line starts afresh.
+    if (isatty(STDERR_FILENO) != 0)
+        fputs("\r\x1b[K", stderr);
 }
 
 bool HttpResult::Refused() const

@@ -87,8 +87,8 @@ double RetryAfterSeconds(const std::string& value, int64_t now);
 
 // Progress on a terminal: ShowProgress writes the text over the one line it keeps at the
 // foot of standard error, when that is a terminal, and nothing otherwise, so that logs and
-// captured output hold only whole lines. EndProgress ends that line, so that what is printed
-// next starts a line of its own: every line printed while it shows must call it first.
+// captured output hold only whole lines. EndProgress clears that line, so that what is printed
+// next stands alone on it: every line printed while it shows must call it first.
 void ShowProgress(const std::string& text);
 void EndProgress();
 

@@ -27,6 +27,7 @@ struct RemoteFile
 struct RemoteRasters::State
 {
     HttpClient* http;
+    std::string prefix; // GDAL's names of this set's files start with it
     std::map<std::string, RemoteFile> files; // by URL
     uint64_t cachedBytes = 0;
     std::string readError;
@@ -36,8 +37,8 @@ struct RemoteRasters::State
     // callbacks the name without the prefix.
     RemoteFile* Find(const char* name)
     {
-        if (strncmp(name, Prefix, strlen(Prefix)) == 0)
-            name += strlen(Prefix);
+        if (strncmp(name, prefix.c_str(), prefix.size()) == 0)
+            name += prefix.size();
         const auto found = files.find(name);
         return found != files.end() && found->second.probe.status == 200 && found->second.probe.size >= 0 ? &found->second : nullptr;
     }
@@ -97,18 +98,20 @@ struct RemoteRasters::State
 namespace
 {
 
-RemoteRasters::State* current = nullptr;
-
 struct Handle
 {
+    RemoteRasters::State* state;
     RemoteFile* file;
     uint64_t offset = 0;
     bool end = false;
 };
 
-int Stat(void*, const char* name, VSIStatBufL* status, int)
+// GDAL hands every callback the state its handler was installed with: null once that set of
+// rasters is gone.
+int Stat(void* user, const char* name, VSIStatBufL* status, int)
 {
-    const RemoteFile* file = current ? current->Find(name) : nullptr;
+    RemoteRasters::State* state = static_cast<RemoteRasters::State*>(user);
+    const RemoteFile* file = state ? state->Find(name) : nullptr;
     if (!file)
         return -1;
     memset(status, 0, sizeof *status);
@@ -117,10 +120,11 @@ int Stat(void*, const char* name, VSIStatBufL* status, int)
     return 0;
 }
 
-void* Open(void*, const char* name, const char* access)
+void* Open(void* user, const char* name, const char* access)
 {
-    RemoteFile* file = current && access && access[0] == 'r' && !strchr(access, '+') ? current->Find(name) : nullptr;
-    return file ? new Handle{file} : nullptr;
+    RemoteRasters::State* state = static_cast<RemoteRasters::State*>(user);
+    RemoteFile* file = state && access && access[0] == 'r' && !strchr(access, '+') ? state->Find(name) : nullptr;
+    return file ? new Handle{state, file} : nullptr;
 }
 
 vsi_l_offset Tell(void* handle)
@@ -143,7 +147,7 @@ size_t Read(void* opened, void* buffer, size_t size, size_t count)
     const uint64_t fileSize = static_cast<uint64_t>(handle->file->probe.size);
     const uint64_t wanted = static_cast<uint64_t>(size) * count;
     const uint64_t length = handle->offset < fileSize ? std::min(wanted, fileSize - handle->offset) : 0;
-    if (size == 0 || length == 0 || !current || !current->Fill(*handle->file, handle->offset, length))
+    if (size == 0 || length == 0 || !handle->state->Fill(*handle->file, handle->offset, length))
     {
         handle->end = true;
         return 0;
@@ -179,13 +183,12 @@ char** NoSiblings(void*, const char*)
     return static_cast<char**>(CPLCalloc(1, sizeof(char*)));
 }
 
-void InstallHandler()
+// Installs the handler of the prefix with `state` for its callbacks. GDAL keeps a handler for
+// the process's life (it has no way to remove one) and copies the table it is given.
+void InstallHandler(const std::string& prefix, RemoteRasters::State* state)
 {
-    // Kept for the process's life: GDAL may hold on to the table.
-    static VSIFilesystemPluginCallbacksStruct* callbacks = nullptr;
-    if (callbacks)
-        return;
-    callbacks = VSIAllocFilesystemPluginCallbacksStruct();
+    VSIFilesystemPluginCallbacksStruct* callbacks = VSIAllocFilesystemPluginCallbacksStruct();
+    callbacks->pUserData = state;
     callbacks->stat = Stat;
     callbacks->open = Open;
     callbacks->tell = Tell;
@@ -194,7 +197,8 @@ void InstallHandler()
     callbacks->eof = AtEnd;
     callbacks->close = Close;
     callbacks->sibling_files = NoSiblings;
-    VSIInstallPluginHandler(Prefix, callbacks);
+    VSIInstallPluginHandler(prefix.c_str(), callbacks);
+    VSIFreeFilesystemPluginCallbacksStruct(callbacks);
 }
 
 } // namespace
@@ -202,14 +206,18 @@ void InstallHandler()
 RemoteRasters::RemoteRasters(HttpClient& http) : state(std::make_unique<State>())
 {
     state->http = &http;
-    InstallHandler();
-    current = state.get();
+    // Named by the state's address, which no other set alive shares: several sets may be open
+    // at once, each reading its own files.
+    char prefix[64];
+    snprintf(prefix, sizeof prefix, "%s%p/", Prefix, static_cast<void*>(state.get()));
+    state->prefix = prefix;
+    InstallHandler(state->prefix, state.get());
 }
 
 RemoteRasters::~RemoteRasters()
 {
-    if (current == state.get())
-        current = nullptr;
+    // A later set at the same address installs its own over this.
+    InstallHandler(state->prefix, nullptr);
 }
 
 const HttpResult& RemoteRasters::Probe(const std::string& url)
@@ -223,9 +231,9 @@ const HttpResult& RemoteRasters::Probe(const std::string& url)
     return file.probe;
 }
 
-std::string RemoteRasters::GdalPath(const std::string& url)
+std::string RemoteRasters::GdalPath(const std::string& url) const
 {
-    return Prefix + url;
+    return state->prefix + url;
 }
 
 const std::string& RemoteRasters::ReadError() const

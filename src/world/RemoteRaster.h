@@ -13,7 +13,7 @@
 class RemoteRasters
 {
 public:
-    // One at a time in a process: GDAL's reads of GdalPath go to the newest.
+    // Any number at a time: GDAL's reads of each one's GdalPath go to it.
     explicit RemoteRasters(HttpClient& http);
     ~RemoteRasters();
     RemoteRasters(const RemoteRasters&) = delete;
@@ -23,7 +23,7 @@ public:
     const HttpResult& Probe(const std::string& url);
 
     // The name GDAL opens the URL by, once its Probe answered 200 with the file's size.
-    static std::string GdalPath(const std::string& url);
+    std::string GdalPath(const std::string& url) const;
 
     // Why the last read GDAL asked for failed (the HTTP status or the transfer's error), or
     // what came instead of a TIFF ("an HTML page"); empty when none failed.
