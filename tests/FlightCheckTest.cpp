@@ -98,20 +98,20 @@ TEST_F(FlightCheckTest, HeightIsOverTheDrawnGroundOnlyWithinTheRingsAndTheTiles)
     rows[1].gps_curlon += 200.0 / TileScale * 360.0 * 60.0; // beyond the rings, in the same tile
     rows[2].gps_curlat = 60.0 * GridRowLatitude((TileRow + 1) * 1024 + 2.5); // the tile south is missing
     OutputCapture capture;
-    const TerrainClearance over = HeightAboveTerrain(frame, rows[0]);
+    const TerrainClearance over = HeightAboveTerrain(RingsAround(frame), rows[0]);
     EXPECT_TRUE(over.covered);
     EXPECT_DOUBLE_EQ(over.terrain, Ground);
     EXPECT_DOUBLE_EQ(over.height, 30.0);
-    EXPECT_FALSE(HeightAboveTerrain(frame, rows[1]).covered);
+    EXPECT_FALSE(HeightAboveTerrain(RingsAround(frame), rows[1]).covered);
     // The player's terrain lies under the whole flight: there the same tile covers it.
-    const TerrainClearance paged = HeightAboveTerrain(frame, rows[1], DrawnTerrain::Paged);
+    const TerrainClearance paged = HeightAboveTerrain(PagedGround(), rows[1]);
     EXPECT_TRUE(paged.covered);
     EXPECT_DOUBLE_EQ(paged.terrain, Ground);
     const MapFrameValues south = MapFrameOn(rows[2].gps_curlat / 60.0, StartLongitude / 60.0);
-    EXPECT_FALSE(HeightAboveTerrain(south, rows[2], DrawnTerrain::Paged).covered);
+    EXPECT_FALSE(HeightAboveTerrain(PagedGround(), rows[2]).covered);
     EXPECT_EQ(capture.Finish(), "") << "the player's terrain reports no missing tile";
     OutputCapture rings;
-    EXPECT_FALSE(HeightAboveTerrain(south, rows[2]).covered);
+    EXPECT_FALSE(HeightAboveTerrain(RingsAround(south), rows[2]).covered);
     EXPECT_NE(rings.Finish().find("Not open egm"), std::string::npos);
 }
 

@@ -32,7 +32,7 @@ protected:
     FlightReadout Read(int32_t row) const
     {
         OutputCapture missingTileReports;
-        return ReadFlightAt(flight.Rows(), frame, row);
+        return ReadFlightAt(flight.Rows(), row);
     }
 
     // The display's lines for row `row`, paused there.

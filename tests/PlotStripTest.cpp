@@ -143,18 +143,18 @@ TEST_F(PlotStripTest, SeriesAreTheColumnsTheLogNamesInThePilotsUnits)
     EXPECT_EQ(AvailablePlotWords(flight), (std::vector<std::string>{"altitude", "height", "speed", "climb", "attitude", "gps_curheading", "voltage2"}));
 
     PlotSeries series;
-    ASSERT_TRUE(MakePlotSeries(flight, frame, "voltage2", &series));
+    ASSERT_TRUE(MakePlotSeries(flight, "voltage2", &series));
     EXPECT_EQ(series.unit, "V");
     EXPECT_FLOAT_EQ(series.curves[0].values[3], 11.5f);
-    ASSERT_TRUE(MakePlotSeries(flight, frame, "gps_curheading", &series));
+    ASSERT_TRUE(MakePlotSeries(flight, "gps_curheading", &series));
     EXPECT_FLOAT_EQ(series.curves[0].values[3], 90.0f);
-    EXPECT_FALSE(MakePlotSeries(flight, frame, "voltage1", &series)) << "a column the header did not name";
-    EXPECT_FALSE(MakePlotSeries(flight, frame, "gps_curlat", &series)) << "positions are the map's, not a plot's";
+    EXPECT_FALSE(MakePlotSeries(flight, "voltage1", &series)) << "a column the header did not name";
+    EXPECT_FALSE(MakePlotSeries(flight, "gps_curlat", &series)) << "positions are the map's, not a plot's";
 
-    ASSERT_TRUE(MakePlotSeries(flight, frame, "attitude", &series));
+    ASSERT_TRUE(MakePlotSeries(flight, "attitude", &series));
     ASSERT_EQ(series.curves.size(), 2u);
     EXPECT_FLOAT_EQ(series.curves[0].values[3], static_cast<float>(BankOfLogRoll(0.1) * DegreesPerRadian));
-    ASSERT_TRUE(MakePlotSeries(flight, frame, "climb", &series));
+    ASSERT_TRUE(MakePlotSeries(flight, "climb", &series));
     // A metre a second on either side of the gap: the ends of the stretches are not joined
     // across it (11 m over 20 s).
     for (const int32_t row : {10, 39, 40})
@@ -300,7 +300,7 @@ TEST_F(PlotStripTest, ATenHourFlightIsStudiedWhole)
     EXPECT_NE(session->Lines()[0].find("of 360000"), std::string::npos) << session->Lines()[0];
     session->Refresh(1280, 720, true);
     PlotSeries series;
-    ASSERT_TRUE(MakePlotSeries(flight, frame, "climb", &series));
+    ASSERT_TRUE(MakePlotSeries(flight, "climb", &series));
     ASSERT_EQ(series.curves[0].values.size(), static_cast<size_t>(rows));
     EXPECT_NEAR(series.curves[0].values[rows - 1], 0.1, 1e-4) << "the last row's climb, from its own neighbours";
 }

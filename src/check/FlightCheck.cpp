@@ -280,6 +280,7 @@ FlightCheckReport CheckFlight(const FlightRows& flight, const MapFrameValues& fr
     // Per row: position, attitude, height, and the steps from the row before.
     std::vector<double> positiveSteps;
     std::vector<double> heights;
+    const DrawnGround ground = RingsAround(frame);
     for (int32_t i = 0; i < count; ++i)
     {
         const SampleRow& row = rows[i];
@@ -288,7 +289,7 @@ FlightCheckReport CheckFlight(const FlightRows& flight, const MapFrameValues& fr
         if (sample.validPosition)
         {
             ++report.validPositions;
-            sample.clearance = HeightAboveTerrain(frame, row);
+            sample.clearance = HeightAboveTerrain(ground, row);
             if (sample.clearance.covered)
             {
                 ++report.coveredSamples;

@@ -8,36 +8,27 @@
 #include "terrain/RingTiles.h"
 #include "terrain/TerrainHeight.h"
 
-namespace
+// Whether the zoom-18 grid point lies on the ground the rings inside `outer` draw.
+static bool InsideTheRings(const RingSquare& outer, double gridRow, double gridColumn)
 {
-
-// The outermost ring's square around the frame tile of the last call, kept: a flight is
-// measured in one frame, and 249 patches per sample would cost more than the height itself.
-struct KnownSquare
-{
-    int32_t CI = 0;
-    int32_t CJ = 0;
-    RingSquare outer = {};
-    bool known = false;
-};
-// Per thread: flights may be measured in different frames side by side.
-thread_local KnownSquare LastSquare;
-
-// Whether the zoom-18 grid point lies on the ground the rings around (CI, CJ) draw.
-bool InsideTheRings(int32_t CI, int32_t CJ, double gridRow, double gridColumn)
-{
-    if (!LastSquare.known || LastSquare.CI != CI || LastSquare.CJ != CJ)
-        LastSquare = KnownSquare{CI, CJ, RingSquares(CI, CJ).back(), true};
     // Tile numbers times the tile size in double: at the grid's edges they leave int32.
-    const RingSquare& outer = LastSquare.outer;
     const double s = outer.s;
     return gridRow >= static_cast<double>(outer.firstRow) * s && gridRow < static_cast<double>(outer.lastRow + 1) * s &&
            gridColumn >= static_cast<double>(outer.firstColumn) * s && gridColumn < static_cast<double>(outer.lastColumn + 1) * s;
 }
 
-} // namespace
+DrawnGround RingsAround(const MapFrameValues& frame)
+{
+    // Found from the rings' 249 patches: once a flight, not once a sample.
+    return DrawnGround{DrawnTerrain::Rings, RingSquares(frame.CI, frame.CJ).back()};
+}
 
-TerrainClearance HeightAboveTerrain(const MapFrameValues& frame, const SampleRow& row, DrawnTerrain terrain)
+DrawnGround PagedGround()
+{
+    return DrawnGround{DrawnTerrain::Paged, {}};
+}
+
+TerrainClearance HeightAboveTerrain(const DrawnGround& drawn, const SampleRow& row)
 {
     TerrainClearance clearance;
     const double latitude = row.gps_curlat / 60.0;
@@ -49,8 +40,8 @@ TerrainClearance HeightAboveTerrain(const MapFrameValues& frame, const SampleRow
     const double gridRow = MercatorY(latitude) * TileScale;
     const double gridColumn = LongitudeX(longitude) * TileScale;
     // Outside the rings the replay draws nothing; its tiles are not even read there.
-    const bool paged = terrain == DrawnTerrain::Paged;
-    if (!paged && !InsideTheRings(frame.CI, frame.CJ, gridRow, gridColumn))
+    const bool paged = drawn.terrain == DrawnTerrain::Paged;
+    if (!paged && !InsideTheRings(drawn.outer, gridRow, gridColumn))
         return clearance;
     const TerrainHeight ground = TerrainHeightAtGrid(gridRow, gridColumn, paged ? TileReports::Quiet : TileReports::Loud);
     if (!ground.covered)

@@ -1,5 +1,6 @@
 #pragma once
 #include "geo/MapProjection.h"
+#include "terrain/RingTiles.h"
 
 struct SampleRow;
 
@@ -27,4 +28,15 @@ enum class DrawnTerrain
     Rings,
     Paged,
 };
-TerrainClearance HeightAboveTerrain(const MapFrameValues& frame, const SampleRow& row, DrawnTerrain terrain = DrawnTerrain::Rings);
+
+// The ground a flight is measured over, worked out once for all its samples: the kind, and
+// for the rings the outermost square they draw.
+struct DrawnGround
+{
+    DrawnTerrain terrain = DrawnTerrain::Paged;
+    RingSquare outer = {};
+};
+DrawnGround RingsAround(const MapFrameValues& frame);
+DrawnGround PagedGround();
+
+TerrainClearance HeightAboveTerrain(const DrawnGround& ground, const SampleRow& row);

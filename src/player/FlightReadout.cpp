@@ -5,7 +5,7 @@
 #include "log/LogAttitude.h"
 #include "log/SampleRates.h"
 
-FlightReadout ReadFlightAt(const FlightRows& flight, const MapFrameValues& frame, int32_t row)
+FlightReadout ReadFlightAt(const FlightRows& flight, int32_t row)
 {
     const SampleRow& sample = flight[row];
     FlightReadout readout;
@@ -17,7 +17,7 @@ FlightReadout ReadFlightAt(const FlightRows& flight, const MapFrameValues& frame
     readout.altitude = sample.gps_curalt;
 
     // The flight check's own figure, over the ground the player draws.
-    const TerrainClearance clearance = HeightAboveTerrain(frame, sample, DrawnTerrain::Paged);
+    const TerrainClearance clearance = HeightAboveTerrain(PagedGround(), sample);
     readout.overTerrain = clearance.covered;
     readout.heightAboveTerrain = clearance.covered ? clearance.height : 0.0;
 

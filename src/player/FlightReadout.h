@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 
-#include "geo/MapProjection.h"
 #include "log/SampleRow.h"
 
 // The figures the player shows for one row of a flight, in the units a pilot reads:
@@ -23,8 +22,8 @@ struct FlightReadout
     double pitch = 0.0;              // degrees, nose up positive
 };
 
-// The figures of flight[row] (0 <= row < count), over the ground drawn in `frame`. Ground speed and climb rate
+// The figures of flight[row] (0 <= row < count), over the ground the player draws. Ground speed and climb rate
 // are the change of position and altitude between the rows on either side of it, over the
 // change of gps_time; at the end of a stretch, between the row and its one neighbour in it.
 // Reads elevation tiles through the terrain's store, which loads a tile on first use.
-FlightReadout ReadFlightAt(const FlightRows& flight, const MapFrameValues& frame, int32_t row);
+FlightReadout ReadFlightAt(const FlightRows& flight, int32_t row);

@@ -88,7 +88,7 @@ PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector
     }
     StudyLoadedFlight();
     plots = new PlotStrip(hud->Font());
-    plots->SetFlight(shown, frame);
+    plots->SetFlight(shown);
     plots->SetEvents(&events);
     hud->Camera()->addChild(plots->Node());
     if (!plotWords.empty())
@@ -178,7 +178,7 @@ void PlayerSession::SelectFlight(size_t index)
     selected = index;
     shown = &(*flights)[selected];
     StudyLoadedFlight();
-    plots->SetFlight(shown, frame);
+    plots->SetFlight(shown);
     // The same series for the new flight, as far as its log has them.
     const std::vector<std::string> words = plots->Words().empty() ? plotWords : plots->Words();
     if (!words.empty())
@@ -273,7 +273,7 @@ void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
 
 std::vector<std::string> PlayerSession::Lines() const
 {
-    std::vector<std::string> lines = DisplayLines(ReadFlightAt(shown->Rows(), frame, clock.Row()), clock);
+    std::vector<std::string> lines = DisplayLines(ReadFlightAt(shown->Rows(), clock.Row()), clock);
     if (const TimelineEvent* nearest = events.NearestEvent(clock.FlightSeconds()))
         lines.push_back(EventLine(*nearest, clock.FlightSeconds()));
     if (flights)

@@ -101,7 +101,7 @@ ColumnKind FindColumn(const std::string& word)
     return ColumnKind::None;
 }
 
-void MakeFigureSeries(const LoadedFlight& flight, const MapFrameValues& frame, const FigureSeries& figure, PlotSeries* series)
+void MakeFigureSeries(const LoadedFlight& flight, const FigureSeries& figure, PlotSeries* series)
 {
     const FlightRows all = flight.Rows();
     const int32_t rows = all.count;
@@ -123,7 +123,7 @@ void MakeFigureSeries(const LoadedFlight& flight, const MapFrameValues& frame, c
         if (word == "altitude" || word == "height")
         {
             // Only these two need the ground, and the elevation tiles it is read from.
-            const FlightReadout readout = ReadFlightAt(all, frame, row);
+            const FlightReadout readout = ReadFlightAt(all, row);
             const float ground = readout.overTerrain ? static_cast<float>(readout.altitude - readout.heightAboveTerrain) : NotKnown;
             if (word == "altitude")
             {
@@ -158,7 +158,7 @@ std::vector<std::string> AvailablePlotWords(const LoadedFlight& flight)
     return words;
 }
 
-bool MakePlotSeries(const LoadedFlight& flight, const MapFrameValues& frame, const std::string& word, PlotSeries* series)
+bool MakePlotSeries(const LoadedFlight& flight, const std::string& word, PlotSeries* series)
 {
     *series = PlotSeries();
     series->word = word;
@@ -166,7 +166,7 @@ bool MakePlotSeries(const LoadedFlight& flight, const MapFrameValues& frame, con
     {
         series->title = figure->title;
         series->unit = figure->unit;
-        MakeFigureSeries(flight, frame, *figure, series);
+        MakeFigureSeries(flight, *figure, series);
         return true;
     }
     const ColumnKind kind = FindColumn(word);

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "flight/LoadedFlight.h"
-#include "geo/MapProjection.h"
 
 // The curves the player can plot under its 3-D view, each a value for every row of a
 // flight: the figures the display shows (altitude, height above the ground, ground
@@ -31,9 +30,8 @@ struct PlotSeries
 // altitude, height, speed, climb, attitude, then the log's other columns in keyword order.
 std::vector<std::string> AvailablePlotWords(const LoadedFlight& flight);
 
-// The series of a word over `flight`, its ground as drawn in `frame`; false for a word the
-// flight cannot show.
-bool MakePlotSeries(const LoadedFlight& flight, const MapFrameValues& frame, const std::string& word, PlotSeries* series);
+// The series of a word over `flight`; false for a word the flight cannot show.
+bool MakePlotSeries(const LoadedFlight& flight, const std::string& word, PlotSeries* series);
 
 // Splits a --plot list ("altitude,speed,voltage1") into at most MostPlots words; false
 // (with `error`) when it is empty, longer, repeats a word, or names no series of any log.

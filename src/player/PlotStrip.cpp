@@ -96,7 +96,7 @@ std::vector<std::string> PlotStrip::SetSeries(const std::vector<std::string>& ch
     for (const std::string& word : chosen)
     {
         PlotSeries made;
-        if (words.size() < MostPlots && flight && MakePlotSeries(*flight, frame, word, &made))
+        if (words.size() < MostPlots && flight && MakePlotSeries(*flight, word, &made))
         {
             words.push_back(word);
             series.push_back(std::move(made));

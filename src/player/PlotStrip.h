@@ -53,9 +53,9 @@ public:
 
     osg::Node* Node() const { return root.get(); }
 
-    // The flight the series are made of, kept by the caller, and the frame its ground is drawn
-    // in; the series are made again by SetSeries.
-    void SetFlight(const LoadedFlight* shown, const MapFrameValues& drawn) { flight = shown; frame = drawn; }
+    // The flight the series are made of, kept by the caller; the series are made again by
+    // SetSeries.
+    void SetFlight(const LoadedFlight* shown) { flight = shown; }
     // The series to plot (at most MostPlots words); returns those left out, which the flight
     // cannot show.
     std::vector<std::string> SetSeries(const std::vector<std::string>& words);
@@ -102,7 +102,6 @@ private:
     size_t textsUsed = 0;
 
     const LoadedFlight* flight = nullptr;
-    MapFrameValues frame;
     std::vector<std::string> words;
     std::vector<PlotSeries> series;
     const EventTimeline* timeline = nullptr;
