@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -106,6 +107,33 @@ TEST_F(WorldCommandTest, BadFlightsLeaveNoFolderBehind)
         EXPECT_EQ(RunTool({"world", flight, "--out", "there", "--offline"}, &out, &err), ExitBadInput) << err;
         EXPECT_TRUE(Exists("there")) << flight;
     }
+}
+
+// A batch runs the command in its own process: a world made, or given up, leaves the working
+// directory where it was.
+TEST_F(WorldCommandTest, KeepsTheWorkingDirectory)
+{
+    WriteText("flight.gpx", CircleGpx(Circle(true, 200.0)));
+    WriteText("empty.gpx", "<?xml version=\"1.0\"?>\n<gpx><trk><trkseg></trkseg></trk></gpx>\n");
+    const fs::path here = fs::current_path();
+    const std::vector<std::pair<std::string, int>> runs = {{"flight.gpx", 0}, {"empty.gpx", ExitBadInput}};
+    for (const auto& [flight, status] : runs)
+    {
+        std::vector<std::string> arguments = {"flightreplay-data", "world", flight, "--out", "w-" + flight, "--offline"};
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        OutputCapture capture(true);
+        const int result = RunWorldCommand(static_cast<int>(arguments.size()), argv.data());
+        capture.Finish();
+        std::error_code gone; // a folder given up may be where the process was left
+        EXPECT_EQ(fs::current_path(gone), here) << flight;
+        EXPECT_EQ(result, status) << flight << ": " << capture.Errors();
+        fs::current_path(here);
+    }
+    EXPECT_TRUE(Exists("w-flight.gpx/flight.log"));
+    EXPECT_FALSE(Exists("w-empty.gpx"));
 }
 
 // Two flights of the same name 0.6 degrees apart, on either side of an elevation tile's edge

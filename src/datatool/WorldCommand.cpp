@@ -23,8 +23,8 @@
 #include "geo/ReplayFiles.h"
 #include "terrain/FlightCorridor.h"
 #include "track/ConversionSummary.h"
+#include "track/FlightEvents.h"
 #include "track/FlightFileConversion.h"
-#include "terrain/FlightCorridor.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
 #include "world/TileFetch.h"
@@ -88,17 +88,18 @@ bool ModifiedAfter(const std::string& newer, const std::string& older)
 }
 
 // The file's text, empty when it cannot be read.
-std::string FileText(const char* path)
+std::string FileText(const std::string& path)
 {
     std::ifstream file(path);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-// The demo world's own assets, made by its generator's code. A file that is there is kept:
-// a user may have put a model or a sky of their own in its place.
-bool WriteAssets()
+// The demo world's own assets in the folder, made by its generator's code. A file that is
+// there is kept: a user may have put a model or a sky of their own in its place.
+bool WriteAssets(const std::string& folder)
 {
-    if (!EnsureDirectory("res") || !EnsureDirectory("EasyStar") || !EnsureDirectory("EasyStar/data"))
+    const auto in = [&folder](const std::string& name) { return folder + "/" + name; };
+    if (!EnsureDirectory(in("res")) || !EnsureDirectory(in("EasyStar")) || !EnsureDirectory(in("EasyStar/data")))
     {
         fprintf(stderr, "world: cannot make the folders of the assets\n");
         return false;
@@ -117,10 +118,10 @@ bool WriteAssets()
     int written = 0;
     for (const Asset& asset : assets)
     {
-        if (FileExists(asset.name))
+        if (FileExists(in(asset.name)))
             continue;
         const std::string bytes = asset.bytes();
-        if (bytes.empty() || !WriteFileAtomically(asset.name, bytes.data(), bytes.size()))
+        if (bytes.empty() || !WriteFileAtomically(in(asset.name), bytes.data(), bytes.size()))
         {
             fprintf(stderr, "world: cannot write '%s'\n", asset.name);
             return false;
@@ -183,13 +184,15 @@ void ReportMissingTiles(const CorridorPlan& plan, const char* elevationWhy, cons
         fprintf(stderr, "world: %zu of %zu imagery tiles along %s missing (%s): the replay draws grass there; --imagery SOURCE imports imagery\n", imageryMissing, plan.imagery.size(), along, imageryWhy);
 }
 
-// Converts the flight into the log `log` in the working directory when the flight is newer,
-// with the events beside it, adding the log to `converted` when it was written. Done, or bad
-// input or a failed write by its cause, after a line on stderr that `*message` repeats.
+// Converts the flight into the log named `log` in the folder when the flight is newer, with
+// the events beside it, adding the name to `converted` when it was written. Done, or bad
+// input or a failed write by its cause, after a line on stderr that `*message` repeats. The
+// lines name the files as they lie in the folder, which the last line of a run prints.
 static CommandStatus ConvertIntoWorld(const std::string& flight, const std::string& log, const std::string& folder, CommandReport* report, std::vector<std::string>* converted, std::string* message)
 {
     report->Read(flight);
-    if (!ModifiedAfter(flight, log))
+    const std::string logPath = folder + "/" + log;
+    if (!ModifiedAfter(flight, logPath))
         return CommandStatus::Done;
     FlightFileConversion conversion;
     if (!ConvertFlightFile(flight, 0.0, &conversion, message))
@@ -199,7 +202,7 @@ static CommandStatus ConvertIntoWorld(const std::string& flight, const std::stri
     }
     fputs(DerivedAttitudeNote(flight, conversion).c_str(), stderr);
     const std::string text = FormatConvertedLog(conversion.converted);
-    if (!WriteFileAtomically(log, text.data(), text.size()))
+    if (!WriteFileAtomically(logPath, text.data(), text.size()))
     {
         const int error = errno;
         *message = "cannot write '" + log + "' in '" + folder + "': " + strerror(error);
@@ -207,21 +210,28 @@ static CommandStatus ConvertIntoWorld(const std::string& flight, const std::stri
         return WriteFailureStatus(error);
     }
     fputs(ConversionNotes(flight, conversion).c_str(), stderr);
-    if (!WriteEventsBeside("world", EventsPathFor(log), conversion.converted.events, false))
+    // As `track` writes them beside its log, but named as they lie in the folder.
+    const std::string events = EventsPathFor(log);
+    std::string wholePathMessage;
+    if (conversion.converted.events.empty())
+        unlink((folder + "/" + events).c_str()); // one left from another flight must not pass for this one's
+    else if (!WriteFlightEvents(folder + "/" + events, conversion.converted.events, &wholePathMessage))
     {
+        const int error = errno;
+        fprintf(stderr, "world: cannot write '%s': %s\n", events.c_str(), strerror(error));
         *message = "cannot write the events of '" + log + "'";
-        return WriteFailureStatus(errno);
+        return WriteFailureStatus(error);
     }
     printf("log: %s\n", log.c_str());
     converted->push_back(log);
     return CommandStatus::Done;
 }
 
-// Loads the log as the replay does; false after a line on stderr when it holds no flight
-// the terrain can be drawn under.
-static bool LoadIntoWorld(const std::string& log, LoadedFlight* flight)
+// Loads the log named `log` in the folder as the replay does; false after a line on stderr
+// when it holds no flight the terrain can be drawn under.
+static bool LoadIntoWorld(const std::string& folder, const std::string& log, LoadedFlight* flight)
 {
-    if (LoadFlight(log.c_str(), nullptr, FlightFiles::Refuse, LoadReport::Quiet, flight) != 0)
+    if (LoadFlight((folder + "/" + log).c_str(), nullptr, FlightFiles::Refuse, LoadReport::Quiet, flight) != 0)
     {
         fprintf(stderr, "world: no row of '%s' is accepted (one needs gps_curlat and gps_curlon away from 0)\n", log.c_str());
         return false;
@@ -265,7 +275,7 @@ int RunWorldCommand(int argc, char** argv)
         default:
             break;
         }
-        // The folder is worked in; every path the user gave is taken from here first.
+        // The report names every file the user gave as the system does, symbolic links resolved.
         if (!realpath(flight, resolved))
             return fail(CommandStatus::BadInput, std::string("cannot open '") + flight + "'");
         flights.push_back(resolved);
@@ -287,18 +297,29 @@ int RunWorldCommand(int argc, char** argv)
     std::error_code failure;
     const bool made = !fs::exists(folder, failure);
     fs::create_directories(folder, failure);
-    if (failure || chdir(folder.c_str()) != 0 || !getcwd(resolved, sizeof resolved))
-        return fail(WriteFailureStatus(failure ? failure.value() : errno), "cannot make or enter the folder '" + folder + "'");
-    folder = resolved;
+    // Everything below works in the folder by its whole path, the working directory left as
+    // the caller has it: a batch runs many worlds in one process. That path, symbolic links
+    // resolved, is the one printed and reported; the folder must be one a process can enter.
+    fs::path where;
+    if (!failure)
+        where = fs::canonical(folder, failure);
+    if (!failure && !fs::is_directory(where, failure))
+        failure = std::make_error_code(std::errc::not_a_directory);
+    if (!failure && access(where.c_str(), X_OK) != 0)
+        failure = std::error_code(errno, std::generic_category());
+    if (failure)
+        return fail(WriteFailureStatus(failure.value()), "cannot make or enter the folder '" + folder + "'");
+    folder = where.string();
+    const auto in = [&folder](const std::string& name) { return folder + "/" + name; };
 
     const std::vector<std::string> logs = WorldLogNames(folder, flights);
     // Up to date: the logs are there, newer than their flights, and the run that made them
     // ended well, online unless offline is all that is asked for now.
-    std::vector<std::string> outputs = {WorldDoneStamp};
+    std::vector<std::string> outputs = {in(WorldDoneStamp)};
     for (size_t i = 0; i < logs.size(); ++i)
-        for (const std::string& output : ConversionOutputs(flights[i], logs[i], EventsPathFor(logs[i])))
+        for (const std::string& output : ConversionOutputs(flights[i], in(logs[i]), in(EventsPathFor(logs[i]))))
             outputs.push_back(output);
-    const std::string stamp = FileText(WorldDoneStamp);
+    const std::string stamp = FileText(in(WorldDoneStamp));
     if (arguments.skipExisting && OutputsUpToDate(flights, outputs) && (stamp == "fetched\n" || (arguments.offline && stamp == "offline\n")))
     {
         for (const std::string& flight : flights)
@@ -311,15 +332,15 @@ int RunWorldCommand(int argc, char** argv)
         return report.Finish(CommandStatus::Done);
     }
     // Whatever this run comes to, the last one's word no longer holds.
-    unlink(WorldDoneStamp);
+    unlink(in(WorldDoneStamp).c_str());
     // A flight that gives no world leaves no folder made for it: the logs this run wrote go,
     // and the folder with them when nothing else is in it. One that was there stays as it was.
     std::vector<std::string> converted;
     auto abandon = [&](CommandStatus status, const std::string& message) {
         for (const std::string& log : made ? converted : std::vector<std::string>())
         {
-            unlink(log.c_str());
-            unlink(EventsPathFor(log).c_str());
+            unlink(in(log).c_str());
+            unlink(in(EventsPathFor(log)).c_str());
         }
         std::error_code ignored;
         if (made)
@@ -341,7 +362,7 @@ int RunWorldCommand(int argc, char** argv)
     std::vector<LoadedFlight> loaded(logs.size());
     for (size_t i = 0; i < logs.size(); ++i)
     {
-        if (!LoadIntoWorld(logs[i], &loaded[i]))
+        if (!LoadIntoWorld(folder, logs[i], &loaded[i]))
             return abandon(CommandStatus::BadInput, "no flight in '" + logs[i] + "' the terrain can be drawn under");
         const MapFrameValues frame = loaded[i].Frame();
         corridors.push_back(FlightTiles{frame.CI, frame.CJ, TilesUnderFlights({loaded[i].Rows()})});
@@ -354,12 +375,12 @@ int RunWorldCommand(int argc, char** argv)
         report.Read(dem);
     for (const std::string& source : arguments.imagery)
         report.Read(source);
-    if (!arguments.dems.empty() && ImportElevation(arguments.dems, elevation) != 0)
+    if (!arguments.dems.empty() && ImportElevation(arguments.dems, elevation, folder) != 0)
         return StopSignal() ? interrupted() : report.Finish(CommandStatus::BadInput, "the elevation could not be imported");
     for (const std::string& source : arguments.imagery)
-        if (ImportImagery(source, false, imagery) != 0)
+        if (ImportImagery(source, false, imagery, folder) != 0)
             return StopSignal() ? interrupted() : report.Finish(CommandStatus::BadInput, "the imagery of '" + source + "' could not be imported");
-    if (!WriteAssets())
+    if (!WriteAssets(folder))
         return report.Finish(WriteFailureStatus(errno), "the sky, grass and aircraft could not be written");
     if (StopSignal())
         return interrupted();
@@ -396,7 +417,7 @@ int RunWorldCommand(int argc, char** argv)
     if (status == CommandStatus::Done && fetch.leftByLimit == 0)
     {
         const std::string done = arguments.offline ? "offline\n" : "fetched\n";
-        WriteFileAtomically(WorldDoneStamp, done.data(), done.size()); // without it, the next run does the work again
+        WriteFileAtomically(in(WorldDoneStamp), done.data(), done.size()); // without it, the next run does the work again
     }
     return report.Finish(status, fetched == 0 ? "" : "the fetch did not complete the world (its status " + std::to_string(fetched) + ")");
 }

@@ -71,19 +71,6 @@ bool FetchOptionsFromEnvironment(FetchOptions* options)
     return true;
 }
 
-bool ParseMaxTiles(const char* command, const char* text, FetchOptions* options)
-{
-    char* end = nullptr;
-    const long count = strtol(text, &end, 10);
-    if (*end || end == text || count < 0 || count > 1000000)
-    {
-        fprintf(stderr, "%s: --max-tiles '%s' is no count from 0 to 1000000\n", command, text);
-        return false;
-    }
-    options->maxTiles = static_cast<int>(count);
-    return true;
-}
-
 namespace
 {
 

@@ -43,10 +43,6 @@ struct FetchOptions
 // FLIGHTREPLAY_IMAGERY_MAXZOOM. False, after a line on stderr, when one is malformed.
 bool FetchOptionsFromEnvironment(FetchOptions* options);
 
-// --max-tiles COUNT of the command named `command` into options->maxTiles: a count from 0 to
-// 1000000; false after a line on stderr otherwise.
-bool ParseMaxTiles(const char* command, const char* text, FetchOptions* options);
-
 // The 1 x 1 degree elevation square whose south-west corner is (latitude, longitude) in
 // whole degrees, as the default source names it: Copernicus_DSM_COG_10_N46_00_E007_00_DEM.
 std::string DemSquareName(int latitude, int longitude);
