@@ -3,6 +3,7 @@
 // replay's refusal and the player's conversion.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -254,6 +255,19 @@ TEST_F(FlightLoadingTest, AFlightValueHoldsEveryRowAndPrintsTheReplaysTranscript
     EXPECT_EQ(flight.summary.timeMaximum, 100.0 + 0.25 * (lines - 1));
     EXPECT_TRUE(flight.Names(static_cast<int32_t>(ColumnKind::voltage1)));
     EXPECT_FALSE(flight.Names(static_cast<int32_t>(ColumnKind::current)));
+
+    // Lines ended by CRs alone are lines all the same, to the scanner and to the pieces.
+    std::string returns = log;
+    std::replace(returns.begin(), returns.end(), '\n', '\r');
+    WriteWholeFile("returns.log", returns);
+    LoadedFlight fromReturns;
+    {
+        OutputCapture quiet;
+        ResetLogReader();
+        ASSERT_EQ(LoadFlight("returns.log", nullptr, FlightFiles::Refuse, LoadReport::Quiet, &fromReturns), 0);
+    }
+    ASSERT_EQ(fromReturns.rows.size(), flight.rows.size());
+    EXPECT_EQ(memcmp(fromReturns.rows.data(), flight.rows.data(), sizeof(SampleRow) * flight.rows.size()), 0);
 
     // A log the table holds: the value's transcript is the replay's, line for line.
     log.resize(log.find('\n', 40000) + 1);

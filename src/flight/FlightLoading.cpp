@@ -96,15 +96,28 @@ const int32_t PieceLines = 65536;
 // line-end bytes, which the scanner takes as one line end.
 static void ScanEveryRow(FILE* log, std::vector<SampleRow>* every, int32_t* unselectedRows)
 {
+    std::string text;
+    char buffer[1 << 16];
+    for (size_t read; (read = fread(buffer, 1, sizeof buffer, log)) > 0;)
+        text.append(buffer, read);
     ResetSampleTable();
     currentColumn = 0;
     every->clear();
-    std::string piece;
-    int32_t lines = 0;
-    auto scanPiece = [&] {
-        FILE* input = fmemopen(&piece[0], piece.size(), "r");
+    for (size_t start = 0; start < text.size();)
+    {
+        // Up to PieceLines line ends on, a line end being a run of CR and LF bytes, as the
+        // scanner reads it: a log of CRs alone is cut into pieces too.
+        size_t end = start;
+        for (int32_t lines = 0; end < text.size() && lines < PieceLines; ++lines)
+        {
+            end = text.find_first_of("\r\n", end);
+            end = end == std::string::npos ? text.size() : text.find_first_not_of("\r\n", end);
+            end = end == std::string::npos ? text.size() : end;
+        }
+        FILE* input = fmemopen(&text[start], end - start, "r");
+        start = end;
         if (!input)
-            return;
+            continue;
         SetScanInput(input);
         scan();
         fclose(input);
@@ -114,26 +127,7 @@ static void ScanEveryRow(FILE* log, std::vector<SampleRow>* every, int32_t* unse
         ResetSampleTable();
         SampleTable.rows[0] = building;
         SampleTable.unselectedRows = unselected;
-        piece.clear();
-        lines = 0;
-    };
-    char* line = nullptr;
-    size_t capacity = 0;
-    ssize_t length = 0;
-    while ((length = getline(&line, &capacity, log)) > 0)
-    {
-        piece.append(line, static_cast<size_t>(length));
-        if (++lines < PieceLines || line[length - 1] != '\n')
-            continue;
-        const int next = getc(log);
-        if (next != EOF)
-            ungetc(next, log);
-        if (next != '\r' && next != '\n')
-            scanPiece();
     }
-    free(line);
-    if (!piece.empty())
-        scanPiece();
     *unselectedRows = SampleTable.unselectedRows;
     // What stays in the table is no flight's: the next load starts from an empty one.
     ResetSampleTable();
