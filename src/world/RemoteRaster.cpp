@@ -1,9 +1,11 @@
 #include "world/RemoteRaster.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <string>
 #include <sys/stat.h>
 
 #include <cpl_conv.h>
@@ -206,19 +208,15 @@ void InstallHandler(const std::string& prefix, RemoteRasters::State* state)
 RemoteRasters::RemoteRasters(HttpClient& http) : state(std::make_unique<State>())
 {
     state->http = &http;
-    // Named by the state's address, which no other set alive shares: several sets may be open
-    // at once, each reading its own files.
-    char prefix[64];
-    snprintf(prefix, sizeof prefix, "%s%p/", Prefix, static_cast<void*>(state.get()));
-    state->prefix = prefix;
+    // A prefix of its own, never used again in the process: GDAL can neither remove a
+    // handler nor replace one without losing it, and several sets may be open at once. Only
+    // this set's GdalPath names files under it, so none is opened after the set is gone.
+    static std::atomic<unsigned> sets{0};
+    state->prefix = Prefix + std::to_string(++sets) + "/";
     InstallHandler(state->prefix, state.get());
 }
 
-RemoteRasters::~RemoteRasters()
-{
-    // A later set at the same address installs its own over this.
-    InstallHandler(state->prefix, nullptr);
-}
+RemoteRasters::~RemoteRasters() = default;
 
 const HttpResult& RemoteRasters::Probe(const std::string& url)
 {
