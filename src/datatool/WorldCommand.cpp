@@ -364,8 +364,7 @@ int RunWorldCommand(int argc, char** argv)
     {
         if (!LoadIntoWorld(folder, logs[i], &loaded[i]))
             return abandon(CommandStatus::BadInput, "no flight in '" + logs[i] + "' the terrain can be drawn under");
-        const MapFrameValues frame = loaded[i].Frame();
-        corridors.push_back(FlightTiles{frame.CI, frame.CJ, TilesUnderFlights({loaded[i].Rows()})});
+        corridors.push_back(TilesOfFlight(loaded[i].Rows(), loaded[i].Frame()));
     }
     const std::vector<ImageryTileId> imagery = CorridorImageryTiles(corridors);
     const std::vector<ElevationTileId> elevation = arguments.dems.empty() ? std::vector<ElevationTileId>() : CorridorElevationTiles(corridors, imagery);

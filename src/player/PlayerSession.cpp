@@ -115,10 +115,7 @@ std::vector<FlightTiles> PlayerSession::FlightCorridors() const
 {
     std::vector<FlightTiles> corridors;
     for (size_t i = 0; flights && i < flights->size(); ++i)
-    {
-        const MapFrameValues own = (*flights)[i].Frame();
-        corridors.push_back(FlightTiles{own.CI, own.CJ, TilesUnderFlights({(*flights)[i].Rows()})});
-    }
+        corridors.push_back(TilesOfFlight((*flights)[i].Rows(), (*flights)[i].Frame()));
     return corridors;
 }
 

@@ -128,3 +128,8 @@ std::vector<GridTile> TilesUnderFlights(const std::vector<FlightRows>& flights)
         }
     return GridTilesUnder(latitudes, longitudes);
 }
+
+FlightTiles TilesOfFlight(const FlightRows& flight, const MapFrameValues& frame)
+{
+    return FlightTiles{frame.CI, frame.CJ, TilesUnderFlights({flight})};
+}

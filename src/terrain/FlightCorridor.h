@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 #include "log/SampleRow.h"
 
@@ -55,6 +56,8 @@ struct FlightTiles
 // what the data tool plans, imports and fetches for them. Never the rings around the centre
 // of a frame fixed on all of them, where no flight need be.
 std::vector<ImageryTileId> CorridorImageryTiles(const std::vector<FlightTiles>& flights);
+// A flight's own: the tiles under its rows, around the centre of `frame`, the frame fixed on it.
+FlightTiles TilesOfFlight(const FlightRows& flight, const MapFrameValues& frame);
 // The elevation tiles under those (computed once by the caller), each flight's rings' own first.
 std::vector<ElevationTileId> CorridorElevationTiles(const std::vector<FlightTiles>& flights, const std::vector<ImageryTileId>& corridorImagery);
 

@@ -541,8 +541,7 @@ int FetchMissing(const std::string& logPath, const FetchOptions& options, FetchS
     // The tiles go beside the log; its folder as the system names it, symbolic links resolved.
     std::error_code failure;
     const std::string folder = fs::weakly_canonical(fs::absolute(logPath, failure).parent_path(), failure).string();
-    const MapFrameValues frame = loaded.Frame();
-    const FlightTiles flight{frame.CI, frame.CJ, TilesUnderFlights({loaded.Rows()})};
+    const FlightTiles flight = TilesOfFlight(loaded.Rows(), loaded.Frame());
     return FetchMissing(PlanFetch(PlanCorridor(flight, folder), folder, FlightsAlong(1)), options, summary);
 }
 
@@ -563,8 +562,7 @@ int FetchArea(const std::vector<std::string>& logPaths, const FetchOptions& opti
         LoadedFlight loaded;
         if (LoadFlight(logPath.c_str(), nullptr, FlightFiles::Refuse, LoadReport::Quiet, &loaded) != 0)
             return Failed(summary, CommandStatus::BadInput, "no row of '" + logPath + "' is accepted (one needs gps_curlat and gps_curlon away from 0)");
-        const MapFrameValues frame = loaded.Frame();
-        flights.push_back(FlightTiles{frame.CI, frame.CJ, TilesUnderFlights({loaded.Rows()})});
+        flights.push_back(TilesOfFlight(loaded.Rows(), loaded.Frame()));
     }
     return FetchMissing(PlanCacheFill(flights), options, summary);
 }
