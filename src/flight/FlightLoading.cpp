@@ -15,8 +15,20 @@
 #include "log/LogScanner.h"
 #include "log/SampleTable.h"
 #include "log/SampleTablePrefetch.h"
+#include "plan/PlanFiles.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
+
+// The plan file beside a keyword log (NAME.plan), when there is one.
+static void LoadPlanBeside(const char* path, FlightPlan* plan)
+{
+    *plan = FlightPlan();
+    std::string error;
+    if (!ReadPlanBeside(path, plan, &error))
+        fprintf(stderr, "plan: %s\n", error.c_str());
+    for (const std::string& note : plan->notes)
+        fprintf(stderr, "plan: %s\n", note.c_str());
+}
 
 // The events file beside a keyword log, when there is one.
 static void LoadEventsBeside(const char* path, std::vector<FlightEvent>* events)
@@ -137,7 +149,7 @@ static void ScanEveryRow(FILE* log, std::vector<SampleRow>* every, int32_t* unse
 // the log it makes from memory into the table. 1 when the file is text its reader does not
 // take (no track, but maybe a keyword log: `*csvReason` says why it is no track), 0 when
 // the table is loaded, -4 when the flight cannot be converted.
-static int ScanConvertedFlight(const char* path, std::string* csvReason, std::vector<FlightEvent>* events, std::vector<SampleRow>* every, int32_t* unselectedRows)
+static int ScanConvertedFlight(const char* path, std::string* csvReason, std::vector<FlightEvent>* events, std::vector<SampleRow>* every, int32_t* unselectedRows, FlightPlan* plan = nullptr)
 {
     FlightFileConversion conversion;
     std::string message;
@@ -154,6 +166,8 @@ static int ScanConvertedFlight(const char* path, std::string* csvReason, std::ve
     fputs(DerivedAttitudeNote(path, conversion).c_str(), stderr);
     fputs(ConversionNotes(path, conversion).c_str(), stderr);
     *events = std::move(conversion.converted.events);
+    if (plan)
+        *plan = std::move(conversion.converted.plan);
     std::string text = FormatConvertedLog(conversion.converted);
     FILE* log = fmemopen(&text[0], text.size(), "r");
     if (!log)
@@ -352,10 +366,11 @@ int LoadFlight(const char* path, const char* samples, FlightFiles flightFiles, L
         return -4;
     }
     std::string csvReason;
-    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows) : 1;
+    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows, &flight->plan) : 1;
     if (converted > 0)
     {
         LoadEventsBeside(path, &flight->events);
+        LoadPlanBeside(path, &flight->plan);
         ScanEveryRow(log, &flight->rows, &flight->unselectedRows);
     }
     fclose(log);

@@ -8,6 +8,7 @@
 #include "flight/FlightStatistics.h"
 #include "geo/MapProjection.h"
 #include "log/SampleRow.h"
+#include "plan/FlightPlan.h"
 #include "track/FlightEvents.h"
 
 // One flight as the companion programs hand it to each other: every row its log holds, the
@@ -20,6 +21,9 @@ struct LoadedFlight
     std::vector<SampleRow> rows; // accepted, in log order
     std::vector<int32_t> columns; // the column kind at each position of the log's lines (0: none)
     std::vector<FlightEvent> events;
+    // What it was meant to do: from the flight file, else the plan file beside a keyword log
+    // (NAME.plan); the player's and check's --plan and --airspace add to it.
+    FlightPlan plan;
     FlightSummary summary; // extent, span of gps_time, mean sample step
     int32_t unselectedRows = 0; // rows with both positions left out by the --samples list
     // The ranges of sample numbers it was read through: rows either side of numbers left out

@@ -247,6 +247,8 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
     for (FlightEvent& event : converted.events)
         event.time -= origin;
     std::stable_sort(converted.events.begin(), converted.events.end(), [](const FlightEvent& a, const FlightEvent& b) { return a.time < b.time; });
+    converted.plan = flight.plan;
+    converted.plan.ShiftClock(-origin);
     if (!(settings.rate > 0.0))
     {
         converted.error = "no rate";

@@ -29,6 +29,7 @@ struct ConvertedFlight
     // The flight's events on gps_time's clock, in time order (stable), all of them: also
     // those before the first row or after the last.
     std::vector<FlightEvent> events;
+    FlightPlan plan;                // what the file says the flight was meant to do, on gps_time's clock
     std::string error;              // why there are no rows, when there are none
 };
 

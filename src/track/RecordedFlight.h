@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "plan/FlightPlan.h"
 #include "track/FlightEvents.h"
 
 // What a reader of a flight file hands on: the channels the file recorded, each a time series
@@ -94,6 +95,8 @@ struct RecordedFlight
     // Arming, modes, failsafes and messages, in file order, at most MaximumFlightEvents (the
     // rest counted in `dropped`). A mode event stands wherever the FlightMode channel changes.
     std::vector<FlightEvent> events;
+    // The mission, fence, rally points or task the file holds, on the file's clock.
+    FlightPlan plan;
 
     std::vector<RecordedStream> streams; // what the file holds
     size_t skippedBytes = 0;             // corrupt or unreadable stretches
