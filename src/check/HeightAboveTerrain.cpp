@@ -51,3 +51,15 @@ TerrainClearance HeightAboveTerrain(const DrawnGround& drawn, const SampleRow& r
     clearance.covered = true;
     return clearance;
 }
+
+GroundHeight GroundHeightOf(const DrawnGround& ground)
+{
+    return [ground](double latitude, double longitude)
+    {
+        SampleRow row = {};
+        row.gps_curlat = latitude * 60.0;
+        row.gps_curlon = longitude * 60.0;
+        const TerrainClearance clearance = HeightAboveTerrain(ground, row);
+        return clearance.covered ? clearance.terrain : NoValue;
+    };
+}

@@ -1,5 +1,6 @@
 #pragma once
 #include "geo/MapProjection.h"
+#include "plan/FlightPlan.h"
 #include "terrain/RingTiles.h"
 
 struct SampleRow;
@@ -40,3 +41,7 @@ DrawnGround RingsAround(const MapFrameValues& frame);
 DrawnGround PagedGround();
 
 TerrainClearance HeightAboveTerrain(const DrawnGround& ground, const SampleRow& row);
+
+// The drawn ground as the plan's height function: the ground's height above sea level at a
+// place, NaN where the drawn terrain does not cover it.
+GroundHeight GroundHeightOf(const DrawnGround& ground);
