@@ -19,8 +19,7 @@
 #include <osgUtil/IncrementalCompileOperation>
 #include <osgViewer/Viewer>
 
-#include "flight/FlightLoading.h"
-#include "log/SampleTable.h"
+#include "flight/LoadedFlight.h"
 #include "player/PlayerBackdrop.h"
 #include "player/PlayerSession.h"
 #include "record/FlightRecorder.h"
@@ -70,14 +69,16 @@ int main(int argc, char** argv)
     }
     const double speed = argc > 2 ? atof(argv[2]) : 64.0;
     const double longest = argc > 3 ? atof(argv[3]) : 120.0;
-    if (!LoadFlightQuietly(argv[1]))
+    std::vector<LoadedFlight> flights(1);
+    if (LoadFlight(argv[1], nullptr, FlightFiles::Convert, LoadReport::Quiet, &flights[0]) != 0)
         return 1;
+    const MapFrameValues frame = flights[0].Frame();
 
     InstallPatientWindowingSystem();
-    FlightScene scene = AssembleFlightScene(SceneTerrain::Paged);
+    FlightScene scene = AssembleFlightScene(flights[0].Rows(), frame, SceneTerrain::Paged);
     SurroundWithBackdrop(scene);
-    osg::ref_ptr<PlayerSession> session = new PlayerSession;
-    session->clock = PlaybackClock(TableLogTimes(), SampleTable.SampleStep, speed);
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions(), flights, frame);
+    session->clock = PlaybackClock(LogTimesOf(flights[0].Rows()), flights[0].summary.step, speed);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
 
     const int width = 1280, height = 720;
@@ -94,7 +95,7 @@ int main(int argc, char** argv)
         return 3;
     }
     viewer.getCamera()->setProjectionMatrixAsPerspective(40.0, static_cast<double>(width) / height, 1.0, 10000.0);
-    std::unique_ptr<RecordingCamera> camera = FindRecordCamera("chase")->make(LoadedFlight(session->clock.Step()));
+    std::unique_ptr<RecordingCamera> camera = FindRecordCamera("chase")->make(CameraSubjectOf(flights[0], frame, session->clock.Step()));
     camera->SetUp(CameraPicture{40.0, static_cast<double>(width) / height, false}, scene.aircraftMover.get());
 
     using Clock = std::chrono::steady_clock;
@@ -103,7 +104,7 @@ int main(int argc, char** argv)
     std::vector<double> frameSeconds;
     int mostTiles = 0;
     int tiles = 0;
-    const double lastPosition = SampleTable.rowCount - 1;
+    const double lastPosition = static_cast<double>(flights[0].rows.size()) - 1.0;
     double previous = 0.0;
     double farthest = 0.0;
     bool wrapped = false;

@@ -148,6 +148,19 @@ bool ReadPlanFile(const std::string& path, FlightPlan* plan, std::string* error)
     return read;
 }
 
+bool ReadAirspaceFile(const std::string& path, FlightPlan* plan, std::string* error)
+{
+    std::string text, why;
+    if (!ReadWholeFile(path, &text, error))
+        return false;
+    if (!ReadOpenAir(text, plan, &why))
+    {
+        *error = "'" + path + "': " + why;
+        return false;
+    }
+    return true;
+}
+
 bool ReadPlanBeside(const std::string& logPath, FlightPlan* plan, std::string* error)
 {
     const std::string path = PlanPathFor(logPath);
