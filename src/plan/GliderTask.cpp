@@ -124,14 +124,14 @@ bool ReadGliderTask(const std::string& text, FlightPlan* plan, std::string* erro
     const Json& taskType = Member(document, "taskType");
     if (!taskType.is_null() && taskType != "CLASSIC")
     {
-        *error = "not a race task: only \"taskType\": \"CLASSIC\" is read (this file's is " + taskType.dump(-1, ' ', true).substr(0, 40) + ")";
+        *error = "not a race task: only \"taskType\": \"CLASSIC\" is read" + (taskType.is_string() ? " (this file's is " + taskType.dump(-1, ' ', true).substr(0, 40) + ")" : std::string());
         return false;
     }
     const Json& version = Member(document, "version");
     const bool compact = version == 2;
     if (!version.is_null() && version != 1 && !compact)
     {
-        *error = "glider task version " + version.dump(-1, ' ', true).substr(0, 20) + " is not one this program reads (1, or 2 the compact form)";
+        *error = "glider task version " + (version.is_primitive() ? version.dump(-1, ' ', true).substr(0, 20) + " " : std::string()) + "is not one this program reads (1, or 2 the compact form)";
         return false;
     }
     const Json& points = Member(document, compact ? "t" : "turnpoints");
