@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "geo/Geodesy.h"
 #include "plan/PlanFiles.h"
 #include "support/TestSupport.h"
 #include "track/IgcReader.h"
@@ -241,4 +242,40 @@ TEST(PlanFilesTest, BrokenFilesAreRefusedInOneLineOrReadInPart)
     EXPECT_NE(error.find("version 3"), std::string::npos) << error;
     EXPECT_FALSE(ReadPlanFile("flight.kml", &plan, &error));
     EXPECT_NE(error.find(".xctsk"), std::string::npos) << error;
+}
+
+TEST(PlanFilesTest, OpenAirKeepsWhatHoldsAndNamesTheRest)
+{
+    const std::string text = "* a comment\r\n"
+                              "AC D\r\nAN Valley CTR\r\nAL SFC\r\nAH FL95\r\n"
+                              "DP 46:20:00 N 008:00:00 E\r\nDP 46:30:00 N 008:00:00 E\r\nDP 46:30:00 N 008:20:00 E\r\nDP 46:20:00 N 008:00:00 E\r\n"
+                              "AC R\r\nAN Unclosed\r\nAL 0\r\nAH 3000ft\r\nDP 46:20:00 N 008:00:00 E\r\nDP 46:30:00 N 008:00:00 E\r\n"
+                              "AC Q\r\nAN Broken arcs\r\nAL GND\r\nAH 2000m\r\nV X=46:25:00 N 008:10:00 E\r\nDA 2,90\r\nDB 46:25:00 N 008:12:00 E,46:2x:00 N 008:10:00 E\r\nDC\r\n"
+                              "AC C\r\nAN Sky high\r\nAL FL 5000\r\nAH 99999999ft\r\nV X=46:25:00 N 008:10:00 E\r\nDC 3\r\n"
+                              "AC C\r\nAN Upside down\r\nAL 9000ft MSL\r\nAH 3000ft MSL\r\nV X=46:25:00 N 008:10:00 E\r\nDC 3\r\n"
+                              "AC P\r\nAN Near the pole\r\nAL SFC\r\nAH UNL\r\nV X=88:00:00 N 010:00:00 E\r\nDC 120.137445\r\n";
+    FlightPlan plan;
+    plan.airspace.resize(1); // the files' airspaces add to those there are
+    std::string error;
+    ASSERT_TRUE(ReadOpenAir(text, &plan, &error)) << error;
+    ASSERT_EQ(plan.airspace.size(), 3u) << testing::PrintToString(plan.notes);
+    const Airspace& valley = plan.airspace[1];
+    EXPECT_EQ(valley.name, "Valley CTR");
+    EXPECT_EQ(valley.outline.size(), 3u); // the repeated first point closes it
+    EXPECT_EQ(valley.ceiling.reference, AirspaceLimit::FlightLevel);
+    EXPECT_NEAR(valley.ceiling.metres, 9500 * 0.3048, 1e-9);
+    const Airspace& pole = plan.airspace[2];
+    EXPECT_EQ(pole.name, "Near the pole");
+    for (const PlanPoint& point : pole.outline)
+        ASSERT_TRUE(std::isfinite(point.latitude) && std::isfinite(point.longitude) && point.latitude <= 90.0);
+    EXPECT_NEAR(GroundDistance(88.0, 10.0, pole.outline[18].latitude, pole.outline[18].longitude), 120.137445 * 1852.0, 1.0);
+    for (const char* fault : {"outline of three points", "arcs (DA) without a radius and two bearings", "arcs (DB) without two points", "circles (DC) without a radius",
+                              "floors (AL) it cannot read", "ceilings (AH) it cannot read", "floor above its ceiling"})
+        EXPECT_TRUE(NoteHas(plan, fault)) << fault << " in " << testing::PrintToString(plan.notes);
+
+    // A file with nothing to take changes nothing.
+    FlightPlan none;
+    EXPECT_FALSE(ReadOpenAir("AC D\nAN Only a name\nDP 46:20:00 N 008:00:00 E\n", &none, &error));
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+    EXPECT_TRUE(none.notes.empty() && none.airspace.empty());
 }
