@@ -1,7 +1,7 @@
 // Fuzz target of the readers of plan, task and airspace files. The first byte picks the
 // reader (its value modulo their number: 0 a ground station's JSON plan, 1 a waypoint list,
-// 2 a glider task, 3 the task of an IGC file's C records); the rest is the file, in a buffer
-// of its own size. What a reader keeps is checked against the bounds and the ranges the
+// 2 a glider task, 3 the task of an IGC file's C records, 4 OpenAir airspace); the rest is
+// the file, in a buffer of its own size. What a reader keeps is checked against the bounds and the ranges the
 // drawing and the checks rely on, and a plan with a mission, fence or rally points is
 // written as a ground station's plan and read back.
 #include <cmath>
@@ -59,7 +59,8 @@ void CheckPlan(const FlightPlan& plan)
     CHECK(plan.airspace.size() <= MostAirspaces);
     for (const Airspace& space : plan.airspace)
     {
-        CHECK(space.outline.size() <= MostShapeVertices);
+        CHECK(space.outline.size() >= 3 && space.outline.size() <= MostShapeVertices && space.name.size() <= 100);
+        CHECK(std::isfinite(space.floor.metres) && std::isfinite(space.ceiling.metres));
         for (const PlanPoint& vertex : space.outline)
             CHECK(ValidPlace(vertex.latitude, vertex.longitude));
     }
@@ -98,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FlightPlan plan;
     std::string error;
     bool read = false;
-    switch (data[0] % 4)
+    const int reader = data[0] % 5;
+    switch (reader)
     {
     case 0:
         read = ReadGroundStationPlan(text, &plan, &error);
@@ -119,8 +121,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         plan = flight.plan;
         break;
     }
+    case 4:
+        read = ReadOpenAir(text, &plan, &error);
+        break;
     }
-    CHECK(read ? !plan.Empty() || data[0] % 4 == 3 : !error.empty() && OneLine(error) && plan.Empty() && plan.notes.empty());
+    CHECK(read ? !plan.Empty() || reader == 3 : !error.empty() && OneLine(error) && plan.Empty() && plan.notes.empty());
     if (!read)
         return 0;
     CheckPlan(plan);
