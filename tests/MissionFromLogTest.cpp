@@ -243,6 +243,18 @@ TEST_F(MissionFromLogTest, RefusedItemsAndShapesAreNotedAndTheRestKept)
     EXPECT_EQ(plan.missions[0].items.size(), 2u) << "items 1 and 2 kept";
     ASSERT_EQ(plan.fences.size(), 1u) << "the circle alone";
     EXPECT_TRUE(plan.fences[0].circle);
+
+    // An older log's CMD has no Frame: home is above sea level, the rest above home.
+    DataFlashWriter old;
+    old.bytes = CircleDataFlash(flight);
+    old.Command(100.0, 2, Item(0, 16, 0, HomeLatitude, HomeLongitude, 432.5f), false).Command(100.0, 2, Item(1, 16, 0, 47.002, 8.003, 20.0f), false);
+    WriteText("old.bin", old.bytes);
+    RecordedFlight recorded;
+    ASSERT_TRUE(ReadFlight("old.bin", &recorded));
+    ASSERT_EQ(recorded.plan.missions.size(), 1u);
+    ASSERT_EQ(recorded.plan.missions[0].items.size(), 2u);
+    EXPECT_EQ(recorded.plan.missions[0].items[0].frame, 0);
+    EXPECT_EQ(recorded.plan.missions[0].items[1].frame, 3);
 }
 
 TEST_F(MissionFromLogTest, VersionsToldByContentWhateverOrderAndPrecision)
