@@ -99,7 +99,7 @@ TEST_F(MissionFromLogTest, DataFlashVersionInForceAtTakeoffIsTheLogsPlanWithFenc
     log.RallyPoint(100.0, 2, 0, 47.002, 8.001, 60).RallyPoint(100.0, 2, 1, 47.004, 8.006, 70);
     log.Parameter(100.0, "FENCE_TYPE", 7.0f).Parameter(100.0, "FENCE_ALT_MAX", 120.0f).Parameter(100.0, "WPNAV_RADIUS", 200.0f);
     WriteText("flight.bin", log.bytes);
-    WriteText("flight.v4.plan", "left from another flight");
+    WriteText("flight.v4.plan", std::string("{") + WrittenByMark + "}"); // ours, left from another flight
 
     std::string out, err;
     ASSERT_EQ(RunTool({"track", "flight.bin", "--out", "flight.log", "--json"}, &out, &err), 0) << err;
