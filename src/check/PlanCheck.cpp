@@ -539,6 +539,8 @@ void CheckTask(const FlightRows& rows, const FlightPlan& plan, PlanCheckReport* 
         TurnpointCheck check;
         check.turnpoint = order[k];
         const LocalPlane plane(point.latitude, point.longitude);
+        if (point.role == TurnpointRole::Start)
+            startCrossings.clear();
         auto inside = [&](size_t f) {
             const SampleRow& row = rows[fixes[f]];
             return GroundDistance(point.latitude, point.longitude, Latitude(row), Longitude(row)) <= point.radius;

@@ -43,7 +43,7 @@ struct CheckArgumentTexts
 CommandLineOutcome ParseArguments(int argc, char** argv, CheckArguments* arguments, CheckArgumentTexts* texts)
 {
     CommandLine line("check", DataCommandName(argv[0], "check"),
-                     "Checks a flight log for its faults (time, position, speed, height above the drawn ground) and prints the report; exit status 0 clean, 1 warnings, 65 unusable.", DataToolUsage);
+                     "Checks a flight log for its faults (time, position, speed, height above the drawn ground) and prints the report, with a plan what it says of the flight too; exit status 0 clean, 1 warnings, 65 unusable.", DataToolUsage);
     line.Positional("LOG", &texts->log, "the keyword log, read as the replay reads it");
     line.Text("--samples", "LIST", &texts->samples, "the sample numbers to check, BEGIN-END,BEGIN-END,... as the replay selects them");
     line.Number("--max-speed", "M/S", 0.0, 1e6, &arguments->limits.maximumSpeed, "the highest believable ground speed (default " + std::to_string(static_cast<int>(FlightCheckLimits().maximumSpeed)) + " m/s)", true);
@@ -52,7 +52,7 @@ CommandLineOutcome ParseArguments(int argc, char** argv, CheckArguments* argumen
     line.Text("--plan", "FILE", &texts->plan, "measure the flight against this plan (.plan, .waypoints, .xctsk): its layers replace the flight's own");
     line.Text("--airspace", "FILE", &texts->airspace, "measure the flight against the airspace of this OpenAir file");
     line.Json(&arguments->json);
-    line.SkipExisting(&arguments->skipExisting, "the --csv and --plot files are newer than the log");
+    line.SkipExisting(&arguments->skipExisting, "the --csv and --plot files are newer than the log, the plan and the airspace");
     const CommandLineOutcome outcome = line.Parse(argc, argv, 2);
     auto text = [](const std::string& given) { return given.empty() ? nullptr : given.c_str(); };
     arguments->log = texts->log.c_str();

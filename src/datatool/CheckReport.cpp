@@ -280,8 +280,9 @@ std::string TimeAt(const SampleRow* rows, int32_t row, double time)
 void PrintMission(FILE* out, const SampleRow* rows, const PlanFindings& findings)
 {
     const PlanCheckReport& report = findings.report;
-    fprintf(out, "mission: version %d of %zu (in force when it began), %zu waypoint%s, heights above home from %.1f m AMSL\n", report.version + 1, findings.plan.missions.size(),
-            report.waypoints.size(), report.waypoints.size() == 1 ? "" : "s", report.homeAltitude);
+    const std::string home = std::isnan(report.homeAltitude) ? std::string("home's altitude unknown") : Format("heights above home from %.1f m AMSL", report.homeAltitude);
+    fprintf(out, "mission: version %d of %zu (in force when it began), %zu waypoint%s, %s\n", report.version + 1, findings.plan.missions.size(),
+            report.waypoints.size(), report.waypoints.size() == 1 ? "" : "s", home.c_str());
     if (!report.waypoints.empty())
         fprintf(out, "  seq  command           reached  time                      closest m  horizontal m  acceptance m\n");
     for (size_t k = 0; k < report.waypoints.size() && k < PlanLinesPerSection; ++k)
