@@ -54,6 +54,12 @@ TEST(PlanFilesTest, GroundStationPlanKeepsMissionFenceAndRallyThroughItsText)
     circle.radius = 750.0;
     plan.fences = {polygon, circle};
     plan.rally.push_back({47.105, 8.195, 40.0, 3});
+    // What only a log knows travels beside, for the check of a keyword log with its plan.
+    plan.missions[0].items.erase(plan.missions[0].items.begin() + 3); // item 3 never read
+    version.items.erase(version.items.begin() + 3);
+    plan.defaultAcceptance = 25.0;
+    plan.progress = {{100.25, MissionProgress::Current, 2}, {130.5, MissionProgress::Reached, 4}};
+    plan.fenceCeiling = 120.0;
 
     FlightPlan read;
     std::string error;
@@ -61,8 +67,16 @@ TEST(PlanFilesTest, GroundStationPlanKeepsMissionFenceAndRallyThroughItsText)
     EXPECT_DOUBLE_EQ(read.homeLatitude, 47.1);
     EXPECT_DOUBLE_EQ(read.homeAltitude, 512.0);
     ASSERT_EQ(read.missions.size(), 1u);
-    ASSERT_EQ(read.missions[0].items.size(), 4u); // home travels as the planned home position
-    for (size_t i = 0; i < 4; ++i)
+    ASSERT_EQ(read.missions[0].items.size(), 3u); // home travels as the planned home position
+    EXPECT_EQ(read.missions[0].items[2].seq, 4) << "the items keep their numbers";
+    EXPECT_EQ(read.defaultAcceptance, 25.0);
+    ASSERT_EQ(read.progress.size(), 2u);
+    EXPECT_EQ(read.progress[1].kind, MissionProgress::Reached);
+    EXPECT_EQ(read.progress[1].seq, 4);
+    EXPECT_EQ(read.progress[1].time, 130.5);
+    EXPECT_EQ(read.fenceCeiling, 120.0);
+    EXPECT_TRUE(std::isnan(read.fenceFloor));
+    for (size_t i = 0; i < 3; ++i)
     {
         PlanItem written = version.items[i + 1];
         if (!written.HasPosition()) // travels as zeros, as ground stations write it

@@ -5,6 +5,8 @@
 // "flightLog", which other readers pass over.
 #include "plan/PlanFiles.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 using Json = nlohmann::json;
@@ -101,17 +103,40 @@ void ReadMission(const Json& mission, FlightPlan* plan, std::vector<std::string>
             item.latitude = item.longitude = NoValue;
         const Json& autocontinue = Member(entry, "autoContinue");
         item.autocontinue = !autocontinue.is_boolean() || autocontinue.get<bool>();
-        item.seq = static_cast<int32_t>(version.items.size()) + 1; // home is 0 on the vehicle
+        // Home is 0 on the vehicle, and the first item 1. A log's plan keeps each item's own
+        // number, so that the autopilot's progress through the mission still names it.
+        const int32_t after = version.items.empty() ? 0 : version.items.back().seq;
+        const int32_t number = Whole(Member(entry, "doJumpId"), -1);
+        item.seq = number > after ? number : after + 1;
         version.items.push_back(item);
     }
     if (complex)
         notes->push_back("mission: " + std::to_string(complex) + " complex item" + (complex == 1 ? "" : "s") + " (surveys, scans) left out: upload the mission and convert the log to see their waypoints");
     if (unreadable)
         notes->push_back("mission: " + std::to_string(unreadable) + " item" + (unreadable == 1 ? "" : "s") + " without a command, frame or seven parameters left out");
-    const Json& extra = Member(Member(mission, "flightLog"), "uploaded");
-    version.uploaded = Number(extra);
+    const Json& log = Member(mission, "flightLog");
+    version.uploaded = Number(Member(log, "uploaded"));
+    version.source = Member(log, "source").is_string() ? Member(log, "source").get<std::string>().substr(0, 100) : version.source;
+    version.announced = std::max(0, Whole(Member(log, "announced"), 0));
     plan->missions.clear();
     plan->progress.clear();
+    const double acceptance = Number(Member(log, "acceptance"));
+    if (acceptance > 0.0)
+        plan->defaultAcceptance = acceptance;
+    const Json& progress = Member(log, "progress");
+    if (progress.is_array())
+        for (const Json& entry : progress)
+        {
+            if (plan->progress.size() >= MostProgressRecords || !entry.is_array() || entry.size() != 3 || !entry[1].is_string())
+                break;
+            MissionProgress record;
+            record.time = Number(entry[0]);
+            const std::string kind = entry[1].get<std::string>();
+            record.kind = kind == "reached" ? MissionProgress::Reached : kind == "started" ? MissionProgress::Started : MissionProgress::Current;
+            record.seq = Whole(entry[2], -1);
+            if (std::isfinite(record.time) && record.seq >= 0 && (kind == "reached" || kind == "started" || kind == "current"))
+                plan->progress.push_back(record);
+        }
     if (!version.items.empty())
         plan->missions.push_back(std::move(version));
 }
@@ -160,6 +185,7 @@ void ReadFence(const Json& fence, FlightPlan* plan, std::vector<std::string>* no
     if (refused)
         notes->push_back("fence: " + std::to_string(refused) + " shape" + (refused == 1 ? "" : "s") + " without three valid vertices or a centre and radius left out");
     plan->fenceCeiling = Number(Member(Member(fence, "flightLog"), "ceiling"));
+    plan->fenceFloor = Number(Member(Member(fence, "flightLog"), "floor"));
 }
 
 void ReadRally(const Json& rally, FlightPlan* plan, std::vector<std::string>* notes)
@@ -261,6 +287,15 @@ std::string GroundStationPlanText(const FlightPlan& plan, size_t version)
             log["uploaded"] = std::round(chosen.uploaded * 1000.0) / 1000.0; // the log's clock keeps milliseconds
         if (chosen.announced > 0)
             log["announced"] = chosen.announced;
+        if (std::isfinite(plan.defaultAcceptance))
+            log["acceptance"] = plan.defaultAcceptance;
+        if (!plan.progress.empty())
+        {
+            Json progress = Json::array();
+            for (const MissionProgress& record : plan.progress)
+                progress.push_back({std::round(record.time * 1000.0) / 1000.0, record.kind == MissionProgress::Reached ? "reached" : record.kind == MissionProgress::Started ? "started" : "current", record.seq});
+            log["progress"] = progress;
+        }
         mission["flightLog"] = log;
     }
     mission["items"] = items;
@@ -280,8 +315,8 @@ std::string GroundStationPlanText(const FlightPlan& plan, size_t version)
         polygons.push_back({{"inclusion", shape.inclusion}, {"polygon", vertices}, {"version", 1}});
     }
     Json fence = {{"version", 2}, {"polygons", polygons}, {"circles", circles}};
-    if (std::isfinite(plan.fenceCeiling))
-        fence["flightLog"] = {{"ceiling", plan.fenceCeiling}};
+    if (std::isfinite(plan.fenceCeiling) || std::isfinite(plan.fenceFloor))
+        fence["flightLog"] = {{"ceiling", NumberOrNull(plan.fenceCeiling)}, {"floor", NumberOrNull(plan.fenceFloor)}};
 
     Json points = Json::array();
     for (const RallyPoint& point : plan.rally)
