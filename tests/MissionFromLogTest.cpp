@@ -18,18 +18,6 @@
 namespace
 {
 
-WrittenItem Item(uint16_t seq, uint16_t command, uint8_t frame, double latitude, double longitude, float altitude, float param2 = 0.0f)
-{
-    WrittenItem item;
-    item.seq = seq;
-    item.command = command;
-    item.frame = frame;
-    item.latitude = latitude;
-    item.longitude = longitude;
-    item.altitude = altitude;
-    item.param[1] = param2;
-    return item;
-}
 
 FlightPlan ReadPlan(const std::string& path)
 {
@@ -76,12 +64,12 @@ TEST_F(MissionFromLogTest, DataFlashVersionInForceAtTakeoffIsTheLogsPlanWithFenc
     log.bytes = CircleDataFlash(flight);
     // At the log's start the mission as stored; re-uploaded before arming with item 2 moved
     // and its radius changed; extended in flight. Item 3 counts from the terrain.
-    std::vector<WrittenItem> first = {Item(0, 16, 0, HomeLatitude, HomeLongitude, 432.5f), Item(1, 22, 3, 47.0015, 8.0021, 30.0f), Item(2, 16, 3, 47.003, 8.004, 50.0f, 5.0f),
-                                      Item(3, 16, 10, 47.0031, 8.0052, 40.0f)};
+    std::vector<WrittenItem> first = {WrittenItem(0, 16, 0, HomeLatitude, HomeLongitude, 432.5f), WrittenItem(1, 22, 3, 47.0015, 8.0021, 30.0f), WrittenItem(2, 16, 3, 47.003, 8.004, 50.0f, 5.0f),
+                                      WrittenItem(3, 16, 10, 47.0031, 8.0052, 40.0f)};
     std::vector<WrittenItem> second = first;
-    second[2] = Item(2, 16, 3, 47.0032, 8.0041, 55.0f, 8.0f);
+    second[2] = WrittenItem(2, 16, 3, 47.0032, 8.0041, 55.0f, 8.0f);
     std::vector<WrittenItem> third = second;
-    third.push_back(Item(4, 21, 3, 47.001, 8.002, 0.0f));
+    third.push_back(WrittenItem(4, 21, 3, 47.001, 8.002, 0.0f));
     for (const WrittenItem& item : first)
         log.Command(100.0, 4, item);
     for (const WrittenItem& item : first) // the same mission written again starts no version
@@ -168,30 +156,30 @@ TEST_F(MissionFromLogTest, TelemetryDownloadAndStationUploadWithHomeMovedAndProg
     station.component = 190;
     const auto stamp = [&](double s) { return flight.wallStart * 1000000ull + static_cast<uint64_t>(std::llround(s * 1e6)); };
     // The autopilot sends 4 of the 5 items it announced to a station that asked for them.
-    std::vector<WrittenItem> downloaded = {Item(0, 16, 0, HomeLatitude, HomeLongitude, 432.5f), Item(1, 22, 3, 47.0015, 8.0021, 30.0f), Item(2, 16, 3, 47.003, 8.004, 50.0f, 3.0f),
-                                           Item(3, 115, 0, 0.0, 0.0, 0.0f)};
+    std::vector<WrittenItem> downloaded = {WrittenItem(0, 16, 0, HomeLatitude, HomeLongitude, 432.5f), WrittenItem(1, 22, 3, 47.0015, 8.0021, 30.0f), WrittenItem(2, 16, 3, 47.003, 8.004, 50.0f, 3.0f),
+                                           WrittenItem(3, 115, 0, 0.0, 0.0, 0.0f)};
     log.Record(stamp(0.2), MissionCountPayload(255, 190, 5), autopilot);
     for (const WrittenItem& item : downloaded)
         log.Record(stamp(0.3), MissionItemIntPayload(255, 190, item), autopilot);
     log.Record(stamp(2.0), MissionCurrentPayload(1), autopilot).Record(stamp(3.0), MissionCurrentPayload(1), autopilot);
     log.Record(stamp(4.9), MissionItemReachedPayload(1), autopilot).Record(stamp(5.0), MissionCurrentPayload(2), autopilot);
     // A station uploads three items, a fence and a rally point to system 1.
-    std::vector<WrittenItem> uploaded = {downloaded[0], Item(1, 22, 3, 47.0016, 8.0022, 35.0f), Item(2, 21, 3, 47.002, 8.003, 0.0f)};
+    std::vector<WrittenItem> uploaded = {downloaded[0], WrittenItem(1, 22, 3, 47.0016, 8.0022, 35.0f), WrittenItem(2, 21, 3, 47.002, 8.003, 0.0f)};
     log.Record(stamp(10.0), MissionCountPayload(1, 1, 3), station);
     for (const WrittenItem& item : uploaded)
         log.Record(stamp(10.1), MissionItemIntPayload(1, 1, item), station);
-    const WrittenItem fence[] = {Item(0, 5001, 0, 47.0, 8.0, 0.0f), Item(1, 5001, 0, 47.0, 8.01, 0.0f), Item(2, 5001, 0, 47.01, 8.0, 0.0f), Item(3, 5004, 0, 47.005, 8.005, 0.0f)};
+    const WrittenItem fence[] = {WrittenItem(0, 5001, 0, 47.0, 8.0, 0.0f), WrittenItem(1, 5001, 0, 47.0, 8.01, 0.0f), WrittenItem(2, 5001, 0, 47.01, 8.0, 0.0f), WrittenItem(3, 5004, 0, 47.005, 8.005, 0.0f)};
     log.Record(stamp(11.0), MissionCountPayload(1, 1, 4, 1), station);
     for (WrittenItem item : fence)
     {
         item.param[0] = item.command == 5001 ? 3.0f : 80.0f;
         log.Record(stamp(11.1), MissionItemIntPayload(1, 1, item, 1), station);
     }
-    log.Record(stamp(12.0), MissionCountPayload(1, 1, 1, 2), station).Record(stamp(12.1), MissionItemIntPayload(1, 1, Item(0, 5100, 3, 47.004, 8.006, 70.0f), 2), station);
+    log.Record(stamp(12.0), MissionCountPayload(1, 1, 1, 2), station).Record(stamp(12.1), MissionItemIntPayload(1, 1, WrittenItem(0, 5100, 3, 47.004, 8.006, 70.0f), 2), station);
     // Home moves after landing: item 0 alone, sent again, is no new mission.
-    log.Record(stamp(19.0), MissionItemIntPayload(255, 190, Item(0, 16, 0, 47.2, 8.2, 440.0f)), autopilot);
+    log.Record(stamp(19.0), MissionItemIntPayload(255, 190, WrittenItem(0, 16, 0, 47.2, 8.2, 440.0f)), autopilot);
     // Items the autopilot sends to another system's upload are not this flight's.
-    log.Record(stamp(19.5), MissionItemIntPayload(7, 1, Item(1, 16, 3, 10.0, 10.0, 10.0f)), station);
+    log.Record(stamp(19.5), MissionItemIntPayload(7, 1, WrittenItem(1, 16, 3, 10.0, 10.0, 10.0f)), station);
     WriteText("flight.tlog", log.bytes);
 
     std::string out, err;
@@ -224,10 +212,10 @@ TEST_F(MissionFromLogTest, RefusedItemsAndShapesAreNotedAndTheRestKept)
     CircleFlight flight;
     DataFlashWriter log;
     log.bytes = CircleDataFlash(flight);
-    log.Command(100.0, 3, Item(0, 16, 0, HomeLatitude, HomeLongitude, 432.5f));
-    log.Command(100.0, 3, Item(1, 16, 1, 47.002, 8.003, 20.0f)); // a local frame
-    log.Command(100.0, 3, Item(2, 16, 3, 47.003, 8.004, 50.0f));
-    log.Command(100.0, 3, Item(5, 16, 3, 47.005, 8.005, 50.0f)); // past the count
+    log.Command(100.0, 3, WrittenItem(0, 16, 0, HomeLatitude, HomeLongitude, 432.5f));
+    log.Command(100.0, 3, WrittenItem(1, 16, 1, 47.002, 8.003, 20.0f)); // a local frame
+    log.Command(100.0, 3, WrittenItem(2, 16, 3, 47.003, 8.004, 50.0f));
+    log.Command(100.0, 3, WrittenItem(5, 16, 3, 47.005, 8.005, 50.0f)); // past the count
     log.FencePoint(100.0, 6, 0, 5001, 47.0, 8.0, 2, 0.0f).FencePoint(100.0, 6, 1, 5001, 47.0, 8.01, 2, 0.0f);
     log.FencePoint(100.0, 6, 2, 5002, 47.0, 8.0, 4, 0.0f).FencePoint(100.0, 6, 3, 5002, 47.0, 8.01, 4, 0.0f).FencePoint(100.0, 6, 4, 5002, 47.01, 8.0, 4, 0.0f);
     log.FencePoint(100.0, 6, 5, 5003, 47.0, 8.0, 0, 100.0f);
@@ -247,7 +235,7 @@ TEST_F(MissionFromLogTest, RefusedItemsAndShapesAreNotedAndTheRestKept)
     // An older log's CMD has no Frame: home is above sea level, the rest above home.
     DataFlashWriter old;
     old.bytes = CircleDataFlash(flight);
-    old.Command(100.0, 2, Item(0, 16, 0, HomeLatitude, HomeLongitude, 432.5f), false).Command(100.0, 2, Item(1, 16, 0, 47.002, 8.003, 20.0f), false);
+    old.Command(100.0, 2, WrittenItem(0, 16, 0, HomeLatitude, HomeLongitude, 432.5f), false).Command(100.0, 2, WrittenItem(1, 16, 0, 47.002, 8.003, 20.0f), false);
     WriteText("old.bin", old.bytes);
     RecordedFlight recorded;
     ASSERT_TRUE(ReadFlight("old.bin", &recorded));

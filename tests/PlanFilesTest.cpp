@@ -21,18 +21,6 @@ bool NoteHas(const FlightPlan& plan, const std::string& text)
     return false;
 }
 
-PlanItem Item(int32_t seq, int32_t command, int32_t frame, double latitude, double longitude, double altitude)
-{
-    PlanItem item;
-    item.seq = seq;
-    item.command = command;
-    item.frame = frame;
-    item.latitude = latitude;
-    item.longitude = longitude;
-    item.altitude = altitude;
-    return item;
-}
-
 } // namespace
 
 TEST(PlanFilesTest, GroundStationPlanKeepsMissionFenceAndRallyThroughItsText)
@@ -40,8 +28,8 @@ TEST(PlanFilesTest, GroundStationPlanKeepsMissionFenceAndRallyThroughItsText)
     FlightPlan plan;
     MissionVersion version;
     version.homeFirst = true;
-    version.items = {Item(0, CommandWaypoint, 0, 47.1, 8.2, 512.0), Item(1, CommandTakeoff, 3, 47.1, 8.2, 30.0), Item(2, CommandWaypoint, 3, 47.102, 8.205, 60.0),
-                     Item(3, 178, 2, NoValue, NoValue, NoValue), Item(4, CommandReturnToLaunch, 2, NoValue, NoValue, NoValue)};
+    version.items = {PlanItem{0, CommandWaypoint, 0, {}, 47.1, 8.2, 512.0}, PlanItem{1, CommandTakeoff, 3, {}, 47.1, 8.2, 30.0}, PlanItem{2, CommandWaypoint, 3, {}, 47.102, 8.205, 60.0},
+                     PlanItem{3, 178, 2, {}, NoValue, NoValue, NoValue}, PlanItem{4, CommandReturnToLaunch, 2, {}, NoValue, NoValue, NoValue}};
     version.items[2].param[0] = 5.0;
     version.items[3].param[1] = 12.5; // a speed change: no position
     plan.missions.push_back(version);

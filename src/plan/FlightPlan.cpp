@@ -42,20 +42,9 @@ bool IsNavigationCommand(int32_t command)
 
 const char* TurnpointRoleName(TurnpointRole role)
 {
-    switch (role)
-    {
-    case TurnpointRole::Takeoff:
-        return "takeoff";
-    case TurnpointRole::Start:
-        return "start";
-    case TurnpointRole::Turn:
-        return "turnpoint";
-    case TurnpointRole::EndOfSpeedSection:
-        return "ess";
-    case TurnpointRole::Goal:
-        return "goal";
-    }
-    return "turnpoint";
+    static const char* const names[] = {"takeoff", "start", "turnpoint", "ess", "goal"}; // in the roles' order
+    const size_t index = static_cast<size_t>(role);
+    return index < sizeof names / sizeof names[0] ? names[index] : "turnpoint";
 }
 
 int FlightPlan::VersionAt(double time) const

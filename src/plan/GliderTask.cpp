@@ -6,9 +6,9 @@
 // 3 ESS}], "g": {"t": 1 line | 2 cylinder}}.
 #include "plan/PlanFiles.h"
 
-#include <nlohmann/json.hpp>
+#include "plan/PlanJson.h"
 
-using Json = nlohmann::json;
+using namespace plan_json;
 
 namespace
 {
@@ -17,20 +17,6 @@ namespace
 const double LargestRadius = 1000e3;
 // Names are labels on the map.
 const size_t LongestName = 100;
-
-const Json& Member(const Json& object, const char* name)
-{
-    static const Json none;
-    if (!object.is_object())
-        return none;
-    const auto found = object.find(name);
-    return found == object.end() ? none : *found;
-}
-
-double Number(const Json& value)
-{
-    return value.is_number() ? value.get<double>() : NoValue;
-}
 
 // At most LongestName bytes, cut before a UTF-8 continuation byte so as not to split a character.
 std::string Name(const Json& value)

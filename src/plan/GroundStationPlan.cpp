@@ -7,19 +7,12 @@
 
 #include <algorithm>
 
-#include <nlohmann/json.hpp>
+#include "plan/PlanJson.h"
 
-using Json = nlohmann::json;
+using namespace plan_json;
 
 namespace
 {
-
-// A number of the JSON, or NaN for anything else (null included: a ground station writes
-// null for a parameter it leaves unset).
-double Number(const Json& value)
-{
-    return value.is_number() ? value.get<double>() : NoValue;
-}
 
 int32_t Whole(const Json& value, int32_t otherwise)
 {
@@ -27,15 +20,6 @@ int32_t Whole(const Json& value, int32_t otherwise)
         return otherwise;
     const double number = value.get<double>();
     return number >= -2147483648.0 && number <= 2147483647.0 ? static_cast<int32_t>(number) : otherwise;
-}
-
-const Json& Member(const Json& object, const char* name)
-{
-    static const Json none;
-    if (!object.is_object())
-        return none;
-    const auto found = object.find(name);
-    return found == object.end() ? none : *found;
 }
 
 bool ValidPlace(double latitude, double longitude)

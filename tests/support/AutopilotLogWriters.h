@@ -67,6 +67,11 @@ private:
 // MAV_FRAME, the four parameters, the place and the altitude as the frame states it.
 struct WrittenItem
 {
+    WrittenItem() = default;
+    WrittenItem(uint16_t seq, uint16_t command, uint8_t frame, double latitude, double longitude, float altitude, float param2 = 0.0f)
+        : seq(seq), command(command), frame(frame), param{0.0f, param2, 0.0f, 0.0f}, latitude(latitude), longitude(longitude), altitude(altitude)
+    {
+    }
     uint16_t seq = 0;
     uint16_t command = 16;
     uint8_t frame = 3;
