@@ -163,6 +163,16 @@ TEST(PlanSceneTest, RouteRunsThroughTheItemsAtTheirHeightsAboveSeaLevel)
     double latitude, longitude, altitude;
     Unproject((*static_cast<const osg::Vec3Array*>(noHome.Drawn()[0].route->getVertexArray()))[0], &latitude, &longitude, &altitude);
     EXPECT_NEAR(altitude, 400.0 + 20.0, 0.05);
+    EXPECT_EQ(noHome.Drawn()[0].seqs.front(), 1);
+
+    // A plan file names home beside its items: the route starts there, and counts from it.
+    plan.homeLatitude = Latitude - 0.001;
+    plan.homeLongitude = Longitude;
+    plan.homeAltitude = 450.0;
+    const PlanScene fileHome(plan, Frame, Around());
+    EXPECT_EQ(fileHome.Drawn()[0].seqs, (std::vector<int32_t>{0, 1, 2, 3}));
+    Unproject((*static_cast<const osg::Vec3Array*>(fileHome.Drawn()[0].route->getVertexArray()))[1], &latitude, &longitude, &altitude);
+    EXPECT_NEAR(altitude, 450.0 + 20.0, 0.05);
 }
 
 TEST(PlanSceneTest, ProgressMarksTheLegInForceAndTheItemsReachedOrMissed)

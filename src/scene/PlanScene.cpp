@@ -283,25 +283,31 @@ static DrawnMission BuildMission(const FlightPlan& plan, const MissionVersion& v
     osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
     osg::ref_ptr<osg::Geode> labels = new osg::Geode;
     std::vector<osg::Vec3d> pins;
-    for (size_t i = 0; i < version.items.size(); ++i)
-    {
-        const PlanItem& item = version.items[i];
-        const bool isHome = i == 0 && version.homeFirst && item.seq == 0;
-        if (!item.HasPosition() || (!isHome && !IsNavigationCommand(item.command)))
-            continue;
-        const double altitude = isHome ? home : ItemAltitudeAmsl(item, home, around.ground);
-        if (!std::isfinite(altitude))
-            continue;
-        const osg::Vec3d position = At(frame, item.latitude, item.longitude, altitude);
-        if (isHome)
-            mission.startsAtHome = true;
-        mission.seqs.push_back(item.seq);
+    const auto addVertex = [&](int32_t seq, double latitude, double longitude, double altitude, const std::string& label) {
+        const osg::Vec3d position = At(frame, latitude, longitude, altitude);
+        mission.seqs.push_back(seq);
         vertices->push_back(osg::Vec3(position));
         outline->push_back(position);
         // A pin to the ground under each point, so that its height reads from any side.
-        pins.push_back(At(frame, item.latitude, item.longitude, GroundAt(around, item.latitude, item.longitude)));
+        pins.push_back(At(frame, latitude, longitude, GroundAt(around, latitude, longitude)));
         pins.push_back(position);
-        labels->addDrawable(Label(isHome ? "H" : std::to_string(item.seq) + " " + CommandLabel(item.command), position, around).get());
+        labels->addDrawable(Label(label, position, around).get());
+    };
+    // The route starts at home, where the autopilot keeps it in the mission or the plan names it.
+    const bool homeItem = version.homeFirst && !version.items.empty() && version.items.front().seq == 0 && version.items.front().HasPosition();
+    if (homeItem && std::isfinite(home))
+        addVertex(0, version.items.front().latitude, version.items.front().longitude, home, "H");
+    else if (!version.homeFirst && std::isfinite(plan.homeLatitude) && std::isfinite(plan.homeLongitude) && std::isfinite(home))
+        addVertex(0, plan.homeLatitude, plan.homeLongitude, home, "H");
+    mission.startsAtHome = !mission.seqs.empty();
+    for (size_t i = version.homeFirst ? 1 : 0; i < version.items.size(); ++i)
+    {
+        const PlanItem& item = version.items[i];
+        if (!item.HasPosition() || !IsNavigationCommand(item.command))
+            continue;
+        const double altitude = ItemAltitudeAmsl(item, home, around.ground);
+        if (std::isfinite(altitude))
+            addVertex(item.seq, item.latitude, item.longitude, altitude, std::to_string(item.seq) + " " + CommandLabel(item.command));
     }
     osg::ref_ptr<osg::Geode> geode = new osg::Geode;
     const GLsizei count = static_cast<GLsizei>(vertices->size());
