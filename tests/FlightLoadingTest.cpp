@@ -7,12 +7,14 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <unistd.h>
 
 #include "support/AutopilotLogWriters.h"
 #include "support/LogTestSupport.h"
 #include "flight/FlightLoading.h"
 #include "flight/LoadedFlight.h"
 #include "log/SampleTable.h"
+#include "plan/PlanFiles.h"
 #include "support/TestSupport.h"
 #include "track/FlightEvents.h"
 #include "track/FlightFileConversion.h"
@@ -217,6 +219,81 @@ TEST_F(FlightLoadingTest, LoadedEventsComeFromTheConversionOrTheFileBesideTheLog
     LoadedFlight quiet;
     ASSERT_EQ(LoadFlight("converted.log", nullptr, FlightFiles::Refuse, LoadReport::Quiet, &quiet), 0);
     EXPECT_EQ(quiet.events.size(), events.size());
+}
+
+// The plan beside a keyword log comes with it, the transcript unchanged; the files are
+// written whole, versions beyond the plan's are removed, and a pilot's own plan of the log's
+// name is neither written over nor removed.
+TEST_F(FlightLoadingTest, ThePlanBesideALogComesWithItAndAPilotsOwnPlanIsKept)
+{
+    std::string log = "samplenumber,gps_time,gps_curlat,gps_curlon,gps_curalt\n";
+    for (int i = 0; i < 50; ++i)
+        log += std::to_string(i + 1) + "," + std::to_string(i) + ",2820." + std::to_string(10 + i) + ",480.5,430\n";
+    WriteWholeFile("flight.log", log);
+    const auto FileExists = [](const char* path) { return access(path, F_OK) == 0; };
+    FlightPlan plan;
+    for (int v = 0; v < 3; ++v)
+    {
+        MissionVersion version;
+        version.uploaded = 10.0 * v;
+        version.homeFirst = true;
+        for (int32_t seq = 0; seq < 3 + v; ++seq)
+        {
+            PlanItem item;
+            item.seq = seq;
+            item.command = seq == 0 ? CommandWaypoint : CommandTakeoff + (seq > 1 ? -6 : 0);
+            item.frame = seq == 0 ? 0 : 3;
+            item.latitude = 47.0 + 0.001 * seq;
+            item.longitude = 8.0 + 0.0012345678 * seq;
+            item.altitude = seq == 0 ? 400.0 : 30.0 + seq;
+            version.items.push_back(item);
+        }
+        plan.missions.push_back(version);
+    }
+    FenceShape fence;
+    fence.circle = true;
+    fence.centre = {47.0, 8.0};
+    fence.radius = 300.0;
+    plan.fences.push_back(fence);
+    plan.fenceCeiling = 120.0;
+
+    std::vector<std::string> written;
+    std::string error;
+    WriteWholeFile("flight.v4.plan", std::string("{\n    ") + WrittenByMark + "\n}\n"); // left from an older conversion
+    ASSERT_TRUE(WritePlanFilesBeside("flight.log", plan, 15.0, &written, &error)) << error;
+    EXPECT_EQ(written, (std::vector<std::string>{"flight.plan", "flight.v2.plan", "flight.v3.plan"}));
+    EXPECT_FALSE(FileExists("flight.v4.plan"));
+
+    LoadedFlight bare, loaded;
+    {
+        OutputCapture capture(true);
+        ASSERT_EQ(LoadFlight("flight.log", nullptr, FlightFiles::Refuse, LoadReport::Quiet, &loaded), 0);
+        EXPECT_EQ(capture.Errors(), "");
+    }
+    // The version in force at take-off (15 s: the second) is the log's plan.
+    ASSERT_EQ(loaded.plan.missions.size(), 1u);
+    const MissionVersion& version = loaded.plan.missions[0];
+    EXPECT_EQ(version.uploaded, 10.0);
+    ASSERT_EQ(version.items.size(), 3u) << "home is the plan's home, not an item";
+    EXPECT_EQ(version.items[1].seq, 2);
+    EXPECT_EQ(version.items[1].longitude, 8.0 + 0.0012345678 * 2);
+    EXPECT_EQ(version.items[1].altitude, 32.0);
+    EXPECT_EQ(loaded.plan.homeAltitude, 400.0);
+    EXPECT_EQ(ItemAltitudeAmsl(version.items[1], HomeAltitudeFor(loaded.plan, version, 0.0), nullptr), 432.0);
+    ASSERT_EQ(loaded.plan.fences.size(), 1u);
+    EXPECT_EQ(loaded.plan.fences[0].radius, 300.0);
+    EXPECT_EQ(loaded.plan.fenceCeiling, 120.0);
+
+    // A pilot's own plan of that name stays as it is, and is what the log comes with.
+    const std::string own = "{\"fileType\": \"Plan\", \"rallyPoints\": {\"points\": [[47.01, 8.01, 50]]}}";
+    WriteWholeFile("flight.plan", own);
+    EXPECT_FALSE(WritePlanFilesBeside("flight.log", plan, 15.0, &written, &error));
+    EXPECT_NE(error.find("did not write"), std::string::npos) << error;
+    EXPECT_EQ(ReadWholeFile("flight.plan"), own);
+    EXPECT_TRUE(FileExists("flight.v2.plan"));
+    ASSERT_EQ(LoadFlight("flight.log", nullptr, FlightFiles::Refuse, LoadReport::Quiet, &loaded), 0);
+    EXPECT_TRUE(loaded.plan.missions.empty());
+    EXPECT_EQ(loaded.plan.rally.size(), 1u);
 }
 
 // A flight loaded as a value holds every row, however many: the first RowCapacity are the

@@ -373,6 +373,8 @@ int LoadFlight(const char* path, const char* samples, FlightFiles flightFiles, L
         LoadPlanBeside(path, &flight->plan);
         ScanEveryRow(log, &flight->rows, &flight->unselectedRows);
     }
+    else if (converted == 0 && flight->plan.Empty())
+        LoadPlanBeside(path, &flight->plan); // a pilot's plan kept beside a flight file that holds none
     fclose(log);
     if (converted < 0)
         return converted;

@@ -82,9 +82,26 @@ std::vector<size_t> PlanFileOrder(const FlightPlan& plan, double takeoff)
     return order;
 }
 
+// Whether a file at `path` is one this program wrote beside a log (or there is none): a
+// pilot's own plan of the same name is never written over or removed.
+static bool OursOrAbsent(const std::string& path)
+{
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0)
+        return true;
+    std::string text, error;
+    return ReadWholeFile(path, &text, &error) && text.find(WrittenByMark) != std::string::npos;
+}
+
 bool WritePlanFilesBeside(const std::string& logPath, const FlightPlan& plan, double takeoff, std::vector<std::string>* written, std::string* error)
 {
     written->clear();
+    for (size_t version = 1; version <= std::max<size_t>(plan.missions.size(), 1); ++version)
+        if (!OursOrAbsent(PlanPathFor(logPath, version)))
+        {
+            *error = "'" + PlanPathFor(logPath, version) + "' is a plan this program did not write; it is left as it is (give the log another name)";
+            return false;
+        }
     std::vector<size_t> order = PlanFileOrder(plan, takeoff);
     if (order.empty() && (!plan.fences.empty() || !plan.rally.empty()))
         order.push_back(plan.missions.size()); // no mission: the fence and rally points alone
@@ -100,14 +117,12 @@ bool WritePlanFilesBeside(const std::string& logPath, const FlightPlan& plan, do
         written->push_back(path);
     }
     // Versions left from another flight of this name must not pass for this one's.
-    for (size_t version = std::max<size_t>(order.size(), 1) + (order.empty() ? 0 : 1);; ++version)
+    for (size_t version = order.size() + 1;; ++version)
     {
         const std::string path = PlanPathFor(logPath, version);
-        if (unlink(path.c_str()) != 0)
+        if (!OursOrAbsent(path) || unlink(path.c_str()) != 0)
             break;
     }
-    if (order.empty())
-        unlink(PlanPathFor(logPath, 1).c_str());
     return true;
 }
 

@@ -44,7 +44,12 @@ std::vector<size_t> PlanFileOrder(const FlightPlan& plan, double takeoff);
 // Writes the plan beside the log: the version in force at take-off as NAME.plan, the others as
 // NAME.v2.plan, ... (each written whole or not at all), and removes plan files beside the log
 // left from another flight. A plan without a mission but with a fence or rally points gives
-// NAME.plan alone. *written receives the paths written. False with *error when one cannot be written.
+// NAME.plan alone. A plan file of that name that this program did not write (a pilot's own)
+// is neither written over nor removed: then nothing is written and the call is false.
+// *written receives the paths written. False with *error when one cannot be written.
+// What marks a plan file this program wrote: the ground station it names.
+const char* const WrittenByMark = "\"groundStation\": \"flightreplay\"";
+
 bool WritePlanFilesBeside(const std::string& logPath, const FlightPlan& plan, double takeoff, std::vector<std::string>* written, std::string* error);
 
 // The plan file beside a log, read when there is one; true when there was none to read too.
