@@ -25,7 +25,7 @@ const osg::Vec4 FinishLineColour(1.0f, 1.0f, 1.0f, 0.45f);
 const osg::Vec4 LabelColour(1.0f, 1.0f, 1.0f, 1.0f);
 const float LabelSize = 18.0f;  // pixels: read from afar as near
 const float MarkerSize = 11.0f; // pixels
-const float RouteWidth = 2.5f;  // pixels
+const float RouteWidth = 3.0f;  // pixels
 const float LegWidth = 5.0f;
 
 struct Place
@@ -110,6 +110,15 @@ osg::ref_ptr<osgText::Text> Label(const std::string& text, const osg::Vec3d& pos
     return label;
 }
 
+// A translucent face's edge: nearly opaque and paler, so that it reads over imagery of its own hue.
+osg::Vec4 EdgeColour(const osg::Vec4& face)
+{
+    const osg::Vec4 white(1.0f, 1.0f, 1.0f, 1.0f);
+    osg::Vec4 edge = face * 0.6f + white * 0.4f;
+    edge.a() = 0.95f;
+    return edge;
+}
+
 // The places of a ring (closed) or a line, each edge cut into pieces no longer than the step,
 // so that a wall's foot follows the ground; about `most` columns at the most.
 std::vector<Place> Columns(const std::vector<Place>& ring, bool closed, size_t most)
@@ -176,9 +185,7 @@ void AddWall(osg::Geode& geode, const std::vector<Place>& ring, bool closed, con
     wall->setColorArray(colours.get(), osg::Array::BIND_OVERALL);
     wall->addPrimitiveSet(new osg::DrawArrays(GL_TRIANGLE_STRIP, 0, static_cast<GLsizei>(vertices->size())));
     geode.addDrawable(wall.get());
-    osg::Vec4 line = colour;
-    line.a() = 0.9f;
-    geode.addDrawable(Lines(edge, GL_LINE_STRIP, line, 2.0f).get());
+    geode.addDrawable(Lines(edge, GL_LINE_STRIP, EdgeColour(colour), 2.5f).get());
 }
 
 std::string CommandLabel(int32_t command)
@@ -502,9 +509,7 @@ PlanScene::PlanScene(const FlightPlan& plan, const MapFrameValues& frame, const 
             latitude += place.latitude / ring.size();
             longitude += place.longitude / ring.size();
         }
-        osg::Vec4 line = colour;
-        line.a() = 0.9f;
-        volumes->addDrawable(Lines(base, GL_LINE_LOOP, line, 1.5f).get());
+        volumes->addDrawable(Lines(base, GL_LINE_LOOP, EdgeColour(colour), 1.5f).get());
         const Place middle{latitude, longitude};
         const std::string label = space.name + " [" + space.airspaceClass + "] " + space.floor.text + " - " + space.ceiling.text;
         volumes->addDrawable(Label(label, At(frame, latitude, longitude, (floor(middle) + ceiling(middle)) / 2.0), around).get());

@@ -61,7 +61,7 @@ enum class ItemState
 
 const osg::Vec4 RouteColour(0.95f, 0.30f, 0.95f, 1.0f);   // dashed, whatever colours the track
 const osg::Vec4 LegColour(1.0f, 0.9f, 0.1f, 1.0f);        // the leg in force, solid
-const osg::Vec4 InclusionColour(0.2f, 0.9f, 0.3f, 0.28f);
+const osg::Vec4 InclusionColour(0.25f, 1.0f, 0.45f, 0.32f);
 const osg::Vec4 ExclusionColour(1.0f, 0.2f, 0.2f, 0.30f);
 osg::Vec4 ItemStateColour(ItemState state);
 
