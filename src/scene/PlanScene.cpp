@@ -27,6 +27,7 @@ const float LabelSize = 18.0f;  // pixels: read from afar as near
 const float MarkerSize = 11.0f; // pixels
 const float RouteWidth = 3.0f;  // pixels
 const float LegWidth = 5.0f;
+const double AirspaceLabelHeight = 100.0; // metres above an airspace's floor
 
 struct Place
 {
@@ -512,7 +513,9 @@ PlanScene::PlanScene(const FlightPlan& plan, const MapFrameValues& frame, const 
         volumes->addDrawable(Lines(base, GL_LINE_LOOP, EdgeColour(colour), 1.5f).get());
         const Place middle{latitude, longitude};
         const std::string label = space.name + " [" + space.airspaceClass + "] " + space.floor.text + " - " + space.ceiling.text;
-        volumes->addDrawable(Label(label, At(frame, latitude, longitude, (floor(middle) + ceiling(middle)) / 2.0), around).get());
+        // Just above the floor: the middle of a tall volume lies out of the picture.
+        const double low = floor(middle);
+        volumes->addDrawable(Label(label, At(frame, latitude, longitude, low + std::min(AirspaceLabelHeight, (ceiling(middle) - low) / 2.0)), around).get());
         ++airspacesDrawn;
     }
     airspace->addChild(volumes.get());
