@@ -222,3 +222,42 @@ TEST(PlanSceneTest, OnlyAirspaceNearTheFlightIsDrawnAndItsCeilingIsCapped)
     EXPECT_NEAR(top, 700.0 + AirspaceHeadroom, 0.05);
     EXPECT_TRUE(scene.Outline().empty()) << "airspace is not framed";
 }
+
+TEST(PlanSceneTest, AGliderTaskHasCylindersAndLinesAcrossTheCourse)
+{
+    FlightPlan plan;
+    Turnpoint start;
+    start.latitude = Latitude;
+    start.longitude = Longitude;
+    start.radius = 500.0;
+    start.role = TurnpointRole::Start;
+    start.line = true;
+    Turnpoint turn = start;
+    turn.longitude = Longitude + 0.05; // due east: the start line runs north and south
+    turn.radius = 400.0;
+    turn.role = TurnpointRole::Turn;
+    turn.line = false;
+    plan.task = {start, turn};
+    const PlanScene scene(plan, Frame, Around());
+
+    osg::Geode* geode = scene.Task()->getChild(0)->asGeode();
+    // The line's wall and top edge, its label, then the cylinder's wall.
+    const auto* line = static_cast<const osg::Vec3Array*>(geode->getDrawable(0)->asGeometry()->getVertexArray());
+    double latitude, longitude, altitude;
+    Unproject(line->front(), &latitude, &longitude, &altitude);
+    EXPECT_NEAR(longitude, Longitude, 1e-7);
+    EXPECT_NEAR(GroundDistance(latitude, longitude, Latitude, Longitude), 500.0, 0.5);
+    Unproject(line->at(line->size() - 2), &latitude, &longitude, &altitude);
+    EXPECT_NEAR(longitude, Longitude, 1e-7);
+    EXPECT_NEAR(GroundDistance(latitude, longitude, Latitude, Longitude), 500.0, 0.5) << "the other end";
+    Unproject(line->at(1), &latitude, &longitude, &altitude);
+    EXPECT_NEAR(altitude, 700.0 + OpenHeightMargin, 0.05);
+
+    const auto* cylinder = static_cast<const osg::Vec3Array*>(geode->getDrawable(3)->asGeometry()->getVertexArray());
+    ASSERT_GT(cylinder->size(), static_cast<size_t>(2 * CircleSegments));
+    for (size_t i = 0; i < cylinder->size(); i += 2)
+    {
+        Unproject((*cylinder)[i], &latitude, &longitude, &altitude);
+        EXPECT_NEAR(GroundDistance(latitude, longitude, turn.latitude, turn.longitude), 400.0, 2.0);
+    }
+}
