@@ -20,6 +20,7 @@ const double MetresPerFoot = 0.3048;
 const double MetresPerNauticalMile = 1852.0;
 const double ArcStep = 5.0 * RadiansPerDegree; // an arc laid out as chords of at most 5 degrees
 const double LongestRadius = 1000.0;           // nautical miles: more is no airspace
+const double HighestLimit = 200000.0 * 0.3048;  // metres (200,000 ft, FL 2000): more is no airspace
 const size_t LongestName = 100;                // bytes
 
 struct Reader
@@ -166,13 +167,13 @@ bool ReadLimit(const std::string& raw, AirspaceLimit* limit)
     if (i == start || i - start > 12)
         return false;
     const double number = atof(text.substr(start, i - start).c_str());
-    if (!(number >= 0.0 && number <= 200000.0))
+    if (!(number >= 0.0))
         return false;
     if (flightLevel)
     {
         limit->reference = AirspaceLimit::FlightLevel;
         limit->metres = number * 100.0 * MetresPerFoot;
-        return Trimmed(text.substr(i)).empty();
+        return limit->metres <= HighestLimit && Trimmed(text.substr(i)).empty();
     }
     std::string rest = Trimmed(text.substr(i));
     double unit = MetresPerFoot; // feet unless the file says metres
@@ -186,6 +187,8 @@ bool ReadLimit(const std::string& raw, AirspaceLimit* limit)
         rest = Trimmed(rest.substr(1));
     }
     limit->metres = number * unit;
+    if (!(limit->metres <= HighestLimit))
+        return false;
     if (rest.empty() || rest == "MSL" || rest == "AMSL" || rest == "ALT")
         limit->reference = AirspaceLimit::Amsl;
     else if (rest == "AGL" || rest == "GND" || rest == "SFC" || rest == "ASFC")
@@ -200,7 +203,8 @@ PlanPoint Destination(const PlanPoint& from, double bearing, double metres)
 {
     const double angular = metres / EarthRadius;
     const double latitude = from.latitude * RadiansPerDegree;
-    const double to = std::asin(std::sin(latitude) * std::cos(angular) + std::cos(latitude) * std::sin(angular) * std::cos(bearing));
+    // Where the arc passes over a pole, rounding can take the sine a hair past 1.
+    const double to = std::asin(std::clamp(std::sin(latitude) * std::cos(angular) + std::cos(latitude) * std::sin(angular) * std::cos(bearing), -1.0, 1.0));
     const double east = std::atan2(std::sin(bearing) * std::sin(angular) * std::cos(latitude), std::cos(angular) - std::sin(latitude) * std::sin(to));
     return PlanPoint{to * DegreesPerRadian, WrapLongitude(from.longitude + east * DegreesPerRadian)};
 }
@@ -229,6 +233,15 @@ void AppendArc(Reader& reader, double radius, double from, double to)
     }
 }
 
+// Only limits from the same datum compare; a flight level is taken as above sea level, as
+// AirspaceLimitAmsl takes it.
+bool FloorAboveCeiling(const AirspaceLimit& floor, const AirspaceLimit& ceiling)
+{
+    const auto sea = [](AirspaceLimit::Reference reference) { return reference == AirspaceLimit::Amsl || reference == AirspaceLimit::FlightLevel; };
+    const bool comparable = (sea(floor.reference) && sea(ceiling.reference)) || (floor.reference == AirspaceLimit::AboveGround && ceiling.reference == AirspaceLimit::AboveGround);
+    return comparable && floor.metres > ceiling.metres;
+}
+
 void Close(Reader& reader)
 {
     if (!reader.open)
@@ -244,7 +257,9 @@ void Close(Reader& reader)
         reader.Fault("airspaces of more than " + std::to_string(MostShapeVertices) + " outline points, left out", reader.currentLine);
     else if (!reader.hasFloor || !reader.hasCeiling)
         reader.Fault("airspaces without a readable floor (AL) or ceiling (AH), left out", reader.currentLine);
-    else if (reader.read.size() >= MostAirspaces)
+    else if (FloorAboveCeiling(reader.current.floor, reader.current.ceiling))
+        reader.Fault("airspaces with a floor above its ceiling, left out", reader.currentLine);
+    else if (reader.plan->airspace.size() + reader.read.size() >= MostAirspaces)
         ++reader.tooMany;
     else
         reader.read.push_back(std::move(reader.current));
@@ -439,15 +454,20 @@ bool ReadOpenAir(const std::string& text, FlightPlan* plan, std::string* error)
         start = end + 1;
     }
     Close(reader);
+    std::vector<std::string> notes;
     for (const auto& fault : reader.faults)
-        plan->notes.push_back("airspace: " + fault.first + ": " + std::to_string(fault.second.first) + " (the first on line " + std::to_string(fault.second.second) + ")");
+        notes.push_back("airspace: " + fault.first + ": " + std::to_string(fault.second.first) + " (the first on line " + std::to_string(fault.second.second) + ")");
     if (reader.tooMany)
-        plan->notes.push_back("airspace: more than " + std::to_string(MostAirspaces) + " airspaces; " + std::to_string(reader.tooMany) + " left out");
+        notes.push_back("airspace: more than " + std::to_string(MostAirspaces) + " airspaces; " + std::to_string(reader.tooMany) + " left out");
     if (reader.read.empty())
     {
+        // A refused file leaves the plan as it was: the first fault says why.
         *error = "no airspace with a floor, a ceiling and an outline";
+        if (!notes.empty())
+            *error += " (" + notes.front() + ")";
         return false;
     }
+    plan->notes.insert(plan->notes.end(), notes.begin(), notes.end());
     plan->airspace.insert(plan->airspace.end(), std::make_move_iterator(reader.read.begin()), std::make_move_iterator(reader.read.end()));
     return true;
 }

@@ -128,17 +128,35 @@ bool WritePlanFilesBeside(const std::string& logPath, const FlightPlan& plan, do
 
 bool ReadPlanFile(const std::string& path, FlightPlan* plan, std::string* error)
 {
+    enum { GroundStationPlan, WaypointList, GliderTask } kind;
+    if (EndsWith(path, ".plan"))
+        kind = GroundStationPlan;
+    else if (EndsWith(path, ".xctsk"))
+        kind = GliderTask;
+    else if (EndsWith(path, ".waypoints") || EndsWith(path, ".mission") || EndsWith(path, ".txt"))
+        kind = WaypointList;
+    else
+    {
+        *error = "'" + path + "': not a plan file this program reads (.plan, .waypoints, .mission or .txt waypoint lists, .xctsk)";
+        return false;
+    }
     std::string text;
     if (!ReadWholeFile(path, &text, error))
         return false;
     bool read = false;
     std::string why;
-    if (EndsWith(path, ".plan"))
-        read = ReadGroundStationPlan(text, plan, &why);
-    else
+    switch (kind)
     {
-        *error = "'" + path + "': not a plan file this program reads (.plan)";
-        return false;
+    case GroundStationPlan:
+        read = ReadGroundStationPlan(text, plan, &why);
+        break;
+    case GliderTask:
+        read = ReadGliderTask(text, plan, &why);
+        break;
+    case WaypointList:
+        // A .txt or .mission file is many things; only a waypoint list is read here.
+        read = ReadWaypointList(text, plan, &why);
+        break;
     }
     if (!read)
         *error = "'" + path + "': " + why;

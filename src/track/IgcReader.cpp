@@ -63,8 +63,147 @@ static int ExtraDigit(const std::string& line, size_t position)
     return position < line.size() && isdigit(static_cast<unsigned char>(line[position])) ? line[position] - '0' : -1;
 }
 
+// The task declared in C records: the declaration "C DDMMYY HHMMSS DDMMYY NNNN TT text"
+// (when declared, the flight's date, the task's number, TT turnpoints), then a C record
+// "C DDMMmmmN DDDMMmmmE name" for each of take-off, start, the TT turnpoints, finish and
+// landing. The take-off and the landing are mostly zeros: no place at all.
+class IgcTaskRecords
+{
+public:
+    void Add(const std::string& line, size_t lineNumber)
+    {
+        if (finished)
+            return;
+        if (IsDeclaration(line))
+        {
+            if (declared)
+            {
+                notes.push_back("task: a second declaration (C record on line " + std::to_string(lineNumber) + "); the first task kept");
+                finished = true;
+                return;
+            }
+            declared = true;
+            turnpoints = atoi(line.substr(23, 2).c_str());
+            return;
+        }
+        if (slots.size() >= MostTurnpoints + 4)
+        {
+            notes.push_back("task: more than " + std::to_string(MostTurnpoints + 4) + " points declared; the rest, from line " + std::to_string(lineNumber) + ", left out");
+            finished = true;
+            return;
+        }
+        Slot slot;
+        slot.read = line.size() >= 18 && ParseIgcAngle(line.substr(1, 7), line[8], 'S', 'N', -1, &slot.point.latitude) &&
+                    ParseIgcAngle(line.substr(9, 8), line[17], 'W', 'E', -1, &slot.point.longitude) && slot.point.latitude >= -90.0 &&
+                    slot.point.latitude <= 90.0 && slot.point.longitude >= -180.0 && slot.point.longitude <= 180.0;
+        if (!slot.read && unreadable++ == 0)
+            firstUnreadable = lineNumber;
+        slot.placed = slot.read && !(slot.point.latitude == 0.0 && slot.point.longitude == 0.0);
+        slot.point.name = NameOf(line);
+        // The declaration says nothing of the observation zones; a cylinder of 500 m is the
+        // one the sporting code for badges and records (what a declaration is for) allows
+        // at every turnpoint, and stands in for the start and finish lines, whose direction
+        // is not declared either.
+        slot.point.radius = 500.0;
+        slots.push_back(slot);
+    }
+
+    // The task into the plan, with notes on what was left out; nothing when no point was declared.
+    void Finish(FlightPlan* plan) const
+    {
+        std::vector<std::string> told = notes;
+        if (unreadable)
+            told.push_back("task: " + std::to_string(unreadable) + " C record" + (unreadable == 1 ? "" : "s") + " that cannot be read left out (the first on line " + std::to_string(firstUnreadable) + ")");
+        if (slots.empty())
+        {
+            plan->notes.insert(plan->notes.end(), told.begin(), told.end());
+            return;
+        }
+        // Take-off, start, turnpoints, finish, landing as declared (records beyond them left
+        // out), or start to finish alone; else the first and the last places are taken as the
+        // start and the finish, the records at no place around them as take-off and landing.
+        const size_t declaredPoints = static_cast<size_t>(turnpoints) + 4;
+        size_t count = slots.size();
+        size_t takeoff = count, landing = count, start = 0, finish = count - 1;
+        if (declared && count >= declaredPoints)
+        {
+            if (count > declaredPoints)
+                told.push_back("task: " + std::to_string(count - declaredPoints) + " C record" + (count - declaredPoints == 1 ? "" : "s") + " beyond the " +
+                               std::to_string(declaredPoints) + " points declared left out");
+            count = declaredPoints;
+            takeoff = 0;
+            start = 1;
+            finish = count - 2;
+            landing = count - 1;
+        }
+        else if (!declared || count != declaredPoints - 2)
+        {
+            told.push_back("task: the declaration names " + (declared ? std::to_string(turnpoints) : std::string("no")) + " turnpoints but " + std::to_string(count) +
+                           " points follow; the first and the last place taken as start and finish");
+            while (start < finish && !slots[start].placed)
+                ++start;
+            while (finish > start && !slots[finish].placed)
+                --finish;
+        }
+        std::vector<Turnpoint> task;
+        size_t unplaced = 0;
+        for (size_t i = 0; i < count; ++i)
+        {
+            if (i == landing)
+                continue; // where the pilot meant to land is not part of the task
+            if (!slots[i].placed)
+            {
+                unplaced += slots[i].read && i != takeoff && i >= start && i <= finish;
+                continue;
+            }
+            Turnpoint point = slots[i].point;
+            point.role = i == takeoff ? TurnpointRole::Takeoff : i == start ? TurnpointRole::Start : i == finish ? TurnpointRole::Goal : TurnpointRole::Turn;
+            task.push_back(point);
+        }
+        if (unplaced)
+            told.push_back("task: " + std::to_string(unplaced) + " declared point" + (unplaced == 1 ? "" : "s") + " at 0 N 0 E (no place) left out");
+        plan->task = std::move(task);
+        plan->notes.insert(plan->notes.end(), told.begin(), told.end());
+    }
+
+private:
+    struct Slot
+    {
+        Turnpoint point;
+        bool read = false;   // the record could be read
+        bool placed = false; // and names a place (not 0 N 0 E)
+    };
+
+    static bool IsDeclaration(const std::string& line)
+    {
+        if (line.size() < 25)
+            return false;
+        for (size_t i = 1; i < 25; ++i)
+            if (!isdigit(static_cast<unsigned char>(line[i])))
+                return false;
+        return true;
+    }
+
+    // The name after the position, printable ASCII as IGC files are, at most 100 characters.
+    static std::string NameOf(const std::string& line)
+    {
+        std::string name;
+        for (size_t i = 18; i < line.size() && name.size() < 100; ++i)
+            name += line[i] >= 0x20 && line[i] < 0x7F ? line[i] : '?';
+        const size_t begin = name.find_first_not_of(' '), end = name.find_last_not_of(' ');
+        return begin == std::string::npos ? std::string() : name.substr(begin, end - begin + 1);
+    }
+
+    bool declared = false, finished = false;
+    int turnpoints = 0;
+    std::vector<Slot> slots;
+    size_t unreadable = 0, firstUnreadable = 0;
+    std::vector<std::string> notes;
+};
+
 bool ReadIgcTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
 {
+    IgcTaskRecords task;
     std::vector<TimedPosition>* points = &flight->positions;
     std::istringstream lines{std::string(file.Bytes())};
     SkippedPoints skipped;
@@ -86,6 +225,8 @@ bool ReadIgcTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
             if (digits != std::string::npos && digits + 6 <= line.size() && line.find_first_not_of("0123456789", digits) >= digits + 6)
                 flight->utcDate = atoi(line.substr(digits, 6).c_str());
         }
+        if (!line.empty() && line[0] == 'C')
+            task.Add(line, lineNumber);
         // B HHMMSS DDMMmmmN DDDMMmmmE V PPPPP GGGGG, then the I record's extensions
         if (line.empty() || line[0] != 'B')
             continue;
@@ -116,6 +257,7 @@ bool ReadIgcTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
         p.time = time;
         points->push_back(p);
     }
+    task.Finish(&flight->plan);
     skipped.Report(flight);
     DescribeTrack(flight, "IGC", "B records", "seconds of the UTC day");
     return true;
