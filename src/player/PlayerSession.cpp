@@ -13,13 +13,13 @@
 #include <osg/Viewport>
 #include <osgViewer/View>
 
+#include "check/HeightAboveTerrain.h"
 #include "geo/ReplayFiles.h"
+#include "plan/PlanFiles.h"
 #include "player/ColourLegend.h"
 #include "player/FlightReadout.h"
 #include "player/PlayerDisplay.h"
 #include "player/PlayerKeys.h"
-#include "check/HeightAboveTerrain.h"
-#include "plan/PlanFiles.h"
 #include "scene/FlightPath.h"
 #include "scene/FlightTrack.h"
 
@@ -321,8 +321,7 @@ void PlayerSession::ReadPlan()
 void PlayerSession::MarkVersions()
 {
     timeline.versions.clear();
-    if (plan.missions.size() < 2 && !(plan.missions.size() == 1 && std::isfinite(plan.missions.front().uploaded)))
-        return;
+    // A pilot's file has no upload time: only the log's versions are placed.
     const LogTimeIndex index(shown->Rows());
     for (const MissionVersion& version : plan.missions)
     {
