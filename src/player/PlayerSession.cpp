@@ -181,8 +181,7 @@ void PlayerSession::SelectFlight(size_t index)
     shown = &(*flights)[selected];
     StudyLoadedFlight();
     plots->SetFlight(shown);
-    if (planParent)
-        BuildPlanLayers();
+    BuildPlanLayers();
     // The same series for the new flight, as far as its log has them.
     const std::vector<std::string> words = plots->Words().empty() ? plotWords : plots->Words();
     if (!words.empty())
@@ -341,8 +340,11 @@ void PlayerSession::AddPlanToScene(FlightScene& scene)
 
 void PlayerSession::BuildPlanLayers()
 {
+    osg::ref_ptr<osg::Group> parent;
+    if (!planParent.lock(parent))
+        return;
     if (planLayers)
-        planParent->removeChild(planLayers->Root());
+        parent->removeChild(planLayers->Root());
     planLayers.reset();
     if (plan.Empty())
         return;
@@ -367,7 +369,7 @@ void PlayerSession::BuildPlanLayers()
     around.font = hud->Font();
     planLayers = std::make_unique<PlanScene>(plan, frame, around);
     planLayers->SetVisible(planVisible);
-    planParent->addChild(planLayers->Root());
+    parent->addChild(planLayers->Root());
     shownMoment = MissionMoment();
     shownMoment.version = -2; // nothing shown yet: the first ShowPlanAtClock sets all
     ShowPlanAtClock();

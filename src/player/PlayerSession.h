@@ -7,6 +7,7 @@
 #include <osg/MatrixTransform>
 #include <osg/NodeCallback>
 #include <osg/Referenced>
+#include <osg/observer_ptr>
 #include <osg/ref_ptr>
 #include <osgGA/GUIEventHandler>
 
@@ -160,7 +161,9 @@ private:
     MapFrameValues frame;
     FlightPlan plan;
     std::unique_ptr<PlanScene> planLayers;
-    osg::ref_ptr<osg::Group> planParent; // the scene's root, once the layers are in it
+    // The scene's root, once the layers are in it; not held, since the scene holds the session
+    // through the aircraft's callback.
+    osg::observer_ptr<osg::Group> planParent;
     bool planVisible = true;
     bool notesPrinted = false;
     MissionMoment shownMoment;
