@@ -1,11 +1,12 @@
 // flightreplay-data check through the built program: its exit statuses, the report's limit
-// of lines per kind, the selection, the CSV and the plot.
+// of lines per kind, the selection, the CSV and the plot, and the flight against a plan.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "support/DataToolSupport.h"
 #include "geo/MapProjection.h"
@@ -173,4 +174,95 @@ TEST_F(CheckCommandTest, CsvHasARowPerSampleWithFlagsAndThePlotIsA1600By600Png)
     const auto word = [&](size_t at) { return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16) | (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]); };
     EXPECT_EQ(word(16), 1600u);
     EXPECT_EQ(word(20), 600u);
+}
+
+namespace
+{
+
+// A place `north` and `east` metres from where Log's flight starts, as "lat, lon" in degrees
+// with `separator` between them.
+std::string Place(double north, double east, const char* separator)
+{
+    const double latitude = GridRowLatitude(90 * 1024 + 500.3);
+    const double longitude = GridColumnLongitude(140 * 1024 + 500.6);
+    const double metresPerDegree = Pi * EarthRadius / 180.0;
+    char text[120];
+    snprintf(text, sizeof text, "%.9f%s%.9f", latitude + north / metresPerDegree, separator, longitude + east / (metresPerDegree * std::cos(latitude * Pi / 180.0)));
+    return text;
+}
+
+// OpenAir's "DD:MM:SS.sss N DDD:MM:SS.sss E" of a place.
+std::string OpenAirPlace(double north, double east)
+{
+    const std::string place = Place(north, east, " ");
+    double degrees[2];
+    sscanf(place.c_str(), "%lf %lf", &degrees[0], &degrees[1]);
+    std::string text;
+    for (int i = 0; i < 2; ++i)
+    {
+        const double seconds = degrees[i] * 3600.0;
+        char part[60];
+        snprintf(part, sizeof part, "%s%d:%02d:%06.3f %c", i ? " " : "", static_cast<int>(seconds / 3600.0), static_cast<int>(std::fmod(seconds, 3600.0) / 60.0), std::fmod(seconds, 60.0), i ? 'E' : 'N');
+        text += part;
+    }
+    return text;
+}
+
+} // namespace
+
+TEST_F(CheckCommandTest, PlanAndAirspaceAddTheirFindingsAndLeaveTheVerdict)
+{
+    // Log's flight: 2 m north a row, 5 rows a second, 130 m over ground at 100 m. Waypoint 1
+    // lies 40 m on (sample 21), 2 is passed 5 m aside, which the flight keeps on its right;
+    // the fence ends 81 m on; the airspace
+    // begins 51 m on, 20 m above the drawn ground.
+    WriteFlatTile();
+    WriteText("flight.log", Log(50));
+    const std::string item = R"({"type": "SimpleItem", "command": 16, "frame": 0, "autoContinue": true, "params": [0, 1, 0, 0, %s, 130]})";
+    auto waypoint = [&](double north, double east) {
+        char text[300];
+        snprintf(text, sizeof text, item.c_str(), Place(north, east, ", ").c_str());
+        return std::string(text);
+    };
+    WriteText("mission.plan", R"({"fileType": "Plan", "mission": {"plannedHomePosition": [)" + Place(0, 0, ", ") + ", 100], \"items\": [" + waypoint(40, 0) + ", " +
+                                 waypoint(90, 5) + R"(]}, "geoFence": {"polygons": [{"inclusion": true, "polygon": [[)" + Place(-10, -20, ", ") + "], [" + Place(-10, 20, ", ") +
+                                 "], [" + Place(81, 20, ", ") + "], [" + Place(81, -20, ", ") + "]]}]}}");
+    WriteText("air.txt", "AC D\nAN TEST AGL\nAL 20m AGL\nAH 1000m MSL\nDP " + OpenAirPlace(51, -50) + "\nDP " + OpenAirPlace(51, 50) + "\nDP " + OpenAirPlace(300, 50) + "\nDP " +
+                             OpenAirPlace(300, -50) + "\n");
+    std::string out, err;
+    ASSERT_EQ(RunTool({"check", "flight.log", "--plan", "mission.plan", "--airspace", "air.txt", "--csv", "flight.csv"}, &out, &err), 0) << out << err;
+    EXPECT_NE(out.find("\nmission: version 1 of 1 (in force when it began), 2 waypoints, heights above home from 100.0 m AMSL\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\n    1  waypoint          radius   1004.00 s (sample 21)     "), std::string::npos) << out;
+    EXPECT_NE(out.find("\n    2  waypoint          no       -                               5.0 3-D           5.0           1.0\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\ncross-track (the leg to the waypoint after the last reached, right positive): max -5.8 m at 1009.80 s, RMS "), std::string::npos) << out;
+    EXPECT_NE(out.find("\nfence breaches: 1, the least margin -17.0 m\n  1008.20 to 1009.80 s (samples 42 to 50), deepest 17.0 m beyond the inclusion polygon 1\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\n  1005.20 s (sample 27) entry 'TEST AGL' (class D): 10.0 m above the floor (20m AGL), 870.0 m below the ceiling (1000m MSL)\n"), std::string::npos) << out;
+    EXPECT_EQ(Verdict(out), "verdict: clean") << "facts, not faults";
+
+    const std::vector<std::string> csv = SplitLines(ReadText("flight.csv"));
+    ASSERT_EQ(csv.size(), 51u);
+    const std::vector<std::string> header = SplitFields(csv[0], ',');
+    ASSERT_EQ(header.size(), 23u);
+    EXPECT_EQ(std::vector<std::string>(header.begin() + 19, header.end()), (std::vector<std::string>{"active_leg", "cross_track_m", "fence_margin_m", "airspaces"}));
+    const std::vector<std::string> row30 = SplitFields(csv[30], ',');
+    ASSERT_EQ(row30.size(), 23u);
+    EXPECT_EQ(row30[19], "2") << "the leg to waypoint 2";
+    EXPECT_EQ(row30[22], "TEST AGL");
+    EXPECT_EQ(SplitFields(csv[10], ',')[22], "") << "before the airspace";
+
+    ASSERT_EQ(RunTool({"check", "flight.log", "--plan", "mission.plan", "--airspace", "air.txt", "--json"}, &out), 0);
+    const nlohmann::json plan = nlohmann::json::parse(out)["plan"];
+    EXPECT_EQ(plan["mission"]["waypoints"][0]["reached"], "radius");
+    EXPECT_EQ(plan["mission"]["waypoints"][0]["sample"], 21);
+    EXPECT_NEAR(plan["mission"]["waypoints"][1]["closest_m"].get<double>(), 5.0, 0.01);
+    EXPECT_EQ(plan["fence"]["breaches"][0]["last_sample"], 50);
+    EXPECT_EQ(plan["airspace"]["events"][0]["kind"], "entry");
+    EXPECT_NEAR(plan["airspace"]["events"][0]["above_floor_m"].get<double>(), 10.0, 1e-6);
+    EXPECT_EQ(plan["airspace"]["events"][0]["floor"], "20m AGL");
+
+    // A plan it cannot read is one line, and the flight is checked as without one.
+    EXPECT_EQ(RunTool({"check", "flight.log", "--plan", "missing.plan", "--airspace", "mission.plan"}, &out, &err), 0) << out;
+    EXPECT_EQ(out.find("mission:"), std::string::npos) << out;
+    EXPECT_NE(err.find("check: --plan cannot open 'missing.plan': No such file or directory; checked without it\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("check: --airspace 'mission.plan': "), std::string::npos) << err;
 }

@@ -144,15 +144,16 @@ TEST(PlanFilesTest, GliderTaskReadsBothForms)
     EXPECT_EQ(plan.task[3].name, "Goal");
     EXPECT_TRUE(NoteHas(plan, "1 turnpoint without a valid position or radius"));
 
-    // The compact form: 'e}iqBhcpgE_f@_X' is 18.73379 E, 32.85573 S, 624 m, 400 m.
-    const std::string compact = R"({"taskType": "CLASSIC", "version": 2, "t": [{"z": "e}iqBhcpgE_f@_X", "n": "WPT1", "t": 2},
-        {"z": "g{rxBltg_Ea`A_X", "n": "WPT13", "t": 3}], "g": {"t": 2}})";
+    // The compact form, polyline-encoded: 'qrqp@ana{Gw|A_X' is 8.12345 E, 46.54321 N, 1500 m, 400 m.
+    const std::string compact = R"({"taskType": "CLASSIC", "version": 2, "t": [{"z": "qrqp@ana{Gw|A_X", "n": "WPT1", "t": 2},
+        {"z": "_igq@c~n{GgbCo}@", "n": "WPT13", "t": 3}], "g": {"t": 2}})";
     ASSERT_TRUE(ReadGliderTask(compact, &plan, &error)) << error;
     ASSERT_EQ(plan.task.size(), 2u); // replaced
-    EXPECT_NEAR(plan.task[0].longitude, 18.73379, 1e-9);
-    EXPECT_NEAR(plan.task[0].latitude, -32.85573, 1e-9);
-    EXPECT_DOUBLE_EQ(plan.task[0].altitude, 624.0);
+    EXPECT_NEAR(plan.task[0].longitude, 8.12345, 1e-9);
+    EXPECT_NEAR(plan.task[0].latitude, 46.54321, 1e-9);
+    EXPECT_DOUBLE_EQ(plan.task[0].altitude, 1500.0);
     EXPECT_DOUBLE_EQ(plan.task[0].radius, 400.0);
+    EXPECT_DOUBLE_EQ(plan.task[1].radius, 1000.0);
     EXPECT_EQ(plan.task[0].role, TurnpointRole::Start);
     EXPECT_EQ(plan.task[1].role, TurnpointRole::Goal);
     EXPECT_FALSE(plan.task[1].line);
@@ -237,7 +238,7 @@ TEST(PlanFilesTest, BrokenFilesAreRefusedInOneLineOrReadInPart)
     ASSERT_TRUE(ReadGliderTask(task + "]}", &plan, &error));
     EXPECT_EQ(plan.task.size(), MostTurnpoints);
     EXPECT_TRUE(NoteHas(plan, "the goal cannot be read"));
-    EXPECT_FALSE(ReadGliderTask(R"({"version": 2, "t": [{"z": "e}iqBhcpgE_f@_"}]})", &plan, &error)); // an unfinished number
+    EXPECT_FALSE(ReadGliderTask(R"({"version": 2, "t": [{"z": "qrqp@ana{Gw|A_"}]})", &plan, &error)); // an unfinished number
     EXPECT_FALSE(ReadGliderTask(R"({"version": 3, "t": []})", &plan, &error));
     EXPECT_NE(error.find("version 3"), std::string::npos) << error;
     EXPECT_FALSE(ReadPlanFile("flight.kml", &plan, &error));

@@ -134,6 +134,11 @@ void CommandReport::Timing(const std::string& name, double seconds)
     timings.emplace_back(name, seconds);
 }
 
+void CommandReport::Section(const std::string& name, const std::string& json)
+{
+    sections.emplace_back(name, json);
+}
+
 std::string CommandReport::Text(CommandStatus status, int exit, const std::string& message) const
 {
     using nlohmann::json;
@@ -178,6 +183,12 @@ std::string CommandReport::Text(CommandStatus status, int exit, const std::strin
         timingObject[name] = seconds;
     timingObject["total"] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     object["timings"] = timingObject;
+    for (const auto& [name, text] : sections)
+    {
+        json section = json::parse(text, nullptr, false);
+        if (!section.is_discarded())
+            object[name] = std::move(section);
+    }
     // Paths and messages are bytes from the file system and the logs: what is not UTF-8 is
     // replaced rather than refused.
     return object.dump(-1, ' ', false, json::error_handler_t::replace);

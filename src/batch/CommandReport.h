@@ -83,6 +83,8 @@ public:
     void Warning(const std::string& kind, const std::string& message, const std::vector<int32_t>& samples = {});
     // Seconds spent in a named stage; "total" is added at Finish.
     void Timing(const std::string& name, double seconds);
+    // A member of the object of the command's own, as JSON text (check's "plan").
+    void Section(const std::string& name, const std::string& json);
 
     // Prints the object when asked for, and returns the exit status of `status`. `message`
     // says why a command failed.
@@ -116,6 +118,7 @@ private:
     std::vector<std::pair<std::string, double>> counts;
     std::vector<Warned> warnings;
     std::vector<std::pair<std::string, double>> timings;
+    std::vector<std::pair<std::string, std::string>> sections;
 };
 
 // Whether the command line asks for --json anywhere after the program's name.

@@ -9,6 +9,8 @@
 #include "flight/LoadedFlight.h"
 #include "flight/RangeListParser.h"
 #include "check/FlightCheck.h"
+#include "check/PlanCheck.h"
+#include "plan/PlanFiles.h"
 #include "cli/CommandLine.h"
 #include "datatool/CheckCsv.h"
 #include "datatool/CheckPlot.h"
@@ -25,6 +27,8 @@ struct CheckArguments
     const char* samples = nullptr;
     const char* csv = nullptr;
     const char* plot = nullptr;
+    const char* plan = nullptr;
+    const char* airspace = nullptr;
     bool json = false;
     bool skipExisting = false;
     FlightCheckLimits limits;
@@ -33,26 +37,30 @@ struct CheckArguments
 // The texts the arguments point into.
 struct CheckArgumentTexts
 {
-    std::string log, samples, csv, plot;
+    std::string log, samples, csv, plot, plan, airspace;
 };
 
 CommandLineOutcome ParseArguments(int argc, char** argv, CheckArguments* arguments, CheckArgumentTexts* texts)
 {
     CommandLine line("check", DataCommandName(argv[0], "check"),
-                     "Checks a flight log for its faults (time, position, speed, height above the drawn ground) and prints the report; exit status 0 clean, 1 warnings, 65 unusable.", DataToolUsage);
+                     "Checks a flight log for its faults (time, position, speed, height above the drawn ground) and prints the report, with a plan what it says of the flight too; exit status 0 clean, 1 warnings, 65 unusable.", DataToolUsage);
     line.Positional("LOG", &texts->log, "the keyword log, read as the replay reads it");
     line.Text("--samples", "LIST", &texts->samples, "the sample numbers to check, BEGIN-END,BEGIN-END,... as the replay selects them");
     line.Number("--max-speed", "M/S", 0.0, 1e6, &arguments->limits.maximumSpeed, "the highest believable ground speed (default " + std::to_string(static_cast<int>(FlightCheckLimits().maximumSpeed)) + " m/s)", true);
     line.Text("--csv", "FILE", &texts->csv, "write every sample's findings to FILE as CSV");
     line.Text("--plot", "FILE.png", &texts->plot, "draw the flight's profile and its faults into FILE.png");
+    line.Text("--plan", "FILE", &texts->plan, "measure the flight against this plan (.plan, .waypoints, .xctsk): its layers replace the flight's own");
+    line.Text("--airspace", "FILE", &texts->airspace, "measure the flight against the airspace of this OpenAir file");
     line.Json(&arguments->json);
-    line.SkipExisting(&arguments->skipExisting, "the --csv and --plot files are newer than the log");
+    line.SkipExisting(&arguments->skipExisting, "the --csv and --plot files are newer than the log, the plan and the airspace");
     const CommandLineOutcome outcome = line.Parse(argc, argv, 2);
     auto text = [](const std::string& given) { return given.empty() ? nullptr : given.c_str(); };
     arguments->log = texts->log.c_str();
     arguments->samples = text(texts->samples);
     arguments->csv = text(texts->csv);
     arguments->plot = text(texts->plot);
+    arguments->plan = text(texts->plan);
+    arguments->airspace = text(texts->airspace);
     return outcome;
 }
 
@@ -89,6 +97,33 @@ void ReportFaults(const FlightRows& rows, const FlightCheckReport& report, const
         command->Warning("no_drawn_ground", std::to_string(report.validPositions - report.coveredSamples) + " of " + std::to_string(report.validPositions) +
                                                 " valid positions have no drawn ground under them (no elevation tile)",
                          samples);
+    }
+}
+
+// --plan and --airspace into the flight's plan. A file that cannot be read is named in one
+// line and left out: the flight is checked all the same.
+void ReadPlanFiles(const CheckArguments& arguments, FlightPlan* plan, CommandReport* command)
+{
+    struct Given
+    {
+        const char* path;
+        const char* option;
+        bool (*read)(const std::string&, FlightPlan*, std::string*);
+    };
+    for (const Given& given : {Given{arguments.plan, "--plan", ReadPlanFile}, Given{arguments.airspace, "--airspace", ReadAirspaceFile}})
+    {
+        if (!given.path)
+            continue;
+        FlightPlan read = *plan; // a reader that fails part way must not leave half a layer
+        std::string error;
+        if (given.read(given.path, &read, &error))
+        {
+            command->Read(given.path);
+            *plan = std::move(read);
+            continue;
+        }
+        fprintf(stderr, "check: %s %s; checked without it\n", given.option, error.c_str());
+        command->Warning("plan_file", std::string(given.option) + " " + error);
     }
 }
 
@@ -131,7 +166,11 @@ int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
         if (output)
             outputs.push_back(output);
     // Only the files count: the report itself is printed anew each time.
-    if (arguments.skipExisting && OutputsUpToDate({arguments.log}, outputs))
+    std::vector<std::string> inputs = {arguments.log};
+    for (const char* input : {arguments.plan, arguments.airspace})
+        if (input)
+            inputs.push_back(input);
+    if (arguments.skipExisting && OutputsUpToDate(inputs, outputs))
     {
         for (const std::string& output : outputs)
             command.Written(output);
@@ -150,10 +189,17 @@ int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
     // What cannot be loaded (no accepted row) is judged unusable by the check.
     LoadedFlight flight;
     LoadFlight(arguments.log, nullptr, FlightFiles::Refuse, LoadReport::Quiet, &flight);
+    ReadPlanFiles(arguments, &flight.plan, &command);
     const FlightRows rows = flight.Rows();
     const FlightCheckReport report = CheckFlight(rows, flight.Frame(), flight.selection, arguments.limits);
-    PrintCheckReport(stdout, arguments.log, rows.rows, report, arguments.limits);
+    // The plan is measured over the ground the player draws under it, wherever there are tiles.
+    const bool hasPlan = !flight.plan.Empty() && !report.samples.empty();
+    const PlanCheckReport planReport = hasPlan ? CheckPlan(rows, flight.plan, GroundHeightOf(PagedGround())) : PlanCheckReport();
+    const PlanFindings findings{flight.plan, planReport};
+    PrintCheckReport(stdout, arguments.log, rows.rows, report, arguments.limits, hasPlan ? &findings : nullptr);
     ReportFaults(rows, report, arguments.limits, &command);
+    if (hasPlan)
+        command.Section("plan", PlanFindingsJson(rows.rows, findings));
 
     CommandStatus status = StatusOfVerdict(report.verdict);
     std::string failure = report.verdict == FlightVerdict::Unusable ? VerdictText(report) : "";
@@ -170,7 +216,7 @@ int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
     };
     if (arguments.csv && !report.samples.empty())
     {
-        const bool done = WriteCheckCsv(arguments.csv, rows.rows, report);
+        const bool done = WriteCheckCsv(arguments.csv, rows.rows, report, hasPlan ? &findings : nullptr);
         if (done)
             printf("csv: %zu rows written to '%s'\n", report.samples.size(), arguments.csv);
         written(arguments.csv, done, "CSV");

@@ -28,13 +28,38 @@ void AppendCell(std::string* line, int decimals, double value, bool measured = t
         line->append(cell, result.ptr);
 }
 
+// The plan's columns of one row; the airspaces' names quoted when they hold what a CSV cell cannot.
+void AppendPlanCells(std::string* line, const FlightPlan& plan, const PlanSample& sample)
+{
+    *line += ',';
+    if (sample.legSeq >= 0)
+        *line += std::to_string(sample.legSeq);
+    AppendCell(line, 2, sample.crossTrack);
+    AppendCell(line, 2, sample.fenceMargin);
+    std::string names;
+    for (uint32_t a : sample.airspaces)
+        names += (names.empty() ? "" : "; ") + plan.airspace[a].name;
+    *line += ',';
+    if (names.find_first_of(",\"\r\n") == std::string::npos)
+    {
+        *line += names;
+        return;
+    }
+    *line += '"';
+    for (char c : names)
+        *line += c == '"' ? std::string("\"\"") : std::string(1, c);
+    *line += '"';
+}
+
 } // namespace
 
-bool WriteCheckCsv(const std::string& path, const SampleRow* rows, const FlightCheckReport& report)
+bool WriteCheckCsv(const std::string& path, const SampleRow* rows, const FlightCheckReport& report, const PlanFindings* plan)
 {
     std::string text = "sample,time_s,lat_deg,lon_deg,altitude_m,terrain_m,height_above_terrain_m,ground_speed_mps,climb_mps";
     for (int32_t k = 0; k < FaultKindCount; ++k)
         text += std::string(",") + FaultKindColumn(static_cast<FaultKind>(k));
+    if (plan)
+        text += ",active_leg,cross_track_m,fence_margin_m,airspaces";
     text += '\n';
     text.reserve(text.size() + report.samples.size() * 120);
     for (size_t i = 0; i < report.samples.size(); ++i)
@@ -55,6 +80,8 @@ bool WriteCheckCsv(const std::string& path, const SampleRow* rows, const FlightC
             text += ',';
             text += (sample.faults >> k) & 1u ? '1' : '0';
         }
+        if (plan && i < plan->report.samples.size())
+            AppendPlanCells(&text, plan->plan, plan->report.samples[i]);
         text += '\n';
     }
     return WriteFileAtomically(path, text.data(), text.size());

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <nlohmann/json.hpp>
+
 #include "log/SampleRow.h"
 
 namespace
@@ -175,7 +177,7 @@ std::string VerdictText(const FlightCheckReport& report)
     return verdict;
 }
 
-void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* rows, const FlightCheckReport& report, const FlightCheckLimits& limits)
+void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* rows, const FlightCheckReport& report, const FlightCheckLimits& limits, const PlanFindings* plan)
 {
     const int32_t count = static_cast<int32_t>(report.samples.size());
     if (count == 0)
@@ -217,5 +219,210 @@ void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* ro
         if (stretches.size() > static_cast<size_t>(StretchLinesPerKind))
             fprintf(out, "  ... and %zu more\n", stretches.size() - StretchLinesPerKind);
     }
+    if (plan)
+        PrintPlanFindings(out, rows, *plan);
     fprintf(out, "verdict: %s\n", VerdictText(report).c_str());
+}
+
+std::string MissionCommandName(int32_t command)
+{
+    switch (command)
+    {
+    case CommandWaypoint: return "waypoint";
+    case CommandLoiterUnlimited: return "loiter";
+    case CommandLoiterTurns: return "loiter turns";
+    case CommandLoiterTime: return "loiter time";
+    case CommandReturnToLaunch: return "return to launch";
+    case CommandLand: return "land";
+    case CommandTakeoff: return "takeoff";
+    case CommandSplineWaypoint: return "spline waypoint";
+    case CommandVtolTakeoff: return "vtol takeoff";
+    case CommandVtolLand: return "vtol land";
+    case 31: return "loiter to altitude";
+    default: return "command " + std::to_string(command);
+    }
+}
+
+namespace
+{
+
+const char* HowReached(const WaypointCheck& waypoint)
+{
+    return waypoint.byRadius && waypoint.byLog ? "both" : waypoint.byRadius ? "radius" : waypoint.byLog ? "log" : "no";
+}
+
+// "12.5 m above the floor (1500ft AGL)", "the floor (150m AGL) unknown: no drawn ground"
+std::string AgainstLimit(double metres, const AirspaceLimit& limit, const char* side, const char* limitName)
+{
+    char text[200];
+    if (std::isinf(metres))
+        snprintf(text, sizeof text, "the %s unlimited", limitName);
+    else if (std::isnan(metres))
+        snprintf(text, sizeof text, "the %s (%s) unknown: no drawn ground there", limitName, limit.text.c_str());
+    else
+        snprintf(text, sizeof text, "%.1f m %s the %s (%s)", std::fabs(metres), metres >= 0.0 ? side : (side[0] == 'a' ? "below" : "above"), limitName, limit.text.c_str());
+    return text;
+}
+
+// A time with the sample number at that row, or "-".
+std::string TimeAt(const SampleRow* rows, int32_t row, double time)
+{
+    if (std::isnan(time))
+        return "-";
+    char text[80];
+    if (row >= 0)
+        snprintf(text, sizeof text, "%.2f s (sample %d)", time, rows[row].samplenumber);
+    else
+        snprintf(text, sizeof text, "%.2f s", time);
+    return text;
+}
+
+void PrintMission(FILE* out, const SampleRow* rows, const PlanFindings& findings)
+{
+    const PlanCheckReport& report = findings.report;
+    const std::string home = std::isnan(report.homeAltitude) ? std::string("home's altitude unknown") : Format("heights above home from %.1f m AMSL", report.homeAltitude);
+    fprintf(out, "mission: version %d of %zu (in force when it began), %zu waypoint%s, %s\n", report.version + 1, findings.plan.missions.size(),
+            report.waypoints.size(), report.waypoints.size() == 1 ? "" : "s", home.c_str());
+    if (!report.waypoints.empty())
+        fprintf(out, "  seq  command           reached  time                      closest m  horizontal m  acceptance m\n");
+    for (size_t k = 0; k < report.waypoints.size() && k < PlanLinesPerSection; ++k)
+    {
+        const WaypointCheck& waypoint = report.waypoints[k];
+        fprintf(out, "  %3d  %-16s  %-7s  %-24s  %9.1f%s  %12.1f  %12.1f\n", waypoint.seq, MissionCommandName(waypoint.command).c_str(), HowReached(waypoint),
+                TimeAt(rows, waypoint.reachedRow, waypoint.Time()).c_str(), waypoint.closest, waypoint.closestIn3d ? " 3-D" : "  2-D", waypoint.closestHorizontal, waypoint.acceptance);
+    }
+    if (report.waypoints.size() > PlanLinesPerSection)
+        fprintf(out, "  ... and %zu more\n", report.waypoints.size() - PlanLinesPerSection);
+    const char* legs = report.legsFromLog ? "the log's current item" : "the waypoint after the last reached";
+    if (report.crossTrackSamples == 0)
+        fprintf(out, "cross-track (the leg to %s): no sample on a leg\n", legs);
+    else
+        fprintf(out, "cross-track (the leg to %s, right positive): max %+.1f m at %.2f s, RMS %.1f m over %d samples\n", legs, report.crossTrackMaximum, report.crossTrackMaximumTime,
+                report.crossTrackRms, report.crossTrackSamples);
+}
+
+void PrintFence(FILE* out, const SampleRow* rows, const PlanCheckReport& report)
+{
+    if (report.breaches.empty())
+    {
+        fprintf(out, "fence breaches: none, the least margin %.1f m\n", report.fenceMinimum);
+        return;
+    }
+    fprintf(out, "fence breaches: %zu, the least margin %.1f m\n", report.breaches.size(), report.fenceMinimum);
+    for (size_t b = 0; b < report.breaches.size() && b < PlanLinesPerSection; ++b)
+    {
+        const FenceBreach& breach = report.breaches[b];
+        fprintf(out, "  %.2f to %.2f s (samples %d to %d), deepest %.1f m beyond the %s\n", breach.start, breach.end, rows[breach.firstRow].samplenumber, rows[breach.lastRow].samplenumber,
+                breach.depth, breach.shape.c_str());
+    }
+    if (report.breaches.size() > PlanLinesPerSection)
+        fprintf(out, "  ... and %zu more\n", report.breaches.size() - PlanLinesPerSection);
+}
+
+void PrintAirspace(FILE* out, const SampleRow* rows, const PlanFindings& findings)
+{
+    const PlanCheckReport& report = findings.report;
+    fprintf(out, "airspace: %zu entries, exits and unknown limits; %d of %zu airspaces reach the flight's box\n", report.airspaceEvents.size(), report.airspacesNear,
+            findings.plan.airspace.size());
+    for (size_t e = 0; e < report.airspaceEvents.size() && e < PlanLinesPerSection; ++e)
+    {
+        const AirspaceEvent& event = report.airspaceEvents[e];
+        const Airspace& airspace = findings.plan.airspace[event.airspace];
+        fprintf(out, "  %s %s '%s' (class %s): %s, %s\n", TimeAt(rows, event.row, event.time).c_str(), AirspaceEventName(event.kind), airspace.name.c_str(), airspace.airspaceClass.c_str(),
+                AgainstLimit(event.aboveFloor, airspace.floor, "above", "floor").c_str(), AgainstLimit(event.belowCeiling, airspace.ceiling, "below", "ceiling").c_str());
+    }
+    if (report.airspaceEvents.size() > PlanLinesPerSection)
+        fprintf(out, "  ... and %zu more\n", report.airspaceEvents.size() - PlanLinesPerSection);
+}
+
+void PrintTask(FILE* out, const SampleRow* rows, const PlanFindings& findings)
+{
+    const PlanCheckReport& report = findings.report;
+    size_t achieved = 0;
+    for (const TurnpointCheck& check : report.task)
+        achieved += check.achieved ? 1 : 0;
+    fprintf(out, "task: %zu of %zu turnpoints achieved in order\n", achieved, report.task.size());
+    for (const TurnpointCheck& check : report.task)
+    {
+        const Turnpoint& point = findings.plan.task[check.turnpoint];
+        std::string crossings;
+        if (point.role == TurnpointRole::Start && check.achieved)
+            crossings = ", the last of " + std::to_string(check.crossings) + " crossing" + (check.crossings == 1 ? "" : "s");
+        fprintf(out, "  %-9s '%s' %s %.0f m: %s%s\n", TurnpointRoleName(point.role), point.name.c_str(), point.line ? "line" : "cylinder", point.radius,
+                check.achieved ? TimeAt(rows, check.row, check.time).c_str() : "not achieved", crossings.c_str());
+    }
+}
+
+} // namespace
+
+void PrintPlanFindings(FILE* out, const SampleRow* rows, const PlanFindings& plan)
+{
+    for (const std::string& note : plan.plan.notes)
+        fprintf(out, "plan: %s\n", note.c_str());
+    if (plan.report.version >= 0)
+        PrintMission(out, rows, plan);
+    if (plan.report.hasFence)
+        PrintFence(out, rows, plan.report);
+    if (!plan.plan.airspace.empty())
+        PrintAirspace(out, rows, plan);
+    if (!plan.plan.task.empty())
+        PrintTask(out, rows, plan);
+}
+
+std::string PlanFindingsJson(const SampleRow* rows, const PlanFindings& findings)
+{
+    using nlohmann::json;
+    const PlanCheckReport& report = findings.report;
+    // Not a number and the infinities have no JSON: null, as nlohmann writes them, and an
+    // unlimited ceiling by its text.
+    auto sample = [&](int32_t row) { return row >= 0 ? json(rows[row].samplenumber) : json(nullptr); };
+    json object = json::object();
+    object["notes"] = findings.plan.notes;
+    if (report.version >= 0)
+    {
+        json waypoints = json::array();
+        for (const WaypointCheck& waypoint : report.waypoints)
+            waypoints.push_back({{"seq", waypoint.seq}, {"command", waypoint.command}, {"command_name", MissionCommandName(waypoint.command)}, {"latitude", waypoint.latitude},
+                                 {"longitude", waypoint.longitude}, {"altitude_m", waypoint.altitude}, {"acceptance_m", waypoint.acceptance}, {"reached", HowReached(waypoint)},
+                                 {"time", waypoint.Time()}, {"sample", sample(waypoint.reachedRow)}, {"radius_time", waypoint.radiusTime}, {"log_time", waypoint.logTime},
+                                 {"closest_m", waypoint.closest}, {"closest_in_3d", waypoint.closestIn3d}, {"closest_horizontal_m", waypoint.closestHorizontal},
+                                 {"closest_time", waypoint.closestTime}});
+        object["mission"] = {{"version", report.version + 1}, {"versions", findings.plan.missions.size()}, {"home_altitude_m", report.homeAltitude}, {"waypoints", waypoints},
+                             {"legs_from_log", report.legsFromLog},
+                             {"cross_track", {{"max_m", report.crossTrackMaximum}, {"max_time", report.crossTrackMaximumTime}, {"rms_m", report.crossTrackRms}, {"samples", report.crossTrackSamples}}}};
+    }
+    if (report.hasFence)
+    {
+        json breaches = json::array();
+        for (const FenceBreach& breach : report.breaches)
+            breaches.push_back({{"start", breach.start}, {"end", breach.end}, {"first_sample", sample(breach.firstRow)}, {"last_sample", sample(breach.lastRow)}, {"deepest_m", breach.depth},
+                                {"shape", breach.shape}});
+        object["fence"] = {{"least_margin_m", report.fenceMinimum}, {"breaches", breaches}};
+    }
+    if (!findings.plan.airspace.empty())
+    {
+        json events = json::array();
+        for (const AirspaceEvent& event : report.airspaceEvents)
+        {
+            const Airspace& airspace = findings.plan.airspace[event.airspace];
+            events.push_back({{"time", event.time}, {"sample", sample(event.row)}, {"kind", AirspaceEventName(event.kind)}, {"name", airspace.name}, {"class", airspace.airspaceClass},
+                              {"above_floor_m", event.aboveFloor}, {"below_ceiling_m", event.belowCeiling}, {"floor", airspace.floor.text}, {"ceiling", airspace.ceiling.text}});
+        }
+        object["airspace"] = {{"airspaces", findings.plan.airspace.size()}, {"near", report.airspacesNear}, {"events", events}};
+    }
+    if (!findings.plan.task.empty())
+    {
+        json task = json::array();
+        for (const TurnpointCheck& check : report.task)
+        {
+            const Turnpoint& point = findings.plan.task[check.turnpoint];
+            json entry = {{"name", point.name}, {"role", TurnpointRoleName(point.role)}, {"line", point.line}, {"radius_m", point.radius}, {"achieved", check.achieved},
+                          {"time", check.time}, {"sample", sample(check.row)}};
+            if (point.role == TurnpointRole::Start)
+                entry["crossings"] = check.crossings;
+            task.push_back(entry);
+        }
+        object["task"] = task;
+    }
+    return object.dump(-1, ' ', false, json::error_handler_t::replace);
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "check/FlightCheck.h"
+#include "check/PlanCheck.h"
 
 struct SampleRow;
 
@@ -29,8 +30,30 @@ FaultCount CountFaults(const FlightCheckReport& report);
 // The verdict in words: "clean", "4 warnings in 3 kinds", "unusable: no valid position".
 std::string VerdictText(const FlightCheckReport& report);
 
+// The flight against its plan, beside the check of its faults: given to the report when
+// the flight has a plan.
+struct PlanFindings
+{
+    const FlightPlan& plan;
+    const PlanCheckReport& report;
+};
+
+// Lines a section of the plan's findings prints (waypoints, breaches, airspace events); the
+// rest are counted.
+const size_t PlanLinesPerSection = 100;
+
 // Prints the report of a check of rows[0 .. report.samples.size()-1] read from `logName`:
 // what was read, the height above the terrain, take-off and landing, every fault kind
 // with at most StretchLinesPerKind stretches (sample numbers, duration, worst value) and a
-// count of the rest, and last the verdict line.
-void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* rows, const FlightCheckReport& report, const FlightCheckLimits& limits);
+// count of the rest, with a plan the sections of its findings, and last the verdict line.
+void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* rows, const FlightCheckReport& report, const FlightCheckLimits& limits,
+                      const PlanFindings* plan = nullptr);
+
+// The sections of the plan's findings alone (mission, cross-track, fence, airspace, task).
+void PrintPlanFindings(FILE* out, const SampleRow* rows, const PlanFindings& plan);
+
+// The same facts as one JSON object, for --json's "plan".
+std::string PlanFindingsJson(const SampleRow* rows, const PlanFindings& plan);
+
+// "waypoint", "takeoff", "loiter turns", ... a mission command's name; "command N" for the others.
+std::string MissionCommandName(int32_t command);

@@ -16,8 +16,8 @@ const struct
     {"imagery", "SOURCE [--tms] (--log LOG [--samples LIST] | --bbox S,W,N,E)"},
     {"fetch", "(LOG | FLIGHT | --area S,W,N,E | --area FLIGHT [FLIGHT...]) [--offline] [--dry-run] [--max-tiles N] [--json]"},
     {"world", "FLIGHT [FLIGHT...] [--out DIR] [--offline] [--max-tiles N] [--dem RASTER]... [--imagery SOURCE]... [--json] [--skip-existing]"},
-    {"track", "INPUT [--out FILE] [--rate HZ] [--info] [--events FILE | --no-events] [--json] [--skip-existing]  (the log on stdout without --out)"},
-    {"check", "LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png] [--json] [--skip-existing]"},
+    {"track", "INPUT [--out FILE] [--rate HZ] [--info] [--events FILE | --no-events] [--no-plan] [--json] [--skip-existing]  (the log on stdout without --out)"},
+    {"check", "LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png] [--plan FILE] [--airspace FILE] [--json] [--skip-existing]"},
 };
 
 } // namespace

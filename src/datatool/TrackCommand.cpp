@@ -13,9 +13,11 @@
 #include "cli/CommandLine.h"
 #include "datatool/DataTool.h"
 #include "batch/AtomicFile.h"
+#include "plan/PlanFiles.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
+#include "track/MissionVersions.h"
 
 // The file stdout is, when it is a regular file: where the log goes, so its events go beside it.
 static std::string StdoutFilePath()
@@ -51,7 +53,32 @@ bool WriteEventsBeside(const char* program, const std::string& eventsPath, const
     return true;
 }
 
-int ConvertTrack(const std::string& path, double rate, bool info, const std::string& eventsPath, const std::string& output, CommandReport& report)
+// The plan files beside the log (none when `planLog` is ""): a GPS track records no plan,
+// and a plan file beside its log is the pilot's own, left alone.
+static bool WritePlanBeside(const std::string& planLog, const FlightFileConversion& conversion, CommandReport& report, std::string* error)
+{
+    if (planLog.empty() || !conversion.format || !conversion.format->autopilotLog)
+        return true;
+    const FlightPlan& plan = conversion.converted.plan;
+    const double takeoff = FirstArmingTime(conversion.converted.events);
+    std::vector<std::string> written;
+    if (!WritePlanFilesBeside(planLog, plan, takeoff, &written, error))
+        return false;
+    if (written.empty())
+        return true;
+    std::string names;
+    for (const std::string& file : written)
+    {
+        report.Written(file);
+        names += (names.empty() ? "" : ", ") + file;
+    }
+    const std::vector<size_t> order = PlanFileOrder(plan, takeoff);
+    const std::string summary = PlanSummary(plan, order.empty() ? -1 : static_cast<int>(order.front()));
+    fprintf(stderr, "track: %s, written to %s\n", summary.c_str(), names.c_str());
+    return true;
+}
+
+int ConvertTrack(const std::string& path, double rate, bool info, const std::string& eventsPath, const std::string& output, CommandReport& report, const std::string& planLog)
 {
     FlightFileConversion conversion;
     std::string message;
@@ -98,19 +125,37 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
         return report.Finish(WriteFailureStatus(errno), "cannot write the events to '" + eventsPath + "'");
     if (!eventsPath.empty() && !conversion.converted.events.empty())
         report.Written(eventsPath);
+    std::string planError;
+    if (!WritePlanBeside(planLog, conversion, report, &planError))
+    {
+        const int error = errno;
+        fprintf(stderr, "track: %s\n", planError.c_str());
+        return report.Finish(WriteFailureStatus(error), planError);
+    }
     return report.Finish(CommandStatus::Done);
 }
 
-std::vector<std::string> ConversionOutputs(const std::string& flight, const std::string& log, const std::string& eventsPath)
+std::vector<std::string> ConversionOutputs(const std::string& flight, const std::string& log, const std::string& eventsPath, const std::string& planLog)
 {
     std::vector<std::string> outputs = {log};
+    struct stat status;
+    // The plan files a conversion of an autopilot's log wrote: whether the flight holds a
+    // plan is known only by reading it, so those there stand for it.
+    const FlightFormat* format = planLog.empty() ? nullptr : DetectFlightFileFormat(flight);
+    for (size_t version = 1; format && format->autopilotLog; ++version)
+    {
+        const std::string plan = PlanPathFor(planLog, version);
+        if (stat(plan.c_str(), &status) != 0)
+            break;
+        outputs.push_back(plan);
+    }
     if (eventsPath.empty())
         return outputs;
-    struct stat status;
     bool expected = stat(eventsPath.c_str(), &status) == 0;
     if (!expected)
     {
-        const FlightFormat* format = DetectFlightFileFormat(flight);
+        if (!format)
+            format = DetectFlightFileFormat(flight);
         expected = format && format->autopilotLog;
     }
     if (expected)
@@ -128,6 +173,7 @@ int RunTrackCommand(int argc, char** argv)
     std::string output;
     bool json = false;
     bool skipExisting = false;
+    bool noPlan = false;
     CommandLine line("track", DataCommandName(argv[0], "track"), "Converts a flight file (ULog, DataFlash, telemetry log, GPX, IGC, CSV) into the replay's keyword log.", DataToolUsage);
     line.Positional("INPUT", &input, "the flight file; its format is told by its content");
     line.Text("--out", "FILE", &output, "write the log to FILE (whole or not at all), not to stdout");
@@ -135,8 +181,9 @@ int RunTrackCommand(int argc, char** argv)
     line.Flag("--info", &info, "describe the file and the conversion on stderr");
     line.Text("--events", "FILE", &events, "write the flight's events to FILE (default beside the log when it is a file: LOG.events.csv)");
     line.Flag("--no-events", &noEvents, "write no events file");
+    line.Flag("--no-plan", &noPlan, "write no plan files (an autopilot's log: its mission, fence and rally points beside the log when it is a file: LOG.plan, LOG.v2.plan, ...)");
     line.Json(&json)->description("the summary as one JSON object on stdout, the lines for people on stderr; needs --out");
-    line.SkipExisting(&skipExisting, "the log (and the events file of an autopilot's log) is newer than the flight; needs --out");
+    line.SkipExisting(&skipExisting, "the log (and the events and plan files of an autopilot's log) is newer than the flight; needs --out");
     CommandLineOutcome parsed = line.Parse(argc, argv, 2);
     if (parsed.run && !events.empty() && noEvents)
         parsed = line.Refuse("--events and --no-events cannot be given together");
@@ -155,7 +202,10 @@ int RunTrackCommand(int argc, char** argv)
         const std::string log = !output.empty() ? output : StdoutFilePath();
         eventsPath = log.empty() ? "" : EventsPathFor(log);
     }
-    const std::vector<std::string> outputs = skipExisting ? ConversionOutputs(input, output, eventsPath) : std::vector<std::string>();
+    std::string planLog;
+    if (!noPlan)
+        planLog = !output.empty() ? output : StdoutFilePath();
+    const std::vector<std::string> outputs = skipExisting ? ConversionOutputs(input, output, eventsPath, planLog) : std::vector<std::string>();
     if (skipExisting && OutputsUpToDate({input}, outputs))
     {
         report.Read(input);
@@ -165,5 +215,5 @@ int RunTrackCommand(int argc, char** argv)
         fprintf(stderr, "track: '%s' is newer than '%s': skipped\n", output.c_str(), input.c_str());
         return report.Finish(CommandStatus::Done);
     }
-    return ConvertTrack(input, rate, info, eventsPath, output, report);
+    return ConvertTrack(input, rate, info, eventsPath, output, report, planLog);
 }

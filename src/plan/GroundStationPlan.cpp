@@ -258,7 +258,7 @@ std::string GroundStationPlanText(const FlightPlan& plan, size_t version)
         }
         Json log = {{"source", chosen.source}, {"version", version + 1}, {"versions", plan.missions.size()}};
         if (std::isfinite(chosen.uploaded))
-            log["uploaded"] = chosen.uploaded;
+            log["uploaded"] = std::round(chosen.uploaded * 1000.0) / 1000.0; // the log's clock keeps milliseconds
         if (chosen.announced > 0)
             log["announced"] = chosen.announced;
         mission["flightLog"] = log;

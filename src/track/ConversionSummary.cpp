@@ -145,6 +145,42 @@ std::string ListStreams(const RecordedFlight& flight)
     return text;
 }
 
+std::string PlanSummary(const FlightPlan& plan, int version)
+{
+    std::vector<std::string> parts;
+    if (!plan.missions.empty())
+    {
+        const size_t chosen = version >= 0 && static_cast<size_t>(version) < plan.missions.size() ? static_cast<size_t>(version) : 0;
+        const MissionVersion& mission = plan.missions[chosen];
+        std::string text = "mission of " + Count(mission.items.size(), mission.items.size() == 1 ? "item" : "items");
+        if (mission.announced > 0 && static_cast<size_t>(mission.announced) != mission.items.size())
+            text += " (" + std::to_string(mission.announced) + " announced)";
+        text += ", " + Count(plan.missions.size(), plan.missions.size() == 1 ? "version" : "versions");
+        parts.push_back(text);
+    }
+    std::string fence;
+    if (!plan.fences.empty())
+        fence = "fence of " + Count(plan.fences.size(), plan.fences.size() == 1 ? "shape" : "shapes");
+    if (std::isfinite(plan.fenceCeiling))
+        fence += Printed("%sceiling %g m", fence.empty() ? "fence " : ", ", plan.fenceCeiling);
+    if (!fence.empty())
+        parts.push_back(fence);
+    if (!plan.rally.empty())
+        parts.push_back(Count(plan.rally.size(), plan.rally.size() == 1 ? "rally point" : "rally points"));
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : "; ") + part;
+    return text;
+}
+
+std::string PlanNotes(const std::string& path, const FlightPlan& plan)
+{
+    std::string text;
+    for (const std::string& note : plan.notes)
+        text += "track: '" + path + "': " + note + "\n";
+    return text;
+}
+
 std::string DescribeFlight(const std::string& path, const RecordedFlight& flight, size_t fileBytes)
 {
     std::string text = Printed("track: '%s': %s, %zu bytes; times are %s\n", path.c_str(), flight.format.c_str(), fileBytes, flight.clock.c_str());
@@ -179,6 +215,16 @@ std::string DescribeFlight(const std::string& path, const RecordedFlight& flight
         text += Printed("track: not used: %s\n", ListStreams(unused).c_str());
     if (first <= last)
         text += Printed("track: what is used spans %.3f .. %.3f s: %.1f s\n", first, last, last - first);
+    const std::string plan = PlanSummary(flight.plan);
+    if (!plan.empty() || !flight.plan.progress.empty())
+    {
+        std::string sources;
+        for (const MissionVersion& version : flight.plan.missions)
+            if (sources.find(version.source) == std::string::npos)
+                sources += (sources.empty() ? "" : ", ") + version.source;
+        text += "track: plan: " + (plan.empty() ? std::string("no mission") : plan) + (sources.empty() ? "" : " (from " + sources + ")") + "; " +
+                Count(flight.plan.progress.size(), flight.plan.progress.size() == 1 ? "progress record" : "progress records") + "\n";
+    }
     std::string dropped;
     for (const auto& entry : flight.dropped)
         dropped += Printed(", %zu %s", entry.second, entry.first.c_str());

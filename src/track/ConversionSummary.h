@@ -23,3 +23,12 @@ std::string DescribeFlight(const std::string& path, const RecordedFlight& flight
 // "name (count)" of the streams that hold records, the most frequent first, the first
 // eight named and the rest counted; "no records" without any.
 std::string ListStreams(const RecordedFlight& flight);
+
+// What a flight file's plan holds, in one line without a prefix: "mission of 5 items (14
+// announced), 1 version; fence of 2 shapes, ceiling 120 m; 3 rally points". `version` counts
+// the items of that mission version (the one written as NAME.plan); -1: the first. "" for no plan.
+std::string PlanSummary(const FlightPlan& plan, int version = -1);
+
+// The plan's notes (what its reader left out), one line each ending in "\n":
+// "track: 'x.bin': fence: item 4: a polygon of 2 vertices, fewer than 3; left out".
+std::string PlanNotes(const std::string& path, const FlightPlan& plan);

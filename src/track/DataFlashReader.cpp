@@ -8,6 +8,7 @@
 #include "geo/Geodesy.h"
 #include "track/AutopilotModes.h"
 #include "track/BinaryNumbers.h"
+#include "track/MissionVersions.h"
 
 namespace
 {
@@ -152,6 +153,7 @@ private:
     ModeFamily family = ModeFamily::Unknown; // from the firmware's banner among the MSG texts
     double lastMode = NAN;
     std::vector<ModeRecord> modes;
+    PlanFromLog plan;
 
     size_t RecordOf(const std::string& name);
     size_t LengthAt(size_t at) const;
@@ -161,6 +163,7 @@ private:
     double Value(const MessageType& type, int column, const uint8_t* message, bool scaled = true) const;
     void Handle(MessageType& type, const uint8_t* message);
     void HandleEvent(MessageType& type, const uint8_t* message, double time);
+    void HandlePlan(MessageType& type, const uint8_t* message, double time);
     void Finish();
 };
 
@@ -380,6 +383,8 @@ void Reader::Handle(MessageType& type, const uint8_t* message)
     }
     else if (name == "MSG" || name == "EV" || name == "ERR")
         HandleEvent(type, message, time);
+    else if (name == "CMD" || name == "MISE" || name == "FNCE" || name == "RALY" || name == "PARM" || name == "ORGN")
+        HandlePlan(type, message, time);
     else if (name == "RCIN" || name == "RCOU")
     {
         const bool in = name == "RCIN";
@@ -443,6 +448,83 @@ void Reader::HandleEvent(MessageType& type, const uint8_t* message, double time)
                 return;
             }
         AppendFlightEvent(&flight->events, &eventOverflow, time, FlightEventKind::Message, code == 0 ? 5 : 3, "subsystem " + std::to_string(subsystem) + " error " + std::to_string(code));
+    }
+}
+
+// A whole number a count or a sequence number can be, or -1.
+int32_t Whole(double value)
+{
+    return std::isfinite(value) && value >= 0.0 && value < 2147483647.0 && value == std::floor(value) ? static_cast<int32_t>(value) : -1;
+}
+
+// CMD holds the whole mission at the log's start and at every upload, MISE the item that
+// starts; FNCE and RALY the fence's items and the rally points in the same way; ORGN where
+// home is set, PARM the parameters.
+void Reader::HandlePlan(MessageType& type, const uint8_t* message, double time)
+{
+    const auto value = [&](const char* column) { return Value(type, type.Find(column), message); };
+    FlightPlan* target = &flight->plan;
+    if (type.name == "PARM")
+    {
+        const int column = type.Find("Name");
+        if (column < 0 || type.columns[static_cast<size_t>(column)].character != 'N')
+            return;
+        const std::string parameter = FixedText(message + type.columns[static_cast<size_t>(column)].offset, 16);
+        if (IsPlanParameter(parameter) && std::isfinite(value("Value")))
+            plan.parameters[parameter] = value("Value");
+        return;
+    }
+    if (type.name == "ORGN")
+    {
+        // Type 1 is home as the autopilot sets it (0 the navigation filter's origin).
+        if (value("Type") == 1.0)
+            plan.Home(HomeReport{time, value("Lat"), value("Lng"), value("Alt")});
+        return;
+    }
+    if (type.name == "CMD" || type.name == "MISE")
+    {
+        const int32_t total = Whole(value("CTot")), number = Whole(value("CNum"));
+        if (total < 0 || number < 0)
+            return;
+        if (type.name == "MISE")
+        {
+            plan.Progress(target, time, MissionProgress::Started, number);
+            return;
+        }
+        PlanItem item;
+        item.seq = number;
+        item.command = Whole(value("CId"));
+        // Older logs have no Frame: their items count from home, which item 0 is itself.
+        item.frame = type.Find("Frame") >= 0 ? Whole(value("Frame")) : (number == 0 ? 0 : 3);
+        const char* const params[] = {"Prm1", "Prm2", "Prm3", "Prm4"};
+        for (int i = 0; i < 4; ++i)
+            item.param[i] = value(params[i]);
+        item.latitude = value("Lat");
+        item.longitude = value("Lng");
+        item.altitude = value("Alt");
+        plan.mission.Add(time, item, "CMD", true, total);
+        return;
+    }
+    const int32_t total = Whole(value("Tot")), number = Whole(value("Seq"));
+    if (total < 0 || number < 0)
+        return;
+    PlanItem item;
+    item.seq = number;
+    item.latitude = value("Lat");
+    item.longitude = value("Lng");
+    if (type.name == "FNCE")
+    {
+        item.command = Whole(value("Type"));
+        const bool circle = item.command == CommandFenceCircleInclusion || item.command == CommandFenceCircleExclusion;
+        item.param[0] = circle ? value("Radius") : value("Count");
+        plan.fence.Add(time, item, "FNCE", true, total);
+    }
+    else
+    {
+        item.command = CommandRallyPoint;
+        item.frame = 3; // above home, as the rally library stores them
+        item.altitude = value("Alt");
+        plan.rally.Add(time, item, "RALY", true, total);
     }
 }
 
@@ -528,6 +610,7 @@ void Reader::Finish()
     if (eventOverflow > 0)
         flight->dropped.emplace_back("events beyond the first " + std::to_string(MaximumFlightEvents), eventOverflow);
     flight->skippedRecords += cutOff;
+    plan.Finish(flight->events, &flight->plan);
 }
 
 } // namespace

@@ -28,6 +28,7 @@ bool ConvertFlightFile(const std::string& path, double rate, FlightFileConversio
 std::string DerivedAttitudeNote(const std::string& path, const FlightFileConversion& conversion);
 
 // The lines, each ending in "\n", that `track` puts on stderr after the log: the summary
-// (ConversionSummary), then, when they apply, the count of samples the replay skips near the
-// equator or the prime meridian and the note on sample numbers beyond the table's reach.
+// (ConversionSummary), then, when they apply, what the plan's reader left out (PlanNotes),
+// the count of samples the replay skips near the equator or the prime meridian and the
+// note on sample numbers beyond the table's reach.
 std::string ConversionNotes(const std::string& path, const FlightFileConversion& conversion);

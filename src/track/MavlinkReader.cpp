@@ -8,6 +8,7 @@
 
 #include "track/AutopilotModes.h"
 #include "track/MavlinkMessages.h"
+#include "track/MissionVersions.h"
 
 namespace
 {
@@ -35,15 +36,22 @@ enum Id : uint32_t
 {
     Heartbeat = 0,
     SysStatus = 1,
+    ParamValue = 22,
     GpsRawInt = 24,
     ScaledPressure = 29,
     Attitude = 30,
     GlobalPositionInt = 33,
     RcChannelsRaw = 35,
     ServoOutputRaw = 36,
+    MissionItem = 39,
+    MissionCurrent = 42,
+    MissionCount = 44,
+    MissionItemReached = 46,
     RcChannels = 65,
+    MissionItemInt = 73,
     VfrHud = 74,
     BatteryStatus = 147,
+    HomePosition = 242,
     StatusText = 253,
 };
 
@@ -51,6 +59,7 @@ const double ArmedFlag = 128;       // HEARTBEAT base_mode: MAV_MODE_FLAG_SAFETY
 const double AutopilotPx4 = 12;     // HEARTBEAT autopilot values whose custom_mode this reader names
 const double AutopilotArduPilot = 3;
 const size_t StatusTextLength = 50; // bytes of a STATUSTEXT's text (a chunk of a longer one when id is set)
+const size_t ParamIdLength = 16;    // bytes of PARAM_VALUE's param_id, NUL-terminated only when shorter
 
 struct Frame
 {
@@ -267,6 +276,8 @@ private:
     size_t eventOverflow = 0;
     double customMode = NAN;
     bool armed = false;
+    PlanFromLog plan;
+    double currentItem = NAN; // MISSION_CURRENT's seq: a progress record where it changes
     // A STATUSTEXT sent in chunks, joined until its last chunk (or another text) comes.
     struct
     {
@@ -279,6 +290,7 @@ private:
 
     void Handle(const MavlinkMessage& message, const uint8_t* payload, double time);
     void HandleStatusText(const MavlinkMessage& message, const uint8_t* payload, double time);
+    void HandleMission(const MavlinkMessage& message, const uint8_t* payload, double time);
     void FlushText();
     void Finish();
 };
@@ -292,6 +304,18 @@ const uint8_t* Padded(const uint8_t* data, const Frame& frame, const MavlinkMess
     if (message.length > copied)
         memset(buffer + copied, 0, message.length - copied);
     return buffer;
+}
+
+// A ground station's upload to the autopilot: the count and the items it sends to the
+// autopilot's system, which the log holds from the station's side.
+bool SentToAutopilot(const uint8_t* data, const Frame& frame, uint8_t system)
+{
+    if (frame.id != MissionCount && frame.id != MissionItem && frame.id != MissionItemInt)
+        return false;
+    const MavlinkMessage* message = FindMavlinkMessage(frame.id);
+    uint8_t buffer[256];
+    const MavlinkField* target = message ? message->Field("target_system") : nullptr;
+    return target && MavlinkValue(*target, Padded(data, frame, *message, buffer)) == system;
 }
 
 double BootSeconds(const MavlinkMessage& message, const uint8_t* payload)
@@ -328,7 +352,7 @@ void Decoder::Decode(const std::vector<Frame>& frames, uint8_t system, uint8_t c
     size_t others = 0;
     for (const Frame& frame : frames)
     {
-        if (frame.system != system || frame.component != component)
+        if ((frame.system != system || frame.component != component) && !SentToAutopilot(data, frame, system))
         {
             ++others;
             continue;
@@ -486,6 +510,85 @@ void Decoder::Handle(const MavlinkMessage& message, const uint8_t* payload, doub
     case StatusText:
         HandleStatusText(message, payload, time);
         break;
+    case ParamValue:
+    case MissionItem:
+    case MissionItemInt:
+    case MissionCount:
+    case MissionCurrent:
+    case MissionItemReached:
+    case HomePosition:
+        HandleMission(message, payload, time);
+        break;
+    default:
+        break;
+    }
+}
+
+// The mission, fence and rally points as the autopilot sends them (a download) or a ground
+// station sends them to it (an upload), and what the autopilot says of its progress.
+void Decoder::HandleMission(const MavlinkMessage& message, const uint8_t* payload, double time)
+{
+    const auto value = [&](const char* name)
+    {
+        const MavlinkField* field = message.Field(name);
+        return field ? MavlinkValue(*field, payload) : NAN;
+    };
+    FlightPlan* target = &flight->plan;
+    const auto layer = [&]() -> MissionVersions*
+    {
+        const double type = value("mission_type");
+        return type == 0.0 ? &plan.mission : type == 1.0 ? &plan.fence : type == 2.0 ? &plan.rally : nullptr;
+    };
+    switch (message.id)
+    {
+    case MissionCount:
+        if (MissionVersions* versions = layer())
+            versions->Announce(time, static_cast<int32_t>(value("count")));
+        break;
+    case MissionItem:
+    case MissionItemInt:
+    {
+        MissionVersions* versions = layer();
+        if (!versions)
+            break;
+        const bool integer = message.id == MissionItemInt;
+        PlanItem item;
+        item.seq = static_cast<int32_t>(value("seq"));
+        item.command = static_cast<int32_t>(value("command"));
+        item.frame = static_cast<int32_t>(value("frame"));
+        item.autocontinue = value("autocontinue") != 0.0;
+        const char* const params[] = {"param1", "param2", "param3", "param4"};
+        for (int i = 0; i < 4; ++i)
+            item.param[i] = value(params[i]);
+        item.latitude = value("x") * (integer ? 1e-7 : 1.0);
+        item.longitude = value("y") * (integer ? 1e-7 : 1.0);
+        item.altitude = value("z");
+        versions->Add(time, item, message.name.c_str(), integer);
+        break;
+    }
+    case MissionCurrent:
+        // Sent once a second whether or not it changed: a record where it does.
+        if (value("seq") != currentItem)
+        {
+            currentItem = value("seq");
+            plan.Progress(target, time, MissionProgress::Current, static_cast<int32_t>(currentItem));
+        }
+        break;
+    case MissionItemReached:
+        plan.Progress(target, time, MissionProgress::Reached, static_cast<int32_t>(value("seq")));
+        break;
+    case ParamValue:
+    {
+        const MavlinkField* field = message.Field("param_id");
+        const char* bytes = reinterpret_cast<const char*>(payload + field->offset);
+        const std::string name(bytes, strnlen(bytes, ParamIdLength));
+        if (IsPlanParameter(name) && std::isfinite(value("param_value")))
+            plan.parameters[name] = value("param_value");
+        break;
+    }
+    case HomePosition:
+        plan.Home(HomeReport{time, value("latitude") * 1e-7, value("longitude") * 1e-7, value("altitude") / 1000.0});
+        break;
     default:
         break;
     }
@@ -571,6 +674,7 @@ void Decoder::Finish()
         flight->dropped.emplace_back("positions or attitudes out of range", invalid);
     if (eventOverflow > 0)
         flight->dropped.emplace_back("events beyond the first " + std::to_string(MaximumFlightEvents), eventOverflow);
+    plan.Finish(flight->events, &flight->plan);
 }
 
 // The autopilot: component 1 of the first system whose HEARTBEAT names an autopilot type,

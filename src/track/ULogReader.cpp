@@ -10,6 +10,7 @@
 
 #include "track/AutopilotModes.h"
 #include "track/BinaryNumbers.h"
+#include "track/MissionVersions.h"
 
 namespace
 {
@@ -66,6 +67,9 @@ enum class Topic
     ActuatorOutputs,
     VehicleStatus,
     AirData,
+    MissionItem,   // navigator_mission_item: the item the navigator starts
+    MissionResult, // mission_result: the item reached, the item in force
+    HomePosition,
 };
 
 Topic TopicOf(const std::string& name)
@@ -74,6 +78,8 @@ Topic TopicOf(const std::string& name)
         {"vehicle_global_position", Topic::GlobalPosition}, {"vehicle_gps_position", Topic::GpsPosition}, {"sensor_gps", Topic::SensorGps},
         {"vehicle_attitude", Topic::Attitude},              {"battery_status", Topic::Battery},           {"input_rc", Topic::InputRc},
         {"actuator_outputs", Topic::ActuatorOutputs},       {"vehicle_status", Topic::VehicleStatus},     {"vehicle_air_data", Topic::AirData},
+        {"navigator_mission_item", Topic::MissionItem},     {"mission_result", Topic::MissionResult},
+        {"home_position", Topic::HomePosition},
     };
     for (const auto& entry : Names)
         if (name == entry.first)
@@ -117,7 +123,23 @@ struct Subscription
     FieldPlace timestamp, latitude, longitude, altitude, fixType, satellites, speed, q;
     FieldPlace voltage, current, consumed, values, channelCount, outputs, outputCount, navState, armingState, failsafe, baroAltitude;
     bool integerPosition = false; // lat/lon in 1e-7 degrees and alt in millimetres (older GPS topics)
+    // navigator_mission_item and mission_result, by the names of the firmware that logs them
+    // and of older ones where they differ.
+    FieldPlace sequence, command, itemLatitude, itemLongitude, itemAltitude, relative, frame, acceptance, timeInside, loiterRadius, autocontinue;
+    FieldPlace seqReached, seqCurrent, seqTotal, validPosition;
 };
+
+// The field under the first of the names the layout has.
+FieldPlace FindAny(const Layout& layout, std::initializer_list<const char*> names)
+{
+    for (const char* name : names)
+    {
+        const FieldPlace place = layout.Find(name);
+        if (place.count > 0)
+            return place;
+    }
+    return FieldPlace();
+}
 
 class Reader
 {
@@ -142,6 +164,13 @@ private:
     size_t noTimestamp = 0; // records of topics without a timestamp field
     size_t invalid = 0;     // positions or attitudes with values out of range
     size_t eventOverflow = 0;
+    // The mission as the navigator started its items: the first record of each number.
+    PlanFromLog plan;
+    std::map<int32_t, PlanItem> missionItems;
+    double missionFirstSeen = NAN;
+    int32_t missionAnnounced = 0;
+    size_t itemsChanged = 0, itemsBeyond = 0;
+    double lastReached = NAN, lastCurrent = NAN;
 
     bool HandleFlags(const uint8_t* body, size_t length, std::string* error);
     void HandleFormat(const uint8_t* body, size_t length);
@@ -152,6 +181,9 @@ private:
     const Subscription* DataFits(const uint8_t* body, size_t length) const;
     void HandleData(const Subscription& subscription, const uint8_t* fields, double time);
     void HandleLogString(const uint8_t* body, size_t length, bool tagged);
+    void HandleParameter(const uint8_t* body, size_t length);
+    void HandleMissionItem(const Subscription& subscription, const uint8_t* fields, double time);
+    void FinishMission();
     void StatusEvents(const std::vector<StatusRecord>& statuses);
     bool PlausibleAt(size_t at, size_t limit) const;
     size_t Resynchronise(size_t from, size_t limit) const;
@@ -352,6 +384,30 @@ bool Reader::HandleAdd(const uint8_t* body, size_t length)
         case Topic::AirData:
             subscription.baroAltitude = layout->Find("baro_alt_meter");
             break;
+        case Topic::MissionItem:
+            subscription.sequence = FindAny(*layout, {"sequence_current", "seq"});
+            subscription.command = FindAny(*layout, {"nav_cmd", "command"});
+            subscription.itemLatitude = FindAny(*layout, {"latitude", "lat"});
+            subscription.itemLongitude = FindAny(*layout, {"longitude", "lon"});
+            subscription.itemAltitude = FindAny(*layout, {"altitude", "alt"});
+            subscription.relative = layout->Find("altitude_is_relative");
+            subscription.frame = layout->Find("frame");
+            subscription.acceptance = layout->Find("acceptance_radius");
+            subscription.timeInside = layout->Find("time_inside");
+            subscription.loiterRadius = layout->Find("loiter_radius");
+            subscription.autocontinue = layout->Find("autocontinue");
+            break;
+        case Topic::MissionResult:
+            subscription.seqReached = layout->Find("seq_reached");
+            subscription.seqCurrent = layout->Find("seq_current");
+            subscription.seqTotal = layout->Find("seq_total");
+            break;
+        case Topic::HomePosition:
+            subscription.latitude = layout->Find("lat");
+            subscription.longitude = layout->Find("lon");
+            subscription.altitude = layout->Find("alt");
+            subscription.validPosition = layout->Find("valid_hpos");
+            break;
         case Topic::Other:
             break;
         }
@@ -468,9 +524,126 @@ void Reader::HandleData(const Subscription& subscription, const uint8_t* fields,
     case Topic::AirData:
         AddValue(series, FlightChannel::BaroAltitude, time, Value(fields, subscription.baroAltitude));
         break;
+    case Topic::MissionItem:
+        HandleMissionItem(subscription, fields, time);
+        break;
+    case Topic::HomePosition:
+        if (subscription.validPosition.count == 0 || Value(fields, subscription.validPosition) != 0.0)
+            plan.Home(HomeReport{time, Value(fields, subscription.latitude), Value(fields, subscription.longitude), Value(fields, subscription.altitude)});
+        break;
+    case Topic::MissionResult:
+    {
+        // Published on every change of any of its fields: records where these two change,
+        // while there is a mission (its count, where the topic has it, above 0).
+        const double reached = Value(fields, subscription.seqReached), current = Value(fields, subscription.seqCurrent), total = Value(fields, subscription.seqTotal);
+        if (total == 0.0)
+            break;
+        if (reached >= 0.0 && reached < 65536.0 && reached != lastReached)
+            plan.Progress(&flight->plan, time, MissionProgress::Reached, static_cast<int32_t>(reached));
+        if (current >= 0.0 && current < 65536.0 && current != lastCurrent)
+            plan.Progress(&flight->plan, time, MissionProgress::Current, static_cast<int32_t>(current));
+        lastReached = reached;
+        lastCurrent = current;
+        if (total > 0.0 && total < 65536.0)
+            missionAnnounced = static_cast<int32_t>(total);
+        break;
+    }
     case Topic::Other:
         break;
     }
+}
+
+// The mission is not logged as such: the navigator logs each item as it starts it, with
+// its altitude above mean sea level or, where altitude_is_relative says so, above home.
+void Reader::HandleMissionItem(const Subscription& subscription, const uint8_t* fields, double time)
+{
+    const double sequence = Value(fields, subscription.sequence);
+    if (!(sequence >= 0.0 && sequence < 65536.0))
+        return;
+    PlanItem item;
+    item.seq = static_cast<int32_t>(sequence);
+    plan.Progress(&flight->plan, time, MissionProgress::Started, item.seq);
+    if (static_cast<size_t>(item.seq) >= MostPlanItems)
+    {
+        ++itemsBeyond;
+        return;
+    }
+    const double command = Value(fields, subscription.command);
+    item.command = command >= 0.0 && command < 65536.0 ? static_cast<int32_t>(command) : -1;
+    const double frame = Value(fields, subscription.frame);
+    if (subscription.relative.count > 0)
+        item.frame = Value(fields, subscription.relative) != 0.0 ? 3 : 0;
+    else
+        item.frame = frame >= 0.0 && frame < 256.0 ? static_cast<int32_t>(frame) : 0;
+    item.latitude = Value(fields, subscription.itemLatitude);
+    item.longitude = Value(fields, subscription.itemLongitude);
+    if (!(std::fabs(item.latitude) <= 90.0 && std::fabs(item.longitude) <= 180.0) || (item.latitude == 0.0 && item.longitude == 0.0))
+        item.latitude = item.longitude = NoValue;
+    item.altitude = Value(fields, subscription.itemAltitude);
+    if (subscription.autocontinue.count > 0)
+        item.autocontinue = Value(fields, subscription.autocontinue) != 0.0;
+    // The parameters as the item's command reads them, where the topic keeps them.
+    if (item.command == CommandWaypoint)
+    {
+        item.param[0] = subscription.timeInside.count ? Value(fields, subscription.timeInside) : 0.0;
+        item.param[1] = subscription.acceptance.count ? Value(fields, subscription.acceptance) : 0.0;
+    }
+    else if (item.command == CommandLoiterTime || item.command == CommandLoiterUnlimited || item.command == CommandLoiterTurns)
+    {
+        if (item.command == CommandLoiterTime && subscription.timeInside.count)
+            item.param[0] = Value(fields, subscription.timeInside);
+        if (subscription.loiterRadius.count)
+            item.param[2] = Value(fields, subscription.loiterRadius);
+    }
+    if (std::isnan(missionFirstSeen))
+        missionFirstSeen = time;
+    const auto known = missionItems.find(item.seq);
+    if (known == missionItems.end())
+        missionItems[item.seq] = item;
+    else if (!SameItem(known->second, item))
+        ++itemsChanged;
+}
+
+void Reader::FinishMission()
+{
+    FlightPlan& target = flight->plan;
+    if (!missionItems.empty())
+    {
+        MissionVersion version;
+        version.uploaded = missionFirstSeen;
+        version.announced = missionAnnounced;
+        version.source = "navigator_mission_item";
+        for (const auto& entry : missionItems)
+            version.items.push_back(entry.second);
+        target.missions.push_back(std::move(version));
+    }
+    if (itemsChanged > 0)
+        AddPlanNote(&target, "mission: " + std::to_string(itemsChanged) + " later records of an item with other content (an upload in flight?); the first of each kept");
+    if (itemsBeyond > 0)
+        AddPlanNote(&target, "mission: " + std::to_string(itemsBeyond) + " records of items numbered " + std::to_string(MostPlanItems) + " or more left out");
+    plan.Finish(flight->events, &target);
+}
+
+// A parameter: key length, "type name", the value; those that bear on the plan are kept.
+void Reader::HandleParameter(const uint8_t* body, size_t length)
+{
+    if (length < 1)
+        return;
+    const size_t keyLength = body[0];
+    if (1 + keyLength + 4 > length)
+        return;
+    const std::string key(reinterpret_cast<const char*>(body + 1), keyLength);
+    const size_t blank = key.find(' ');
+    if (blank == std::string::npos)
+        return;
+    const std::string type = key.substr(0, blank), name = key.substr(blank + 1);
+    if (!IsPlanParameter(name))
+        return;
+    const uint8_t* value = body + 1 + keyLength;
+    if (type == "float")
+        plan.parameters[name] = Load<float>(value);
+    else if (type == "int32_t")
+        plan.parameters[name] = Load<int32_t>(value);
 }
 
 // A logged string: level (an ASCII digit, as the logger writes it), [tag,] timestamp, text.
@@ -705,6 +878,9 @@ bool Reader::Read(std::string* error)
             case 'C':
                 HandleLogString(body, length, type == 'C');
                 break;
+            case 'P':
+                HandleParameter(body, length);
+                break;
             default:
                 break; // info, parameters, sync, dropouts, and types yet to come
             }
@@ -769,6 +945,7 @@ void Reader::Finish()
     if (eventOverflow > 0)
         flight->dropped.emplace_back("events beyond the first " + std::to_string(MaximumFlightEvents), eventOverflow);
     flight->skippedRecords += cutOff;
+    FinishMission();
 }
 
 } // namespace

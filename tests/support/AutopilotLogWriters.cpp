@@ -173,6 +173,62 @@ DataFlashWriter& DataFlashWriter::Message(uint8_t type, const std::string& field
     return *this;
 }
 
+DataFlashWriter& DataFlashWriter::Describe(int bit, uint8_t type, const std::string& name, const std::string& characters, const std::string& columns)
+{
+    if (!(described & (1u << bit)))
+        Format(type, name, characters, columns);
+    described |= 1u << bit;
+    return *this;
+}
+
+static std::string CommandFields(double seconds, uint16_t total, const WrittenItem& item, bool withFrame)
+{
+    Packer p;
+    p.U64(static_cast<uint64_t>(std::llround(seconds * 1e6))).U16(total).U16(item.seq).U16(item.command);
+    p.F32(item.param[0]).F32(item.param[1]).F32(item.param[2]).F32(item.param[3]);
+    p.I32(static_cast<int32_t>(std::lround(item.latitude * 1e7))).I32(static_cast<int32_t>(std::lround(item.longitude * 1e7))).F32(item.altitude);
+    if (withFrame)
+        p.U8(item.frame);
+    return p.bytes;
+}
+
+DataFlashWriter& DataFlashWriter::Command(double seconds, uint16_t total, const WrittenItem& item, bool withFrame)
+{
+    if (withFrame)
+        Describe(0, 160, "CMD", "QHHHffffLLfB", "TimeUS,CTot,CNum,CId,Prm1,Prm2,Prm3,Prm4,Lat,Lng,Alt,Frame");
+    else
+        Describe(0, 160, "CMD", "QHHHffffLLf", "TimeUS,CTot,CNum,CId,Prm1,Prm2,Prm3,Prm4,Lat,Lng,Alt");
+    return Message(160, CommandFields(seconds, total, item, withFrame));
+}
+
+DataFlashWriter& DataFlashWriter::MissionStart(double seconds, uint16_t total, const WrittenItem& item)
+{
+    Describe(1, 161, "MISE", "QHHHffffLLfB", "TimeUS,CTot,CNum,CId,Prm1,Prm2,Prm3,Prm4,Lat,Lng,Alt,Frame");
+    return Message(161, CommandFields(seconds, total, item, true));
+}
+
+DataFlashWriter& DataFlashWriter::FencePoint(double seconds, uint8_t total, uint8_t seq, uint16_t type, double latitude, double longitude, uint16_t count, float radius)
+{
+    Describe(2, 162, "FNCE", "QBBHLLHf", "TimeUS,Tot,Seq,Type,Lat,Lng,Count,Radius");
+    Packer p;
+    p.U64(static_cast<uint64_t>(std::llround(seconds * 1e6))).U8(total).U8(seq).U16(type).I32(E7(latitude)).I32(E7(longitude)).U16(count).F32(radius);
+    return Message(162, p.bytes);
+}
+
+DataFlashWriter& DataFlashWriter::RallyPoint(double seconds, uint8_t total, uint8_t seq, double latitude, double longitude, int16_t altitude)
+{
+    Describe(3, 163, "RALY", "QBBLLhB", "TimeUS,Tot,Seq,Lat,Lng,Alt,Flags");
+    Packer p;
+    p.U64(static_cast<uint64_t>(std::llround(seconds * 1e6))).U8(total).U8(seq).I32(E7(latitude)).I32(E7(longitude)).I16(altitude).U8(0);
+    return Message(163, p.bytes);
+}
+
+DataFlashWriter& DataFlashWriter::Parameter(double seconds, const std::string& name, float value)
+{
+    Describe(4, 164, "PARM", "QNff", "TimeUS,Name,Value,Default");
+    return Message(164, Packer().U64(static_cast<uint64_t>(std::llround(seconds * 1e6))).Text(name, 16).F32(value).F32(0.0f).bytes);
+}
+
 // ---- MAVLink ----------------------------------------------------------------------------
 
 uint16_t X25Checksum(const std::string& bytes, uint16_t crc)
@@ -281,6 +337,37 @@ MavlinkPayload ServoOutputRawPayload(uint32_t microseconds, const std::array<uin
     for (int i = 0; i < 8; ++i)
         p.U16(0);
     return {36, 222, p.bytes, 21};
+}
+
+MavlinkPayload MissionCountPayload(uint8_t targetSystem, uint8_t targetComponent, uint16_t count, uint8_t missionType)
+{
+    Packer p;
+    p.U16(count).U8(targetSystem).U8(targetComponent);
+    p.U8(missionType).U32(0); // extensions: mission_type, opaque_id
+    return {44, 221, p.bytes, 4};
+}
+
+MavlinkPayload MissionItemIntPayload(uint8_t targetSystem, uint8_t targetComponent, const WrittenItem& item, uint8_t missionType)
+{
+    Packer p;
+    p.F32(item.param[0]).F32(item.param[1]).F32(item.param[2]).F32(item.param[3]).I32(E7(item.latitude)).I32(E7(item.longitude)).F32(item.altitude);
+    p.U16(item.seq).U16(item.command).U8(targetSystem).U8(targetComponent).U8(item.frame).U8(0).U8(1); // current, autocontinue
+    p.U8(missionType);
+    return {73, 38, p.bytes, 37};
+}
+
+MavlinkPayload MissionCurrentPayload(uint16_t seq)
+{
+    Packer p;
+    p.U16(seq);
+    return {42, 28, p.bytes, 2};
+}
+
+MavlinkPayload MissionItemReachedPayload(uint16_t seq)
+{
+    Packer p;
+    p.U16(seq);
+    return {46, 11, p.bytes, 2};
 }
 
 TelemetryWriter& TelemetryWriter::Record(uint64_t stampMicroseconds, const MavlinkPayload& payload, const FrameOptions& options)

@@ -61,6 +61,20 @@ private:
     size_t flagsAt = 0; // offset of the flag message's body, 0 when none
 };
 
+// ---- The plan ---------------------------------------------------------------------------
+
+// One item of a mission, a fence or the rally points as the writers record it: MAV_CMD,
+// MAV_FRAME, the four parameters, the place and the altitude as the frame states it.
+struct WrittenItem
+{
+    uint16_t seq = 0;
+    uint16_t command = 16;
+    uint8_t frame = 3;
+    float param[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    double latitude = 0.0, longitude = 0.0; // degrees; 0, 0 for an item without a place
+    float altitude = 0.0f;
+};
+
 // ---- ArduPilot DataFlash ----------------------------------------------------------------
 
 class DataFlashWriter
@@ -74,7 +88,22 @@ public:
     // A message of the type: header and the fields, already packed in the format's order.
     DataFlashWriter& Message(uint8_t type, const std::string& fields);
 
+    // The plan's messages as the autopilot logs them, each with its FMT before the first:
+    // CMD (TimeUS,CTot,CNum,CId,Prm1..Prm4,Lat,Lng,Alt,Frame; without Frame, as older logs
+    // wrote it, when `withFrame` is false), MISE (the item that starts, in CMD's layout),
+    // FNCE (TimeUS,Tot,Seq,Type,Lat,Lng,Count,Radius), RALY (TimeUS,Tot,Seq,Lat,Lng,Alt,Flags)
+    // and PARM (TimeUS,Name,Value,Default).
+    DataFlashWriter& Command(double seconds, uint16_t total, const WrittenItem& item, bool withFrame = true);
+    DataFlashWriter& MissionStart(double seconds, uint16_t total, const WrittenItem& item);
+    DataFlashWriter& FencePoint(double seconds, uint8_t total, uint8_t seq, uint16_t type, double latitude, double longitude, uint16_t count, float radius);
+    DataFlashWriter& RallyPoint(double seconds, uint8_t total, uint8_t seq, double latitude, double longitude, int16_t altitude);
+    DataFlashWriter& Parameter(double seconds, const std::string& name, float value);
+
     std::string bytes;
+
+private:
+    uint32_t described = 0; // the plan's types whose FMT was written, one bit each
+    DataFlashWriter& Describe(int bit, uint8_t type, const std::string& name, const std::string& characters, const std::string& columns);
 };
 
 // ---- MAVLink telemetry ------------------------------------------------------------------
@@ -100,6 +129,11 @@ MavlinkPayload VfrHudPayload(float groundSpeed, float altitude);
 MavlinkPayload BatteryStatusPayload(uint16_t millivolts, int16_t centiamperes, int32_t consumedMah);
 MavlinkPayload RcChannelsPayload(uint32_t bootMs, const std::array<uint16_t, 5>& channels);
 MavlinkPayload ServoOutputRawPayload(uint32_t microseconds, const std::array<uint16_t, 4>& servos);
+// The mission protocol: `missionType` 0 the mission, 1 the fence, 2 the rally points.
+MavlinkPayload MissionCountPayload(uint8_t targetSystem, uint8_t targetComponent, uint16_t count, uint8_t missionType = 0);
+MavlinkPayload MissionItemIntPayload(uint8_t targetSystem, uint8_t targetComponent, const WrittenItem& item, uint8_t missionType = 0);
+MavlinkPayload MissionCurrentPayload(uint16_t seq);
+MavlinkPayload MissionItemReachedPayload(uint16_t seq);
 
 // CRC-16/MCRF4XX, bit by bit.
 uint16_t X25Checksum(const std::string& bytes, uint16_t crc = 0xFFFF);
