@@ -344,7 +344,10 @@ static DrawnMission BuildMission(const FlightPlan& plan, const MissionVersion& v
     mission.legLine->setVertexArray(vertices.get());
     mission.legLine->setColorArray(legColour.get(), osg::Array::BIND_OVERALL);
     mission.legLine->addPrimitiveSet(mission.leg.get());
+    // Over the dashed route it lies on, at the very same depths.
+    osg::ref_ptr<osg::Depth> onTop = new osg::Depth(osg::Depth::LEQUAL);
     mission.legLine->getOrCreateStateSet()->setAttributeAndModes(new osg::LineWidth(LegWidth));
+    mission.legLine->getOrCreateStateSet()->setAttributeAndModes(onTop.get());
     geode->addDrawable(mission.legLine.get());
 
     osg::ref_ptr<osg::Vec4Array> stateColours = new osg::Vec4Array;
@@ -357,6 +360,7 @@ static DrawnMission BuildMission(const FlightPlan& plan, const MissionVersion& v
     mission.markers->setColorArray(stateColours.get(), osg::Array::BIND_PER_VERTEX);
     mission.markers->addPrimitiveSet(new osg::DrawArrays(GL_POINTS, 0, count));
     mission.markers->getOrCreateStateSet()->setAttributeAndModes(new osg::Point(MarkerSize));
+    mission.markers->getOrCreateStateSet()->setAttributeAndModes(onTop.get());
     geode->addDrawable(mission.markers.get());
 
     osg::ref_ptr<osg::Geode> seeThrough = new osg::Geode;
