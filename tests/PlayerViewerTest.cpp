@@ -1,5 +1,7 @@
 // The player beside the replay: its keys against the viewer's own, its timeline and
-// display layout, and its run as a program (transcript and statuses as the replay's).
+// display layout, its run as a program (transcript and statuses as the replay's), and the
+// plan it draws following its clock.
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "player/PlayerDisplay.h"
 #include "player/PlayerHud.h"
 #include "player/PlayerKeys.h"
+#include "player/PlayerSession.h"
 #include "player/Timeline.h"
 #include "scene/Aircraft.h"
 #include "support/TestSupport.h"
@@ -49,7 +52,7 @@ TEST(PlayerKeysTest, NoTransportKeyIsOneOfTheViewersOwn)
     ASSERT_NE(windowSize, nullptr);
 
     std::vector<int> keys = PlayerKeyCodes();
-    ASSERT_EQ(keys.size(), 20u);
+    ASSERT_EQ(keys.size(), 21u);
     for (const int key : keys)
     {
         EXPECT_EQ(cameraSwitch->getMatrixManipulatorWithKey(key), nullptr) << "key " << key << " switches the camera";
@@ -274,5 +277,82 @@ TEST_F(PlayerProgramTest, SameTranscriptAndStatusAsTheReplay)
     const RunResult unknown = Run(FLIGHTREPLAY_PLAYER_BINARY, {"flight.log", "--sample", "1-3"});
     EXPECT_EQ(unknown.status, 255);
     EXPECT_EQ(unknown.err.rfind("player: unknown option '--sample'\n", 0), 0u) << unknown.err;
+}
+
+class PlayerPlanTest : public SceneFixture
+{
+};
+
+TEST_F(PlayerPlanTest, TheMissionFollowsTheClockAndTheKeyTogglesItsLayers)
+{
+    for (int32_t n = 1; n <= 11; ++n)
+    {
+        AddRow(n, 47.1 + n * 1e-4, 8.2, 500.0);
+        flight.rows.back().gps_time = 100.0 + n;
+    }
+    // Two versions: the second uploaded at 108, after which the first's progress no longer counts.
+    MissionVersion version;
+    version.homeFirst = true;
+    for (int32_t seq = 0; seq < 4; ++seq)
+    {
+        PlanItem item;
+        item.seq = seq;
+        item.command = seq == 1 ? CommandTakeoff : CommandWaypoint;
+        item.latitude = 47.1 + seq * 1e-3;
+        item.longitude = 8.2;
+        item.altitude = 520.0;
+        version.items.push_back(item);
+    }
+    version.uploaded = 100.0;
+    flight.plan.missions = {version, version};
+    flight.plan.missions[1].uploaded = 108.0;
+    using P = MissionProgress;
+    flight.plan.progress = {{102.0, P::Current, 1}, {104.0, P::Reached, 1}, {104.5, P::Current, 2}, {106.0, P::Reached, 2}, {109.0, P::Started, 1}};
+
+    osg::ref_ptr<PlayerSession> session = new PlayerSession(PlayerViewOptions(), Flights(), frame);
+    ASSERT_EQ(session->timeline.versions.size(), 2u);
+    EXPECT_DOUBLE_EQ(session->timeline.versions[1].fraction, 0.7) << "uploaded at sample 8 of 1 to 11";
+    FlightScene scene;
+    scene.root = new osg::Group;
+    session->AddPlanToScene(scene);
+    ASSERT_NE(session->PlanLayers(), nullptr);
+
+    // Row r is at 101 + r seconds: the item in force at each, then the leg drawn to it.
+    const struct
+    {
+        int32_t row;
+        int version;
+        int32_t inForce;
+        std::vector<int32_t> reached;
+    } moments[] = {{0, 0, -1, {}}, {2, 0, 1, {}}, {4, 0, 2, {1}}, {6, 0, 3, {1, 2}}, {8, 1, 1, {}}};
+    for (const auto& moment : moments)
+    {
+        session->clock.SeekRow(moment.row);
+        session->ShowPlanAtClock();
+        const MissionMoment now = session->MissionNow();
+        EXPECT_EQ(now.version, moment.version) << "row " << moment.row;
+        EXPECT_EQ(now.inForce, moment.inForce) << "row " << moment.row;
+        EXPECT_EQ(now.reached, moment.reached) << "row " << moment.row;
+        ASSERT_EQ(session->PlanLayers()->ShownVersion(), moment.version);
+        const osg::DrawArrays& leg = *session->PlanLayers()->Drawn()[static_cast<size_t>(moment.version)].leg;
+        EXPECT_EQ(leg.getCount(), moment.inForce < 0 ? 0 : 2) << "row " << moment.row;
+        if (moment.inForce >= 0)
+        {
+            EXPECT_EQ(leg.getFirst(), moment.inForce - 1) << "row " << moment.row;
+        }
+    }
+    const std::vector<std::string> lines = session->Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "mission v2 of 2  item 1 in force"), lines.end());
+
+    osgViewer::Viewer viewer;
+    osg::ref_ptr<PlayerControls> controls = new PlayerControls(session.get());
+    osg::ref_ptr<osgGA::GUIEventAdapter> key = new osgGA::GUIEventAdapter;
+    key->setEventType(osgGA::GUIEventAdapter::KEYDOWN);
+    key->setKey('m');
+    for (const bool visible : {false, true})
+    {
+        EXPECT_TRUE(controls->handle(*key, viewer));
+        EXPECT_EQ(session->PlanLayers()->Visible(), visible);
+    }
 }
 } // namespace

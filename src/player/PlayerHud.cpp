@@ -269,6 +269,9 @@ void PlayerHud::DrawShapes(const TimelineView& view)
     const double tick = std::max(0.08 * s, 1.0);
     for (const TimelineMark& mark : view.marks)
         AddBox(vertices, colours, left + mark.fraction * length - tick / 2.0, layout.barTop, left + mark.fraction * length + tick / 2.0, layout.barTop + 0.45 * s, mark.colour);
+    // Below the bar, so that they never hide an event's mark above it.
+    for (const TimelineMark& mark : view.versions)
+        AddBox(vertices, colours, left + mark.fraction * length - tick / 2.0, layout.barBottom - 0.45 * s, left + mark.fraction * length + tick / 2.0, layout.barBottom, mark.colour);
     const double x = left + view.current * length;
     const double half = std::max(0.15 * s, 1.5);
     const double edge = std::max(0.1 * s, 1.0);

@@ -60,13 +60,14 @@ struct TimelineMark
 };
 
 // What the timeline shows: the current position, the selected spans, the flight modes, the
-// events and the end labels.
+// events, the mission's versions and the end labels.
 struct TimelineView
 {
     double current = 0.0; // fraction of the bar
     std::vector<TimelineSpan> spans;
     std::vector<TimelineMode> modes; // the bar is grey where none is
     std::vector<TimelineMark> marks;
+    std::vector<TimelineMark> versions; // where a mission version was uploaded: ticks under the bar
     std::string firstLabel;
     std::string lastLabel;
 };

@@ -37,15 +37,16 @@ const KeyBinding Bindings[] = {
     {']', PlayerAction::ZoomIn},
     {'[', PlayerAction::ZoomOut},
     {'n', PlayerAction::NextFlight},
+    {'m', PlayerAction::TogglePlan},
 };
 
 const double ShortSeek = 10.0; // seconds of recorded time
 const double LongSeek = 60.0;
 } // namespace
 
-const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  0-4 camera  Esc quit";
+const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  0-4 camera  Esc quit";
 
-const char* const SeveralFlightsKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  n flight  0-4 camera  Esc quit";
+const char* const SeveralFlightsKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  n flight  0-4 camera  Esc quit";
 
 static const char* shownKeyLine = PlayerKeyLine;
 
@@ -96,6 +97,7 @@ void ApplyAction(PlayerAction action, PlaybackClock& clock)
     case PlayerAction::ZoomIn:
     case PlayerAction::ZoomOut:
     case PlayerAction::NextFlight:
+    case PlayerAction::TogglePlan:
     case PlayerAction::None: break;
     }
 }

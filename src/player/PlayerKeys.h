@@ -28,6 +28,7 @@ enum class PlayerAction
     ZoomIn,
     ZoomOut,
     NextFlight,
+    TogglePlan,
 };
 
 // The action of an osgGA key code (GUIEventAdapter::getKey), None for any other key.

@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine.h"
 
+#include "plan/PlanFiles.h"
 #include "player/PlotSeries.h"
 
 void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
@@ -19,4 +20,22 @@ void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
     line.Checked(
         "--align", "WHEN", "time, takeoff or start", [options](const std::string& text, std::string*) { return ParseFlightAlignment(text, &options->view.alignment); },
         "several flights lined up by time of day (time), at take-off (takeoff) or at their start (start)");
+    // Read here as well as when drawn, so that a file that cannot be read ends the run before
+    // any flight is loaded, with the reader's reason.
+    line.Checked(
+        "--plan", "FILE", "a plan file (.plan, .waypoints, .xctsk)",
+        [options](const std::string& text, std::string* why) {
+            FlightPlan plan;
+            options->view.planFile = text;
+            return ReadPlanFile(text, &plan, why);
+        },
+        "draw this plan (a ground station's .plan, a waypoint list or a glider task) for the first flight, in place of the layers its log holds");
+    line.Checked(
+        "--airspace", "FILE", "an OpenAir airspace file",
+        [options](const std::string& text, std::string* why) {
+            FlightPlan plan;
+            options->view.airspaceFile = text;
+            return ReadAirspaceFile(text, &plan, why);
+        },
+        "draw the airspace of this OpenAir file near the flights");
 }

@@ -12,16 +12,22 @@ class CommandLine; // cli/CommandLine.h, which the code that parses includes
 //   --plot LIST          the plot strip, open, with these series (PlotSeries.h), comma separated
 //   --colour-track WHAT  the track coloured by altitude, speed, climb or mode, with a legend
 //   --align WHEN         several flights lined up by time of day, at take-off or at the start
+//   --plan FILE          a plan, waypoint list or glider task drawn for the first flight, its
+//                        layers in place of the flight's own
+//   --airspace FILE      OpenAir airspace drawn around the flights
 struct PlayerViewOptions
 {
     std::vector<std::string> plots; // empty: the strip starts closed
     TrackColourBy colourBy = TrackColourBy::None;
     FlightAlignment alignment = FlightAlignment::Automatic;
+    std::string planFile = {};     // empty: none; read once on the command line to refuse a bad one there
+    std::string airspaceFile = {}; // empty: none
 };
 
 // The player's command line:
 //
 //   flightreplay-player LOG|FLIGHT... [--samples LIST] [--plot LIST] [--colour-track WHAT] [--align WHEN]
+//       [--plan FILE] [--airspace FILE]
 //
 // the flights (a keyword log or any flight file `track` reads, up to MostFlights), the
 // selection of sample numbers the replay takes (--samples, for every flight), and the view.

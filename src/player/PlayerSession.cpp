@@ -13,7 +13,9 @@
 #include <osg/Viewport>
 #include <osgViewer/View>
 
+#include "check/HeightAboveTerrain.h"
 #include "geo/ReplayFiles.h"
+#include "plan/PlanFiles.h"
 #include "player/ColourLegend.h"
 #include "player/FlightReadout.h"
 #include "player/PlayerDisplay.h"
@@ -59,7 +61,7 @@ osg::Vec4 FlightColour(size_t index)
 
 PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector<LoadedFlight>& all, const MapFrameValues& frame)
     : clock(LogTimesOf(all.front().Rows()), all.front().summary.step, ReplaySpeedUp), hud(new PlayerHud), axis(TimelineAxisOf(all.front().Rows())), frame(frame),
-      plotWords(options.plots), shown(&all.front())
+      plotWords(options.plots), planFile(options.planFile), airspaceFile(options.airspaceFile), shown(&all.front())
 {
     if (all.size() >= 2)
     {
@@ -121,6 +123,7 @@ std::vector<FlightTiles> PlayerSession::FlightCorridors() const
 
 void PlayerSession::StudyLoadedFlight()
 {
+    ReadPlan();
     if (flights)
     {
         clock = studies[selected].clock;
@@ -141,6 +144,7 @@ void PlayerSession::StudyLoadedFlight()
         plots->SetEvents(&events);
     timeline.firstLabel = "sample " + std::to_string(axis.first);
     timeline.lastLabel = std::to_string(axis.last);
+    MarkVersions();
     if (flights)
     {
         MapTimelineToCommonClock();
@@ -166,6 +170,7 @@ void PlayerSession::MapTimelineToCommonClock()
         timeline.marks.push_back(TimelineMark{CommonFraction(event.position), event.colour});
     timeline.firstLabel = FormatWholeDuration(0.0);
     timeline.lastLabel = FormatWholeDuration(onClock->ClockTimes().back());
+    MarkVersions();
 }
 
 void PlayerSession::SelectFlight(size_t index)
@@ -176,6 +181,7 @@ void PlayerSession::SelectFlight(size_t index)
     shown = &(*flights)[selected];
     StudyLoadedFlight();
     plots->SetFlight(shown);
+    BuildPlanLayers();
     // The same series for the new flight, as far as its log has them.
     const std::vector<std::string> words = plots->Words().empty() ? plotWords : plots->Words();
     if (!words.empty())
@@ -244,6 +250,7 @@ void PlayerSession::AddFlightsToScene(FlightScene& scene)
 
 void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
 {
+    ShowPlanAtClock();
     if (!flights)
     {
         aircraft.setMatrix(AircraftMatrixAt(shown->Rows(), frame, clock.Position()));
@@ -273,6 +280,8 @@ std::vector<std::string> PlayerSession::Lines() const
     std::vector<std::string> lines = DisplayLines(ReadFlightAt(shown->Rows(), clock.Row()), clock);
     if (const TimelineEvent* nearest = events.NearestEvent(clock.FlightSeconds()))
         lines.push_back(EventLine(*nearest, clock.FlightSeconds()));
+    if (const std::string mission = MissionLine(plan, MissionNow()); !mission.empty())
+        lines.push_back(mission);
     if (flights)
     {
         double row = 0.0;
@@ -288,6 +297,108 @@ std::vector<std::string> PlayerSession::Lines() const
         lines.push_back(line);
     }
     return lines;
+}
+
+void PlayerSession::ReadPlan()
+{
+    plan = shown->plan;
+    std::string error;
+    const size_t notesBefore = plan.notes.size();
+    // The command line read both files once already; a file changed since is told, not fatal.
+    if (!planFile.empty() && shown == (flights ? &flights->front() : shown) && !ReadPlanFile(planFile, &plan, &error))
+        fprintf(stderr, "--plan: %s\n", error.c_str());
+    if (!airspaceFile.empty() && !ReadAirspaceFile(airspaceFile, &plan, &error))
+        fprintf(stderr, "--airspace: %s\n", error.c_str());
+    // Once: what the readers left out of the files, not of the flight's own plan.
+    if (!notesPrinted)
+        for (size_t i = notesBefore; i < plan.notes.size(); ++i)
+            fprintf(stderr, "plan: %s\n", plan.notes[i].c_str());
+    notesPrinted = true;
+    shownMoment = MissionMoment();
+}
+
+void PlayerSession::MarkVersions()
+{
+    timeline.versions.clear();
+    // A pilot's file has no upload time: only the log's versions are placed.
+    const LogTimeIndex index(shown->Rows());
+    for (const MissionVersion& version : plan.missions)
+    {
+        if (!std::isfinite(version.uploaded))
+            continue;
+        const double position = index.PositionAt(version.uploaded);
+        const double fraction = flights ? CommonFraction(position) : TimelineFraction(axis, SampleNumberAtPosition(shown->Rows(), position));
+        timeline.versions.push_back(TimelineMark{fraction, RouteColour});
+    }
+}
+
+void PlayerSession::AddPlanToScene(FlightScene& scene)
+{
+    planParent = scene.root;
+    BuildPlanLayers();
+}
+
+void PlayerSession::BuildPlanLayers()
+{
+    osg::ref_ptr<osg::Group> parent;
+    if (!planParent.lock(parent))
+        return;
+    if (planLayers)
+        parent->removeChild(planLayers->Root());
+    planLayers.reset();
+    if (plan.Empty())
+        return;
+    const std::vector<SampleRow>& rows = shown->rows;
+    PlanSurroundings around;
+    around.ground = GroundHeightOf(PagedGround());
+    around.takeoffAltitude = rows.front().gps_curalt;
+    around.highestAltitude = around.fallbackGround = rows.front().gps_curalt;
+    around.south = around.north = rows.front().gps_curlat / 60.0;
+    around.west = around.east = rows.front().gps_curlon / 60.0;
+    for (const SampleRow& row : rows)
+    {
+        around.highestAltitude = std::max(around.highestAltitude, row.gps_curalt);
+        // Where the terrain has no tiles the flight's lowest point stands for the ground: walls
+        // from there reach down no further than the flight did.
+        around.fallbackGround = std::min(around.fallbackGround, row.gps_curalt);
+        around.south = std::min(around.south, row.gps_curlat / 60.0);
+        around.north = std::max(around.north, row.gps_curlat / 60.0);
+        around.west = std::min(around.west, row.gps_curlon / 60.0);
+        around.east = std::max(around.east, row.gps_curlon / 60.0);
+    }
+    around.font = hud->Font();
+    planLayers = std::make_unique<PlanScene>(plan, frame, around);
+    planLayers->SetVisible(planVisible);
+    parent->addChild(planLayers->Root());
+    shownMoment = MissionMoment();
+    shownMoment.version = -2; // nothing shown yet: the first ShowPlanAtClock sets all
+    ShowPlanAtClock();
+}
+
+void PlayerSession::TogglePlan()
+{
+    planVisible = !planVisible;
+    if (planLayers)
+        planLayers->SetVisible(planVisible);
+}
+
+MissionMoment PlayerSession::MissionNow() const
+{
+    const int32_t row = std::clamp<int32_t>(clock.Row(), 0, static_cast<int32_t>(shown->rows.size()) - 1);
+    return MissionAt(plan, shown->rows[static_cast<size_t>(row)].gps_time);
+}
+
+void PlayerSession::ShowPlanAtClock()
+{
+    if (!planLayers)
+        return;
+    const MissionMoment moment = MissionNow();
+    if (moment == shownMoment)
+        return;
+    if (moment.version != planLayers->ShownVersion())
+        planLayers->ShowVersion(moment.version);
+    planLayers->ShowProgress(moment.inForce, moment.reached);
+    shownMoment = moment;
 }
 
 std::string PlayerSession::FlightName(size_t index) const
@@ -538,6 +649,7 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
         case PlayerAction::ZoomIn: session->plots->ZoomIn(); break;
         case PlayerAction::ZoomOut: session->plots->ZoomOut(); break;
         case PlayerAction::NextFlight: session->SelectNextFlight(); break;
+        case PlayerAction::TogglePlan: session->TogglePlan(); break;
         default:
             ApplyAction(action, session->Transport());
             session->Follow();

@@ -7,17 +7,20 @@
 #include <osg/MatrixTransform>
 #include <osg/NodeCallback>
 #include <osg/Referenced>
+#include <osg/observer_ptr>
 #include <osg/ref_ptr>
 #include <osgGA/GUIEventHandler>
 
 #include "flight/LoadedFlight.h"
 #include "player/EventTimeline.h"
 #include "player/FlightsOnClock.h"
+#include "player/PlanOnClock.h"
 #include "player/PlaybackClock.h"
 #include "player/PlayerHud.h"
 #include "player/PlayerOptions.h"
 #include "player/PlotStrip.h"
 #include "player/Timeline.h"
+#include "scene/PlanScene.h"
 #include "viewer/SceneAssembly.h"
 
 // Names a file to which the player writes its display's lines, one per line, whenever they
@@ -96,8 +99,23 @@ public:
     // and adds an aircraft of every flight but the selected one, drawn translucent.
     void AddFlightsToScene(FlightScene& scene);
     // Places the selected flight's aircraft (`aircraft`) and the others at the clock's
-    // position; with several flights, each shows only while its flight has data there.
+    // position; with several flights, each shows only while its flight has data there. The
+    // plan follows the clock with it.
     void PlaceAircraft(osg::MatrixTransform& aircraft);
+
+    // The plan drawn: the selected flight's, with the --plan file's layers in place of the
+    // first flight's own and the --airspace file's airspace added to every flight's.
+    const FlightPlan& Plan() const { return plan; }
+    // Adds the plan's layers to the scene, before the aircraft; nothing for an empty plan.
+    // Selecting another flight draws its plan in their place.
+    void AddPlanToScene(FlightScene& scene);
+    // The layers as drawn; null before AddPlanToScene or for an empty plan.
+    PlanScene* PlanLayers() const { return planLayers.get(); }
+    void TogglePlan();
+    // The mission at the clock: the version shown, the leg in force, the items reached.
+    MissionMoment MissionNow() const;
+    // Moves the layers to the clock; cheap when nothing changed.
+    void ShowPlanAtClock();
 
     // Shows or hides the display, the plot strip with it (when it is open).
     void SetDisplayVisible(bool visible);
@@ -134,9 +152,23 @@ private:
     std::vector<std::string> FlightLegendLines() const;
     // The flight's file name without its folder: the legend is narrow.
     std::string FlightName(size_t index) const;
+    // The selected flight's plan with the files of the command line read over it.
+    void ReadPlan();
+    void BuildPlanLayers();
+    // The versions' uploads as ticks on the timeline.
+    void MarkVersions();
 
     MapFrameValues frame;
+    FlightPlan plan;
+    std::unique_ptr<PlanScene> planLayers;
+    // The scene's root, once the layers are in it; not held, since the scene holds the session
+    // through the aircraft's callback.
+    osg::observer_ptr<osg::Group> planParent;
+    bool planVisible = true;
+    bool notesPrinted = false;
+    MissionMoment shownMoment;
     std::vector<std::string> plotWords; // as the options named them
+    std::string planFile, airspaceFile; // --plan, --airspace
     const std::vector<LoadedFlight>* flights = nullptr; // two or more, else null
     const LoadedFlight* shown = nullptr; // the selected one
     std::unique_ptr<FlightsOnClock> onClock;

@@ -39,6 +39,7 @@ int RunPlayerViewer(const PlayerViewOptions& viewOptions, const std::vector<Load
     FlightScene scene = AssembleFlightScene(session->Shown().Rows(), frame, SceneTerrain::Paged, viewOptions.colourBy == TrackColourBy::None || several ? nullptr : &colouring,
                                             several ? &corridor : nullptr);
     session->AddFlightsToScene(scene);
+    session->AddPlanToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     SetUpFlightViewer(viewer, scene.root.get(), scene.aircraft.get());

@@ -322,6 +322,7 @@ bool Recording::AssembleScene()
     const std::vector<FlightTiles> corridor = session->FlightCorridors();
     scene = AssembleFlightScene(session->Shown().Rows(), session->Frame(), SceneTerrain::Paged, options.view.colourBy == TrackColourBy::None || session->SeveralFlights() ? nullptr : &colouring,
                                 session->SeveralFlights() ? &corridor : nullptr);
+    session->AddPlanToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     fflush(stdout);
@@ -383,7 +384,11 @@ void Recording::AddDisplay()
 
 std::unique_ptr<RecordingCamera> Recording::ChooseCamera()
 {
-    std::unique_ptr<RecordingCamera> camera = options.camera->make(session->SeveralFlights() ? SelectedFlight() : CameraSubjectOf(session->Shown(), session->Frame(), session->clock.Step()));
+    CameraSubject subject = session->SeveralFlights() ? SelectedFlight() : CameraSubjectOf(session->Shown(), session->Frame(), session->clock.Step());
+    // The overview frames the plan's route, fences and task as well as the track.
+    if (const PlanScene* plan = session->PlanLayers())
+        subject.others.insert(subject.others.end(), plan->Outline().begin(), plan->Outline().end());
+    std::unique_ptr<RecordingCamera> camera = options.camera->make(subject);
     camera->SetUp(CameraPicture{FieldOfView, Aspect(), options.hud, session->CoveredBelow(options.width, options.height)}, scene.aircraftMover.get());
     // After the set-up, so that the others' aircraft are as large as the selected one.
     session->AddFlightsToScene(scene);

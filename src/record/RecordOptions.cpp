@@ -91,7 +91,7 @@ CommandLineOutcome ParsePlayerCommandLine(int argc, char** argv, PlayerOptions* 
                      recording ? ExitUsage : PlayerUsageStatus);
     AddPlayerOptions(line, player);
     AddRecordOptions(line, options);
-    line.App().footer("The recording options (--camera to --skip-existing) need --record; --plot, --colour-track and --align are the player's own too.");
+    line.App().footer("The recording options (--camera to --skip-existing) need --record; --plot, --colour-track, --align, --plan and --airspace are the player's own too.");
     CommandLineOutcome outcome = line.Parse(argc, argv, 1);
     if (!outcome.run)
         return outcome;

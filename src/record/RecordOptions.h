@@ -13,8 +13,9 @@ struct CommandLineOutcome; // cli/CommandLine.h, which the code that parses incl
 //   flightreplay-player LOG|FLIGHT... [--samples LIST] --record OUT.mp4
 //       [--camera WORD] [--size WxH] [--fps N] [--speed X] [--from T|+S] [--to T|+S] [--no-hud]
 //       [--json] [--skip-existing] [--plot LIST] [--colour-track WHAT] [--align WHEN]
+//       [--plan FILE] [--airspace FILE]
 //
-// with WORD one of the cameras' table (RecordingCamera.h). The last three (PlayerOptions.h)
+// with WORD one of the cameras' table (RecordingCamera.h). The last five (PlayerOptions.h)
 // are the player's own too: they need no --record.
 
 struct RecordOptions
