@@ -46,18 +46,6 @@ osg::Geometry* Drawable(osg::Group* layer, unsigned int index)
     return layer->getChild(0)->asGeode()->getDrawable(index)->asGeometry();
 }
 
-PlanItem Item(int32_t seq, int32_t command, int32_t frame, double latitude, double longitude, double altitude)
-{
-    PlanItem item;
-    item.seq = seq;
-    item.command = command;
-    item.frame = frame;
-    item.latitude = latitude;
-    item.longitude = longitude;
-    item.altitude = altitude;
-    return item;
-}
-
 // Home, a take-off above home, a waypoint AMSL, one above the terrain, then a command
 // without a place and a waypoint without a height, which the route leaves out.
 FlightPlan Mission()
@@ -65,9 +53,9 @@ FlightPlan Mission()
     FlightPlan plan;
     MissionVersion version;
     version.homeFirst = true;
-    version.items = {Item(0, CommandWaypoint, 0, Latitude, Longitude, 500.0), Item(1, CommandTakeoff, 3, Latitude + 0.001, Longitude, 20.0),
-                     Item(2, CommandWaypoint, 0, Latitude + 0.002, Longitude, 650.0), Item(3, CommandWaypoint, 10, Latitude + 0.003, Longitude + 0.001, 30.0),
-                     Item(4, 115, 3, NoValue, NoValue, 0.0), Item(5, CommandWaypoint, 3, Latitude, Longitude + 0.002, NoValue)};
+    version.items = {PlanItem{0, CommandWaypoint, 0, {}, Latitude, Longitude, 500.0}, PlanItem{1, CommandTakeoff, 3, {}, Latitude + 0.001, Longitude, 20.0},
+                     PlanItem{2, CommandWaypoint, 0, {}, Latitude + 0.002, Longitude, 650.0}, PlanItem{3, CommandWaypoint, 10, {}, Latitude + 0.003, Longitude + 0.001, 30.0},
+                     PlanItem{4, 115, 3, {}, NoValue, NoValue, 0.0}, PlanItem{5, CommandWaypoint, 3, {}, Latitude, Longitude + 0.002, NoValue}};
     plan.missions.push_back(version);
     return plan;
 }

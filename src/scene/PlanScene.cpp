@@ -76,19 +76,32 @@ osg::ref_ptr<osg::StateSet> TranslucentState()
     return state;
 }
 
+osg::ref_ptr<osg::Geometry> Coloured(osg::Vec3Array* vertices, osg::Vec4Array* colours, osg::Array::Binding binding)
+{
+    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
+    geometry->setUseDisplayList(false);
+    geometry->setUseVertexBufferObjects(true);
+    geometry->setVertexArray(vertices);
+    geometry->setColorArray(colours, binding);
+    return geometry;
+}
+
+// One colour over all the vertices, drawn as `mode`.
+osg::ref_ptr<osg::Geometry> OneColour(osg::Vec3Array* vertices, GLenum mode, const osg::Vec4& colour)
+{
+    osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
+    colours->push_back(colour);
+    osg::ref_ptr<osg::Geometry> geometry = Coloured(vertices, colours.get(), osg::Array::BIND_OVERALL);
+    geometry->addPrimitiveSet(new osg::DrawArrays(mode, 0, static_cast<GLsizei>(vertices->size())));
+    return geometry;
+}
+
 osg::ref_ptr<osg::Geometry> Lines(const std::vector<osg::Vec3d>& points, GLenum mode, const osg::Vec4& colour, float width)
 {
     osg::ref_ptr<osg::Vec3Array> vertices = new osg::Vec3Array;
     for (const osg::Vec3d& point : points)
         vertices->push_back(osg::Vec3(point));
-    osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
-    colours->push_back(colour);
-    osg::ref_ptr<osg::Geometry> geometry = new osg::Geometry;
-    geometry->setUseDisplayList(false);
-    geometry->setUseVertexBufferObjects(true);
-    geometry->setVertexArray(vertices.get());
-    geometry->setColorArray(colours.get(), osg::Array::BIND_OVERALL);
-    geometry->addPrimitiveSet(new osg::DrawArrays(mode, 0, static_cast<GLsizei>(vertices->size())));
+    osg::ref_ptr<osg::Geometry> geometry = OneColour(vertices.get(), mode, colour);
     geometry->getOrCreateStateSet()->setAttributeAndModes(new osg::LineWidth(width));
     return geometry;
 }
@@ -177,15 +190,7 @@ void AddWall(osg::Geode& geode, const std::vector<Place>& ring, bool closed, con
             outline->push_back(head);
         }
     }
-    osg::ref_ptr<osg::Vec4Array> colours = new osg::Vec4Array;
-    colours->push_back(colour);
-    osg::ref_ptr<osg::Geometry> wall = new osg::Geometry;
-    wall->setUseDisplayList(false);
-    wall->setUseVertexBufferObjects(true);
-    wall->setVertexArray(vertices.get());
-    wall->setColorArray(colours.get(), osg::Array::BIND_OVERALL);
-    wall->addPrimitiveSet(new osg::DrawArrays(GL_TRIANGLE_STRIP, 0, static_cast<GLsizei>(vertices->size())));
-    geode.addDrawable(wall.get());
+    geode.addDrawable(OneColour(vertices.get(), GL_TRIANGLE_STRIP, colour).get());
     geode.addDrawable(Lines(edge, GL_LINE_STRIP, EdgeColour(colour), 2.5f).get());
 }
 
@@ -337,12 +342,8 @@ static DrawnMission BuildMission(const FlightPlan& plan, const MissionVersion& v
     osg::ref_ptr<osg::Vec4Array> legColour = new osg::Vec4Array;
     legColour->push_back(LegColour);
     mission.leg = new osg::DrawArrays(GL_LINE_STRIP, 0, 0);
-    mission.legLine = new osg::Geometry;
+    mission.legLine = Coloured(vertices.get(), legColour.get(), osg::Array::BIND_OVERALL);
     mission.legLine->setDataVariance(osg::Object::DYNAMIC);
-    mission.legLine->setUseDisplayList(false);
-    mission.legLine->setUseVertexBufferObjects(true);
-    mission.legLine->setVertexArray(vertices.get());
-    mission.legLine->setColorArray(legColour.get(), osg::Array::BIND_OVERALL);
     mission.legLine->addPrimitiveSet(mission.leg.get());
     // Over the dashed route it lies on, at the very same depths.
     osg::ref_ptr<osg::Depth> onTop = new osg::Depth(osg::Depth::LEQUAL);
@@ -352,12 +353,8 @@ static DrawnMission BuildMission(const FlightPlan& plan, const MissionVersion& v
 
     osg::ref_ptr<osg::Vec4Array> stateColours = new osg::Vec4Array;
     stateColours->assign(static_cast<size_t>(count), ItemStateColour(ItemState::Ahead));
-    mission.markers = new osg::Geometry;
+    mission.markers = Coloured(vertices.get(), stateColours.get(), osg::Array::BIND_PER_VERTEX);
     mission.markers->setDataVariance(osg::Object::DYNAMIC);
-    mission.markers->setUseDisplayList(false);
-    mission.markers->setUseVertexBufferObjects(true);
-    mission.markers->setVertexArray(vertices.get());
-    mission.markers->setColorArray(stateColours.get(), osg::Array::BIND_PER_VERTEX);
     mission.markers->addPrimitiveSet(new osg::DrawArrays(GL_POINTS, 0, count));
     mission.markers->getOrCreateStateSet()->setAttributeAndModes(new osg::Point(MarkerSize));
     mission.markers->getOrCreateStateSet()->setAttributeAndModes(onTop.get());

@@ -345,13 +345,7 @@ void Reader::Handle(MessageType& type, const uint8_t* message)
         }
         if (!fix)
             return;
-        TimedPosition p{time, value("Lat"), value("Lng"), value("Alt")};
-        if (!std::isfinite(p.altitude))
-            p.altitude = NAN;
-        if (std::isfinite(p.latitude) && std::isfinite(p.longitude) && std::fabs(p.latitude) <= 90.0 && std::fabs(p.longitude) <= 180.0 && !(p.latitude == 0.0 && p.longitude == 0.0))
-            s.positions.push_back(p);
-        else
-            ++invalid;
+        KeepPosition(&s.positions, TimedPosition{time, value("Lat"), value("Lng"), value("Alt")}, &invalid);
     }
     else if (name == "ATT")
     {

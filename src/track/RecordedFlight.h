@@ -1,4 +1,5 @@
 #pragma once
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,7 +21,22 @@ struct TimedPosition
     double latitude;
     double longitude;
     double altitude;
+
+    // A place on the Earth, and not the 0, 0 a receiver without a fix reports.
+    bool Usable() const { return std::isfinite(latitude) && std::isfinite(longitude) && std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0 && !(latitude == 0.0 && longitude == 0.0); }
 };
+
+// Keeps a usable fix (an altitude that is not finite becomes NaN, none) and counts any
+// other in *invalid.
+inline void KeepPosition(std::vector<TimedPosition>* positions, TimedPosition p, size_t* invalid)
+{
+    if (!std::isfinite(p.altitude))
+        p.altitude = NAN;
+    if (p.Usable())
+        positions->push_back(p);
+    else
+        ++*invalid;
+}
 
 // One attitude. Radians: roll positive with the right wing down, pitch positive nose up,
 // yaw the compass heading of the nose, clockwise from north.

@@ -463,13 +463,7 @@ void Reader::HandleData(const Subscription& subscription, const uint8_t* fields,
                 break; // no position without a 3-D fix
         }
         const double scale = subscription.integerPosition ? 1e-7 : 1.0;
-        TimedPosition p{time, Value(fields, subscription.latitude) * scale, Value(fields, subscription.longitude) * scale, Value(fields, subscription.altitude) * (subscription.integerPosition ? 1e-3 : 1.0)};
-        if (!std::isfinite(p.altitude))
-            p.altitude = NAN;
-        if (std::isfinite(p.latitude) && std::isfinite(p.longitude) && std::fabs(p.latitude) <= 90.0 && std::fabs(p.longitude) <= 180.0 && !(p.latitude == 0.0 && p.longitude == 0.0))
-            series.positions.push_back(p);
-        else
-            ++invalid;
+        KeepPosition(&series.positions, TimedPosition{time, Value(fields, subscription.latitude) * scale, Value(fields, subscription.longitude) * scale, Value(fields, subscription.altitude) * (subscription.integerPosition ? 1e-3 : 1.0)}, &invalid);
         break;
     }
     case Topic::Attitude:
