@@ -85,13 +85,13 @@ TEST_F(MissionFromLogTest, DataFlashVersionInForceAtTakeoffIsTheLogsPlanWithFenc
         log.FencePoint(100.0, 5, i, 5001, square[i][0], square[i][1], 4, 0.0f);
     log.FencePoint(100.0, 5, 4, 5004, 47.005, 8.005, 0, 80.0f);
     log.RallyPoint(100.0, 2, 0, 47.002, 8.001, 60).RallyPoint(100.0, 2, 1, 47.004, 8.006, 70);
-    log.Parameter(100.0, "FENCE_TYPE", 7.0f).Parameter(100.0, "FENCE_ALT_MAX", 120.0f).Parameter(100.0, "WPNAV_RADIUS", 200.0f);
+    log.Parameter(100.0, "FENCE_TYPE", 7.0f).Parameter(100.0, "FENCE_ALT_MAX", 120.0f).Parameter(100.0, "WPNAV_RADIUS", 200.0f).Parameter(100.0, "FENCE_RADIUS", 300.0f);
     WriteText("flight.bin", log.bytes);
     WriteText("flight.v4.plan", std::string("{") + WrittenByMark + "}"); // ours, left from another flight
 
     std::string out, err;
     ASSERT_EQ(RunTool({"track", "flight.bin", "--out", "flight.log", "--json"}, &out, &err), 0) << err;
-    EXPECT_NE(err.find("track: mission of 4 items, 3 versions; fence of 2 shapes, ceiling 120 m; 2 rally points, written to flight.plan, flight.v2.plan, flight.v3.plan"), std::string::npos) << err;
+    EXPECT_NE(err.find("track: mission of 4 items, 3 versions; fence of 3 shapes, ceiling 120 m; 2 rally points, written to flight.plan, flight.v2.plan, flight.v3.plan"), std::string::npos) << err;
     const nlohmann::json report = nlohmann::json::parse(out);
     std::vector<std::string> written;
     for (const auto& entry : report["written"])
@@ -111,7 +111,7 @@ TEST_F(MissionFromLogTest, DataFlashVersionInForceAtTakeoffIsTheLogsPlanWithFenc
     EXPECT_DOUBLE_EQ(inForce.missions[0].uploaded, 100.5);
     EXPECT_DOUBLE_EQ(later.missions[0].uploaded, 110.0);
 
-    ASSERT_EQ(inForce.fences.size(), 2u);
+    ASSERT_EQ(inForce.fences.size(), 3u);
     EXPECT_TRUE(inForce.fences[0].inclusion);
     ASSERT_EQ(inForce.fences[0].vertices.size(), 4u);
     for (size_t i = 0; i < 4; ++i)
@@ -122,6 +122,9 @@ TEST_F(MissionFromLogTest, DataFlashVersionInForceAtTakeoffIsTheLogsPlanWithFenc
     EXPECT_TRUE(inForce.fences[1].circle);
     EXPECT_FALSE(inForce.fences[1].inclusion);
     EXPECT_DOUBLE_EQ(inForce.fences[1].radius, 80.0);
+    EXPECT_TRUE(inForce.fences[2].circle && inForce.fences[2].inclusion) << "the circle of FENCE_RADIUS about home";
+    EXPECT_DOUBLE_EQ(inForce.fences[2].radius, 300.0);
+    EXPECT_DOUBLE_EQ(inForce.fences[2].centre.latitude, inForce.homeLatitude);
     EXPECT_DOUBLE_EQ(inForce.fenceCeiling, 120.0);
     ASSERT_EQ(inForce.rally.size(), 2u);
     EXPECT_NEAR(inForce.rally[1].latitude, 47.004, 1e-9);

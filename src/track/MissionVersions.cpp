@@ -323,7 +323,7 @@ void SetHomeAtTakeoff(std::vector<HomeReport> reports, double firstArming, Fligh
 namespace
 {
 
-const char* const PlanParameters[] = {"FENCE_ALT_MAX", "FENCE_ALT_MIN", "FENCE_TYPE", "FENCE_ENABLE", "FENCE_AUTOENABLE", "FENCE_MAXALT", "FENCE_MINALT", "WP_RADIUS", "WPNAV_RADIUS", "NAV_ACC_RAD", "GF_MAX_VER_DIST"};
+const char* const PlanParameters[] = {"FENCE_ALT_MAX", "FENCE_ALT_MIN", "FENCE_TYPE", "FENCE_ENABLE", "FENCE_AUTOENABLE", "FENCE_MAXALT", "FENCE_MINALT", "WP_RADIUS", "WPNAV_RADIUS", "NAV_ACC_RAD", "GF_MAX_VER_DIST", "FENCE_RADIUS", "GF_MAX_HOR_DIST"};
 
 double Parameter(const std::map<std::string, double>& parameters, const char* name)
 {
@@ -367,6 +367,19 @@ void ApplyPlanParameters(const std::map<std::string, double>& parameters, Flight
         acceptance = positive(Parameter(parameters, "NAV_ACC_RAD"));
     if (std::isfinite(acceptance))
         plan->defaultAcceptance = acceptance;
+    // The fence most aircraft fly with is no uploaded shape but a circle about home: a copter's
+    // FENCE_RADIUS where FENCE_TYPE sets bit 1, PX4's GF_MAX_HOR_DIST.
+    double radius = std::isfinite(type) && typeHas(1) ? positive(Parameter(parameters, "FENCE_RADIUS")) : NoValue;
+    if (std::isnan(radius))
+        radius = positive(Parameter(parameters, "GF_MAX_HOR_DIST"));
+    if (std::isfinite(radius) && std::isfinite(plan->homeLatitude) && std::isfinite(plan->homeLongitude) && plan->fences.size() < MostFenceShapes)
+    {
+        FenceShape circle;
+        circle.circle = true;
+        circle.centre = PlanPoint{plan->homeLatitude, plan->homeLongitude};
+        circle.radius = radius;
+        plan->fences.push_back(circle);
+    }
 }
 
 void PlanFromLog::Home(const HomeReport& report)
@@ -405,10 +418,10 @@ void PlanFromLog::Finish(const std::vector<FlightEvent>& events, FlightPlan* pla
     for (const MissionVersions* layer : {&fence, &rally})
         for (const std::string& note : layer->Notes())
             AddPlanNote(plan, note);
-    ApplyPlanParameters(parameters, plan);
     std::vector<HomeReport> reports = homes;
     reports.insert(reports.end(), mission.HomeReports().begin(), mission.HomeReports().end());
     SetHomeAtTakeoff(std::move(reports), FirstArmingTime(events), plan);
+    ApplyPlanParameters(parameters, plan); // after home: the circular fence stands about it
     // Item 0 of a home-first mission is home, wherever the autopilot has it at the time the
     // items are sent: the home the flight's heights count from is the one at take-off.
     if (std::isfinite(plan->homeLatitude) && std::isfinite(plan->homeLongitude) && std::isfinite(plan->homeAltitude))

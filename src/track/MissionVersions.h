@@ -129,6 +129,8 @@ void SetHomeAtTakeoff(std::vector<HomeReport> reports, double firstArming, Fligh
 //   WP_RADIUS (metres, a plane's), WPNAV_RADIUS (centimetres, a copter's), NAV_ACC_RAD
 //     (metres, PX4's): the acceptance radius.
 //   GF_MAX_VER_DIST (metres, PX4's): the ceiling when above 0.
+//   FENCE_RADIUS (metres, where FENCE_TYPE sets bit 1 and the fence is on), GF_MAX_HOR_DIST
+//     (metres, PX4's, above 0): an inclusion circle about the plan's home, when it has one.
 void ApplyPlanParameters(const std::map<std::string, double>& parameters, FlightPlan* plan);
 // Whether the parameter of that name is one ApplyPlanParameters reads (so a reader keeps it).
 bool IsPlanParameter(const std::string& name);
