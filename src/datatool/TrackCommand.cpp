@@ -174,7 +174,7 @@ int RunTrackCommand(int argc, char** argv)
     bool json = false;
     bool skipExisting = false;
     bool noPlan = false;
-    CommandLine line("track", DataCommandName(argv[0], "track"), "Converts a flight file (ULog, DataFlash, telemetry log, GPX, IGC, CSV) into the replay's keyword log.", DataToolUsage);
+    CommandLine line("track", DataCommandName(argv[0], "track"), "Converts a flight file (ULog, DataFlash, telemetry log, GPX, IGC, CSV, a drone's video subtitles) into the replay's keyword log.", DataToolUsage);
     line.Positional("INPUT", &input, "the flight file; its format is told by its content");
     line.Text("--out", "FILE", &output, "write the log to FILE (whole or not at all), not to stdout");
     line.Number("--rate", "HZ", 0.0, 1000.0, &rate, "rows a second (default the format's own)", true);

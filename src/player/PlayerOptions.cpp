@@ -7,7 +7,7 @@
 
 void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
 {
-    line.Positionals("FLIGHT", &options->flights, "the flights: keyword logs or flight files `flightreplay-data track` reads (ULog, DataFlash, telemetry log, GPX, IGC, CSV), up to 16, shown together on one clock");
+    line.Positionals("FLIGHT", &options->flights, "the flights: keyword logs or flight files `flightreplay-data track` reads (ULog, DataFlash, telemetry log, GPX, IGC, CSV, video subtitles), up to 16, shown together on one clock");
     line.Text("--samples", "LIST", &options->samples, "the sample numbers to replay, BEGIN-END,BEGIN-END,... as the replay reads them (of every flight)");
     line.Checked(
         "--plot", "LIST", "at most " + std::to_string(MostPlots) + " of altitude, height, speed, climb, attitude or a column's keyword, comma separated",

@@ -45,6 +45,8 @@ std::string DerivedAttitudeNote(const std::string& path, const FlightFileConvers
 std::string ConversionNotes(const std::string& path, const FlightFileConversion& conversion)
 {
     std::string notes = ConversionSummary(path, conversion.flight, conversion.converted, conversion.settings) + "\n";
+    for (const std::string& note : conversion.flight.notes)
+        notes += "track: '" + path + "': " + note + "\n";
     notes += PlanNotes(path, conversion.converted.plan);
     // The replay drops rows within one minute of arc of the equator or the prime meridian,
     // and holds 100000 rows: without --samples it selects sample numbers 1 to 99999.

@@ -7,6 +7,7 @@
 #include "track/GpxReader.h"
 #include "track/IgcReader.h"
 #include "track/MavlinkReader.h"
+#include "track/SrtReader.h"
 #include "track/ULogReader.h"
 
 namespace
@@ -21,6 +22,10 @@ const double TrackMaximumGap = 300.0; // seconds
 
 const ConversionSettings AutopilotRows = {10.0, 2.0};
 const ConversionSettings TrackRows = {1.0, TrackMaximumGap};
+// A clip's subtitles give a position each frame (25 to 60 a second), or each second on older
+// models: a row for each frame of most clips, so that a clip's first two frames make two rows,
+// and a gap allowed of a few of the older cues.
+const ConversionSettings VideoRows = {50.0, 3.0};
 
 const uint8_t* Bytes(std::string_view text)
 {
@@ -54,6 +59,7 @@ const std::vector<FlightFormat>& FlightFormats()
         {"MAVLink telemetry", true, RecogniseBinary<IsMavlinkTelemetry>, ReadBinary<ReadMavlinkTelemetry>, AutopilotRows},
         {"GPX", false, IsGpx, ReadGpxTrack, TrackRows},
         {"IGC", false, IsIgc, ReadIgcTrack, TrackRows},
+        {"video telemetry", false, IsSrt, ReadSrtTrack, VideoRows},
         {"CSV", false, IsCsv, ReadCsvTrack, TrackRows, true},
     };
     return formats;

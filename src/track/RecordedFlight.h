@@ -120,6 +120,9 @@ struct RecordedFlight
 
     // Records the reader left out, with the reason, for the summary: "21 frames of other systems".
     std::vector<std::pair<std::string, size_t>> dropped;
+    // What the reader would have the pilot know of what it made of the file, one line each
+    // ("heights above the take-off point: ...").
+    std::vector<std::string> notes;
     // Track points the reader read but left out, with the reason and where the first one is:
     // {"without a time (the first on line 1190)", 3}.
     std::vector<std::pair<std::string, size_t>> skippedPoints;

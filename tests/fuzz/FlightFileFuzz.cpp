@@ -1,6 +1,6 @@
 // Fuzz target of the readers of flight files. The first byte picks the format from the
 // track library's table (its value modulo the number of formats: 0 ULog, 1 DataFlash,
-// 2 MAVLink telemetry, 3 GPX, 4 IGC, 5 CSV); the rest is the file, in a buffer of its own
+// 2 MAVLink telemetry, 3 GPX, 4 IGC, 5 video telemetry, 6 CSV); the rest is the file, in a buffer of its own
 // size so that any read past it is a heap overflow. The autopilot logs' recognition tests
 // run on every file. What a reader hands on is checked against what the conversion relies on.
 #include <cmath>
