@@ -368,7 +368,15 @@ bool ReadSrtTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
             flight->channels[static_cast<int>(FlightChannel::Satellites)].push_back({time, cue.satellites});
     }
     if (!flight->attitudes.empty())
-        flight->attitudeSource = "F.PRY";
+    {
+        RecordedStream attitude;
+        attitude.name = flight->attitudeSource = "F.PRY";
+        attitude.count = flight->attitudes.size();
+        attitude.firstTime = flight->attitudes.front().time;
+        attitude.lastTime = flight->attitudes.back().time;
+        attitude.used = true;
+        flight->streams.push_back(attitude);
+    }
     if (!anyAbsolute && !anyHome && !flight->positions.empty())
         flight->notes.push_back("heights above the take-off point: the file gives no height above sea level, so the flight is drawn that high above 0 m");
     skipped.Report(flight);
