@@ -20,19 +20,22 @@ void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
     line.Checked(
         "--align", "WHEN", "time, takeoff or start", [options](const std::string& text, std::string*) { return ParseFlightAlignment(text, &options->view.alignment); },
         "several flights lined up by time of day (time), at take-off (takeoff) or at their start (start)");
-    // Read here as well as when drawn, so that a file that cannot be read ends the run before
-    // any flight is loaded, with the reader's reason.
-    const auto readable = [&line](const char* name, const char* what, bool (*read)(const std::string&, FlightPlan*, std::string*), std::string* path, const char* description) {
-        line.Checked(
-            name, "FILE", what,
-            [read, path](const std::string& text, std::string* why) {
-                FlightPlan plan;
-                *path = text;
-                return read(text, &plan, why);
-            },
-            description);
-    };
-    readable("--plan", "a plan file (.plan, .waypoints, .xctsk)", ReadPlanFile, &options->view.planFile,
-             "draw this plan (a ground station's .plan, a waypoint list or a glider task) for the first flight, in place of the layers its log holds");
-    readable("--airspace", "an OpenAir airspace file", ReadAirspaceFile, &options->view.airspaceFile, "draw the airspace of this OpenAir file near the flights");
+    // Read here, so that a file that cannot be read ends the run before any flight is loaded,
+    // with the reader's reason. The plan is read again over the first flight's own, whose
+    // layers those of the file replace; the airspace, the same for every flight, is kept.
+    line.Checked(
+        "--plan", "FILE", "a plan file (.plan, .waypoints, .xctsk)",
+        [options](const std::string& text, std::string* why) {
+            FlightPlan plan;
+            options->view.planFile = text;
+            return ReadPlanFile(text, &plan, why);
+        },
+        "draw this plan (a ground station's .plan, a waypoint list or a glider task) for the first flight, in place of the layers its log holds");
+    line.Checked(
+        "--airspace", "FILE", "an OpenAir airspace file",
+        [options](const std::string& text, std::string* why) {
+            options->view.airspace = FlightPlan();
+            return ReadAirspaceFile(text, &options->view.airspace, why);
+        },
+        "draw the airspace of this OpenAir file near the flights");
 }

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "plan/FlightPlan.h"
 #include "player/FlightsOnClock.h"
 #include "scene/TrackColouring.h"
 
@@ -20,8 +21,9 @@ struct PlayerViewOptions
     std::vector<std::string> plots; // empty: the strip starts closed
     TrackColourBy colourBy = TrackColourBy::None;
     FlightAlignment alignment = FlightAlignment::Automatic;
-    std::string planFile = {};     // empty: none; read once on the command line to refuse a bad one there
-    std::string airspaceFile = {}; // empty: none
+    std::string planFile = {}; // empty: none; read on the command line to refuse a bad one there
+    // --airspace's airspaces, read on the command line, and the notes of what the reader left out.
+    FlightPlan airspace = {};
 };
 
 // The player's command line:

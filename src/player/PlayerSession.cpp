@@ -61,8 +61,9 @@ osg::Vec4 FlightColour(size_t index)
 
 PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector<LoadedFlight>& all, const MapFrameValues& frame)
     : clock(LogTimesOf(all.front().Rows()), all.front().summary.step, ReplaySpeedUp), hud(new PlayerHud), axis(TimelineAxisOf(all.front().Rows())), frame(frame),
-      plotWords(options.plots), planFile(options.planFile), airspaceFile(options.airspaceFile), shown(&all.front())
+      plotWords(options.plots), shown(&all.front())
 {
+    ReadPlanFiles(options, all.front());
     if (all.size() >= 2)
     {
         flights = &all;
@@ -299,21 +300,25 @@ std::vector<std::string> PlayerSession::Lines() const
     return lines;
 }
 
+void PlayerSession::ReadPlanFiles(const PlayerViewOptions& options, const LoadedFlight& first)
+{
+    firstPlan = first.plan;
+    const size_t notesBefore = firstPlan.notes.size();
+    std::string error;
+    // The command line read the file once already; a file changed since is told, not fatal.
+    if (!options.planFile.empty() && !ReadPlanFile(options.planFile, &firstPlan, &error))
+        fprintf(stderr, "--plan: %s\n", error.c_str());
+    for (size_t i = notesBefore; i < firstPlan.notes.size(); ++i)
+        fprintf(stderr, "plan: %s\n", firstPlan.notes[i].c_str());
+    for (const std::string& note : options.airspace.notes)
+        fprintf(stderr, "plan: %s\n", note.c_str());
+    airspace = options.airspace.airspace;
+}
+
 void PlayerSession::ReadPlan()
 {
-    plan = shown->plan;
-    std::string error;
-    const size_t notesBefore = plan.notes.size();
-    // The command line read both files once already; a file changed since is told, not fatal.
-    if (!planFile.empty() && shown == (flights ? &flights->front() : shown) && !ReadPlanFile(planFile, &plan, &error))
-        fprintf(stderr, "--plan: %s\n", error.c_str());
-    if (!airspaceFile.empty() && !ReadAirspaceFile(airspaceFile, &plan, &error))
-        fprintf(stderr, "--airspace: %s\n", error.c_str());
-    // Once: what the readers left out of the files, not of the flight's own plan.
-    if (!notesPrinted)
-        for (size_t i = notesBefore; i < plan.notes.size(); ++i)
-            fprintf(stderr, "plan: %s\n", plan.notes[i].c_str());
-    notesPrinted = true;
+    plan = shown == (flights ? &flights->front() : shown) ? firstPlan : shown->plan;
+    plan.airspace.insert(plan.airspace.end(), airspace.begin(), airspace.end());
     shownMoment = MissionMoment();
 }
 

@@ -152,7 +152,10 @@ private:
     std::vector<std::string> FlightLegendLines() const;
     // The flight's file name without its folder: the legend is narrow.
     std::string FlightName(size_t index) const;
-    // The selected flight's plan with the files of the command line read over it.
+    // The first flight's plan with the --plan file read over it, once; what the readers of the
+    // command line's files left out, told once.
+    void ReadPlanFiles(const PlayerViewOptions& options, const LoadedFlight& first);
+    // The selected flight's plan with the command line's files over it.
     void ReadPlan();
     void BuildPlanLayers();
     // The versions' uploads as ticks on the timeline.
@@ -165,10 +168,10 @@ private:
     // through the aircraft's callback.
     osg::observer_ptr<osg::Group> planParent;
     bool planVisible = true;
-    bool notesPrinted = false;
     MissionMoment shownMoment;
     std::vector<std::string> plotWords; // as the options named them
-    std::string planFile, airspaceFile; // --plan, --airspace
+    FlightPlan firstPlan;              // the first flight's, with --plan read over it once
+    std::vector<Airspace> airspace;    // --airspace's, drawn for every flight
     const std::vector<LoadedFlight>* flights = nullptr; // two or more, else null
     const LoadedFlight* shown = nullptr; // the selected one
     std::unique_ptr<FlightsOnClock> onClock;
