@@ -1,5 +1,9 @@
 #include "player/PlayerKeys.h"
 
+#include <string>
+
+#include "player/VideoPanel.h"
+
 #include <osgGA/GUIEventAdapter>
 
 #include "player/PlaybackClock.h"
@@ -38,6 +42,10 @@ const KeyBinding Bindings[] = {
     {'[', PlayerAction::ZoomOut},
     {'n', PlayerAction::NextFlight},
     {'m', PlayerAction::TogglePlan},
+    {'c', PlayerAction::ToggleVideo},
+    {'x', PlayerAction::SwapVideo},
+    {'(', PlayerAction::VideoEarlier},
+    {')', PlayerAction::VideoLater},
 };
 
 const double ShortSeek = 10.0; // seconds of recorded time
@@ -48,16 +56,48 @@ const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 1
 
 const char* const SeveralFlightsKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  n flight  0-4 camera  Esc quit";
 
-static const char* shownKeyLine = PlayerKeyLine;
+static bool flightKeyShown = false;
+static bool videoKeysShown = false;
+static std::string shownKeyLine = PlayerKeyLine;
+
+// The video's keys go before the cameras', as the flights' key does.
+static void ComposeKeyLine()
+{
+    shownKeyLine = flightKeyShown ? SeveralFlightsKeyLine : PlayerKeyLine;
+    if (videoKeysShown)
+    {
+        const size_t cameras = shownKeyLine.find("  0-4 camera");
+        shownKeyLine.insert(cameras, "  c video  x swap  (/) offset");
+    }
+}
 
 const char* ShownKeyLine()
 {
-    return shownKeyLine;
+    return shownKeyLine.c_str();
 }
 
 void ShowFlightSelectionKey()
 {
-    shownKeyLine = SeveralFlightsKeyLine;
+    flightKeyShown = true;
+    ComposeKeyLine();
+}
+
+void ShowVideoKeys()
+{
+    videoKeysShown = true;
+    ComposeKeyLine();
+}
+
+void ApplyVideoAction(PlayerAction action, VideoPanel& video)
+{
+    switch (action)
+    {
+    case PlayerAction::ToggleVideo: video.ToggleVisible(); break;
+    case PlayerAction::SwapVideo: video.ToggleSwapped(); break;
+    case PlayerAction::VideoEarlier: video.Nudge(-VideoNudgeSeconds); break;
+    case PlayerAction::VideoLater: video.Nudge(VideoNudgeSeconds); break;
+    default: break;
+    }
 }
 
 PlayerAction ActionOfKey(int key)
@@ -98,6 +138,10 @@ void ApplyAction(PlayerAction action, PlaybackClock& clock)
     case PlayerAction::ZoomOut:
     case PlayerAction::NextFlight:
     case PlayerAction::TogglePlan:
+    case PlayerAction::ToggleVideo:
+    case PlayerAction::SwapVideo:
+    case PlayerAction::VideoEarlier:
+    case PlayerAction::VideoLater:
     case PlayerAction::None: break;
     }
 }

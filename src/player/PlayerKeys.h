@@ -29,6 +29,10 @@ enum class PlayerAction
     ZoomOut,
     NextFlight,
     TogglePlan,
+    ToggleVideo,
+    SwapVideo,
+    VideoEarlier,
+    VideoLater,
 };
 
 // The action of an osgGA key code (GUIEventAdapter::getKey), None for any other key.
@@ -44,6 +48,13 @@ extern const char* const SeveralFlightsKeyLine;
 // The line the display shows: SeveralFlightsKeyLine once ShowFlightSelectionKey was called.
 const char* ShownKeyLine();
 void ShowFlightSelectionKey();
+// Adds the video panel's keys to the line shown.
+void ShowVideoKeys();
+
+class VideoPanel;
+// Carries out a video panel's action on it: shown or hidden, swapped with the scene, the clip
+// nudged VideoNudgeSeconds earlier or later.
+void ApplyVideoAction(PlayerAction action, VideoPanel& video);
 
 // Carries out an action on the clock: seeks of 10 and 60 s of recorded time, steps of one
 // row. The display's, the plots' and the flights' actions, and None, leave it alone.

@@ -38,4 +38,12 @@ void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
             return ReadAirspaceFile(text, &options->view.airspace, why);
         },
         "draw the airspace of this OpenAir file near the flights");
+    line.Text("--video", "CLIP", &options->view.video, "show this video clip of the first flight in a panel on the replay's clock, lined up by the sync file beside it (flightreplay-data sync)");
+    line.Checked(
+        "--video-offset", "SECONDS", "a number of seconds",
+        [options](const std::string& text, std::string*) {
+            options->view.videoOffsetGiven = true;
+            return ReadNumber(text, -1e9, 1e9, &options->view.videoOffset);
+        },
+        "the first flight's second (from its first row) at which the clip begins, in place of the sync file's");
 }

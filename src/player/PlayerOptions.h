@@ -16,6 +16,8 @@ class CommandLine; // cli/CommandLine.h, which the code that parses includes
 //   --plan FILE          a plan, waypoint list or glider task drawn for the first flight, its
 //                        layers in place of the flight's own
 //   --airspace FILE      OpenAir airspace drawn around the flights
+//   --video CLIP         the first flight's onboard video in a panel, on the replay's clock
+//   --video-offset S     the flight's second at which the clip begins, over the sync beside it
 struct PlayerViewOptions
 {
     std::vector<std::string> plots; // empty: the strip starts closed
@@ -24,12 +26,15 @@ struct PlayerViewOptions
     std::string planFile = {}; // empty: none; read on the command line to refuse a bad one there
     // --airspace's airspaces, read on the command line, and the notes of what the reader left out.
     FlightPlan airspace = {};
+    std::string video = {}; // empty: none
+    bool videoOffsetGiven = false;
+    double videoOffset = 0.0;
 };
 
 // The player's command line:
 //
 //   flightreplay-player LOG|FLIGHT... [--samples LIST] [--plot LIST] [--colour-track WHAT] [--align WHEN]
-//       [--plan FILE] [--airspace FILE]
+//       [--plan FILE] [--airspace FILE] [--video CLIP [--video-offset SECONDS]]
 //
 // the flights (a keyword log or any flight file `track` reads, up to MostFlights), the
 // selection of sample numbers the replay takes (--samples, for every flight), and the view.

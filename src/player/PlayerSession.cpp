@@ -101,6 +101,19 @@ PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector
         plots->SetShown(!plots->Words().empty());
     }
     hud->ShowAttribution(AttributionLines(AttributionFile));
+    if (!options.video.empty())
+    {
+        first = &all.front();
+        video = VideoPanel::Open(options.video, options.videoOffsetGiven, options.videoOffset, all.front(), hud->Font());
+        if (video)
+        {
+            hud->Camera()->insertChild(0, video->Node());
+            ShowVideoKeys();
+            hud->ShowKeyLine(true);
+        }
+    }
+    else if (options.videoOffsetGiven)
+        fprintf(stderr, "--video-offset: no --video clip to line up\n");
     const char* path = getenv(DisplayLogVariable);
     if (path)
         displayLog = path;
@@ -283,6 +296,8 @@ std::vector<std::string> PlayerSession::Lines() const
         lines.push_back(EventLine(*nearest, clock.FlightSeconds()));
     if (const std::string mission = MissionLine(plan, MissionNow()); !mission.empty())
         lines.push_back(mission);
+    if (video)
+        lines.push_back(video->Line());
     if (flights)
     {
         double row = 0.0;
@@ -494,6 +509,15 @@ double PlayerSession::CoveredBelow(int width, int height) const
     return LayoutPlotStrip(LayoutHud(width, height), plots->Words().size()).top / height;
 }
 
+void PutSceneInItsPlace(osg::Camera& camera, const PanelRect& rect)
+{
+    const osg::Viewport* now = camera.getViewport();
+    if (now && now->x() == rect.left && now->y() == rect.bottom && now->width() == rect.width && now->height() == rect.height)
+        return;
+    // The place keeps the window's shape, so the projection stays as it is.
+    camera.setViewport(rect.left, rect.bottom, rect.width, rect.height);
+}
+
 void LiftPicture(osg::Camera& camera, double lift, double* applied)
 {
     if (lift == *applied)
@@ -526,6 +550,13 @@ void PlayerSession::SeekTimeline(double fraction)
 
 void PlayerSession::Refresh(int width, int height, bool figures)
 {
+    // First, so that the display names the frame shown.
+    if (video)
+    {
+        double row = clock.Position();
+        const bool flying = !flights || FlightRow(0, &row);
+        video->Show(flying ? FlightSecondsAtRow(first->Rows(), row) : std::nan(""), width, height);
+    }
     if (figures || shownLines.empty())
     {
         shownLines = Lines();
@@ -639,6 +670,8 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
         {
             const HudLayout& layout = session->hud->Layout();
             LiftPicture(*view->getCamera(), session->CoveredBelow(static_cast<int>(layout.width), static_cast<int>(layout.height)), &lift);
+            if (session->Video())
+                PutSceneInItsPlace(*view->getCamera(), session->Video()->SceneRect(static_cast<int>(layout.width), static_cast<int>(layout.height)));
         }
         return false;
     case osgGA::GUIEventAdapter::KEYDOWN:
@@ -655,6 +688,14 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
         case PlayerAction::ZoomOut: session->plots->ZoomOut(); break;
         case PlayerAction::NextFlight: session->SelectNextFlight(); break;
         case PlayerAction::TogglePlan: session->TogglePlan(); break;
+        case PlayerAction::ToggleVideo:
+        case PlayerAction::SwapVideo:
+        case PlayerAction::VideoEarlier:
+        case PlayerAction::VideoLater:
+            if (!session->Video())
+                return false;
+            ApplyVideoAction(action, *session->Video());
+            break;
         default:
             ApplyAction(action, session->Transport());
             session->Follow();

@@ -20,6 +20,7 @@
 #include "player/PlayerOptions.h"
 #include "player/PlotStrip.h"
 #include "player/Timeline.h"
+#include "player/VideoPanel.h"
 #include "scene/PlanScene.h"
 #include "viewer/SceneAssembly.h"
 
@@ -117,6 +118,9 @@ public:
     // Moves the layers to the clock; cheap when nothing changed.
     void ShowPlanAtClock();
 
+    // The first flight's onboard video (--video), null without one or when it cannot be shown.
+    VideoPanel* Video() const { return video.get(); }
+
     // Shows or hides the display, the plot strip with it (when it is open).
     void SetDisplayVisible(bool visible);
     // Opens or closes the plot strip; opened for the first time without plots chosen, with
@@ -193,6 +197,8 @@ private:
     int legendHeight = 0;
     double legendFloor = 0.0; // the lowest the legend may reach, pixels from the bottom
     double legendTop = 0.0;
+    osg::ref_ptr<VideoPanel> video;
+    const LoadedFlight* first = nullptr; // the video's flight
     std::string displayLog; // empty: none asked for
     std::vector<std::string> shownLines;
     std::vector<std::string> loggedLines;
@@ -203,6 +209,10 @@ private:
 // it has), keeping its field of view: the middle of the picture is then the middle of what
 // the plot strip leaves visible, where the camera modes put what they look at.
 void LiftPicture(osg::Camera& camera, double lift, double* applied);
+
+// Draws the scene's camera in `rect` of the window: the whole of it, or the video panel's
+// place when the video is swapped with the scene.
+void PutSceneInItsPlace(osg::Camera& camera, const PanelRect& rect);
 
 // Moves the transform it is set on to AircraftMatrixAt the session clock's position.
 class ClockedAircraft : public osg::NodeCallback

@@ -202,6 +202,9 @@ public:
     Recording(const RecordOptions& options, const std::vector<LoadedFlight>& flights, const MapFrameValues& frame, CommandReport& report)
         : options(options), report(report), session(new PlayerSession(options.view, flights, frame))
     {
+        // Each frame waits for its clip's frame: the same video on every machine.
+        if (session->Video())
+            session->Video()->SetExact(true);
     }
     int Run();
 
@@ -233,10 +236,13 @@ private:
     bool Stop();
 
     double Aspect() const { return static_cast<double>(options.width) / options.height; }
-    // Plots or a legend are drawn, with or without the rest of the display, and follow the
-    // clock all the same: the plots, the track's legend, the flights' legend with the sample
-    // each stands on.
-    bool DisplaysBeside() const { return !options.view.plots.empty() || options.view.colourBy != TrackColourBy::None || session->SeveralFlights(); }
+    // Plots, a legend or the video are drawn, with or without the rest of the display, and
+    // follow the clock all the same: the plots, the track's legend, the flights' legend with
+    // the sample each stands on, the clip's frame.
+    bool DisplaysBeside() const
+    {
+        return !options.view.plots.empty() || options.view.colourBy != TrackColourBy::None || session->SeveralFlights() || session->Video();
+    }
 
     const RecordOptions& options;
     CommandReport& report;

@@ -21,6 +21,10 @@ bool MakeNumberedClip(const std::string& path, double seconds, int fps, int widt
 
 int ReadFrameNumber(const std::function<double(double u, double v)>& luminance)
 {
+    // The grey band tells a numbered frame from a dark or busy picture.
+    for (double u : {0.1, 0.5, 0.9})
+        if (double grey = luminance(u, 0.85); grey < 100 || grey > 156)
+            return -1;
     int number = 0;
     for (int bit = 0; bit < NumberedClipBits; ++bit)
     {

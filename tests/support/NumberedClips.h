@@ -15,6 +15,6 @@ bool MakeNumberedClip(const std::string& path, double seconds, int fps, int widt
                       const std::string& creationTime = "");
 
 // The frame number shown by a picture whose luminance (0..255) at (u, v) in [0, 1]^2 (u across
-// from the left, v down from the top) `luminance` gives; -1 when some stripe is neither
-// clearly white nor clearly black (no numbered frame there).
+// from the left, v down from the top) `luminance` gives; -1 when the grey band is missing or
+// some stripe is neither clearly white nor clearly black (no numbered frame there).
 int ReadFrameNumber(const std::function<double(double u, double v)>& luminance);
