@@ -1,13 +1,10 @@
-// The onboard video beside the replay: the clip's frame at the clock, in the session and in a
-// recorded still read back, the keys that move it, and the clips it cannot show.
+// The onboard video beside the replay: the clip on the flight's clock through its sync, the
+// keys that move it, the panel outside the clip.
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-
-#include <osg/Image>
-#include <osgDB/ReadFile>
 
 #include "player/PlayerKeys.h"
 #include "player/PlayerSession.h"
@@ -36,21 +33,6 @@ protected:
         flight.summary.step = 0.5;
         flight.name = "flight.log";
         ASSERT_TRUE(MakeNumberedClip("clip.mp4", 20.0, ClipFps, 192, 108));
-    }
-
-    static int FrameNumberInStill(const std::string& path, int width, int height)
-    {
-        osg::ref_ptr<osg::Image> still = osgDB::readRefImageFile(path);
-        if (!still || still->s() != width || still->t() != height)
-            return -2;
-        const PanelRect panel = VideoPanelRect(width, height, 320.0 / 180.0);
-        return ReadFrameNumber([&](double u, double v) {
-            // The image's rows run from the bottom; the panel's v from its top.
-            const int x = static_cast<int>(panel.left + u * panel.width);
-            const int y = static_cast<int>(panel.bottom + (1.0 - v) * panel.height);
-            const osg::Vec4 colour = still->getColor(x, y);
-            return 255.0 * (colour.r() + colour.g() + colour.b()) / 3.0;
-        });
     }
 };
 
@@ -105,37 +87,4 @@ TEST_F(VideoPanelTest, TheClipStandsOnTheFlightsClockThroughItsSync)
     EXPECT_EQ(video->SceneRect(640, 360).width, 640.0) << "hidden, the video gives the scene back";
 }
 
-// The recorder draws the clip's frame for each moment into the video, the same on every run;
-// the still is read back by the numbers the clip's frames show.
-TEST_F(VideoPanelTest, ARecordedStillShowsTheClipsFrameForTheClocksMoment)
-{
-    std::string log = "samplenumber,gps_time,gps_curlat,gps_curlon,gps_curalt\n";
-    for (int n = 1; n <= 121; ++n)
-        log += std::to_string(n) + "," + std::to_string((n - 1) * 0.5) + "," + std::to_string(2826.0 + n * 0.01) + ",492.0,500\n";
-    WriteText("flight.log", log);
-    const auto record = [](const std::string& out, const std::string& at, const std::string& offset, const std::string& clip = "clip.mp4") {
-        return RunProgram(FLIGHTREPLAY_PLAYER_BINARY, ".",
-                          {"flight.log", "--video", clip, "--video-offset", offset, "--record", out, "--from", at, "--to", at, "--size", "640x360"},
-                          {"-OSG_NOTIFY_LEVEL", "-DISPLAY"}, 120);
-    };
-    // Log second 17.3 with the clip from second 5: its frame 12.3 s * 30 = 369.
-    RunResult inside = record("inside/", "17.3", "5");
-    ASSERT_EQ(inside.status, 0) << inside.err;
-    EXPECT_EQ(FrameNumberInStill("inside/frame-000001.png", 640, 360), 369);
-    RunResult before = record("before/", "3", "5");
-    ASSERT_EQ(before.status, 0) << before.err;
-    EXPECT_EQ(FrameNumberInStill("before/frame-000001.png", 640, 360), -1) << "no stale frame before the clip";
-
-    // What cannot be shown is said in one line, and the replay goes on without the panel.
-    WriteText("noise.mp4", std::string(2048, 'z'));
-    RunResult noise = record("noise/", "17.3", "5", "noise.mp4");
-    EXPECT_EQ(noise.status, 0) << noise.err;
-    EXPECT_NE(noise.err.find("--video: noise.mp4 cannot be read as a video ("), std::string::npos) << noise.err;
-    EXPECT_EQ(FrameNumberInStill("noise/frame-000001.png", 640, 360), -1);
-    RunResult beyond = record("beyond/", "17.3", "75");
-    EXPECT_EQ(beyond.status, 0) << beyond.err;
-    EXPECT_NE(beyond.err.find("--video: clip.mp4 lies outside the flight: its 20.0 s begin at the flight's second 75.0, and the flight lasts 60.0 s;"),
-              std::string::npos)
-        << beyond.err;
-}
 } // namespace
