@@ -1,5 +1,6 @@
 #include "video/ClipDecoder.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -67,7 +68,7 @@ struct ClipDecoder::State
     bool stop = false;
     bool failed = false;
     double decodeSeconds = 0.0;
-    int64_t framesDecoded = 0;
+    std::atomic<int64_t> framesDecoded{0}; // counted on the thread, read on any
     std::thread thread;
 
     ~State()
@@ -317,6 +318,5 @@ double ClipDecoder::DecodeSeconds() const
 
 int64_t ClipDecoder::FramesDecoded() const
 {
-    std::lock_guard<std::mutex> hold(state->lock);
-    return state->framesDecoded;
+    return state->framesDecoded.load();
 }
