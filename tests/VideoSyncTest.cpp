@@ -234,6 +234,27 @@ TEST_F(VideoSyncTest, SubtitlesOnTheFlightsClockAndOnTheClips)
     EXPECT_EQ(dialogues, 180u);
     EXPECT_NE(ass.find("Dialogue: 0,0:00:38.00,0:00:39.00,Figures,,0,0,0,,08:22:38 UTC   alt "), std::string::npos);
 
+    // The mode in force and the nearest event, from the events beside the log (on gps_time's clock).
+    WriteText("flight.events.csv", "time,kind,severity,text\n30125.000,mode,6,Loiter\n30140.000,failsafe,2,battery low\n");
+    ASSERT_EQ(RunTool({"subtitles", "flight.log", "--out", "events.srt"}, &out, &err), 0) << err;
+    const std::string events = ReadText("events.srt");
+    // Each cue's text after its number and times, by its second on the flight's clock.
+    std::vector<std::string> cue;
+    for (size_t from = 0, end; from < events.size(); from = end + 2)
+    {
+        end = events.find("\n\n", from);
+        const std::string whole = events.substr(from, end - from);
+        cue.push_back(whole.substr(whole.find(" --> ") + 18));
+    }
+    ASSERT_EQ(cue.size(), 180u);
+    EXPECT_EQ(cue[4].find("mode"), std::string::npos) << cue[4];
+    EXPECT_NE(cue[5].find("   mode Loiter"), std::string::npos) << cue[5];
+    EXPECT_EQ(cue[9].find("failsafe"), std::string::npos) << "an event further than 10 s away is not shown";
+    EXPECT_NE(cue[12].find("   mode Loiter\nfailsafe: battery low (in 8 s)"), std::string::npos) << cue[12];
+    EXPECT_NE(cue[20].find("\nfailsafe: battery low (now)"), std::string::npos) << cue[20];
+    EXPECT_NE(cue[30].find("\nfailsafe: battery low (10 s ago)"), std::string::npos) << cue[30];
+    ASSERT_EQ(remove("flight.events.csv"), 0);
+
     // On the clip's clock: flight second 37 to 77 fall within its 40 s, shifted and stretched.
     ASSERT_TRUE(MakeNumberedClip("CLIP.MP4", ClipLength, Fps, 64, 48));
     ClipSync sync;

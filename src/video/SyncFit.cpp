@@ -65,7 +65,7 @@ public:
     double Start() const { return samples.front().t; }
     double End() const { return samples.back().t; }
 
-    // Linear between the rows either side of `t`; the ground speed from half a second around it.
+    // Linear between the rows either side of `t`; the ground speed from a second around it.
     Point At(double t) const
     {
         Point point = Position(t);
@@ -83,7 +83,7 @@ private:
     {
         double t, x, y, z;
     };
-    static constexpr double SpeedSpan = 0.5;
+    static constexpr double SpeedSpan = 1.0;
 
     Point Position(double t) const
     {
@@ -218,73 +218,118 @@ bool Solve3(double a[3][3], double b[3], double x[3])
     return true;
 }
 
-// The residuals of the cues at offset o and inverse rate u, with the heights' bias b: two
-// for the position across, one for the height and one for the speed where both know them.
-void Residuals(const std::vector<ClipPoint>& clip, const FlightTrack& track, double o, double u, double b, double speedWeight, std::vector<double>* out)
+// The least-squares problem of the refinement, over offset o, inverse rate u and the heights'
+// bias b: per cue two residuals across, one of height and one of speed where both know them.
+struct Refinement
 {
-    out->clear();
-    for (const ClipPoint& point : clip)
+    const std::vector<ClipPoint>& clip;
+    const FlightTrack& track;
+    double speedWeight;
+
+    double Squares(double o, double u, double b) const
     {
-        const Point flight = track.At(o + point.c * u);
-        out->push_back(flight.known ? point.x - flight.x : 0.0);
-        out->push_back(flight.known ? point.y - flight.y : 0.0);
-        out->push_back(flight.known && std::isfinite(point.z) && std::isfinite(flight.z) ? point.z - flight.z - b : 0.0);
-        out->push_back(flight.known && std::isfinite(point.speed) && std::isfinite(flight.speed) ? speedWeight * (point.speed - flight.speed) : 0.0);
+        double sum = 0.0;
+        for (const ClipPoint& point : clip)
+        {
+            const Point flight = track.At(o + point.c * u);
+            if (!flight.known)
+                continue;
+            sum += (point.x - flight.x) * (point.x - flight.x) + (point.y - flight.y) * (point.y - flight.y);
+            if (std::isfinite(point.z) && std::isfinite(flight.z))
+                sum += (point.z - flight.z - b) * (point.z - flight.z - b);
+            if (std::isfinite(point.speed) && std::isfinite(flight.speed))
+                sum += speedWeight * speedWeight * (point.speed - flight.speed) * (point.speed - flight.speed);
+        }
+        return sum;
     }
-}
+
+    // The normal equations' matrix and right-hand side. The track's rate of change is taken
+    // over a second around each time: a GPS's scatter between rows a tenth of a second apart
+    // would make the row-to-row velocity mostly noise, and the step with it.
+    void Normal(double o, double u, double b, double a[3][3], double g[3]) const
+    {
+        for (int p = 0; p < 3; ++p)
+        {
+            g[p] = 0.0;
+            for (int q = 0; q < 3; ++q)
+                a[p][q] = 0.0;
+        }
+        const auto add = [&](double residual, const double j[3]) {
+            for (int p = 0; p < 3; ++p)
+            {
+                g[p] -= j[p] * residual;
+                for (int q = 0; q < 3; ++q)
+                    a[p][q] += j[p] * j[q];
+            }
+        };
+        const double h = 0.5;
+        for (const ClipPoint& point : clip)
+        {
+            const double t = o + point.c * u;
+            const Point flight = track.At(t), before = track.At(t - h), after = track.At(t + h);
+            if (!flight.known || !before.known || !after.known)
+                continue;
+            // d(residual)/do = -d(flight)/dt, d(residual)/du = -c d(flight)/dt.
+            const auto along = [&](double change, double bias) {
+                const double j[3] = {-change, -change * point.c, bias};
+                return std::vector<double>(j, j + 3);
+            };
+            const std::vector<double> jx = along((after.x - before.x) / (2 * h), 0.0), jy = along((after.y - before.y) / (2 * h), 0.0);
+            add(point.x - flight.x, jx.data());
+            add(point.y - flight.y, jy.data());
+            if (std::isfinite(point.z) && std::isfinite(flight.z) && std::isfinite(before.z) && std::isfinite(after.z))
+                add(point.z - flight.z - b, along((after.z - before.z) / (2 * h), -1.0).data());
+            if (std::isfinite(point.speed) && std::isfinite(flight.speed) && std::isfinite(before.speed) && std::isfinite(after.speed))
+                add(speedWeight * (point.speed - flight.speed), along(speedWeight * (after.speed - before.speed) / (2 * h), 0.0).data());
+        }
+    }
+};
 
 // Gauss-Newton over (offset, 1 / rate, height bias), from a placing at rate 1, over the cues
-// that lie well inside the flight there (so that the set does not change as the fit moves).
+// that lie well inside the flight there (so that the set does not change as the fit moves);
+// a step that does not lower the sum of squares is halved until it does.
 void Refine(const std::vector<ClipPoint>& clip, const FlightTrack& track, double speedWeight, double* offset, double* rate)
 {
     std::vector<ClipPoint> inside;
     for (const ClipPoint& point : clip)
     {
-        const double t = *offset + point.c;
-        if (t > track.Start() + 1.0 && t < track.End() - 1.0 && track.At(t).known)
+        const double t = *offset + point.c / *rate;
+        if (t > track.Start() + 2.0 && t < track.End() - 2.0 && track.At(t).known)
             inside.push_back(point);
     }
     if (inside.size() < 3)
         return;
-    double longest = 0.0;
-    for (const ClipPoint& point : inside)
-        longest = std::max(longest, std::fabs(point.c));
-    double o = *offset, u = 1.0 / *rate, b = Compare(inside, track, o, 1.0 / u).Bias();
-    const double ho = 0.004, hu = longest > 0.0 ? 0.004 / longest : 1e-6;
-    std::vector<double> r, plusO, minusO, plusU, minusU;
-    for (int iteration = 0; iteration < 30; ++iteration)
+    const Refinement problem{inside, track, speedWeight};
+    double o = *offset, u = 1.0 / *rate, b = Compare(inside, track, o, *rate).Bias();
+    double squares = problem.Squares(o, u, b);
+    for (int iteration = 0; iteration < 50; ++iteration)
     {
-        Residuals(inside, track, o, u, b, speedWeight, &r);
-        Residuals(inside, track, o + ho, u, b, speedWeight, &plusO);
-        Residuals(inside, track, o - ho, u, b, speedWeight, &minusO);
-        Residuals(inside, track, o, u + hu, b, speedWeight, &plusU);
-        Residuals(inside, track, o, u - hu, b, speedWeight, &minusU);
-        double a[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, g[3] = {0, 0, 0};
-        for (size_t i = 0; i < r.size(); ++i)
-        {
-            // Only a height's residual depends on the bias; a zero residual is a missing one.
-            const bool height = i % 4 == 2 && r[i] != 0.0;
-            const double j[3] = {(plusO[i] - minusO[i]) / (2 * ho), (plusU[i] - minusU[i]) / (2 * hu), height ? -1.0 : 0.0};
-            for (int p = 0; p < 3; ++p)
-            {
-                g[p] -= j[p] * r[i];
-                for (int q = 0; q < 3; ++q)
-                    a[p][q] += j[p] * j[q];
-            }
-        }
-        for (int p = 0; p < 3; ++p)
-            a[p][p] *= 1.0 + 1e-9;
+        double a[3][3], g[3], step[3];
+        problem.Normal(o, u, b, a, g);
         if (a[2][2] == 0.0)
             a[2][2] = 1.0; // no heights: the bias stays where it is
-        double step[3];
         if (!Solve3(a, g, step))
-            return;
+            break;
         // Never a step of more than a second, nor a rate off by more than a tenth.
         step[0] = std::clamp(step[0], -1.0, 1.0);
-        o += step[0];
-        u = std::clamp(u + step[1], 1.0 / 1.1, 1.0 / 0.9);
-        b += step[2];
-        if (std::fabs(step[0]) < 1e-7 && std::fabs(step[1]) * longest < 1e-7)
+        bool lower = false;
+        for (int halving = 0; halving < 20 && !lower; ++halving)
+        {
+            const double no = o + step[0], nu = std::clamp(u + step[1], 1.0 / 1.1, 1.0 / 0.9), nb = b + step[2];
+            const double next = problem.Squares(no, nu, nb);
+            if (next < squares)
+            {
+                lower = true;
+                o = no;
+                u = nu;
+                b = nb;
+                squares = next;
+            }
+            else
+                for (double& each : step)
+                    each /= 2.0;
+        }
+        if (!lower || (std::fabs(step[0]) < 1e-7 && std::fabs(step[1]) * (inside.back().c - inside.front().c) < 1e-7))
             break;
     }
     *offset = o;
@@ -340,19 +385,22 @@ SyncFitResult FitClipToFlight(const std::vector<SrtCue>& cues, const FlightRows&
     for (size_t i = 0; i < clip.size(); i += stride)
         coarseClip.push_back(clip[i]);
 
-    // Every offset that leaves the clip's cues over the flight for long enough, at rate 1.
+    // Every offset that leaves the clip's cues over the flight for long enough, at rate 1: half
+    // the clip, or half the flight when the clip outlasts it (a camera left running).
+    const double clipSpan = clip.back().c - clip.front().c, flightSpan = track.End() - track.Start();
+    const double leastShare = clipSpan > 0.0 ? std::min(limits.leastOverlap, limits.leastOverlap * flightSpan / clipSpan) : limits.leastOverlap;
     const GriddedTrack grid(track, 0.1);
     const double first = track.Start() - clip.back().c, last = track.End() - clip.front().c;
     std::vector<Placing> placings;
     for (double offset = std::floor(first / limits.coarseStep) * limits.coarseStep; offset <= last; offset += limits.coarseStep)
     {
         const Differences differences = Compare(coarseClip, grid, offset, 1.0);
-        if (static_cast<double>(differences.matched) >= limits.leastOverlap * static_cast<double>(coarseClip.size()) && differences.matched >= 2)
+        if (static_cast<double>(differences.matched) >= leastShare * static_cast<double>(coarseClip.size()) && differences.matched >= 2)
             placings.push_back({offset, differences.Rms(), differences.Score(limits.speedWeight)});
     }
     if (placings.empty())
     {
-        result.why = "the clip never lies over the flight for half its length";
+        result.why = "the clip and the flight never have half the shorter one's length in common";
         return result;
     }
     const Placing best = *std::min_element(placings.begin(), placings.end(), [](const Placing& a, const Placing& b) { return a.score < b.score; });
@@ -382,7 +430,8 @@ SyncFitResult FitClipToFlight(const std::vector<SrtCue>& cues, const FlightRows&
         result.why = Format("the tracks stay %.0f m apart at their closest (more than %.0f m): no flight in common", result.rmsMetres, limits.noFitRms);
         return result;
     }
-    if (result.overlapShare < limits.leastOverlap)
+    // (The refined placing may lie a fraction of a second off the coarse one, and lose a cue or two.)
+    if (result.overlapShare < leastShare * 0.9)
     {
         result.why = Format("only %.0f %% of the clip lies over the flight", 100.0 * result.overlapShare);
         return result;

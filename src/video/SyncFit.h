@@ -11,7 +11,8 @@
 // lies where the flight was at flight second offset + c / rate, flight seconds counted from
 // the first row's gps_time.
 //
-// Every offset that leaves at least half the clip over the flight is tried at rate 1, then the
+// Every offset that leaves at least half the clip over the flight (half the flight within the
+// clip, for a clip longer than the flight) is tried at rate 1, then the
 // best is refined, offset and rate together, by least squares over the distances between the
 // two tracks (heights compared after their mean difference is taken out, since a clip may
 // count them from the take-off point and the log from sea level) and, where both know it, the
@@ -29,7 +30,7 @@ const double DriftShare = 0.001;
 struct SyncFitLimits
 {
     double noFitRms = 30.0;           // metres: worse than this, the tracks have no flight in common
-    double leastOverlap = 0.5;        // the share of the clip's cues that must lie over the flight
+    double leastOverlap = 0.5;        // the share of the shorter of clip and flight that the two must have in common
     double distinctOffset = 3.0;      // seconds: a rival offset this far from the best is another placing
     double rivalShare = 1.5;          // a rival fits "nearly as well" within this many times the best RMS...
     double rivalMetres = 2.0;         // ...or this many metres more, whichever is the looser
