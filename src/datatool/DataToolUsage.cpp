@@ -40,7 +40,7 @@ std::string DataCommandName(const char* program, const char* command)
 int RunDataToolOverview(int argc, char** argv)
 {
     const char* program = argc > 0 && argv[0] ? argv[0] : "flightreplay-data";
-    CommandLine line("flightreplay-data", program, "Flight files to logs, the check of a flight, and the files of a replay's world. Run a command with --help for its options.", DataToolUsage);
+    CommandLine line("flightreplay-data", program, "Flight files to logs, the check of a flight, the files of a replay's world, and video clips lined up with flights. Run a command with --help for its options.", DataToolUsage);
     std::string command;
     std::string commands = "The commands:\n";
     for (const auto& each : DataCommands)
