@@ -175,9 +175,10 @@ int RunSyncCommand(int argc, char** argv)
         sync.rate = fit.rate;
         sync.rmsMetres = fit.rmsMetres;
         printf("sync: '%s' lined up with '%s' by its telemetry (%zu cues)\n", clip.c_str(), log.c_str(), fit.cues);
-        printf("  %s between the tracks over %s of the clip (%s of its cues); the clip's heights %s\n", Printed("RMS %.2f m", fit.rmsMetres).c_str(),
-               Printed("%.1f s", fit.overlapSeconds).c_str(), Printed("%.0f %%", 100.0 * fit.overlapShare).c_str(),
-               Printed("%+.1f m from the flight's", fit.heightBias).c_str());
+        // A clip that counts its heights from the take-off point stands the ground's height off the log.
+        const bool seaLevel = cues.front().seaLevel;
+        printf("  RMS %.2f m between the tracks over %.1f s of the clip (%.0f %% of its cues); the clip's heights %+.1f m from the flight's%s\n", fit.rmsMetres,
+               fit.overlapSeconds, 100.0 * fit.overlapShare, fit.heightBias, seaLevel ? "" : " (it counts them from its take-off point)");
     }
     else
     {
@@ -233,7 +234,7 @@ namespace
 class FigureLines
 {
 public:
-    FigureLines(const LoadedFlight& flight) : flight(flight), rows(flight.Rows()), ground(PagedGround()) {}
+    explicit FigureLines(const LoadedFlight& flight) : flight(flight), rows(flight.Rows()), ground(PagedGround()) {}
 
     std::vector<std::string> At(int32_t row) const
     {

@@ -389,10 +389,12 @@ SyncFitResult FitClipToFlight(const std::vector<SrtCue>& cues, const FlightRows&
     // the clip, or half the flight when the clip outlasts it (a camera left running).
     const double clipSpan = clip.back().c - clip.front().c, flightSpan = track.End() - track.Start();
     const double leastShare = clipSpan > 0.0 ? std::min(limits.leastOverlap, limits.leastOverlap * flightSpan / clipSpan) : limits.leastOverlap;
-    const GriddedTrack grid(track, 0.1);
+    // A log whose clock spans days (a glitched one) is searched more coarsely rather than for ever.
+    const GriddedTrack grid(track, std::max(0.1, flightSpan / 2e6));
     const double first = track.Start() - clip.back().c, last = track.End() - clip.front().c;
+    const double coarseStep = std::max(limits.coarseStep, (last - first) / 5e5);
     std::vector<Placing> placings;
-    for (double offset = std::floor(first / limits.coarseStep) * limits.coarseStep; offset <= last; offset += limits.coarseStep)
+    for (double offset = std::floor(first / coarseStep) * coarseStep; offset <= last; offset += coarseStep)
     {
         const Differences differences = Compare(coarseClip, grid, offset, 1.0);
         if (static_cast<double>(differences.matched) >= leastShare * static_cast<double>(coarseClip.size()) && differences.matched >= 2)
@@ -407,7 +409,7 @@ SyncFitResult FitClipToFlight(const std::vector<SrtCue>& cues, const FlightRows&
 
     // Refined: the best coarse placing's neighbourhood on the flight's own rows, then both together.
     double offset = best.offset, rate = 1.0, bestScore = INFINITY;
-    for (double shift = -limits.coarseStep; shift <= limits.coarseStep + 1e-9; shift += 0.01)
+    for (double shift = -coarseStep; shift <= coarseStep + 1e-9; shift += coarseStep / 25.0)
     {
         const double score = Compare(clip, track, best.offset + shift, 1.0).Score(limits.speedWeight);
         if (score < bestScore)
