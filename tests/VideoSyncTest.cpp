@@ -15,6 +15,7 @@
 #include "support/NumberedClips.h"
 #include "track/FlightConversion.h"
 #include "track/SrtReader.h"
+#include "video/ClipProbe.h"
 #include "video/ClipSync.h"
 #include "video/Subtitles.h"
 #include "video/SyncFit.h"
@@ -207,6 +208,47 @@ TEST(VideoSyncFitTest, ADriftingClockIsMeasuredAndReported)
     EXPECT_TRUE(fit.Drifts());
     EXPECT_NEAR(fit.heightBias, 7.0, 0.05);
     EXPECT_NEAR(fit.overlapSeconds, 29.9, 1e-9);
+}
+
+TEST(VideoSyncPartsTest, CuesOnTheClipsClockCreationTimesAndSubtitleTimes)
+{
+    // The cues' own starts, heights from home plus the height above it, the speed; a cue
+    // without a position counted.
+    size_t skipped = 0;
+    const std::vector<SrtCue> cues = ReadSrtCues("1\n00:00:01,500 --> 00:00:02,000\nGPS (8.2090, 47.4692, 18), HOME (8.2091, 47.4691, 412.50m), H 45.60m, H.S 3.20m/s\n\n"
+                                                 "2\n00:00:02,000 --> 00:00:02,500\nISO 100 and nothing else\n\n"
+                                                 "3\n00:01:02,250 --> 00:01:03,000\nGPS(8.2092,47.4693,16) BAROMETER:2.5\n",
+                                                 &skipped);
+    ASSERT_EQ(cues.size(), 2u);
+    EXPECT_EQ(skipped, 1u);
+    EXPECT_DOUBLE_EQ(cues[0].clipSeconds, 1.5);
+    EXPECT_DOUBLE_EQ(cues[0].latitude, 47.4692);
+    EXPECT_DOUBLE_EQ(cues[0].altitude, 458.1);
+    EXPECT_DOUBLE_EQ(cues[0].speed, 3.2);
+    EXPECT_TRUE(cues[0].seaLevel);
+    EXPECT_DOUBLE_EQ(cues[1].clipSeconds, 62.25);
+    EXPECT_DOUBLE_EQ(cues[1].altitude, 412.5 + 2.5) << "the home's altitude carried on";
+    EXPECT_TRUE(std::isnan(cues[1].speed));
+
+    double utc = 0.0;
+    ASSERT_TRUE(ParseCreationTime("2019-08-25T08:22:54.500000Z", &utc));
+    EXPECT_DOUBLE_EQ(utc, StartUtc + 54.5);
+    ASSERT_TRUE(ParseCreationTime("2019-08-25 10:22:54+02:00", &utc));
+    EXPECT_DOUBLE_EQ(utc, StartUtc + 54.0);
+    ASSERT_TRUE(ParseCreationTime("2019-08-25T06:52:54-0130", &utc));
+    EXPECT_DOUBLE_EQ(utc, StartUtc + 54.0);
+    for (const char* bad : {"2019-08-25", "2019-13-25T08:22:54Z", "2019-08-25T08:22:54Z later", "25/08/2019 08:22:54"})
+        EXPECT_FALSE(ParseCreationTime(bad, &utc)) << bad;
+
+    EXPECT_EQ(SubRipTime(3723.4567), "01:02:03,457");
+    EXPECT_EQ(AssTime(3723.4567), "1:02:03.46");
+    EXPECT_EQ(AssTime(59.999), "0:01:00.00");
+    EXPECT_EQ(SubRipTime(-0.2), "00:00:00,000");
+    SubtitleFormat format = SubtitleFormat::SubRip;
+    EXPECT_TRUE(SubtitleFormatOf("out/Figures.ASS", &format));
+    EXPECT_EQ(format, SubtitleFormat::Ass);
+    EXPECT_FALSE(SubtitleFormatOf("figures.ass/x", &format));
+    EXPECT_FALSE(SubtitleFormatOf("figures.txt", &format));
 }
 
 TEST_F(VideoSyncTest, SubtitlesOnTheFlightsClockAndOnTheClips)
