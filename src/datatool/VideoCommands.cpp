@@ -155,6 +155,7 @@ int RunSyncCommand(int argc, char** argv)
         size_t skipped = 0;
         cues = ReadSrtCues(bytes.str(), &skipped);
         report.Read(telemetry, "video telemetry");
+        report.Count("cues_without_position", static_cast<double>(skipped));
         if (cues.empty())
             printf("sync: '%s' holds no positions: lined up by the clip's creation time instead\n", telemetry.c_str());
     }
