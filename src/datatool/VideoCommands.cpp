@@ -204,7 +204,10 @@ int RunSyncCommand(int argc, char** argv)
                clip.c_str(), log.c_str(), probe.creationTime.c_str());
     }
 
-    printf("  offset %.3f s: the clip starts %.3f s %s the flight's first row\n", sync.offset, std::fabs(sync.offset), sync.offset < 0 ? "before" : "after");
+    if (std::fabs(sync.offset) < 0.0005)
+        printf("  offset %.3f s: the clip starts with the flight's first row\n", 0.0);
+    else
+        printf("  offset %.3f s: the clip starts %.3f s %s the flight's first row\n", sync.offset, std::fabs(sync.offset), sync.offset < 0 ? "before" : "after");
     const double drift = (sync.rate - 1.0) * 100.0;
     if (std::fabs(sync.rate - 1.0) > DriftShare)
     {
