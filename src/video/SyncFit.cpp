@@ -35,7 +35,8 @@ public:
         for (const SampleRow& row : rows)
         {
             const double latitude = row.gps_curlat / 60.0, longitude = row.gps_curlon / 60.0;
-            if (!std::isfinite(latitude) || !std::isfinite(longitude) || (latitude == 0.0 && longitude == 0.0) || !std::isfinite(row.gps_time))
+            const double t = row.gps_time - rows[0].gps_time;
+            if (!std::isfinite(latitude) || !std::isfinite(longitude) || (latitude == 0.0 && longitude == 0.0) || !std::isfinite(t))
                 continue;
             if (first)
             {
@@ -44,7 +45,7 @@ public:
                 plane->eastScale = std::cos(latitude * RadiansPerDegree);
                 first = false;
             }
-            samples.push_back({row.gps_time - rows[0].gps_time, plane->East(longitude), plane->North(latitude), row.gps_curalt});
+            samples.push_back({t, plane->East(longitude), plane->North(latitude), row.gps_curalt});
         }
         std::stable_sort(samples.begin(), samples.end(), [](const Sample& a, const Sample& b) { return a.t < b.t; });
         samples.erase(std::unique(samples.begin(), samples.end(), [](const Sample& a, const Sample& b) { return a.t == b.t; }), samples.end());
@@ -390,7 +391,7 @@ SyncFitResult FitClipToFlight(const std::vector<SrtCue>& cues, const FlightRows&
     const double clipSpan = clip.back().c - clip.front().c, flightSpan = track.End() - track.Start();
     const double leastShare = clipSpan > 0.0 ? std::min(limits.leastOverlap, limits.leastOverlap * flightSpan / clipSpan) : limits.leastOverlap;
     // A log whose clock spans days (a glitched one) is searched more coarsely rather than for ever.
-    const GriddedTrack grid(track, std::max(0.1, flightSpan / 2e6));
+    const GriddedTrack grid(track, std::max(0.1, flightSpan / 5e5));
     const double first = track.Start() - clip.back().c, last = track.End() - clip.front().c;
     const double coarseStep = std::max(limits.coarseStep, (last - first) / 5e5);
     std::vector<Placing> placings;
