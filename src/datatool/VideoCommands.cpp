@@ -156,7 +156,7 @@ int RunSyncCommand(int argc, char** argv)
         cues = ReadSrtCues(bytes.str(), &skipped);
         report.Read(telemetry, "video telemetry");
         report.Count("cues_without_position", static_cast<double>(skipped));
-        if (cues.empty())
+        if (cues.empty() && probe.hasCreationTime)
             printf("sync: '%s' holds no positions: lined up by the clip's creation time instead\n", telemetry.c_str());
     }
 
@@ -183,6 +183,8 @@ int RunSyncCommand(int argc, char** argv)
     }
     else
     {
+        if (!probe.hasCreationTime && !telemetry.empty())
+            return Refuse(report, "sync", "'" + telemetry + "' holds no positions and '" + clip + "' no creation time in its metadata: nothing to line it up by");
         if (!probe.hasCreationTime)
         {
             const std::string stem = FileName(ClipSyncPath(clip));
