@@ -179,7 +179,7 @@ TEST_F(VideoSyncTest, WithoutTelemetryTheCreationTimeGivesTheOffset)
     EXPECT_NE(err.find("no video clip"), std::string::npos) << err;
 }
 
-TEST(VideoSyncFitTest, ADriftingClockIsMeasuredAndReported)
+TEST(VideoSyncFitTest, ADriftingClockIsMeasuredAndAClipOutlastingItsFlightPlaced)
 {
     std::vector<SampleRow> rows;
     // The cues of a clip whose clock runs 0.3 % fast, at 60 s, read back as the command reads them.
@@ -208,6 +208,20 @@ TEST(VideoSyncFitTest, ADriftingClockIsMeasuredAndReported)
     EXPECT_TRUE(fit.Drifts());
     EXPECT_NEAR(fit.heightBias, 7.0, 0.05);
     EXPECT_NEAR(fit.overlapSeconds, 29.9, 1e-9);
+
+    // A camera started a minute before the log and left running past its end: the clip holds
+    // the whole flight, and less than half of the clip lies over it.
+    std::vector<SrtCue> longer;
+    for (int k = 0; k < 4000; ++k)
+    {
+        const double c = k / 10.0;
+        const Place place = Flown(c - 60.0, false);
+        longer.push_back(SrtCue{c, place.latitude, place.longitude, place.altitude, NAN, true});
+    }
+    const SyncFitResult outlasting = FitClipToFlight(longer, FlightRows{rows.data(), static_cast<int32_t>(rows.size()), 0.1});
+    ASSERT_EQ(outlasting.verdict, SyncFitVerdict::Fitted) << outlasting.why;
+    EXPECT_NEAR(outlasting.offset, -60.0, 0.01);
+    EXPECT_LT(outlasting.overlapShare, 0.5);
 }
 
 TEST(VideoSyncPartsTest, CuesOnTheClipsClockCreationTimesAndSubtitleTimes)
