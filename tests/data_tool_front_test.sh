@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # flightreplay-data's front runs track and check itself and loads nothing heavy for them:
-# none of the scene graph's, GDAL's, cairo's or the X libraries is among the libraries it
+# none of the scene graph's, GDAL's, cairo's, libav's or the X libraries is among the libraries it
 # needs. Without its full tool beside it, it still converts, and says why the commands it
 # hands over cannot run.
 #
@@ -11,7 +11,7 @@ front=$(realpath "$1")
 . "$(dirname "$0")/test-support.sh"
 require_tools readelf
 
-heavy=$(readelf -d "$front" | grep NEEDED | grep -E 'libosg|libOpenThreads|libgdal|libcairo|libfontconfig|libX11|libGL' || true)
+heavy=$(readelf -d "$front" | grep NEEDED | grep -E 'libosg|libOpenThreads|libgdal|libcairo|libfontconfig|libX11|libGL|libav' || true)
 [ -z "$heavy" ] || fail "the front needs: $heavy"
 
 enter_scratch

@@ -18,6 +18,7 @@
 #include "datatool/CheckPlot.h"
 #include "datatool/FlightLogCheck.h"
 #include "datatool/TrackCommand.h"
+#include "datatool/VideoCommands.h"
 #include "datatool/WorldCommand.h"
 #include "geo/GeoTiles.h"
 #include "geo/MapProjection.h"
@@ -281,5 +282,9 @@ int RunDataTool(int argc, char** argv)
         return RunWorldCommand(argc, argv);
     if (strcmp(command, "track") == 0)
         return RunTrackCommand(argc, argv);
+    if (strcmp(command, "sync") == 0)
+        return RunSyncCommand(argc, argv);
+    if (strcmp(command, "subtitles") == 0)
+        return RunSubtitlesCommand(argc, argv);
     return RunCheck(argc, argv, WriteCheckPlot);
 }

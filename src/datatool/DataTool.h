@@ -14,7 +14,8 @@
 // tool that cannot be started.
 const int DataToolUsage = ExitUsage;
 
-// Whether `word` names one of the commands: plan, dem, imagery, fetch, world, track, check.
+// Whether `word` names one of the commands: plan, dem, imagery, fetch, world, track, check,
+// sync, subtitles.
 bool IsDataCommand(const char* word);
 
 // The tool's command line without a command (argv[1] is none of them): the overview of the
@@ -31,7 +32,7 @@ int EndOfCommandLine(const char* command, const CommandLineOutcome& outcome, int
 // The most downloads a run of fetch or world may be allowed (--max-tiles).
 const int MostTilesARun = 1000000;
 
-// The full tool: plan, dem, imagery, fetch, world, track and check (see the usage text). argv[0] is the
+// The full tool: plan, dem, imagery, fetch, world, track, check, sync and subtitles (see the usage text). argv[0] is the
 // program name. Returns the process exit status.
 int RunDataTool(int argc, char** argv);
 

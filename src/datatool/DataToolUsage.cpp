@@ -18,6 +18,8 @@ const struct
     {"world", "FLIGHT [FLIGHT...] [--out DIR] [--offline] [--max-tiles N] [--dem RASTER]... [--imagery SOURCE]... [--json] [--skip-existing]"},
     {"track", "INPUT [--out FILE] [--rate HZ] [--info] [--events FILE | --no-events] [--no-plan] [--json] [--skip-existing]  (the log on stdout without --out)"},
     {"check", "LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png] [--plan FILE] [--airspace FILE] [--json] [--skip-existing]"},
+    {"sync", "LOG CLIP [--json]  (writes the clip's sync beside it)"},
+    {"subtitles", "LOG --out FILE.srt|FILE.ass [--for CLIP] [--json]"},
 };
 
 } // namespace
@@ -38,12 +40,12 @@ std::string DataCommandName(const char* program, const char* command)
 int RunDataToolOverview(int argc, char** argv)
 {
     const char* program = argc > 0 && argv[0] ? argv[0] : "flightreplay-data";
-    CommandLine line("flightreplay-data", program, "Flight files to logs, the check of a flight, and the files of a replay's world. Run a command with --help for its options.", DataToolUsage);
+    CommandLine line("flightreplay-data", program, "Flight files to logs, the check of a flight, the files of a replay's world, and video clips lined up with flights. Run a command with --help for its options.", DataToolUsage);
     std::string command;
     std::string commands = "The commands:\n";
     for (const auto& each : DataCommands)
         commands += std::string("  ") + program + " " + each.name + " " + each.synopsis + "\n";
-    line.Positional("COMMAND", &command, "plan, dem, imagery, fetch, world, track or check");
+    line.Positional("COMMAND", &command, "plan, dem, imagery, fetch, world, track, check, sync or subtitles");
     line.App().footer(commands);
     const CommandLineOutcome outcome = line.Parse(argc, argv, 1);
     // Only a command line without a known command comes here.

@@ -267,28 +267,11 @@ CueFigures ReadCue(const std::string& text)
     return cue;
 }
 
-} // namespace
-
-bool IsSrt(std::string_view bytes)
+// The cues of an SRT file in order, cut at each times line; a cue's number is the last line
+// before the next one's times.
+std::vector<Cue> SplitCues(std::string_view bytes)
 {
-    if (!AllDigits(Trimmed(FirstTextLine(bytes))))
-        return false;
-    const std::string head(bytes.substr(0, TextWindow));
-    size_t at = head.find('\n', head.find_first_of("0123456789"));
-    while (at != std::string::npos && at + 1 < head.size() && (head[at + 1] == '\r' || head[at + 1] == '\n'))
-        ++at;
-    if (at == std::string::npos)
-        return false;
-    const size_t end = head.find('\n', at + 1);
-    double start = 0.0;
-    return ParseCueTimes(Trimmed(head.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1)), &start);
-}
-
-bool ReadSrtTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
-{
-    // Cut into cues at each times line; a cue's number is the last line before the next one's times.
     std::vector<Cue> cues;
-    const std::string_view bytes = file.Bytes();
     size_t from = 0, lineNumber = 0;
     std::string held; // the line before, which may be the next cue's number
     while (from < bytes.size())
@@ -314,36 +297,102 @@ bool ReadSrtTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
         if (held.empty() && !line.empty() && cues.back().text.size() < 4096)
             cues.back().text += " " + WithoutTags(line);
     }
+    return cues;
+}
 
-    SkippedPoints skipped;
+// The cues with a usable position, and what the whole file says of its clock and heights.
+struct UsableCues
+{
     std::vector<CueFigures> figures;
-    std::vector<double> starts;
+    std::vector<double> starts; // each one's start on the clip's clock
+    SkippedPoints skipped;
     bool anyAbsolute = false, anyHome = false, fractional = false;
     double firstClock = NAN, firstClockStart = 0.0;
-    for (const Cue& cue : cues)
+};
+
+UsableCues ReadUsableCues(std::string_view bytes)
+{
+    UsableCues usable;
+    for (const Cue& cue : SplitCues(bytes))
     {
         const CueFigures read = ReadCue(cue.text);
-        if (std::isnan(firstClock) && std::isfinite(read.clock))
+        if (std::isnan(usable.firstClock) && std::isfinite(read.clock))
         {
-            firstClock = read.clock;
-            firstClockStart = cue.start;
-            fractional = read.fractionalClock;
+            usable.firstClock = read.clock;
+            usable.firstClockStart = cue.start;
+            usable.fractional = read.fractionalClock;
         }
         if (!Latitude(read.latitude) || !Longitude(read.longitude))
         {
-            skipped.Skip(std::isnan(read.latitude) || std::isnan(read.longitude) ? "without a position" : "with a position out of range", cue.line);
+            usable.skipped.Skip(std::isnan(read.latitude) || std::isnan(read.longitude) ? "without a position" : "with a position out of range", cue.line);
             continue;
         }
         if (read.latitude == 0.0 && read.longitude == 0.0)
         {
-            skipped.Skip("without a fix (at 0 N 0 E)", cue.line);
+            usable.skipped.Skip("without a fix (at 0 N 0 E)", cue.line);
             continue;
         }
-        anyAbsolute = anyAbsolute || std::isfinite(read.absolute);
-        anyHome = anyHome || std::isfinite(read.homeAltitude);
-        figures.push_back(read);
-        starts.push_back(cue.start);
+        usable.anyAbsolute = usable.anyAbsolute || std::isfinite(read.absolute);
+        usable.anyHome = usable.anyHome || std::isfinite(read.homeAltitude);
+        usable.figures.push_back(read);
+        usable.starts.push_back(cue.start);
     }
+    return usable;
+}
+
+// The cue's height above sea level (or above the take-off point when the file gives no
+// sea level at all), NaN without one; *lastHome carries the home's altitude between cues.
+double CueAltitude(const CueFigures& cue, bool anyHome, double* lastHome)
+{
+    if (std::isfinite(cue.homeAltitude))
+        *lastHome = cue.homeAltitude;
+    double altitude = cue.absolute;
+    if (std::isnan(altitude) && std::isfinite(cue.aboveHome))
+        altitude = anyHome ? *lastHome + cue.aboveHome : cue.aboveHome;
+    return std::isfinite(altitude) ? altitude : NAN;
+}
+
+} // namespace
+
+bool IsSrt(std::string_view bytes)
+{
+    if (!AllDigits(Trimmed(FirstTextLine(bytes))))
+        return false;
+    const std::string head(bytes.substr(0, TextWindow));
+    size_t at = head.find('\n', head.find_first_of("0123456789"));
+    while (at != std::string::npos && at + 1 < head.size() && (head[at + 1] == '\r' || head[at + 1] == '\n'))
+        ++at;
+    if (at == std::string::npos)
+        return false;
+    const size_t end = head.find('\n', at + 1);
+    double start = 0.0;
+    return ParseCueTimes(Trimmed(head.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1)), &start);
+}
+
+std::vector<SrtCue> ReadSrtCues(std::string_view bytes, size_t* skipped)
+{
+    const UsableCues usable = ReadUsableCues(bytes);
+    std::vector<SrtCue> cues;
+    double lastHome = NAN;
+    for (size_t i = 0; i < usable.figures.size(); ++i)
+    {
+        const CueFigures& cue = usable.figures[i];
+        const double altitude = CueAltitude(cue, usable.anyHome, &lastHome);
+        cues.push_back(SrtCue{usable.starts[i], cue.latitude, cue.longitude, altitude, cue.speed, usable.anyAbsolute || usable.anyHome});
+    }
+    if (skipped)
+        *skipped = usable.skipped.Total();
+    return cues;
+}
+
+bool ReadSrtTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
+{
+    UsableCues usable = ReadUsableCues(file.Bytes());
+    const std::vector<CueFigures>& figures = usable.figures;
+    const std::vector<double>& starts = usable.starts;
+    const bool anyAbsolute = usable.anyAbsolute, anyHome = usable.anyHome, fractional = usable.fractional;
+    const double firstClock = usable.firstClock, firstClockStart = usable.firstClockStart;
+    SkippedPoints& skipped = usable.skipped;
 
     // One clock for the whole clip: the wall clock of each cue where it counts fractions of a
     // second, else the first cue's wall clock carried on by the cues' own times.
@@ -354,12 +403,8 @@ bool ReadSrtTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
     {
         const CueFigures& cue = figures[i];
         const double time = ownClocks && std::isfinite(cue.clock) ? cue.clock : flight->timesSinceEpoch ? firstClock + (starts[i] - firstClockStart) : starts[i];
-        if (std::isfinite(cue.homeAltitude))
-            lastHome = cue.homeAltitude;
-        double altitude = cue.absolute;
-        if (std::isnan(altitude) && std::isfinite(cue.aboveHome))
-            altitude = anyHome ? lastHome + cue.aboveHome : cue.aboveHome;
-        flight->positions.push_back(TimedPosition{time, cue.latitude, cue.longitude, std::isfinite(altitude) ? altitude : NAN});
+        const double altitude = CueAltitude(cue, anyHome, &lastHome);
+        flight->positions.push_back(TimedPosition{time, cue.latitude, cue.longitude, altitude});
         if (std::isfinite(cue.pitch) && std::isfinite(cue.roll) && std::isfinite(cue.yaw))
             flight->attitudes.push_back(TimedAttitude{time, cue.roll * RadiansPerDegree, cue.pitch * RadiansPerDegree, WrapLongitude(cue.yaw) * RadiansPerDegree});
         if (std::isfinite(cue.speed))

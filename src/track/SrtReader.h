@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "track/RecordedFlight.h"
 #include "track/TrackReading.h"
@@ -32,3 +33,18 @@ bool IsSrt(std::string_view bytes);
 // Always true: the cues it cannot read are counted, and a file without a position is named
 // by the conversion.
 bool ReadSrtTrack(const FlightFile& file, RecordedFlight* flight, std::string* message);
+
+// One usable cue on the clip's own clock, for lining the clip up with a flight (the video
+// library's sync): the same cues, positions and heights as the flight reader keeps.
+struct SrtCue
+{
+    double clipSeconds = 0.0;  // the cue's start, from the clip's start
+    double latitude = 0.0;     // degrees
+    double longitude = 0.0;    // degrees
+    double altitude = 0.0;     // metres (see seaLevel); NaN where the cue gives none
+    double speed = 0.0;        // horizontal, m/s; NaN where the cue gives none
+    bool seaLevel = false;     // the altitudes are above sea level, not the take-off point
+};
+
+// The cues with a position, in the file's order; *skipped (when given) counts the others.
+std::vector<SrtCue> ReadSrtCues(std::string_view bytes, size_t* skipped = nullptr);
