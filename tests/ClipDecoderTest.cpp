@@ -12,7 +12,7 @@
 
 namespace
 {
-const int Fps = 30;
+const int DecoderFps = 30;
 
 class ClipDecoderTest : public ::testing::Test
 {
@@ -20,7 +20,7 @@ protected:
     static void SetUpTestSuite()
     {
         folder = new ScratchDirectory();
-        ASSERT_TRUE(MakeNumberedClip(folder->PathOf("clip.mp4"), 4.0, Fps, 320, 180));
+        ASSERT_TRUE(MakeNumberedClip(folder->PathOf("clip.mp4"), 4.0, DecoderFps, 320, 180));
     }
     static void TearDownTestSuite()
     {
@@ -50,7 +50,7 @@ TEST_F(ClipDecoderTest, GivesTheFrameWhosePresentationTimeIsAtTheClock)
     std::unique_ptr<ClipDecoder> clip = ClipDecoder::Open(folder->PathOf("clip.mp4"), 320, &error);
     ASSERT_TRUE(clip) << error;
     EXPECT_NEAR(clip->Duration(), 4.0, 1e-6);
-    EXPECT_NEAR(clip->FrameRate(), Fps, 1e-9);
+    EXPECT_NEAR(clip->FrameRate(), DecoderFps, 1e-9);
     EXPECT_EQ(clip->Width(), 320);
     EXPECT_EQ(clip->Height(), 180);
     for (double t : {0.0, 0.02, 0.034, 0.5, 0.51, 3.1, 1.0, 0.999, 2.2, 0.0, 3.99})
@@ -58,9 +58,9 @@ TEST_F(ClipDecoderTest, GivesTheFrameWhosePresentationTimeIsAtTheClock)
         ClipFrame frame;
         ASSERT_TRUE(clip->FrameAt(t, &frame));
         ASSERT_TRUE(frame.inside) << t;
-        const int expected = static_cast<int>(std::floor(t * Fps + 1e-9));
+        const int expected = static_cast<int>(std::floor(t * DecoderFps + 1e-9));
         EXPECT_EQ(NumberIn(frame), expected) << "at " << t;
-        EXPECT_NEAR(frame.seconds, expected / static_cast<double>(Fps), 1e-6);
+        EXPECT_NEAR(frame.seconds, expected / static_cast<double>(DecoderFps), 1e-6);
         EXPECT_LE(frame.seconds, t);
         EXPECT_GT(frame.until, t);
     }
