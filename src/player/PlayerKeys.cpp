@@ -38,15 +38,16 @@ const KeyBinding Bindings[] = {
     {'[', PlayerAction::ZoomOut},
     {'n', PlayerAction::NextFlight},
     {'m', PlayerAction::TogglePlan},
+    {'k', PlayerAction::ToggleCameraView},
 };
 
 const double ShortSeek = 10.0; // seconds of recorded time
 const double LongSeek = 60.0;
 } // namespace
 
-const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  0-4 camera  Esc quit";
+const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  k view  0-4 camera  Esc quit";
 
-const char* const SeveralFlightsKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  n flight  0-4 camera  Esc quit";
+const char* const SeveralFlightsKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  k view  n flight  0-4 camera  Esc quit";
 
 static const char* shownKeyLine = PlayerKeyLine;
 
@@ -98,6 +99,7 @@ void ApplyAction(PlayerAction action, PlaybackClock& clock)
     case PlayerAction::ZoomOut:
     case PlayerAction::NextFlight:
     case PlayerAction::TogglePlan:
+    case PlayerAction::ToggleCameraView:
     case PlayerAction::None: break;
     }
 }

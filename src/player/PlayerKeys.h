@@ -29,6 +29,7 @@ enum class PlayerAction
     ZoomOut,
     NextFlight,
     TogglePlan,
+    ToggleCameraView,
 };
 
 // The action of an osgGA key code (GUIEventAdapter::getKey), None for any other key.

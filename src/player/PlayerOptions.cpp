@@ -38,4 +38,8 @@ void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
             return ReadAirspaceFile(text, &options->view.airspace, why);
         },
         "draw the airspace of this OpenAir file near the flights");
+    line.Checked(
+        "--fov", "DEGREES", "a number above 1 and below 170",
+        [options](const std::string& text, std::string*) { return ReadNumber(text, 1.0, 170.0, &options->view.cameraFov, true) && options->view.cameraFov < 170.0; },
+        "the camera's diagonal angle of view (default 84) for a flight whose file names no focal length: its view and footprint are drawn where the flight records the gimbal's attitude");
 }

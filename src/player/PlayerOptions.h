@@ -16,6 +16,10 @@ class CommandLine; // cli/CommandLine.h, which the code that parses includes
 //   --plan FILE          a plan, waypoint list or glider task drawn for the first flight, its
 //                        layers in place of the flight's own
 //   --airspace FILE      OpenAir airspace drawn around the flights
+//   --fov DEGREES        the camera's diagonal angle of view, where the flight file gives none
+// A common small camera's diagonal angle of view, degrees (24 mm on 35 mm film).
+const double DefaultCameraFov = 84.0;
+
 struct PlayerViewOptions
 {
     std::vector<std::string> plots; // empty: the strip starts closed
@@ -24,12 +28,14 @@ struct PlayerViewOptions
     std::string planFile = {}; // empty: none; read on the command line to refuse a bad one there
     // --airspace's airspaces, read on the command line, and the notes of what the reader left out.
     FlightPlan airspace = {};
+    // --fov: the camera's diagonal angle of view in degrees, where the flight file gives none.
+    double cameraFov = DefaultCameraFov;
 };
 
 // The player's command line:
 //
 //   flightreplay-player LOG|FLIGHT... [--samples LIST] [--plot LIST] [--colour-track WHAT] [--align WHEN]
-//       [--plan FILE] [--airspace FILE]
+//       [--plan FILE] [--airspace FILE] [--fov DEGREES]
 //
 // the flights (a keyword log or any flight file `track` reads, up to MostFlights), the
 // selection of sample numbers the replay takes (--samples, for every flight), and the view.
