@@ -22,6 +22,7 @@
 #include "player/PlayerKeys.h"
 #include "scene/FlightPath.h"
 #include "scene/FlightTrack.h"
+#include "terrain/PagedTerrain.h"
 
 osg::Matrixd AircraftMatrixAt(const FlightRows& flight, const MapFrameValues& frame, double position)
 {
@@ -385,13 +386,11 @@ void PlayerSession::BuildPlanLayers()
 
 void PlayerSession::AddCameraViewToScene(FlightScene& scene)
 {
-    const std::vector<SampleRow>& rows = shown->rows;
-    double lowest = rows.front().gps_curalt;
-    for (const SampleRow& row : rows)
-        lowest = std::min(lowest, row.gps_curalt);
-    // Where the terrain has no tiles the flight's lowest point stands for the ground, as under
-    // the plan's walls.
-    cameraView = std::make_unique<CameraOnClock>(frame, GroundHeightOf(PagedGround()), lowest, cameraFov);
+    // Where the terrain has no tiles the view ends on the far ground the backdrop draws there,
+    // at the lowest height of the paged terrain.
+    const PagedTerrain* paged = dynamic_cast<const PagedTerrain*>(scene.terrain.get());
+    const double farGround = paged && frame.k > 0.0 ? paged->LowestHeight() / frame.k : 0.0;
+    cameraView = std::make_unique<CameraOnClock>(frame, GroundHeightOf(PagedGround()), farGround, cameraFov);
     scene.root->addChild(cameraView->Root());
 }
 
