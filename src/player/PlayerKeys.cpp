@@ -45,9 +45,9 @@ const double ShortSeek = 10.0; // seconds of recorded time
 const double LongSeek = 60.0;
 } // namespace
 
-const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  k view  0-4 camera  Esc quit";
+const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  k view  0-4 cam  Esc quit";
 
-const char* const SeveralFlightsKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  k view  n flight  0-4 camera  Esc quit";
+const char* const SeveralFlightsKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  k view  n flight  0-4 cam  Esc quit";
 
 static const char* shownKeyLine = PlayerKeyLine;
 
