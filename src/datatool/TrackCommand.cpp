@@ -170,6 +170,11 @@ std::vector<std::string> ConversionOutputs(const std::string& flight, const std:
             break;
         outputs.push_back(plan);
     }
+    // The camera's file, where a conversion wrote one: whether the flight records the camera
+    // is known only by reading it too.
+    const std::string camera = CameraPathFor(log);
+    if (!log.empty() && stat(camera.c_str(), &status) == 0)
+        outputs.push_back(camera);
     if (eventsPath.empty())
         return outputs;
     bool expected = stat(eventsPath.c_str(), &status) == 0;

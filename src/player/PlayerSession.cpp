@@ -402,7 +402,7 @@ void PlayerSession::ToggleCameraView()
 
 void PlayerSession::ShowCameraViewAtClock(const osg::MatrixTransform& aircraft, double position, bool flying)
 {
-    if (!cameraView)
+    if (!cameraView || shown->rows.empty())
         return;
     // The log's time where the aircraft is drawn: between two rows, as far on as it is.
     const std::vector<SampleRow>& rows = shown->rows;

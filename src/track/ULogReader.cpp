@@ -511,7 +511,7 @@ void Reader::HandleData(const Subscription& subscription, const uint8_t* fields,
             break;
         }
         const double flags = Value(fields, subscription.gimbalFlags);
-        const uint32_t bits = std::isfinite(flags) && flags >= 0.0 ? static_cast<uint32_t>(flags) : 0u;
+        const uint32_t bits = flags >= 0.0 && flags < 65536.0 ? static_cast<uint32_t>(flags) : 0u; // a 16-bit field
         g.yawFromNose = (bits & (GimbalYawInVehicleFrame | GimbalYawInEarthFrame)) != 0 ? (bits & GimbalYawInEarthFrame) == 0 : (bits & GimbalYawLock) == 0;
         if (series.gimbal.size() < MaximumGimbalRecords)
             series.gimbal.push_back(g);
