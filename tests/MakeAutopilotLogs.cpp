@@ -55,6 +55,7 @@ bool WriteSeeds(const std::string& dir)
     CircleFlight flight;
     flight.duration = 3.0;
     flight.otherRate = 5.0;
+    flight.gimbal = true;
     const std::string ulog = CircleULog(flight), dataflash = CircleDataFlash(flight);
     const std::string v1 = CircleTelemetry(flight, 1), v2 = CircleTelemetry(flight, 2);
 

@@ -52,7 +52,7 @@ TEST(PlayerKeysTest, NoTransportKeyIsOneOfTheViewersOwn)
     ASSERT_NE(windowSize, nullptr);
 
     std::vector<int> keys = PlayerKeyCodes();
-    ASSERT_EQ(keys.size(), 25u);
+    ASSERT_EQ(keys.size(), 26u);
     for (const int key : keys)
     {
         EXPECT_EQ(cameraSwitch->getMatrixManipulatorWithKey(key), nullptr) << "key " << key << " switches the camera";

@@ -68,7 +68,7 @@ TEST(VideoTelemetryTest, ProfessionalLayoutGivesHomeHeightsAttitudeAndSpeed)
     EXPECT_DOUBLE_EQ(flight.positions[0].altitude, 81.75);
     EXPECT_FALSE(flight.timesSinceEpoch);
     ASSERT_EQ(flight.attitudes.size(), 1u);
-    ASSERT_EQ(flight.streams.size(), 2u);
+    ASSERT_EQ(flight.streams.size(), 3u) << "the cues, F.PRY and G.PRY";
     EXPECT_EQ(flight.streams[0].name, flight.attitudeSource) << "the stream the summary names";
     EXPECT_NEAR(flight.attitudes[0].pitch, 3.5 * RadiansPerDegree, 1e-12);
     EXPECT_NEAR(flight.attitudes[0].roll, -12.0 * RadiansPerDegree, 1e-12);

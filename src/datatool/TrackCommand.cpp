@@ -125,6 +125,27 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
         return report.Finish(WriteFailureStatus(errno), "cannot write the events to '" + eventsPath + "'");
     if (!eventsPath.empty() && !conversion.converted.events.empty())
         report.Written(eventsPath);
+    // Where the camera looked, beside a log that is a file; one left from another flight goes.
+    const std::string log = !output.empty() ? output : StdoutFilePath();
+    if (!log.empty())
+    {
+        const std::string cameraPath = CameraPathFor(log);
+        std::string cameraError;
+        if (conversion.converted.gimbal.empty())
+            unlink(cameraPath.c_str());
+        else if (!WriteCameraAttitudes(cameraPath, conversion.converted.gimbal, &cameraError))
+        {
+            const int error = errno;
+            fprintf(stderr, "track: %s\n", cameraError.c_str());
+            return report.Finish(WriteFailureStatus(error), cameraError);
+        }
+        else
+        {
+            report.Written(cameraPath);
+            if (info)
+                fprintf(stderr, "track: %zu camera attitudes written to %s\n", conversion.converted.gimbal.size(), cameraPath.c_str());
+        }
+    }
     std::string planError;
     if (!WritePlanBeside(planLog, conversion, report, &planError))
     {
@@ -149,6 +170,11 @@ std::vector<std::string> ConversionOutputs(const std::string& flight, const std:
             break;
         outputs.push_back(plan);
     }
+    // The camera's file, where a conversion wrote one: whether the flight records the camera
+    // is known only by reading it too.
+    const std::string camera = CameraPathFor(log);
+    if (!log.empty() && stat(camera.c_str(), &status) == 0)
+        outputs.push_back(camera);
     if (eventsPath.empty())
         return outputs;
     bool expected = stat(eventsPath.c_str(), &status) == 0;

@@ -31,7 +31,7 @@ bool WriteEventsBeside(const char* program, const std::string& eventsPath, const
 // is there or when the flight is an autopilot's log, whose events a conversion writes. A
 // track records none, and a flight without events leaves no file, so an autopilot's log
 // without any is converted again each time. The plan files beside `planLog` (none for "")
-// that are there count too.
+// that are there count too, and so does the camera's file beside `log` when it is there.
 std::vector<std::string> ConversionOutputs(const std::string& flight, const std::string& log, const std::string& eventsPath, const std::string& planLog = "");
 
 // flightreplay-data track INPUT [--out FILE] [--rate HZ] [--info] [--events FILE | --no-events]

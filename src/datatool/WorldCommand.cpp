@@ -222,6 +222,16 @@ static CommandStatus ConvertIntoWorld(const std::string& flight, const std::stri
         *message = "cannot write the events of '" + log + "'";
         return WriteFailureStatus(error);
     }
+    const std::string camera = CameraPathFor(log);
+    if (conversion.converted.gimbal.empty())
+        unlink((folder + "/" + camera).c_str());
+    else if (!WriteCameraAttitudes(folder + "/" + camera, conversion.converted.gimbal, &wholePathMessage))
+    {
+        const int error = errno;
+        fprintf(stderr, "world: cannot write '%s': %s\n", camera.c_str(), strerror(error));
+        *message = "cannot write the camera's attitudes of '" + log + "'";
+        return WriteFailureStatus(error);
+    }
     printf("log: %s\n", log.c_str());
     converted->push_back(log);
     return CommandStatus::Done;
@@ -341,6 +351,7 @@ int RunWorldCommand(int argc, char** argv)
         {
             unlink(in(log).c_str());
             unlink(in(EventsPathFor(log)).c_str());
+            unlink(in(CameraPathFor(log)).c_str());
         }
         std::error_code ignored;
         if (made)

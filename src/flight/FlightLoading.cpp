@@ -46,6 +46,22 @@ static void LoadEventsBeside(const char* path, std::vector<FlightEvent>* events)
         fprintf(stderr, "events: '%s': %zu %s no event and %s skipped\n", eventsPath.c_str(), skipped, skipped == 1 ? "line holds" : "lines hold", skipped == 1 ? "was" : "were");
 }
 
+// The camera's attitudes beside a keyword log (NAME.camera.csv), when there are some.
+static void LoadCameraBeside(const char* path, std::vector<TimedGimbal>* gimbal)
+{
+    gimbal->clear();
+    const std::string cameraPath = CameraPathFor(path);
+    struct stat status;
+    if (stat(cameraPath.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return;
+    size_t skipped = 0;
+    std::string error;
+    if (!ReadCameraAttitudes(cameraPath, gimbal, &skipped, &error))
+        fprintf(stderr, "camera: %s\n", error.c_str());
+    else if (skipped > 0)
+        fprintf(stderr, "camera: '%s': %zu %s no attitude and %s skipped\n", cameraPath.c_str(), skipped, skipped == 1 ? "line holds" : "lines hold", skipped == 1 ? "was" : "were");
+}
+
 // A directory opens for reading on Linux but yields only a read error; it is no log.
 static FILE* OpenLog(const char* path)
 {
@@ -149,7 +165,8 @@ static void ScanEveryRow(FILE* log, std::vector<SampleRow>* every, int32_t* unse
 // the log it makes from memory into the table. 1 when the file is text its reader does not
 // take (no track, but maybe a keyword log: `*csvReason` says why it is no track), 0 when
 // the table is loaded, -4 when the flight cannot be converted.
-static int ScanConvertedFlight(const char* path, std::string* csvReason, std::vector<FlightEvent>* events, std::vector<SampleRow>* every, int32_t* unselectedRows, FlightPlan* plan = nullptr)
+static int ScanConvertedFlight(const char* path, std::string* csvReason, std::vector<FlightEvent>* events, std::vector<SampleRow>* every, int32_t* unselectedRows, FlightPlan* plan = nullptr,
+                               std::vector<TimedGimbal>* gimbal = nullptr)
 {
     FlightFileConversion conversion;
     std::string message;
@@ -168,6 +185,8 @@ static int ScanConvertedFlight(const char* path, std::string* csvReason, std::ve
     *events = std::move(conversion.converted.events);
     if (plan)
         *plan = std::move(conversion.converted.plan);
+    if (gimbal)
+        *gimbal = std::move(conversion.converted.gimbal);
     std::string text = FormatConvertedLog(conversion.converted);
     FILE* log = fmemopen(&text[0], text.size(), "r");
     if (!log)
@@ -366,10 +385,11 @@ int LoadFlight(const char* path, const char* samples, FlightFiles flightFiles, L
         return -4;
     }
     std::string csvReason;
-    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows, &flight->plan) : 1;
+    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows, &flight->plan, &flight->gimbal) : 1;
     if (converted > 0)
     {
         LoadEventsBeside(path, &flight->events);
+        LoadCameraBeside(path, &flight->gimbal);
         LoadPlanBeside(path, &flight->plan);
         ScanEveryRow(log, &flight->rows, &flight->unselectedRows);
     }

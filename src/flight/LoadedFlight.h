@@ -9,6 +9,7 @@
 #include "geo/MapProjection.h"
 #include "log/SampleRow.h"
 #include "plan/FlightPlan.h"
+#include "track/CameraAttitude.h"
 #include "track/FlightEvents.h"
 
 // One flight as the companion programs hand it to each other: every row its log holds, the
@@ -24,6 +25,9 @@ struct LoadedFlight
     // What it was meant to do: from the flight file, else the plan file beside a keyword log
     // (NAME.plan); the player's and check's --plan and --airspace add to it.
     FlightPlan plan;
+    // Where the camera looked, on gps_time's clock: from the conversion, else the file beside
+    // a keyword log (NAME.camera.csv); empty when the flight does not say.
+    std::vector<TimedGimbal> gimbal;
     FlightSummary summary; // extent, span of gps_time, mean sample step
     int32_t unselectedRows = 0; // rows with both positions left out by the --samples list
     // The ranges of sample numbers it was read through: rows either side of numbers left out

@@ -46,15 +46,16 @@ const KeyBinding Bindings[] = {
     {'x', PlayerAction::SwapVideo},
     {'(', PlayerAction::VideoEarlier},
     {')', PlayerAction::VideoLater},
+    {'k', PlayerAction::ToggleCameraView},
 };
 
 const double ShortSeek = 10.0; // seconds of recorded time
 const double LongSeek = 60.0;
 } // namespace
 
-const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  0-4 camera  Esc quit";
+const char* const PlayerKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  k view  0-4 cam  Esc quit";
 
-const char* const SeveralFlightsKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  n flight  0-4 camera  Esc quit";
+const char* const SeveralFlightsKeyLine = "p pause  -/+ speed  ,/. step  \u2190/\u2192 10 s  PgDn/PgUp 60 s  Home start  l loop  h display  g plots  v series  [/] zoom  m plan  k view  n flight  0-4 cam  Esc quit";
 
 static bool flightKeyShown = false;
 static bool videoKeysShown = false;
@@ -66,8 +67,8 @@ static void ComposeKeyLine()
     shownKeyLine = flightKeyShown ? SeveralFlightsKeyLine : PlayerKeyLine;
     if (videoKeysShown)
     {
-        const size_t cameras = shownKeyLine.find("  0-4 camera");
-        shownKeyLine.insert(cameras, "  c video  x swap  (/) offset");
+        const size_t cameras = shownKeyLine.find("  0-4 cam");
+        shownKeyLine.insert(cameras == std::string::npos ? shownKeyLine.size() : cameras, "  c video  x swap  (/) offset");
     }
 }
 
@@ -142,6 +143,7 @@ void ApplyAction(PlayerAction action, PlaybackClock& clock)
     case PlayerAction::SwapVideo:
     case PlayerAction::VideoEarlier:
     case PlayerAction::VideoLater:
+    case PlayerAction::ToggleCameraView:
     case PlayerAction::None: break;
     }
 }

@@ -33,6 +33,7 @@ enum class PlayerAction
     SwapVideo,
     VideoEarlier,
     VideoLater,
+    ToggleCameraView,
 };
 
 // The action of an osgGA key code (GUIEventAdapter::getKey), None for any other key.

@@ -46,4 +46,8 @@ void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
             return ReadNumber(text, -1e9, 1e9, &options->view.videoOffset);
         },
         "the first flight's second (from its first row) at which the clip begins, in place of the sync file's");
+    line.Checked(
+        "--fov", "DEGREES", "a number above 1 and below 170",
+        [options](const std::string& text, std::string*) { return ReadNumber(text, 1.0, 170.0, &options->view.cameraFov, true) && options->view.cameraFov < 170.0; },
+        "the camera's diagonal angle of view (default 84) for a flight whose file names no focal length: its view and footprint are drawn where the flight records the gimbal's attitude");
 }

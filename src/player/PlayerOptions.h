@@ -8,6 +8,9 @@
 
 class CommandLine; // cli/CommandLine.h, which the code that parses includes
 
+// A common small camera's diagonal angle of view, degrees (24 mm on 35 mm film).
+const double DefaultCameraFov = 84.0;
+
 // What the player and its recorder show beside the flight, chosen on the command line:
 //
 //   --plot LIST          the plot strip, open, with these series (PlotSeries.h), comma separated
@@ -18,6 +21,7 @@ class CommandLine; // cli/CommandLine.h, which the code that parses includes
 //   --airspace FILE      OpenAir airspace drawn around the flights
 //   --video CLIP         the first flight's onboard video in a panel, on the replay's clock
 //   --video-offset S     the flight's second at which the clip begins, over the sync beside it
+//   --fov DEGREES        the camera's diagonal angle of view, where the flight file gives none
 struct PlayerViewOptions
 {
     std::vector<std::string> plots; // empty: the strip starts closed
@@ -29,12 +33,14 @@ struct PlayerViewOptions
     std::string video = {}; // empty: none
     bool videoOffsetGiven = false;
     double videoOffset = 0.0;
+    // --fov: the camera's diagonal angle of view in degrees, where the flight file gives none.
+    double cameraFov = DefaultCameraFov;
 };
 
 // The player's command line:
 //
 //   flightreplay-player LOG|FLIGHT... [--samples LIST] [--plot LIST] [--colour-track WHAT] [--align WHEN]
-//       [--plan FILE] [--airspace FILE] [--video CLIP [--video-offset SECONDS]]
+//       [--plan FILE] [--airspace FILE] [--video CLIP [--video-offset SECONDS]] [--fov DEGREES]
 //
 // the flights (a keyword log or any flight file `track` reads, up to MostFlights), the
 // selection of sample numbers the replay takes (--samples, for every flight), and the view.

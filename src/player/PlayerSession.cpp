@@ -22,6 +22,7 @@
 #include "player/PlayerKeys.h"
 #include "scene/FlightPath.h"
 #include "scene/FlightTrack.h"
+#include "terrain/PagedTerrain.h"
 
 osg::Matrixd AircraftMatrixAt(const FlightRows& flight, const MapFrameValues& frame, double position)
 {
@@ -63,6 +64,7 @@ PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector
     : clock(LogTimesOf(all.front().Rows()), all.front().summary.step, ReplaySpeedUp), hud(new PlayerHud), axis(TimelineAxisOf(all.front().Rows())), frame(frame),
       plotWords(options.plots), shown(&all.front())
 {
+    cameraFov = options.cameraFov;
     ReadPlanFiles(options, all.front());
     if (all.size() >= 2)
     {
@@ -268,6 +270,7 @@ void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
     if (!flights)
     {
         aircraft.setMatrix(AircraftMatrixAt(shown->Rows(), frame, clock.Position()));
+        ShowCameraViewAtClock(aircraft, clock.Position(), true);
         return;
     }
     for (size_t i = 0; i < flights->size(); ++i)
@@ -279,6 +282,7 @@ void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
             // Held at its nearest end while it has no data, so the cameras stay near it.
             aircraft.setMatrix(AircraftMatrixAt((*flights)[i].Rows(), frame, row));
             aircraft.setNodeMask(flying ? ~0u : 0u);
+            ShowCameraViewAtClock(aircraft, row, flying);
         }
         if (i < ghosts.size())
         {
@@ -393,6 +397,36 @@ void PlayerSession::BuildPlanLayers()
     shownMoment = MissionMoment();
     shownMoment.version = -2; // nothing shown yet: the first ShowPlanAtClock sets all
     ShowPlanAtClock();
+}
+
+void PlayerSession::AddCameraViewToScene(FlightScene& scene)
+{
+    // Where the terrain has no tiles the view ends on the far ground the backdrop draws there,
+    // at the lowest height of the paged terrain.
+    const PagedTerrain* paged = dynamic_cast<const PagedTerrain*>(scene.terrain.get());
+    const double farGround = paged && frame.k > 0.0 ? paged->LowestHeight() / frame.k : 0.0;
+    cameraView = std::make_unique<CameraOnClock>(frame, GroundHeightOf(PagedGround()), farGround, cameraFov);
+    scene.root->addChild(cameraView->Root());
+}
+
+void PlayerSession::ToggleCameraView()
+{
+    if (cameraView)
+        cameraView->Toggle();
+}
+
+void PlayerSession::ShowCameraViewAtClock(const osg::MatrixTransform& aircraft, double position, bool flying)
+{
+    if (!cameraView || shown->rows.empty())
+        return;
+    // The log's time where the aircraft is drawn: between two rows, as far on as it is.
+    const std::vector<SampleRow>& rows = shown->rows;
+    position = std::clamp(position, 0.0, static_cast<double>(rows.size() - 1));
+    const size_t at = static_cast<size_t>(std::floor(position));
+    double time = rows[at].gps_time;
+    if (at + 1 < rows.size())
+        time += (position - static_cast<double>(at)) * (rows[at + 1].gps_time - time);
+    cameraView->ShowAt(flying ? shown->gimbal : std::vector<TimedGimbal>(), time, aircraft.getMatrix().getTrans());
 }
 
 void PlayerSession::TogglePlan()
@@ -696,6 +730,7 @@ bool PlayerControls::handle(const osgGA::GUIEventAdapter& event, osgGA::GUIActio
                 return false;
             ApplyVideoAction(action, *session->Video());
             break;
+        case PlayerAction::ToggleCameraView: session->ToggleCameraView(); break;
         default:
             ApplyAction(action, session->Transport());
             session->Follow();

@@ -12,6 +12,7 @@
 #include <osgGA/GUIEventHandler>
 
 #include "flight/LoadedFlight.h"
+#include "player/CameraOnClock.h"
 #include "player/EventTimeline.h"
 #include "player/FlightsOnClock.h"
 #include "player/PlanOnClock.h"
@@ -120,6 +121,11 @@ public:
 
     // The first flight's onboard video (--video), null without one or when it cannot be shown.
     VideoPanel* Video() const { return video.get(); }
+    // Where the selected flight's camera looked, from its aircraft at the clock: nothing for a
+    // flight whose file does not say. The key switches it on and off.
+    void AddCameraViewToScene(FlightScene& scene);
+    void ToggleCameraView();
+    const CameraOnClock* CameraView() const { return cameraView.get(); }
 
     // Shows or hides the display, the plot strip with it (when it is open).
     void SetDisplayVisible(bool visible);
@@ -162,6 +168,7 @@ private:
     // The selected flight's plan with the command line's files over it.
     void ReadPlan();
     void BuildPlanLayers();
+    void ShowCameraViewAtClock(const osg::MatrixTransform& aircraft, double position, bool flying);
     // The versions' uploads as ticks on the timeline.
     void MarkVersions();
 
@@ -173,6 +180,8 @@ private:
     osg::observer_ptr<osg::Group> planParent;
     bool planVisible = true;
     MissionMoment shownMoment;
+    std::unique_ptr<CameraOnClock> cameraView;
+    double cameraFov = DefaultCameraFov; // degrees, diagonal: --fov
     std::vector<std::string> plotWords; // as the options named them
     FlightPlan firstPlan;              // the first flight's, with --plan read over it once
     std::vector<Airspace> airspace;    // --airspace's, drawn for every flight

@@ -40,6 +40,7 @@ int RunPlayerViewer(const PlayerViewOptions& viewOptions, const std::vector<Load
                                             several ? &corridor : nullptr);
     session->AddFlightsToScene(scene);
     session->AddPlanToScene(scene);
+    session->AddCameraViewToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     SetUpFlightViewer(viewer, scene.root.get(), scene.aircraft.get());

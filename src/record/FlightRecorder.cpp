@@ -329,6 +329,7 @@ bool Recording::AssembleScene()
     scene = AssembleFlightScene(session->Shown().Rows(), session->Frame(), SceneTerrain::Paged, options.view.colourBy == TrackColourBy::None || session->SeveralFlights() ? nullptr : &colouring,
                                 session->SeveralFlights() ? &corridor : nullptr);
     session->AddPlanToScene(scene);
+    session->AddCameraViewToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     fflush(stdout);

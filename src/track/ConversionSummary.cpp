@@ -194,6 +194,8 @@ std::string DescribeFlight(const std::string& path, const RecordedFlight& flight
         text += Printed("track: attitude from %s\n", DescribeStream(*attitude).c_str());
     else
         text += "track: no attitude recorded: heading, pitch and roll come from the motion\n";
+    if (const RecordedStream* gimbal = flight.gimbal.empty() ? nullptr : FindStream(flight, flight.gimbalSource))
+        text += Printed("track: camera from %s\n", DescribeStream(*gimbal).c_str());
     std::string others;
     RecordedFlight unused;
     double first = INFINITY, last = -INFINITY;
@@ -204,7 +206,7 @@ std::string DescribeFlight(const std::string& path, const RecordedFlight& flight
             first = std::min(first, stream.firstTime);
             last = std::max(last, stream.lastTime);
         }
-        if (stream.used && stream.name != flight.positionSource && stream.name != flight.attitudeSource)
+        if (stream.used && stream.name != flight.positionSource && stream.name != flight.attitudeSource && stream.name != flight.gimbalSource)
             others += (others.empty() ? "" : "; ") + DescribeStream(stream);
         else if (!stream.used && stream.count > 0)
             unused.streams.push_back(stream);

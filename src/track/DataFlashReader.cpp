@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <vector>
 
@@ -154,6 +155,7 @@ private:
     double lastMode = NAN;
     std::vector<ModeRecord> modes;
     PlanFromLog plan;
+    std::vector<TimedGimbal> gimbal;
 
     size_t RecordOf(const std::string& name);
     size_t LengthAt(size_t at) const;
@@ -354,6 +356,30 @@ void Reader::Handle(MessageType& type, const uint8_t* message)
             series[name].attitudes.push_back(a);
         else
             ++invalid;
+    }
+    else if (name == "MNT")
+    {
+        // The mount's attitude in degrees: roll and pitch from the horizon, the yaw from north
+        // (YawE) or, in a log without it, from the nose (YawB).
+        const auto first = [&](std::initializer_list<const char*> columns)
+        {
+            for (const char* column : columns)
+                if (type.Find(column) >= 0)
+                    return value(column);
+            return static_cast<double>(NAN);
+        };
+        TimedGimbal g;
+        g.time = time;
+        g.roll = first({"Roll", "ActRoll"}) * Pi / 180.0;
+        g.pitch = first({"Pitch", "ActPitch"}) * Pi / 180.0;
+        g.yaw = value("YawE") * Pi / 180.0;
+        if (!std::isfinite(g.yaw))
+        {
+            g.yaw = first({"YawB", "ActYaw"}) * Pi / 180.0;
+            g.yawFromNose = true;
+        }
+        if (std::isfinite(g.roll) && std::isfinite(g.pitch) && std::isfinite(g.yaw) && gimbal.size() < MaximumGimbalRecords)
+            gimbal.push_back(g);
     }
     else if (name == "BAT" || name == "CURR")
     {
@@ -585,6 +611,12 @@ void Reader::Finish()
         flight->attitudes = std::move(series[source].attitudes);
         flight->attitudeSource = source;
         markUsed(source);
+    }
+    if (!gimbal.empty())
+    {
+        flight->gimbal = std::move(gimbal);
+        flight->gimbalSource = "MNT";
+        markUsed("MNT");
     }
     for (int channel = 0; channel < FlightChannelCount; ++channel)
     {

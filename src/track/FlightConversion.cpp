@@ -220,6 +220,37 @@ std::vector<LogColumn> BaseLogColumns()
     };
 }
 
+namespace
+{
+
+// The gimbal's records on the rows' clock, the yaw from north: one counted from the nose
+// takes the heading of the rows about its time (between two rows the shorter way round; the
+// first or last row's beyond them).
+std::vector<TimedGimbal> GimbalOnRows(const std::vector<TimedGimbal>& recorded, double origin, const std::vector<SampleRow>& rows)
+{
+    std::vector<TimedGimbal> gimbal = Cleaned(recorded, [](const TimedGimbal& g) { return std::isfinite(g.pitch) && std::isfinite(g.roll) && std::isfinite(g.yaw); });
+    size_t k = 0;
+    for (TimedGimbal& g : gimbal)
+    {
+        g.time -= origin;
+        if (g.yawFromNose && !rows.empty())
+        {
+            while (k + 1 < rows.size() && rows[k + 1].gps_time <= g.time)
+                ++k;
+            const SampleRow& a = rows[k];
+            const SampleRow& b = rows[std::min(k + 1, rows.size() - 1)];
+            const double f = b.gps_time > a.gps_time ? std::clamp((g.time - a.gps_time) / (b.gps_time - a.gps_time), 0.0, 1.0) : 0.0;
+            const double from = CourseOfLogHeading(a.gps_curheading), to = CourseOfLogHeading(b.gps_curheading);
+            g.yaw += from + f * WrapAngle(to - from);
+        }
+        g.yaw = WrapAngle(g.yaw);
+        g.yawFromNose = false;
+    }
+    return gimbal;
+}
+
+} // namespace
+
 ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSettings& settings)
 {
     ConvertedFlight converted;
@@ -372,6 +403,8 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
         for (SampleRow& row : rows)
             row.gps_date = date;
     }
+
+    converted.gimbal = GimbalOnRows(flight.gimbal, origin, rows);
 
     for (int c = 0; c < FlightChannelCount; ++c)
     {

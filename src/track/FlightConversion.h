@@ -30,6 +30,8 @@ struct ConvertedFlight
     // those before the first row or after the last.
     std::vector<FlightEvent> events;
     FlightPlan plan;                // what the file says the flight was meant to do, on gps_time's clock
+    // Where the camera looked, on gps_time's clock in time order, the yaw from north.
+    std::vector<TimedGimbal> gimbal;
     std::string error;              // why there are no rows, when there are none
 };
 
@@ -54,6 +56,8 @@ struct ConvertedFlight
 // - The other channels fill their columns where the flight has them: counts and modes
 //   (satellites, fix, flight mode) hold their last value, the rest are linear; before the
 //   first record a channel takes its first value.
+// - The gimbal's attitude keeps its own times (sorted, one record a time, finite angles);
+//   a yaw counted from the nose has the rows' heading at its time added.
 // Fails (no rows, `error` set) with fewer than two positions at distinct times, a position
 // beyond the map's latitudes (MapLatitudeLimit), fewer than
 // two rows (positions closer in time than a row step), a rate that is not positive, more

@@ -72,10 +72,17 @@ std::map<uint32_t, MavlinkMessage> DefineKnownMessages()
                              {{"uint8_t", "id", 0, false}, {"uint8_t", "battery_function", 0, false}, {"uint8_t", "type", 0, false}, {"int16_t", "temperature", 0, false}, {"uint16_t", "voltages", 10, false},
                               {"int16_t", "current_battery", 0, false}, {"int32_t", "current_consumed", 0, false}, {"int32_t", "energy_consumed", 0, false}, {"int8_t", "battery_remaining", 0, false},
                               {"int32_t", "time_remaining", 0, E}, {"uint8_t", "charge_state", 0, E}, {"uint16_t", "voltages_ext", 4, E}, {"uint8_t", "mode", 0, E}, {"uint32_t", "fault_bitmask", 0, E}}),
+        DefineMavlinkMessage(158, "MOUNT_STATUS",
+                             {{"uint8_t", "target_system", 0, false}, {"uint8_t", "target_component", 0, false}, {"int32_t", "pointing_a", 0, false}, {"int32_t", "pointing_b", 0, false},
+                              {"int32_t", "pointing_c", 0, false}, {"uint8_t", "mount_mode", 0, E}}),
         DefineMavlinkMessage(242, "HOME_POSITION",
                              {{"int32_t", "latitude", 0, false}, {"int32_t", "longitude", 0, false}, {"int32_t", "altitude", 0, false}, {"float", "x", 0, false}, {"float", "y", 0, false},
                               {"float", "z", 0, false}, {"float", "q", 4, false}, {"float", "approach_x", 0, false}, {"float", "approach_y", 0, false}, {"float", "approach_z", 0, false},
                               {"uint64_t", "time_usec", 0, E}}),
+        DefineMavlinkMessage(285, "GIMBAL_DEVICE_ATTITUDE_STATUS",
+                             {{"uint8_t", "target_system", 0, false}, {"uint8_t", "target_component", 0, false}, {"uint32_t", "time_boot_ms", 0, false}, {"uint16_t", "flags", 0, false},
+                              {"float", "q", 4, false}, {"float", "angular_velocity_x", 0, false}, {"float", "angular_velocity_y", 0, false}, {"float", "angular_velocity_z", 0, false},
+                              {"uint32_t", "failure_flags", 0, false}, {"float", "delta_yaw", 0, E}, {"float", "delta_yaw_velocity", 0, E}, {"uint8_t", "gimbal_device_id", 0, E}}),
         DefineMavlinkMessage(253, "STATUSTEXT", {{"uint8_t", "severity", 0, false}, {"char", "text", 50, false}, {"uint16_t", "id", 0, E}, {"uint8_t", "chunk_seq", 0, E}}),
     };
     std::map<uint32_t, MavlinkMessage> byId;

@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "geo/Geodesy.h"
 #include "track/AutopilotModes.h"
 #include "track/MavlinkMessages.h"
 #include "track/MissionVersions.h"
@@ -51,8 +52,10 @@ enum Id : uint32_t
     MissionItemInt = 73,
     VfrHud = 74,
     BatteryStatus = 147,
+    MountStatus = 158,
     HomePosition = 242,
     StatusText = 253,
+    GimbalDeviceAttitudeStatus = 285,
 };
 
 const double ArmedFlag = 128;       // HEARTBEAT base_mode: MAV_MODE_FLAG_SAFETY_ARMED
@@ -60,6 +63,10 @@ const double AutopilotPx4 = 12;     // HEARTBEAT autopilot values whose custom_m
 const double AutopilotArduPilot = 3;
 const size_t StatusTextLength = 50; // bytes of a STATUSTEXT's text (a chunk of a longer one when id is set)
 const size_t ParamIdLength = 16;    // bytes of PARAM_VALUE's param_id, NUL-terminated only when shorter
+// GIMBAL_DEVICE_FLAGS that say which way the gimbal's yaw counts.
+const uint32_t GimbalYawLock = 16;
+const uint32_t GimbalYawInVehicleFrame = 32;
+const uint32_t GimbalYawInEarthFrame = 64;
 
 struct Frame
 {
@@ -242,6 +249,7 @@ struct Series
     std::vector<TimedPosition> positions;
     std::vector<TimedAttitude> attitudes;
     std::vector<TimedValue> channels[FlightChannelCount];
+    std::vector<TimedGimbal> gimbal;
 };
 
 void AddValue(Series& series, FlightChannel channel, double time, double value)
@@ -352,7 +360,10 @@ void Decoder::Decode(const std::vector<Frame>& frames, uint8_t system, uint8_t c
     size_t others = 0;
     for (const Frame& frame : frames)
     {
-        if ((frame.system != system || frame.component != component) && !SentToAutopilot(data, frame, system))
+        // The gimbal is a component of its own on the autopilot's system, with its own clock
+        // since boot: its status goes on the autopilot's by the time stamp.
+        const bool gimbal = frame.id == GimbalDeviceAttitudeStatus && frame.system == system && frame.component != component;
+        if ((frame.system != system || frame.component != component) && !SentToAutopilot(data, frame, system) && !gimbal)
         {
             ++others;
             continue;
@@ -363,7 +374,7 @@ void Decoder::Decode(const std::vector<Frame>& frames, uint8_t system, uint8_t c
         if (message)
         {
             payload = Padded(data, frame, *message, buffer);
-            const double boot = BootSeconds(*message, payload);
+            const double boot = gimbal ? NAN : BootSeconds(*message, payload);
             if (std::isfinite(boot))
             {
                 time = boot;
@@ -436,6 +447,43 @@ void Decoder::Handle(const MavlinkMessage& message, const uint8_t* payload, doub
     case VfrHud:
         AddValue(s, FlightChannel::GroundSpeed, time, value("groundspeed"));
         break;
+    case MountStatus:
+    {
+        // Centidegrees: pitch and roll from the horizon, the yaw the mount's own, from the nose.
+        TimedGimbal g;
+        g.time = time;
+        g.pitch = value("pointing_a") / 100.0 * RadiansPerDegree;
+        g.roll = value("pointing_b") / 100.0 * RadiansPerDegree;
+        g.yaw = value("pointing_c") / 100.0 * RadiansPerDegree;
+        g.yawFromNose = true;
+        if (s.gimbal.size() < MaximumGimbalRecords)
+            s.gimbal.push_back(g);
+        break;
+    }
+    case GimbalDeviceAttitudeStatus:
+    {
+        // The quaternion turns the camera's FRD into NED, its yaw from the nose unless the
+        // flags say north (the earth-frame flag, or the yaw lock when neither frame flag is
+        // set); delta_yaw, where given, turns a yaw from the nose into one from north.
+        TimedGimbal g;
+        g.time = time;
+        if (!GimbalAnglesOfQuaternion(value("q", 0), value("q", 1), value("q", 2), value("q", 3), &g.roll, &g.pitch, &g.yaw))
+        {
+            ++invalid;
+            break;
+        }
+        const uint32_t flags = static_cast<uint32_t>(value("flags"));
+        g.yawFromNose = (flags & (GimbalYawInVehicleFrame | GimbalYawInEarthFrame)) != 0 ? (flags & GimbalYawInEarthFrame) == 0 : (flags & GimbalYawLock) == 0;
+        const double deltaYaw = value("delta_yaw");
+        if (g.yawFromNose && (flags & GimbalYawInVehicleFrame) != 0 && std::isfinite(deltaYaw) && deltaYaw != 0.0)
+        {
+            g.yaw += deltaYaw;
+            g.yawFromNose = false;
+        }
+        if (s.gimbal.size() < MaximumGimbalRecords)
+            s.gimbal.push_back(g);
+        break;
+    }
     case ScaledPressure:
     {
         const double pressure = value("press_abs");
@@ -660,6 +708,12 @@ void Decoder::Finish()
     {
         flight->attitudes = std::move(series[static_cast<uint32_t>(attitude)].attitudes);
         flight->attitudeSource = use(attitude);
+    }
+    const int64_t gimbal = choose({GimbalDeviceAttitudeStatus, MountStatus}, [](const Series& s) { return !s.gimbal.empty(); });
+    if (gimbal >= 0)
+    {
+        flight->gimbal = std::move(series[static_cast<uint32_t>(gimbal)].gimbal);
+        flight->gimbalSource = use(gimbal);
     }
     for (int channel = 0; channel < FlightChannelCount; ++channel)
     {

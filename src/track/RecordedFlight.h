@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "plan/FlightPlan.h"
+#include "track/CameraAttitude.h"
 #include "track/FlightEvents.h"
 
 // What a reader of a flight file hands on: the channels the file recorded, each a time series
@@ -108,6 +109,9 @@ struct RecordedFlight
     std::vector<TimedAttitude> attitudes; // empty when the file records none
     std::string attitudeSource;
     std::vector<TimedValue> channels[FlightChannelCount];
+    // Where the camera looked (CameraAttitude.h), empty when the file does not say.
+    std::vector<TimedGimbal> gimbal;
+    std::string gimbalSource;
     // Arming, modes, failsafes and messages, in file order, at most MaximumFlightEvents (the
     // rest counted in `dropped`). A mode event stands wherever the FlightMode channel changes.
     std::vector<FlightEvent> events;

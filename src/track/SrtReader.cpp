@@ -225,6 +225,9 @@ struct CueFigures
     double satellites = NAN;
     double speed = NAN;         // horizontal, m/s
     double pitch = NAN, roll = NAN, yaw = NAN; // degrees
+    double gimbalPitch = NAN, gimbalRoll = NAN, gimbalYaw = NAN; // degrees
+    double focalLength = NAN; // millimetres, 35 mm equivalent
+    bool gimbalKeys = false;  // the attitude came as gb_yaw, gb_pitch, gb_roll
     double clock = NAN;         // seconds since 1970
     bool fractionalClock = false;
 };
@@ -263,6 +266,20 @@ CueFigures ReadCue(const std::string& text)
         cue.roll = attitude[1];
         cue.yaw = attitude[2];
     }
+    // The camera's attitude in the Earth frame: the pitch from the horizon, the yaw from
+    // north, either as G.PRY (pitch, roll, yaw) or as the keys gb_yaw, gb_pitch, gb_roll.
+    if (Tuple(text, "G.PRY", attitude, 3) == 3)
+    {
+        cue.gimbalPitch = attitude[0];
+        cue.gimbalRoll = attitude[1];
+        cue.gimbalYaw = attitude[2];
+    }
+    else if (KeyedNumber(text, "gb_yaw", &cue.gimbalYaw) && KeyedNumber(text, "gb_pitch", &cue.gimbalPitch) && KeyedNumber(text, "gb_roll", &cue.gimbalRoll))
+        cue.gimbalKeys = true;
+    else
+        cue.gimbalPitch = cue.gimbalRoll = cue.gimbalYaw = NAN;
+    if (KeyedNumber(text, "focal_len", &value))
+        cue.focalLength = value;
     WallClock(text, &cue.clock, &cue.fractionalClock);
     return cue;
 }
@@ -407,6 +424,17 @@ bool ReadSrtTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
         flight->positions.push_back(TimedPosition{time, cue.latitude, cue.longitude, altitude});
         if (std::isfinite(cue.pitch) && std::isfinite(cue.roll) && std::isfinite(cue.yaw))
             flight->attitudes.push_back(TimedAttitude{time, cue.roll * RadiansPerDegree, cue.pitch * RadiansPerDegree, WrapLongitude(cue.yaw) * RadiansPerDegree});
+        if (std::isfinite(cue.gimbalPitch) && std::isfinite(cue.gimbalRoll) && std::isfinite(cue.gimbalYaw) && std::fabs(cue.gimbalPitch) <= 180.0 && std::fabs(cue.gimbalRoll) <= 180.0)
+        {
+            TimedGimbal gimbal;
+            gimbal.time = time;
+            gimbal.pitch = cue.gimbalPitch * RadiansPerDegree;
+            gimbal.roll = cue.gimbalRoll * RadiansPerDegree;
+            gimbal.yaw = WrapLongitude(cue.gimbalYaw) * RadiansPerDegree;
+            FieldOfViewOfFocalLength(cue.focalLength, &gimbal.horizontalFov, &gimbal.verticalFov);
+            flight->gimbal.push_back(gimbal);
+            flight->gimbalSource = cue.gimbalKeys ? "gb_yaw, gb_pitch, gb_roll" : "G.PRY";
+        }
         if (std::isfinite(cue.speed))
             flight->channels[static_cast<int>(FlightChannel::GroundSpeed)].push_back({time, cue.speed});
         if (std::isfinite(cue.satellites))
@@ -421,6 +449,16 @@ bool ReadSrtTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
         attitude.lastTime = flight->attitudes.back().time;
         attitude.used = true;
         flight->streams.push_back(attitude);
+    }
+    if (!flight->gimbal.empty())
+    {
+        RecordedStream gimbal;
+        gimbal.name = flight->gimbalSource;
+        gimbal.count = flight->gimbal.size();
+        gimbal.firstTime = flight->gimbal.front().time;
+        gimbal.lastTime = flight->gimbal.back().time;
+        gimbal.used = true;
+        flight->streams.push_back(gimbal);
     }
     if (!anyAbsolute && !anyHome && !flight->positions.empty())
         flight->notes.push_back("heights above the take-off point: the file gives no height above sea level, so the flight is drawn that high above 0 m");

@@ -70,6 +70,7 @@ enum class Topic
     MissionItem,   // navigator_mission_item: the item the navigator starts
     MissionResult, // mission_result: the item reached, the item in force
     HomePosition,
+    GimbalStatus,  // gimbal_device_attitude_status
 };
 
 Topic TopicOf(const std::string& name)
@@ -79,7 +80,7 @@ Topic TopicOf(const std::string& name)
         {"vehicle_attitude", Topic::Attitude},              {"battery_status", Topic::Battery},           {"input_rc", Topic::InputRc},
         {"actuator_outputs", Topic::ActuatorOutputs},       {"vehicle_status", Topic::VehicleStatus},     {"vehicle_air_data", Topic::AirData},
         {"navigator_mission_item", Topic::MissionItem},     {"mission_result", Topic::MissionResult},
-        {"home_position", Topic::HomePosition},
+        {"home_position", Topic::HomePosition},            {"gimbal_device_attitude_status", Topic::GimbalStatus},
     };
     for (const auto& entry : Names)
         if (name == entry.first)
@@ -96,6 +97,11 @@ struct StatusRecord
 // vehicle_status's arming_state of an armed vehicle (1 is standby: disarmed).
 const double ArmingStateArmed = 2.0;
 
+// The gimbal device's flags that say which way its yaw counts.
+const uint32_t GimbalYawLock = 16;
+const uint32_t GimbalYawInVehicleFrame = 32;
+const uint32_t GimbalYawInEarthFrame = 64;
+
 // What one stream (a topic in one instance) gave.
 struct Series
 {
@@ -103,6 +109,7 @@ struct Series
     std::vector<TimedPosition> positions;
     std::vector<TimedAttitude> attitudes;
     std::vector<TimedValue> channels[FlightChannelCount];
+    std::vector<TimedGimbal> gimbal;
 };
 
 struct Stream
@@ -127,6 +134,7 @@ struct Subscription
     // and of older ones where they differ.
     FieldPlace sequence, command, itemLatitude, itemLongitude, itemAltitude, relative, frame, acceptance, timeInside, loiterRadius, autocontinue;
     FieldPlace seqReached, seqCurrent, seqTotal, validPosition;
+    FieldPlace gimbalFlags;
 };
 
 // The field under the first of the names the layout has.
@@ -408,6 +416,10 @@ bool Reader::HandleAdd(const uint8_t* body, size_t length)
             subscription.altitude = layout->Find("alt");
             subscription.validPosition = layout->Find("valid_hpos");
             break;
+        case Topic::GimbalStatus:
+            subscription.q = layout->Find("q");
+            subscription.gimbalFlags = FindAny(*layout, {"device_flags", "flags"});
+            break;
         case Topic::Other:
             break;
         }
@@ -484,6 +496,25 @@ void Reader::HandleData(const Subscription& subscription, const uint8_t* fields,
         const TimedAttitude a{time, std::atan2(2.0 * (w * x + y * z), 1.0 - 2.0 * (x * x + y * y)), std::asin(std::clamp(2.0 * (w * y - z * x), -1.0, 1.0)),
                               std::atan2(2.0 * (w * z + x * y), 1.0 - 2.0 * (y * y + z * z))};
         series.attitudes.push_back(a);
+        break;
+    }
+    case Topic::GimbalStatus:
+    {
+        // The gimbal's quaternion, camera FRD to NED as the vehicle's, but with the yaw from
+        // the vehicle's nose unless its flags say north: the earth-frame flag, or, when
+        // neither frame flag is set, the yaw lock.
+        TimedGimbal g;
+        g.time = time;
+        if (!GimbalAnglesOfQuaternion(Value(fields, subscription.q, 0), Value(fields, subscription.q, 1), Value(fields, subscription.q, 2), Value(fields, subscription.q, 3), &g.roll, &g.pitch, &g.yaw))
+        {
+            ++invalid;
+            break;
+        }
+        const double flags = Value(fields, subscription.gimbalFlags);
+        const uint32_t bits = flags >= 0.0 && flags < 65536.0 ? static_cast<uint32_t>(flags) : 0u; // a 16-bit field
+        g.yawFromNose = (bits & (GimbalYawInVehicleFrame | GimbalYawInEarthFrame)) != 0 ? (bits & GimbalYawInEarthFrame) == 0 : (bits & GimbalYawLock) == 0;
+        if (series.gimbal.size() < MaximumGimbalRecords)
+            series.gimbal.push_back(g);
         break;
     }
     case Topic::Battery:
@@ -913,6 +944,12 @@ void Reader::Finish()
     {
         flight->attitudes = std::move(source->series.attitudes);
         flight->attitudeSource = flight->streams[source->record].name;
+        flight->streams[source->record].used = true;
+    }
+    if (Stream* source = choose({Topic::GimbalStatus}, [](const Series& s) { return !s.gimbal.empty(); }))
+    {
+        flight->gimbal = std::move(source->series.gimbal);
+        flight->gimbalSource = flight->streams[source->record].name;
         flight->streams[source->record].used = true;
     }
     // The events of the instance whose nav_state fills the flight mode channel.

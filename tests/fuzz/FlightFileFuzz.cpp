@@ -54,6 +54,14 @@ void CheckFlight(const RecordedFlight& flight, size_t size)
         const RecordedStream* source = FindStream(flight, flight.attitudeSource);
         CHECK(source && source->used && source->count >= flight.attitudes.size());
     }
+    for (const TimedGimbal& g : flight.gimbal)
+        CHECK(std::isfinite(g.time) && std::isfinite(g.roll) && std::isfinite(g.pitch) && std::isfinite(g.yaw));
+    CHECK(flight.gimbal.size() <= MaximumGimbalRecords);
+    if (!flight.gimbal.empty())
+    {
+        const RecordedStream* source = FindStream(flight, flight.gimbalSource);
+        CHECK(source && source->used && source->count >= flight.gimbal.size());
+    }
     for (const RecordedStream& stream : flight.streams)
         CHECK(!stream.used || stream.count > 0);
     CHECK(flight.events.size() <= MaximumFlightEvents);

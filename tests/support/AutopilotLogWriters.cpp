@@ -439,6 +439,26 @@ int FlightModeAt(double seconds)
     return 3 + static_cast<int>(seconds / 5.0) % 3;
 }
 
+GimbalState GimbalAt(double seconds)
+{
+    return GimbalState{-0.3 - 0.02 * seconds, 0.05, 0.8 + 0.04 * seconds};
+}
+
+MavlinkPayload MountStatusPayload(int32_t pitchCdeg, int32_t rollCdeg, int32_t yawCdeg)
+{
+    Packer p;
+    p.I32(pitchCdeg).I32(rollCdeg).I32(yawCdeg).U8(1).U8(1).U8(2); // targets, then mount_mode, an extension
+    return {158, 134, p.bytes, 14};
+}
+
+MavlinkPayload GimbalDeviceAttitudeStatusPayload(uint32_t bootMs, uint16_t flags, const std::array<float, 4>& q)
+{
+    Packer p;
+    p.U32(bootMs).F32(q[0]).F32(q[1]).F32(q[2]).F32(q[3]).F32(0.0f).F32(0.0f).F32(0.0f).U32(0).U16(flags).U8(0).U8(0);
+    p.F32(std::nanf("")).F32(std::nanf("")).U8(0); // delta_yaw unknown
+    return {285, 137, p.bytes, 40};
+}
+
 uint16_t RcPulse(int channel, double seconds)
 {
     return static_cast<uint16_t>(1100 + 100 * channel + static_cast<int>(seconds * 10) % 50);
@@ -467,9 +487,15 @@ std::string CircleULog(const CircleFlight& flight)
     const char* topics[] = {"vehicle_global_position", "vehicle_gps_position", "vehicle_attitude", "battery_status", "vehicle_status", "input_rc", "actuator_outputs", "vehicle_air_data", "sensor_combined"};
     for (uint16_t id = 0; id < 9; ++id)
         log.Subscribe(0, id, topics[id]);
+    if (flight.gimbal)
+    {
+        log.Format("gimbal_device_attitude_status:uint64_t timestamp;uint8_t target_system;uint8_t target_component;uint16_t device_flags;float[4] q;float angular_velocity_x;"
+                   "float angular_velocity_y;float angular_velocity_z;uint32_t failure_flags;float delta_yaw;float delta_yaw_velocity;uint8_t gimbal_device_id;uint8_t[7] _padding0;");
+        log.Subscribe(0, 10, "gimbal_device_attitude_status");
+    }
 
     // Records of all kinds in time order, a sync message every second.
-    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {0, 1}}, {flight.attitudeRate, {2}}, {2.0, {3, 4}}, {10.0, {5, 6, 7}}, {flight.otherRate, {8}}, {1.0, {9}}});
+    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {0, 1}}, {flight.attitudeRate, {2}}, {2.0, {3, 4}}, {10.0, {5, 6, 7}}, {flight.otherRate, {8}}, {1.0, {9}}, {flight.gimbal ? 5.0 : 0.0, {10}}});
     for (const Pending& record : pending)
     {
         const double s = record.seconds;
@@ -477,6 +503,15 @@ std::string CircleULog(const CircleFlight& flight)
         const FlightState state = StateAt(flight, s);
         Packer p;
         p.U64(stamp);
+        if (record.kind == 10)
+        {
+            // The yaw from the nose: the vehicle-frame flag.
+            const GimbalState gimbal = GimbalAt(s);
+            const std::array<float, 4> q = Quaternion(gimbal.roll, gimbal.pitch, gimbal.yaw - state.yaw);
+            p.U8(1).U8(154).U16(32).F32(q[0]).F32(q[1]).F32(q[2]).F32(q[3]).Zeros(16).F32(0.0f).F32(0.0f).U8(1);
+            log.Data(10, p.bytes);
+            continue;
+        }
         switch (record.kind)
         {
         case 0:
@@ -553,7 +588,9 @@ std::string CircleDataFlash(const CircleFlight& flight)
         log.Message(140, at(FailsafeAt).U8(6).U8(1).bytes); // battery failsafe
         log.Message(138, at(FirstTextAt).Text(FirstText, 64).bytes).Message(138, at(SecondTextAt).Text(SecondText, 64).bytes);
     }
-    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {1, 2}}, {flight.attitudeRate, {0}}, {2.0, {3, 4}}, {10.0, {5, 6, 7}}, {flight.otherRate, {8}}});
+    if (flight.gimbal)
+        log.Format(150, "MNT", "QBffffffff", "TimeUS,I,DRoll,DPitch,DYawB,DYawE,Roll,Pitch,YawB,YawE");
+    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {1, 2}}, {flight.attitudeRate, {0}}, {2.0, {3, 4}}, {10.0, {5, 6, 7}}, {flight.otherRate, {8}}, {flight.gimbal ? 5.0 : 0.0, {9}}});
     const double Degrees = 180.0 / Pi;
     for (const Pending& record : pending)
     {
@@ -561,6 +598,15 @@ std::string CircleDataFlash(const CircleFlight& flight)
         const FlightState state = StateAt(flight, s);
         Packer p;
         p.U64(Micros(flight.bootTime + s));
+        if (record.kind == 9)
+        {
+            const GimbalState g = GimbalAt(s);
+            const float roll = static_cast<float>(g.roll * Degrees), pitch = static_cast<float>(g.pitch * Degrees);
+            const float yawE = static_cast<float>(g.yaw * Degrees), yawB = static_cast<float>((g.yaw - state.yaw) * Degrees);
+            p.U8(0).F32(roll).F32(pitch).F32(yawB).F32(yawE).F32(roll).F32(pitch).F32(yawB).F32(yawE);
+            log.Message(150, p.bytes);
+            continue;
+        }
         switch (record.kind)
         {
         case 0:
@@ -608,13 +654,28 @@ std::string CircleTelemetry(const CircleFlight& flight, int version)
     FrameOptions station = autopilot;
     station.system = 255;
     station.component = 190;
-    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {1, 2}}, {flight.attitudeRate, {3}}, {1.0, {0, 9}}, {2.0, {4, 5, 6}}, {10.0, {7, 8}}, {flight.otherRate, {10}}});
+    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {1, 2}}, {flight.attitudeRate, {3}}, {1.0, {0, 9}}, {2.0, {4, 5, 6}}, {10.0, {7, 8}}, {flight.otherRate, {10}}, {flight.gimbal ? 5.0 : 0.0, {11}}});
     for (const Pending& record : pending)
     {
         const double s = record.seconds;
         const FlightState state = StateAt(flight, s);
         const uint32_t bootMs = static_cast<uint32_t>(std::lround((flight.bootTime + s) * 1000.0));
         const uint64_t stamp = flight.wallStart * 1000000ull + Micros(s + LinkDelay);
+        if (record.kind == 11)
+        {
+            const GimbalState g = GimbalAt(s);
+            const auto centidegrees = [](double radians) { return static_cast<int32_t>(std::lround(radians * 18000.0 / Pi)); };
+            if (version == 1)
+                log.Record(stamp, MountStatusPayload(centidegrees(g.pitch), centidegrees(g.roll), centidegrees(g.yaw - state.yaw)), autopilot);
+            else
+            {
+                // The gimbal's own component, on a clock of its own that started later.
+                FrameOptions gimbal = autopilot;
+                gimbal.component = 154;
+                log.Record(stamp, GimbalDeviceAttitudeStatusPayload(bootMs - 60000, 64, Quaternion(g.roll, g.pitch, g.yaw)), gimbal);
+            }
+            continue;
+        }
         switch (record.kind)
         {
         case 0:

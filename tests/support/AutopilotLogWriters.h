@@ -186,6 +186,7 @@ struct CircleFlight
     double otherRate = 0.0;          // records a second of a topic or message the replay does not use
     uint64_t wallStart = 1714557600; // seconds since 1970 at the start (telemetry time stamps)
     bool events = false;             // the records of FlightEventsAt as well
+    bool gimbal = false;             // the camera's gimbal too, as GimbalAt says, 5 records a second
 };
 
 // What the writers record of the events when CircleFlight::events is set, as seconds after
@@ -205,6 +206,20 @@ struct FlightState
 
 // The state `seconds` after the start.
 FlightState StateAt(const CircleFlight& flight, double seconds);
+
+// The camera's attitude in the Earth frame `seconds` after the start, radians: pitch below the
+// horizon and tilting on, a slight roll, the view turning from north-east through east. ULog
+// records it with the yaw from the nose (the vehicle-frame flag), DataFlash as MNT's Roll,
+// Pitch and YawE in degrees, telemetry version 1 as MOUNT_STATUS (centidegrees, the yaw
+// from the nose) and version 2 as GIMBAL_DEVICE_ATTITUDE_STATUS from the gimbal's own
+// component and clock (the earth-frame flag).
+struct GimbalState
+{
+    double pitch, roll, yaw;
+};
+GimbalState GimbalAt(double seconds);
+MavlinkPayload MountStatusPayload(int32_t pitchCdeg, int32_t rollCdeg, int32_t yawCdeg);
+MavlinkPayload GimbalDeviceAttitudeStatusPayload(uint32_t bootMs, uint16_t flags, const std::array<float, 4>& q);
 
 // The flight as each format records it: ULog with vehicle_global_position, vehicle_gps_position,
 // vehicle_attitude, battery_status, vehicle_status, input_rc, actuator_outputs and
