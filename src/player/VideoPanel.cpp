@@ -295,7 +295,9 @@ std::string VideoPanel::Line() const
     char rate[48] = "";
     if (std::fabs(sync.rate - 1.0) > 1e-9)
         snprintf(rate, sizeof rate, ", rate %.5f", sync.rate);
-    snprintf(line, sizeof line, "video %s: %s  offset %+.1f s (%s%s)", name.c_str(), Where().c_str(), sync.offset, sync.method.c_str(), rate);
+    // A fitted offset a hair below zero reads as +0.0, not -0.0.
+    const double offset = std::fabs(sync.offset) < 0.05 ? 0.0 : sync.offset;
+    snprintf(line, sizeof line, "video %s: %s  offset %+.1f s (%s%s)", name.c_str(), Where().c_str(), offset, sync.method.c_str(), rate);
     return line;
 }
 
