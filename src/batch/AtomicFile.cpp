@@ -3,6 +3,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 std::string TemporaryNameFor(const std::string& path)
@@ -31,5 +34,33 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
         errno = error;
         return false;
     }
+    return true;
+}
+
+std::string PathWithExtension(const std::string& path, const std::string& extension)
+{
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    const bool hasOne = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return (hasOne ? path.substr(0, dot) : path) + extension;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error)
+{
+    if (WriteFileAtomically(path, text.data(), text.size()))
+        return true;
+    *error = "cannot write '" + path + "': " + strerror(errno);
+    return false;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+    {
+        *error = "cannot open '" + path + "': " + strerror(errno);
+        return false;
+    }
+    bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     return true;
 }

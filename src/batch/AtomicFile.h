@@ -13,3 +13,12 @@ std::string TemporaryNameFor(const std::string& path);
 
 // False (with errno saying why, and no file left behind) when writing fails.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
+// `path` with its extension (the last dot's part of the file name, when there is one and
+// the name is more than it) replaced by `extension` (".events.csv"): a file beside it.
+std::string PathWithExtension(const std::string& path, const std::string& extension);
+
+// The same for text, false with *error "cannot write 'PATH': why".
+bool WriteFileAtomically(const std::string& path, const std::string& text, std::string* error);
+// The whole of a file that a writer of ours may be renaming over: false with *error
+// "cannot open 'PATH': why".
+bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);

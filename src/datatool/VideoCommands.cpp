@@ -73,7 +73,7 @@ bool LoadAnyFlight(const std::string& path, LoadedFlight* flight, std::string* w
 double FlightStartUtc(const LoadedFlight& flight)
 {
     double seconds = 0.0;
-    return !flight.rows.empty() && LogRowUtc(flight.rows.front(), &seconds) ? seconds : -1.0;
+    return !flight.rows.empty() && RowUtcSeconds(flight.rows.front(), &seconds) ? seconds : -1.0;
 }
 
 // The clip's telemetry subtitles beside it: STEM.SRT, else STEM.srt; "" when there are none.
@@ -247,7 +247,7 @@ public:
         const SampleRow& sample = rows[row];
         std::string first;
         double utc = 0.0;
-        if (LogRowUtc(sample, &utc))
+        if (RowUtcSeconds(sample, &utc))
         {
             const long long second = static_cast<long long>(std::floor(std::fmod(utc, SecondsPerDay)));
             first = Printed("%02.0f:%02.0f", static_cast<double>(second / 3600), static_cast<double>(second / 60 % 60)) + Printed(":%02.0f UTC", static_cast<double>(second % 60));
@@ -353,10 +353,10 @@ int RunSubtitlesCommand(int argc, char** argv)
     line.Text("--for", "CLIP", &clip, "on this clip's clock, through the sync beside it (`sync`), and only within the clip");
     line.Json(&json);
     const CommandLineOutcome parsed = line.Parse(argc, argv, 2);
-    if (parsed.run && out.empty())
-        return EndOfCommandLine("subtitles", line.Refuse(NothingGiven("--out FILE")), argc, argv);
     if (!parsed.run)
         return EndOfCommandLine("subtitles", parsed, argc, argv);
+    if (out.empty())
+        return EndOfCommandLine("subtitles", line.Refuse(NothingGiven("--out FILE")), argc, argv);
     CommandReport report("subtitles", json);
 
     LoadedFlight flight;

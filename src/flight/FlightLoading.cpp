@@ -30,36 +30,23 @@ static void LoadPlanBeside(const char* path, FlightPlan* plan)
         fprintf(stderr, "plan: %s\n", note.c_str());
 }
 
-// The events file beside a keyword log, when there is one.
-static void LoadEventsBeside(const char* path, std::vector<FlightEvent>* events)
+// A file of records beside a keyword log (its events, its camera's attitudes), when there is
+// one: what its reader could not take is said under `what`.
+template <typename Record>
+static void LoadBeside(const std::string& besidePath, const char* what, const char* record, std::vector<Record>* records,
+                       bool (*read)(const std::string&, std::vector<Record>*, size_t*, std::string*))
 {
-    events->clear();
-    const std::string eventsPath = EventsPathFor(path);
+    records->clear();
     struct stat status;
-    if (stat(eventsPath.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+    if (stat(besidePath.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return;
     size_t skipped = 0;
     std::string error;
-    if (!ReadFlightEvents(eventsPath, events, &skipped, &error))
-        fprintf(stderr, "events: %s\n", error.c_str());
+    if (!read(besidePath, records, &skipped, &error))
+        fprintf(stderr, "%s: %s\n", what, error.c_str());
     else if (skipped > 0)
-        fprintf(stderr, "events: '%s': %zu %s no event and %s skipped\n", eventsPath.c_str(), skipped, skipped == 1 ? "line holds" : "lines hold", skipped == 1 ? "was" : "were");
-}
-
-// The camera's attitudes beside a keyword log (NAME.camera.csv), when there are some.
-static void LoadCameraBeside(const char* path, std::vector<TimedGimbal>* gimbal)
-{
-    gimbal->clear();
-    const std::string cameraPath = CameraPathFor(path);
-    struct stat status;
-    if (stat(cameraPath.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return;
-    size_t skipped = 0;
-    std::string error;
-    if (!ReadCameraAttitudes(cameraPath, gimbal, &skipped, &error))
-        fprintf(stderr, "camera: %s\n", error.c_str());
-    else if (skipped > 0)
-        fprintf(stderr, "camera: '%s': %zu %s no attitude and %s skipped\n", cameraPath.c_str(), skipped, skipped == 1 ? "line holds" : "lines hold", skipped == 1 ? "was" : "were");
+        fprintf(stderr, "%s: '%s': %zu %s no %s and %s skipped\n", what, besidePath.c_str(), skipped, skipped == 1 ? "line holds" : "lines hold", record,
+                skipped == 1 ? "was" : "were");
 }
 
 // A directory opens for reading on Linux but yields only a read error; it is no log.
@@ -388,8 +375,8 @@ int LoadFlight(const char* path, const char* samples, FlightFiles flightFiles, L
     const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows, &flight->plan, &flight->gimbal) : 1;
     if (converted > 0)
     {
-        LoadEventsBeside(path, &flight->events);
-        LoadCameraBeside(path, &flight->gimbal);
+        LoadBeside(EventsPathFor(path), "events", "event", &flight->events, ReadFlightEvents);
+        LoadBeside(CameraPathFor(path), "camera", "attitude", &flight->gimbal, ReadCameraAttitudes);
         LoadPlanBeside(path, &flight->plan);
         ScanEveryRow(log, &flight->rows, &flight->unselectedRows);
     }

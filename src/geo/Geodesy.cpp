@@ -13,6 +13,16 @@ double GroundDistance(double latitude1, double longitude1, double latitude2, dou
     return 2.0 * EarthRadius * std::asin(std::sqrt(std::min(1.0, h)));
 }
 
+double WrapAngle(double angle)
+{
+    angle = std::fmod(angle, TwoPi);
+    if (angle > Pi)
+        angle -= TwoPi;
+    else if (angle <= -Pi)
+        angle += TwoPi;
+    return angle;
+}
+
 double WrapLongitude(double longitude)
 {
     const double wrapped = std::fmod(longitude + 180.0, 360.0);

@@ -19,6 +19,9 @@ const double MapLatitudeLimit = 85.0511287798;
 // The longitude in degrees brought into [-180, 180) by whole turns, for reading a source
 // that knows each place by one longitude only.
 double WrapLongitude(double longitude);
+// An angle in radians brought into (-pi, pi] by whole turns: the short way from one bearing
+// to another.
+double WrapAngle(double angle);
 
 // Metres along the ground between two positions (latitude, longitude in degrees) on the
 // sphere of EarthRadius: the great-circle distance by the haversine, which stays exact for

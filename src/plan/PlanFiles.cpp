@@ -15,7 +15,7 @@ namespace
 // A plan, task or airspace file is text a person could read; a country's airspace is a few MB.
 const long LargestPlanFile = 64L << 20;
 
-bool ReadWholeFile(const std::string& path, std::string* text, std::string* error)
+bool ReadPlanText(const std::string& path, std::string* text, std::string* error)
 {
     FILE* file = fopen(path.c_str(), "rb");
     if (!file)
@@ -90,7 +90,7 @@ static bool OursOrAbsent(const std::string& path)
     if (stat(path.c_str(), &status) != 0)
         return true;
     std::string text, error;
-    return ReadWholeFile(path, &text, &error) && text.find(WrittenByMark) != std::string::npos;
+    return ReadPlanText(path, &text, &error) && text.find(WrittenByMark) != std::string::npos;
 }
 
 bool WritePlanFilesBeside(const std::string& logPath, const FlightPlan& plan, double takeoff, std::vector<std::string>* written, std::string* error)
@@ -141,7 +141,7 @@ bool ReadPlanFile(const std::string& path, FlightPlan* plan, std::string* error)
         return false;
     }
     std::string text;
-    if (!ReadWholeFile(path, &text, error))
+    if (!ReadPlanText(path, &text, error))
         return false;
     bool read = false;
     std::string why;
@@ -166,7 +166,7 @@ bool ReadPlanFile(const std::string& path, FlightPlan* plan, std::string* error)
 bool ReadAirspaceFile(const std::string& path, FlightPlan* plan, std::string* error)
 {
     std::string text, why;
-    if (!ReadWholeFile(path, &text, error))
+    if (!ReadPlanText(path, &text, error))
         return false;
     if (!ReadOpenAir(text, plan, &why))
     {

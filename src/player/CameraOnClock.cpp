@@ -8,15 +8,6 @@
 namespace
 {
 
-double Wrapped(double angle)
-{
-    angle = std::fmod(angle, TwoPi);
-    if (angle > Pi)
-        angle -= TwoPi;
-    else if (angle <= -Pi)
-        angle += TwoPi;
-    return angle;
-}
 
 } // namespace
 
@@ -45,9 +36,9 @@ bool GimbalAt(const std::vector<TimedGimbal>& gimbal, double time, TimedGimbal* 
     const double f = (time - a.time) / (b.time - a.time);
     *attitude = a;
     attitude->time = time;
-    attitude->pitch = a.pitch + f * Wrapped(b.pitch - a.pitch);
-    attitude->roll = a.roll + f * Wrapped(b.roll - a.roll);
-    attitude->yaw = Wrapped(a.yaw + f * Wrapped(b.yaw - a.yaw));
+    attitude->pitch = a.pitch + f * WrapAngle(b.pitch - a.pitch);
+    attitude->roll = a.roll + f * WrapAngle(b.roll - a.roll);
+    attitude->yaw = WrapAngle(a.yaw + f * WrapAngle(b.yaw - a.yaw));
     return true;
 }
 

@@ -49,20 +49,6 @@ bool LogsDates(const FlightRows& flight)
 }
 } // namespace
 
-bool RowUtcSeconds(const SampleRow& row, double* seconds)
-{
-    const int32_t date = row.gps_date;
-    const int32_t day = date / 10000, month = date / 100 % 100, year = date % 100;
-    if (date <= 0 || day < 1 || day > 31 || month < 1 || month > 12 || !std::isfinite(row.gps_time))
-        return false;
-    if (row.gps_time > 2.0 * SecondsPerDay)
-        *seconds = row.gps_time;
-    else
-        // Two digits of year: 1980 onwards, as GPS dates begin then.
-        *seconds = static_cast<double>(DaysFromCivil(year < 80 ? 2000 + year : 1900 + year, month, day)) * SecondsPerDay + row.gps_time;
-    return true;
-}
-
 int32_t TakeoffRow(const FlightRows& flight)
 {
     double lowest = std::numeric_limits<double>::infinity();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "log/SampleRow.h"
+#include "track/TrackReading.h" // RowUtcSeconds, by which flights line up by time of day
 
 // Several flights on one clock. Each flight's rows are put on a common time axis, shifted so
 // that the flights line up as asked; the player's clock runs over every time at which some
@@ -22,11 +23,6 @@ enum class FlightAlignment
 bool ParseFlightAlignment(const std::string& word, FlightAlignment* alignment);
 // As the display names it: "by time of day", "at take-off", "at the start".
 const char* AlignmentName(FlightAlignment alignment);
-
-// The row's time as seconds since 1970 (UTC), when the row logs a date (gps_date, DDMMYY):
-// gps_time is then the seconds of that day, or already seconds since 1970 when it is more
-// than two days' worth.
-bool RowUtcSeconds(const SampleRow& row, double* seconds);
 
 // A flight has left the ground at its first row that lies TakeoffClimb above the lowest
 // altitude logged before it; a flight that never climbs so far takes off at its first row.

@@ -42,10 +42,9 @@ const KeyBinding Bindings[] = {
     {'[', PlayerAction::ZoomOut},
     {'n', PlayerAction::NextFlight},
     {'m', PlayerAction::TogglePlan},
-    {'c', PlayerAction::ToggleVideo},
-    {'x', PlayerAction::SwapVideo},
-    {'(', PlayerAction::VideoEarlier},
-    {')', PlayerAction::VideoLater},
+    // The video panel's: shown, swapped with the scene, and the clip nudged either way.
+    {'c', PlayerAction::ToggleVideo}, {'x', PlayerAction::SwapVideo},
+    {'(', PlayerAction::VideoEarlier}, {')', PlayerAction::VideoLater},
     {'k', PlayerAction::ToggleCameraView},
 };
 

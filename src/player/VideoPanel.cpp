@@ -29,22 +29,22 @@ std::string FileName(const std::string& path)
 
 bool Within(const PanelRect& outer, double x, double y)
 {
-    return x >= outer.left && x <= outer.left + outer.width && y >= outer.bottom && y <= outer.bottom + outer.height;
+    return x >= outer.left && x <= outer.Right() && y >= outer.bottom && y <= outer.Top();
 }
 
 // The rectangle `whole` less `hole`, as the cells of the grid their edges cut (at most eight),
 // each as two triangles with the texture's coordinates across `whole` (its top row first).
 void AddRectLessHole(std::vector<osg::Vec3>& vertices, std::vector<osg::Vec2>& texture, const PanelRect& whole, const PanelRect* hole)
 {
-    const double right = whole.left + whole.width;
-    const double top = whole.bottom + whole.height;
+    const double right = whole.Right();
+    const double top = whole.Top();
     std::vector<double> xs{whole.left, right};
     std::vector<double> ys{whole.bottom, top};
     if (hole)
     {
-        for (double x : {hole->left, hole->left + hole->width})
+        for (double x : {hole->left, hole->Right()})
             xs.push_back(std::clamp(x, whole.left, right));
-        for (double y : {hole->bottom, hole->bottom + hole->height})
+        for (double y : {hole->bottom, hole->Top()})
             ys.push_back(std::clamp(y, whole.bottom, top));
     }
     std::sort(xs.begin(), xs.end());

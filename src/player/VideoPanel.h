@@ -23,14 +23,6 @@
 // own shape. Outside the clip's span the panel is dark and says where the clip lies; it never
 // holds a frame of another moment.
 
-// The panel's share of the window's width, and its margin from the window's edges.
-const double VideoPanelShare = 0.32;
-const double VideoPanelMargin = 8.0; // pixels
-// How far the offset keys move the clip against the flight.
-const double VideoNudgeSeconds = 0.1;
-// Frames are decoded no wider than this: the panel, swapped, fills a window of this width.
-const int VideoDecodeWidth = 960;
-
 // A rectangle of the window in pixels, origin at the bottom left.
 struct PanelRect
 {
@@ -38,7 +30,18 @@ struct PanelRect
     double bottom = 0.0;
     double width = 0.0;
     double height = 0.0;
+
+    double Right() const { return left + width; }
+    double Top() const { return bottom + height; }
 };
+
+// The panel's share of the window's width, and its margin from the window's edges.
+const double VideoPanelShare = 0.32;
+const double VideoPanelMargin = 8.0; // pixels
+// How far the offset keys move the clip against the flight.
+const double VideoNudgeSeconds = 0.1;
+// Frames are decoded no wider than this: the panel, swapped, fills a window of this width.
+const int VideoDecodeWidth = 960;
 
 // Where the panel lies in a window of width x height for a picture of `aspect` (width over
 // height): VideoPanelShare of the width across, at the top right within the margin.

@@ -20,11 +20,8 @@
 // bearing of the view; whole angles across and up the picture.
 struct CameraPose
 {
-    double pitch = 0.0;
-    double roll = 0.0;
-    double yaw = 0.0;
-    double horizontalFov = 0.0;
-    double verticalFov = 0.0;
+    double pitch = 0.0, roll = 0.0, yaw = 0.0;
+    double horizontalFov = 0.0, verticalFov = 0.0;
 };
 
 // A ray that meets no ground within this reach (above the horizon, or over a long slope

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "batch/AtomicFile.h"
 #include "geo/Geodesy.h"
@@ -96,10 +97,7 @@ bool FieldOfViewOfFocalLength(double millimetres, double* horizontal, double* ve
 
 std::string CameraPathFor(const std::string& logPath)
 {
-    const size_t slash = logPath.rfind('/');
-    const size_t dot = logPath.rfind('.');
-    const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-    return (extension ? logPath.substr(0, dot) : logPath) + ".camera.csv";
+    return PathWithExtension(logPath, ".camera.csv");
 }
 
 bool WriteCameraAttitudes(const std::string& path, const std::vector<TimedGimbal>& gimbal, std::string* error)
@@ -118,22 +116,18 @@ bool WriteCameraAttitudes(const std::string& path, const std::vector<TimedGimbal
         text.append(line, static_cast<size_t>(length));
         text += '\n';
     }
-    if (WriteFileAtomically(path, text.data(), text.size()))
-        return true;
-    *error = "cannot write '" + path + "': " + strerror(errno);
-    return false;
+    return WriteFileAtomically(path, text, error);
 }
 
 bool ReadCameraAttitudes(const std::string& path, std::vector<TimedGimbal>* gimbal, size_t* skipped, std::string* error)
 {
-    gimbal->clear();
+    std::string bytes;
+    const bool read = ReadWholeFile(path, &bytes, error);
     *skipped = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-    {
-        *error = "cannot open '" + path + "': " + strerror(errno);
+    gimbal->clear();
+    if (!read)
         return false;
-    }
+    std::istringstream file(bytes);
     std::string line;
     if (!std::getline(file, line) || (line.empty() ? line : line.substr(0, line.back() == '\r' ? line.size() - 1 : line.size())) != HeaderLine)
     {

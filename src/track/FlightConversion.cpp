@@ -22,15 +22,6 @@ const double MaximumPitch = 30.0 * Pi / 180.0; // steeper derived pitch is GPS h
 const size_t MaximumRows = 1000000;           // ten times what the replay reads (100000), some 330 MB of rows
 const double MaximumTicks = 2e9;              // sample numbers are 32-bit
 
-double WrapAngle(double angle)
-{
-    angle = std::fmod(angle, TwoPi);
-    if (angle > Pi)
-        angle -= TwoPi;
-    else if (angle <= -Pi)
-        angle += TwoPi;
-    return angle;
-}
 
 // The records sorted by time, of finite values, one per time (the first in file order).
 template <typename Record, typename Finite>

@@ -173,10 +173,7 @@ bool AppendFlightEvent(std::vector<FlightEvent>* events, size_t* overflow, doubl
 
 std::string EventsPathFor(const std::string& logPath)
 {
-    const size_t slash = logPath.rfind('/');
-    const size_t dot = logPath.rfind('.');
-    const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-    return (extension ? logPath.substr(0, dot) : logPath) + ".events.csv";
+    return PathWithExtension(logPath, ".events.csv");
 }
 
 bool WriteFlightEvents(const std::string& path, const std::vector<FlightEvent>& events, std::string* error)
@@ -190,23 +187,16 @@ bool WriteFlightEvents(const std::string& path, const std::vector<FlightEvent>& 
         AppendText(&text, event.text);
         text += '\n';
     }
-    if (WriteFileAtomically(path, text.data(), text.size()))
-        return true;
-    *error = "cannot write '" + path + "': " + strerror(errno);
-    return false;
+    return WriteFileAtomically(path, text, error);
 }
 
 bool ReadFlightEvents(const std::string& path, std::vector<FlightEvent>* events, size_t* skipped, std::string* error)
 {
     events->clear();
     *skipped = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-    {
-        *error = "cannot open '" + path + "': " + strerror(errno);
+    std::string bytes;
+    if (!ReadWholeFile(path, &bytes, error))
         return false;
-    }
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     size_t at = 0;
     std::vector<std::string> fields;
     if (!ReadRecord(bytes, &at, &fields) || fields.size() != 4 || fields[0] + "," + fields[1] + "," + fields[2] + "," + fields[3] != HeaderLine)

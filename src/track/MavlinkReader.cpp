@@ -63,10 +63,6 @@ const double AutopilotPx4 = 12;     // HEARTBEAT autopilot values whose custom_m
 const double AutopilotArduPilot = 3;
 const size_t StatusTextLength = 50; // bytes of a STATUSTEXT's text (a chunk of a longer one when id is set)
 const size_t ParamIdLength = 16;    // bytes of PARAM_VALUE's param_id, NUL-terminated only when shorter
-// GIMBAL_DEVICE_FLAGS that say which way the gimbal's yaw counts.
-const uint32_t GimbalYawLock = 16;
-const uint32_t GimbalYawInVehicleFrame = 32;
-const uint32_t GimbalYawInEarthFrame = 64;
 
 struct Frame
 {
@@ -88,6 +84,9 @@ enum class Check
     BadChecksum,
     Incompatible, // incompatibility flags other than signing
 };
+
+// GIMBAL_DEVICE_FLAGS that say which way the gimbal's yaw counts.
+enum GimbalFlag : uint32_t { GimbalYawLock = 16, GimbalYawInVehicleFrame = 32, GimbalYawInEarthFrame = 64 };
 
 uint64_t BigEndianStamp(const uint8_t* bytes)
 {

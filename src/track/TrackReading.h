@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "log/SampleRow.h"
 #include "track/FlightFile.h"
 #include "track/RecordedFlight.h"
 
@@ -28,6 +29,11 @@ const double SecondsPerDay = 86400.0;
 int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day);
 // The date of a day since 1970-01-01: its inverse.
 void CivilFromDays(int64_t days, int64_t* year, int64_t* month, int64_t* day);
+
+// A log row's time as seconds since 1970 (UTC), when the row logs a date (gps_date, DDMMYY):
+// gps_time is then the seconds of that day, or already seconds since 1970 when it is more
+// than two days' worth. The player lines flights up by it, and a clip is synced by it.
+bool RowUtcSeconds(const SampleRow& row, double* seconds);
 
 // The points a reader leaves out, by reason, each reason with the line of its first point.
 class SkippedPoints

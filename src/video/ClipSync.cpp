@@ -23,11 +23,7 @@ bool FiniteNumber(const nlohmann::json& value) { return value.is_number() && std
 
 std::string ClipSyncPath(const std::string& clip)
 {
-    size_t slash = clip.find_last_of('/');
-    size_t dot = clip.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
-        return clip + ".sync";
-    return clip.substr(0, dot) + ".sync";
+    return PathWithExtension(clip, ".sync");
 }
 
 bool ReadClipSync(const std::string& path, ClipSync* sync, std::string* error)

@@ -346,20 +346,6 @@ std::string Format(const char* format, double a, double b = 0.0, double c = 0.0)
 
 } // namespace
 
-bool LogRowUtc(const SampleRow& row, double* seconds)
-{
-    const int32_t date = row.gps_date;
-    const int32_t day = date / 10000, month = date / 100 % 100, year = date % 100;
-    if (date <= 0 || day < 1 || day > 31 || month < 1 || month > 12 || !std::isfinite(row.gps_time))
-        return false;
-    if (row.gps_time > 2.0 * SecondsPerDay)
-        *seconds = row.gps_time;
-    else
-        // Two digits of year: 1980 onwards, as GPS dates begin then.
-        *seconds = static_cast<double>(DaysFromCivil(year < 80 ? 2000 + year : 1900 + year, month, day)) * SecondsPerDay + row.gps_time;
-    return true;
-}
-
 SyncFitResult FitClipToFlight(const std::vector<SrtCue>& cues, const FlightRows& rows, const SyncFitLimits& limits)
 {
     SyncFitResult result;

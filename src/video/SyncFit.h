@@ -19,10 +19,6 @@
 // difference of their ground speeds. A clip that fits nowhere, or fits as well at a second,
 // distinct offset (a hover, a lap flown twice), is refused rather than placed by chance.
 
-// The flight's time at a row as UTC seconds since 1970, when the row logs a date (gps_date,
-// DDMMYY): gps_time is then the seconds of that day, or already seconds since 1970 when it is
-// more than two days' worth. The player lines flights up by the same reading.
-bool LogRowUtc(const SampleRow& row, double* seconds);
 
 // A clip whose clock is off the flight's by more than this share runs with a drift.
 const double DriftShare = 0.001;
