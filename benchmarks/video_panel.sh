@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The onboard video's cost: the decoder's time per frame of a 1920x1080 clip at 30 frames a
-# second (made here with ffmpeg's test pattern, H.264), and the player's frame rate in a
-# 1280x720 window on the current display with the clip in its panel and without it. The frame
+# second (made here with ffmpeg's test pattern, H.264), and the player's frame rate in its
+# window (the current display's screen) with the clip in its panel and without it. The frame
 # rate is that of the frames past the start: runs of 100 and of 700 frames, their difference.
 # Prints one line:
 #
