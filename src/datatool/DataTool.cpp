@@ -1,4 +1,5 @@
 #include "datatool/DataTool.h"
+#include "datatool/ExportCommand.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -286,5 +287,7 @@ int RunDataTool(int argc, char** argv)
         return RunSyncCommand(argc, argv);
     if (strcmp(command, "subtitles") == 0)
         return RunSubtitlesCommand(argc, argv);
+    if (strcmp(command, "export") == 0)
+        return RunExportCommand(argc, argv);
     return RunCheck(argc, argv, WriteCheckPlot);
 }

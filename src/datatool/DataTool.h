@@ -15,7 +15,7 @@
 const int DataToolUsage = ExitUsage;
 
 // Whether `word` names one of the commands: plan, dem, imagery, fetch, world, track, check,
-// sync, subtitles.
+// sync, subtitles, export.
 bool IsDataCommand(const char* word);
 
 // The tool's command line without a command (argv[1] is none of them): the overview of the
@@ -29,10 +29,15 @@ std::string DataCommandName(const char* program, const char* command);
 // help; after a usage error DataToolUsage, with the JSON object when --json is on the line.
 int EndOfCommandLine(const char* command, const CommandLineOutcome& outcome, int argc, char** argv);
 
+struct LoadedFlight;
+// A keyword log, or a flight file of any format `track` reads, converted in memory as the
+// player converts it; every row, whatever sample numbers it has. False with *why.
+bool LoadAnyFlight(const std::string& path, LoadedFlight* flight, std::string* why);
+
 // The most downloads a run of fetch or world may be allowed (--max-tiles).
 const int MostTilesARun = 1000000;
 
-// The full tool: plan, dem, imagery, fetch, world, track, check, sync and subtitles (see the usage text). argv[0] is the
+// The full tool: plan, dem, imagery, fetch, world, track, check, sync, subtitles and export (see the usage text). argv[0] is the
 // program name. Returns the process exit status.
 int RunDataTool(int argc, char** argv);
 

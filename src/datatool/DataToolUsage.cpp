@@ -20,6 +20,7 @@ const struct
     {"check", "LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png] [--plan FILE] [--airspace FILE] [--json] [--skip-existing]"},
     {"sync", "LOG CLIP [--json]  (writes the clip's sync beside it)"},
     {"subtitles", "LOG --out FILE.srt|FILE.ass [--for CLIP] [--json]"},
+    {"export", "FLIGHT --to FORMAT [--out PATH] [--json]  (the flight for other programs)"},
 };
 
 } // namespace
@@ -45,7 +46,7 @@ int RunDataToolOverview(int argc, char** argv)
     std::string commands = "The commands:\n";
     for (const auto& each : DataCommands)
         commands += std::string("  ") + program + " " + each.name + " " + each.synopsis + "\n";
-    line.Positional("COMMAND", &command, "plan, dem, imagery, fetch, world, track, check, sync or subtitles");
+    line.Positional("COMMAND", &command, "plan, dem, imagery, fetch, world, track, check, sync, subtitles or export");
     line.App().footer(commands);
     const CommandLineOutcome outcome = line.Parse(argc, argv, 1);
     // Only a command line without a known command comes here.

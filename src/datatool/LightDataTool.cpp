@@ -55,7 +55,7 @@ int RunLightDataTool(int argc, char** argv)
     // The plot is drawn with cairo, which only the full tool links.
     if (strcmp(command, "check") == 0 && !AsksForPlot(argc, argv))
         return RunCheck(argc, argv, nullptr);
-    // plan, dem, imagery, fetch, world, sync, subtitles (libav) and check --plot: the full tool
+    // plan, dem, imagery, fetch, world, sync, subtitles (libav), export and check --plot: the full tool
     // reads their command lines.
     return HandOver(argv);
 }

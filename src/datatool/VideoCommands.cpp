@@ -44,31 +44,6 @@ std::string FileName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A keyword log, or a flight file of any format `track` reads, converted in memory as the
-// player converts it; every row, whatever sample numbers it has.
-bool LoadAnyFlight(const std::string& path, LoadedFlight* flight, std::string* why)
-{
-    const LogFileKind kind = ClassifyLogFile(path);
-    if (kind == LogFileKind::Unopenable)
-    {
-        *why = "cannot open the flight '" + path + "'";
-        return false;
-    }
-    // Anything else would be echoed by the log's scanner byte by byte.
-    if (kind != LogFileKind::FlightLog && !DetectFlightFileFormat(path))
-    {
-        *why = "'" + path + "' is no flight: give a keyword log or a flight file `track` reads";
-        return false;
-    }
-    SelectEverySample();
-    if (LoadFlight(path.c_str(), nullptr, FlightFiles::Convert, LoadReport::Quiet, flight) != 0 || flight->rows.empty())
-    {
-        *why = "no row of '" + path + "' holds a position";
-        return false;
-    }
-    return true;
-}
-
 // UTC seconds since 1970 of the flight's first row; -1 when the log logs no date.
 double FlightStartUtc(const LoadedFlight& flight)
 {
@@ -410,3 +385,27 @@ int RunSubtitlesCommand(int argc, char** argv)
     report.Count("cues", static_cast<double>(cues.size()));
     return report.Finish(CommandStatus::Done);
 }
+
+bool LoadAnyFlight(const std::string& path, LoadedFlight* flight, std::string* why)
+{
+    const LogFileKind kind = ClassifyLogFile(path);
+    if (kind == LogFileKind::Unopenable)
+    {
+        *why = "cannot open the flight '" + path + "'";
+        return false;
+    }
+    // Anything else would be echoed by the log's scanner byte by byte.
+    if (kind != LogFileKind::FlightLog && !DetectFlightFileFormat(path))
+    {
+        *why = "'" + path + "' is no flight: give a keyword log or a flight file `track` reads";
+        return false;
+    }
+    SelectEverySample();
+    if (LoadFlight(path.c_str(), nullptr, FlightFiles::Convert, LoadReport::Quiet, flight) != 0 || flight->rows.empty())
+    {
+        *why = "no row of '" + path + "' holds a position";
+        return false;
+    }
+    return true;
+}
+

@@ -1,0 +1,57 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "flight/LoadedFlight.h"
+
+// A flight written for other programs: Google Earth and GIS (KML, KMZ), Tacview (ACMI) and
+// everything else (GPX). Each writer takes the flight as the player has it (rows, events,
+// plan) and gives the whole file's bytes, or false with a line saying why; the command writes
+// them whole or not at all.
+
+// What a writer is given beside the flight.
+struct ExportInput
+{
+    const LoadedFlight* flight = nullptr;
+    std::string title;                    // the flight's file name without its folder
+    std::vector<std::string> attribution; // the credits of the world's data, when it has any
+};
+
+// One exported point of a row: where, when and how the aircraft stood.
+struct ExportPoint
+{
+    double latitude = 0.0;  // degrees
+    double longitude = 0.0; // degrees
+    double altitude = 0.0;  // metres above sea level, as logged
+    double utc = -1.0;      // seconds since 1970, when the log is dated; else < 0
+    double seconds = 0.0;   // from the first row
+    double heading = 0.0;   // degrees clockwise from north, the nose's
+    double pitch = 0.0;     // degrees, nose up positive
+    double roll = 0.0;      // degrees, right wing down positive
+    bool attitude = false;  // whether the log gave pitch and roll (else they are 0)
+};
+
+// The flight's rows as points, in order; rows without a finite position are left out.
+std::vector<ExportPoint> ExportPoints(const ExportInput& input);
+
+// "2019-08-25T08:22:54.125Z": UTC with milliseconds.
+std::string IsoUtc(double utc);
+
+// A format: its word for --to, the ending of the files it writes, and its writer.
+struct ExportFormat
+{
+    const char* word;
+    const char* extension; // ".kml", ".zip.acmi", ...
+    bool (*write)(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
+    const char* description;
+};
+
+// Every format, in the order the usage lists them.
+const std::vector<ExportFormat>& ExportFormats();
+// The format of a --to word; null for another.
+const ExportFormat* FindExportFormat(const std::string& word);
+// "kml, kmz, acmi or gpx".
+std::string ExportFormatWords();
+
+// The writers. `path` is where the bytes go (a writer may name it inside them).
+bool WriteGpx(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
