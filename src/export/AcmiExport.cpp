@@ -27,6 +27,12 @@ std::string Escaped(const std::string& text)
     return out;
 }
 
+// An angle to the hundredth as printed, without the "-0.00" of a level wing's noise.
+double Hundredths(double value)
+{
+    return std::round(value * 100.0) / 100.0 + 0.0;
+}
+
 bool EndsWith(const std::string& text, const std::string& end)
 {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -102,8 +108,8 @@ bool WriteAcmi(const ExportInput& input, const std::string& path, std::string* b
         const ExportPoint& p = points[i];
         const double time = p.seconds + offset;
         bookmarks(time, false);
-        snprintf(line, sizeof line, "#%.3f\n%s,T=%.7f|%.7f|%.2f|%.2f|%.2f|%.2f", time, AircraftId, p.longitude, p.latitude, p.altitude, p.roll,
-                 p.pitch, p.heading);
+        snprintf(line, sizeof line, "#%.3f\n%s,T=%.7f|%.7f|%.2f|%.2f|%.2f|%.2f", time, AircraftId, p.longitude, p.latitude, p.altitude, Hundredths(p.roll),
+                 Hundredths(p.pitch), Hundredths(p.heading));
         text += line;
         if (i == 0)
             text += std::string(",Type=Air+FixedWing,Name=") + Escaped(input.title);

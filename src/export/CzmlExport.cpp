@@ -169,11 +169,11 @@ Quaternion BodyToEarth(const ExportPoint& p)
            About(1, -p.pitch * Radians) * About(0, p.roll * Radians);
 }
 
-// A value to its step (a nanodegree, a millimetre), without the noise of binary fractions
-// in the file.
-double Rounded(double value, double step)
+// A value to 1/`scale` (a nanodegree, a millimetre): divided back by the power of ten, it is
+// the double nearest the decimal, which the JSON writer then prints in its few digits.
+double Rounded(double value, double scale)
 {
-    return std::round(value / step) * step;
+    return std::round(value * scale) / scale + 0.0;
 }
 } // namespace
 
@@ -212,14 +212,14 @@ bool WriteCzml(const ExportInput& input, const std::string&, std::string* bytes,
     Quaternion last{1.0, 0.0, 0.0, 0.0};
     for (const ExportPoint& p : points)
     {
-        const double t = Rounded(p.seconds - first.seconds, 0.001);
-        for (double value : {t, Rounded(p.longitude, 1e-9), Rounded(p.latitude, 1e-9), Rounded(p.altitude, 0.001)})
+        const double t = Rounded(p.seconds - first.seconds, 1e3);
+        for (double value : {t, Rounded(p.longitude, 1e9), Rounded(p.latitude, 1e9), Rounded(p.altitude, 1e3)})
             positions.push_back(value);
         Quaternion q = BodyToEarth(p);
         if (q.w * last.w + q.x * last.x + q.y * last.y + q.z * last.z < 0.0)
             q = {-q.w, -q.x, -q.y, -q.z};
         last = q;
-        for (double value : {t, Rounded(q.x, 1e-9), Rounded(q.y, 1e-9), Rounded(q.z, 1e-9), Rounded(q.w, 1e-9)})
+        for (double value : {t, Rounded(q.x, 1e9), Rounded(q.y, 1e9), Rounded(q.z, 1e9), Rounded(q.w, 1e9)})
             orientations.push_back(value);
     }
 
@@ -266,7 +266,7 @@ bool WriteCzml(const ExportInput& input, const std::string&, std::string* bytes,
         packets.push_back({{"id", "event-" + std::to_string(++number)},
                            {"name", text},
                            {"availability", IsoUtc(from) + "/" + IsoUtc(from + EventSeconds)},
-                           {"position", {{"cartographicDegrees", {Rounded(p.longitude, 1e-9), Rounded(p.latitude, 1e-9), Rounded(p.altitude, 0.001)}}}},
+                           {"position", {{"cartographicDegrees", {Rounded(p.longitude, 1e9), Rounded(p.latitude, 1e9), Rounded(p.altitude, 1e3)}}}},
                            {"point", {{"pixelSize", 8}, {"color", {{"rgba", {255, 60, 60, 255}}}}}},
                            {"label", {{"text", text}, {"font", "13px sans-serif"}, {"pixelOffset", {{"cartesian2", {0, -18}}}}}}});
     }
