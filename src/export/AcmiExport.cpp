@@ -47,9 +47,9 @@ bool EndsWith(const std::string& text, const std::string& end)
 // heading clockwise from north: the pilot's angles, the same as ExportPoint's, so they go in
 // unchanged. Altitude is metres above sea level, as logged.
 //
-// ReferenceTime is the first point's UTC second, whole, so the frames' times read as the
-// seconds of the flight's clock; a log without a date has none, and its times count from
-// its first row. Events become bookmarks on the time line at their own times (an event
+// ReferenceTime is the first point's UTC down to its whole second, and the frames count from
+// it; a log without a date has none (there is no day to name), and its frames count from its
+// first row. Events become bookmarks on the time line at their own times (an event
 // before the first point at the first point's time, since nothing is shown before it).
 bool WriteAcmi(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error)
 {
