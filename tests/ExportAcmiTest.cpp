@@ -230,6 +230,11 @@ TEST(ExportAcmiTest, CzmlSamplesModelAndEvents)
     EXPECT_GE(vertices / 3, 24u);
     EXPECT_EQ(FromBase64(bufferUri.substr(comma + 1)).size(), 2 * 12 * vertices);
     EXPECT_EQ(gltf["buffers"][0]["byteLength"], 2 * 12 * vertices);
+    // glTF is y-up: the wings span z, the fin stands up +y, and the nose is the far end of +x.
+    const std::vector<double> low = gltf["accessors"][0]["min"], high = gltf["accessors"][0]["max"];
+    EXPECT_NEAR(high[2] - low[2], 2.0, 1e-6);
+    EXPECT_GT(high[1], 2 * -low[1]);
+    EXPECT_GT(high[0], -low[0]);
 
     // The event: where the aircraft was at the last row before it, shown from its time.
     const nlohmann::json& event = czml[2];
