@@ -57,27 +57,15 @@ const std::vector<Attitude> FourRows = {
     {47.1236, 8.50003, 90.0, 0.0, 45.0},
 };
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 std::string FromBase64(const std::string& text)
 {
     const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     uint32_t word = 0;
     int bits = 0;
-    for (char c : text)
+    for (size_t i = 0; i < text.size() && digits.find(text[i]) != std::string::npos; ++i)
     {
-        const size_t value = digits.find(c);
-        if (value == std::string::npos)
-            break; // '=' ends it
-        word = word << 6 | static_cast<uint32_t>(value);
+        word = word << 6 | static_cast<uint32_t>(digits.find(text[i]));
         bits += 6;
         if (bits >= 8)
         {
@@ -97,47 +85,28 @@ TEST(ExportAcmiTest, FramesCarryTimesPositionsAnglesAndBookmarksInOrder)
                      {t0 - 5.0, FlightEventKind::Arming, 6, ""}};
     std::string text, error;
     ASSERT_TRUE(WriteAcmi(ExportInput{&flight, "a,b.log", {"Map data: one", "two"}}, "out.acmi", &text, &error)) << error;
-    const std::vector<std::string> lines = Lines(text);
-    ASSERT_GE(lines.size(), 8u);
-    EXPECT_EQ(lines[0], "FileType=text/acmi/tacview");
-    EXPECT_EQ(lines[1], "FileVersion=2.2");
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "0,ReferenceTime=2019-08-25T08:22:54Z"), lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "0,Title=a\\,b.log"), lines.end());
-    EXPECT_NE(text.find("0,Comments=Map data: one\\\ntwo\n"), std::string::npos);
+    EXPECT_EQ(text.rfind("FileType=text/acmi/tacview\nFileVersion=2.2\n0,ReferenceTime=2019-08-25T08:22:54Z\n0,Title=a\\,b.log\n", 0), 0u) << text;
+    EXPECT_NE(text.find("\n0,Comments=Map data: one\\\ntwo\n"), std::string::npos);
+    EXPECT_NE(text.find("\n#0.125\n101,T=8.5000000|47.1234568|400.50|-10.00|5.00|30.00,Type=Air+FixedWing,Name=a\\,b.log\n"), std::string::npos);
 
-    // Every frame's time, in order, and what follows it; T lines parsed back.
+    // Every frame's time and bookmark in order; the T lines parsed back.
     std::vector<std::string> sequence;
     size_t frames = 0;
-    double lastTime = -1.0;
-    for (const std::string& line : lines)
-    {
-        if (line[0] == '#')
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line[0] == '#' || line.rfind("0,Event=Bookmark|", 0) == 0)
+            sequence.push_back(line[0] == '#' ? line : line.substr(17));
+        else if (line.rfind("101,T=", 0) == 0 && frames < FourRows.size())
         {
-            const double time = std::stod(line.substr(1));
-            EXPECT_GE(time, lastTime) << line;
-            lastTime = time;
-            sequence.push_back(line);
-        }
-        else if (line.rfind("0,Event=Bookmark|", 0) == 0)
-            sequence.push_back(line.substr(17));
-        else if (line.rfind("101,T=", 0) == 0)
-        {
-            ASSERT_LT(frames, FourRows.size());
             const Attitude& row = FourRows[frames];
             double v[6];
             ASSERT_EQ(sscanf(line.c_str(), "101,T=%lf|%lf|%lf|%lf|%lf|%lf", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]), 6) << line;
-            EXPECT_NEAR(v[0], row.longitude, 1e-7);
-            EXPECT_NEAR(v[1], row.latitude, 1e-7);
-            EXPECT_NEAR(v[2], 400.5 + frames, 1e-6);
-            EXPECT_NEAR(v[3], row.roll, 0.005) << "roll, right wing down";
-            EXPECT_NEAR(v[4], row.pitch, 0.005) << "pitch, nose up";
-            EXPECT_NEAR(v[5], row.heading, 0.005) << "yaw, clockwise from north";
-            EXPECT_EQ(line.find(",Type=Air+FixedWing,Name=a\\,b.log") != std::string::npos, frames == 0) << line;
+            const double expected[6] = {row.longitude, row.latitude, 400.5 + frames, row.roll, row.pitch, row.heading};
+            for (int k = 0; k < 6; ++k)
+                EXPECT_NEAR(v[k], expected[k], k < 2 ? 1e-7 : 0.005) << line << " value " << k;
             sequence.push_back("T");
             ++frames;
         }
-    }
-    EXPECT_EQ(frames, FourRows.size());
     // The arming before the first row comes at the first frame; the mode change between two
     // frames at its own time; the message at a frame's time after it, with its comma escaped.
     const std::vector<std::string> expected = {"#0.125", "T", "arm", "#0.375", "T", "#0.425", "Loiter", "#0.625", "T", "battery low\\, land", "#0.875", "T"};
@@ -160,14 +129,11 @@ TEST(ExportAcmiTest, ZippedWhenThePathEndsZipAcmi)
     ScratchDirectory scratch;
     const LoadedFlight flight = Flight(FourRows);
     const ExportFormat* format = FindExportFormat("acmi");
-    ASSERT_NE(format, nullptr);
-    EXPECT_STREQ(format->extension, ".acmi");
+    ASSERT_TRUE(format && std::string(format->extension) == ".acmi");
     std::string plain, zipped, error;
-    ASSERT_TRUE(format->write(ExportInput{&flight, "f.log", {}}, scratch.PathOf("f.acmi"), &plain, &error)) << error;
     const std::string path = scratch.PathOf("f.zip.acmi");
-    ASSERT_TRUE(format->write(ExportInput{&flight, "f.log", {}}, path, &zipped, &error)) << error;
+    ASSERT_TRUE(format->write(ExportInput{&flight, "f.log", {}}, "f.acmi", &plain, &error) && format->write(ExportInput{&flight, "f.log", {}}, path, &zipped, &error));
     ASSERT_EQ(zipped.compare(0, 4, "PK\x03\x04"), 0) << "a zip's local header first";
-    EXPECT_NE(zipped, plain);
     WriteWholeFile(path, zipped);
     if (std::system("unzip -v >/dev/null 2>&1") == 0)
     {
@@ -196,12 +162,8 @@ TEST(ExportAcmiTest, CzmlSamplesModelAndEvents)
     std::string text, error;
     ASSERT_TRUE(WriteCzml(ExportInput{&flight, "f.log", {"credits"}}, "f.czml", &text, &error)) << error;
     const nlohmann::json czml = nlohmann::json::parse(text);
-    ASSERT_TRUE(czml.is_array());
     ASSERT_EQ(czml.size(), 3u);
-    EXPECT_EQ(czml[0]["id"], "document");
     EXPECT_EQ(czml[0]["clock"]["interval"], "2019-08-25T08:22:54.125Z/2019-08-25T08:22:54.875Z");
-    EXPECT_EQ(czml[0]["clock"]["multiplier"], 3);
-
     const nlohmann::json& aircraft = czml[1];
     EXPECT_EQ(aircraft["position"]["epoch"], "2019-08-25T08:22:54.125Z");
     const std::vector<double> positions = aircraft["position"]["cartographicDegrees"];
@@ -209,28 +171,18 @@ TEST(ExportAcmiTest, CzmlSamplesModelAndEvents)
     EXPECT_NEAR(positions[12], 0.75, 1e-9);
     EXPECT_NEAR(positions[13], FourRows[3].longitude, 1e-7);
     EXPECT_NEAR(positions[14], FourRows[3].latitude, 1e-7);
-    const std::vector<double> quaternions = aircraft["orientation"]["unitQuaternion"];
-    ASSERT_EQ(quaternions.size(), 5 * FourRows.size());
-    for (size_t i = 0; i < FourRows.size(); ++i)
-        EXPECT_NEAR(std::hypot(std::hypot(quaternions[5 * i + 1], quaternions[5 * i + 2]), std::hypot(quaternions[5 * i + 3], quaternions[5 * i + 4])), 1.0, 1e-8);
-    EXPECT_TRUE(aircraft.contains("path"));
+    EXPECT_EQ(aircraft["orientation"]["unitQuaternion"].size(), 5 * FourRows.size());
     EXPECT_EQ(aircraft["description"], "credits");
 
-    // The model: a glTF 2.0 whose buffer holds as many positions and normals as it says.
-    const std::string uri = aircraft["model"]["gltf"];
-    const std::string prefix = "data:model/gltf+json;base64,";
+    // The model: glTF 2.0 whose buffer holds the positions and normals it counts, y-up: the
+    // wings span z, the fin stands up +y, the nose is the far end of +x.
+    const std::string uri = aircraft["model"]["gltf"], prefix = "data:model/gltf+json;base64,";
     ASSERT_EQ(uri.compare(0, prefix.size(), prefix), 0);
     const nlohmann::json gltf = nlohmann::json::parse(FromBase64(uri.substr(prefix.size())));
-    EXPECT_EQ(gltf["asset"]["version"], "2.0");
-    const std::string bufferUri = gltf["buffers"][0]["uri"];
-    const size_t comma = bufferUri.find(',');
-    ASSERT_NE(comma, std::string::npos);
+    const std::string buffer = gltf["buffers"][0]["uri"];
     const size_t vertices = gltf["accessors"][0]["count"];
     EXPECT_EQ(vertices % 3, 0u);
-    EXPECT_GE(vertices / 3, 24u);
-    EXPECT_EQ(FromBase64(bufferUri.substr(comma + 1)).size(), 2 * 12 * vertices);
-    EXPECT_EQ(gltf["buffers"][0]["byteLength"], 2 * 12 * vertices);
-    // glTF is y-up: the wings span z, the fin stands up +y, and the nose is the far end of +x.
+    EXPECT_EQ(FromBase64(buffer.substr(buffer.find(',') + 1)).size(), 2 * 12 * vertices);
     const std::vector<double> low = gltf["accessors"][0]["min"], high = gltf["accessors"][0]["max"];
     EXPECT_NEAR(high[2] - low[2], 2.0, 1e-6);
     EXPECT_GT(high[1], 2 * -low[1]);
@@ -268,10 +220,7 @@ TEST(ExportAcmiTest, CzmlQuaternionsTurnTheNoseAndWingsInTheEarthFixedFrame)
         const std::vector<double> nose = Rotated(q[1], q[2], q[3], q[4], {1, 0, 0});
         const std::vector<double> right = Rotated(q[1], q[2], q[3], q[4], {0, -1, 0});
         for (int k = 0; k < 3; ++k)
-        {
-            EXPECT_NEAR(nose[k], c.nose[k], 1e-6) << "heading " << c.attitude.heading << " axis " << k;
-            EXPECT_NEAR(right[k], c.rightWing[k], 1e-6) << "heading " << c.attitude.heading << " axis " << k;
-        }
+            EXPECT_TRUE(std::abs(nose[k] - c.nose[k]) < 1e-6 && std::abs(right[k] - c.rightWing[k]) < 1e-6) << "heading " << c.attitude.heading << " axis " << k;
     }
 }
 } // namespace
