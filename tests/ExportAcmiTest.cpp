@@ -158,11 +158,11 @@ std::vector<double> Rotated(double x, double y, double z, double w, const std::v
 TEST(ExportAcmiTest, CzmlSamplesModelAndEvents)
 {
     LoadedFlight flight = Flight(FourRows);
-    flight.events = {{flight.rows[0].gps_time + 0.6, FlightEventKind::Failsafe, 2, "RTL"}};
+    flight.events = {{flight.rows[0].gps_time + 0.6, FlightEventKind::Failsafe, 2, "RTL"}, {flight.rows[0].gps_time, FlightEventKind::Message, 6, "bad \xff byte"}};
     std::string text, error;
     ASSERT_TRUE(WriteCzml(ExportInput{&flight, "f.log", {"credits"}}, "f.czml", &text, &error)) << error;
     const nlohmann::json czml = nlohmann::json::parse(text);
-    ASSERT_EQ(czml.size(), 3u);
+    ASSERT_EQ(czml.size(), 4u);
     EXPECT_EQ(czml[0]["clock"]["interval"], "2019-08-25T08:22:54.125Z/2019-08-25T08:22:54.875Z");
     const nlohmann::json& aircraft = czml[1];
     EXPECT_EQ(aircraft["position"]["epoch"], "2019-08-25T08:22:54.125Z");

@@ -274,7 +274,8 @@ bool WriteCzml(const ExportInput& input, const std::string&, std::string* bytes,
     std::string& out = *bytes;
     out = "[\n";
     for (size_t i = 0; i < packets.size(); ++i)
-        out += packets[i].dump() + (i + 1 < packets.size() ? ",\n" : "\n");
+        // A log's message or a file's name may hold bytes that are not UTF-8: replaced, not thrown on.
+        out += packets[i].dump(-1, ' ', false, json::error_handler_t::replace) + (i + 1 < packets.size() ? ",\n" : "\n");
     out += "]\n";
     return true;
 }
