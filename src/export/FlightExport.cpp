@@ -55,6 +55,8 @@ std::string IsoUtc(double utc)
 const std::vector<ExportFormat>& ExportFormats()
 {
     static const std::vector<ExportFormat> formats = {
+        {"acmi", ".acmi", WriteAcmi, "ACMI 2.2 text: the aircraft's position and attitude a row at a time, events as bookmarks (zipped when --out ends .zip.acmi)"},
+        {"czml", ".czml", WriteCzml, "CZML: the aircraft's timed positions and orientations with a glider model, its path and the events"},
         {"gpx", ".gpx", WriteGpx, "GPX 1.1: a track of the rows with their times and elevations"},
     };
     return formats;

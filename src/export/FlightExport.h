@@ -55,3 +55,7 @@ std::string ExportFormatWords();
 
 // The writers. `path` is where the bytes go (a writer may name it inside them).
 bool WriteGpx(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
+// ACMI 2.2 text; zipped (one entry) when `path` ends with ".zip.acmi".
+bool WriteAcmi(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
+// CZML with the aircraft's positions and orientations, its model (a glTF glider, embedded) and the events.
+bool WriteCzml(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
