@@ -4,8 +4,8 @@
 
 #include "flight/LoadedFlight.h"
 
-// A flight written for other programs: Google Earth and GIS (KML, KMZ), Tacview (ACMI) and
-// everything else (GPX). Each writer takes the flight as the player has it (rows, events,
+// A flight written for other programs: globe viewers and GIS (KML, KMZ, CZML), flight-analysis
+// viewers (ACMI) and everything else (GPX). Each writer takes the flight as the player has it (rows, events,
 // plan) and gives the whole file's bytes, or false with a line saying why; the command writes
 // them whole or not at all.
 
