@@ -55,6 +55,8 @@ std::string IsoUtc(double utc)
 const std::vector<ExportFormat>& ExportFormats()
 {
     static const std::vector<ExportFormat> formats = {
+        {"kml", ".kml", WriteKml, "KML 2.2: the track by flight mode with its attitude, the events and the plan, for Google Earth and GIS"},
+        {"kmz", ".kmz", WriteKmz, "KMZ: the KML zipped with an aircraft model that flies the track"},
         {"gpx", ".gpx", WriteGpx, "GPX 1.1: a track of the rows with their times and elevations"},
     };
     return formats;

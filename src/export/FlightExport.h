@@ -55,3 +55,5 @@ std::string ExportFormatWords();
 
 // The writers. `path` is where the bytes go (a writer may name it inside them).
 bool WriteGpx(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
+bool WriteKml(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
+bool WriteKmz(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
