@@ -112,6 +112,17 @@ TEST(ExportKml, TrackByModeEventsAndPlanReadBackThroughGdal)
     FenceShape fence;
     fence.vertices = {{47.12, 8.98}, {47.13, 8.98}, {47.13, 8.99}};
     flight.plan.fences.push_back(fence);
+    FenceShape circle;
+    circle.circle = true;
+    circle.inclusion = false;
+    circle.centre = {47.125, 8.985};
+    circle.radius = 100.0;
+    flight.plan.fences.push_back(circle);
+    Airspace airspace;
+    airspace.name = "CTR <Test>";
+    airspace.airspaceClass = "D";
+    airspace.outline = fence.vertices;
+    flight.plan.airspace.push_back(airspace);
     MissionVersion mission;
     for (int i = 0; i < 3; ++i)
     {
@@ -178,13 +189,25 @@ TEST(ExportKml, TrackByModeEventsAndPlanReadBackThroughGdal)
     EXPECT_NEAR(waypoints[2][2], 602.0, 1e-3);
     OGRLayerH fences = dataset.Layer("Fences");
     ASSERT_NE(fences, nullptr);
-    ASSERT_EQ(OGR_L_GetFeatureCount(fences, TRUE), 1);
+    ASSERT_EQ(OGR_L_GetFeatureCount(fences, TRUE), 2);
     OGR_L_ResetReading(fences);
     OGRFeatureH polygon = OGR_L_GetNextFeature(fences);
     ASSERT_NE(polygon, nullptr);
     EXPECT_EQ(wkbFlatten(OGR_G_GetGeometryType(OGR_F_GetGeometryRef(polygon))), wkbPolygon);
     EXPECT_EQ(OGR_G_GetPointCount(OGR_G_GetGeometryRef(OGR_F_GetGeometryRef(polygon), 0)), 4);
     OGR_F_Destroy(polygon);
+    // The circle laid out as a ring whose every point is its radius from the centre.
+    OGRFeatureH ring = OGR_L_GetNextFeature(fences);
+    ASSERT_NE(ring, nullptr);
+    OGRGeometryH outline = OGR_G_GetGeometryRef(OGR_F_GetGeometryRef(ring), 0);
+    ASSERT_GE(OGR_G_GetPointCount(outline), 20);
+    for (int i = 0; i < OGR_G_GetPointCount(outline); ++i)
+        EXPECT_NEAR(GroundDistance(47.125, 8.985, OGR_G_GetY(outline, i), OGR_G_GetX(outline, i)), 100.0, 0.01) << i;
+    OGR_F_Destroy(ring);
+    OGRLayerH airspaces = dataset.Layer("Airspace");
+    ASSERT_NE(airspaces, nullptr);
+    EXPECT_EQ(OGR_L_GetFeatureCount(airspaces, TRUE), 1);
+    EXPECT_NE(kml.find("<name>CTR &lt;Test&gt; (D)</name>"), std::string::npos);
 }
 
 // Log angles to KML's heading, tilt, roll: the nose north level; east with the right wing 30

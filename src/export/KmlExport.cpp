@@ -203,7 +203,8 @@ std::string PlanFolders(const FlightPlan& plan)
         out += "    <Folder><name>Airspace</name>\n";
         for (const Airspace& airspace : plan.airspace)
             if (Usable(airspace.outline))
-                out += PolygonPlacemark(airspace.name + " (" + airspace.airspaceClass + ")", "airspace", airspace.floor.text + " to " + airspace.ceiling.text,
+                out += PolygonPlacemark(airspace.name + " (" + airspace.airspaceClass + ")", "airspace",
+                                        airspace.floor.text.empty() && airspace.ceiling.text.empty() ? "" : airspace.floor.text + " to " + airspace.ceiling.text,
                                         airspace.outline);
         out += "    </Folder>\n";
     }
