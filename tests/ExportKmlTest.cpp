@@ -231,12 +231,15 @@ TEST(ExportKml, UndatedLogWithoutModesIsOneRunFrom1970)
 {
     LoadedFlight flight = SmallFlight(false);
     flight.events.clear();
+    flight.events.push_back(FlightEvent{30175.0, FlightEventKind::Message, 4, "bad\x01" "byte"});
     const std::string kml = Write(WriteKml, flight);
+    EXPECT_NE(kml.find("<name>message bad byte</name>"), std::string::npos);
     EXPECT_EQ(Between(kml, "<gx:Track>", "</gx:Track>").size(), 1u);
     const std::vector<std::string> when = Between(kml, "<when>", "</when>");
-    ASSERT_EQ(when.size(), 6u);
+    ASSERT_EQ(when.size(), 7u);
     EXPECT_EQ(when[0], "1970-01-01T00:00:00.000Z");
     EXPECT_EQ(when[5], "1970-01-01T00:00:05.000Z");
+    EXPECT_EQ(when[6], "1970-01-01T00:00:01.000Z"); // the message's
     EXPECT_NE(kml.find("holds no date"), std::string::npos);
 
     LoadedFlight empty;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
 #include "export/FlightExport.h"
@@ -10,19 +11,23 @@
 
 namespace
 {
-// Text for XML: the five characters that would end it, escaped.
+// Text for XML: the five characters that would end it escaped, and the control characters
+// XML 1.0 forbids (a logged message may hold them) made spaces, so that the file still parses.
 std::string Escaped(const std::string& text)
 {
     std::string out;
     for (char c : text)
         switch (c)
         {
+        case '\t':
+        case '\n':
+        case '\r': out += c; break;
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
         case '\'': out += "&apos;"; break;
-        default: out += c;
+        default: out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
         }
     return out;
 }
