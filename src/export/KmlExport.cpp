@@ -106,8 +106,8 @@ void Angles(const ExportPoint& point, double* heading, double* tilt, double* rol
     *heading = std::fmod(point.heading, 360.0);
     if (*heading < 0.0)
         *heading += 360.0;
-    *tilt = point.pitch;
-    *roll = point.roll;
+    *tilt = point.pitch + 0.0; // never "-0.000"
+    *roll = point.roll + 0.0;
 }
 
 // A closed ring of a circle's outline around a centre, on the sphere the project measures on.
@@ -185,7 +185,7 @@ std::string PlanFolders(const FlightPlan& plan)
             for (const auto& point : route)
                 coordinates += Coordinate(point.first.latitude, point.first.longitude, absolute ? point.second : 0.0) + " ";
             out += "      <Placemark><name>mission " + std::to_string(v + 1) + " of " + std::to_string(plan.missions.size()) +
-                   " (" + Escaped(version.source) + ")</name><styleUrl>#mission</styleUrl><LineString>" +
+                   (version.source.empty() ? "" : " (" + Escaped(version.source) + ")") + "</name><styleUrl>#mission</styleUrl><LineString>" +
                    (absolute ? "<altitudeMode>absolute</altitudeMode>" : "<tessellate>1</tessellate><altitudeMode>clampToGround</altitudeMode>") +
                    "<coordinates>" + coordinates + "</coordinates></LineString></Placemark>\n";
         }
