@@ -152,7 +152,8 @@ bool Usable(const std::vector<PlanPoint>& outline)
     return true;
 }
 
-// The plan's folders: each mission version's route, the fences, the airspace.
+// The plan's folders: each mission version's route, the fences, the rally points, a glider's
+// task, the airspace.
 std::string PlanFolders(const FlightPlan& plan)
 {
     std::string out;
@@ -201,6 +202,40 @@ std::string PlanFolders(const FlightPlan& plan)
             if (Usable(outline))
                 out += PolygonPlacemark(fence.inclusion ? "inclusion" : "exclusion", fence.inclusion ? "fenceInclusion" : "fenceExclusion", "", outline);
         }
+        out += "    </Folder>\n";
+    }
+    if (!plan.rally.empty())
+    {
+        out += "    <Folder><name>Rally points</name>\n";
+        for (size_t i = 0; i < plan.rally.size(); ++i)
+        {
+            const RallyPoint& rally = plan.rally[i];
+            if (!std::isfinite(rally.latitude) || !std::isfinite(rally.longitude))
+                continue;
+            const HeightReference reference = HeightReferenceOfFrame(rally.frame);
+            const double altitude = reference == HeightReference::Amsl ? rally.altitude : reference == HeightReference::AboveHome ? plan.homeAltitude + rally.altitude : NoValue;
+            out += "      <Placemark><name>rally " + std::to_string(i + 1) + "</name><Point><altitudeMode>" +
+                   (std::isfinite(altitude) ? "absolute" : "clampToGround") + "</altitudeMode><coordinates>" +
+                   Coordinate(rally.latitude, rally.longitude, std::isfinite(altitude) ? altitude : 0.0) + "</coordinates></Point></Placemark>\n";
+        }
+        out += "    </Folder>\n";
+    }
+    if (!plan.task.empty())
+    {
+        // The course through the turnpoints' centres, and each cylinder on the ground.
+        out += "    <Folder><name>Task</name>\n";
+        std::string course;
+        for (const Turnpoint& point : plan.task)
+        {
+            if (!std::isfinite(point.latitude) || !std::isfinite(point.longitude))
+                continue;
+            course += Coordinate(point.latitude, point.longitude, 0.0) + " ";
+            if (std::isfinite(point.radius) && point.radius > 0.0)
+                out += PolygonPlacemark(std::string(TurnpointRoleName(point.role)) + " " + point.name, "task", "",
+                                        CircleOutline(PlanPoint{point.latitude, point.longitude}, point.radius));
+        }
+        out += "      <Placemark><name>course</name><styleUrl>#task</styleUrl><LineString><tessellate>1</tessellate><altitudeMode>clampToGround</altitudeMode>"
+               "<coordinates>" + course + "</coordinates></LineString></Placemark>\n";
         out += "    </Folder>\n";
     }
     if (!plan.airspace.empty())
@@ -314,6 +349,9 @@ bool Document(const ExportInput& input, const std::string& model, std::string* b
            KmlColour(red, 48) + "</color></PolyStyle></Style>\n";
     out += "    <Style id=\"airspace\"><LineStyle><color>" + KmlColour(blue) + "</color><width>2</width></LineStyle><PolyStyle><color>" +
            KmlColour(blue, 32) + "</color></PolyStyle></Style>\n";
+    const double yellow[3] = {1.0, 0.85, 0.2};
+    out += "    <Style id=\"task\"><LineStyle><color>" + KmlColour(yellow) + "</color><width>2</width></LineStyle><PolyStyle><color>" +
+           KmlColour(yellow, 40) + "</color></PolyStyle></Style>\n";
     out += "    <Style id=\"mission\"><LineStyle><color>" + KmlColour(white) + "</color><width>2</width></LineStyle></Style>\n";
 
     // The track: one run of rows per stretch in one mode, each beginning where the last ended
