@@ -95,12 +95,15 @@ double WhenOf(const ExportPoint& point, const ExportPoint& first)
     return point.utc >= 0.0 ? point.utc : first.utc + point.seconds;
 }
 
-// Heading, tilt and roll for <gx:angles>. The model's axes are x east, y north (forward at
-// heading 0), z up. Heading is the compass course, clockwise from north seen from above.
-// Tilt and roll are "clockwise about" x and y looking along the axis, the right-hand turn:
-// about x (the right wing) that raises the nose, so tilt is the pitch, nose up positive;
-// about y (the nose) that lowers the right wing, so roll is the bank, right wing down
-// positive, as the pilot states it. A log without attitude flies level.
+// Heading, tilt and roll for <gx:angles>, as KML orients a model: its axes x east, y north
+// (the nose at heading 0), z up. KML calls each positive turn "clockwise about" its axis.
+// The heading's is the compass's, seen from above, so it is the course, 0 to 360. For tilt
+// and roll that same reading (seen from the axis's far end) would make a positive tilt lower
+// the nose, which contradicts the one sign KML states plainly, a camera's tilt that lifts
+// the view from the ground to the horizon; so they are read looking along the axis, the
+// right-hand turn: about x (the right wing) it raises the nose, so tilt is the pitch, nose
+// up positive; about y (the nose) it lowers the right wing, so roll is the pilot's bank,
+// right wing down positive. A log without attitude flies level.
 void Angles(const ExportPoint& point, double* heading, double* tilt, double* roll)
 {
     *heading = std::fmod(point.heading, 360.0);
