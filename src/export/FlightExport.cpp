@@ -37,6 +37,25 @@ std::vector<ExportPoint> ExportPoints(const ExportInput& input)
     return points;
 }
 
+std::string XmlEscaped(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+        switch (c)
+        {
+        case '\t':
+        case '\n':
+        case '\r': out += c; break;
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        default: out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+        }
+    return out;
+}
+
 std::string IsoUtc(double utc)
 {
     // Whole milliseconds first, so that 59.9996 s is the next minute's 00.000, not 60.000.
@@ -55,6 +74,8 @@ std::string IsoUtc(double utc)
 const std::vector<ExportFormat>& ExportFormats()
 {
     static const std::vector<ExportFormat> formats = {
+        {"kml", ".kml", WriteKml, "KML 2.2: the track by flight mode with its attitude, the events and the plan, for globe viewers and GIS"},
+        {"kmz", ".kmz", WriteKmz, "KMZ: the KML zipped with an aircraft model that flies the track"},
         {"acmi", ".acmi", WriteAcmi, "ACMI 2.2 text: the aircraft's position and attitude a row at a time, events as bookmarks (zipped when --out ends .zip.acmi)"},
         {"czml", ".czml", WriteCzml, "CZML: the aircraft's timed positions and orientations with a glider model, its path and the events"},
         {"gpx", ".gpx", WriteGpx, "GPX 1.1: a track of the rows with their times and elevations"},

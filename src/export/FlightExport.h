@@ -34,6 +34,10 @@ struct ExportPoint
 // The flight's rows as points, in order; rows without a finite position are left out.
 std::vector<ExportPoint> ExportPoints(const ExportInput& input);
 
+// Text for XML: the five characters that would end it escaped, and control characters (which
+// XML 1.0 does not allow, and a logged message may hold) as spaces.
+std::string XmlEscaped(const std::string& text);
+
 // "2019-08-25T08:22:54.125Z": UTC with milliseconds.
 std::string IsoUtc(double utc);
 
@@ -55,6 +59,8 @@ std::string ExportFormatWords();
 
 // The writers. `path` is where the bytes go (a writer may name it inside them).
 bool WriteGpx(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
+bool WriteKml(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
+bool WriteKmz(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
 // ACMI 2.2 text; zipped (one entry) when `path` ends with ".zip.acmi".
 bool WriteAcmi(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
 // CZML with the aircraft's positions and orientations, its model (a glTF glider, embedded) and the events.
