@@ -272,22 +272,17 @@ int RunDataTool(int argc, char** argv)
     // GDAL's own messages would add lines to ours; each failure is told in one line, with
     // GDAL's reason where it gave one (CPLGetLastErrorMsg).
     CPLSetErrorHandler(CPLQuietErrorHandler);
-    const char* command = argv[1];
-    if (strcmp(command, "plan") == 0)
-        return RunPlanCommand(argc, argv);
-    if (strcmp(command, "dem") == 0 || strcmp(command, "imagery") == 0)
-        return RunAreaCommand(argc, argv);
-    if (strcmp(command, "fetch") == 0)
-        return RunFetchCommand(argc, argv);
-    if (strcmp(command, "world") == 0)
-        return RunWorldCommand(argc, argv);
-    if (strcmp(command, "track") == 0)
-        return RunTrackCommand(argc, argv);
-    if (strcmp(command, "sync") == 0)
-        return RunSyncCommand(argc, argv);
-    if (strcmp(command, "subtitles") == 0)
-        return RunSubtitlesCommand(argc, argv);
-    if (strcmp(command, "export") == 0)
-        return RunExportCommand(argc, argv);
+    const struct
+    {
+        const char* name;
+        int (*run)(int argc, char** argv);
+    } commands[] = {
+        {"plan", RunPlanCommand},   {"dem", RunAreaCommand},        {"imagery", RunAreaCommand}, {"fetch", RunFetchCommand},
+        {"world", RunWorldCommand}, {"track", RunTrackCommand},     {"sync", RunSyncCommand},    {"subtitles", RunSubtitlesCommand},
+        {"export", RunExportCommand},
+    };
+    for (const auto& command : commands)
+        if (strcmp(argv[1], command.name) == 0)
+            return command.run(argc, argv);
     return RunCheck(argc, argv, WriteCheckPlot);
 }

@@ -31,6 +31,22 @@ void ZipArchive::Add(const std::string& name, const std::string& bytes)
     entries.push_back(std::move(entry));
 }
 
+// What the local header and the central directory both say of an entry, from the version
+// needed to extract it on.
+static void PutEntryFields(std::string& out, const std::string& name, const std::string& bytes, unsigned long crc)
+{
+    Put16(out, 10); // version needed: 1.0, stored
+    Put16(out, 0);  // flags
+    Put16(out, 0);  // stored
+    Put16(out, DosTime);
+    Put16(out, DosDate);
+    Put32(out, static_cast<uint32_t>(crc));
+    Put32(out, static_cast<uint32_t>(bytes.size()));
+    Put32(out, static_cast<uint32_t>(bytes.size()));
+    Put16(out, static_cast<uint32_t>(name.size()));
+    Put16(out, 0); // extra
+}
+
 std::string ZipArchive::Bytes() const
 {
     std::string out;
@@ -39,31 +55,13 @@ std::string ZipArchive::Bytes() const
     {
         const uint32_t offset = static_cast<uint32_t>(out.size());
         Put32(out, 0x04034b50); // local file header
-        Put16(out, 10);         // version needed: 1.0, stored
-        Put16(out, 0);          // flags
-        Put16(out, 0);          // stored
-        Put16(out, DosTime);
-        Put16(out, DosDate);
-        Put32(out, static_cast<uint32_t>(entry.crc));
-        Put32(out, static_cast<uint32_t>(entry.bytes.size()));
-        Put32(out, static_cast<uint32_t>(entry.bytes.size()));
-        Put16(out, static_cast<uint32_t>(entry.name.size()));
-        Put16(out, 0);
+        PutEntryFields(out, entry.name, entry.bytes, entry.crc);
         out += entry.name;
         out += entry.bytes;
 
         Put32(directory, 0x02014b50); // central directory header
         Put16(directory, 20);         // made by
-        Put16(directory, 10);
-        Put16(directory, 0);
-        Put16(directory, 0);
-        Put16(directory, DosTime);
-        Put16(directory, DosDate);
-        Put32(directory, static_cast<uint32_t>(entry.crc));
-        Put32(directory, static_cast<uint32_t>(entry.bytes.size()));
-        Put32(directory, static_cast<uint32_t>(entry.bytes.size()));
-        Put16(directory, static_cast<uint32_t>(entry.name.size()));
-        Put16(directory, 0); // extra
+        PutEntryFields(directory, entry.name, entry.bytes, entry.crc);
         Put16(directory, 0); // comment
         Put16(directory, 0); // disk
         Put16(directory, 0); // internal attributes
