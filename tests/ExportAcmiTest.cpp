@@ -15,6 +15,7 @@
 #include "export/FlightExport.h"
 #include "log/LogAttitude.h"
 #include "log/LogKeywords.h"
+#include "scene/AttitudeConvention.h"
 #include "support/TestSupport.h"
 
 namespace
@@ -221,6 +222,58 @@ TEST(ExportAcmiTest, CzmlQuaternionsTurnTheNoseAndWingsInTheEarthFixedFrame)
         const std::vector<double> right = Rotated(q[1], q[2], q[3], q[4], {0, -1, 0});
         for (int k = 0; k < 3; ++k)
             EXPECT_TRUE(std::abs(nose[k] - c.nose[k]) < 1e-6 && std::abs(right[k] - c.rightWing[k]) < 1e-6) << "heading " << c.attitude.heading << " axis " << k;
+    }
+}
+
+// The KML's angles and the CZML's quaternions put the nose and the right wing where the
+// player's own aircraft has them, for the same logged row: three attitudes no axis lines up.
+TEST(ExportAcmiTest, KmlAnglesAndCzmlQuaternionsTurnTheAircraftAsTheSceneDoes)
+{
+    using Vec = std::vector<double>;
+    const auto near = [](const Vec& a, const Vec& b) { return std::abs(a[0] - b[0]) < 1e-6 && std::abs(a[1] - b[1]) < 1e-6 && std::abs(a[2] - b[2]) < 1e-6; };
+    for (const Attitude& attitude : {Attitude{47.5, 8.25, 30, 10, 20}, Attitude{-35.4, 149.2, 200, -5, -35}, Attitude{46.5, 8.3, 117, 38, 61}})
+    {
+        const LoadedFlight flight = Flight({attitude});
+        const SampleRow& row = flight.rows[0];
+        // The scene: x south, y east, z up, the aircraft's nose along +y and its right wing +x
+        // before it turns. East, north, up:
+        const osg::Quat scene = LoggedAttitude(row.gps_curheading, row.pyro_curpitch, row.pyro_curroll);
+        const osg::Vec3d sceneNose = scene * osg::Vec3d(0, 1, 0), sceneRight = scene * osg::Vec3d(1, 0, 0);
+        const Vec nose{sceneNose.y(), -sceneNose.x(), sceneNose.z()}, right{sceneRight.y(), -sceneRight.x(), sceneRight.z()};
+
+        // KML: heading from north, the nose raised by tilt about the right wing, then the right
+        // wing lowered by roll about the nose.
+        std::string kml, error;
+        ASSERT_TRUE(WriteKml(ExportInput{&flight, "a", {}}, "a.kml", &kml, &error)) << error;
+        const size_t at = kml.find("<gx:angles>");
+        ASSERT_NE(at, std::string::npos);
+        double h = 0, t = 0, r = 0;
+        ASSERT_EQ(sscanf(kml.c_str() + at, "<gx:angles>%lf %lf %lf", &h, &t, &r), 3);
+        h *= Degree, t *= Degree, r *= Degree;
+        const Vec level{std::sin(h), std::cos(h), 0}, side{std::cos(h), -std::sin(h), 0}, up{0, 0, 1};
+        Vec kmlNose(3), kmlUp(3), kmlRight(3);
+        for (int k = 0; k < 3; ++k)
+        {
+            kmlNose[k] = level[k] * std::cos(t) + up[k] * std::sin(t);
+            kmlUp[k] = up[k] * std::cos(t) - level[k] * std::sin(t);
+        }
+        for (int k = 0; k < 3; ++k)
+            kmlRight[k] = side[k] * std::cos(r) - kmlUp[k] * std::sin(r);
+        EXPECT_TRUE(near(kmlNose, nose) && near(kmlRight, right)) << "KML at heading " << attitude.heading;
+
+        // CZML: the body's x forward and y left, Earth-fixed, seen in east, north, up there.
+        std::string czml;
+        ASSERT_TRUE(WriteCzml(ExportInput{&flight, "a", {}}, "a.czml", &czml, &error)) << error;
+        const std::vector<double> q = nlohmann::json::parse(czml)[1]["orientation"]["unitQuaternion"];
+        const double lat = attitude.latitude * Degree, lon = attitude.longitude * Degree;
+        const Vec east{-std::sin(lon), std::cos(lon), 0}, north{-std::sin(lat) * std::cos(lon), -std::sin(lat) * std::sin(lon), std::cos(lat)},
+            upward{std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon), std::sin(lat)};
+        const auto enu = [&](const Vec& v) {
+            return Vec{v[0] * east[0] + v[1] * east[1] + v[2] * east[2], v[0] * north[0] + v[1] * north[1] + v[2] * north[2],
+                       v[0] * upward[0] + v[1] * upward[1] + v[2] * upward[2]};
+        };
+        EXPECT_TRUE(near(enu(Rotated(q[1], q[2], q[3], q[4], {1, 0, 0})), nose) && near(enu(Rotated(q[1], q[2], q[3], q[4], {0, -1, 0})), right))
+            << "CZML at heading " << attitude.heading;
     }
 }
 } // namespace
