@@ -37,6 +37,12 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size)
     return true;
 }
 
+std::string FileNameOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string PathWithExtension(const std::string& path, const std::string& extension)
 {
     const size_t slash = path.rfind('/');

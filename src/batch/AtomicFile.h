@@ -13,6 +13,9 @@ std::string TemporaryNameFor(const std::string& path);
 
 // False (with errno saying why, and no file left behind) when writing fails.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
+// The file name of `path`, without its folder.
+std::string FileNameOf(const std::string& path);
+
 // `path` with its extension (the last dot's part of the file name, when there is one and
 // the name is more than it) replaced by `extension` (".events.csv"): a file beside it.
 std::string PathWithExtension(const std::string& path, const std::string& extension);

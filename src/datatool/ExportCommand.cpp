@@ -14,12 +14,6 @@
 
 namespace
 {
-std::string FileName(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The credits of the world's data in the working directory, as the player shows them.
 std::vector<std::string> Attribution()
 {
@@ -71,14 +65,14 @@ int RunExportCommand(int argc, char** argv)
     }
     report.Read(flightPath);
     if (out.empty())
-        out = PathWithExtension(FileName(flightPath), format->extension);
+        out = PathWithExtension(FileNameOf(flightPath), format->extension);
     if (out == flightPath)
     {
         error = "'" + out + "' is the flight itself: give --out another name";
         fprintf(stderr, "export: %s\n", error.c_str());
         return report.Finish(CommandStatus::BadInput, error);
     }
-    const ExportInput input{&flight, FileName(flightPath), Attribution()};
+    const ExportInput input{&flight, FileNameOf(flightPath), Attribution()};
     std::string bytes;
     if (!format->write(input, out, &bytes, &error))
     {

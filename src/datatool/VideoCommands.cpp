@@ -38,12 +38,6 @@ int Refuse(CommandReport& report, const char* command, const std::string& line)
     return report.Finish(CommandStatus::BadInput, line);
 }
 
-std::string FileName(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // UTC seconds since 1970 of the flight's first row; -1 when the log logs no date.
 double FlightStartUtc(const LoadedFlight& flight)
 {
@@ -117,7 +111,7 @@ int RunSyncCommand(int argc, char** argv)
     report.Read(log);
 
     ClipSync sync;
-    sync.log = FileName(log);
+    sync.log = FileNameOf(log);
     sync.logStartUtc = FlightStartUtc(flight);
     sync.clipSeconds = probe.seconds;
     std::vector<SrtCue> cues;
@@ -162,7 +156,7 @@ int RunSyncCommand(int argc, char** argv)
             return Refuse(report, "sync", "'" + telemetry + "' holds no positions and '" + clip + "' no creation time in its metadata: nothing to line it up by");
         if (!probe.hasCreationTime)
         {
-            const std::string stem = FileName(ClipSyncPath(clip));
+            const std::string stem = FileNameOf(ClipSyncPath(clip));
             return Refuse(report, "sync", "'" + clip + "' has no telemetry beside it (" + stem.substr(0, stem.size() - 5) +
                                               ".SRT) and no creation time in its metadata: nothing to line it up by");
         }
@@ -373,7 +367,7 @@ int RunSubtitlesCommand(int argc, char** argv)
         if (cues.empty())
             return Refuse(report, "subtitles", "no second of '" + log + "' falls within '" + clip + "' by its sync; nothing written");
     }
-    const std::string text = format == SubtitleFormat::Ass ? AssText(cues, FileName(log), width, height) : SubRipText(cues);
+    const std::string text = format == SubtitleFormat::Ass ? AssText(cues, FileNameOf(log), width, height) : SubRipText(cues);
     errno = 0;
     if (!WriteFileAtomically(out, text.data(), text.size()))
     {

@@ -8,6 +8,7 @@
 
 #include <osg/Texture2D>
 
+#include "batch/AtomicFile.h"
 #include "player/FlightsOnClock.h"
 #include "player/HudShapes.h"
 
@@ -20,12 +21,6 @@ const osg::Vec4 VideoBackingColour(0.0f, 0.0f, 0.0f, 0.85f);
 // A frame further than this from the clock is another moment's, left from before a seek:
 // the panel waits dark for the decoder rather than show it.
 const double StaleFrameSeconds = 1.0;
-
-std::string FileName(const std::string& path)
-{
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 bool Within(const PanelRect& outer, double x, double y)
 {
@@ -86,20 +81,17 @@ void SetTriangles(osg::Geometry& geometry, const std::vector<osg::Vec3>& vertice
     geometry.dirtyBound();
 }
 
-// The log's seconds from its first row at a fractional row.
-double LogSecondsAt(const FlightRows& rows, double row)
+} // namespace
+
+double FlightSecondsAtRow(const FlightRows& rows, double row)
 {
+    if (rows.empty())
+        return std::numeric_limits<double>::quiet_NaN();
     const double first = rows[0].gps_time;
     const int32_t below = std::clamp(static_cast<int32_t>(std::floor(row)), 0, rows.count - 1);
     const int32_t above = std::min(below + 1, rows.count - 1);
     const double share = std::clamp(row - below, 0.0, 1.0);
     return rows[below].gps_time + (rows[above].gps_time - rows[below].gps_time) * share - first;
-}
-} // namespace
-
-double FlightSecondsAtRow(const FlightRows& rows, double row)
-{
-    return rows.empty() ? std::numeric_limits<double>::quiet_NaN() : LogSecondsAt(rows, row);
 }
 
 PanelRect VideoPanelRect(double width, double height, double aspect)
@@ -157,7 +149,7 @@ osg::ref_ptr<VideoPanel> VideoPanel::Open(const std::string& clip, bool offsetGi
                 clip.c_str(), decoder->Duration(), sync.offset, flightSpan);
         return nullptr;
     }
-    return new VideoPanel(std::move(decoder), sync, FileName(clip), font);
+    return new VideoPanel(std::move(decoder), sync, FileNameOf(clip), font);
 }
 
 VideoPanel::VideoPanel(std::unique_ptr<ClipDecoder> decoder, const ClipSync& sync, const std::string& name, osgText::Font* font)

@@ -56,6 +56,7 @@ struct ClipDecoder::State
     double currentSeconds = -1.0;
     double aheadSeconds = std::numeric_limits<double>::infinity(); // infinity: the end
     bool ended = false; // the decoder gave its last frame
+    bool unscalable = false; // a decoded frame could not be turned into RGB: published as `failed`
 
     std::mutex lock;
     std::condition_variable asked;
@@ -171,6 +172,7 @@ struct ClipDecoder::State
                                       AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
         if (!scaler)
         {
+            unscalable = true;
             frame.inside = false;
             return frame;
         }
@@ -197,6 +199,7 @@ struct ClipDecoder::State
             hold.lock();
             decodeSeconds += spent;
             published = std::move(frame);
+            failed = unscalable;
             served = request;
             answered.notify_all();
         }
