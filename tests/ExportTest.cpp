@@ -1,16 +1,23 @@
 // A flight written for other programs: the command's ends, and GPX read back by GDAL's own
 // reader with every point where the log has it.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <gdal.h>
 #include <nlohmann/json.hpp>
 #include <ogr_api.h>
 
+#include "export/WebPage.h"
+#include "geo/MapProjection.h"
+#include "geo/ReplayFiles.h"
 #include "support/DataToolSupport.h"
+#include "support/ElevationTiles.h"
 
 namespace
 {
@@ -85,5 +92,111 @@ TEST_F(ExportTest, WhatCannotBeExportedIsOneLineAndNothingIsWritten)
     EXPECT_EQ(report["status"], "bad-input") << out;
     EXPECT_EQ(report["message"], "no row of 'notes.txt' holds a position");
     EXPECT_FALSE(Exists("notes.gpx"));
+}
+
+// The world under the flight: one elevation tile at 700 m and, where the flight begins, an
+// imagery tile at the coarsest and the finest level (a JPEG's signature is all the page checks).
+void WriteGroundUnderFlight()
+{
+    const double row = MercatorY((2784.974812 + 0.000137) / 60.0) * TileScale;
+    const double column = LongitudeX((486.431007 - 0.000291) / 60.0) * TileScale;
+    ASSERT_TRUE(WriteElevationTile(static_cast<int32_t>(row) / ElevationTileSize, static_cast<int32_t>(column) / ElevationTileSize,
+                                   [](int32_t, int32_t) { return 700; }));
+    mkdir(ImageryFolder, 0755);
+    for (int level : {CoarsestLevel, FinestLevel})
+        WriteWholeFile(ImageryFileName(level, static_cast<int64_t>(row) >> (FinestLevel - level), static_cast<int64_t>(column) >> (FinestLevel - level)),
+                       "\xff\xd8\xff\xe0 imagery of level " + std::to_string(level));
+}
+
+// The page: its own files and the library beside index.html, every script it loads there, no
+// address outside it, every row of the flight, the ground with its heights and imagery.
+TEST_F(ExportTest, PageHoldsTheFlightAndItsGroundAndLoadsNothingFromOutsideItsFolder)
+{
+    WriteGroundUnderFlight();
+    std::string out, err;
+    ASSERT_EQ(RunTool({"export", "flight.log", "--to", "html", "--json"}, &out, &err), 0) << err;
+    const nlohmann::json report = nlohmann::json::parse(out);
+    EXPECT_EQ(report["status"], "done") << out;
+    const std::string index = ReadWholeFile("flight-page/index.html");
+    for (size_t at = index.find("src=\""); at != std::string::npos; at = index.find("src=\"", at + 1))
+    {
+        const std::string name = index.substr(at + 5, index.find('"', at + 5) - at - 5);
+        EXPECT_EQ(name.find_first_of(":/"), std::string::npos) << name;
+        EXPECT_TRUE(Exists("flight-page/" + name)) << name;
+    }
+    for (const char* name : {"index.html", "replay.js", "flight.js", "ground-1.js"})
+        EXPECT_EQ(ReadWholeFile(std::string("flight-page/") + name).find("://"), std::string::npos) << name;
+    EXPECT_NE(index.find("three.min.js"), std::string::npos);
+    const std::string flight = ReadWholeFile("flight-page/flight.js");
+    const std::string times = flight.substr(flight.find("{t:[") + 4, flight.find(']', flight.find("{t:[")) - flight.find("{t:[") - 4);
+    EXPECT_EQ(std::count(times.begin(), times.end(), ','), 49) << times;
+    EXPECT_EQ(times.substr(0, 6), "0,0.2,");
+    // 1200.37 m over ground at 700 m; the log is dated.
+    EXPECT_NE(flight.find("agl:[500.4,"), std::string::npos);
+    EXPECT_NE(flight.find("\"utc0\":1566721374.4"), std::string::npos) << flight.substr(0, 300);
+    // Both imagery tiles, and heights of 700 m (int16, little-endian).
+    const std::string ground = ReadWholeFile("flight-page/ground-1.js");
+    EXPECT_NE(ground.find("i:\"" + Base64("\xff\xd8\xff\xe0 imagery of level 13") + "\""), std::string::npos);
+    EXPECT_NE(ground.find("i:\"" + Base64("\xff\xd8\xff\xe0 imagery of level 18") + "\""), std::string::npos);
+    EXPECT_NE(ground.find("{l:13,"), std::string::npos);
+    EXPECT_NE(ground.find("h:\"" + Base64(std::string("\xbc\x02\xbc\x02\xbc\x02", 6))), std::string::npos);
+
+    // A second export replaces its own page; a folder of something else is never replaced.
+    EXPECT_EQ(RunTool({"export", "flight.log", "--to", "html"}, &out, &err), 0) << err;
+    mkdir("photos", 0755);
+    WriteText("photos/a.jpg", "a photo");
+    EXPECT_EQ(RunTool({"export", "flight.log", "--to", "html", "--out", "photos"}, &out, &err), 65);
+    EXPECT_EQ(err, "export: 'photos' is a folder of something else than an exported page: give --out another name\n");
+    EXPECT_EQ(ReadWholeFile("photos/a.jpg"), "a photo");
+}
+
+// A size limit too small for the coarse ground along the flight, and a flight with no ground
+// here: one line each and no folder; the page's options on another format are a usage error.
+TEST_F(ExportTest, PageWithoutGroundIsRefusedAndNothingIsWritten)
+{
+    std::string out, err;
+    EXPECT_EQ(RunTool({"export", "flight.log", "--to", "html"}, &out, &err), 65);
+    EXPECT_NE(err.find("there is no ground under it here"), std::string::npos) << err;
+    WriteGroundUnderFlight();
+    EXPECT_EQ(RunTool({"export", "flight.log", "--to", "html", "--max-mb", "0.9"}, &out, &err), 65);
+    EXPECT_NE(err.find("the size limit leaves no ground"), std::string::npos) << err;
+    EXPECT_FALSE(Exists("flight-page"));
+    EXPECT_EQ(RunTool({"export", "flight.log", "--to", "gpx", "--detail-at", "3"}, &out, &err), 64);
+    EXPECT_EQ(err.rfind("export: --max-mb and --detail-at are for --to html", 0), 0u) << err;
+}
+
+// The choice of ground: the coarsest level along the whole flight first and whole, the finer
+// levels around the take-off, the landing and each asked second, within the budget.
+TEST(PageGroundTest, CoarseAlongTheFlightFirstThenFineAroundThePlacesWithinTheBudget)
+{
+    std::vector<ExportPoint> points;
+    for (int i = 0; i <= 600; ++i) // 60 km due east at 46.5 degrees, a second a row
+    {
+        ExportPoint point;
+        point.latitude = 46.5;
+        point.longitude = 8.0 + 0.78 * i / 600.0;
+        point.seconds = i;
+        points.push_back(point);
+    }
+    const auto cost = [](const PageTile&) { return size_t{1000}; };
+    std::vector<PageTile> tiles;
+    std::string error;
+    EXPECT_FALSE(ChoosePageTiles(points, {}, 20 * 1000, cost, &tiles, &error));
+    EXPECT_NE(error.find("the coarsest ground along the flight alone takes"), std::string::npos) << error;
+
+    auto holds = [&tiles](int level, const ExportPoint& point) {
+        const int64_t row = static_cast<int64_t>(MercatorY(point.latitude) * TileScale) >> (FinestLevel - level);
+        const int64_t column = static_cast<int64_t>(LongitudeX(point.longitude) * TileScale) >> (FinestLevel - level);
+        return std::count_if(tiles.begin(), tiles.end(), [&](const PageTile& t) { return t.level == level && t.row == row && t.column == column; }) == 1;
+    };
+    ASSERT_TRUE(ChoosePageTiles(points, {300.0}, 1300 * 1000, cost, &tiles, &error)) << error;
+    EXPECT_LE(tiles.size(), 1300u);
+    for (const ExportPoint& point : points)
+        ASSERT_TRUE(holds(CoarsestLevel, point));
+    for (int level = CoarsestLevel + 1; level <= FinestLevel; ++level)
+        for (int at : {0, 300, 600})
+            EXPECT_TRUE(holds(level, points[at])) << level << " " << at;
+    EXPECT_FALSE(holds(FinestLevel, points[150])); // the finest level is not along the whole way
+    EXPECT_EQ(tiles.front().level, CoarsestLevel);
 }
 } // namespace

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
@@ -68,5 +69,41 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* err
         return false;
     }
     bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return true;
+}
+
+bool WriteFolderAtomically(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files, std::string* error)
+{
+    namespace fs = std::filesystem;
+    const std::string temporary = TemporaryNameFor(path);
+    std::error_code failed;
+    auto fail = [&](const std::string& what, const std::string& why) {
+        *error = "cannot write '" + what + "': " + why;
+        fs::remove_all(temporary, failed);
+        return false;
+    };
+    if (!fs::create_directory(temporary, failed))
+        return fail(path, failed ? failed.message() : "a file of that name is in the way");
+    for (const auto& [name, bytes] : files)
+    {
+        const std::string file = temporary + "/" + name;
+        FILE* out = fopen(file.c_str(), "wb");
+        const bool written = out && fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        const int why = errno;
+        if (!out || fclose(out) != 0 || !written)
+            return fail(path + "/" + name, strerror(out && written ? errno : why));
+    }
+    const std::string aside = temporary + ".old";
+    const bool replacing = fs::exists(path, failed);
+    if (replacing && rename(path.c_str(), aside.c_str()) != 0)
+        return fail(path, strerror(errno));
+    if (rename(temporary.c_str(), path.c_str()) != 0)
+    {
+        const int why = errno;
+        if (replacing)
+            rename(aside.c_str(), path.c_str());
+        return fail(path, strerror(why));
+    }
+    fs::remove_all(aside, failed);
     return true;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Files that appear whole or not at all, for readers and for other writers: the bytes go to a
 // temporary name of this process's own beside `path` and are renamed over it. Two processes
@@ -25,3 +27,9 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
 // The whole of a file that a writer of ours may be renaming over: false with *error
 // "cannot open 'PATH': why".
 bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
+
+// A folder of files (name in the folder, bytes) that appears whole or not at all: written
+// under a temporary name beside `path`, then renamed into its place. A folder already there is
+// replaced (moved aside first, then removed); the caller decides whether it may be. False with
+// *error "cannot write 'PATH': why", and nothing left behind.
+bool WriteFolderAtomically(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files, std::string* error);

@@ -2,14 +2,17 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "batch/AtomicFile.h"
 #include "batch/CommandReport.h"
 #include "cli/CommandLine.h"
+#include "check/HeightAboveTerrain.h"
 #include "datatool/DataTool.h"
 #include "export/FlightExport.h"
+#include "export/WebPage.h"
 #include "geo/ReplayFiles.h"
 
 namespace
@@ -24,6 +27,65 @@ std::vector<std::string> Attribution()
         if (!line.empty() && line != "\r")
             lines.push_back(line.back() == '\r' ? line.substr(0, line.size() - 1) : line);
     return lines;
+}
+
+// Whether `path` may be written as a page's folder: nothing there, an empty folder, or a page
+// an earlier export wrote (which it replaces); never a file, nor a folder of something else.
+bool PageFolderFree(const std::string& path, std::string* error)
+{
+    std::error_code failed;
+    const std::filesystem::file_status status = std::filesystem::status(path, failed);
+    if (!std::filesystem::exists(status))
+        return true;
+    if (!std::filesystem::is_directory(status))
+    {
+        *error = "'" + path + "' is a file, and the page is a folder: give --out another name";
+        return false;
+    }
+    if (std::filesystem::is_empty(path, failed) ||
+        (std::filesystem::exists(path + "/index.html", failed) && std::filesystem::exists(path + "/flight.js", failed)))
+        return true;
+    *error = "'" + path + "' is a folder of something else than an exported page: give --out another name";
+    return false;
+}
+
+int WritePageFolder(const ExportInput& input, const PageOptions& options, const std::string& out, CommandReport& report)
+{
+    std::string error;
+    if (!PageFolderFree(out, &error))
+    {
+        fprintf(stderr, "export: %s\n", error.c_str());
+        return report.Finish(CommandStatus::BadInput, error);
+    }
+    ExportFiles files;
+    PageSummary summary;
+    if (!WritePage(input, options, &files, &summary, &error))
+    {
+        error = "'" + input.flight->name + "' cannot be written as a page: " + error;
+        fprintf(stderr, "export: %s\n", error.c_str());
+        return report.Finish(CommandStatus::BadInput, error);
+    }
+    if (!WriteFolderAtomically(out, files, &error))
+    {
+        fprintf(stderr, "export: %s\n", error.c_str());
+        return report.Finish(CommandStatus::Transient, error);
+    }
+    report.Written(out);
+    report.Count("rows", static_cast<double>(input.flight->rows.size()));
+    size_t tiles = 0;
+    std::string levels;
+    for (int level = 0; level < 6; ++level)
+    {
+        tiles += summary.tiles[level];
+        if (summary.tiles[level] > 0)
+            levels += (levels.empty() ? "" : ", ") + std::to_string(summary.tiles[level]) + " at level " + std::to_string(CoarsestLevel + level);
+    }
+    report.Count("ground_tiles", static_cast<double>(tiles));
+    report.Count("bytes", static_cast<double>(summary.totalBytes));
+    fprintf(stderr, "export: '%s' written as a page (%zu rows, %zu ground tiles: %s%s; %.1f MB)\n", out.c_str(), input.flight->rows.size(), tiles,
+            levels.c_str(), summary.withoutImagery > 0 ? (", " + std::to_string(summary.withoutImagery) + " without imagery").c_str() : "",
+            static_cast<double>(summary.totalBytes) / 1e6);
+    return report.Finish(CommandStatus::Done);
 }
 } // namespace
 
@@ -48,12 +110,26 @@ int RunExportCommand(int argc, char** argv)
         },
         "the format: " + formats);
     line.Text("--out", "PATH", &out, "where to write it (default: the flight's name with the format's ending, in the working directory)");
+    PageOptions page;
+    std::vector<std::string> detailAt;
+    line.Number("--max-mb", "MB", 0.0, 1e6, &page.maxMegabytes, "html: the page's size limit in megabytes, which the ground fills (default 50)", true);
+    line.Texts("--detail-at", "SECONDS", &detailAt,
+               "html: also draw the finest ground around where the aircraft was at this second of the flight (may be given again)");
     line.Json(&json);
     const CommandLineOutcome parsed = line.Parse(argc, argv, 2);
     if (!parsed.run)
         return EndOfCommandLine("export", parsed, argc, argv);
     if (!format)
         return EndOfCommandLine("export", line.Refuse(NothingGiven("--to FORMAT")), argc, argv);
+    if (format->write && (line.Given("--max-mb") || line.Given("--detail-at")))
+        return EndOfCommandLine("export", line.Refuse("--max-mb and --detail-at are for --to html"), argc, argv);
+    for (const std::string& text : detailAt)
+    {
+        double seconds = 0.0;
+        if (!ReadNumber(text, 0.0, 1e9, &seconds))
+            return EndOfCommandLine("export", line.Refuse(WantsValue("--detail-at", "a second of the flight, 0 or more", text)), argc, argv);
+        page.detailAt.push_back(seconds);
+    }
     CommandReport report("export", json);
 
     LoadedFlight flight;
@@ -73,6 +149,11 @@ int RunExportCommand(int argc, char** argv)
         return report.Finish(CommandStatus::BadInput, error);
     }
     const ExportInput input{&flight, FileNameOf(flightPath), Attribution()};
+    if (!format->write)
+    {
+        page.ground = GroundHeightOf(PagedGround());
+        return WritePageFolder(input, page, out, report);
+    }
     std::string bytes;
     if (!format->write(input, out, &bytes, &error))
     {

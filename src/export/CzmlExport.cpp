@@ -21,25 +21,6 @@ const double UndatedEpoch = 946684800.0; // 2000-01-01T00:00:00Z
 // How long an event's point and label stay on the globe after it.
 const double EventSeconds = 20.0;
 
-std::string Base64(const std::string& bytes)
-{
-    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (size_t i = 0; i < bytes.size(); i += 3)
-    {
-        const size_t left = bytes.size() - i;
-        const uint32_t word = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16 |
-                              (left > 1 ? static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8 : 0u) |
-                              (left > 2 ? static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 2])) : 0u);
-        out += digits[word >> 18 & 63];
-        out += digits[word >> 12 & 63];
-        out += left > 1 ? digits[word >> 6 & 63] : '=';
-        out += left > 2 ? digits[word & 63] : '=';
-    }
-    return out;
-}
-
 struct Vec3
 {
     double x, y, z;

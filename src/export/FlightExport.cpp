@@ -1,10 +1,13 @@
 #include "export/FlightExport.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <cstdio>
 
 #include "geo/Geodesy.h"
 #include "log/LogAttitude.h"
+#include "log/LogKeywords.h"
 #include "track/TrackReading.h"
 
 std::vector<ExportPoint> ExportPoints(const ExportInput& input)
@@ -35,6 +38,56 @@ std::vector<ExportPoint> ExportPoints(const ExportInput& input)
         points.push_back(point);
     }
     return points;
+}
+
+std::vector<ModeChange> FlightModeChanges(const LoadedFlight& flight)
+{
+    std::vector<ModeChange> changes;
+    for (const FlightEvent& event : flight.events)
+        if (event.kind == FlightEventKind::Mode)
+            changes.push_back(ModeChange{event.time, event.text});
+    std::stable_sort(changes.begin(), changes.end(), [](const ModeChange& a, const ModeChange& b) { return a.time < b.time; });
+    if (!changes.empty() || !flight.Names(static_cast<int32_t>(ColumnKind::ap_status)))
+        return changes;
+    for (size_t row = 0; row < flight.rows.size(); ++row)
+        if (row == 0 || flight.rows[row].ap_status != flight.rows[row - 1].ap_status)
+            changes.push_back(ModeChange{flight.rows[row].gps_time, "mode " + std::to_string(flight.rows[row].ap_status)});
+    return changes;
+}
+
+size_t FlightModeAt(const std::vector<ModeChange>& changes, double time)
+{
+    const auto after = std::upper_bound(changes.begin(), changes.end(), time, [](double t, const ModeChange& change) { return t < change.time; });
+    return after == changes.begin() ? 0 : static_cast<size_t>(after - changes.begin()) - 1;
+}
+
+const double* FlightModeColour(size_t index)
+{
+    // The scene graph's copy cannot be linked from here.
+    static const double colours[][3] = {
+        {0.800, 0.400, 0.467}, {0.533, 0.800, 0.933}, {0.867, 0.800, 0.467}, {0.067, 0.467, 0.200}, {0.667, 0.267, 0.600},
+        {0.267, 0.667, 0.600}, {0.600, 0.600, 0.200}, {0.533, 0.133, 0.333}, {0.200, 0.133, 0.533}, {0.867, 0.867, 0.867},
+    };
+    return colours[index % std::size(colours)];
+}
+
+std::string Base64(const std::string& bytes)
+{
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < bytes.size(); i += 3)
+    {
+        const size_t left = bytes.size() - i;
+        const uint32_t word = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16 |
+                              (left > 1 ? static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8 : 0u) |
+                              (left > 2 ? static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 2])) : 0u);
+        out += digits[word >> 18 & 63];
+        out += digits[word >> 12 & 63];
+        out += left > 1 ? digits[word >> 6 & 63] : '=';
+        out += left > 2 ? digits[word & 63] : '=';
+    }
+    return out;
 }
 
 std::string XmlEscaped(const std::string& text)
@@ -79,6 +132,7 @@ const std::vector<ExportFormat>& ExportFormats()
         {"acmi", ".acmi", WriteAcmi, "ACMI 2.2 text: the aircraft's position and attitude a row at a time, events as bookmarks (zipped when --out ends .zip.acmi)"},
         {"czml", ".czml", WriteCzml, "CZML: the aircraft's timed positions and orientations with a glider model, its path and the events"},
         {"gpx", ".gpx", WriteGpx, "GPX 1.1: a track of the rows with their times and elevations"},
+        {"html", "-page", nullptr, "a web page in a folder of its own: the flight over its world's ground in any browser, offline"},
     };
     return formats;
 }

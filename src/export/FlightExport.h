@@ -38,6 +38,23 @@ std::vector<ExportPoint> ExportPoints(const ExportInput& input);
 // XML 1.0 does not allow, and a logged message may hold) as spaces.
 std::string XmlEscaped(const std::string& text);
 
+// Where the autopilot changed mode, on gps_time's clock, as the player's timeline takes them:
+// the mode events when the log has any, else the changes of the ap_status column; in order.
+struct ModeChange
+{
+    double time;
+    std::string name;
+};
+std::vector<ModeChange> FlightModeChanges(const LoadedFlight& flight);
+// The index of the change in force at `time`: the last at or before it, the first before any.
+size_t FlightModeAt(const std::vector<ModeChange>& changes, double time);
+// The player's colour of the mode first seen index-th, red, green and blue in [0, 1]: the same
+// ten hues in turn, so that a mode looks alike in the replay and elsewhere.
+const double* FlightModeColour(size_t index);
+
+// Bytes as base64 text (RFC 4648, padded), for data: addresses.
+std::string Base64(const std::string& bytes);
+
 // "2019-08-25T08:22:54.125Z": UTC with milliseconds.
 std::string IsoUtc(double utc);
 
@@ -45,7 +62,8 @@ std::string IsoUtc(double utc);
 struct ExportFormat
 {
     const char* word;
-    const char* extension; // ".kml", ".zip.acmi", ...
+    const char* extension; // ".kml", ".zip.acmi", ...; "-page" for the page's folder
+    // Null for the web page, a folder of files (WebPage.h).
     bool (*write)(const ExportInput& input, const std::string& path, std::string* bytes, std::string* error);
     const char* description;
 };
@@ -54,7 +72,7 @@ struct ExportFormat
 const std::vector<ExportFormat>& ExportFormats();
 // The format of a --to word; null for another.
 const ExportFormat* FindExportFormat(const std::string& word);
-// "kml, kmz, acmi or gpx".
+// "kml, kmz, acmi, czml, gpx or html".
 std::string ExportFormatWords();
 
 // The writers. `path` is where the bytes go (a writer may name it inside them).
