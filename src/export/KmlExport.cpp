@@ -389,9 +389,9 @@ bool Document(const ExportInput& input, const std::string& model, std::string* b
     const double firstTime = flight.rows.front().gps_time;
 
     std::string description = input.altitudeDatum.empty() ? "Altitudes are metres above mean sea level, as logged." : input.altitudeDatum;
+    description += first.utc >= 0.0 ? " Times are UTC." : " The log holds no date: times are the flight's seconds counted from 1970-01-01T00:00:00Z.";
     for (const std::string& note : input.altitudeNotes)
         description += "\nWarning: " + note + ".";
-    description += first.utc >= 0.0 ? " Times are UTC." : " The log holds no date: times are the flight's seconds counted from 1970-01-01T00:00:00Z.";
     for (const std::string& line : input.attribution)
         description += "\n" + line;
 
