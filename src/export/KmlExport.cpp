@@ -290,7 +290,8 @@ std::string ChaseTour(const std::vector<ExportPoint>& points, const ExportPoint&
     for (size_t i = 0; i < points.size(); ++i)
         if (steps.empty() || points[i].seconds >= points[steps.back()].seconds + stride)
             steps.push_back(i);
-    if (points.back().seconds > points[steps.back()].seconds)
+    // The track's end too, unless that would make two steps within a second.
+    if (points.back().seconds >= points[steps.back()].seconds + 1.0)
         steps.push_back(points.size() - 1);
 
     const double tilt = 90.0 - std::atan2(ChaseAbove, ChaseBehind) * DegreesPerRadian; // 90 looks at the horizon
