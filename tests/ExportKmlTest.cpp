@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -160,9 +161,10 @@ TEST(ExportKml, UndatedLogWithoutModesIsOneRunFrom1970)
     flight.events = {{30175.0, FlightEventKind::Message, 4, "bad\x01" "byte"}};
     const std::string kml = Write(WriteKml, flight);
     EXPECT_NE(kml.find("<name>message bad byte</name>"), std::string::npos);
-    EXPECT_EQ(Between(kml, "<gx:Track>", "</gx:Track>").size(), 1u);
-    const std::vector<std::string> when = Between(kml, "<when>", "<");
-    ASSERT_EQ(when.size(), 7u);
+    const std::vector<std::string> tracks = Between(kml, "<gx:Track>", "</gx:Track>");
+    ASSERT_EQ(tracks.size(), 1u);
+    const std::vector<std::string> when = Between(tracks[0], "<when>", "<");
+    ASSERT_EQ(when.size(), 6u);
     EXPECT_EQ(when[0], "1970-01-01T00:00:00.000Z");
     EXPECT_EQ(when[5], "1970-01-01T00:00:05.000Z");
     EXPECT_NE(kml.find("holds no date"), std::string::npos);
@@ -182,4 +184,74 @@ TEST(ExportKml, KmzHoldsTheDocumentAndTheModelItsTracksCarry)
     EXPECT_EQ(VSIStatL(("/vsizip/" + scratch.PathOf("flight.kmz") + "/models/aircraft.dae").c_str(), &model), 0);
     EXPECT_EQ(Points("/vsizip/" + scratch.PathOf("flight.kmz") + "/doc.kml", "Track").size(), 7u);
     EXPECT_NE(kmz.find("<Model><Link><href>models/aircraft.dae</href></Link></Model>"), std::string::npos);
+}
+
+namespace
+{
+// Due north at 10 m/s from 47 N, `rows` rows `step` seconds apart, the nose's heading wavering
+// 6 degrees either side of north row by row: a plain mean of 354 and 6 would be south.
+LoadedFlight NorthLeg(int rows, double step, bool dated)
+{
+    LoadedFlight flight;
+    flight.columns = {static_cast<int32_t>(ColumnKind::gps_curheading)};
+    for (int i = 0; i < rows; ++i)
+    {
+        SampleRow row{};
+        row.gps_date = dated ? 250819 : 0;
+        row.gps_time = 30174.0 + step * i;
+        row.gps_curlat = 60.0 * (47.0 + 10.0 * step * i / EarthRadius * DegreesPerRadian);
+        row.gps_curlon = 60.0 * 8.5;
+        row.gps_curalt = 600.0;
+        row.gps_curheading = (90.0 + (i % 2 ? 6.0 : -6.0)) * RadiansPerDegree; // the log's: east at 0, counter-clockwise
+        flight.rows.push_back(row);
+    }
+    return flight;
+}
+
+double Number(const std::string& element, const std::string& name)
+{
+    const std::vector<std::string> found = Between(element, "<" + name + ">", "<");
+    return found.empty() ? NAN : std::stod(found.front());
+}
+} // namespace
+
+// A step a second at the track's own times, each a camera 20 to 150 m behind the aircraft on
+// its smoothed heading, above it and looking its way.
+TEST(ExportKml, ChaseTourFollowsTheAircraftFromBehindAndAbove)
+{
+    const LoadedFlight flight = NorthLeg(301, 0.1, true);
+    const std::string kml = Write(WriteKml, flight);
+    ASSERT_EQ(Between(kml, "<gx:Tour><name>Chase</name>", "</gx:Tour>").size(), 1u);
+    const std::vector<std::string> steps = Between(kml, "<gx:FlyTo>", "</gx:FlyTo>");
+    const std::vector<std::string> when = Between(kml, "<when>", "<"); // the track's 301, then the tour's
+    ASSERT_EQ(steps.size(), 31u);
+    ASSERT_EQ(when.size(), 301u + 31u);
+    for (size_t k = 0; k < steps.size(); ++k)
+    {
+        const SampleRow& row = flight.rows[10 * k];
+        EXPECT_EQ(when[301 + k], when[10 * k]) << k;
+        EXPECT_NEAR(Number(steps[k], "gx:duration"), k == 0 ? 0.0 : 1.0, 1e-9) << k;
+        const double latitude = Number(steps[k], "latitude"), longitude = Number(steps[k], "longitude");
+        const double north = (row.gps_curlat / 60.0 - latitude) * RadiansPerDegree * EarthRadius;
+        const double east = (row.gps_curlon / 60.0 - longitude) * RadiansPerDegree * EarthRadius * std::cos(latitude * RadiansPerDegree);
+        EXPECT_NEAR(std::atan2(east, north) * DegreesPerRadian, 0.0, 3.0) << k; // the aircraft lies ahead, north
+        EXPECT_NEAR(std::remainder(Number(steps[k], "heading"), 360.0), 0.0, 3.0) << k;
+        const double distance = GroundDistance(latitude, longitude, row.gps_curlat / 60.0, row.gps_curlon / 60.0);
+        EXPECT_GT(distance, 20.0) << k;
+        EXPECT_LT(distance, 150.0) << k;
+        const double above = Number(steps[k], "altitude") - row.gps_curalt;
+        EXPECT_GT(above, 2.0) << k;
+        EXPECT_LT(above, distance) << k; // looking down at it, not from on top
+    }
+}
+
+// Five hours a row a second: a step every 5 s, about 3600 in all, at the track's own times
+// (an undated log's counted from 1970, as the track's are).
+TEST(ExportKml, LongFlightsTourIsCappedAtAboutAnHourOfSteps)
+{
+    const std::string kml = Write(WriteKml, NorthLeg(5 * 3600 + 1, 1.0, false));
+    const std::vector<std::string> steps = Between(kml, "<gx:FlyTo>", "</gx:FlyTo>");
+    ASSERT_EQ(steps.size(), 3601u);
+    EXPECT_NE(steps[2].find("<when>1970-01-01T00:00:10.000Z</when>"), std::string::npos) << steps[2];
+    EXPECT_NEAR(Number(steps.back(), "gx:duration"), 5.0, 1e-9);
 }

@@ -77,6 +77,57 @@ TEST_F(ExportTest, GpxIsReadBackByGdalWithEveryPointAsLogged)
     EXPECT_NE(ReadWholeFile("flight.gpx").find("<time>2019-08-25T08:22:54.400Z</time>"), std::string::npos);
 }
 
+// A minute due north at 5 rows a second over the ground of tile (90, 140), at 100 m: from
+// half a metre above it up 30 m and down again, all `offset` metres higher.
+std::string ClimbAndLand(double offset)
+{
+    const double latitude = 60.0 * GridRowLatitude(90 * 1024 + 500.3);
+    const double longitude = 60.0 * GridColumnLongitude(140 * 1024 + 500.6);
+    std::string text = "samplenumber,gps_time,gps_curlat,gps_curlon,gps_curalt\n";
+    char line[160];
+    for (int i = 0; i < 300; ++i)
+    {
+        const double t = 0.2 * i;
+        snprintf(line, sizeof line, "%d,%.2f,%.6f,%.6f,%.2f\n", i + 1, 1000.0 + t, latitude + i * 0.0001, longitude,
+                 100.5 + offset + std::min({30.0, 3.0 * t, 3.0 * (59.8 - t)}));
+        text += line;
+    }
+    return text;
+}
+
+// A flight that takes off from the drawn ground and lands on it gets no note; one flown 20 m
+// lower gets its notes on stderr, in --json and in the KML's description, its altitudes
+// written as logged. The datum is the source's: an IGC file's header names it.
+TEST_F(ExportTest, AltitudesDatumIsNamedAndHeightsUnderTheDrawnGroundNoted)
+{
+    ASSERT_TRUE(WriteElevationTile(90, 140, [](int32_t, int32_t) { return 100; }));
+    std::string out, err;
+    WriteText("ground.log", ClimbAndLand(0.0));
+    ASSERT_EQ(RunTool({"export", "ground.log", "--to", "kml", "--json"}, &out, &err), 0) << err;
+    EXPECT_EQ(nlohmann::json::parse(out)["notes"], nlohmann::json::array()) << out;
+    EXPECT_EQ(err.find("drawn ground"), std::string::npos) << err;
+    EXPECT_NE(ReadWholeFile("ground.kml").find("<description>Altitudes are metres above mean sea level, as logged (gps_curalt). "), std::string::npos);
+
+    WriteText("under.log", ClimbAndLand(-20.0));
+    ASSERT_EQ(RunTool({"export", "under.log", "--to", "kml", "--json"}, &out, &err), 0) << err;
+    const std::vector<std::string> notes = nlohmann::json::parse(out)["notes"];
+    ASSERT_EQ(notes.size(), 2u) << out;
+    EXPECT_EQ(notes[0].rfind("66 of 300 rows over the drawn ground lie below it, the first 0.0 s into the flight, the lowest 19.5 m under it at 0.0 s", 0), 0u);
+    EXPECT_EQ(notes[1].rfind("the flight starts and ends about 19.5 m below the drawn ground", 0), 0u);
+    EXPECT_NE(err.find("export: " + notes[0] + "\n"), std::string::npos) << err;
+    const std::string kml = ReadWholeFile("under.kml");
+    EXPECT_NE(kml.find("\nWarning: " + notes[1] + ".</description>"), std::string::npos);
+    EXPECT_NE(kml.find(" 80.500</gx:coord>"), std::string::npos);
+
+    // An IGC file's header saying its GNSS altitudes are above the ellipsoid.
+    std::string igc = "AXXX001\nHFDTEDATE:250819,01\nHFALGALTGPS:ELL\n";
+    for (int s = 0; s < 10; ++s)
+        igc += "B08225" + std::to_string(s) + "4707407N00830000EA0050000550\n";
+    WriteText("glide.igc", igc);
+    ASSERT_EQ(RunTool({"export", "glide.igc", "--to", "kml"}, &out, &err), 0) << err;
+    EXPECT_NE(ReadWholeFile("glide.kml").find("<description>Altitudes are the IGC file&apos;s GNSS altitudes, metres above the WGS84 ellipsoid"), std::string::npos);
+}
+
 // A missing format, the flight itself as the output, a file that is no flight: one line
 // each, the status by cause, and nothing written.
 TEST_F(ExportTest, WhatCannotBeExportedIsOneLineAndNothingIsWritten)

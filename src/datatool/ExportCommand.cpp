@@ -6,11 +6,14 @@
 #include <fstream>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "batch/AtomicFile.h"
 #include "batch/CommandReport.h"
-#include "cli/CommandLine.h"
 #include "check/HeightAboveTerrain.h"
+#include "cli/CommandLine.h"
 #include "datatool/DataTool.h"
+#include "datatool/ExportAltitude.h"
 #include "export/FlightExport.h"
 #include "export/WebPage.h"
 #include "geo/ReplayFiles.h"
@@ -148,7 +151,10 @@ int RunExportCommand(int argc, char** argv)
         fprintf(stderr, "export: %s\n", error.c_str());
         return report.Finish(CommandStatus::BadInput, error);
     }
-    const ExportInput input{&flight, FileNameOf(flightPath), Attribution()};
+    const ExportInput input{&flight, FileNameOf(flightPath), Attribution(), ExportAltitudeDatum(flight), ExportAltitudeNotes(flight, GroundHeightOf(PagedGround()))};
+    for (const std::string& note : input.altitudeNotes)
+        fprintf(stderr, "export: %s\n", note.c_str());
+    report.Section("notes", nlohmann::json(input.altitudeNotes).dump());
     if (!format->write)
     {
         page.ground = GroundHeightOf(PagedGround());

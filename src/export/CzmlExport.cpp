@@ -223,11 +223,13 @@ bool WriteCzml(const ExportInput& input, const std::string&, std::string* bytes,
           {"resolution", 1},
           {"material", {{"solidColor", {{"color", {{"rgba", {255, 170, 0, 255}}}}}}}}}},
     };
-    if (!input.attribution.empty())
+    if (!input.attribution.empty() || !input.altitudeNotes.empty())
     {
         std::string credits;
         for (const std::string& line : input.attribution)
             credits += (credits.empty() ? "" : "\n") + line;
+        for (const std::string& note : input.altitudeNotes)
+            credits += (credits.empty() ? "Warning: " : "\nWarning: ") + note + ".";
         aircraft["description"] = credits;
     }
     packets.push_back(aircraft);

@@ -15,6 +15,11 @@ struct ExportInput
     const LoadedFlight* flight = nullptr;
     std::string title;                    // the flight's file name without its folder
     std::vector<std::string> attribution; // the credits of the world's data, when it has any
+    // What the data tool found of the altitudes, which the writers name and never change: the
+    // sentence saying what they are measured from (empty: above mean sea level, as logged),
+    // and a line for each way they disagree with the ground drawn under them.
+    std::string altitudeDatum = "";
+    std::vector<std::string> altitudeNotes = {};
 };
 
 // One exported point of a row: where, when and how the aircraft stood.

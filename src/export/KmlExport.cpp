@@ -235,6 +235,89 @@ std::string PlanFolders(const FlightPlan& plan)
     return out;
 }
 
+// The chase tour's camera: this far behind the aircraft along its heading and this high
+// above it, close enough that a small aircraft's model stays in view and far enough that its
+// turns do not swing the view about.
+const double ChaseBehind = 60.0; // metres
+const double ChaseAbove = 20.0;  // metres
+// Seconds either side of a step whose headings are averaged for its camera: a log's heading
+// wavers from row to row, and a camera that followed it would shake.
+const double ChaseSmoothing = 2.0;
+// A step a second at most, and the tour of a long flight at most about this many steps: a
+// viewer loads the whole playlist before it plays.
+const double MostTourSteps = 3600.0;
+
+// The heading (degrees, clockwise from north) the camera follows at points[at]: the mean of
+// the nose's headings within ChaseSmoothing seconds, as unit vectors so that 359 and 1 make 0;
+// without a logged heading, the course flown across that window.
+double ChaseHeading(const std::vector<ExportPoint>& points, size_t at, bool noseHeading, double previous)
+{
+    const double time = points[at].seconds;
+    size_t from = at, to = at;
+    const size_t most = 1000; // rows either side: bounds the work on a log whose clock stands still
+    while (from > 0 && at - from < most && points[from - 1].seconds >= time - ChaseSmoothing)
+        --from;
+    while (to + 1 < points.size() && to - at < most && points[to + 1].seconds <= time + ChaseSmoothing)
+        ++to;
+    double east = 0.0, north = 0.0;
+    if (noseHeading)
+        for (size_t i = from; i <= to; ++i)
+        {
+            east += std::sin(points[i].heading * RadiansPerDegree);
+            north += std::cos(points[i].heading * RadiansPerDegree);
+        }
+    else
+    {
+        east = (points[to].longitude - points[from].longitude) * std::cos(points[at].latitude * RadiansPerDegree);
+        north = points[to].latitude - points[from].latitude;
+    }
+    // Hovering, or headings that cancel: the view stays as it was.
+    if (std::hypot(east, north) < 1e-9)
+        return previous;
+    const double heading = std::atan2(east, north) * DegreesPerRadian;
+    return heading < 0.0 ? heading + 360.0 : heading;
+}
+
+// A tour that flies a chase view along the track in real time: a camera behind and above the
+// aircraft, looking at it, a step a second (or every few seconds on a long flight), each step
+// at the track's own time so that a viewer's time slider, and with it the track's aircraft,
+// keeps pace. An undated log's steps take the track's times counted from 1970.
+std::string ChaseTour(const std::vector<ExportPoint>& points, const ExportPoint& first, bool noseHeading)
+{
+    const double span = points.back().seconds - first.seconds;
+    const double stride = std::max(1.0, std::ceil(span / MostTourSteps));
+    std::vector<size_t> steps;
+    for (size_t i = 0; i < points.size(); ++i)
+        if (steps.empty() || points[i].seconds >= points[steps.back()].seconds + stride)
+            steps.push_back(i);
+    // The track's end too, unless that would make two steps within a second.
+    if (points.back().seconds >= points[steps.back()].seconds + 1.0)
+        steps.push_back(points.size() - 1);
+
+    const double tilt = 90.0 - std::atan2(ChaseAbove, ChaseBehind) * DegreesPerRadian; // 90 looks at the horizon
+    std::string out = "    <gx:Tour><name>Chase</name><description>A view from behind the aircraft, in real time</description>\n      <gx:Playlist>\n";
+    double heading = first.heading;
+    double previous = points[steps.front()].seconds;
+    char line[400];
+    for (size_t step : steps)
+    {
+        const ExportPoint& point = points[step];
+        heading = ChaseHeading(points, step, noseHeading, heading);
+        const double back = (heading + 180.0) * RadiansPerDegree;
+        const double latitude = point.latitude + ChaseBehind * std::cos(back) / EarthRadius * DegreesPerRadian;
+        const double longitude =
+            WrapLongitude(point.longitude + ChaseBehind * std::sin(back) / (EarthRadius * std::cos(point.latitude * RadiansPerDegree)) * DegreesPerRadian);
+        snprintf(line, sizeof line,
+                 "        <gx:FlyTo><gx:duration>%.3f</gx:duration><gx:flyToMode>smooth</gx:flyToMode><Camera><gx:TimeStamp><when>%s</when></gx:TimeStamp>"
+                 "<longitude>%.9f</longitude><latitude>%.9f</latitude><altitude>%.3f</altitude><heading>%.3f</heading><tilt>%.3f</tilt><roll>0</roll>"
+                 "<altitudeMode>absolute</altitudeMode></Camera></gx:FlyTo>\n",
+                 std::max(0.0, point.seconds - previous), IsoUtc(WhenOf(point, first)).c_str(), longitude, latitude, point.altitude + ChaseAbove, heading, tilt);
+        out += line;
+        previous = point.seconds;
+    }
+    return out + "      </gx:Playlist>\n    </gx:Tour>\n";
+}
+
 // The aircraft for the KMZ: a glider of a few dozen triangles in metres, nose along +y (the
 // model's north at heading 0), z up, as a KML model is placed.
 std::string AircraftModel()
@@ -306,8 +389,10 @@ bool Document(const ExportInput& input, const std::string& model, std::string* b
     const ExportPoint& first = points.front();
     const double firstTime = flight.rows.front().gps_time;
 
-    std::string description = "Altitudes are metres above mean sea level, as logged.";
+    std::string description = input.altitudeDatum.empty() ? "Altitudes are metres above mean sea level, as logged." : input.altitudeDatum;
     description += first.utc >= 0.0 ? " Times are UTC." : " The log holds no date: times are the flight's seconds counted from 1970-01-01T00:00:00Z.";
+    for (const std::string& note : input.altitudeNotes)
+        description += "\nWarning: " + note + ".";
     for (const std::string& line : input.attribution)
         description += "\n" + line;
 
@@ -404,6 +489,7 @@ bool Document(const ExportInput& input, const std::string& model, std::string* b
         out += "    </Folder>\n";
     }
     out += PlanFolders(flight.plan);
+    out += ChaseTour(points, first, flight.Names(static_cast<int32_t>(ColumnKind::gps_curheading)));
     out += "  </Document>\n</kml>\n";
     return true;
 }
