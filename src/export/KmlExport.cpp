@@ -11,16 +11,6 @@
 
 namespace
 {
-// Text for XML: the five characters that would end it escaped, and the control characters
-// XML 1.0 forbids (a logged message may hold them) made spaces, so that the file still parses.
-// The player's mode colours (the track coloured by mode and the timeline's spans), red, green
-// and blue in [0, 1], in the order modes first appear: the same ten hues, so that a mode looks
-// alike in the replay and on the globe. The scene graph's copy cannot be linked from here.
-const double ModeColours[][3] = {
-    {0.800, 0.400, 0.467}, {0.533, 0.800, 0.933}, {0.867, 0.800, 0.467}, {0.067, 0.467, 0.200}, {0.667, 0.267, 0.600},
-    {0.267, 0.667, 0.600}, {0.600, 0.600, 0.200}, {0.533, 0.133, 0.333}, {0.200, 0.133, 0.533}, {0.867, 0.867, 0.867},
-};
-
 // KML's colour: alpha, blue, green, red, two hex digits each.
 std::string KmlColour(const double rgb[3], int alpha = 255)
 {
@@ -35,36 +25,6 @@ std::string Coordinate(double latitude, double longitude, double altitude)
     char text[100];
     snprintf(text, sizeof text, "%.9f,%.9f,%.3f", longitude, latitude, altitude);
     return text;
-}
-
-// Where the autopilot changed mode, on gps_time's clock, as the player's timeline takes them:
-// the mode events when the log has any, else the changes of the ap_status column.
-struct Change
-{
-    double time;
-    std::string name;
-};
-std::vector<Change> ModeChanges(const LoadedFlight& flight)
-{
-    std::vector<Change> changes;
-    for (const FlightEvent& event : flight.events)
-        if (event.kind == FlightEventKind::Mode)
-            changes.push_back(Change{event.time, event.text});
-    std::stable_sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) { return a.time < b.time; });
-    if (!changes.empty() || !flight.Names(static_cast<int32_t>(ColumnKind::ap_status)))
-        return changes;
-    for (size_t row = 0; row < flight.rows.size(); ++row)
-        if (row == 0 || flight.rows[row].ap_status != flight.rows[row - 1].ap_status)
-            changes.push_back(Change{flight.rows[row].gps_time, "mode " + std::to_string(flight.rows[row].ap_status)});
-    return changes;
-}
-
-// The index of the mode in force at `time`: the last change at or before it, the first
-// before any (as the track's colours take it).
-size_t ChangeAt(const std::vector<Change>& changes, double time)
-{
-    const auto after = std::upper_bound(changes.begin(), changes.end(), time, [](double t, const Change& change) { return t < change.time; });
-    return after == changes.begin() ? 0 : static_cast<size_t>(after - changes.begin()) - 1;
 }
 
 // A point's time for <when>: UTC when the log is dated, else the seconds of the flight
@@ -402,14 +362,14 @@ bool Document(const ExportInput& input, const std::string& model, std::string* b
           "  <Document><name>" +
           XmlEscaped(input.title) + "</name><description>" + XmlEscaped(description) + "</description>\n";
 
-    const std::vector<Change> changes = ModeChanges(flight);
+    const std::vector<ModeChange> changes = FlightModeChanges(flight);
     std::vector<std::string> modes; // in order of first appearance: the colours' order
-    for (const Change& change : changes)
+    for (const ModeChange& change : changes)
         if (std::find(modes.begin(), modes.end(), change.name) == modes.end())
             modes.push_back(change.name);
     const size_t styles = std::max<size_t>(modes.size(), 1);
     for (size_t m = 0; m < styles; ++m)
-        out += "    <Style id=\"mode" + std::to_string(m) + "\"><LineStyle><color>" + KmlColour(ModeColours[m % std::size(ModeColours)]) +
+        out += "    <Style id=\"mode" + std::to_string(m) + "\"><LineStyle><color>" + KmlColour(FlightModeColour(m)) +
                "</color><width>3</width></LineStyle><IconStyle><scale>0.6</scale></IconStyle></Style>\n";
     const double green[3] = {0.2, 0.8, 0.2}, red[3] = {0.9, 0.15, 0.15}, blue[3] = {0.3, 0.5, 1.0}, white[3] = {1.0, 1.0, 1.0};
     out += "    <Style id=\"fenceInclusion\"><LineStyle><color>" + KmlColour(green) + "</color><width>2</width></LineStyle><PolyStyle><color>" +
@@ -429,7 +389,7 @@ bool Document(const ExportInput& input, const std::string& model, std::string* b
     if (!changes.empty())
         for (size_t i = 0; i < points.size(); ++i)
         {
-            const std::string& name = changes[ChangeAt(changes, firstTime + points[i].seconds)].name;
+            const std::string& name = changes[FlightModeAt(changes, firstTime + points[i].seconds)].name;
             modeOf[i] = static_cast<size_t>(std::find(modes.begin(), modes.end(), name) - modes.begin());
         }
     out += "    <Folder><name>Track</name>\n";
