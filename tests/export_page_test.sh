@@ -4,6 +4,7 @@
 # it loads nothing from outside its folder, writes no error to the console, and at two
 # seconds of the flight shows the aircraft (moved between them, standing out from the
 # ground), the track in its colour and the ground's imagery where the page says they are.
+# Before it, the check fails a faulty page of a few lines, with a line for each fault.
 #
 #   export_page_test.sh DATA-TOOL WORLDGEN
 #
@@ -21,6 +22,26 @@ chromium=${FLIGHTREPLAY_CHROMIUM:-/usr/bin/chromium}
 [ -x "$chromium" ] || fail "no browser at $chromium (scripts/install-browser installs it)"
 
 enter_scratch
+
+# First the check itself, on a page of a few lines that reaches out of its folder, throws and
+# never gets ready: each fault is a line of its own, and the check fails.
+mkdir -p "$work/outside/page"
+echo "window.outsideLoaded = true;" >"$work/outside/elsewhere.js"
+cat >"$work/outside/page/index.html" <<'EOF'
+<!DOCTYPE html>
+<html><head><meta charset="utf-8"><link rel="icon" href="data:,">
+<script src="../elsewhere.js"></script></head>
+<body><script>console.error("faulty on purpose"); undefinedFunction();</script></body></html>
+EOF
+status=0
+python3 "$support/page_check.py" "$work/outside/page" --out "$work/outside/check" --timeout 3 2>"$work/outside/problems" \
+    || status=$?
+[ "$status" -eq 1 ] || fail "the check of a faulty page ended with status $status: $(cat "$work/outside/problems")"
+for problem in "request to a file outside the page's folder: file://$work/outside/elsewhere.js" \
+    "console error (console): faulty on purpose" "console error (exception): ReferenceError: undefinedFunction is not defined" \
+    "the page was not ready after 3 s"; do
+    grep -qF "$problem" "$work/outside/problems" || fail "the check missed: $problem ($(cat "$work/outside/problems"))"
+done
 "$worldgen" --out "$work/world" >"$work/worldgen.out" || fail "the world was not made: $(cat "$work/worldgen.out")"
 (cd "$work/world" && "$data_tool" export sample.log --to html --out page) >"$work/export.out" 2>&1 \
     || fail "export --to html failed: $(cat "$work/export.out")"

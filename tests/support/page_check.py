@@ -23,7 +23,6 @@ import fcntl
 import http.server
 import json
 import os
-import queue
 import shutil
 import subprocess
 import sys
@@ -228,7 +227,7 @@ def main():
 
     requests = []
     console = []
-    events = queue.Queue()
+    crashes = []
 
     def on_event(message):
         method = message.get("method")
@@ -246,8 +245,8 @@ def main():
             entry = params["entry"]
             text = entry.get("text", "") + (f" ({entry['url']})" if entry.get("url") else "")
             console.append({"level": entry["level"], "source": entry.get("source", "log"), "text": text})
-        elif method in ("Page.loadEventFired", "Target.detachedFromTarget", "Inspector.targetCrashed"):
-            events.put(method)
+        elif method == "Inspector.targetCrashed":
+            crashes.append(method)
 
     server = Server(folder) if options.serve else None
     url = f"{server.origin}/index.html" if server else "file://" + urllib.parse.quote(os.path.join(folder, "index.html"))
@@ -335,6 +334,8 @@ def main():
     if server:
         report["servedPaths"] = server.paths
     report["console"] = console
+    if crashes:
+        problems.append("the page's renderer crashed")
     for request in report["outside"]:
         problems.append(f"request to {request['why']}: {request['url']}")
     for message in console:
