@@ -15,6 +15,8 @@ import math
 import os
 import sys
 
+# No compiled copy of the reader left in the source tree.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import png_pixels  # noqa: E402
 
