@@ -5,10 +5,11 @@ console as an error, and it reports itself ready; then at each --at second it se
 replay there, photographs the view and asks the page where it drew the aircraft, the
 track and the ground.
 
-    page_check.py DIR --out OUT [--serve] [--at SECONDS]... [--timeout SECONDS]
+    page_check.py DIR --out OUT [--serve] [--at SECONDS]... [--fragment TEXT] [--timeout SECONDS]
 
 DIR holds index.html; without --serve it is opened as file://, with it from a server of
-our own on 127.0.0.1. OUT receives shot-SECONDS.png for each --at and report.json. Prints
+our own on 127.0.0.1; --fragment opens index.html#TEXT, a link naming a view or a
+moment. OUT receives shot-SECONDS.png for each --at and report.json. Prints
 one line per problem on stderr and exits 1 when there is any, 2 when the browser cannot be
 driven at all. The browser is /usr/bin/chromium, or $FLIGHTREPLAY_CHROMIUM.
 
@@ -212,6 +213,7 @@ def main():
     parser.add_argument("--serve", action="store_true", help="open it from a local server instead of file://")
     parser.add_argument("--at", type=float, action="append", default=[], metavar="SECONDS",
                         help="flight second to seek to and photograph (repeatable)")
+    parser.add_argument("--fragment", default="", metavar="TEXT", help="open index.html#TEXT")
     parser.add_argument("--timeout", type=float, default=60.0, help="seconds to wait for the page to be ready (default 60)")
     options = parser.parse_args()
 
@@ -250,6 +252,8 @@ def main():
 
     server = Server(folder) if options.serve else None
     url = f"{server.origin}/index.html" if server else "file://" + urllib.parse.quote(os.path.join(folder, "index.html"))
+    if options.fragment:
+        url += "#" + options.fragment
     problems = []
     report = {"url": url, "served": bool(server)}
     browser = Browser(executable, on_event)
