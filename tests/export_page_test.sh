@@ -52,12 +52,15 @@ mv "$work/world/page" "$work/page"
 
 shots=${FLIGHTREPLAY_SCREENSHOTS:-$work/shots}
 # A launch climb and the survey's lanes: the 13-minute flight is far apart at these seconds.
+# As a file in the chase view, which keeps the aircraft in the middle while the world moves
+# past; served in the overview, which stands still while the aircraft moves across it.
 for mode in file serve; do
-    flags=()
-    [ "$mode" = serve ] && flags=(--serve)
+    flags=(--fragment camera=overview --serve)
+    views=()
+    [ "$mode" = file ] && flags=() && views=(--camera-follows)
     python3 "$support/page_check.py" "$work/page" --out "$shots/$mode" --at 200 --at 480 "${flags[@]}" \
         || fail "the page as $mode: see above ($shots/$mode/report.json)"
-    python3 "$support/page_shots.py" "$shots/$mode" || fail "the page's views as $mode: see above"
+    python3 "$support/page_shots.py" "$shots/$mode" "${views[@]}" || fail "the page's views as $mode: see above"
     python3 - "$shots/$mode/report.json" <<'EOF'
 import json, sys
 report = json.load(open(sys.argv[1]))

@@ -341,7 +341,8 @@ bool WritePage(const ExportInput& input, const PageOptions& options, ExportFiles
         if (found == encoded.end())
             found = encoded.emplace(tile, EncodeTile(tile, options.ground)).first;
         const EncodedTile& each = found->second;
-        if (!each.anyHeight && each.imagery.empty())
+        // A finer tile without imagery would hide the coarser imagery under it.
+        if (each.imagery.empty() && (tile.level > CoarsestLevel || !each.anyHeight))
             return 0;
         return each.heights.size() + each.imagery.size() + TileOverhead;
     };

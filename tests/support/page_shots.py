@@ -4,9 +4,10 @@ aircraft moved between the first and the last shot and stands out from the groun
 it, the track shows in its colour where the page says it runs, and the ground shows
 imagery rather than one flat colour or the sky.
 
-    page_shots.py OUT
+    page_shots.py OUT [--camera-follows]
 
-OUT is page_check.py's output folder (report.json and the shots). Prints one line per
+With --camera-follows (a chase view, where the aircraft keeps its place on the screen) the
+view around it must have changed between the shots instead. OUT is page_check.py's output folder (report.json and the shots). Prints one line per
 fault and exits 1 when there is any.
 """
 
@@ -26,6 +27,7 @@ import png_pixels  # noqa: E402
 TRACK_TOLERANCE = 48
 DIFFERENT = 40
 AIRCRAFT_MOVED_PX = 8
+VIEW_CHANGED_SHARE = 0.2
 AIRCRAFT_RING_PX = 40
 TRACK_SHARE = 0.6
 TRACK_SEARCH_PX = 2
@@ -109,10 +111,13 @@ def check_ground(shot, image, faults):
 
 
 def main():
-    if len(sys.argv) != 2:
-        print("usage: page_shots.py OUT", file=sys.stderr)
+    arguments = sys.argv[1:]
+    follows = "--camera-follows" in arguments
+    arguments = [a for a in arguments if a != "--camera-follows"]
+    if len(arguments) != 1:
+        print("usage: page_shots.py OUT [--camera-follows]", file=sys.stderr)
         return 2
-    folder = sys.argv[1]
+    folder = arguments[0]
     with open(os.path.join(folder, "report.json")) as file:
         report = json.load(file)
     faults = [f"request outside the page's folder: {r['url']}" for r in report.get("outside", [])]
@@ -120,13 +125,23 @@ def main():
     shots = report.get("shots", [])
     if len(shots) < 2:
         faults.append(f"{len(shots)} shots, where the check wants two to compare")
-    positions = []
+    positions, images = [], []
     for shot in shots:
         image = png_pixels.read(os.path.join(folder, shot["file"]))
+        images.append(image)
         positions.append(check_aircraft(shot, image, faults))
         check_track(shot, image, faults)
         check_ground(shot, image, faults)
-    if len(positions) >= 2 and positions[0] and positions[-1]:
+    if follows and len(images) >= 2:
+        # A camera that follows the aircraft keeps it in its place on the screen: the world
+        # moves past it instead.
+        first, last = images[0], images[-1]
+        points = [(x, y) for x in range(0, first.width, 8) for y in range(0, first.height, 8)]
+        changed = sum(distance(first.pixel(x, y), last.pixel(x, y)) > DIFFERENT for x, y in points)
+        if changed < VIEW_CHANGED_SHARE * len(points):
+            faults.append(f"the view behind the aircraft is the same at {shots[0]['seconds']:g} s and {shots[-1]['seconds']:g} s"
+                          f" ({changed} of {len(points)} points changed)")
+    elif len(positions) >= 2 and positions[0] and positions[-1]:
         moved = max(abs(positions[0][0] - positions[-1][0]), abs(positions[0][1] - positions[-1][1]))
         if moved <= AIRCRAFT_MOVED_PX:
             faults.append(f"the aircraft stands within {moved:.1f} px between {shots[0]['seconds']:g} s and {shots[-1]['seconds']:g} s")

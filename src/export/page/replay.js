@@ -138,17 +138,29 @@
                  pitch: mix(rows.pitch), roll: turn(rows.roll[i], rows.roll[j], f) };
     }
 
-    // The cameras: a chase view behind the nose, and an orbit the user turns about the aircraft.
+    // The cameras: a chase view behind the nose, an orbit the user turns about the aircraft, and
+    // an overview of the whole flight.
     var controls = new THREE.OrbitControls(camera, renderer.domElement);
     controls.enabled = false;
     controls.maxDistance = 40000;
     var mode = 'chase', state = stateAt(0), chaseHeading = state.heading;
+    // The overview stands still, south of the whole track and above it, and sees it all.
+    var overview = (function () {
+        var box = new THREE.Box3();
+        for (var i = 0; i < count; ++i) box.expandByPoint(new THREE.Vector3(rows.e[i], rows.n[i], rows.u[i]));
+        var centre = box.getCenter(new THREE.Vector3()), radius = Math.max(200, box.getSize(new THREE.Vector3()).length() / 2);
+        var distance = radius / Math.tan(camera.fov / 2 * degrees);
+        return { centre: centre, distance: distance, eye: centre.clone().add(new THREE.Vector3(0, -0.8 * distance, 0.6 * distance)) };
+    })();
     function placeCamera(dt, snap) {
         if (mode === 'chase') {
             chaseHeading = snap ? state.heading : turn(chaseHeading, state.heading, 1 - Math.exp(-2 * dt));
             var h = chaseHeading * degrees, wanted = new THREE.Vector3(-9 * Math.sin(h), -9 * Math.cos(h), 2.5).add(state.position);
             camera.position.copy(snap ? wanted : camera.position.lerp(wanted, 1 - Math.exp(-4 * dt)));
             camera.lookAt(state.position);
+        } else if (mode === 'overview') {
+            camera.position.copy(overview.eye);
+            camera.lookAt(overview.centre);
         } else {
             camera.position.add(state.position.clone().sub(controls.target));
             controls.target.copy(state.position);
@@ -156,11 +168,19 @@
         }
         sky.position.copy(camera.position);
         // Far from the aircraft it is drawn larger, so that it can still be found.
-        aircraft.scale.setScalar(Math.max(1, camera.position.distanceTo(state.position) / 60));
+        aircraft.scale.setScalar(Math.max(1, camera.position.distanceTo(state.position) / (mode === 'overview' ? 20 : 60)));
     }
     function setMode(next) {
         mode = next;
         controls.enabled = mode === 'orbit';
+        // A flight of hundreds of kilometres seen whole needs the far plane and the haze further out.
+        var far = mode === 'overview' ? Math.max(60000, 3 * overview.distance) : 60000;
+        camera.near = far / 60000;
+        camera.far = far;
+        camera.updateProjectionMatrix();
+        scene.fog.near = far / 10;
+        scene.fog.far = far * 0.75;
+        sky.scale.setScalar(far / 60000);
         if (mode === 'orbit') {
             controls.target.copy(state.position);
             camera.position.copy(state.position).add(new THREE.Vector3(-14, -20, 9));
@@ -249,7 +269,7 @@
     window.addEventListener('keydown', function (event) {
         if (event.target.tagName === 'SELECT' || event.target.tagName === 'INPUT') return;
         if (event.key === ' ') { setPlaying(!playing); event.preventDefault(); }
-        if (event.key === 'c') setMode(mode === 'chase' ? 'orbit' : 'chase');
+        if (event.key === 'c') setMode({ chase: 'orbit', orbit: 'overview', overview: 'chase' }[mode]);
     });
     window.addEventListener('resize', resize);
 
@@ -269,15 +289,16 @@
         camera: setMode,
         aircraftOnScreen: function () { return onScreen(state.position); },
         trackOnScreen: function () {
-            var found = [], step = Math.max(1, Math.floor(count / 2000));
-            for (var i = 0; i < count && found.length < 50; i += step) {
-                var at = onScreen(new THREE.Vector3(rows.e[i], rows.n[i], rows.u[i]));
-                if (at && camera.position.distanceTo(new THREE.Vector3(rows.e[i], rows.n[i], rows.u[i])) > 20) {
+            // Points spread over the whole flight, clear of the ground and of the camera.
+            var found = [], step = Math.max(1, Math.floor(count / 500));
+            for (var i = 0; i < count; i += step) {
+                var point = new THREE.Vector3(rows.e[i], rows.n[i], rows.u[i]), at = onScreen(point);
+                if (at && camera.position.distanceTo(point) > 20 && !(rows.agl[i] < 10)) {
                     at.colour = head.modes[rows.mode[i]].colour;
                     found.push(at);
                 }
             }
-            return found;
+            return found.filter(function (point, k) { return k % Math.ceil(found.length / 50) === 0; });
         },
         groundOnScreen: function () {
             var found = [], caster = new THREE.Raycaster(), canvas = renderer.domElement;
@@ -294,7 +315,7 @@
     resize();
     Promise.all(pending).then(function () {
         // A link may name a moment and a camera: index.html#t=120&camera=orbit&paused
-        var asked = /[#&]t=([0-9.]+)/.exec(location.hash), view = /[#&]camera=(chase|orbit)/.exec(location.hash);
+        var asked = /[#&]t=([0-9.]+)/.exec(location.hash), view = /[#&]camera=(chase|orbit|overview)/.exec(location.hash);
         clock = asked ? Math.min(parseFloat(asked[1]), duration) : 0;
         setPlaying(!/[#&]paused/.test(location.hash));
         state = stateAt(clock);
