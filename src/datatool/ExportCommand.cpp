@@ -32,6 +32,13 @@ std::vector<std::string> Attribution()
     return lines;
 }
 
+// One line on stderr, and the command's end by its cause.
+int Refused(CommandReport& report, CommandStatus status, const std::string& error)
+{
+    fprintf(stderr, "export: %s\n", error.c_str());
+    return report.Finish(status, error);
+}
+
 // Whether `path` may be written as a page's folder: nothing there, an empty folder, or a page
 // an earlier export wrote (which it replaces); never a file, nor a folder of something else.
 bool PageFolderFree(const std::string& path, std::string* error)
@@ -56,23 +63,16 @@ int WritePageFolder(const ExportInput& input, const PageOptions& options, const 
 {
     std::string error;
     if (!PageFolderFree(out, &error))
-    {
-        fprintf(stderr, "export: %s\n", error.c_str());
-        return report.Finish(CommandStatus::BadInput, error);
-    }
+        return Refused(report, CommandStatus::BadInput, error);
     ExportFiles files;
     PageSummary summary;
     if (!WritePage(input, options, &files, &summary, &error))
     {
         error = "'" + input.flight->name + "' cannot be written as a page: " + error;
-        fprintf(stderr, "export: %s\n", error.c_str());
-        return report.Finish(CommandStatus::BadInput, error);
+        return Refused(report, CommandStatus::BadInput, error);
     }
     if (!WriteFolderAtomically(out, files, &error))
-    {
-        fprintf(stderr, "export: %s\n", error.c_str());
-        return report.Finish(CommandStatus::Transient, error);
-    }
+        return Refused(report, CommandStatus::Transient, error);
     report.Written(out);
     report.Count("rows", static_cast<double>(input.flight->rows.size()));
     size_t tiles = 0;
@@ -138,18 +138,14 @@ int RunExportCommand(int argc, char** argv)
     LoadedFlight flight;
     std::string error;
     if (!LoadAnyFlight(flightPath, &flight, &error))
-    {
-        fprintf(stderr, "export: %s\n", error.c_str());
-        return report.Finish(CommandStatus::BadInput, error);
-    }
+        return Refused(report, CommandStatus::BadInput, error);
     report.Read(flightPath);
     if (out.empty())
         out = PathWithExtension(FileNameOf(flightPath), format->extension);
     if (out == flightPath)
     {
         error = "'" + out + "' is the flight itself: give --out another name";
-        fprintf(stderr, "export: %s\n", error.c_str());
-        return report.Finish(CommandStatus::BadInput, error);
+        return Refused(report, CommandStatus::BadInput, error);
     }
     const ExportInput input{&flight, FileNameOf(flightPath), Attribution(), ExportAltitudeDatum(flight), ExportAltitudeNotes(flight, GroundHeightOf(PagedGround()))};
     for (const std::string& note : input.altitudeNotes)
@@ -164,14 +160,10 @@ int RunExportCommand(int argc, char** argv)
     if (!format->write(input, out, &bytes, &error))
     {
         error = "'" + flightPath + "' cannot be written as " + format->word + ": " + error;
-        fprintf(stderr, "export: %s\n", error.c_str());
-        return report.Finish(CommandStatus::BadInput, error);
+        return Refused(report, CommandStatus::BadInput, error);
     }
     if (!WriteFileAtomically(out, bytes, &error))
-    {
-        fprintf(stderr, "export: %s\n", error.c_str());
-        return report.Finish(CommandStatus::Transient, error);
-    }
+        return Refused(report, CommandStatus::Transient, error);
     report.Written(out);
     report.Count("rows", static_cast<double>(flight.rows.size()));
     fprintf(stderr, "export: '%s' written as %s (%zu rows, %zu bytes)\n", out.c_str(), format->word, flight.rows.size(), bytes.size());

@@ -74,11 +74,18 @@ def check_aircraft(shot, image, faults):
     return x, y
 
 
-def check_track(shot, image, faults):
-    probes = shot.get("track") or []
-    label = f"at {shot['seconds']:g} s"
+def probes_of(shot, kind, faults):
+    probes = shot.get(kind) or []
     if len(probes) < MIN_PROBES:
-        faults.append(f"{label} the page names {len(probes)} track points on screen, fewer than {MIN_PROBES}")
+        faults.append(f"at {shot['seconds']:g} s the page names {len(probes)} {kind} points on screen, fewer than {MIN_PROBES}")
+        return None
+    return probes
+
+
+def check_track(shot, image, faults):
+    probes = probes_of(shot, "track", faults)
+    label = f"at {shot['seconds']:g} s"
+    if not probes:
         return
     seen = 0
     for probe in probes:
@@ -92,10 +99,9 @@ def check_track(shot, image, faults):
 
 
 def check_ground(shot, image, faults):
-    probes = shot.get("ground") or []
+    probes = probes_of(shot, "ground", faults)
     label = f"at {shot['seconds']:g} s"
-    if len(probes) < MIN_PROBES:
-        faults.append(f"{label} the page names {len(probes)} ground points on screen, fewer than {MIN_PROBES}")
+    if not probes:
         return
     colours = [clamp_pixel(image, p["x"], p["y"]) for p in probes]
     spread = max(max(c[i] for c in colours) - min(c[i] for c in colours) for i in range(3))
