@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <map>
 #include <set>
-#include <tuple>
 
 #include <nlohmann/json.hpp>
 
