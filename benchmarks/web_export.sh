@@ -26,6 +26,7 @@ world=$data/corridor-70
 if [ "$(cat "$world/.worldgen" 2>/dev/null)" != "$("$worldgen" --corridor 70 --version)" ]; then
     echo "web_export: making the 70 km corridor world under $world (once; some minutes)" >&2
     rm -rf "$world"
+    mkdir -p "$data"
     "$worldgen" --out "$world" --corridor 70 --threads "$(nproc)" >/dev/null
 fi
 minutes=$(awk -F, 'NR == 1 { for (i = 1; i <= NF; ++i) if ($i == "gps_time") column = i }

@@ -2,8 +2,9 @@
 #include <string>
 #include <vector>
 
-// A zip archive in memory, of the kind KMZ files and zipped ACMI are: each file stored
-// whole (no compression), with its CRC-32, which every unzipper reads.
+// A zip archive in memory, of the kind KMZ files and zipped ACMI are: each file deflated, or
+// stored whole where deflating would not make it smaller, with its CRC-32, as every unzipper
+// reads them.
 class ZipArchive
 {
 public:
@@ -15,8 +16,10 @@ private:
     struct Entry
     {
         std::string name;
-        std::string bytes;
+        std::string bytes; // as they go in the archive: deflated when `deflated`
+        size_t size = 0;    // of the file itself
         unsigned long crc = 0;
+        bool deflated = false;
     };
     std::vector<Entry> entries;
 };
