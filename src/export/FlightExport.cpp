@@ -40,24 +40,24 @@ std::vector<ExportPoint> ExportPoints(const ExportInput& input)
     return points;
 }
 
-std::vector<ModeChange> FlightModeChanges(const LoadedFlight& flight)
+std::vector<FlightModeChange> FlightModeChanges(const LoadedFlight& flight)
 {
-    std::vector<ModeChange> changes;
+    std::vector<FlightModeChange> changes;
     for (const FlightEvent& event : flight.events)
         if (event.kind == FlightEventKind::Mode)
-            changes.push_back(ModeChange{event.time, event.text});
-    std::stable_sort(changes.begin(), changes.end(), [](const ModeChange& a, const ModeChange& b) { return a.time < b.time; });
+            changes.push_back(FlightModeChange{event.time, event.text});
+    std::stable_sort(changes.begin(), changes.end(), [](const FlightModeChange& a, const FlightModeChange& b) { return a.time < b.time; });
     if (!changes.empty() || !flight.Names(static_cast<int32_t>(ColumnKind::ap_status)))
         return changes;
     for (size_t row = 0; row < flight.rows.size(); ++row)
         if (row == 0 || flight.rows[row].ap_status != flight.rows[row - 1].ap_status)
-            changes.push_back(ModeChange{flight.rows[row].gps_time, "mode " + std::to_string(flight.rows[row].ap_status)});
+            changes.push_back(FlightModeChange{flight.rows[row].gps_time, "mode " + std::to_string(flight.rows[row].ap_status)});
     return changes;
 }
 
-size_t FlightModeAt(const std::vector<ModeChange>& changes, double time)
+size_t FlightModeAt(const std::vector<FlightModeChange>& changes, double time)
 {
-    const auto after = std::upper_bound(changes.begin(), changes.end(), time, [](double t, const ModeChange& change) { return t < change.time; });
+    const auto after = std::upper_bound(changes.begin(), changes.end(), time, [](double t, const FlightModeChange& change) { return t < change.time; });
     return after == changes.begin() ? 0 : static_cast<size_t>(after - changes.begin()) - 1;
 }
 

@@ -45,14 +45,14 @@ std::string XmlEscaped(const std::string& text);
 
 // Where the autopilot changed mode, on gps_time's clock, as the player's timeline takes them:
 // the mode events when the log has any, else the changes of the ap_status column; in order.
-struct ModeChange
+struct FlightModeChange
 {
     double time;
     std::string name;
 };
-std::vector<ModeChange> FlightModeChanges(const LoadedFlight& flight);
+std::vector<FlightModeChange> FlightModeChanges(const LoadedFlight& flight);
 // The index of the change in force at `time`: the last at or before it, the first before any.
-size_t FlightModeAt(const std::vector<ModeChange>& changes, double time);
+size_t FlightModeAt(const std::vector<FlightModeChange>& changes, double time);
 // The player's colour of the mode first seen index-th, red, green and blue in [0, 1]: the same
 // ten hues in turn, so that a mode looks alike in the replay and elsewhere.
 const double* FlightModeColour(size_t index);

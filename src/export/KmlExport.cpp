@@ -362,9 +362,9 @@ bool Document(const ExportInput& input, const std::string& model, std::string* b
           "  <Document><name>" +
           XmlEscaped(input.title) + "</name><description>" + XmlEscaped(description) + "</description>\n";
 
-    const std::vector<ModeChange> changes = FlightModeChanges(flight);
+    const std::vector<FlightModeChange> changes = FlightModeChanges(flight);
     std::vector<std::string> modes; // in order of first appearance: the colours' order
-    for (const ModeChange& change : changes)
+    for (const FlightModeChange& change : changes)
         if (std::find(modes.begin(), modes.end(), change.name) == modes.end())
             modes.push_back(change.name);
     const size_t styles = std::max<size_t>(modes.size(), 1);

@@ -155,9 +155,9 @@ std::string FlightScript(const ExportInput& input, const std::vector<ExportPoint
 {
     const LoadedFlight& flight = *input.flight;
     const double metres = 1.0 / frame.k;
-    const std::vector<ModeChange> changes = FlightModeChanges(flight);
+    const std::vector<FlightModeChange> changes = FlightModeChanges(flight);
     std::vector<std::string> modes;
-    for (const ModeChange& change : changes)
+    for (const FlightModeChange& change : changes)
         if (std::find(modes.begin(), modes.end(), change.name) == modes.end())
             modes.push_back(change.name);
     // The rows the points came from, for their rates: ExportPoints leaves out rows without a position.
