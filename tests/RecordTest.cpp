@@ -646,6 +646,9 @@ TEST(RecordOptionsTest, ThePlayerAndTheRecorderReadTheirOptionsFromOneLine)
     EXPECT_EQ(options.view.plots, player.view.plots) << "the recording shows the player's view";
     EXPECT_EQ(options.view.colourBy, TrackColourBy::Mode);
     EXPECT_EQ(player.flights, (std::vector<std::string>{"flight.log"}));
+    ASSERT_TRUE(ParseWords({"player", "flight.log", "--colour-track", "voltage1"}, &player, &options).run);
+    EXPECT_EQ(options.view.colourBy, TrackColourBy::Column);
+    EXPECT_EQ(options.view.colourColumn, "voltage1");
 
     ASSERT_TRUE(ParseWords({"player", "flight.log"}, &player, &options).run);
     EXPECT_FALSE(options.record);
@@ -678,7 +681,9 @@ TEST(RecordOptionsTest, WrongOptionsAreRefusedWithTheReason)
         {{"--plot", "altitude,"}, "empty"},
         {{"--plot", "voltage"}, "no series"},
         {{"--plot", "altitude,speed,climb,height,attitude"}, "at most 4"},
-        {{"--colour-track", "none"}, "--colour-track wants altitude, speed, climb or mode, not 'none'"},
+        {{"--colour-track", "none"}, "--colour-track wants altitude, speed, climb, mode, height or a column's keyword, not 'none'"},
+        {{"--colour-track", "attitude"}, "not 'attitude'"},
+        {{"--colour-track", "voltage1,current"}, "not 'voltage1,current'"},
         {{"--align", "late"}, "--align wants time, takeoff or start, not 'late'"},
     };
     for (const auto& [given, reason] : cases)

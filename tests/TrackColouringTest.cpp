@@ -80,6 +80,26 @@ TEST_F(TrackColouringTest, RampFollowsTheValueAndOneSpikeDoesNotMoveItsLimits)
     }
 }
 
+// Any column by its values: the same ramp and percentiles as the altitude's, a row without a
+// value grey, the legend in the column's unit (none for a count).
+TEST_F(TrackColouringTest, ColumnValuesTakeTheAltitudeRampWithTheirUnit)
+{
+    std::vector<double> volts;
+    for (int i = 0; i <= 100; ++i)
+        volts.push_back(i == 7 ? NAN : 12.6 - 0.02 * i);
+    const TrackColouring colouring = ColourTrackByValues(volts, "voltage1", "V", 1);
+    EXPECT_EQ(colouring.by, TrackColourBy::Column);
+    ASSERT_TRUE(colouring.ramp);
+    ASSERT_EQ(colouring.rowColours.size(), volts.size());
+    ExpectSameColour(colouring.entries.back().first, colouring.rowColours[0], "the highest voltage");
+    ExpectSameColour(colouring.entries.front().first, colouring.rowColours[100], "the lowest");
+    EXPECT_EQ(colouring.rowColours[7], osg::Vec4(0.5f, 0.5f, 0.5f, 1.0f));
+    EXPECT_EQ(colouring.entries.front().second, "10.6 V");
+    EXPECT_EQ(colouring.entries.back().second, "12.6 V");
+    const TrackColouring satellites = ColourTrackByValues({6, 7, 8, 9, 10}, "gps_numsatellites", "", 0);
+    EXPECT_EQ(satellites.entries.back().second, "10");
+}
+
 // Rows at 10, 11, ... 19 s. A row takes the last change at or before its time, a row before
 // the first change the first; without changes, its ap_status. The legend lists the modes in
 // order of first appearance, even one too brief to hold a row.

@@ -14,9 +14,20 @@ void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
         [options](const std::string& text, std::string* why) { return ParsePlotList(text, &options->view.plots, why); },
         "the plot strip, open, with these series: altitude, height, speed, climb, attitude or a column's keyword (voltage1, ...), at most 4, comma separated");
     line.Checked(
-        "--colour-track", "WHAT", "altitude, speed, climb or mode",
-        [options](const std::string& text, std::string*) { return ParseTrackColourBy(text, &options->view.colourBy) && options->view.colourBy != TrackColourBy::None; },
-        "the track coloured by altitude, speed, climb or mode, with a legend");
+        "--colour-track", "WHAT", "altitude, speed, climb, mode, height or a column's keyword",
+        [options](const std::string& text, std::string*) {
+            if (ParseTrackColourBy(text, &options->view.colourBy))
+                return options->view.colourBy != TrackColourBy::None;
+            // Any other series the plots show, of one curve: the columns by their keyword.
+            std::vector<std::string> words;
+            std::string ignored;
+            if (text == "attitude" || !ParsePlotList(text, &words, &ignored) || words.size() != 1)
+                return false;
+            options->view.colourBy = TrackColourBy::Column;
+            options->view.colourColumn = text;
+            return true;
+        },
+        "the track coloured by altitude, speed, climb, mode, height above the ground or any column the flight carries (voltage1, baro_curalt, ...), with a legend");
     line.Checked(
         "--align", "WHEN", "time, takeoff or start", [options](const std::string& text, std::string*) { return ParseFlightAlignment(text, &options->view.alignment); },
         "several flights lined up by time of day (time), at take-off (takeoff) or at their start (start)");

@@ -14,7 +14,8 @@ const double DefaultCameraFov = 84.0;
 // What the player and its recorder show beside the flight, chosen on the command line:
 //
 //   --plot LIST          the plot strip, open, with these series (PlotSeries.h), comma separated
-//   --colour-track WHAT  the track coloured by altitude, speed, climb or mode, with a legend
+//   --colour-track WHAT  the track coloured by altitude, speed, climb, mode or any column the
+//                        flight carries, with a legend
 //   --align WHEN         several flights lined up by time of day, at take-off or at the start
 //   --plan FILE          a plan, waypoint list or glider task drawn for the first flight, its
 //                        layers in place of the flight's own
@@ -26,6 +27,7 @@ struct PlayerViewOptions
 {
     std::vector<std::string> plots; // empty: the strip starts closed
     TrackColourBy colourBy = TrackColourBy::None;
+    std::string colourColumn = {}; // for TrackColourBy::Column: the plot series' word ("voltage1", "height")
     FlightAlignment alignment = FlightAlignment::Automatic;
     std::string planFile = {}; // empty: none; read on the command line to refuse a bad one there
     // --airspace's airspaces, read on the command line, and the notes of what the reader left out.

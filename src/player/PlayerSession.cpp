@@ -13,6 +13,7 @@
 #include <osg/Viewport>
 #include <osgViewer/View>
 
+#include "batch/AtomicFile.h"
 #include "check/HeightAboveTerrain.h"
 #include "geo/ReplayFiles.h"
 #include "plan/PlanFiles.h"
@@ -20,6 +21,7 @@
 #include "player/FlightReadout.h"
 #include "player/PlayerDisplay.h"
 #include "player/PlayerKeys.h"
+#include "player/PlotSeries.h"
 #include "scene/FlightPath.h"
 #include "scene/FlightTrack.h"
 #include "terrain/PagedTerrain.h"
@@ -65,6 +67,7 @@ PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector
       plotWords(options.plots), shown(&all.front())
 {
     cameraFov = options.cameraFov;
+    colourColumn = options.colourColumn;
     ReadPlanFiles(options, all.front());
     if (all.size() >= 2)
     {
@@ -496,7 +499,22 @@ TrackColouring PlayerSession::ColourTrack(TrackColourBy by)
     // Several flights are told apart by their colours, which their legend names.
     if (flights)
         return TrackColouring();
-    trackColours = ::ColourTrack(shown->Rows(), by, events.ModeChanges());
+    if (by != TrackColourBy::Column)
+        trackColours = ::ColourTrack(shown->Rows(), by, events.ModeChanges());
+    else
+    {
+        PlotSeries series;
+        if (!MakePlotSeries(*shown, colourColumn, &series) || series.curves.size() != 1)
+        {
+            fprintf(stderr, "--colour-track: %s carries no %s: the track is drawn in one colour\n", FileNameOf(shown->name).c_str(), colourColumn.c_str());
+            trackColours = TrackColouring();
+        }
+        else
+        {
+            const std::vector<double> values(series.curves.front().values.begin(), series.curves.front().values.end());
+            trackColours = ColourTrackByValues(values, series.title, series.unit, series.whole ? 0 : 1);
+        }
+    }
     legendWidth = legendHeight = 0;
     return trackColours;
 }

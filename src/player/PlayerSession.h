@@ -182,6 +182,7 @@ private:
     MissionMoment shownMoment;
     std::unique_ptr<CameraOnClock> cameraView;
     double cameraFov = DefaultCameraFov; // degrees, diagonal: --fov
+    std::string colourColumn;            // --colour-track's series when it names a column
     std::vector<std::string> plotWords; // as the options named them
     FlightPlan firstPlan;              // the first flight's, with --plan read over it once
     std::vector<Airspace> airspace;    // --airspace's, drawn for every flight

@@ -36,7 +36,7 @@ int RunPlayerViewer(const PlayerViewOptions& viewOptions, const std::vector<Load
     const bool several = session->SeveralFlights();
     const TrackColouring colouring = session->ColourTrack(several ? TrackColourBy::None : viewOptions.colourBy);
     const std::vector<FlightTiles> corridor = session->FlightCorridors();
-    FlightScene scene = AssembleFlightScene(session->Shown().Rows(), frame, SceneTerrain::Paged, viewOptions.colourBy == TrackColourBy::None || several ? nullptr : &colouring,
+    FlightScene scene = AssembleFlightScene(session->Shown().Rows(), frame, SceneTerrain::Paged, colouring.by == TrackColourBy::None || several ? nullptr : &colouring,
                                             several ? &corridor : nullptr);
     session->AddFlightsToScene(scene);
     session->AddPlanToScene(scene);

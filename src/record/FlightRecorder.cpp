@@ -326,7 +326,7 @@ bool Recording::AssembleScene()
 {
     const TrackColouring colouring = session->ColourTrack(options.view.colourBy);
     const std::vector<FlightTiles> corridor = session->FlightCorridors();
-    scene = AssembleFlightScene(session->Shown().Rows(), session->Frame(), SceneTerrain::Paged, options.view.colourBy == TrackColourBy::None || session->SeveralFlights() ? nullptr : &colouring,
+    scene = AssembleFlightScene(session->Shown().Rows(), session->Frame(), SceneTerrain::Paged, colouring.by == TrackColourBy::None || session->SeveralFlights() ? nullptr : &colouring,
                                 session->SeveralFlights() ? &corridor : nullptr);
     session->AddPlanToScene(scene);
     session->AddCameraViewToScene(scene);

@@ -59,7 +59,7 @@ double Percentile(const std::vector<double>& sorted, double share)
 std::string FormatValue(double value, int decimals, const char* unit)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "%.*f %s", decimals, value, unit);
+    std::snprintf(text, sizeof text, *unit ? "%.*f %s" : "%.*f", decimals, value, unit);
     // A value that rounds to zero is shown without a sign.
     std::string formatted = text;
     if (formatted[0] == '-' && std::strtod(text, nullptr) == 0.0)
@@ -80,29 +80,20 @@ bool RowValue(const FlightRows& flight, TrackColourBy by, int32_t row, double* v
     return rates.known;
 }
 
-void ColourByRamp(const FlightRows& flight, TrackColouring& colouring)
+// Rows coloured along a ramp by their values (not finite: unknown, grey), labelled in `unit`
+// with `decimals`; the diverging ramp, symmetric about 0, for a climb.
+void ColourByValues(const std::vector<double>& values, bool diverging, int decimals, const std::string& unit, TrackColouring& colouring)
 {
-    const bool climb = colouring.by == TrackColourBy::Climb;
-    const Ramp ramp = climb ? Ramp{DivergingRamp, std::size(DivergingRamp)} : Ramp{SequentialRamp, std::size(SequentialRamp)};
-    const int decimals = colouring.by == TrackColourBy::Altitude ? 0 : 1;
-    const char* const unit = colouring.by == TrackColourBy::Altitude ? "m" : "m/s";
-    colouring.title = colouring.by == TrackColourBy::Altitude ? "altitude AMSL" : climb ? "climb rate" : "ground speed";
+    const Ramp ramp = diverging ? Ramp{DivergingRamp, std::size(DivergingRamp)} : Ramp{SequentialRamp, std::size(SequentialRamp)};
     colouring.ramp = true;
-
-    const int32_t rowCount = flight.count;
-    std::vector<double> values(static_cast<size_t>(rowCount));
-    std::vector<bool> known(static_cast<size_t>(rowCount));
     std::vector<double> sorted;
-    for (int32_t row = 0; row < rowCount; ++row)
-    {
-        known[row] = RowValue(flight, colouring.by, row, &values[row]) && std::isfinite(values[row]);
-        if (known[row])
-            sorted.push_back(values[row]);
-    }
+    for (double value : values)
+        if (std::isfinite(value))
+            sorted.push_back(value);
     std::sort(sorted.begin(), sorted.end());
     double low = sorted.empty() ? 0.0 : Percentile(sorted, OutlierShare);
     double high = sorted.empty() ? 0.0 : Percentile(sorted, 1.0 - OutlierShare);
-    if (climb)
+    if (diverging)
     {
         // Level flight stays white whichever way the flight mostly went.
         high = std::max(std::fabs(low), std::fabs(high));
@@ -110,23 +101,34 @@ void ColourByRamp(const FlightRows& flight, TrackColouring& colouring)
     }
 
     colouring.rowColours.reserve(values.size());
-    for (int32_t row = 0; row < rowCount; ++row)
+    for (double value : values)
     {
         // A flat ramp puts every row in its middle.
-        const double t = high > low ? (values[row] - low) / (high - low) : 0.5;
-        colouring.rowColours.push_back(known[row] ? RampColour(ramp, t) : UnknownColour);
+        const double t = high > low ? (value - low) / (high - low) : 0.5;
+        colouring.rowColours.push_back(std::isfinite(value) ? RampColour(ramp, t) : UnknownColour);
     }
     for (size_t stop = 0; stop < ramp.count; ++stop)
     {
         std::string label;
         if (stop == 0)
-            label = FormatValue(low, decimals, unit);
+            label = FormatValue(low, decimals, unit.c_str());
         else if (stop == ramp.count / 2)
-            label = FormatValue((low + high) / 2.0, decimals, unit);
+            label = FormatValue((low + high) / 2.0, decimals, unit.c_str());
         else if (stop == ramp.count - 1)
-            label = FormatValue(high, decimals, unit);
+            label = FormatValue(high, decimals, unit.c_str());
         colouring.entries.emplace_back(ramp.stops[stop], label);
     }
+}
+
+void ColourByRamp(const FlightRows& flight, TrackColouring& colouring)
+{
+    const bool climb = colouring.by == TrackColourBy::Climb;
+    colouring.title = colouring.by == TrackColourBy::Altitude ? "altitude AMSL" : climb ? "climb rate" : "ground speed";
+    std::vector<double> values(static_cast<size_t>(flight.count));
+    for (int32_t row = 0; row < flight.count; ++row)
+        if (!RowValue(flight, colouring.by, row, &values[row]))
+            values[row] = NAN;
+    ColourByValues(values, climb, colouring.by == TrackColourBy::Altitude ? 0 : 1, colouring.by == TrackColourBy::Altitude ? "m" : "m/s", colouring);
 }
 
 void ColourByMode(const FlightRows& flight, TrackColouring& colouring, const std::vector<ModeChange>& changes)
@@ -181,5 +183,14 @@ TrackColouring ColourTrack(const FlightRows& flight, TrackColourBy by, const std
         ColourByMode(flight, colouring, modeChanges);
     else if (by != TrackColourBy::None)
         ColourByRamp(flight, colouring);
+    return colouring;
+}
+
+TrackColouring ColourTrackByValues(const std::vector<double>& values, const std::string& title, const std::string& unit, int decimals)
+{
+    TrackColouring colouring;
+    colouring.by = TrackColourBy::Column;
+    colouring.title = title;
+    ColourByValues(values, false, decimals, unit, colouring);
     return colouring;
 }

@@ -15,6 +15,7 @@ enum class TrackColourBy
     Speed,
     Climb,
     Mode,
+    Column, // any other series of the flight, by values handed in (ColourTrackByValues)
 };
 
 // "altitude", "speed", "climb" or "mode" into *by; false, *by untouched, for any other word.
@@ -50,3 +51,8 @@ struct TrackColouring
 // last change at or before its time, and rows before the first change take the first.
 // Without changes, a row's mode is its ap_status ("mode N"). Mode colours repeat after ten.
 TrackColouring ColourTrack(const FlightRows& flight, TrackColourBy by, const std::vector<ModeChange>& modeChanges);
+
+// The colours of rows by values handed in, one per row (not finite where not known: grey),
+// on the altitude's ramp between the same percentiles, its legend titled `title` and labelled
+// in `unit` (none for counts and codes) with `decimals`.
+TrackColouring ColourTrackByValues(const std::vector<double>& values, const std::string& title, const std::string& unit, int decimals);
