@@ -18,6 +18,7 @@
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
 #include "track/MissionVersions.h"
+#include "track/VehicleKind.h"
 
 // The file stdout is, when it is a regular file: where the log goes, so its events go beside it.
 static std::string StdoutFilePath()
@@ -78,12 +79,52 @@ static bool WritePlanBeside(const std::string& planLog, const FlightFileConversi
     return true;
 }
 
-int ConvertTrack(const std::string& path, double rate, bool info, const std::string& eventsPath, const std::string& output, CommandReport& report, const std::string& planLog)
+namespace
+{
+// A JSON string of a few words from a file: quotes, backslashes and control bytes escaped.
+std::string JsonWords(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (const char c : text)
+    {
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        if (static_cast<unsigned char>(c) < 0x20)
+            quoted += ' ';
+        else
+            quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// What flew, beside a log that is a file; one left from another flight goes when this one
+// does not say.
+bool WriteVehicleBeside(const std::string& log, const VehicleIdentity& vehicle, CommandReport& report, std::string* error)
+{
+    report.Section("vehicle", "{\"kind\": " + JsonWords(VehicleKindWord(vehicle.kind)) + ", \"source\": " + JsonWords(vehicle.source) + "}");
+    if (log.empty())
+        return true;
+    const std::string path = VehiclePathFor(log);
+    if (vehicle.kind == VehicleKind::Unknown)
+    {
+        unlink(path.c_str());
+        return true;
+    }
+    if (!WriteVehicleIdentity(path, vehicle, error))
+        return false;
+    report.Written(path);
+    return true;
+}
+} // namespace
+
+int ConvertTrack(const std::string& path, double rate, bool info, const std::string& eventsPath, const std::string& output, CommandReport& report, const std::string& planLog, VehicleKind vehicle)
 {
     FlightFileConversion conversion;
     std::string message;
     const bool converted = ConvertFlightFile(path, rate, &conversion, &message);
     report.Read(path, conversion.format ? conversion.format->name : "");
+    if (vehicle != VehicleKind::Unknown)
+        conversion.flight.vehicle = {vehicle, "--vehicle " + std::string(VehicleKindWord(vehicle))};
     if (info && conversion.read)
     {
         std::ifstream file(path, std::ios::binary | std::ios::ate);
@@ -146,6 +187,15 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
                 fprintf(stderr, "track: %zu camera attitudes written to %s\n", conversion.converted.gimbal.size(), cameraPath.c_str());
         }
     }
+    std::string vehicleError;
+    if (!WriteVehicleBeside(log, conversion.flight.vehicle, report, &vehicleError))
+    {
+        const int error = errno;
+        fprintf(stderr, "track: %s\n", vehicleError.c_str());
+        return report.Finish(WriteFailureStatus(error), vehicleError);
+    }
+    if (info && conversion.flight.vehicle.kind != VehicleKind::Unknown)
+        fprintf(stderr, "track: the vehicle is a %s (%s)\n", VehicleKindWord(conversion.flight.vehicle.kind), conversion.flight.vehicle.source.c_str());
     std::string planError;
     if (!WritePlanBeside(planLog, conversion, report, &planError))
     {
@@ -200,6 +250,7 @@ int RunTrackCommand(int argc, char** argv)
     bool json = false;
     bool skipExisting = false;
     bool noPlan = false;
+    std::string vehicleWord;
     CommandLine line("track", DataCommandName(argv[0], "track"), "Converts a flight file (ULog, DataFlash, telemetry log, GPX, IGC, CSV, a drone's video subtitles) into the replay's keyword log.", DataToolUsage);
     line.Positional("INPUT", &input, "the flight file; its format is told by its content");
     line.Text("--out", "FILE", &output, "write the log to FILE (whole or not at all), not to stdout");
@@ -208,11 +259,15 @@ int RunTrackCommand(int argc, char** argv)
     line.Text("--events", "FILE", &events, "write the flight's events to FILE (default beside the log when it is a file: LOG.events.csv)");
     line.Flag("--no-events", &noEvents, "write no events file");
     line.Flag("--no-plan", &noPlan, "write no plan files (an autopilot's log: its mission, fence and rally points beside the log when it is a file: LOG.plan, LOG.v2.plan, ...)");
+    line.Text("--vehicle", "KIND", &vehicleWord, "what flew, over what the file says: " + VehicleKindWords());
     line.Json(&json)->description("the summary as one JSON object on stdout, the lines for people on stderr; needs --out");
     line.SkipExisting(&skipExisting, "the log (and the events and plan files of an autopilot's log) is newer than the flight; needs --out");
     CommandLineOutcome parsed = line.Parse(argc, argv, 2);
     if (parsed.run && !events.empty() && noEvents)
         parsed = line.Refuse("--events and --no-events cannot be given together");
+    VehicleKind vehicle = VehicleKind::Unknown;
+    if (parsed.run && !vehicleWord.empty() && !VehicleKindOfWord(vehicleWord, &vehicle))
+        parsed = line.Refuse("--vehicle: unknown kind '" + vehicleWord + "'; one of " + VehicleKindWords());
     // Standard output carries the object: the log needs a file of its own, and so does the
     // judgement whether it is up to date.
     if (parsed.run && (json || skipExisting) && output.empty())
@@ -241,5 +296,5 @@ int RunTrackCommand(int argc, char** argv)
         fprintf(stderr, "track: '%s' is newer than '%s': skipped\n", output.c_str(), input.c_str());
         return report.Finish(CommandStatus::Done);
     }
-    return ConvertTrack(input, rate, info, eventsPath, output, report, planLog);
+    return ConvertTrack(input, rate, info, eventsPath, output, report, planLog, vehicle);
 }

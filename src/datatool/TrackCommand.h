@@ -4,6 +4,7 @@
 
 #include "batch/CommandReport.h"
 #include "track/FlightEvents.h"
+#include "track/VehicleKind.h"
 
 // The track command: one path from any flight file to the keyword log. The file's format is
 // told by its content (track/FlightFormats.h), its reader fills a RecordedFlight, and
@@ -17,7 +18,7 @@
 // Returns report.Finish: done, bad input when the flight cannot be converted, transient or
 // bad input by the cause when a file cannot be written, after one line on stderr (after the
 // --info description, when info is set).
-int ConvertTrack(const std::string& path, double rate, bool info, const std::string& eventsPath, const std::string& output, CommandReport& report, const std::string& planLog = "");
+int ConvertTrack(const std::string& path, double rate, bool info, const std::string& eventsPath, const std::string& output, CommandReport& report, const std::string& planLog = "", VehicleKind vehicle = VehicleKind::Unknown);
 
 // Writes a converted flight's events to `eventsPath` (nothing for ""): the CSV of
 // WriteFlightEvents, or, for a flight without events, no file, and a file already there

@@ -25,6 +25,7 @@
 #include "track/ConversionSummary.h"
 #include "track/FlightEvents.h"
 #include "track/FlightFileConversion.h"
+#include "track/VehicleKind.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
 #include "world/TileFetch.h"
@@ -48,6 +49,8 @@ struct WorldArguments
     int maxTiles = DefaultMaxTiles;
     bool json = false;
     bool skipExisting = false;
+    std::string vehicleWord;
+    VehicleKind vehicle = VehicleKind::Unknown; // over what every flight file says
 };
 
 CommandLineOutcome ParseWorldArguments(int argc, char** argv, WorldArguments* arguments)
@@ -62,11 +65,14 @@ CommandLineOutcome ParseWorldArguments(int argc, char** argv, WorldArguments* ar
     line.Whole("--max-tiles", "N", 0, MostTilesARun, &arguments->maxTiles, "at most N downloads this run (default " + std::to_string(DefaultMaxTiles) + ")");
     line.Texts("--dem", "RASTER", &arguments->dems, "import the heights of this elevation raster along the flights (may be given again)");
     line.Texts("--imagery", "SOURCE", &arguments->imagery, "import this imagery (a GeoTIFF, MBTiles or a folder of tiles) along the flights (may be given again)");
+    line.Text("--vehicle", "KIND", &arguments->vehicleWord, "what flew, over what the files say: " + VehicleKindWords());
     line.Json(&arguments->json);
     line.SkipExisting(&arguments->skipExisting, "every log is newer than its flight and the last run ended well (.world-done; offline only when asked for offline again)");
     const CommandLineOutcome outcome = line.Parse(argc, argv, 2);
     if (outcome.run && arguments->flights.size() > MaxWorldFlights)
         return line.Refuse(std::to_string(arguments->flights.size()) + " flights given; one world holds at most " + std::to_string(MaxWorldFlights));
+    if (outcome.run && !arguments->vehicleWord.empty() && !VehicleKindOfWord(arguments->vehicleWord, &arguments->vehicle))
+        return line.Refuse("--vehicle: unknown kind '" + arguments->vehicleWord + "'; one of " + VehicleKindWords());
     return outcome;
 }
 
@@ -188,7 +194,8 @@ void ReportMissingTiles(const CorridorPlan& plan, const char* elevationWhy, cons
 // the events beside it, adding the name to `converted` when it was written. Done, or bad
 // input or a failed write by its cause, after a line on stderr that `*message` repeats. The
 // lines name the files as they lie in the folder, which the last line of a run prints.
-static CommandStatus ConvertIntoWorld(const std::string& flight, const std::string& log, const std::string& folder, CommandReport* report, std::vector<std::string>* converted, std::string* message)
+static CommandStatus ConvertIntoWorld(const std::string& flight, const std::string& log, const std::string& folder, CommandReport* report, std::vector<std::string>* converted, std::string* message,
+                                      VehicleKind vehicle)
 {
     report->Read(flight);
     const std::string logPath = folder + "/" + log;
@@ -230,6 +237,18 @@ static CommandStatus ConvertIntoWorld(const std::string& flight, const std::stri
         const int error = errno;
         fprintf(stderr, "world: cannot write '%s': %s\n", camera.c_str(), strerror(error));
         *message = "cannot write the camera's attitudes of '" + log + "'";
+        return WriteFailureStatus(error);
+    }
+    if (vehicle != VehicleKind::Unknown)
+        conversion.flight.vehicle = {vehicle, "--vehicle " + std::string(VehicleKindWord(vehicle))};
+    const std::string vehiclePath = VehiclePathFor(log);
+    if (conversion.flight.vehicle.kind == VehicleKind::Unknown)
+        unlink((folder + "/" + vehiclePath).c_str());
+    else if (!WriteVehicleIdentity(folder + "/" + vehiclePath, conversion.flight.vehicle, &wholePathMessage))
+    {
+        const int error = errno;
+        fprintf(stderr, "world: %s\n", wholePathMessage.c_str());
+        *message = "cannot write the vehicle of '" + log + "'";
         return WriteFailureStatus(error);
     }
     printf("log: %s\n", log.c_str());
@@ -352,6 +371,7 @@ int RunWorldCommand(int argc, char** argv)
             unlink(in(log).c_str());
             unlink(in(EventsPathFor(log)).c_str());
             unlink(in(CameraPathFor(log)).c_str());
+            unlink(in(VehiclePathFor(log)).c_str());
         }
         std::error_code ignored;
         if (made)
@@ -361,7 +381,7 @@ int RunWorldCommand(int argc, char** argv)
     for (size_t i = 0; i < flights.size(); ++i)
     {
         std::string message;
-        const CommandStatus status = ConvertIntoWorld(flights[i], logs[i], folder, &report, &converted, &message);
+        const CommandStatus status = ConvertIntoWorld(flights[i], logs[i], folder, &report, &converted, &message, arguments.vehicle);
         if (StopSignal())
             return interrupted();
         if (status != CommandStatus::Done)

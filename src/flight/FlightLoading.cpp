@@ -49,6 +49,19 @@ static void LoadBeside(const std::string& besidePath, const char* what, const ch
                 skipped == 1 ? "was" : "were");
 }
 
+// What flew, where the conversion said; Unknown (and a line on stderr for a file that is not
+// ours) otherwise.
+static void LoadVehicleBeside(const std::string& besidePath, VehicleIdentity* vehicle)
+{
+    *vehicle = VehicleIdentity();
+    struct stat status;
+    if (stat(besidePath.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return;
+    std::string error;
+    if (!ReadVehicleIdentity(besidePath, vehicle, &error))
+        fprintf(stderr, "vehicle: %s\n", error.c_str());
+}
+
 // A directory opens for reading on Linux but yields only a read error; it is no log.
 static FILE* OpenLog(const char* path)
 {
@@ -153,7 +166,7 @@ static void ScanEveryRow(FILE* log, std::vector<SampleRow>* every, int32_t* unse
 // take (no track, but maybe a keyword log: `*csvReason` says why it is no track), 0 when
 // the table is loaded, -4 when the flight cannot be converted.
 static int ScanConvertedFlight(const char* path, std::string* csvReason, std::vector<FlightEvent>* events, std::vector<SampleRow>* every, int32_t* unselectedRows, FlightPlan* plan = nullptr,
-                               std::vector<TimedGimbal>* gimbal = nullptr)
+                               std::vector<TimedGimbal>* gimbal = nullptr, VehicleIdentity* vehicle = nullptr)
 {
     FlightFileConversion conversion;
     std::string message;
@@ -174,6 +187,8 @@ static int ScanConvertedFlight(const char* path, std::string* csvReason, std::ve
         *plan = std::move(conversion.converted.plan);
     if (gimbal)
         *gimbal = std::move(conversion.converted.gimbal);
+    if (vehicle)
+        *vehicle = conversion.flight.vehicle;
     std::string text = FormatConvertedLog(conversion.converted);
     FILE* log = fmemopen(&text[0], text.size(), "r");
     if (!log)
@@ -372,11 +387,12 @@ int LoadFlight(const char* path, const char* samples, FlightFiles flightFiles, L
         return -4;
     }
     std::string csvReason;
-    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows, &flight->plan, &flight->gimbal) : 1;
+    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows, &flight->plan, &flight->gimbal, &flight->vehicle) : 1;
     if (converted > 0)
     {
         LoadBeside(EventsPathFor(path), "events", "event", &flight->events, ReadFlightEvents);
         LoadBeside(CameraPathFor(path), "camera", "attitude", &flight->gimbal, ReadCameraAttitudes);
+        LoadVehicleBeside(VehiclePathFor(path), &flight->vehicle);
         LoadPlanBeside(path, &flight->plan);
         ScanEveryRow(log, &flight->rows, &flight->unselectedRows);
     }

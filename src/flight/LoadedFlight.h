@@ -11,6 +11,7 @@
 #include "plan/FlightPlan.h"
 #include "track/CameraAttitude.h"
 #include "track/FlightEvents.h"
+#include "track/VehicleKind.h"
 
 // One flight as the companion programs hand it to each other: every row its log holds, the
 // columns the log named, the events, the extent and where it came from. The replay keeps its
@@ -28,6 +29,8 @@ struct LoadedFlight
     // Where the camera looked, on gps_time's clock: from the conversion, else the file beside
     // a keyword log (NAME.camera.csv); empty when the flight does not say.
     std::vector<TimedGimbal> gimbal;
+    // What flew (VehicleKind.h), from NAME.vehicle; Unknown when there is none.
+    VehicleIdentity vehicle;
     FlightSummary summary; // extent, span of gps_time, mean sample step
     int32_t unselectedRows = 0; // rows with both positions left out by the --samples list
     // The ranges of sample numbers it was read through: rows either side of numbers left out

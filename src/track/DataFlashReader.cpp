@@ -134,6 +134,41 @@ struct ModeRecord
     double mode;
 };
 
+// The airframe from the firmware's banner and its frame parameters: a plane's firmware flies
+// quadplanes and tailsitters too, a copter's has a frame class (1 quad, 2 hexa, 3 octa, 4 octa
+// quad, 5 Y6, 6 helicopter, 7 tri, 11 and 13 helicopters), a rover's drives boats (class 2).
+VehicleIdentity BannerVehicle(ModeFamily family, const std::string& banner, double quadplane, double tailsitter, double frameClass)
+{
+    VehicleIdentity identity;
+    if (family == ModeFamily::Unknown)
+        return identity;
+    const std::string words = banner.substr(0, banner.find(' ', banner.find(' ') + 1));
+    identity.source = "firmware banner '" + words + "'";
+    const int frame = std::isfinite(frameClass) ? static_cast<int>(frameClass) : 0;
+    switch (family)
+    {
+    case ModeFamily::Plane:
+        identity.kind = quadplane == 1.0 ? (tailsitter >= 1.0 ? VehicleKind::Tailsitter : VehicleKind::VtolQuadplane) : VehicleKind::Plane;
+        if (quadplane == 1.0)
+            identity.source += tailsitter >= 1.0 ? " with Q_ENABLE 1, Q_TAILSIT_ENABLE 1" : " with Q_ENABLE 1";
+        return identity;
+    case ModeFamily::Copter:
+        identity.kind = frame == 2 || frame == 5 ? VehicleKind::Hexarotor : frame == 3 || frame == 4 ? VehicleKind::Octorotor
+                        : frame == 6 || frame == 11 || frame == 13                          ? VehicleKind::Helicopter
+                                                                                            : VehicleKind::Quadrotor;
+        if (frame > 0)
+            identity.source += ", FRAME_CLASS " + std::to_string(frame);
+        return identity;
+    case ModeFamily::Rover:
+        identity.kind = frame == 2 ? VehicleKind::Boat : VehicleKind::Rover;
+        if (frame > 0)
+            identity.source += ", FRAME_CLASS " + std::to_string(frame);
+        return identity;
+    default:
+        return VehicleIdentity();
+    }
+}
+
 class Reader
 {
 public:
@@ -152,6 +187,9 @@ private:
     size_t invalid = 0;
     size_t eventOverflow = 0;
     ModeFamily family = ModeFamily::Unknown; // from the firmware's banner among the MSG texts
+    std::string banner;                      // that banner's text
+    // The parameters that tell the airframe: Q_ENABLE, Q_TAILSIT_ENABLE, FRAME_CLASS.
+    double quadplane = NAN, tailsitter = NAN, frameClass = NAN;
     double lastMode = NAN;
     std::vector<ModeRecord> modes;
     PlanFromLog plan;
@@ -430,7 +468,11 @@ void Reader::HandleEvent(MessageType& type, const uint8_t* message, double time)
             return;
         const std::string text = FixedText(message + c.offset, width);
         if (family == ModeFamily::Unknown)
+        {
             family = ModeFamilyOfBanner(text);
+            if (family != ModeFamily::Unknown)
+                banner = text;
+        }
         AppendFlightEvent(&flight->events, &eventOverflow, time, FlightEventKind::Message, 6, text);
     }
     else if (type.name == "EV")
@@ -492,6 +534,12 @@ void Reader::HandlePlan(MessageType& type, const uint8_t* message, double time)
         const std::string parameter = FixedText(message + type.columns[static_cast<size_t>(column)].offset, 16);
         if (IsPlanParameter(parameter) && std::isfinite(value("Value")))
             plan.parameters[parameter] = value("Value");
+        if (parameter == "Q_ENABLE")
+            quadplane = value("Value");
+        else if (parameter == "Q_TAILSIT_ENABLE")
+            tailsitter = value("Value");
+        else if (parameter == "FRAME_CLASS")
+            frameClass = value("Value");
         return;
     }
     if (type.name == "ORGN")
@@ -637,6 +685,7 @@ void Reader::Finish()
         flight->dropped.emplace_back("events beyond the first " + std::to_string(MaximumFlightEvents), eventOverflow);
     flight->skippedRecords += cutOff;
     plan.Finish(flight->events, &flight->plan);
+    flight->vehicle = BannerVehicle(family, banner, quadplane, tailsitter, frameClass);
 }
 
 } // namespace

@@ -3,13 +3,62 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geo/Geodesy.h"
 #include "track/ConversionSummary.h"
+
+namespace
+{
+// Below this a glider is standing, packed or being carried: it is left out of the cruise.
+const double MovingSpeed = 3.0; // m/s
+
+// The median ground speed between fixes at least a few seconds apart while moving; NaN when
+// the flight hardly moved.
+double MedianMovingSpeed(const std::vector<TimedPosition>& positions)
+{
+    std::vector<double> speeds;
+    size_t from = 0;
+    for (size_t i = 1; i < positions.size(); ++i)
+    {
+        const double seconds = positions[i].time - positions[from].time;
+        if (seconds < 4.0)
+            continue;
+        const double speed = GroundDistance(positions[from].latitude, positions[from].longitude, positions[i].latitude, positions[i].longitude) / seconds;
+        if (std::isfinite(speed) && speed >= MovingSpeed && seconds < 60.0)
+            speeds.push_back(speed);
+        from = i;
+    }
+    if (speeds.size() < 10)
+        return NAN;
+    std::nth_element(speeds.begin(), speeds.begin() + static_cast<std::ptrdiff_t>(speeds.size() / 2), speeds.end());
+    return speeds[speeds.size() / 2];
+}
+
+// Where the file does not say what flew: a camera's subtitles are a small drone's, and a glider's
+// track tells its kind by how fast it cruises. Any other track could be anything that moves.
+void GuessVehicle(const std::string& format, RecordedFlight* flight)
+{
+    if (flight->vehicle.kind != VehicleKind::Unknown)
+        return;
+    if (format == "video telemetry")
+    {
+        flight->vehicle = {VehicleKind::Quadrotor, "video subtitles of a camera drone"};
+        return;
+    }
+    if (format != "IGC")
+        return;
+    const double speed = MedianMovingSpeed(flight->positions);
+    const VehicleKind kind = GliderKindOfSpeed(speed);
+    if (kind != VehicleKind::Unknown)
+        flight->vehicle = {kind, "cruise speed " + std::to_string(static_cast<int>(std::lround(speed))) + " m/s"};
+}
+} // namespace
 
 bool ConvertFlightFile(const std::string& path, double rate, FlightFileConversion* conversion, std::string* message)
 {
     if (!ReadFlightFile(path, &conversion->flight, &conversion->format, message))
         return false;
     conversion->read = true;
+    GuessVehicle(conversion->format->name, &conversion->flight);
     const RecordedFlight& flight = conversion->flight;
     if (flight.positions.empty() && !flight.skippedPoints.empty())
     {

@@ -201,6 +201,22 @@ private:
     std::vector<std::string> notes;
 };
 
+// The kind a header names plainly: the glider's type ("PARAPENTE") or its competition class
+// ("18-meter"). Most types name only a model, which says nothing here.
+static VehicleIdentity IgcHeaderVehicle(const std::string& line)
+{
+    VehicleIdentity identity;
+    const bool type = line.compare(0, 5, "HFGTY") == 0, competitionClass = line.compare(0, 5, "HFCCL") == 0;
+    if (!type && !competitionClass)
+        return identity;
+    const size_t colon = line.find(':');
+    const std::string value = colon == std::string::npos ? line.substr(5) : line.substr(colon + 1);
+    identity.kind = GliderKindOfWords(value);
+    if (identity.kind != VehicleKind::Unknown)
+        identity.source = std::string(type ? "IGC glider type '" : "IGC competition class '") + value.substr(0, 60) + "'";
+    return identity;
+}
+
 bool ReadIgcTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
 {
     IgcTaskRecords task;
@@ -227,6 +243,8 @@ bool ReadIgcTrack(const FlightFile& file, RecordedFlight* flight, std::string*)
         }
         if (!line.empty() && line[0] == 'C')
             task.Add(line, lineNumber);
+        if (flight->vehicle.kind == VehicleKind::Unknown)
+            flight->vehicle = IgcHeaderVehicle(line);
         // B HHMMSS DDMMmmmN DDDMMmmmE V PPPPP GGGGG, then the I record's extensions
         if (line.empty() || line[0] != 'B')
             continue;

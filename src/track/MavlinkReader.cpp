@@ -763,6 +763,56 @@ bool ChooseAutopilot(const uint8_t* data, const std::vector<Frame>& frames, uint
     return false;
 }
 
+// The vehicle's kind: the autopilot's own HEARTBEAT type. A quadplane reports itself as fixed
+// wing; its Q_ENABLE (and Q_TAILSIT_ENABLE) parameters say what it is.
+VehicleIdentity FindMavlinkVehicle(const uint8_t* data, const std::vector<Frame>& frames, uint8_t system, uint8_t component, std::vector<std::string>* notes)
+{
+    uint8_t buffer[256];
+    const MavlinkMessage* heartbeat = FindMavlinkMessage(Heartbeat);
+    const MavlinkMessage* parameter = FindMavlinkMessage(ParamValue);
+    int type = -1;
+    double quadplane = NAN, tailsitter = NAN;
+    for (const Frame& frame : frames)
+    {
+        if (frame.system != system)
+            continue;
+        if (frame.id == Heartbeat && type < 0 && frame.component == component)
+        {
+            const uint8_t* payload = Padded(data, frame, *heartbeat, buffer);
+            if (MavlinkValue(*heartbeat->Field("autopilot"), payload) != AutopilotInvalid)
+                type = static_cast<int>(MavlinkValue(*heartbeat->Field("type"), payload));
+        }
+        else if (frame.id == ParamValue)
+        {
+            const uint8_t* payload = Padded(data, frame, *parameter, buffer);
+            const char* bytes = reinterpret_cast<const char*>(payload + parameter->Field("param_id")->offset);
+            const std::string name(bytes, strnlen(bytes, ParamIdLength));
+            if (name == "Q_ENABLE")
+                quadplane = MavlinkValue(*parameter->Field("param_value"), payload);
+            else if (name == "Q_TAILSIT_ENABLE")
+                tailsitter = MavlinkValue(*parameter->Field("param_value"), payload);
+        }
+    }
+    VehicleIdentity identity;
+    if (type < 0)
+        return identity;
+    identity.kind = VehicleKindOfMavType(type);
+    identity.source = "HEARTBEAT type " + std::to_string(type);
+    if (identity.kind == VehicleKind::Unknown)
+    {
+        notes->push_back("vehicle kind unknown: HEARTBEAT type " + std::to_string(type) + " names none this reader draws");
+        identity.source.clear();
+        return identity;
+    }
+    if (identity.kind == VehicleKind::Plane && quadplane == 1.0)
+    {
+        const bool sits = std::isfinite(tailsitter) && tailsitter >= 1.0;
+        identity.kind = sits ? VehicleKind::Tailsitter : VehicleKind::VtolQuadplane;
+        identity.source += sits ? " with Q_ENABLE 1, Q_TAILSIT_ENABLE 1" : " with Q_ENABLE 1";
+    }
+    return identity;
+}
+
 } // namespace
 
 bool IsMavlinkTelemetry(const uint8_t* data, size_t size)
@@ -811,5 +861,6 @@ bool ReadMavlinkTelemetry(const uint8_t* data, size_t size, RecordedFlight* flig
     }
     Decoder decoder(data, flight);
     decoder.Decode(framing.frames, system, component);
+    flight->vehicle = FindMavlinkVehicle(data, framing.frames, system, component, &flight->notes);
     return true;
 }

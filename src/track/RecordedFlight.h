@@ -8,6 +8,7 @@
 #include "plan/FlightPlan.h"
 #include "track/CameraAttitude.h"
 #include "track/FlightEvents.h"
+#include "track/VehicleKind.h"
 
 // What a reader of a flight file hands on: the channels the file recorded, each a time series
 // on the file's own clock, in SI units and in the conventions a pilot states them in. A
@@ -117,6 +118,8 @@ struct RecordedFlight
     std::vector<FlightEvent> events;
     // The mission, fence, rally points or task the file holds, on the file's clock.
     FlightPlan plan;
+    // What flew, where the file says it (Unknown otherwise).
+    VehicleIdentity vehicle;
 
     std::vector<RecordedStream> streams; // what the file holds
     size_t skippedBytes = 0;             // corrupt or unreadable stretches

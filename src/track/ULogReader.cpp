@@ -110,7 +110,40 @@ struct Series
     std::vector<TimedAttitude> attitudes;
     std::vector<TimedValue> channels[FlightChannelCount];
     std::vector<TimedGimbal> gimbal;
+    // vehicle_status's say of what flies, its first record's; NaN for a field it lacks.
+    double systemType = NAN, vehicleType = NAN, isVtol = NAN, isTailsitter = NAN;
 };
+
+// What vehicle_status says flies: a VTOL's flags first (its vehicle_type changes with each
+// transition), then the MAVLink type it reports, then its rough vehicle_type.
+VehicleIdentity StatusVehicle(const Series& series, std::vector<std::string>* notes)
+{
+    VehicleIdentity identity;
+    if (series.isVtol >= 1.0)
+    {
+        const bool sits = series.isTailsitter >= 1.0;
+        return {sits ? VehicleKind::Tailsitter : VehicleKind::VtolQuadplane, sits ? "vehicle_status is_vtol_tailsitter" : "vehicle_status is_vtol"};
+    }
+    if (std::isfinite(series.systemType))
+    {
+        identity.kind = VehicleKindOfMavType(static_cast<int>(series.systemType));
+        if (identity.kind != VehicleKind::Unknown)
+        {
+            identity.source = "vehicle_status system_type " + std::to_string(static_cast<int>(series.systemType));
+            return identity;
+        }
+    }
+    const int type = std::isfinite(series.vehicleType) ? static_cast<int>(series.vehicleType) : 0;
+    if (type == 1 || type == 2 || type == 3)
+    {
+        identity.kind = type == 1 ? VehicleKind::Quadrotor : type == 2 ? VehicleKind::Plane : VehicleKind::Rover;
+        identity.source = "vehicle_status vehicle_type " + std::to_string(type);
+    }
+    else if (std::isfinite(series.systemType) || std::isfinite(series.vehicleType))
+        notes->push_back("vehicle kind unknown: vehicle_status names system_type " + (std::isfinite(series.systemType) ? std::to_string(static_cast<int>(series.systemType)) : "none") +
+                         ", vehicle_type " + std::to_string(type));
+    return identity;
+}
 
 struct Stream
 {
@@ -129,6 +162,7 @@ struct Subscription
     double timeScale = 1e-6;        // timestamp in microseconds (milliseconds for uint8_t)
     FieldPlace timestamp, latitude, longitude, altitude, fixType, satellites, speed, q;
     FieldPlace voltage, current, consumed, values, channelCount, outputs, outputCount, navState, armingState, failsafe, baroAltitude;
+    FieldPlace systemType, vehicleType, isVtol, isTailsitter;
     bool integerPosition = false; // lat/lon in 1e-7 degrees and alt in millimetres (older GPS topics)
     // navigator_mission_item and mission_result, by the names of the firmware that logs them
     // and of older ones where they differ.
@@ -388,6 +422,10 @@ bool Reader::HandleAdd(const uint8_t* body, size_t length)
             subscription.navState = layout->Find("nav_state");
             subscription.armingState = layout->Find("arming_state");
             subscription.failsafe = layout->Find("failsafe");
+            subscription.systemType = layout->Find("system_type");
+            subscription.vehicleType = layout->Find("vehicle_type");
+            subscription.isVtol = layout->Find("is_vtol");
+            subscription.isTailsitter = layout->Find("is_vtol_tailsitter");
             break;
         case Topic::AirData:
             subscription.baroAltitude = layout->Find("baro_alt_meter");
@@ -545,6 +583,13 @@ void Reader::HandleData(const Subscription& subscription, const uint8_t* fields,
     case Topic::VehicleStatus:
         AddValue(series, FlightChannel::FlightMode, time, Value(fields, subscription.navState));
         series.statuses.push_back(StatusRecord{time, Value(fields, subscription.navState), Value(fields, subscription.armingState), Value(fields, subscription.failsafe)});
+        if (series.statuses.size() == 1)
+        {
+            series.systemType = subscription.systemType.count ? Value(fields, subscription.systemType) : NAN;
+            series.vehicleType = subscription.vehicleType.count ? Value(fields, subscription.vehicleType) : NAN;
+            series.isVtol = subscription.isVtol.count ? Value(fields, subscription.isVtol) : NAN;
+            series.isTailsitter = subscription.isTailsitter.count ? Value(fields, subscription.isTailsitter) : NAN;
+        }
         break;
     case Topic::AirData:
         AddValue(series, FlightChannel::BaroAltitude, time, Value(fields, subscription.baroAltitude));
@@ -957,6 +1002,8 @@ void Reader::Finish()
         StatusEvents(source->series.statuses);
     else if (Stream* other = choose({Topic::VehicleStatus}, [](const Series& s) { return !s.statuses.empty(); }))
         StatusEvents(other->series.statuses);
+    if (Stream* status = choose({Topic::VehicleStatus}, [](const Series& s) { return !s.statuses.empty(); }))
+        flight->vehicle = StatusVehicle(status->series, &flight->notes);
     for (int channel = 0; channel < FlightChannelCount; ++channel)
     {
         const auto has = [channel](const Series& s) { return !s.channels[channel].empty(); };
