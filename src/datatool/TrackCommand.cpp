@@ -1,11 +1,13 @@
 #include "datatool/TrackCommand.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
+#include "track/FlightWind.h"
 #include "track/MissionVersions.h"
 
 // The file stdout is, when it is a regular file: where the log goes, so its events go beside it.
@@ -75,6 +78,38 @@ static bool WritePlanBeside(const std::string& planLog, const FlightFileConversi
     const std::vector<size_t> order = PlanFileOrder(plan, takeoff);
     const std::string summary = PlanSummary(plan, order.empty() ? -1 : static_cast<int>(order.front()));
     fprintf(stderr, "track: %s, written to %s\n", summary.c_str(), names.c_str());
+    return true;
+}
+
+// The wind beside the log, said in the summary: how many estimates, and from what. One
+// left from another flight goes.
+static bool WriteWindBeside(const std::string& log, const std::vector<TimedWind>& wind, CommandReport& report)
+{
+    const std::string windPath = WindPathFor(log);
+    report.Count("wind_estimates", static_cast<double>(wind.size()));
+    if (wind.empty())
+    {
+        unlink(windPath.c_str());
+        return true;
+    }
+    std::map<std::string, size_t> sources;
+    for (const TimedWind& w : wind)
+        ++sources[w.source];
+    for (const auto& source : sources)
+    {
+        std::string key = "wind_" + source.first;
+        for (char& c : key)
+            c = std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : '_';
+        report.Count(key, static_cast<double>(source.second));
+    }
+    std::string error;
+    if (!WriteWind(windPath, wind, &error))
+    {
+        fprintf(stderr, "track: %s\n", error.c_str());
+        return false;
+    }
+    report.Written(windPath);
+    fprintf(stderr, "track: %s written to %s\n", WindSummary(wind).c_str(), windPath.c_str());
     return true;
 }
 
@@ -146,6 +181,8 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
                 fprintf(stderr, "track: %zu camera attitudes written to %s\n", conversion.converted.gimbal.size(), cameraPath.c_str());
         }
     }
+    if (!log.empty() && !WriteWindBeside(log, conversion.converted.wind, report))
+        return report.Finish(WriteFailureStatus(errno), "cannot write the wind beside '" + log + "'");
     std::string planError;
     if (!WritePlanBeside(planLog, conversion, report, &planError))
     {
