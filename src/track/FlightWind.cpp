@@ -17,6 +17,8 @@ const char* const HeaderLine = "time,north,east,from,speed,source";
 const double EarthRadius = 6371008.8;
 const double ShortestTurn = 15.0, LongestTurn = 60.0; // seconds for a whole turn
 const double SlowestCircling = 3.0;                   // m/s over the ground
+// Faster through the air than anything that circles to climb: a fix that jumped.
+const double FastestCircling = 40.0;
 const double LongestStep = 5.0;                       // seconds between fixes within a turn
 
 struct Velocity
@@ -167,7 +169,7 @@ std::vector<TimedWind> WindFromCircles(const std::vector<TimedPosition>& positio
             continue;
         }
         double north = 0.0, east = 0.0, radius = 0.0, scatter = 0.0;
-        if (FitCircle(v, start, end, &north, &east, &radius, &scatter) && scatter <= radius / 5.0 && radius >= SlowestCircling && std::hypot(north, east) < 0.9 * radius)
+        if (FitCircle(v, start, end, &north, &east, &radius, &scatter) && scatter <= radius / 5.0 && radius >= SlowestCircling && radius <= FastestCircling && std::hypot(north, east) < 0.9 * radius)
         {
             TimedWind w;
             w.time = (v[start].time + v[end].time) / 2.0;

@@ -31,7 +31,7 @@ double WindSpeed(const TimedWind& w);
 // velocities lie on a circle about the wind (the air speed about constant); the centre of a
 // least-squares circle through them is one estimate, at the turn's middle. Turns that weave
 // (turning back by more than a quarter of the whole), whose velocities scatter off the circle
-// (more than a fifth of its radius), or whose centre lies near or beyond the circle (a wind
+// (more than a fifth of its radius), at an air speed (the radius) over 40 m/s, or whose centre lies near or beyond the circle (a wind
 // as fast as the air speed cannot give a whole turn over the ground) are left out. Times on
 // the positions' clock.
 std::vector<TimedWind> WindFromCircles(const std::vector<TimedPosition>& positions);
