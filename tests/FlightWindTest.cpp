@@ -7,6 +7,7 @@
 
 #include "flight/LoadedFlight.h"
 #include "geo/Geodesy.h"
+#include "support/AutopilotLogWriters.h"
 #include "support/DataToolSupport.h"
 #include "track/FlightWind.h"
 
@@ -51,6 +52,24 @@ std::string CirclingIgc()
         text += line;
     }
     return text;
+}
+
+std::string Packed(uint64_t timeUs, uint8_t core, float north, float east)
+{
+    std::string fields(reinterpret_cast<const char*>(&timeUs), 8);
+    fields += static_cast<char>(core);
+    fields.append(reinterpret_cast<const char*>(&north), 4);
+    fields.append(reinterpret_cast<const char*>(&east), 4);
+    return fields;
+}
+
+MavlinkPayload WindPayload(float from, float speed)
+{
+    std::string bytes(reinterpret_cast<const char*>(&from), 4);
+    bytes.append(reinterpret_cast<const char*>(&speed), 4);
+    const float up = 0.0f;
+    bytes.append(reinterpret_cast<const char*>(&up), 4);
+    return MavlinkPayload{168, 1, bytes, 12};
 }
 
 } // namespace
@@ -109,4 +128,35 @@ TEST_F(FlightWindTest, TrackWritesTheWindBesideTheLogAndLoadingReadsItBack)
     EXPECT_EQ(read[1].source, "EKF");
     WriteText("bad.wind.csv", "time,kind\n");
     EXPECT_FALSE(ReadWind("bad.wind.csv", &read, &skipped, &error));
+}
+
+TEST_F(FlightWindTest, AutopilotLogsGiveTheirOwnEstimatesAndLeaveOutBadOnes)
+{
+    // The EKF's, from the primary core only; a record without numbers left out with a note.
+    DataFlashWriter ekf;
+    ekf.Format(200, "XKF2", "QBff", "TimeUS,C,VWN,VWE");
+    ekf.Message(200, Packed(10000000, 0, 3.0f, -4.0f)).Message(200, Packed(10000000, 1, 9.0f, 9.0f)).Message(200, Packed(11000000, 0, NAN, 1.0f));
+    WriteText("ekf.bin", CircleDataFlash(CircleFlight()) + ekf.bytes);
+    std::string out, err;
+    ASSERT_EQ(RunTool({"track", "ekf.bin", "--out", "ekf.log"}, &out, &err), 0) << err;
+    EXPECT_NE(err.find("1 wind estimate (EKF)"), std::string::npos) << err;
+    std::vector<TimedWind> read;
+    size_t skipped = 0;
+    std::string error;
+    ASSERT_TRUE(ReadWind("ekf.wind.csv", &read, &skipped, &error)) << error;
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_NEAR(read[0].north, 3.0, 1e-6);
+    EXPECT_NEAR(read[0].east, -4.0, 1e-6);
+
+    // The telemetry's, stated as where it comes from; one far beyond any wind is left out.
+    TelemetryWriter telemetry;
+    const uint64_t start = CircleFlight().wallStart * 1000000ull;
+    telemetry.Record(start + 10000000, WindPayload(270.0f, 5.0f)).Record(start + 11000000, WindPayload(90.0f, 500.0f));
+    WriteText("wind.tlog", CircleTelemetry(CircleFlight(), 2) + telemetry.bytes);
+    ASSERT_EQ(RunTool({"track", "wind.tlog", "--out", "wind.log"}, &out, &err), 0) << err;
+    ASSERT_TRUE(ReadWind("wind.wind.csv", &read, &skipped, &error)) << err << error;
+    ASSERT_EQ(read.size(), 1u) << err;
+    EXPECT_EQ(read[0].source, "telemetry WIND");
+    EXPECT_NEAR(read[0].east, 5.0, 1e-4) << "a wind from the west goes east";
+    EXPECT_NEAR(WindFromDegrees(read[0]), 270.0, 1e-3);
 }

@@ -241,15 +241,15 @@ std::vector<TimedGimbal> GimbalOnRows(const std::vector<TimedGimbal>& recorded, 
     return gimbal;
 }
 
-// The file's wind estimates on the rows' clock; a file without any has its wind found from
-// the flight's own turns.
+// The file's wind estimates on the rows' clock; a file without any (or only zeros: an
+// estimator that never ran) has its wind found from the flight's own turns.
 std::vector<TimedWind> WindOnRows(const RecordedFlight& flight, double origin)
 {
     std::vector<TimedWind> wind;
     size_t invalid = 0;
     for (const TimedWind& w : flight.wind)
         KeepWind(&wind, w, &invalid);
-    if (wind.empty())
+    if (std::all_of(wind.begin(), wind.end(), [](const TimedWind& w) { return w.north == 0.0 && w.east == 0.0; }))
         wind = WindFromCircles(flight.positions);
     for (TimedWind& w : wind)
         w.time -= origin;
