@@ -148,6 +148,24 @@ TEST_F(FlightWindTest, AutopilotLogsGiveTheirOwnEstimatesAndLeaveOutBadOnes)
     EXPECT_NEAR(read[0].north, 3.0, 1e-6);
     EXPECT_NEAR(read[0].east, -4.0, 1e-6);
 
+    // PX4's wind topic; a record without numbers is left out.
+    ULogWriter ulog(0);
+    ulog.Format("wind:uint64_t timestamp;float windspeed_north;float windspeed_east;").Subscribe(0, 77, "wind");
+    const auto windFields = [](uint64_t us, float north, float east)
+    {
+        std::string fields(reinterpret_cast<const char*>(&us), 8);
+        fields.append(reinterpret_cast<const char*>(&north), 4);
+        return fields.append(reinterpret_cast<const char*>(&east), 4);
+    };
+    ulog.Data(77, windFields(10000000, -2.0f, 1.5f)).Data(77, windFields(11000000, NAN, 1.5f));
+    const std::string circle = CircleULog(CircleFlight());
+    WriteText("px4.ulg", circle + ulog.bytes.substr(16));
+    ASSERT_EQ(RunTool({"track", "px4.ulg", "--out", "px4.log"}, &out, &err), 0) << err;
+    ASSERT_TRUE(ReadWind("px4.wind.csv", &read, &skipped, &error)) << err << error;
+    ASSERT_EQ(read.size(), 1u) << err;
+    EXPECT_EQ(read[0].source, "PX4 wind");
+    EXPECT_NEAR(read[0].north, -2.0, 1e-6);
+
     // The telemetry's, stated as where it comes from; one far beyond any wind is left out.
     TelemetryWriter telemetry;
     const uint64_t start = CircleFlight().wallStart * 1000000ull;
