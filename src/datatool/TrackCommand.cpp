@@ -1,11 +1,13 @@
 #include "datatool/TrackCommand.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
+#include "track/FlightWind.h"
 #include "track/MissionVersions.h"
 #include "track/VehicleKind.h"
 
@@ -115,6 +118,38 @@ bool WriteVehicleBeside(const std::string& log, const VehicleIdentity& vehicle, 
     report.Written(path);
     return true;
 }
+
+// The wind beside the log, said in the summary: how many estimates, and from what. One
+// left from another flight goes.
+bool WriteWindBeside(const std::string& log, const std::vector<TimedWind>& wind, CommandReport& report)
+{
+    const std::string windPath = WindPathFor(log);
+    report.Count("wind_estimates", static_cast<double>(wind.size()));
+    if (wind.empty())
+    {
+        unlink(windPath.c_str());
+        return true;
+    }
+    std::map<std::string, size_t> sources;
+    for (const TimedWind& w : wind)
+        ++sources[w.source];
+    for (const auto& source : sources)
+    {
+        std::string key = "wind_" + source.first;
+        for (char& c : key)
+            c = std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : '_';
+        report.Count(key, static_cast<double>(source.second));
+    }
+    std::string error;
+    if (!WriteWind(windPath, wind, &error))
+    {
+        fprintf(stderr, "track: %s\n", error.c_str());
+        return false;
+    }
+    report.Written(windPath);
+    fprintf(stderr, "track: %s written to %s\n", WindSummary(wind).c_str(), windPath.c_str());
+    return true;
+}
 } // namespace
 
 int ConvertTrack(const std::string& path, double rate, bool info, const std::string& eventsPath, const std::string& output, CommandReport& report, const std::string& planLog, VehicleKind vehicle)
@@ -196,6 +231,8 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
     }
     if (info && conversion.flight.vehicle.kind != VehicleKind::Unknown)
         fprintf(stderr, "track: the vehicle is a %s (%s)\n", VehicleKindWord(conversion.flight.vehicle.kind), conversion.flight.vehicle.source.c_str());
+    if (!log.empty() && !WriteWindBeside(log, conversion.converted.wind, report))
+        return report.Finish(WriteFailureStatus(errno), "cannot write the wind beside '" + log + "'");
     std::string planError;
     if (!WritePlanBeside(planLog, conversion, report, &planError))
     {

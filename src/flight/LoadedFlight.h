@@ -12,6 +12,7 @@
 #include "track/CameraAttitude.h"
 #include "track/FlightEvents.h"
 #include "track/VehicleKind.h"
+#include "track/FlightWind.h"
 
 // One flight as the companion programs hand it to each other: every row its log holds, the
 // columns the log named, the events, the extent and where it came from. The replay keeps its
@@ -31,6 +32,9 @@ struct LoadedFlight
     std::vector<TimedGimbal> gimbal;
     // What flew (VehicleKind.h), from NAME.vehicle; Unknown when there is none.
     VehicleIdentity vehicle;
+    // The wind, on gps_time's clock: from the conversion, else the file beside a keyword log
+    // (NAME.wind.csv); empty when neither says.
+    std::vector<TimedWind> wind;
     FlightSummary summary; // extent, span of gps_time, mean sample step
     int32_t unselectedRows = 0; // rows with both positions left out by the --samples list
     // The ranges of sample numbers it was read through: rows either side of numbers left out

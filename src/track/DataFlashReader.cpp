@@ -9,6 +9,7 @@
 #include "geo/Geodesy.h"
 #include "track/AutopilotModes.h"
 #include "track/BinaryNumbers.h"
+#include "track/FlightWind.h"
 #include "track/MissionVersions.h"
 
 namespace
@@ -194,6 +195,9 @@ private:
     std::vector<ModeRecord> modes;
     PlanFromLog plan;
     std::vector<TimedGimbal> gimbal;
+    std::vector<TimedWind> wind;
+    std::string windName;
+    size_t invalidWind = 0;
 
     size_t RecordOf(const std::string& name);
     size_t LengthAt(size_t at) const;
@@ -203,6 +207,7 @@ private:
     double Value(const MessageType& type, int column, const uint8_t* message, bool scaled = true) const;
     void Handle(MessageType& type, const uint8_t* message);
     void HandleEvent(MessageType& type, const uint8_t* message, double time);
+    void HandleWind(MessageType& type, const uint8_t* message, double time);
     void HandlePlan(MessageType& type, const uint8_t* message, double time);
     void Finish();
 };
@@ -334,6 +339,25 @@ void AddValue(Series& series, FlightChannel channel, double time, double value)
         series.channels[static_cast<int>(channel)].push_back(TimedValue{time, value});
 }
 
+// The EKF's wind, from the primary core (C 0) only: the other cores estimate the same air.
+// A log that holds both generations of the message keeps the first one met.
+void Reader::HandleWind(MessageType& type, const uint8_t* message, double time)
+{
+    const int core = type.Find("C");
+    if (core >= 0 && Value(type, core, message) != 0.0)
+        return;
+    if (windName.empty())
+        windName = type.name;
+    if (type.name != windName)
+        return;
+    TimedWind w;
+    w.time = time;
+    w.north = Value(type, type.Find("VWN"), message);
+    w.east = Value(type, type.Find("VWE"), message);
+    w.source = "EKF";
+    KeepWind(&wind, w, &invalidWind);
+}
+
 void Reader::Handle(MessageType& type, const uint8_t* message)
 {
     RecordedStream& record = flight->streams[type.record];
@@ -395,6 +419,8 @@ void Reader::Handle(MessageType& type, const uint8_t* message)
         else
             ++invalid;
     }
+    else if (name == "XKF2" || name == "NKF2")
+        HandleWind(type, message, time);
     else if (name == "MNT")
     {
         // The mount's attitude in degrees: roll and pitch from the horizon, the yaw from north
@@ -660,6 +686,13 @@ void Reader::Finish()
         flight->attitudeSource = source;
         markUsed(source);
     }
+    if (!wind.empty())
+    {
+        flight->wind = std::move(wind);
+        markUsed(windName.c_str());
+    }
+    if (invalidWind > 0)
+        flight->dropped.emplace_back("wind estimates without numbers or beyond " + std::to_string(static_cast<int>(MaximumWindSpeed)) + " m/s", invalidWind);
     if (!gimbal.empty())
     {
         flight->gimbal = std::move(gimbal);

@@ -7,6 +7,7 @@
 
 #include "geo/MapProjection.h"
 #include "log/LogAttitude.h"
+#include "track/FlightWind.h"
 #include "track/TrackReading.h"
 
 namespace
@@ -240,6 +241,22 @@ std::vector<TimedGimbal> GimbalOnRows(const std::vector<TimedGimbal>& recorded, 
     return gimbal;
 }
 
+// The file's wind estimates on the rows' clock; a file without any (or only zeros: an
+// estimator that never ran) has its wind found from the flight's own turns.
+std::vector<TimedWind> WindOnRows(const RecordedFlight& flight, double origin)
+{
+    std::vector<TimedWind> wind;
+    size_t invalid = 0;
+    for (const TimedWind& w : flight.wind)
+        KeepWind(&wind, w, &invalid);
+    if (std::all_of(wind.begin(), wind.end(), [](const TimedWind& w) { return w.north == 0.0 && w.east == 0.0; }))
+        wind = WindFromCircles(flight.positions);
+    for (TimedWind& w : wind)
+        w.time -= origin;
+    std::stable_sort(wind.begin(), wind.end(), [](const TimedWind& a, const TimedWind& b) { return a.time < b.time; });
+    return wind;
+}
+
 } // namespace
 
 ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSettings& settings)
@@ -396,6 +413,7 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
     }
 
     converted.gimbal = GimbalOnRows(flight.gimbal, origin, rows);
+    converted.wind = WindOnRows(flight, origin);
 
     for (int c = 0; c < FlightChannelCount; ++c)
     {

@@ -32,6 +32,9 @@ struct ConvertedFlight
     FlightPlan plan;                // what the file says the flight was meant to do, on gps_time's clock
     // Where the camera looked, on gps_time's clock in time order, the yaw from north.
     std::vector<TimedGimbal> gimbal;
+    // The wind on gps_time's clock in time order: the file's estimates, else those found from
+    // the flight's full turns (WindFromCircles).
+    std::vector<TimedWind> wind;
     std::string error;              // why there are no rows, when there are none
 };
 

@@ -75,6 +75,7 @@ std::map<uint32_t, MavlinkMessage> DefineKnownMessages()
         DefineMavlinkMessage(158, "MOUNT_STATUS",
                              {{"uint8_t", "target_system", 0, false}, {"uint8_t", "target_component", 0, false}, {"int32_t", "pointing_a", 0, false}, {"int32_t", "pointing_b", 0, false},
                               {"int32_t", "pointing_c", 0, false}, {"uint8_t", "mount_mode", 0, E}}),
+        DefineMavlinkMessage(168, "WIND", {{"float", "direction", 0, false}, {"float", "speed", 0, false}, {"float", "speed_z", 0, false}}),
         DefineMavlinkMessage(242, "HOME_POSITION",
                              {{"int32_t", "latitude", 0, false}, {"int32_t", "longitude", 0, false}, {"int32_t", "altitude", 0, false}, {"float", "x", 0, false}, {"float", "y", 0, false},
                               {"float", "z", 0, false}, {"float", "q", 4, false}, {"float", "approach_x", 0, false}, {"float", "approach_y", 0, false}, {"float", "approach_z", 0, false},

@@ -8,6 +8,7 @@
 
 #include "geo/Geodesy.h"
 #include "track/AutopilotModes.h"
+#include "track/FlightWind.h"
 #include "track/MavlinkMessages.h"
 #include "track/MissionVersions.h"
 
@@ -53,6 +54,7 @@ enum Id : uint32_t
     VfrHud = 74,
     BatteryStatus = 147,
     MountStatus = 158,
+    Wind = 168,
     HomePosition = 242,
     StatusText = 253,
     GimbalDeviceAttitudeStatus = 285,
@@ -249,6 +251,7 @@ struct Series
     std::vector<TimedAttitude> attitudes;
     std::vector<TimedValue> channels[FlightChannelCount];
     std::vector<TimedGimbal> gimbal;
+    std::vector<TimedWind> wind;
 };
 
 void AddValue(Series& series, FlightChannel channel, double time, double value)
@@ -280,6 +283,7 @@ private:
     std::map<uint32_t, Series> series;
     std::map<uint32_t, size_t> records; // message id -> index into the flight's streams
     size_t invalid = 0;
+    size_t invalidWind = 0;
     size_t eventOverflow = 0;
     double customMode = NAN;
     bool armed = false;
@@ -441,6 +445,16 @@ void Decoder::Handle(const MavlinkMessage& message, const uint8_t* payload, doub
             s.attitudes.push_back(a);
         else
             ++invalid;
+        break;
+    }
+    case Wind:
+    {
+        // The direction the air comes from, in degrees.
+        TimedWind w;
+        w.time = time;
+        WindComponentsFrom(value("direction"), value("speed"), &w.north, &w.east);
+        w.source = "telemetry WIND";
+        KeepWind(&s.wind, w, &invalidWind);
         break;
     }
     case VfrHud:
@@ -714,6 +728,13 @@ void Decoder::Finish()
         flight->gimbal = std::move(series[static_cast<uint32_t>(gimbal)].gimbal);
         flight->gimbalSource = use(gimbal);
     }
+    if (series.count(Wind) && !series[Wind].wind.empty())
+    {
+        flight->wind = std::move(series[Wind].wind);
+        use(Wind);
+    }
+    if (invalidWind > 0)
+        flight->dropped.emplace_back("wind estimates without numbers or beyond " + std::to_string(static_cast<int>(MaximumWindSpeed)) + " m/s", invalidWind);
     for (int channel = 0; channel < FlightChannelCount; ++channel)
     {
         const int64_t source = choose({VfrHud, GpsRawInt, ScaledPressure, SysStatus, BatteryStatus, RcChannels, RcChannelsRaw, ServoOutputRaw, Heartbeat}, [channel](const Series& s) { return !s.channels[channel].empty(); });

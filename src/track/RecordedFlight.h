@@ -50,6 +50,16 @@ struct TimedAttitude
     double yaw;
 };
 
+// One estimate of the wind: the air's velocity over the ground, m/s north and east (the way
+// the air goes), and the method that gave it ("EKF", "PX4 wind", "telemetry WIND", "circles").
+struct TimedWind
+{
+    double time = 0.0; // seconds: on the file's clock here, on gps_time's once converted
+    double north = 0.0;
+    double east = 0.0;
+    std::string source;
+};
+
 struct TimedValue
 {
     double time; // seconds on the file's clock
@@ -113,6 +123,8 @@ struct RecordedFlight
     // Where the camera looked (CameraAttitude.h), empty when the file does not say.
     std::vector<TimedGimbal> gimbal;
     std::string gimbalSource;
+    // The wind the autopilot estimated (FlightWind.h), empty when the file does not say.
+    std::vector<TimedWind> wind;
     // Arming, modes, failsafes and messages, in file order, at most MaximumFlightEvents (the
     // rest counted in `dropped`). A mode event stands wherever the FlightMode channel changes.
     std::vector<FlightEvent> events;

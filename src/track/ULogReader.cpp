@@ -10,6 +10,7 @@
 
 #include "track/AutopilotModes.h"
 #include "track/BinaryNumbers.h"
+#include "track/FlightWind.h"
 #include "track/MissionVersions.h"
 
 namespace
@@ -71,6 +72,7 @@ enum class Topic
     MissionResult, // mission_result: the item reached, the item in force
     HomePosition,
     GimbalStatus,  // gimbal_device_attitude_status
+    Wind,          // wind, or wind_estimate in older logs
 };
 
 Topic TopicOf(const std::string& name)
@@ -81,6 +83,7 @@ Topic TopicOf(const std::string& name)
         {"actuator_outputs", Topic::ActuatorOutputs},       {"vehicle_status", Topic::VehicleStatus},     {"vehicle_air_data", Topic::AirData},
         {"navigator_mission_item", Topic::MissionItem},     {"mission_result", Topic::MissionResult},
         {"home_position", Topic::HomePosition},            {"gimbal_device_attitude_status", Topic::GimbalStatus},
+        {"wind", Topic::Wind},                             {"wind_estimate", Topic::Wind},
     };
     for (const auto& entry : Names)
         if (name == entry.first)
@@ -112,6 +115,8 @@ struct Series
     std::vector<TimedGimbal> gimbal;
     // vehicle_status's say of what flies, its first record's; NaN for a field it lacks.
     double systemType = NAN, vehicleType = NAN, isVtol = NAN, isTailsitter = NAN;
+    std::vector<TimedWind> wind;
+    size_t invalidWind = 0;
 };
 
 // What vehicle_status says flies: a VTOL's flags first (its vehicle_type changes with each
@@ -169,6 +174,7 @@ struct Subscription
     FieldPlace sequence, command, itemLatitude, itemLongitude, itemAltitude, relative, frame, acceptance, timeInside, loiterRadius, autocontinue;
     FieldPlace seqReached, seqCurrent, seqTotal, validPosition;
     FieldPlace gimbalFlags;
+    FieldPlace windNorth, windEast;
 };
 
 // The field under the first of the names the layout has.
@@ -458,6 +464,10 @@ bool Reader::HandleAdd(const uint8_t* body, size_t length)
             subscription.q = layout->Find("q");
             subscription.gimbalFlags = FindAny(*layout, {"device_flags", "flags"});
             break;
+        case Topic::Wind:
+            subscription.windNorth = layout->Find("windspeed_north");
+            subscription.windEast = layout->Find("windspeed_east");
+            break;
         case Topic::Other:
             break;
         }
@@ -553,6 +563,16 @@ void Reader::HandleData(const Subscription& subscription, const uint8_t* fields,
         g.yawFromNose = (bits & (GimbalYawInVehicleFrame | GimbalYawInEarthFrame)) != 0 ? (bits & GimbalYawInEarthFrame) == 0 : (bits & GimbalYawLock) == 0;
         if (series.gimbal.size() < MaximumGimbalRecords)
             series.gimbal.push_back(g);
+        break;
+    }
+    case Topic::Wind:
+    {
+        TimedWind w;
+        w.time = time;
+        w.north = Value(fields, subscription.windNorth);
+        w.east = Value(fields, subscription.windEast);
+        w.source = "PX4 wind";
+        KeepWind(&series.wind, w, &series.invalidWind);
         break;
     }
     case Topic::Battery:
@@ -996,6 +1016,13 @@ void Reader::Finish()
         flight->gimbal = std::move(source->series.gimbal);
         flight->gimbalSource = flight->streams[source->record].name;
         flight->streams[source->record].used = true;
+    }
+    if (Stream* source = choose({Topic::Wind}, [](const Series& s) { return !s.wind.empty() || s.invalidWind > 0; }))
+    {
+        flight->wind = std::move(source->series.wind);
+        flight->streams[source->record].used = true;
+        if (source->series.invalidWind > 0)
+            flight->dropped.emplace_back("wind estimates without numbers or beyond " + std::to_string(static_cast<int>(MaximumWindSpeed)) + " m/s", source->series.invalidWind);
     }
     // The events of the instance whose nav_state fills the flight mode channel.
     if (Stream* source = choose({Topic::VehicleStatus}, [](const Series& s) { return !s.channels[static_cast<int>(FlightChannel::FlightMode)].empty(); }))

@@ -1,0 +1,266 @@
+#include "track/FlightWind.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "batch/AtomicFile.h"
+#include "geo/Geodesy.h"
+
+namespace
+{
+
+const char* const HeaderLine = "time,north,east,from,speed,source";
+const double EarthRadius = 6371008.8;
+const double ShortestTurn = 15.0, LongestTurn = 60.0; // seconds for a whole turn
+const double SlowestCircling = 3.0;                   // m/s over the ground
+// Faster through the air than anything that circles to climb: a fix that jumped.
+const double FastestCircling = 40.0;
+const double LongestStep = 5.0;                       // seconds between fixes within a turn
+
+struct Velocity
+{
+    double time, north, east;
+};
+
+// Velocities between successive fixes, at the middle of each step, in a plane about the
+// first fix (the turns are far smaller than the Earth's curvature matters over).
+std::vector<Velocity> GroundVelocities(const std::vector<TimedPosition>& positions)
+{
+    std::vector<Velocity> velocities;
+    if (positions.empty())
+        return velocities;
+    const double across = std::cos(positions.front().latitude * RadiansPerDegree);
+    for (size_t i = 1; i < positions.size(); ++i)
+    {
+        const TimedPosition& a = positions[i - 1];
+        const TimedPosition& b = positions[i];
+        const double dt = b.time - a.time;
+        if (!(dt > 0.0) || dt > LongestStep)
+            continue;
+        const double north = (b.latitude - a.latitude) * RadiansPerDegree * EarthRadius / dt;
+        const double east = (b.longitude - a.longitude) * RadiansPerDegree * EarthRadius * across / dt;
+        if (std::isfinite(north) && std::isfinite(east))
+            velocities.push_back(Velocity{(a.time + b.time) / 2.0, north, east});
+    }
+    return velocities;
+}
+
+// Least-squares circle x² + y² + D x + E y + F = 0 through the points (the algebraic fit:
+// a 3 by 3 linear system, no iteration). False when the points do not fix one.
+bool FitCircle(const std::vector<Velocity>& v, size_t first, size_t last, double* north, double* east, double* radius, double* scatter)
+{
+    double m[3][4] = {};
+    for (size_t i = first; i <= last; ++i)
+    {
+        const double row[3] = {v[i].north, v[i].east, 1.0};
+        const double rhs = -(v[i].north * v[i].north + v[i].east * v[i].east);
+        for (int r = 0; r < 3; ++r)
+        {
+            for (int c = 0; c < 3; ++c)
+                m[r][c] += row[r] * row[c];
+            m[r][3] += row[r] * rhs;
+        }
+    }
+    for (int c = 0; c < 3; ++c)
+    {
+        int pivot = c;
+        for (int r = c + 1; r < 3; ++r)
+            if (std::fabs(m[r][c]) > std::fabs(m[pivot][c]))
+                pivot = r;
+        if (std::fabs(m[pivot][c]) < 1e-9)
+            return false;
+        std::swap(m[c], m[pivot]);
+        for (int r = 0; r < 3; ++r)
+        {
+            if (r == c)
+                continue;
+            const double f = m[r][c] / m[c][c];
+            for (int k = c; k < 4; ++k)
+                m[r][k] -= f * m[c][k];
+        }
+    }
+    const double d = m[0][3] / m[0][0], e = m[1][3] / m[1][1], f = m[2][3] / m[2][2];
+    *north = -d / 2.0;
+    *east = -e / 2.0;
+    const double squared = *north * *north + *east * *east - f;
+    if (!(squared > 0.0))
+        return false;
+    *radius = std::sqrt(squared);
+    double sum = 0.0;
+    for (size_t i = first; i <= last; ++i)
+    {
+        const double off = std::hypot(v[i].north - *north, v[i].east - *east) - *radius;
+        sum += off * off;
+    }
+    *scatter = std::sqrt(sum / static_cast<double>(last - first + 1));
+    return true;
+}
+
+bool Number(const std::string& field, double* value)
+{
+    if (field.empty())
+        return false;
+    char* end = nullptr;
+    *value = strtod(field.c_str(), &end);
+    return *end == '\0' && std::isfinite(*value);
+}
+
+} // namespace
+
+void KeepWind(std::vector<TimedWind>* wind, const TimedWind& w, size_t* invalid)
+{
+    if (std::isfinite(w.time) && std::isfinite(w.north) && std::isfinite(w.east) && std::hypot(w.north, w.east) <= MaximumWindSpeed && wind->size() < MaximumWindRecords)
+        wind->push_back(w);
+    else
+        ++*invalid;
+}
+
+void WindComponentsFrom(double fromDegrees, double speed, double* north, double* east)
+{
+    // Air coming from the north goes south.
+    *north = -speed * std::cos(fromDegrees * RadiansPerDegree);
+    *east = -speed * std::sin(fromDegrees * RadiansPerDegree);
+}
+
+double WindFromDegrees(const TimedWind& w)
+{
+    const double degrees = std::atan2(-w.east, -w.north) / RadiansPerDegree;
+    return degrees < 0.0 ? degrees + 360.0 : (degrees >= 360.0 ? degrees - 360.0 : degrees);
+}
+
+double WindSpeed(const TimedWind& w)
+{
+    return std::hypot(w.north, w.east);
+}
+
+std::vector<TimedWind> WindFromCircles(const std::vector<TimedPosition>& positions)
+{
+    const std::vector<Velocity> v = GroundVelocities(positions);
+    std::vector<TimedWind> wind;
+    size_t start = 0;
+    while (start + 2 < v.size())
+    {
+        double turned = 0.0, swept = 0.0;
+        size_t end = start;
+        bool whole = false;
+        for (size_t j = start + 1; j < v.size(); ++j)
+        {
+            if (v[j].time - v[start].time > LongestTurn || std::hypot(v[j].north, v[j].east) < SlowestCircling || v[j].time - v[j - 1].time > LongestStep)
+                break;
+            double change = std::atan2(v[j].east, v[j].north) - std::atan2(v[j - 1].east, v[j - 1].north);
+            change = std::remainder(change, 2.0 * Pi);
+            turned += change;
+            swept += std::fabs(change);
+            if (std::fabs(turned) >= 2.0 * Pi)
+            {
+                end = j;
+                whole = true;
+                break;
+            }
+        }
+        // A turn is one way round: weaving that adds up to a circle is no thermal circle.
+        if (!whole || swept > 1.25 * std::fabs(turned) || v[end].time - v[start].time < ShortestTurn || std::hypot(v[start].north, v[start].east) < SlowestCircling)
+        {
+            ++start;
+            continue;
+        }
+        double north = 0.0, east = 0.0, radius = 0.0, scatter = 0.0;
+        if (FitCircle(v, start, end, &north, &east, &radius, &scatter) && scatter <= radius / 5.0 && radius >= SlowestCircling && radius <= FastestCircling && std::hypot(north, east) < 0.9 * radius)
+        {
+            TimedWind w;
+            w.time = (v[start].time + v[end].time) / 2.0;
+            w.north = north;
+            w.east = east;
+            w.source = "circles";
+            size_t invalid = 0;
+            KeepWind(&wind, w, &invalid);
+        }
+        start = end;
+    }
+    return wind;
+}
+
+std::string WindPathFor(const std::string& logPath)
+{
+    return PathWithExtension(logPath, ".wind.csv");
+}
+
+bool WriteWind(const std::string& path, const std::vector<TimedWind>& wind, std::string* error)
+{
+    std::string text = std::string(HeaderLine) + "\n";
+    for (const TimedWind& w : wind)
+    {
+        char line[128];
+        const int length = snprintf(line, sizeof line, "%.3f,%.2f,%.2f,%.1f,%.2f,", w.time, w.north, w.east, WindFromDegrees(w), WindSpeed(w));
+        text.append(line, static_cast<size_t>(length));
+        // The method's name is ours, but keep the file a CSV whatever it holds.
+        for (char c : w.source)
+            text += c == ',' || c == '\n' || c == '\r' ? ' ' : c;
+        text += '\n';
+    }
+    return WriteFileAtomically(path, text, error);
+}
+
+bool ReadWind(const std::string& path, std::vector<TimedWind>* wind, size_t* skipped, std::string* error)
+{
+    std::string bytes;
+    const bool read = ReadWholeFile(path, &bytes, error);
+    *skipped = 0;
+    wind->clear();
+    if (!read)
+        return false;
+    std::istringstream file(bytes);
+    std::string line;
+    if (!std::getline(file, line) || (line.empty() ? line : line.substr(0, line.back() == '\r' ? line.size() - 1 : line.size())) != HeaderLine)
+    {
+        *error = "'" + path + "' does not begin with the line \"" + HeaderLine + "\"";
+        return false;
+    }
+    while (std::getline(file, line))
+    {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        std::vector<std::string> fields(1);
+        for (char c : line)
+        {
+            if (c == ',')
+                fields.emplace_back();
+            else
+                fields.back() += c;
+        }
+        // The components are what count; the direction and speed are there for a reader's eye.
+        TimedWind w;
+        if (line.size() > 200 || fields.size() != 6 || !Number(fields[0], &w.time) || !Number(fields[1], &w.north) || !Number(fields[2], &w.east) || fields[5].empty())
+        {
+            ++*skipped;
+            continue;
+        }
+        w.source = fields[5];
+        KeepWind(wind, w, skipped);
+    }
+    std::stable_sort(wind->begin(), wind->end(), [](const TimedWind& a, const TimedWind& b) { return a.time < b.time; });
+    return true;
+}
+
+std::string WindSummary(const std::vector<TimedWind>& wind)
+{
+    if (wind.empty())
+        return std::string();
+    std::map<std::string, size_t> sources;
+    for (const TimedWind& w : wind)
+        ++sources[w.source];
+    std::string text = std::to_string(wind.size()) + (wind.size() == 1 ? " wind estimate (" : " wind estimates (");
+    bool first = true;
+    for (const auto& source : sources)
+    {
+        text += (first ? "" : ", ") + source.first + (sources.size() > 1 ? " " + std::to_string(source.second) : std::string());
+        first = false;
+    }
+    return text + ")";
+}
