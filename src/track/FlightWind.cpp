@@ -137,6 +137,37 @@ double WindSpeed(const TimedWind& w)
     return std::hypot(w.north, w.east);
 }
 
+// A turn that drifted in a gust, or where the pilot changed speed, fits a circle far from the
+// wind its neighbours agree on: each estimate is kept only within 3 m/s, or four times their
+// usual spread, of the median of the seven before and after it.
+static std::vector<TimedWind> WithoutOutlyingTurns(const std::vector<TimedWind>& wind)
+{
+    const size_t reach = 7;
+    if (wind.size() < 5)
+        return wind;
+    auto median = [](std::vector<double> values) {
+        std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
+        return values[values.size() / 2];
+    };
+    std::vector<TimedWind> kept;
+    for (size_t i = 0; i < wind.size(); ++i)
+    {
+        const size_t from = i > reach ? i - reach : 0, to = std::min(wind.size(), i + reach + 1);
+        std::vector<double> north, east, off;
+        for (size_t j = from; j < to; ++j)
+        {
+            north.push_back(wind[j].north);
+            east.push_back(wind[j].east);
+        }
+        const double n = median(north), e = median(east);
+        for (size_t j = from; j < to; ++j)
+            off.push_back(std::hypot(wind[j].north - n, wind[j].east - e));
+        if (std::hypot(wind[i].north - n, wind[i].east - e) <= std::max(3.0, 4.0 * median(off)))
+            kept.push_back(wind[i]);
+    }
+    return kept;
+}
+
 std::vector<TimedWind> WindFromCircles(const std::vector<TimedPosition>& positions)
 {
     const std::vector<Velocity> v = GroundVelocities(positions);
@@ -181,7 +212,7 @@ std::vector<TimedWind> WindFromCircles(const std::vector<TimedPosition>& positio
         }
         start = end;
     }
-    return wind;
+    return WithoutOutlyingTurns(wind);
 }
 
 std::string WindPathFor(const std::string& logPath)
