@@ -121,7 +121,7 @@ TEST_F(FlightWindTest, TrackWritesTheWindBesideTheLogAndLoadingReadsItBack)
     std::vector<TimedWind> read;
     size_t skipped = 0;
     std::string error;
-    ASSERT_TRUE(ReadWind("hand.wind.csv", &read, &skipped, &error)) << error;
+    ASSERT_TRUE(ReadWind("hand.wind.csv", &read, &skipped, &error)) << error << " (" << skipped << " skipped)";
     EXPECT_EQ(skipped, 3u);
     ASSERT_EQ(read.size(), 2u);
     EXPECT_DOUBLE_EQ(read[0].time, 3.0);

@@ -107,3 +107,33 @@ bool WriteFolderAtomically(const std::string& path, const std::vector<std::pair<
     fs::remove_all(aside, failed);
     return true;
 }
+
+bool ReadLinesAfterHeader(const std::string& path, const char* header, std::vector<std::string>* lines, std::string* error)
+{
+    lines->clear();
+    std::string bytes;
+    if (!ReadWholeFile(path, &bytes, error))
+        return false;
+    bool first = true;
+    for (size_t start = 0; start < bytes.size();)
+    {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        std::string line = bytes.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (first && line != header)
+            break;
+        if (!first && !line.empty())
+            lines->push_back(std::move(line));
+        first = false;
+    }
+    if (first)
+    {
+        *error = "'" + path + "' does not begin with the line \"" + header + "\"";
+        return false;
+    }
+    return true;
+}

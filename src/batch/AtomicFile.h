@@ -28,6 +28,32 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, std::
 // "cannot open 'PATH': why".
 bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
 
+// The lines after the first of a file of ours, a CSV whose first line must be `header` (a
+// '\r' before a line's end dropped, empty lines left out): false with *error "'PATH' does not
+// begin with the line ..." or the reason it cannot be opened.
+bool ReadLinesAfterHeader(const std::string& path, const char* header, std::vector<std::string>* lines, std::string* error);
+
+// Each line after the header read into a record by `parse` (bool(const std::string&, Record*));
+// a line it refuses, or one longer than 200 bytes (no line of ours is), is skipped and counted.
+template <typename Record, typename Parse>
+bool ReadRecordsAfterHeader(const std::string& path, const char* header, std::vector<Record>* records, size_t* skipped, std::string* error, Parse parse)
+{
+    *skipped = 0;
+    records->clear();
+    std::vector<std::string> lines;
+    if (!ReadLinesAfterHeader(path, header, &lines, error))
+        return false;
+    for (const std::string& line : lines)
+    {
+        Record record;
+        if (line.size() <= 200 && parse(line, &record))
+            records->push_back(record);
+        else
+            ++*skipped;
+    }
+    return true;
+}
+
 // A folder of files (name in the folder, bytes) that appears whole or not at all: written
 // under a temporary name beside `path`, then renamed into its place. A folder already there is
 // replaced (moved aside first, then removed); the caller decides whether it may be. False with

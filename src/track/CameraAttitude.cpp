@@ -7,7 +7,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "batch/AtomicFile.h"
 #include "geo/Geodesy.h"
@@ -121,29 +120,9 @@ bool WriteCameraAttitudes(const std::string& path, const std::vector<TimedGimbal
 
 bool ReadCameraAttitudes(const std::string& path, std::vector<TimedGimbal>* gimbal, size_t* skipped, std::string* error)
 {
-    std::string bytes;
-    const bool read = ReadWholeFile(path, &bytes, error);
-    *skipped = 0;
-    gimbal->clear();
-    if (!read)
+    if (!ReadRecordsAfterHeader(path, HeaderLine, gimbal, skipped, error,
+                                [gimbal](const std::string& line, TimedGimbal* record) { return gimbal->size() < MaximumGimbalRecords && ParseRecord(line, record); }))
         return false;
-    std::istringstream file(bytes);
-    std::string line;
-    if (!std::getline(file, line) || (line.empty() ? line : line.substr(0, line.back() == '\r' ? line.size() - 1 : line.size())) != HeaderLine)
-    {
-        *error = "'" + path + "' does not begin with the line \"" + HeaderLine + "\"";
-        return false;
-    }
-    while (std::getline(file, line))
-    {
-        if (line.empty() || line == "\r")
-            continue;
-        TimedGimbal record;
-        if (line.size() > 200 || !ParseRecord(line, &record) || gimbal->size() >= MaximumGimbalRecords)
-            ++*skipped;
-        else
-            gimbal->push_back(record);
-    }
     std::stable_sort(gimbal->begin(), gimbal->end(), [](const TimedGimbal& a, const TimedGimbal& b) { return a.time < b.time; });
     return true;
 }

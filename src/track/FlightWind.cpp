@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <sstream>
 
 #include "batch/AtomicFile.h"
 #include "geo/Geodesy.h"
+#include "geo/LinearSystem.h"
 
 namespace
 {
@@ -53,7 +53,7 @@ std::vector<Velocity> GroundVelocities(const std::vector<TimedPosition>& positio
 // a 3 by 3 linear system, no iteration). False when the points do not fix one.
 bool FitCircle(const std::vector<Velocity>& v, size_t first, size_t last, double* north, double* east, double* radius, double* scatter)
 {
-    double m[3][4] = {};
+    double a[3][3] = {}, b[3] = {}, x[3] = {};
     for (size_t i = first; i <= last; ++i)
     {
         const double row[3] = {v[i].north, v[i].east, 1.0};
@@ -61,29 +61,13 @@ bool FitCircle(const std::vector<Velocity>& v, size_t first, size_t last, double
         for (int r = 0; r < 3; ++r)
         {
             for (int c = 0; c < 3; ++c)
-                m[r][c] += row[r] * row[c];
-            m[r][3] += row[r] * rhs;
+                a[r][c] += row[r] * row[c];
+            b[r] += row[r] * rhs;
         }
     }
-    for (int c = 0; c < 3; ++c)
-    {
-        int pivot = c;
-        for (int r = c + 1; r < 3; ++r)
-            if (std::fabs(m[r][c]) > std::fabs(m[pivot][c]))
-                pivot = r;
-        if (std::fabs(m[pivot][c]) < 1e-9)
-            return false;
-        std::swap(m[c], m[pivot]);
-        for (int r = 0; r < 3; ++r)
-        {
-            if (r == c)
-                continue;
-            const double f = m[r][c] / m[c][c];
-            for (int k = c; k < 4; ++k)
-                m[r][k] -= f * m[c][k];
-        }
-    }
-    const double d = m[0][3] / m[0][0], e = m[1][3] / m[1][1], f = m[2][3] / m[2][2];
+    if (!SolveThreeByThree(a, b, x, 1e-9))
+        return false;
+    const double d = x[0], e = x[1], f = x[2];
     *north = -d / 2.0;
     *east = -e / 2.0;
     const double squared = *north * *north + *east * *east - f;
@@ -111,9 +95,15 @@ bool Number(const std::string& field, double* value)
 
 } // namespace
 
+// A wind with numbers, that an aircraft may meet, while there is room for it.
+static bool UsableWind(const TimedWind& w, size_t kept)
+{
+    return std::isfinite(w.time) && std::isfinite(w.north) && std::isfinite(w.east) && std::hypot(w.north, w.east) <= MaximumWindSpeed && kept < MaximumWindRecords;
+}
+
 void KeepWind(std::vector<TimedWind>* wind, const TimedWind& w, size_t* invalid)
 {
-    if (std::isfinite(w.time) && std::isfinite(w.north) && std::isfinite(w.east) && std::hypot(w.north, w.east) <= MaximumWindSpeed && wind->size() < MaximumWindRecords)
+    if (UsableWind(w, wind->size()))
         wind->push_back(w);
     else
         ++*invalid;
@@ -223,40 +213,21 @@ std::string WindPathFor(const std::string& logPath)
 bool WriteWind(const std::string& path, const std::vector<TimedWind>& wind, std::string* error)
 {
     std::string text = std::string(HeaderLine) + "\n";
+    char numbers[128];
     for (const TimedWind& w : wind)
     {
-        char line[128];
-        const int length = snprintf(line, sizeof line, "%.3f,%.2f,%.2f,%.1f,%.2f,", w.time, w.north, w.east, WindFromDegrees(w), WindSpeed(w));
-        text.append(line, static_cast<size_t>(length));
+        snprintf(numbers, sizeof numbers, "%.3f,%.2f,%.2f,%.1f,%.2f,", w.time, w.north, w.east, WindFromDegrees(w), WindSpeed(w));
         // The method's name is ours, but keep the file a CSV whatever it holds.
-        for (char c : w.source)
-            text += c == ',' || c == '\n' || c == '\r' ? ' ' : c;
-        text += '\n';
+        std::string source = w.source;
+        std::replace_if(source.begin(), source.end(), [](char c) { return c == ',' || c == '\n' || c == '\r'; }, ' ');
+        text += numbers + source + "\n";
     }
     return WriteFileAtomically(path, text, error);
 }
 
 bool ReadWind(const std::string& path, std::vector<TimedWind>* wind, size_t* skipped, std::string* error)
 {
-    std::string bytes;
-    const bool read = ReadWholeFile(path, &bytes, error);
-    *skipped = 0;
-    wind->clear();
-    if (!read)
-        return false;
-    std::istringstream file(bytes);
-    std::string line;
-    if (!std::getline(file, line) || (line.empty() ? line : line.substr(0, line.back() == '\r' ? line.size() - 1 : line.size())) != HeaderLine)
-    {
-        *error = "'" + path + "' does not begin with the line \"" + HeaderLine + "\"";
-        return false;
-    }
-    while (std::getline(file, line))
-    {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
-            continue;
+    const auto parse = [wind](const std::string& line, TimedWind* w) {
         std::vector<std::string> fields(1);
         for (char c : line)
         {
@@ -266,15 +237,13 @@ bool ReadWind(const std::string& path, std::vector<TimedWind>* wind, size_t* ski
                 fields.back() += c;
         }
         // The components are what count; the direction and speed are there for a reader's eye.
-        TimedWind w;
-        if (line.size() > 200 || fields.size() != 6 || !Number(fields[0], &w.time) || !Number(fields[1], &w.north) || !Number(fields[2], &w.east) || fields[5].empty())
-        {
-            ++*skipped;
-            continue;
-        }
-        w.source = fields[5];
-        KeepWind(wind, w, skipped);
-    }
+        if (fields.size() != 6 || !Number(fields[0], &w->time) || !Number(fields[1], &w->north) || !Number(fields[2], &w->east) || fields[5].empty())
+            return false;
+        w->source = fields[5];
+        return UsableWind(*w, wind->size());
+    };
+    if (!ReadRecordsAfterHeader(path, HeaderLine, wind, skipped, error, parse))
+        return false;
     std::stable_sort(wind->begin(), wind->end(), [](const TimedWind& a, const TimedWind& b) { return a.time < b.time; });
     return true;
 }

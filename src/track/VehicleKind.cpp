@@ -1,23 +1,15 @@
 #include "track/VehicleKind.h"
+
 #include <cctype>
+
 #include "batch/AtomicFile.h"
 
 namespace
 {
-struct KindWord
-{
-    VehicleKind kind;
-    const char* word;
-};
-
-const KindWord KindWords[] = {
-    {VehicleKind::Quadrotor, "quadrotor"},   {VehicleKind::Hexarotor, "hexarotor"},
-    {VehicleKind::Octorotor, "octorotor"},   {VehicleKind::Helicopter, "helicopter"},
-    {VehicleKind::Plane, "plane"},           {VehicleKind::VtolQuadplane, "vtol"},
-    {VehicleKind::Tailsitter, "tailsitter"}, {VehicleKind::Paraglider, "paraglider"},
-    {VehicleKind::HangGlider, "hang-glider"}, {VehicleKind::Sailplane, "sailplane"},
-    {VehicleKind::Rover, "rover"},           {VehicleKind::Boat, "boat"},
-};
+// Each kind's word, in the enum's order from Unknown on.
+const char* const KindWords[] = {"unknown",   "quadrotor", "hexarotor", "octorotor",   "helicopter", "plane", "vtol",
+                                 "tailsitter", "paraglider", "hang-glider", "sailplane", "rover",      "boat"};
+const int KindCount = static_cast<int>(sizeof KindWords / sizeof KindWords[0]);
 
 // The longest source line kept: a file of ours holds a few words, anything longer is not.
 const size_t MaximumSourceLength = 200;
@@ -25,18 +17,17 @@ const size_t MaximumSourceLength = 200;
 
 const char* VehicleKindWord(VehicleKind kind)
 {
-    for (const KindWord& k : KindWords)
-        if (k.kind == kind)
-            return k.word;
-    return "unknown";
+    const int index = static_cast<int>(kind);
+    return index > 0 && index < KindCount ? KindWords[index] : KindWords[0];
 }
 
 bool VehicleKindOfWord(const std::string& word, VehicleKind* kind)
 {
-    for (const KindWord& k : KindWords)
-        if (word == k.word)
+    // "unknown" is no kind a user may name.
+    for (int index = 1; index < KindCount; ++index)
+        if (word == KindWords[index])
         {
-            *kind = k.kind;
+            *kind = static_cast<VehicleKind>(index);
             return true;
         }
     return false;
@@ -45,12 +36,8 @@ bool VehicleKindOfWord(const std::string& word, VehicleKind* kind)
 std::string VehicleKindWords()
 {
     std::string words;
-    for (const KindWord& k : KindWords)
-    {
-        if (!words.empty())
-            words += ", ";
-        words += k.word;
-    }
+    for (int index = 1; index < KindCount; ++index)
+        words += std::string(index > 1 ? ", " : "") + KindWords[index];
     return words;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "geo/Geodesy.h"
+#include "geo/LinearSystem.h"
 #include "track/TrackReading.h"
 
 namespace
@@ -185,40 +186,6 @@ struct Placing
     double score;
 };
 
-// Solves the 3x3 system a x = b (symmetric); false when it is singular.
-bool Solve3(double a[3][3], double b[3], double x[3])
-{
-    double m[3][4];
-    for (int i = 0; i < 3; ++i)
-    {
-        for (int j = 0; j < 3; ++j)
-            m[i][j] = a[i][j];
-        m[i][3] = b[i];
-    }
-    for (int col = 0; col < 3; ++col)
-    {
-        int pivot = col;
-        for (int row = col + 1; row < 3; ++row)
-            if (std::fabs(m[row][col]) > std::fabs(m[pivot][col]))
-                pivot = row;
-        if (std::fabs(m[pivot][col]) < 1e-300)
-            return false;
-        for (int j = 0; j < 4; ++j)
-            std::swap(m[col][j], m[pivot][j]);
-        for (int row = 0; row < 3; ++row)
-        {
-            if (row == col)
-                continue;
-            const double factor = m[row][col] / m[col][col];
-            for (int j = col; j < 4; ++j)
-                m[row][j] -= factor * m[col][j];
-        }
-    }
-    for (int i = 0; i < 3; ++i)
-        x[i] = m[i][3] / m[i][i];
-    return true;
-}
-
 // The least-squares problem of the refinement, over offset o, inverse rate u and the heights'
 // bias b: per cue two residuals across, one of height and one of speed where both know them.
 struct Refinement
@@ -309,7 +276,7 @@ void Refine(const std::vector<ClipPoint>& clip, const FlightTrack& track, double
         problem.Normal(o, u, b, a, g);
         if (a[2][2] == 0.0)
             a[2][2] = 1.0; // no heights: the bias stays where it is
-        if (!Solve3(a, g, step))
+        if (!SolveThreeByThree(a, g, step, 1e-300))
             break;
         // Never a step of more than a second, nor a rate off by more than a tenth.
         step[0] = std::clamp(step[0], -1.0, 1.0);
