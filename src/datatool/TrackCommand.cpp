@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include "batch/CommandReport.h"
 #include "cli/CommandLine.h"
 #include "datatool/DataTool.h"
@@ -84,27 +86,12 @@ static bool WritePlanBeside(const std::string& planLog, const FlightFileConversi
 
 namespace
 {
-// A JSON string of a few words from a file: quotes, backslashes and control bytes escaped.
-std::string JsonWords(const std::string& text)
-{
-    std::string quoted = "\"";
-    for (const char c : text)
-    {
-        if (c == '"' || c == '\\')
-            quoted += '\\';
-        if (static_cast<unsigned char>(c) < 0x20)
-            quoted += ' ';
-        else
-            quoted += c;
-    }
-    return quoted + "\"";
-}
-
 // What flew, beside a log that is a file; one left from another flight goes when this one
 // does not say.
 bool WriteVehicleBeside(const std::string& log, const VehicleIdentity& vehicle, CommandReport& report, std::string* error)
 {
-    report.Section("vehicle", "{\"kind\": " + JsonWords(VehicleKindWord(vehicle.kind)) + ", \"source\": " + JsonWords(vehicle.source) + "}");
+    // A source's words come from the file: bytes that are no UTF-8 are replaced, not thrown on.
+    report.Section("vehicle", nlohmann::json{{"kind", VehicleKindWord(vehicle.kind)}, {"source", vehicle.source}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     if (log.empty())
         return true;
     const std::string path = VehiclePathFor(log);
