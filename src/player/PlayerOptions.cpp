@@ -61,4 +61,27 @@ void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
         "--fov", "DEGREES", "a number above 1 and below 170",
         [options](const std::string& text, std::string*) { return ReadNumber(text, 1.0, 170.0, &options->view.cameraFov, true) && options->view.cameraFov < 170.0; },
         "the camera's diagonal angle of view (default 84) for a flight whose file names no focal length: its view and footprint are drawn where the flight records the gimbal's attitude");
+    line.Checked(
+        "--vehicle", "KIND", VehicleKindWords(), [options](const std::string& text, std::string*) { return VehicleKindOfWord(text, &options->view.vehicle) && options->view.vehicle != VehicleKind::Unknown; },
+        "draw every flight as this kind of vehicle, over what its file says");
+    line.Text("--model", "FILE", &options->view.model.file, "draw every flight's aircraft with this model (any format the scene graph reads), its nose along +y and up +z unless --model-rotate turns it");
+    line.Number("--model-scale", "FACTOR", 0.0, 1e6, &options->view.model.scale,
+                "draw the model this many times its size in metres (default: its true size, enlarged to 4 m across its radius where smaller, so that it shows at chase distance)", true);
+    line.Checked(
+        "--model-rotate", "YAW[,PITCH[,ROLL]]", "one to three numbers of degrees, comma separated",
+        [options](const std::string& text, std::string*) {
+            double* angles = options->view.model.rotate;
+            size_t start = 0;
+            for (int i = 0; i < 3; ++i)
+            {
+                const size_t comma = text.find(',', start);
+                if (!ReadNumber(text.substr(start, comma - start), -360.0, 360.0, &angles[i]))
+                    return false;
+                if (comma == std::string::npos)
+                    return true;
+                start = comma + 1;
+            }
+            return false;
+        },
+        "turn the model to put its nose forward: yaw clockwise seen from above, then pitch nose up, then roll right side down, in degrees");
 }

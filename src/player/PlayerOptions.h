@@ -4,6 +4,7 @@
 
 #include "plan/FlightPlan.h"
 #include "player/FlightsOnClock.h"
+#include "player/VehicleModels.h"
 #include "scene/TrackColouring.h"
 
 class CommandLine; // cli/CommandLine.h, which the code that parses includes
@@ -37,12 +38,15 @@ struct PlayerViewOptions
     double videoOffset = 0.0;
     // --fov: the camera's diagonal angle of view in degrees, where the flight file gives none.
     double cameraFov = DefaultCameraFov;
+    VehicleKind vehicle = VehicleKind::Unknown; // --vehicle, over each flight's own
+    ModelChoice model = {};                     // --model, --model-scale, --model-rotate
 };
 
 // The player's command line:
 //
 //   flightreplay-player LOG|FLIGHT... [--samples LIST] [--plot LIST] [--colour-track WHAT] [--align WHEN]
 //       [--plan FILE] [--airspace FILE] [--video CLIP [--video-offset SECONDS]] [--fov DEGREES]
+//       [--vehicle KIND] [--model FILE [--model-scale FACTOR] [--model-rotate YAW,PITCH,ROLL]]
 //
 // the flights (a keyword log or any flight file `track` reads, up to MostFlights), the
 // selection of sample numbers the replay takes (--samples, for every flight), and the view.

@@ -16,6 +16,7 @@
 #include "batch/AtomicFile.h"
 #include "check/HeightAboveTerrain.h"
 #include "geo/ReplayFiles.h"
+#include "log/LogKeywords.h"
 #include "plan/PlanFiles.h"
 #include "player/ColourLegend.h"
 #include "player/FlightReadout.h"
@@ -62,11 +63,30 @@ osg::Vec4 FlightColour(size_t index)
     return colours[index % (sizeof colours / sizeof colours[0])];
 }
 
+namespace
+{
+// The name of the transform that holds the selected flight's model, found again in the copies.
+const char* const DressedAircraftName = "aircraft model";
+
+osg::MatrixTransform* FindDressedAircraft(osg::Node& root)
+{
+    if (root.getName() == DressedAircraftName)
+        return root.asTransform() ? root.asTransform()->asMatrixTransform() : nullptr;
+    if (osg::Group* group = root.asGroup())
+        for (unsigned int c = 0; c < group->getNumChildren(); ++c)
+            if (osg::MatrixTransform* found = FindDressedAircraft(*group->getChild(c)))
+                return found;
+    return nullptr;
+}
+} // namespace
+
 PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector<LoadedFlight>& all, const MapFrameValues& frame)
     : clock(LogTimesOf(all.front().Rows()), all.front().summary.step, ReplaySpeedUp), hud(new PlayerHud), axis(TimelineAxisOf(all.front().Rows())), frame(frame),
       plotWords(options.plots), shown(&all.front())
 {
     cameraFov = options.cameraFov;
+    vehicle = options.vehicle;
+    modelChoice = options.model;
     colourColumn = options.colourColumn;
     ReadPlanFiles(options, all.front());
     if (all.size() >= 2)
@@ -201,6 +221,8 @@ void PlayerSession::SelectFlight(size_t index)
     StudyLoadedFlight();
     plots->SetFlight(shown);
     BuildPlanLayers();
+    if (selected < dresses.size() && dressedAircraft.valid())
+        PutDress(*dressedAircraft, dresses[selected]);
     // The same series for the new flight, as far as its log has them.
     const std::vector<std::string> words = plots->Words().empty() ? plotWords : plots->Words();
     if (!words.empty())
@@ -260,11 +282,80 @@ void PlayerSession::AddFlightsToScene(FlightScene& scene)
         osg::ref_ptr<osg::MatrixTransform> ghost = new osg::MatrixTransform;
         for (unsigned int c = 0; c < scene.aircraftMover->getNumChildren(); ++c)
             ghost->addChild(static_cast<osg::Node*>(scene.aircraftMover->getChild(c)->clone(osg::CopyOp::DEEP_COPY_NODES)));
+        // The copy of the selected one's model stands in the copy's transform of that name:
+        // each flight's own goes there instead.
+        if (!dresses.empty())
+        {
+            ghostDresses.push_back(DressFor(i));
+            if (osg::MatrixTransform* copy = FindDressedAircraft(*ghost))
+                PutDress(*copy, ghostDresses.back());
+        }
         ghost->setNodeMask(0u);
         others->addChild(ghost.get());
         ghosts.push_back(ghost);
     }
     scene.root->insertChild(scene.root->getChildIndex(scene.aircraftMover.get()), others.get());
+}
+
+void PlayerSession::DressAircraft(FlightScene& scene)
+{
+    dressedAircraft = scene.aircraft.get();
+    scene.aircraft->setName(DressedAircraftName);
+    worldModelMatrix = scene.aircraft->getMatrix();
+    worldModel.clear();
+    for (unsigned int c = 0; c < scene.aircraft->getNumChildren(); ++c)
+        worldModel.emplace_back(scene.aircraft->getChild(c));
+    dresses.clear();
+    for (size_t i = 0; i < (flights ? flights->size() : 1); ++i)
+        dresses.push_back(DressFor(i));
+    PutDress(*scene.aircraft, dresses[selected]);
+}
+
+PlayerSession::DressedModel PlayerSession::DressFor(size_t index)
+{
+    const LoadedFlight& flight = flights ? (*flights)[index] : *shown;
+    DressedModel dress;
+    dress.kind = vehicle != VehicleKind::Unknown ? vehicle : flight.vehicle.kind;
+    std::string message;
+    dress.model = BuildFlightModel(dress.kind, modelChoice, frame.k, &dress.rotors, &message);
+    if (!message.empty())
+    {
+        // Said once; every flight then flies its kind's model.
+        fprintf(stderr, "%s; drawing the flights' own models\n", message.c_str());
+        modelChoice.file.clear();
+        dress.model = BuildFlightModel(dress.kind, modelChoice, frame.k, &dress.rotors, &message);
+    }
+    return dress;
+}
+
+void PlayerSession::PutDress(osg::MatrixTransform& aircraft, const DressedModel& dress) const
+{
+    aircraft.removeChildren(0, aircraft.getNumChildren());
+    if (dress.model)
+    {
+        aircraft.setMatrix(osg::Matrixd::identity());
+        aircraft.addChild(dress.model.get());
+        return;
+    }
+    aircraft.setMatrix(worldModelMatrix);
+    for (const osg::ref_ptr<osg::Node>& child : worldModel)
+        aircraft.addChild(child.get());
+}
+
+void PlayerSession::TurnRotorsAt(DressedModel& dress, const LoadedFlight& flight, double position) const
+{
+    if (dress.rotors.empty() || flight.rows.empty())
+        return;
+    const size_t last = flight.rows.size() - 1;
+    const size_t row = std::min(last, static_cast<size_t>(std::max(0.0, std::floor(position))));
+    const SampleRow& sample = flight.rows[row];
+    const double along = std::min(1.0, std::max(0.0, position - static_cast<double>(row)));
+    const double seconds = sample.gps_time + (row < last ? along * (flight.rows[row + 1].gps_time - sample.gps_time) : 0.0);
+    bool logged = false;
+    for (int32_t kind = static_cast<int32_t>(ColumnKind::out_ppm_curwidth0); kind <= static_cast<int32_t>(ColumnKind::out_ppm_curwidth3); ++kind)
+        logged = logged || flight.Names(kind);
+    const MotorsRunning running = MotorsAt(dress.kind, sample.out_ppm_curwidth, logged);
+    TurnRotors(dress.rotors, seconds, running.lift, running.thrust);
 }
 
 void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
@@ -274,6 +365,8 @@ void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
     {
         aircraft.setMatrix(AircraftMatrixAt(shown->Rows(), frame, clock.Position()));
         ShowCameraViewAtClock(aircraft, clock.Position(), true);
+        if (!dresses.empty())
+            TurnRotorsAt(dresses.front(), *shown, clock.Position());
         return;
     }
     for (size_t i = 0; i < flights->size(); ++i)
@@ -286,12 +379,18 @@ void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
             aircraft.setMatrix(AircraftMatrixAt((*flights)[i].Rows(), frame, row));
             aircraft.setNodeMask(flying ? ~0u : 0u);
             ShowCameraViewAtClock(aircraft, row, flying);
+            if (i < dresses.size())
+                TurnRotorsAt(dresses[i], (*flights)[i], row);
         }
         if (i < ghosts.size())
         {
             ghosts[i]->setNodeMask(flying && i != selected ? ~0u : 0u);
             if (flying && i != selected)
+            {
                 ghosts[i]->setMatrix(AircraftMatrixAt((*flights)[i].Rows(), frame, row));
+                if (i < ghostDresses.size())
+                    TurnRotorsAt(ghostDresses[i], (*flights)[i], row);
+            }
         }
     }
 }

@@ -97,6 +97,12 @@ public:
     // Whether flight `index` has data at the common clock's position, and its row there.
     bool FlightRow(size_t index, double* row) const;
 
+    // Draws each flight as its kind of vehicle (its file's, or --vehicle's) or as the --model
+    // file, in place of the world's model under `scene.aircraft`; a flight of no known kind
+    // keeps the world's. Call before AddFlightsToScene, whose translucent copies take the
+    // same models. The rotors then turn with the clock where the motor outputs say they run.
+    void DressAircraft(FlightScene& scene);
+
     // With several flights: replaces the scene's white track by each flight's in its colour
     // and adds an aircraft of every flight but the selected one, drawn translucent.
     void AddFlightsToScene(FlightScene& scene);
@@ -169,6 +175,18 @@ private:
     void ReadPlan();
     void BuildPlanLayers();
     void ShowCameraViewAtClock(const osg::MatrixTransform& aircraft, double position, bool flying);
+    // A flight's model and its rotors; no model for the world's.
+    struct DressedModel
+    {
+        osg::ref_ptr<osg::MatrixTransform> model;
+        std::vector<VehicleRotor> rotors;
+        VehicleKind kind = VehicleKind::Unknown;
+    };
+    DressedModel DressFor(size_t index);
+    // Puts `dress` (or the world's model, for none) under `aircraft`, the transform that stands
+    // the world's model up and scales it.
+    void PutDress(osg::MatrixTransform& aircraft, const DressedModel& dress) const;
+    void TurnRotorsAt(DressedModel& dress, const LoadedFlight& flight, double position) const;
     // The versions' uploads as ticks on the timeline.
     void MarkVersions();
 
@@ -192,6 +210,13 @@ private:
     PlaybackClock common{1, 1.0, 3.0};
     size_t selected = 0;
     std::vector<osg::ref_ptr<osg::MatrixTransform>> ghosts; // one per flight
+    VehicleKind vehicle = VehicleKind::Unknown; // --vehicle
+    ModelChoice modelChoice;
+    std::vector<DressedModel> dresses;      // the selected aircraft's, one per flight; empty until dressed
+    std::vector<DressedModel> ghostDresses; // the translucent copies', one per flight
+    osg::observer_ptr<osg::MatrixTransform> dressedAircraft;
+    osg::Matrixd worldModelMatrix;
+    std::vector<osg::ref_ptr<osg::Node>> worldModel;
     struct FlightStudy
     {
         PlaybackClock clock; // at the replay's speed

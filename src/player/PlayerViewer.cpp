@@ -38,6 +38,7 @@ int RunPlayerViewer(const PlayerViewOptions& viewOptions, const std::vector<Load
     const std::vector<FlightTiles> corridor = session->FlightCorridors();
     FlightScene scene = AssembleFlightScene(session->Shown().Rows(), frame, SceneTerrain::Paged, colouring.by == TrackColourBy::None || several ? nullptr : &colouring,
                                             several ? &corridor : nullptr);
+    session->DressAircraft(scene);
     session->AddFlightsToScene(scene);
     session->AddPlanToScene(scene);
     session->AddCameraViewToScene(scene);

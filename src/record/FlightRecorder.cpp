@@ -328,6 +328,7 @@ bool Recording::AssembleScene()
     const std::vector<FlightTiles> corridor = session->FlightCorridors();
     scene = AssembleFlightScene(session->Shown().Rows(), session->Frame(), SceneTerrain::Paged, colouring.by == TrackColourBy::None || session->SeveralFlights() ? nullptr : &colouring,
                                 session->SeveralFlights() ? &corridor : nullptr);
+    session->DressAircraft(scene);
     session->AddPlanToScene(scene);
     session->AddCameraViewToScene(scene);
     SurroundWithBackdrop(scene);
