@@ -178,3 +178,18 @@ TEST_F(FlightWindTest, AutopilotLogsGiveTheirOwnEstimatesAndLeaveOutBadOnes)
     EXPECT_NEAR(read[0].east, 5.0, 1e-4) << "a wind from the west goes east";
     EXPECT_NEAR(WindFromDegrees(read[0]), 270.0, 1e-3);
 }
+
+TEST(FlightWind, TheWindAtATimeLiesBetweenItsEstimatesAndIsHeldOnlyNearTheEnds)
+{
+    const std::vector<TimedWind> wind = {{100.0, 0.0, 6.0, "EKF"}, {200.0, -4.0, 2.0, "circles"}};
+    TimedWind at;
+    ASSERT_TRUE(WindAt(wind, 175.0, &at));
+    EXPECT_NEAR(at.north, -3.0, 1e-12);
+    EXPECT_NEAR(at.east, 3.0, 1e-12);
+    EXPECT_EQ(at.source, "circles"); // the nearer's method
+    ASSERT_TRUE(WindAt(wind, 100.0 - WindHeldFor + 1.0, &at));
+    EXPECT_EQ(at.east, 6.0);
+    EXPECT_FALSE(WindAt(wind, 200.0 + WindHeldFor + 1.0, &at));
+    EXPECT_FALSE(WindAt({}, 150.0, &at));
+    EXPECT_FALSE(WindAt(wind, NAN, &at));
+}

@@ -21,6 +21,7 @@
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
+#include "track/FlightSidecars.h"
 #include "track/FlightWind.h"
 #include "track/MissionVersions.h"
 #include "track/VehicleKind.h"
@@ -86,37 +87,15 @@ static bool WritePlanBeside(const std::string& planLog, const FlightFileConversi
 
 namespace
 {
-// What flew, beside a log that is a file; one left from another flight goes when this one
-// does not say.
-bool WriteVehicleBeside(const std::string& log, const VehicleIdentity& vehicle, CommandReport& report, std::string* error)
+// What the files beside the log hold, in the summary and --json: what flew, and how many wind
+// estimates from what.
+void ReportSidecars(const FlightFileConversion& conversion, CommandReport& report)
 {
+    const VehicleIdentity& vehicle = conversion.flight.vehicle;
     // A source's words come from the file: bytes that are no UTF-8 are replaced, not thrown on.
     report.Section("vehicle", nlohmann::json{{"kind", VehicleKindWord(vehicle.kind)}, {"source", vehicle.source}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
-    if (log.empty())
-        return true;
-    const std::string path = VehiclePathFor(log);
-    if (vehicle.kind == VehicleKind::Unknown)
-    {
-        unlink(path.c_str());
-        return true;
-    }
-    if (!WriteVehicleIdentity(path, vehicle, error))
-        return false;
-    report.Written(path);
-    return true;
-}
-
-// The wind beside the log, said in the summary: how many estimates, and from what. One
-// left from another flight goes.
-bool WriteWindBeside(const std::string& log, const std::vector<TimedWind>& wind, CommandReport& report)
-{
-    const std::string windPath = WindPathFor(log);
+    const std::vector<TimedWind>& wind = conversion.converted.wind;
     report.Count("wind_estimates", static_cast<double>(wind.size()));
-    if (wind.empty())
-    {
-        unlink(windPath.c_str());
-        return true;
-    }
     std::map<std::string, size_t> sources;
     for (const TimedWind& w : wind)
         ++sources[w.source];
@@ -127,15 +106,6 @@ bool WriteWindBeside(const std::string& log, const std::vector<TimedWind>& wind,
             c = std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : '_';
         report.Count(key, static_cast<double>(source.second));
     }
-    std::string error;
-    if (!WriteWind(windPath, wind, &error))
-    {
-        fprintf(stderr, "track: %s\n", error.c_str());
-        return false;
-    }
-    report.Written(windPath);
-    fprintf(stderr, "track: %s written to %s\n", WindSummary(wind).c_str(), windPath.c_str());
-    return true;
 }
 } // namespace
 
@@ -188,38 +158,25 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
         return report.Finish(WriteFailureStatus(errno), "cannot write the events to '" + eventsPath + "'");
     if (!eventsPath.empty() && !conversion.converted.events.empty())
         report.Written(eventsPath);
-    // Where the camera looked, beside a log that is a file; one left from another flight goes.
+    // The files beside a log that is a file; one left from another flight goes.
     const std::string log = !output.empty() ? output : StdoutFilePath();
-    if (!log.empty())
-    {
-        const std::string cameraPath = CameraPathFor(log);
-        std::string cameraError;
-        if (conversion.converted.gimbal.empty())
-            unlink(cameraPath.c_str());
-        else if (!WriteCameraAttitudes(cameraPath, conversion.converted.gimbal, &cameraError))
-        {
-            const int error = errno;
-            fprintf(stderr, "track: %s\n", cameraError.c_str());
-            return report.Finish(WriteFailureStatus(error), cameraError);
-        }
-        else
-        {
-            report.Written(cameraPath);
-            if (info)
-                fprintf(stderr, "track: %zu camera attitudes written to %s\n", conversion.converted.gimbal.size(), cameraPath.c_str());
-        }
-    }
-    std::string vehicleError;
-    if (!WriteVehicleBeside(log, conversion.flight.vehicle, report, &vehicleError))
+    ReportSidecars(conversion, report);
+    std::vector<std::string> besides;
+    std::string sidecarError;
+    if (!log.empty() && !WriteSidecarsBeside(log, conversion, &besides, &sidecarError))
     {
         const int error = errno;
-        fprintf(stderr, "track: %s\n", vehicleError.c_str());
-        return report.Finish(WriteFailureStatus(error), vehicleError);
+        fprintf(stderr, "track: %s\n", sidecarError.c_str());
+        return report.Finish(WriteFailureStatus(error), sidecarError);
     }
+    for (const std::string& path : besides)
+        report.Written(path);
+    if (info && !conversion.converted.gimbal.empty() && !log.empty())
+        fprintf(stderr, "track: %zu camera attitudes written to %s\n", conversion.converted.gimbal.size(), CameraPathFor(log).c_str());
     if (info && conversion.flight.vehicle.kind != VehicleKind::Unknown)
         fprintf(stderr, "track: the vehicle is a %s (%s)\n", VehicleKindWord(conversion.flight.vehicle.kind), conversion.flight.vehicle.source.c_str());
-    if (!log.empty() && !WriteWindBeside(log, conversion.converted.wind, report))
-        return report.Finish(WriteFailureStatus(errno), "cannot write the wind beside '" + log + "'");
+    if (!conversion.converted.wind.empty() && !log.empty())
+        fprintf(stderr, "track: %s written to %s\n", WindSummary(conversion.converted.wind).c_str(), WindPathFor(log).c_str());
     std::string planError;
     if (!WritePlanBeside(planLog, conversion, report, &planError))
     {
@@ -244,11 +201,11 @@ std::vector<std::string> ConversionOutputs(const std::string& flight, const std:
             break;
         outputs.push_back(plan);
     }
-    // The camera's file, where a conversion wrote one: whether the flight records the camera
-    // is known only by reading it too.
-    const std::string camera = CameraPathFor(log);
-    if (!log.empty() && stat(camera.c_str(), &status) == 0)
-        outputs.push_back(camera);
+    // The files beside the log, where a conversion wrote them: whether the flight records the
+    // camera, the wind or what flew is known only by reading it too.
+    for (const std::string& sidecar : log.empty() ? std::vector<std::string>() : SidecarPathsFor(log))
+        if (stat(sidecar.c_str(), &status) == 0)
+            outputs.push_back(sidecar);
     if (eventsPath.empty())
         return outputs;
     bool expected = stat(eventsPath.c_str(), &status) == 0;

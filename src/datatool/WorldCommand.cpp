@@ -25,6 +25,7 @@
 #include "track/ConversionSummary.h"
 #include "track/FlightEvents.h"
 #include "track/FlightFileConversion.h"
+#include "track/FlightSidecars.h"
 #include "track/VehicleKind.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
@@ -229,26 +230,14 @@ static CommandStatus ConvertIntoWorld(const std::string& flight, const std::stri
         *message = "cannot write the events of '" + log + "'";
         return WriteFailureStatus(error);
     }
-    const std::string camera = CameraPathFor(log);
-    if (conversion.converted.gimbal.empty())
-        unlink((folder + "/" + camera).c_str());
-    else if (!WriteCameraAttitudes(folder + "/" + camera, conversion.converted.gimbal, &wholePathMessage))
-    {
-        const int error = errno;
-        fprintf(stderr, "world: cannot write '%s': %s\n", camera.c_str(), strerror(error));
-        *message = "cannot write the camera's attitudes of '" + log + "'";
-        return WriteFailureStatus(error);
-    }
     if (vehicle != VehicleKind::Unknown)
         conversion.flight.vehicle = {vehicle, "--vehicle " + std::string(VehicleKindWord(vehicle))};
-    const std::string vehiclePath = VehiclePathFor(log);
-    if (conversion.flight.vehicle.kind == VehicleKind::Unknown)
-        unlink((folder + "/" + vehiclePath).c_str());
-    else if (!WriteVehicleIdentity(folder + "/" + vehiclePath, conversion.flight.vehicle, &wholePathMessage))
+    std::vector<std::string> written;
+    if (!WriteSidecarsBeside(folder + "/" + log, conversion, &written, &wholePathMessage))
     {
         const int error = errno;
         fprintf(stderr, "world: %s\n", wholePathMessage.c_str());
-        *message = "cannot write the vehicle of '" + log + "'";
+        *message = "cannot write beside '" + log + "'";
         return WriteFailureStatus(error);
     }
     printf("log: %s\n", log.c_str());
@@ -370,8 +359,8 @@ int RunWorldCommand(int argc, char** argv)
         {
             unlink(in(log).c_str());
             unlink(in(EventsPathFor(log)).c_str());
-            unlink(in(CameraPathFor(log)).c_str());
-            unlink(in(VehiclePathFor(log)).c_str());
+            for (const std::string& sidecar : SidecarPathsFor(log))
+                unlink(in(sidecar).c_str());
         }
         std::error_code ignored;
         if (made)

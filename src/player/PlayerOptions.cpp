@@ -10,9 +10,9 @@ void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
     line.Positionals("FLIGHT", &options->flights, "the flights: keyword logs or flight files `flightreplay-data track` reads (ULog, DataFlash, telemetry log, GPX, IGC, CSV, video subtitles), up to 16, shown together on one clock");
     line.Text("--samples", "LIST", &options->samples, "the sample numbers to replay, BEGIN-END,BEGIN-END,... as the replay reads them (of every flight)");
     line.Checked(
-        "--plot", "LIST", "at most " + std::to_string(MostPlots) + " of altitude, height, speed, climb, attitude or a column's keyword, comma separated",
+        "--plot", "LIST", "at most " + std::to_string(MostPlots) + " of altitude, height, speed, climb, attitude, wind or a column's keyword, comma separated",
         [options](const std::string& text, std::string* why) { return ParsePlotList(text, &options->view.plots, why); },
-        "the plot strip, open, with these series: altitude, height, speed, climb, attitude or a column's keyword (voltage1, ...), at most 4, comma separated");
+        "the plot strip, open, with these series: altitude, height, speed, climb, attitude, wind (its speed, for a flight whose wind is known) or a column's keyword (voltage1, ...), at most 4, comma separated");
     line.Checked(
         "--colour-track", "WHAT", "altitude, speed, climb, mode, height or a column's keyword",
         [options](const std::string& text, std::string*) {

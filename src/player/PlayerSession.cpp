@@ -78,6 +78,14 @@ osg::MatrixTransform* FindDressedAircraft(osg::Node& root)
                 return found;
     return nullptr;
 }
+// The log's time (gps_time) at a clock position of `flight`: between two rows, as far on as it is.
+double LogTimeAt(const LoadedFlight& flight, double position)
+{
+    const size_t last = flight.rows.size() - 1;
+    const size_t row = std::min(last, static_cast<size_t>(std::max(0.0, std::floor(position))));
+    const double along = std::min(1.0, std::max(0.0, position - static_cast<double>(row)));
+    return flight.rows[row].gps_time + (row < last ? along * (flight.rows[row + 1].gps_time - flight.rows[row].gps_time) : 0.0);
+}
 } // namespace
 
 PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector<LoadedFlight>& all, const MapFrameValues& frame)
@@ -223,6 +231,8 @@ void PlayerSession::SelectFlight(size_t index)
     BuildPlanLayers();
     if (selected < dresses.size() && dressedAircraft.valid())
         PutDress(*dressedAircraft, dresses[selected]);
+    if (windsock)
+        windsock->MoveTo(TakeOffFoot());
     // The same series for the new flight, as far as its log has them.
     const std::vector<std::string> words = plots->Words().empty() ? plotWords : plots->Words();
     if (!words.empty())
@@ -346,11 +356,9 @@ void PlayerSession::TurnRotorsAt(DressedModel& dress, const LoadedFlight& flight
 {
     if (dress.rotors.empty() || flight.rows.empty())
         return;
-    const size_t last = flight.rows.size() - 1;
-    const size_t row = std::min(last, static_cast<size_t>(std::max(0.0, std::floor(position))));
+    const size_t row = std::min(flight.rows.size() - 1, static_cast<size_t>(std::max(0.0, std::floor(position))));
     const SampleRow& sample = flight.rows[row];
-    const double along = std::min(1.0, std::max(0.0, position - static_cast<double>(row)));
-    const double seconds = sample.gps_time + (row < last ? along * (flight.rows[row + 1].gps_time - sample.gps_time) : 0.0);
+    const double seconds = LogTimeAt(flight, position);
     bool logged = false;
     for (int32_t kind = static_cast<int32_t>(ColumnKind::out_ppm_curwidth0); kind <= static_cast<int32_t>(ColumnKind::out_ppm_curwidth3); ++kind)
         logged = logged || flight.Names(kind);
@@ -361,6 +369,12 @@ void PlayerSession::TurnRotorsAt(DressedModel& dress, const LoadedFlight& flight
 void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
 {
     ShowPlanAtClock();
+    if (windsock && !shown->rows.empty())
+    {
+        TimedWind wind;
+        const bool known = WindAt(shown->wind, LogTimeAt(*shown, clock.Position()), &wind);
+        windsock->Show(known ? &wind : nullptr);
+    }
     if (!flights)
     {
         aircraft.setMatrix(AircraftMatrixAt(shown->Rows(), frame, clock.Position()));
@@ -397,7 +411,10 @@ void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
 
 std::vector<std::string> PlayerSession::Lines() const
 {
-    std::vector<std::string> lines = DisplayLines(ReadFlightAt(shown->Rows(), clock.Row()), clock);
+    const FlightReadout readout = ReadFlightAt(shown->Rows(), clock.Row());
+    std::vector<std::string> lines = DisplayLines(readout, clock);
+    if (TimedWind wind; WindAt(shown->wind, readout.logTime, &wind))
+        lines.push_back(WindLine(wind, readout.heading));
     if (const TimelineEvent* nearest = events.NearestEvent(clock.FlightSeconds()))
         lines.push_back(EventLine(*nearest, clock.FlightSeconds()));
     if (const std::string mission = MissionLine(plan, MissionNow()); !mission.empty())
@@ -509,6 +526,23 @@ void PlayerSession::AddCameraViewToScene(FlightScene& scene)
     const double farGround = paged && frame.k > 0.0 ? paged->LowestHeight() / frame.k : 0.0;
     cameraView = std::make_unique<CameraOnClock>(frame, GroundHeightOf(PagedGround()), farGround, cameraFov);
     scene.root->addChild(cameraView->Root());
+}
+
+void PlayerSession::AddWindsockToScene(FlightScene& scene)
+{
+    windsock = std::make_unique<Windsock>(TakeOffFoot(), frame.k);
+    scene.root->addChild(windsock->Node());
+}
+
+osg::Vec3d PlayerSession::TakeOffFoot() const
+{
+    if (shown->rows.empty())
+        return osg::Vec3d();
+    const SampleRow& first = shown->rows.front();
+    double ground = GroundHeightOf(PagedGround())(first.gps_curlat / 60.0, first.gps_curlon / 60.0);
+    if (!std::isfinite(ground))
+        ground = first.gps_curalt;
+    return osg::Vec3d(ScenePosition(frame, first.gps_curlat, first.gps_curlon, ground));
 }
 
 void PlayerSession::ToggleCameraView()

@@ -22,6 +22,7 @@
 #include "player/PlotStrip.h"
 #include "player/Timeline.h"
 #include "player/VideoPanel.h"
+#include "player/WindOnClock.h"
 #include "scene/PlanScene.h"
 #include "viewer/SceneAssembly.h"
 
@@ -133,6 +134,11 @@ public:
     void ToggleCameraView();
     const CameraOnClock* CameraView() const { return cameraView.get(); }
 
+    // A windsock at the selected flight's take-off point, for a flight whose wind is known:
+    // it streams with the wind at the clock.
+    void AddWindsockToScene(FlightScene& scene);
+    const Windsock* WindsockShown() const { return windsock.get(); }
+
     // Shows or hides the display, the plot strip with it (when it is open).
     void SetDisplayVisible(bool visible);
     // Opens or closes the plot strip; opened for the first time without plots chosen, with
@@ -187,6 +193,8 @@ private:
     // the world's model up and scales it.
     void PutDress(osg::MatrixTransform& aircraft, const DressedModel& dress) const;
     void TurnRotorsAt(DressedModel& dress, const LoadedFlight& flight, double position) const;
+    // Where the windsock stands for the selected flight: on the drawn ground under its first row.
+    osg::Vec3d TakeOffFoot() const;
     // The versions' uploads as ticks on the timeline.
     void MarkVersions();
 
@@ -199,6 +207,7 @@ private:
     bool planVisible = true;
     MissionMoment shownMoment;
     std::unique_ptr<CameraOnClock> cameraView;
+    std::unique_ptr<Windsock> windsock;
     double cameraFov = DefaultCameraFov; // degrees, diagonal: --fov
     std::string colourColumn;            // --colour-track's series when it names a column
     std::vector<std::string> plotWords; // as the options named them

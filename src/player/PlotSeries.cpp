@@ -152,6 +152,8 @@ std::vector<std::string> AvailablePlotWords(const LoadedFlight& flight)
     std::vector<std::string> words;
     for (const FigureSeries& figure : Figures)
         words.push_back(figure.word);
+    if (!flight.wind.empty())
+        words.push_back(WindWord);
     for (int32_t kind = 1; kind < ColumnKindCount; ++kind)
         if (UnitOf(static_cast<ColumnKind>(kind)) && LogCarries(flight, static_cast<ColumnKind>(kind)))
             words.push_back(LogKeywords[kind]);
@@ -167,6 +169,20 @@ bool MakePlotSeries(const LoadedFlight& flight, const std::string& word, PlotSer
         series->title = figure->title;
         series->unit = figure->unit;
         MakeFigureSeries(flight, *figure, series);
+        return true;
+    }
+    if (word == WindWord)
+    {
+        if (flight.wind.empty())
+            return false;
+        series->title = "wind speed";
+        series->unit = "m/s";
+        series->curves.resize(1);
+        for (const SampleRow& row : flight.rows)
+        {
+            TimedWind wind;
+            series->curves[0].values.push_back(WindAt(flight.wind, row.gps_time, &wind) ? static_cast<float>(WindSpeed(wind)) : NotKnown);
+        }
         return true;
     }
     const ColumnKind kind = FindColumn(word);
@@ -192,7 +208,7 @@ bool ParsePlotList(const std::string& list, std::vector<std::string>* words, std
     {
         const size_t comma = std::min(list.find(',', start), list.size());
         const std::string word = list.substr(start, comma - start);
-        if (!FindFigure(word) && FindColumn(word) == ColumnKind::None)
+        if (!FindFigure(word) && word != WindWord && FindColumn(word) == ColumnKind::None)
         {
             *error = word.empty() ? "an empty name" : "'" + word + "' is no series";
             return false;

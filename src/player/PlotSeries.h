@@ -26,8 +26,11 @@ struct PlotSeries
     std::vector<float> ground;
 };
 
+// The series of the wind's speed (the flight's estimates at each row), for a flight that has any.
+const char* const WindWord = "wind";
+
 // The words of the series `flight` can show, in the order a cycle goes through them:
-// altitude, height, speed, climb, attitude, then the log's other columns in keyword order.
+// altitude, height, speed, climb, attitude, the wind, then the log's other columns in keyword order.
 std::vector<std::string> AvailablePlotWords(const LoadedFlight& flight);
 
 // The series of a word over `flight`; false for a word the flight cannot show.

@@ -331,6 +331,7 @@ bool Recording::AssembleScene()
     session->DressAircraft(scene);
     session->AddPlanToScene(scene);
     session->AddCameraViewToScene(scene);
+    session->AddWindsockToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     fflush(stdout);

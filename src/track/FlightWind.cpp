@@ -118,7 +118,8 @@ void WindComponentsFrom(double fromDegrees, double speed, double* north, double*
 
 double WindFromDegrees(const TimedWind& w)
 {
-    const double degrees = std::atan2(-w.east, -w.north) / RadiansPerDegree;
+    // Adding 0 turns the -0 of a wind from due north into 0, which prints without a sign.
+    const double degrees = std::atan2(-w.east, -w.north) / RadiansPerDegree + 0.0;
     return degrees < 0.0 ? degrees + 360.0 : (degrees >= 360.0 ? degrees - 360.0 : degrees);
 }
 
@@ -263,4 +264,27 @@ std::string WindSummary(const std::vector<TimedWind>& wind)
         first = false;
     }
     return text + ")";
+}
+
+bool WindAt(const std::vector<TimedWind>& wind, double time, TimedWind* at)
+{
+    if (wind.empty() || !std::isfinite(time))
+        return false;
+    const auto after = std::lower_bound(wind.begin(), wind.end(), time, [](const TimedWind& w, double t) { return w.time < t; });
+    if (after == wind.begin() || after == wind.end())
+    {
+        const TimedWind& nearest = after == wind.end() ? wind.back() : wind.front();
+        if (std::fabs(nearest.time - time) > WindHeldFor)
+            return false;
+        *at = nearest;
+        return true;
+    }
+    const TimedWind& before = *(after - 1);
+    const double span = after->time - before.time;
+    const double share = span > 0.0 ? (time - before.time) / span : 0.0;
+    *at = share < 0.5 ? before : *after;
+    at->time = time;
+    at->north = before.north + share * (after->north - before.north);
+    at->east = before.east + share * (after->east - before.east);
+    return true;
 }

@@ -49,5 +49,13 @@ bool WriteWind(const std::string& path, const std::vector<TimedWind>& wind, std:
 // *error) only when the file cannot be opened or its first line is not the header.
 bool ReadWind(const std::string& path, std::vector<TimedWind>* wind, size_t* skipped, std::string* error);
 
+// An estimate stands for the wind this long before the first and after the last (seconds).
+const double WindHeldFor = 300.0;
+
+// The wind at `time` (on the list's clock; the list in time order): between two estimates the
+// straight line between them, with the nearer's method; the first or the last within
+// WindHeldFor of it; false otherwise.
+bool WindAt(const std::vector<TimedWind>& wind, double time, TimedWind* at);
+
 // "12 wind estimates (EKF)" style summary of what a list holds, empty for none.
 std::string WindSummary(const std::vector<TimedWind>& wind);
