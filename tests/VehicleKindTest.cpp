@@ -73,6 +73,17 @@ TEST_F(VehicleKindFiles, EachFormatSaysItsKindAndTheSidecarCarriesIt)
     WriteText("hexa.bin", dataflash.bytes);
     EXPECT_EQ(TrackedKind("hexa.bin"), "hexarotor (firmware banner 'Copter V4.5.1', FRAME_CLASS 2)");
 
+    // A ULog's vehicle_status: a VTOL's flag over the type it reports in each phase.
+    ULogWriter vtol(100000000);
+    vtol.Format("vehicle_global_position:uint64_t timestamp;double lat;double lon;float alt;uint8_t[4] _padding0;");
+    vtol.Format("vehicle_status:uint64_t timestamp;uint8_t vehicle_type;uint8_t is_vtol;uint8_t is_vtol_tailsitter;uint8_t system_type;");
+    vtol.Subscribe(0, 0, "vehicle_global_position").Subscribe(0, 1, "vehicle_status");
+    vtol.Data(1, Packer().U64(100000000).U8(1).U8(1).U8(0).U8(22).bytes);
+    for (int i = 0; i < 20; ++i)
+        vtol.Data(0, Packer().U64(100000000 + 100000 * i).F64(47.0 + i * 1e-5).F64(8.0).F32(500.0f).bytes);
+    WriteText("vtol.ulg", vtol.bytes);
+    EXPECT_EQ(TrackedKind("vtol.ulg"), "vtol (vehicle_status is_vtol)");
+
     WriteText("wing.igc", IgcFlight("HFGTYGLIDERTYPE:PARAPENTE Alpina\n"));
     EXPECT_EQ(TrackedKind("wing.igc"), "paraglider (IGC glider type 'PARAPENTE Alpina')");
     WriteText("fast.igc", IgcFlight("HFGTYGLIDERTYPE:Zeno\n"));
