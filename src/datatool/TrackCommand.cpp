@@ -21,6 +21,7 @@
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
+#include "track/FlightTraffic.h"
 #include "track/FlightWind.h"
 #include "track/MissionVersions.h"
 #include "track/VehicleKind.h"
@@ -56,6 +57,29 @@ bool WriteEventsBeside(const char* program, const std::string& eventsPath, const
     }
     if (info)
         fprintf(stderr, "%s: %zu events written to %s\n", program, events.size(), eventsPath.c_str());
+    return true;
+}
+
+bool WriteTrafficBeside(const char* program, const std::string& log, const std::vector<TimedTraffic>& traffic, CommandReport* report)
+{
+    if (log.empty())
+        return true;
+    const std::string path = TrafficPathFor(log);
+    report->Count("traffic_reports", static_cast<double>(traffic.size()));
+    report->Count("traffic_aircraft", static_cast<double>(TrafficAircraft(traffic)));
+    if (traffic.empty())
+    {
+        unlink(path.c_str()); // one left from another flight must not pass for this one's
+        return true;
+    }
+    std::string error;
+    if (!WriteTraffic(path, traffic, &error))
+    {
+        fprintf(stderr, "%s: %s\n", program, error.c_str());
+        return false;
+    }
+    report->Written(path);
+    fprintf(stderr, "%s: %s written to %s\n", program, TrafficSummary(traffic).c_str(), path.c_str());
     return true;
 }
 
@@ -220,6 +244,8 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
         fprintf(stderr, "track: the vehicle is a %s (%s)\n", VehicleKindWord(conversion.flight.vehicle.kind), conversion.flight.vehicle.source.c_str());
     if (!log.empty() && !WriteWindBeside(log, conversion.converted.wind, report))
         return report.Finish(WriteFailureStatus(errno), "cannot write the wind beside '" + log + "'");
+    if (!WriteTrafficBeside("track", log, conversion.converted.traffic, &report))
+        return report.Finish(WriteFailureStatus(errno), "cannot write the traffic beside '" + log + "'");
     std::string planError;
     if (!WritePlanBeside(planLog, conversion, report, &planError))
     {
@@ -249,6 +275,9 @@ std::vector<std::string> ConversionOutputs(const std::string& flight, const std:
     const std::string camera = CameraPathFor(log);
     if (!log.empty() && stat(camera.c_str(), &status) == 0)
         outputs.push_back(camera);
+    const std::string traffic = TrafficPathFor(log);
+    if (!log.empty() && stat(traffic.c_str(), &status) == 0)
+        outputs.push_back(traffic);
     if (eventsPath.empty())
         return outputs;
     bool expected = stat(eventsPath.c_str(), &status) == 0;

@@ -4,6 +4,7 @@
 
 #include "batch/CommandReport.h"
 #include "track/FlightEvents.h"
+#include "track/FlightTraffic.h"
 #include "track/VehicleKind.h"
 
 // The track command: one path from any flight file to the keyword log. The file's format is
@@ -26,6 +27,12 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
 // the count and the path. False after one line on stderr, prefixed with `program`, when it
 // cannot be written.
 bool WriteEventsBeside(const char* program, const std::string& eventsPath, const std::vector<FlightEvent>& events, bool info);
+
+// Writes the other aircraft's reports beside the keyword log at `log` (nothing for ""):
+// NAME.traffic.csv (WriteTraffic), or, for a flight without any, no file and one already
+// there removed. Counts them in the report and names what it wrote in one line on stderr.
+// False after one line on stderr, prefixed with `program`, when it cannot be written.
+bool WriteTrafficBeside(const char* program, const std::string& log, const std::vector<TimedTraffic>& traffic, CommandReport* report);
 
 // What a conversion of `flight` into `log` leaves that must be up to date for it to be
 // skipped (--skip-existing): the log, and the events file at `eventsPath` (none for "") when it

@@ -239,6 +239,11 @@ static CommandStatus ConvertIntoWorld(const std::string& flight, const std::stri
         *message = "cannot write the camera's attitudes of '" + log + "'";
         return WriteFailureStatus(error);
     }
+    if (!WriteTrafficBeside("world", folder + "/" + log, conversion.converted.traffic, report))
+    {
+        *message = "cannot write the traffic of '" + log + "'";
+        return WriteFailureStatus(errno);
+    }
     if (vehicle != VehicleKind::Unknown)
         conversion.flight.vehicle = {vehicle, "--vehicle " + std::string(VehicleKindWord(vehicle))};
     const std::string vehiclePath = VehiclePathFor(log);
@@ -371,6 +376,7 @@ int RunWorldCommand(int argc, char** argv)
             unlink(in(log).c_str());
             unlink(in(EventsPathFor(log)).c_str());
             unlink(in(CameraPathFor(log)).c_str());
+            unlink(in(TrafficPathFor(log)).c_str());
             unlink(in(VehiclePathFor(log)).c_str());
         }
         std::error_code ignored;
