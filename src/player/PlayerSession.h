@@ -13,6 +13,7 @@
 
 #include "flight/LoadedFlight.h"
 #include "player/CameraOnClock.h"
+#include "player/TrafficOnClock.h"
 #include "player/EventTimeline.h"
 #include "player/FlightsOnClock.h"
 #include "player/PlanOnClock.h"
@@ -126,6 +127,9 @@ public:
     void AddCameraViewToScene(FlightScene& scene);
     void ToggleCameraView();
     const CameraOnClock* CameraView() const { return cameraView.get(); }
+    // The other aircraft the selected flight heard of, where they were at the clock.
+    void AddTrafficToScene(FlightScene& scene);
+    const TrafficOnClock* Traffic() const { return traffic.get(); }
 
     // Shows or hides the display, the plot strip with it (when it is open).
     void SetDisplayVisible(bool visible);
@@ -169,6 +173,7 @@ private:
     void ReadPlan();
     void BuildPlanLayers();
     void ShowCameraViewAtClock(const osg::MatrixTransform& aircraft, double position, bool flying);
+    void ShowTrafficAtClock(double position);
     // The versions' uploads as ticks on the timeline.
     void MarkVersions();
 
@@ -181,6 +186,7 @@ private:
     bool planVisible = true;
     MissionMoment shownMoment;
     std::unique_ptr<CameraOnClock> cameraView;
+    std::unique_ptr<TrafficOnClock> traffic;
     double cameraFov = DefaultCameraFov; // degrees, diagonal: --fov
     std::string colourColumn;            // --colour-track's series when it names a column
     std::vector<std::string> plotWords; // as the options named them

@@ -41,6 +41,7 @@ int RunPlayerViewer(const PlayerViewOptions& viewOptions, const std::vector<Load
     session->AddFlightsToScene(scene);
     session->AddPlanToScene(scene);
     session->AddCameraViewToScene(scene);
+    session->AddTrafficToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     SetUpFlightViewer(viewer, scene.root.get(), scene.aircraft.get());

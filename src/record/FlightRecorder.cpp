@@ -330,6 +330,7 @@ bool Recording::AssembleScene()
                                 session->SeveralFlights() ? &corridor : nullptr);
     session->AddPlanToScene(scene);
     session->AddCameraViewToScene(scene);
+    session->AddTrafficToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     fflush(stdout);
