@@ -6,6 +6,7 @@
 #include <map>
 
 #include <osg/LineWidth>
+#include <osg/MatrixTransform>
 #include <osg/StateSet>
 
 #include "geo/Geodesy.h"
@@ -18,6 +19,9 @@ const osg::Vec4 TrafficColour(1.0f, 0.1f, 0.9f, 1.0f);
 const float TrailWidth = 2.0f;
 const float LabelSize = 16.0f; // pixels
 const double LabelAbove = 12.0; // metres over the aircraft
+// Far off, the shape is drawn this many pixels to its metre rather than at its size, so that
+// an aircraft a kilometre away still shows its heading.
+const double PixelsPerMetre = 3.0;
 
 double WrapDegrees(double degrees)
 {
@@ -132,7 +136,7 @@ TrafficOnClock::TrafficOnClock(const MapFrameValues& frame, osgText::Font* font)
     state->setMode(GL_LIGHTING, osg::StateAttribute::OFF);
     state->setMode(GL_CULL_FACE, osg::StateAttribute::OFF);
     state->setAttributeAndModes(new osg::LineWidth(TrailWidth));
-    osg::ref_ptr<osg::MatrixTransform> scaled = new osg::MatrixTransform(osg::Matrix::scale(frame.k, frame.k, frame.k));
+    osg::ref_ptr<osg::MatrixTransform> scaled = new osg::MatrixTransform(osg::Matrix::scale(PixelsPerMetre, PixelsPerMetre, PixelsPerMetre));
     scaled->addChild(AeroplaneShape().get());
     shape = scaled;
 }
@@ -145,8 +149,10 @@ void TrafficOnClock::Build(const std::vector<TimedTraffic>& traffic)
     {
         Drawn d;
         d.track = std::move(track);
-        d.mover = new osg::MatrixTransform;
+        d.mover = new osg::AutoTransform;
         d.mover->setDataVariance(osg::Object::DYNAMIC);
+        d.mover->setAutoScaleToScreen(true);
+        d.mover->setMinimumScale(frame.k / PixelsPerMetre); // near, its own size
         d.mover->addChild(shape.get());
         d.label = new osgText::Text;
         d.label->setDataVariance(osg::Object::DYNAMIC);
@@ -202,7 +208,8 @@ void TrafficOnClock::ShowAt(const std::vector<TimedTraffic>& traffic, double tim
         const osg::Vec3d at(ScenePosition(frame, place.latitude * 60.0, place.longitude * 60.0, place.altitude));
         const double heading = std::isfinite(place.heading) ? place.heading * RadiansPerDegree : 0.0;
         // Clockwise from north seen from above, in a frame whose x points south and y east.
-        d.mover->setMatrix(osg::Matrix::rotate(-heading, osg::Vec3d(0.0, 0.0, 1.0)) * osg::Matrix::translate(at));
+        d.mover->setRotation(osg::Quat(-heading, osg::Vec3d(0.0, 0.0, 1.0)));
+        d.mover->setPosition(at);
 
         char text[96];
         snprintf(text, sizeof text, "%s %.0f m", d.track.name.c_str(), place.altitude);

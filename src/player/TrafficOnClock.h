@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include <osg/AutoTransform>
 #include <osg/Geometry>
 #include <osg/Group>
-#include <osg/MatrixTransform>
 #include <osgText/Font>
 #include <osgText/Text>
 
@@ -54,7 +54,7 @@ private:
     struct Drawn
     {
         TrafficTrack track;
-        osg::ref_ptr<osg::MatrixTransform> mover;
+        osg::ref_ptr<osg::AutoTransform> mover;
         osg::ref_ptr<osgText::Text> label;
         osg::ref_ptr<osg::Geometry> trail;
         std::string text;
