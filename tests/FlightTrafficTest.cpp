@@ -55,13 +55,6 @@ uint8_t AdsbCrcExtra()
     return static_cast<uint8_t>((crc & 0xFF) ^ (crc >> 8));
 }
 
-MavlinkPayload AdsbVehicle(uint32_t address, int32_t latitudeE7, int32_t longitudeE7, int32_t millimetres, uint16_t centidegrees, uint16_t cms, uint16_t flags, const std::string& callsign)
-{
-    Packer p;
-    p.U32(address).I32(latitudeE7).I32(longitudeE7).I32(millimetres).U16(centidegrees).U16(cms).I16(0).U16(flags).U16(1200).U8(1).Text(callsign, 9).U8(1).U8(0);
-    return {246, AdsbCrcExtra(), p.bytes, p.bytes.size()};
-}
-
 // Metres apart on the writers' sphere, flat about the flight: north and east by the degrees'
 // lengths there, and up.
 double FlatDistance(double lat1, double lon1, double lat2, double lon2)
@@ -126,13 +119,13 @@ TEST_F(FlightTrafficTest, EachAutopilotLogGivesItsTrafficAndLeavesOutImpossibleP
     EXPECT_EQ(std::count(px4.notes.begin(), px4.notes.end(), "1 traffic report with impossible positions left out"), 1) << ::testing::PrintToString(px4.notes);
 
     // Telemetry: relayed by a system of its own, the values its flags leave out unknown.
-    EXPECT_EQ(AdsbCrcExtra(), 184) << "the message set's CRC_EXTRA of ADSB_VEHICLE";
+    EXPECT_EQ(AdsbCrcExtra(), AdsbVehiclePayload(0, 0, 0, 0, 0, 0, 0, "").crcExtra) << "the writer's CRC_EXTRA, from the message's definition";
     TelemetryWriter telemetry;
     const uint64_t start = CircleFlight().wallStart * 1000000ull;
     FrameOptions receiver;
     receiver.system = 7;
-    telemetry.Record(start + 5000000, AdsbVehicle(0x4CA123, 470020000, 80030000, 650000, 18000, 3000, 3, "N123AB"), receiver);
-    telemetry.Record(start + 6000000, AdsbVehicle(0x4CA123, 950000000, 80030000, 650000, 18000, 3000, 3, "N123AB"), receiver);
+    telemetry.Record(start + 5000000, AdsbVehiclePayload(0x4CA123, 470020000, 80030000, 650000, 18000, 3000, 3, "N123AB"), receiver);
+    telemetry.Record(start + 6000000, AdsbVehiclePayload(0x4CA123, 950000000, 80030000, 650000, 18000, 3000, 3, "N123AB"), receiver);
     WriteText("adsb.tlog", CircleTelemetry(CircleFlight(), 2) + telemetry.bytes);
     RecordedFlight tlog;
     ASSERT_TRUE(ReadFlight("adsb.tlog", &tlog));
@@ -151,7 +144,7 @@ TEST_F(FlightTrafficTest, TrackWritesTheTrafficBesideTheLogAndLoadingReadsItBack
     TelemetryWriter telemetry;
     const uint64_t start = CircleFlight().wallStart * 1000000ull;
     for (int i = 0; i < 5; ++i)
-        telemetry.Record(start + 3000000 + i * 1000000, AdsbVehicle(0xC0FFEE + (i % 2), 470020000 + i * 100, 80030000, 650000 + i * 1000, 4500, 2550, 15, i % 2 ? "" : "AB,C"));
+        telemetry.Record(start + 3000000 + i * 1000000, AdsbVehiclePayload(0xC0FFEE + (i % 2), 470020000 + i * 100, 80030000, 650000 + i * 1000, 4500, 2550, 15, i % 2 ? "" : "AB,C"));
     WriteText("traffic.tlog", CircleTelemetry(CircleFlight(), 2) + telemetry.bytes);
     std::string out, err;
     ASSERT_EQ(RunTool({"track", "traffic.tlog", "--out", "traffic.log", "--json"}, &out, &err), 0) << err;
