@@ -62,11 +62,11 @@ bool WriteEventsBeside(const char* program, const std::string& eventsPath, const
 
 bool WriteTrafficBeside(const char* program, const std::string& log, const std::vector<TimedTraffic>& traffic, CommandReport* report)
 {
+    report->Count("traffic_reports", static_cast<double>(traffic.size()));
+    report->Count("traffic_aircraft", static_cast<double>(TrafficAircraft(traffic)));
     if (log.empty())
         return true;
     const std::string path = TrafficPathFor(log);
-    report->Count("traffic_reports", static_cast<double>(traffic.size()));
-    report->Count("traffic_aircraft", static_cast<double>(TrafficAircraft(traffic)));
     if (traffic.empty())
     {
         unlink(path.c_str()); // one left from another flight must not pass for this one's
