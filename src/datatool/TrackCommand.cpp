@@ -62,8 +62,11 @@ bool WriteEventsBeside(const char* program, const std::string& eventsPath, const
 
 bool WriteTrafficBeside(const char* program, const std::string& log, const std::vector<TimedTraffic>& traffic, CommandReport* report)
 {
-    report->Count("traffic_reports", static_cast<double>(traffic.size()));
-    report->Count("traffic_aircraft", static_cast<double>(TrafficAircraft(traffic)));
+    if (report)
+    {
+        report->Count("traffic_reports", static_cast<double>(traffic.size()));
+        report->Count("traffic_aircraft", static_cast<double>(TrafficAircraft(traffic)));
+    }
     if (log.empty())
         return true;
     const std::string path = TrafficPathFor(log);
@@ -78,7 +81,8 @@ bool WriteTrafficBeside(const char* program, const std::string& log, const std::
         fprintf(stderr, "%s: %s\n", program, error.c_str());
         return false;
     }
-    report->Written(path);
+    if (report)
+        report->Written(path);
     fprintf(stderr, "%s: %s written to %s\n", program, TrafficSummary(traffic).c_str(), path.c_str());
     return true;
 }

@@ -28,7 +28,7 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
 // cannot be written.
 bool WriteEventsBeside(const char* program, const std::string& eventsPath, const std::vector<FlightEvent>& events, bool info);
 
-// Counts the other aircraft's reports in the report and writes them beside the keyword log
+// Counts the other aircraft's reports in `report` (when given) and writes them beside the keyword log
 // at `log` (nothing for ""): NAME.traffic.csv (WriteTraffic), or, for a flight without
 // any, no file and one already there removed; one line on stderr names what it wrote.
 // False after one line on stderr, prefixed with `program`, when it cannot be written.

@@ -239,7 +239,8 @@ static CommandStatus ConvertIntoWorld(const std::string& flight, const std::stri
         *message = "cannot write the camera's attitudes of '" + log + "'";
         return WriteFailureStatus(error);
     }
-    if (!WriteTrafficBeside("world", folder + "/" + log, conversion.converted.traffic, report))
+    // Named in the lines alone, as the events and the camera are: a world may convert several flights.
+    if (!WriteTrafficBeside("world", folder + "/" + log, conversion.converted.traffic, nullptr))
     {
         *message = "cannot write the traffic of '" + log + "'";
         return WriteFailureStatus(errno);
