@@ -101,13 +101,13 @@ TEST_F(FlightTrafficTest, EachAutopilotLogGivesItsTrafficAndLeavesOutImpossibleP
     ulog.Format("transponder_report:uint64_t timestamp;uint32_t icao_address;double lat;double lon;float altitude;float heading;float hor_velocity;char[9] callsign;uint16_t flags;")
         .Subscribe(0, 78, "transponder_report");
     const auto report = [](double seconds, double latitude, float heading, uint16_t flags)
-    { return Packer().U64(static_cast<uint64_t>(seconds * 1e6)).U32(0x3C6444).F64(latitude).F64(8.001).F32(700.0f).F32(heading).F32(40.0f).Text(" DLH4X ", 9).U16(flags).bytes; };
+    { return Packer().U64(static_cast<uint64_t>(seconds * 1e6)).U32(0x3C6444).F64(latitude).F64(8.001).F32(700.0f).F32(heading).F32(40.0f).Text(" TST4X ", 9).U16(flags).bytes; };
     ulog.Data(78, report(104.0, 47.005, static_cast<float>(Pi_ / 2.0), 15)).Data(78, report(105.0, 47.006, 1.0f, 1)).Data(78, report(106.0, 91.0, 1.0f, 15));
     WriteText("px4.ulg", CircleULog(CircleFlight()) + ulog.bytes.substr(16));
     RecordedFlight px4;
     ASSERT_TRUE(ReadFlight("px4.ulg", &px4));
     ASSERT_EQ(px4.traffic.size(), 2u);
-    EXPECT_EQ(px4.traffic[0].callsign, "DLH4X");
+    EXPECT_EQ(px4.traffic[0].callsign, "TST4X");
     EXPECT_EQ(px4.traffic[0].address, 0x3C6444u);
     EXPECT_NEAR(px4.traffic[0].time, 104.0, 1e-6);
     EXPECT_NEAR(px4.traffic[0].latitude, 47.005, 1e-12);
