@@ -96,6 +96,20 @@ bool WriteSeeds(const std::string& dir)
             mixed.bytes += std::string(23, '\xFD');
     }
 
+    // Other aircraft: DataFlash's ADSB without units, telemetry's ADSB_VEHICLE from a
+    // receiver of its own, one at an impossible place.
+    DataFlashWriter adsb;
+    adsb.Format(201, "ADSB", "QILLiHHhH", "TimeUS,ICAO_address,Lat,Lng,Alt,Heading,Hor_vel,Ver_vel,Squawk");
+    TelemetryWriter heard;
+    FrameOptions receiver;
+    receiver.system = 7;
+    for (int i = 0; i < 6; ++i)
+    {
+        const int32_t latitude = i == 3 ? 950000000 : 470010000 + 500 * i;
+        adsb.Message(201, Packer().U64(100000000 + 500000 * i).U32(0x3C6444).I32(latitude).I32(80010000).I32(61000).U16(9000).U16(5000).I16(0).U16(7000).bytes);
+        heard.Record(1714557600000000ull + 500000ull * i, AdsbVehiclePayload(0x4CA123, latitude, 80020000, 650000, 18000, 3000, i % 2 ? 3 : 31, "N123AB"), receiver);
+    }
+
     const std::pair<const char*, std::string> seeds[] = {
         {"circle.ulg", std::string(1, '\0') + ulog},
         {"appended.ulg", std::string(1, '\0') + appended.bytes},
@@ -104,6 +118,8 @@ bool WriteSeeds(const std::string& dir)
         {"circle-v1.tlog", std::string(1, '\2') + v1},
         {"circle-v2.tlog", std::string(1, '\2') + v2},
         {"mixed.tlog", std::string(1, '\2') + mixed.bytes},
+        {"traffic.bin", std::string(1, '\1') + dataflash + adsb.bytes},
+        {"traffic.tlog", std::string(1, '\2') + v2 + heard.bytes},
     };
     for (const auto& seed : seeds)
         if (!Write(dir + "/" + seed.first, seed.second))

@@ -102,7 +102,7 @@ TEST_F(MissionFromLogTest, DataFlashVersionInForceAtTakeoffIsTheLogsPlanWithFenc
     ASSERT_EQ(RunTool({"track", "flight.bin", "--out", "flight.log", "--json", "--skip-existing"}, &out, &err), 0) << err;
     const nlohmann::json skipped = nlohmann::json::parse(out);
     EXPECT_TRUE(skipped["skipped"].get<bool>());
-    EXPECT_EQ(skipped["written"].size(), 5u) << "the log, its events and its three plans\n" << out;
+    EXPECT_EQ(skipped["written"].size(), 6u) << "the log, its events, its three plans and what flew\n" << out;
 
     const FlightPlan inForce = ReadPlan("flight.plan"), before = ReadPlan("flight.v2.plan"), later = ReadPlan("flight.v3.plan");
     ExpectItems(inForce, second, "in force at take-off");

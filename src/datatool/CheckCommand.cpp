@@ -15,6 +15,7 @@
 #include "datatool/CheckCsv.h"
 #include "datatool/CheckPlot.h"
 #include "datatool/CheckReport.h"
+#include "datatool/CheckTraffic.h"
 #include "datatool/DataTool.h"
 #include "datatool/FlightLogCheck.h"
 
@@ -196,10 +197,14 @@ int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
     const bool hasPlan = !flight.plan.Empty() && !report.samples.empty();
     const PlanCheckReport planReport = hasPlan ? CheckPlan(rows, flight.plan, GroundHeightOf(PagedGround())) : PlanCheckReport();
     const PlanFindings findings{flight.plan, planReport};
-    PrintCheckReport(stdout, arguments.log, rows.rows, report, arguments.limits, hasPlan ? &findings : nullptr);
+    // Other aircraft only when the flight heard any: a flight without traffic reads as before.
+    const std::vector<TrafficApproach> traffic = ClosestApproaches(rows, flight.traffic);
+    PrintCheckReport(stdout, arguments.log, rows.rows, report, arguments.limits, hasPlan ? &findings : nullptr, traffic.empty() ? nullptr : &traffic);
     ReportFaults(rows, report, arguments.limits, &command);
     if (hasPlan)
         command.Section("plan", PlanFindingsJson(rows.rows, findings));
+    if (!traffic.empty())
+        command.Section("traffic", TrafficApproachesJson(traffic));
 
     CommandStatus status = StatusOfVerdict(report.verdict);
     std::string failure = report.verdict == FlightVerdict::Unusable ? VerdictText(report) : "";

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "datatool/CheckTraffic.h"
 #include "log/SampleRow.h"
 
 namespace
@@ -177,7 +178,7 @@ std::string VerdictText(const FlightCheckReport& report)
     return verdict;
 }
 
-void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* rows, const FlightCheckReport& report, const FlightCheckLimits& limits, const PlanFindings* plan)
+void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* rows, const FlightCheckReport& report, const FlightCheckLimits& limits, const PlanFindings* plan, const std::vector<TrafficApproach>* traffic)
 {
     const int32_t count = static_cast<int32_t>(report.samples.size());
     if (count == 0)
@@ -221,6 +222,8 @@ void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* ro
     }
     if (plan)
         PrintPlanFindings(out, rows, *plan);
+    if (traffic)
+        PrintTrafficApproaches(out, *traffic);
     fprintf(out, "verdict: %s\n", VerdictText(report).c_str());
 }
 

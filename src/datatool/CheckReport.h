@@ -5,6 +5,7 @@
 
 #include "check/FlightCheck.h"
 #include "check/PlanCheck.h"
+#include "check/TrafficCheck.h"
 
 struct SampleRow;
 
@@ -46,8 +47,9 @@ const size_t PlanLinesPerSection = 100;
 // what was read, the height above the terrain, take-off and landing, every fault kind
 // with at most StretchLinesPerKind stretches (sample numbers, duration, worst value) and a
 // count of the rest, with a plan the sections of its findings, and last the verdict line.
+// With `traffic`, the other aircraft's closest approaches before the verdict.
 void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* rows, const FlightCheckReport& report, const FlightCheckLimits& limits,
-                      const PlanFindings* plan = nullptr);
+                      const PlanFindings* plan = nullptr, const std::vector<TrafficApproach>* traffic = nullptr);
 
 // The sections of the plan's findings alone (mission, cross-track, fence, airspace, task).
 void PrintPlanFindings(FILE* out, const SampleRow* rows, const PlanFindings& plan);

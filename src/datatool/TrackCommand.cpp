@@ -22,6 +22,7 @@
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
 #include "track/FlightSidecars.h"
+#include "track/FlightTraffic.h"
 #include "track/FlightWind.h"
 #include "track/MissionVersions.h"
 #include "track/VehicleKind.h"
@@ -60,6 +61,7 @@ bool WriteEventsBeside(const char* program, const std::string& eventsPath, const
     return true;
 }
 
+
 // The plan files beside the log (none when `planLog` is ""): a GPS track records no plan,
 // and a plan file beside its log is the pilot's own, left alone.
 static bool WritePlanBeside(const std::string& planLog, const FlightFileConversion& conversion, CommandReport& report, std::string* error)
@@ -96,6 +98,8 @@ void ReportSidecars(const FlightFileConversion& conversion, CommandReport& repor
     report.Section("vehicle", nlohmann::json{{"kind", VehicleKindWord(vehicle.kind)}, {"source", vehicle.source}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     const std::vector<TimedWind>& wind = conversion.converted.wind;
     report.Count("wind_estimates", static_cast<double>(wind.size()));
+    report.Count("traffic_reports", static_cast<double>(conversion.converted.traffic.size()));
+    report.Count("traffic_aircraft", static_cast<double>(TrafficAircraft(conversion.converted.traffic)));
     std::map<std::string, size_t> sources;
     for (const TimedWind& w : wind)
         ++sources[w.source];
@@ -177,6 +181,8 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
         fprintf(stderr, "track: the vehicle is a %s (%s)\n", VehicleKindWord(conversion.flight.vehicle.kind), conversion.flight.vehicle.source.c_str());
     if (!conversion.converted.wind.empty() && !log.empty())
         fprintf(stderr, "track: %s written to %s\n", WindSummary(conversion.converted.wind).c_str(), WindPathFor(log).c_str());
+    if (!conversion.converted.traffic.empty() && !log.empty())
+        fprintf(stderr, "track: %s written to %s\n", TrafficSummary(conversion.converted.traffic).c_str(), TrafficPathFor(log).c_str());
     std::string planError;
     if (!WritePlanBeside(planLog, conversion, report, &planError))
     {

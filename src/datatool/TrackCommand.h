@@ -27,6 +27,7 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
 // cannot be written.
 bool WriteEventsBeside(const char* program, const std::string& eventsPath, const std::vector<FlightEvent>& events, bool info);
 
+
 // What a conversion of `flight` into `log` leaves that must be up to date for it to be
 // skipped (--skip-existing): the log, and the events file at `eventsPath` (none for "") when it
 // is there or when the flight is an autopilot's log, whose events a conversion writes. A

@@ -26,6 +26,7 @@
 #include "track/FlightEvents.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightSidecars.h"
+#include "track/FlightTraffic.h"
 #include "track/VehicleKind.h"
 #include "world/DemImport.h"
 #include "world/ImageryImport.h"
@@ -240,6 +241,9 @@ static CommandStatus ConvertIntoWorld(const std::string& flight, const std::stri
         *message = "cannot write beside '" + log + "'";
         return WriteFailureStatus(error);
     }
+    // Named in the lines alone, as the events and the camera are: a world may convert several flights.
+    if (!conversion.converted.traffic.empty())
+        fprintf(stderr, "world: %s written to %s\n", TrafficSummary(conversion.converted.traffic).c_str(), TrafficPathFor(folder + "/" + log).c_str());
     printf("log: %s\n", log.c_str());
     converted->push_back(log);
     return CommandStatus::Done;

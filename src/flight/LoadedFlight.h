@@ -13,6 +13,7 @@
 #include "track/FlightEvents.h"
 #include "track/VehicleKind.h"
 #include "track/FlightWind.h"
+#include "track/FlightTraffic.h"
 
 // One flight as the companion programs hand it to each other: every row its log holds, the
 // columns the log named, the events, the extent and where it came from. The replay keeps its
@@ -35,6 +36,9 @@ struct LoadedFlight
     // The wind, on gps_time's clock: from the conversion, else the file beside a keyword log
     // (NAME.wind.csv); empty when neither says.
     std::vector<TimedWind> wind;
+    // Other aircraft's reports, on gps_time's clock: from the conversion, else the file
+    // beside a keyword log (NAME.traffic.csv); empty when neither says.
+    std::vector<TimedTraffic> traffic;
     FlightSummary summary; // extent, span of gps_time, mean sample step
     int32_t unselectedRows = 0; // rows with both positions left out by the --samples list
     // The ranges of sample numbers it was read through: rows either side of numbers left out

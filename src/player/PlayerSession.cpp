@@ -381,6 +381,7 @@ void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
         ShowCameraViewAtClock(aircraft, clock.Position(), true);
         if (!dresses.empty())
             TurnRotorsAt(dresses.front(), *shown, clock.Position());
+        ShowTrafficAtClock(clock.Position());
         return;
     }
     for (size_t i = 0; i < flights->size(); ++i)
@@ -395,6 +396,7 @@ void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)
             ShowCameraViewAtClock(aircraft, row, flying);
             if (i < dresses.size())
                 TurnRotorsAt(dresses[i], (*flights)[i], row);
+            ShowTrafficAtClock(row);
         }
         if (i < ghosts.size())
         {
@@ -563,6 +565,26 @@ void PlayerSession::ShowCameraViewAtClock(const osg::MatrixTransform& aircraft, 
     if (at + 1 < rows.size())
         time += (position - static_cast<double>(at)) * (rows[at + 1].gps_time - time);
     cameraView->ShowAt(flying ? shown->gimbal : std::vector<TimedGimbal>(), time, aircraft.getMatrix().getTrans());
+}
+
+void PlayerSession::AddTrafficToScene(FlightScene& scene)
+{
+    traffic = std::make_unique<TrafficOnClock>(frame, hud->Font());
+    scene.root->insertChild(scene.root->getChildIndex(scene.aircraftMover.get()), traffic->Root());
+}
+
+void PlayerSession::ShowTrafficAtClock(double position)
+{
+    if (!traffic || shown->rows.empty())
+        return;
+    // The log's time where the aircraft is drawn, as for the camera's view.
+    const std::vector<SampleRow>& rows = shown->rows;
+    position = std::clamp(position, 0.0, static_cast<double>(rows.size() - 1));
+    const size_t at = static_cast<size_t>(std::floor(position));
+    double time = rows[at].gps_time;
+    if (at + 1 < rows.size())
+        time += (position - static_cast<double>(at)) * (rows[at + 1].gps_time - time);
+    traffic->ShowAt(shown->traffic, time);
 }
 
 void PlayerSession::TogglePlan()

@@ -13,6 +13,7 @@
 
 #include "flight/LoadedFlight.h"
 #include "player/CameraOnClock.h"
+#include "player/TrafficOnClock.h"
 #include "player/EventTimeline.h"
 #include "player/FlightsOnClock.h"
 #include "player/PlanOnClock.h"
@@ -133,6 +134,9 @@ public:
     void AddCameraViewToScene(FlightScene& scene);
     void ToggleCameraView();
     const CameraOnClock* CameraView() const { return cameraView.get(); }
+    // The other aircraft the selected flight heard of, where they were at the clock.
+    void AddTrafficToScene(FlightScene& scene);
+    const TrafficOnClock* Traffic() const { return traffic.get(); }
 
     // A windsock at the selected flight's take-off point, for a flight whose wind is known:
     // it streams with the wind at the clock.
@@ -195,6 +199,7 @@ private:
     void TurnRotorsAt(DressedModel& dress, const LoadedFlight& flight, double position) const;
     // Where the windsock stands for the selected flight: on the drawn ground under its first row.
     osg::Vec3d TakeOffFoot() const;
+    void ShowTrafficAtClock(double position);
     // The versions' uploads as ticks on the timeline.
     void MarkVersions();
 
@@ -208,6 +213,7 @@ private:
     MissionMoment shownMoment;
     std::unique_ptr<CameraOnClock> cameraView;
     std::unique_ptr<Windsock> windsock;
+    std::unique_ptr<TrafficOnClock> traffic;
     double cameraFov = DefaultCameraFov; // degrees, diagonal: --fov
     std::string colourColumn;            // --colour-track's series when it names a column
     std::vector<std::string> plotWords; // as the options named them

@@ -43,6 +43,7 @@ int RunPlayerViewer(const PlayerViewOptions& viewOptions, const std::vector<Load
     session->AddPlanToScene(scene);
     session->AddCameraViewToScene(scene);
     session->AddWindsockToScene(scene);
+    session->AddTrafficToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     SetUpFlightViewer(viewer, scene.root.get(), scene.aircraft.get());

@@ -332,6 +332,7 @@ bool Recording::AssembleScene()
     session->AddPlanToScene(scene);
     session->AddCameraViewToScene(scene);
     session->AddWindsockToScene(scene);
+    session->AddTrafficToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     fflush(stdout);

@@ -9,6 +9,7 @@
 #include "geo/Geodesy.h"
 #include "track/AutopilotModes.h"
 #include "track/BinaryNumbers.h"
+#include "track/FlightTraffic.h"
 #include "track/FlightWind.h"
 #include "track/MissionVersions.h"
 
@@ -208,6 +209,7 @@ private:
     void Handle(MessageType& type, const uint8_t* message);
     void HandleEvent(MessageType& type, const uint8_t* message, double time);
     void HandleWind(MessageType& type, const uint8_t* message, double time);
+    void HandleTraffic(MessageType& type, const uint8_t* message, double time);
     void HandlePlan(MessageType& type, const uint8_t* message, double time);
     void Finish();
 };
@@ -358,6 +360,34 @@ void Reader::HandleWind(MessageType& type, const uint8_t* message, double time)
     KeepWind(&wind, w, &invalidWind);
 }
 
+// Another aircraft's transponder as the autopilot heard it. A log that describes no units
+// (no FMTU) stores its integers as the telemetry's report does: degrees times 1e7, and
+// hundredths of a metre, of a degree and of a metre a second.
+void Reader::HandleTraffic(MessageType& type, const uint8_t* message, double time)
+{
+    const auto value = [&](const char* column, double unitless)
+    {
+        const int at = type.Find(column);
+        const double scaled = Value(type, at, message), raw = Value(type, at, message, false);
+        const char c = at >= 0 ? type.columns[static_cast<size_t>(at)].character : 'f';
+        const bool integer = c != 'f' && c != 'd' && FindCharacter(c)->scale == 0.0;
+        const auto multiplier = static_cast<size_t>(at) < type.multipliers.size() ? multipliers.find(type.multipliers[static_cast<size_t>(at)]) : multipliers.end();
+        const bool described = multiplier != multipliers.end() && multiplier->second != 0.0 && std::isfinite(multiplier->second);
+        return integer && !described ? raw * unitless : scaled;
+    };
+    TimedTraffic t;
+    t.time = time;
+    const double address = value("ICAO_address", 1.0);
+    t.address = address >= 0.0 && address < 4294967296.0 ? static_cast<uint32_t>(address) : 0;
+    t.latitude = value("Lat", 1e-7);
+    t.longitude = value("Lng", 1e-7);
+    t.altitude = value("Alt", 0.01);
+    t.heading = value("Heading", 0.01);
+    t.speed = value("Hor_vel", 0.01);
+    AddTraffic(&flight->traffic, t);
+    flight->streams[type.record].used = true;
+}
+
 void Reader::Handle(MessageType& type, const uint8_t* message)
 {
     RecordedStream& record = flight->streams[type.record];
@@ -421,6 +451,8 @@ void Reader::Handle(MessageType& type, const uint8_t* message)
     }
     else if (name == "XKF2" || name == "NKF2")
         HandleWind(type, message, time);
+    else if (name == "ADSB")
+        HandleTraffic(type, message, time);
     else if (name == "MNT")
     {
         // The mount's attitude in degrees: roll and pitch from the horizon, the yaw from north

@@ -35,6 +35,8 @@ struct ConvertedFlight
     // The wind on gps_time's clock in time order: the file's estimates, else those found from
     // the flight's full turns (WindFromCircles).
     std::vector<TimedWind> wind;
+    // Other aircraft's reports on gps_time's clock in time order, all of them.
+    std::vector<TimedTraffic> traffic;
     std::string error;              // why there are no rows, when there are none
 };
 

@@ -114,5 +114,7 @@ bool ReadFlightFile(const std::string& path, RecordedFlight* flight, const Fligh
         *message = "'" + path + "' is no flight file this tool reads: binary, but no " + logs + " log";
         return false;
     }
-    return (*format)->read(file, flight, message);
+    const bool read = (*format)->read(file, flight, message);
+    KeepPossibleTraffic(flight);
+    return read;
 }

@@ -84,6 +84,11 @@ std::map<uint32_t, MavlinkMessage> DefineKnownMessages()
                              {{"uint8_t", "target_system", 0, false}, {"uint8_t", "target_component", 0, false}, {"uint32_t", "time_boot_ms", 0, false}, {"uint16_t", "flags", 0, false},
                               {"float", "q", 4, false}, {"float", "angular_velocity_x", 0, false}, {"float", "angular_velocity_y", 0, false}, {"float", "angular_velocity_z", 0, false},
                               {"uint32_t", "failure_flags", 0, false}, {"float", "delta_yaw", 0, E}, {"float", "delta_yaw_velocity", 0, E}, {"uint8_t", "gimbal_device_id", 0, E}}),
+        // Another aircraft's transponder, relayed by whichever system heard it.
+        DefineMavlinkMessage(246, "ADSB_VEHICLE",
+                             {{"uint32_t", "ICAO_address", 0, false}, {"int32_t", "lat", 0, false}, {"int32_t", "lon", 0, false}, {"uint8_t", "altitude_type", 0, false}, {"int32_t", "altitude", 0, false},
+                              {"uint16_t", "heading", 0, false}, {"uint16_t", "hor_velocity", 0, false}, {"int16_t", "ver_velocity", 0, false}, {"char", "callsign", 9, false},
+                              {"uint8_t", "emitter_type", 0, false}, {"uint8_t", "tslc", 0, false}, {"uint16_t", "flags", 0, false}, {"uint16_t", "squawk", 0, false}}),
         DefineMavlinkMessage(253, "STATUSTEXT", {{"uint8_t", "severity", 0, false}, {"char", "text", 50, false}, {"uint16_t", "id", 0, E}, {"uint8_t", "chunk_seq", 0, E}}),
     };
     std::map<uint32_t, MavlinkMessage> byId;

@@ -8,6 +8,7 @@
 
 #include "geo/Geodesy.h"
 #include "track/AutopilotModes.h"
+#include "track/FlightTraffic.h"
 #include "track/FlightWind.h"
 #include "track/MavlinkMessages.h"
 #include "track/MissionVersions.h"
@@ -56,6 +57,7 @@ enum Id : uint32_t
     MountStatus = 158,
     Wind = 168,
     HomePosition = 242,
+    AdsbVehicle = 246,
     StatusText = 253,
     GimbalDeviceAttitudeStatus = 285,
 };
@@ -366,7 +368,9 @@ void Decoder::Decode(const std::vector<Frame>& frames, uint8_t system, uint8_t c
         // The gimbal is a component of its own on the autopilot's system, with its own clock
         // since boot: its status goes on the autopilot's by the time stamp.
         const bool gimbal = frame.id == GimbalDeviceAttitudeStatus && frame.system == system && frame.component != component;
-        if ((frame.system != system || frame.component != component) && !SentToAutopilot(data, frame, system) && !gimbal)
+        // Traffic is taken from whoever relays it: a receiver may be a system of its own.
+        const bool traffic = frame.id == AdsbVehicle;
+        if ((frame.system != system || frame.component != component) && !SentToAutopilot(data, frame, system) && !gimbal && !traffic)
         {
             ++others;
             continue;
@@ -459,6 +463,10 @@ void Decoder::Handle(const MavlinkMessage& message, const uint8_t* payload, doub
     }
     case VfrHud:
         AddValue(s, FlightChannel::GroundSpeed, time, value("groundspeed"));
+        break;
+    case AdsbVehicle:
+        AddTraffic(&flight->traffic, AdsbVehicleReport(message, payload, time));
+        flight->streams[records[AdsbVehicle]].used = true;
         break;
     case MountStatus:
     {

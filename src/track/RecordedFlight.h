@@ -8,6 +8,7 @@
 #include "plan/FlightPlan.h"
 #include "track/CameraAttitude.h"
 #include "track/FlightEvents.h"
+#include "track/FlightTraffic.h"
 #include "track/VehicleKind.h"
 
 // What a reader of a flight file hands on: the channels the file recorded, each a time series
@@ -125,6 +126,8 @@ struct RecordedFlight
     std::string gimbalSource;
     // The wind the autopilot estimated (FlightWind.h), empty when the file does not say.
     std::vector<TimedWind> wind;
+    // Other aircraft the autopilot heard of (FlightTraffic.h), in file order.
+    std::vector<TimedTraffic> traffic;
     // Arming, modes, failsafes and messages, in file order, at most MaximumFlightEvents (the
     // rest counted in `dropped`). A mode event stands wherever the FlightMode channel changes.
     std::vector<FlightEvent> events;

@@ -8,8 +8,10 @@
 #include <memory>
 #include <vector>
 
+#include "geo/Geodesy.h"
 #include "track/AutopilotModes.h"
 #include "track/BinaryNumbers.h"
+#include "track/FlightTraffic.h"
 #include "track/FlightWind.h"
 #include "track/MissionVersions.h"
 
@@ -73,6 +75,7 @@ enum class Topic
     HomePosition,
     GimbalStatus,  // gimbal_device_attitude_status
     Wind,          // wind, or wind_estimate in older logs
+    Transponder,   // transponder_report: another aircraft heard
 };
 
 Topic TopicOf(const std::string& name)
@@ -84,6 +87,7 @@ Topic TopicOf(const std::string& name)
         {"navigator_mission_item", Topic::MissionItem},     {"mission_result", Topic::MissionResult},
         {"home_position", Topic::HomePosition},            {"gimbal_device_attitude_status", Topic::GimbalStatus},
         {"wind", Topic::Wind},                             {"wind_estimate", Topic::Wind},
+        {"transponder_report", Topic::Transponder},
     };
     for (const auto& entry : Names)
         if (name == entry.first)
@@ -175,6 +179,7 @@ struct Subscription
     FieldPlace seqReached, seqCurrent, seqTotal, validPosition;
     FieldPlace gimbalFlags;
     FieldPlace windNorth, windEast;
+    FieldPlace address, callsign, heading, flags;
 };
 
 // The field under the first of the names the layout has.
@@ -468,6 +473,16 @@ bool Reader::HandleAdd(const uint8_t* body, size_t length)
             subscription.windNorth = layout->Find("windspeed_north");
             subscription.windEast = layout->Find("windspeed_east");
             break;
+        case Topic::Transponder:
+            subscription.address = layout->Find("icao_address");
+            subscription.latitude = layout->Find("lat");
+            subscription.longitude = layout->Find("lon");
+            subscription.altitude = layout->Find("altitude");
+            subscription.heading = layout->Find("heading");
+            subscription.speed = layout->Find("hor_velocity");
+            subscription.callsign = layout->Find("callsign");
+            subscription.flags = layout->Find("flags");
+            break;
         case Topic::Other:
             break;
         }
@@ -500,6 +515,35 @@ void AddValue(Series& series, FlightChannel channel, double time, double value)
 {
     if (std::isfinite(value))
         series.channels[static_cast<int>(channel)].push_back(TimedValue{time, value});
+}
+
+// Another aircraft's report, its heading in radians. Where its flags say which values hold
+// (any set, the bits as the telemetry's), those they do not are unknown.
+TimedTraffic TransponderReport(const Subscription& subscription, const uint8_t* fields, double time)
+{
+    TimedTraffic t;
+    t.time = time;
+    const double address = Value(fields, subscription.address);
+    t.address = address >= 0.0 && address < 4294967296.0 ? static_cast<uint32_t>(address) : 0;
+    std::string callsign;
+    for (size_t i = 0; i < subscription.callsign.count; ++i)
+        callsign += static_cast<char>(static_cast<uint8_t>(Value(fields, subscription.callsign, i)));
+    t.callsign = TrafficCallsign(callsign);
+    const double flags = Value(fields, subscription.flags);
+    const uint32_t bits = flags >= 0.0 && flags < 65536.0 ? static_cast<uint32_t>(flags) : 0u;
+    const auto valid = [bits](uint32_t bit) { return bits == 0 || (bits & bit) != 0; };
+    if (valid(1))
+    {
+        t.latitude = Value(fields, subscription.latitude);
+        t.longitude = Value(fields, subscription.longitude);
+    }
+    if (valid(2))
+        t.altitude = Value(fields, subscription.altitude);
+    if (valid(4))
+        t.heading = Value(fields, subscription.heading) / RadiansPerDegree;
+    if (valid(8))
+        t.speed = Value(fields, subscription.speed);
+    return t;
 }
 
 void Reader::HandleData(const Subscription& subscription, const uint8_t* fields, double time)
@@ -575,6 +619,10 @@ void Reader::HandleData(const Subscription& subscription, const uint8_t* fields,
         KeepWind(&series.wind, w, &series.invalidWind);
         break;
     }
+    case Topic::Transponder:
+        AddTraffic(&flight->traffic, TransponderReport(subscription, fields, time));
+        flight->streams[subscription.stream->record].used = true;
+        break;
     case Topic::Battery:
     {
         AddValue(series, FlightChannel::Voltage, time, Value(fields, subscription.voltage));

@@ -295,6 +295,14 @@ MavlinkPayload GlobalPositionIntPayload(uint32_t bootMs, int32_t latitudeE7, int
     return {33, 104, p.bytes, 28};
 }
 
+MavlinkPayload AdsbVehiclePayload(uint32_t address, int32_t latitudeE7, int32_t longitudeE7, int32_t altitudeMm, uint16_t headingCdeg, uint16_t speedCms, uint16_t flags,
+                                  const std::string& callsign)
+{
+    Packer p;
+    p.U32(address).I32(latitudeE7).I32(longitudeE7).I32(altitudeMm).U16(headingCdeg).U16(speedCms).I16(0).U16(flags).U16(1200).U8(1).Text(callsign, 9).U8(1).U8(0);
+    return {246, 184, p.bytes, 38};
+}
+
 MavlinkPayload VfrHudPayload(float groundSpeed, float altitude)
 {
     Packer p;

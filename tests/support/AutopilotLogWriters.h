@@ -139,6 +139,10 @@ MavlinkPayload MissionCountPayload(uint8_t targetSystem, uint8_t targetComponent
 MavlinkPayload MissionItemIntPayload(uint8_t targetSystem, uint8_t targetComponent, const WrittenItem& item, uint8_t missionType = 0);
 MavlinkPayload MissionCurrentPayload(uint16_t seq);
 MavlinkPayload MissionItemReachedPayload(uint16_t seq);
+// ADSB_VEHICLE: another aircraft's transponder (altitude_type, ver_velocity, emitter_type,
+// tslc and squawk fixed), `flags` the ADSB_FLAGS valid bits.
+MavlinkPayload AdsbVehiclePayload(uint32_t address, int32_t latitudeE7, int32_t longitudeE7, int32_t altitudeMm, uint16_t headingCdeg, uint16_t speedCms, uint16_t flags,
+                                  const std::string& callsign);
 
 // CRC-16/MCRF4XX, bit by bit.
 uint16_t X25Checksum(const std::string& bytes, uint16_t crc = 0xFFFF);
