@@ -18,6 +18,7 @@
 #include "datatool/DataTool.h"
 #include "batch/AtomicFile.h"
 #include "plan/PlanFiles.h"
+#include "track/CameraTriggers.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
@@ -137,6 +138,27 @@ bool WriteWindBeside(const std::string& log, const std::vector<TimedWind>& wind,
     fprintf(stderr, "track: %s written to %s\n", WindSummary(wind).c_str(), windPath.c_str());
     return true;
 }
+
+// The photos beside the log, counted in the summary. One left from another flight goes.
+bool WritePhotosBeside(const std::string& log, const std::vector<TimedPhoto>& photos, CommandReport& report)
+{
+    const std::string path = PhotosPathFor(log);
+    report.Count("photos", static_cast<double>(photos.size()));
+    if (photos.empty())
+    {
+        unlink(path.c_str());
+        return true;
+    }
+    std::string error;
+    if (!WritePhotos(path, photos, &error))
+    {
+        fprintf(stderr, "track: %s\n", error.c_str());
+        return false;
+    }
+    report.Written(path);
+    fprintf(stderr, "track: %s written to %s\n", PhotoSummary(photos).c_str(), path.c_str());
+    return true;
+}
 } // namespace
 
 int ConvertTrack(const std::string& path, double rate, bool info, const std::string& eventsPath, const std::string& output, CommandReport& report, const std::string& planLog, VehicleKind vehicle)
@@ -220,6 +242,8 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
         fprintf(stderr, "track: the vehicle is a %s (%s)\n", VehicleKindWord(conversion.flight.vehicle.kind), conversion.flight.vehicle.source.c_str());
     if (!log.empty() && !WriteWindBeside(log, conversion.converted.wind, report))
         return report.Finish(WriteFailureStatus(errno), "cannot write the wind beside '" + log + "'");
+    if (!log.empty() && !WritePhotosBeside(log, conversion.converted.photos, report))
+        return report.Finish(WriteFailureStatus(errno), "cannot write the photos beside '" + log + "'");
     std::string planError;
     if (!WritePlanBeside(planLog, conversion, report, &planError))
     {
@@ -249,6 +273,9 @@ std::vector<std::string> ConversionOutputs(const std::string& flight, const std:
     const std::string camera = CameraPathFor(log);
     if (!log.empty() && stat(camera.c_str(), &status) == 0)
         outputs.push_back(camera);
+    const std::string photos = PhotosPathFor(log);
+    if (!log.empty() && stat(photos.c_str(), &status) == 0)
+        outputs.push_back(photos);
     if (eventsPath.empty())
         return outputs;
     bool expected = stat(eventsPath.c_str(), &status) == 0;

@@ -22,6 +22,7 @@
 #include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 #include "terrain/FlightCorridor.h"
+#include "track/CameraTriggers.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightEvents.h"
 #include "track/FlightFileConversion.h"
@@ -239,6 +240,16 @@ static CommandStatus ConvertIntoWorld(const std::string& flight, const std::stri
         *message = "cannot write the camera's attitudes of '" + log + "'";
         return WriteFailureStatus(error);
     }
+    const std::string photos = PhotosPathFor(log);
+    if (conversion.converted.photos.empty())
+        unlink((folder + "/" + photos).c_str());
+    else if (!WritePhotos(folder + "/" + photos, conversion.converted.photos, &wholePathMessage))
+    {
+        const int error = errno;
+        fprintf(stderr, "world: cannot write '%s': %s\n", photos.c_str(), strerror(error));
+        *message = "cannot write the photos of '" + log + "'";
+        return WriteFailureStatus(error);
+    }
     if (vehicle != VehicleKind::Unknown)
         conversion.flight.vehicle = {vehicle, "--vehicle " + std::string(VehicleKindWord(vehicle))};
     const std::string vehiclePath = VehiclePathFor(log);
@@ -372,6 +383,7 @@ int RunWorldCommand(int argc, char** argv)
             unlink(in(EventsPathFor(log)).c_str());
             unlink(in(CameraPathFor(log)).c_str());
             unlink(in(VehiclePathFor(log)).c_str());
+            unlink(in(PhotosPathFor(log)).c_str());
         }
         std::error_code ignored;
         if (made)

@@ -16,6 +16,7 @@
 #include "log/SampleTable.h"
 #include "log/SampleTablePrefetch.h"
 #include "plan/PlanFiles.h"
+#include "track/CameraTriggers.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
 
@@ -166,7 +167,8 @@ static void ScanEveryRow(FILE* log, std::vector<SampleRow>* every, int32_t* unse
 // take (no track, but maybe a keyword log: `*csvReason` says why it is no track), 0 when
 // the table is loaded, -4 when the flight cannot be converted.
 static int ScanConvertedFlight(const char* path, std::string* csvReason, std::vector<FlightEvent>* events, std::vector<SampleRow>* every, int32_t* unselectedRows, FlightPlan* plan = nullptr,
-                               std::vector<TimedGimbal>* gimbal = nullptr, VehicleIdentity* vehicle = nullptr, std::vector<TimedWind>* wind = nullptr)
+                               std::vector<TimedGimbal>* gimbal = nullptr, VehicleIdentity* vehicle = nullptr, std::vector<TimedWind>* wind = nullptr,
+                               std::vector<TimedPhoto>* photos = nullptr)
 {
     FlightFileConversion conversion;
     std::string message;
@@ -191,6 +193,8 @@ static int ScanConvertedFlight(const char* path, std::string* csvReason, std::ve
         *vehicle = conversion.flight.vehicle;
     if (wind)
         *wind = std::move(conversion.converted.wind);
+    if (photos)
+        *photos = std::move(conversion.converted.photos);
     std::string text = FormatConvertedLog(conversion.converted);
     FILE* log = fmemopen(&text[0], text.size(), "r");
     if (!log)
@@ -389,13 +393,14 @@ int LoadFlight(const char* path, const char* samples, FlightFiles flightFiles, L
         return -4;
     }
     std::string csvReason;
-    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows, &flight->plan, &flight->gimbal, &flight->vehicle, &flight->wind) : 1;
+    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows, &flight->plan, &flight->gimbal, &flight->vehicle, &flight->wind, &flight->photos) : 1;
     if (converted > 0)
     {
         LoadBeside(EventsPathFor(path), "events", "event", &flight->events, ReadFlightEvents);
         LoadBeside(CameraPathFor(path), "camera", "attitude", &flight->gimbal, ReadCameraAttitudes);
         LoadVehicleBeside(VehiclePathFor(path), &flight->vehicle);
         LoadBeside(WindPathFor(path), "wind", "wind", &flight->wind, ReadWind);
+        LoadBeside(PhotosPathFor(path), "photos", "photo", &flight->photos, ReadPhotos);
         LoadPlanBeside(path, &flight->plan);
         ScanEveryRow(log, &flight->rows, &flight->unselectedRows);
     }

@@ -35,6 +35,9 @@ struct ConvertedFlight
     // The wind on gps_time's clock in time order: the file's estimates, else those found from
     // the flight's full turns (WindFromCircles).
     std::vector<TimedWind> wind;
+    // The photos on gps_time's clock in time order (PhotosOnRows); those without a place counted.
+    std::vector<TimedPhoto> photos;
+    size_t photosWithoutPosition = 0;
     std::string error;              // why there are no rows, when there are none
 };
 

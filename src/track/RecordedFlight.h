@@ -7,6 +7,7 @@
 
 #include "plan/FlightPlan.h"
 #include "track/CameraAttitude.h"
+#include "track/CameraTriggers.h"
 #include "track/FlightEvents.h"
 #include "track/VehicleKind.h"
 
@@ -125,6 +126,8 @@ struct RecordedFlight
     std::string gimbalSource;
     // The wind the autopilot estimated (FlightWind.h), empty when the file does not say.
     std::vector<TimedWind> wind;
+    // The photos the camera took (CameraTriggers.h), empty when the file logs none.
+    std::vector<TimedPhoto> photos;
     // Arming, modes, failsafes and messages, in file order, at most MaximumFlightEvents (the
     // rest counted in `dropped`). A mode event stands wherever the FlightMode channel changes.
     std::vector<FlightEvent> events;
