@@ -177,7 +177,8 @@ std::string VerdictText(const FlightCheckReport& report)
     return verdict;
 }
 
-void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* rows, const FlightCheckReport& report, const FlightCheckLimits& limits, const PlanFindings* plan)
+void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* rows, const FlightCheckReport& report, const FlightCheckLimits& limits, const PlanFindings* plan,
+                      const std::string& sections)
 {
     const int32_t count = static_cast<int32_t>(report.samples.size());
     if (count == 0)
@@ -221,6 +222,7 @@ void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* ro
     }
     if (plan)
         PrintPlanFindings(out, rows, *plan);
+    fputs(sections.c_str(), out);
     fprintf(out, "verdict: %s\n", VerdictText(report).c_str());
 }
 
