@@ -1,5 +1,6 @@
 #include "player/PlayerOptions.h"
 
+#include "check/PhotoCheck.h"
 #include "cli/CommandLine.h"
 
 #include "plan/PlanFiles.h"
@@ -61,4 +62,8 @@ void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
         "--fov", "DEGREES", "a number above 1 and below 170",
         [options](const std::string& text, std::string*) { return ReadNumber(text, 1.0, 170.0, &options->view.cameraFov, true) && options->view.cameraFov < 170.0; },
         "the camera's diagonal angle of view (default 84) for a flight whose file names no focal length: its view and footprint are drawn where the flight records the gimbal's attitude");
+    line.Checked(
+        "--photo-camera", "NAME", "one of " + CameraModelWords(),
+        [options](const std::string& text, std::string*) { return (options->view.photoCamera = FindCameraModel(text)) != nullptr; },
+        "the camera that took the flight's photos, whose angles of view their footprints are drawn with (else --fov's)");
 }

@@ -7,6 +7,7 @@
 #include "scene/TrackColouring.h"
 
 class CommandLine; // cli/CommandLine.h, which the code that parses includes
+struct CameraModel; // check/PhotoCheck.h
 
 // A common small camera's diagonal angle of view, degrees (24 mm on 35 mm film).
 const double DefaultCameraFov = 84.0;
@@ -23,6 +24,7 @@ const double DefaultCameraFov = 84.0;
 //   --video CLIP         the first flight's onboard video in a panel, on the replay's clock
 //   --video-offset S     the flight's second at which the clip begins, over the sync beside it
 //   --fov DEGREES        the camera's diagonal angle of view, where the flight file gives none
+//   --photo-camera NAME  the camera of the flight's photos, for their footprints' angles of view
 struct PlayerViewOptions
 {
     std::vector<std::string> plots; // empty: the strip starts closed
@@ -37,6 +39,8 @@ struct PlayerViewOptions
     double videoOffset = 0.0;
     // --fov: the camera's diagonal angle of view in degrees, where the flight file gives none.
     double cameraFov = DefaultCameraFov;
+    // --photo-camera: the camera of the table in check/PhotoCheck.h; null for --fov's angles.
+    const CameraModel* photoCamera = nullptr;
 };
 
 // The player's command line:

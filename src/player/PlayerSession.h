@@ -13,6 +13,7 @@
 
 #include "flight/LoadedFlight.h"
 #include "player/CameraOnClock.h"
+#include "player/PhotosOnClock.h"
 #include "player/EventTimeline.h"
 #include "player/FlightsOnClock.h"
 #include "player/PlanOnClock.h"
@@ -126,6 +127,8 @@ public:
     void AddCameraViewToScene(FlightScene& scene);
     void ToggleCameraView();
     const CameraOnClock* CameraView() const { return cameraView.get(); }
+    // The selected flight's photos, added with the camera's view; null for a flight without.
+    const PhotosOnClock* Photos() const { return photoLayer.get(); }
 
     // Shows or hides the display, the plot strip with it (when it is open).
     void SetDisplayVisible(bool visible);
@@ -182,6 +185,8 @@ private:
     MissionMoment shownMoment;
     std::unique_ptr<CameraOnClock> cameraView;
     double cameraFov = DefaultCameraFov; // degrees, diagonal: --fov
+    const CameraModel* photoCamera = nullptr; // --photo-camera
+    std::unique_ptr<PhotosOnClock> photoLayer;
     std::string colourColumn;            // --colour-track's series when it names a column
     std::vector<std::string> plotWords; // as the options named them
     FlightPlan firstPlan;              // the first flight's, with --plan read over it once
