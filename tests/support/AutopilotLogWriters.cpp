@@ -847,7 +847,7 @@ std::string SurveyDataFlash(const SurveyFlight& survey)
         for (double along = 0.0; along <= survey.lineLength + 1e-9; along += survey.triggerDistance)
             triggers.push_back(line * (survey.lineLength + Pi * survey.spacing / 2.0) + along);
     size_t next = 0;
-    const int steps = static_cast<int>(std::floor(duration * 10.0));
+    const int steps = static_cast<int>(std::ceil(duration * 10.0));
     for (int i = 0; i <= steps; ++i)
     {
         const double s = i / 10.0;
