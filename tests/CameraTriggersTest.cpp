@@ -10,6 +10,7 @@
 #include "flight/LoadedFlight.h"
 #include "support/AutopilotLogWriters.h"
 #include "support/DataToolSupport.h"
+#include "check/PhotoCheck.h"
 #include "track/CameraTriggers.h"
 #include "track/FlightConversion.h"
 
@@ -148,4 +149,35 @@ TEST_F(CameraTriggersTest, TrackWritesThePhotosBesideTheLogAndLoadingReadsThemBa
     WriteText("plain.bin", CircleDataFlash(CircleFlight()));
     ASSERT_EQ(RunTool({"track", "plain.bin", "--out", "survey.log"}, &out, &err), 0) << err;
     EXPECT_FALSE(Exists("survey.photos.csv"));
+}
+
+TEST_F(CameraTriggersTest, ALawnmowerSurveyOverlapsAlongEachLineAndItsTurnsAreNoGaps)
+{
+    // 4 lines of 300 m, a photo every 30 m, 100 m above flat ground: 70% forward overlap.
+    SurveyFlight survey;
+    survey.altitude = 545.0;
+    WriteText("survey.bin", SurveyDataFlash(survey));
+    RecordedFlight recorded;
+    ASSERT_TRUE(ReadFlight("survey.bin", &recorded));
+    const ConvertedFlight converted = ConvertFlight(recorded, ConversionSettings());
+    ASSERT_EQ(converted.photos.size(), 44u) << "11 a line, both ends";
+    std::vector<PhotoPlace> places;
+    for (const TimedPhoto& p : converted.photos)
+        places.push_back(PhotoPlace{p.time, p.index, p.latitude, p.longitude, p.altitude});
+    const PhotoCheckReport report = CheckPhotos(places, [](double, double) { return 445.0; }, FindCameraModel("survey-1in-20mp"));
+    EXPECT_TRUE(report.gaps.empty());
+    size_t along = 0;
+    for (double overlap : report.forwardOverlap)
+        if (std::isfinite(overlap))
+        {
+            ++along;
+            EXPECT_NEAR(overlap, 0.7, 0.01);
+        }
+    EXPECT_EQ(along, 40u) << "10 steps a line; the 3 steps between lines are turns";
+    // With one photo missed in the second line, that line names the gap.
+    places.erase(places.begin() + 16);
+    const PhotoCheckReport missed = CheckPhotos(places, [](double, double) { return 445.0; }, FindCameraModel("survey-1in-20mp"));
+    ASSERT_EQ(missed.gaps.size(), 1u);
+    EXPECT_EQ(OverlapGapText(places, missed.gaps[0]).substr(0, 31), "gap between photos 16 and 18 at");
+    EXPECT_NEAR(missed.gaps[0].overlap, 0.4, 0.01);
 }

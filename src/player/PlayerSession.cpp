@@ -415,6 +415,7 @@ void PlayerSession::AddCameraViewToScene(FlightScene& scene)
     {
         double horizontal = 0.0, vertical = 0.0;
         PhotoFieldOfView(photoCamera, cameraFov, &horizontal, &vertical);
+        photoFlight = shown;
         photoLayer = std::make_unique<PhotosOnClock>(frame, GroundHeightOf(PagedGround()), farGround, shown->photos, shown->gimbal, shown->rows, horizontal, vertical);
         scene.root->addChild(photoLayer->Root());
     }
@@ -438,7 +439,11 @@ void PlayerSession::ShowCameraViewAtClock(const osg::MatrixTransform& aircraft, 
     if (at + 1 < rows.size())
         time += (position - static_cast<double>(at)) * (rows[at + 1].gps_time - time);
     if (photoLayer)
+    {
+        // Drawn while the flight they were taken on is the one selected.
+        photoLayer->Root()->setNodeMask(shown == photoFlight ? ~0u : 0u);
         photoLayer->ShowAt(time);
+    }
     cameraView->ShowAt(flying ? shown->gimbal : std::vector<TimedGimbal>(), time, aircraft.getMatrix().getTrans());
 }
 

@@ -187,6 +187,7 @@ private:
     double cameraFov = DefaultCameraFov; // degrees, diagonal: --fov
     const CameraModel* photoCamera = nullptr; // --photo-camera
     std::unique_ptr<PhotosOnClock> photoLayer;
+    const LoadedFlight* photoFlight = nullptr; // whose photos the layer draws
     std::string colourColumn;            // --colour-track's series when it names a column
     std::vector<std::string> plotWords; // as the options named them
     FlightPlan firstPlan;              // the first flight's, with --plan read over it once
