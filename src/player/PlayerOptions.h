@@ -46,7 +46,7 @@ struct PlayerViewOptions
 // The player's command line:
 //
 //   flightreplay-player LOG|FLIGHT... [--samples LIST] [--plot LIST] [--colour-track WHAT] [--align WHEN]
-//       [--plan FILE] [--airspace FILE] [--video CLIP [--video-offset SECONDS]] [--fov DEGREES]
+//       [--plan FILE] [--airspace FILE] [--video CLIP [--video-offset SECONDS]] [--fov DEGREES] [--photo-camera NAME]
 //
 // the flights (a keyword log or any flight file `track` reads, up to MostFlights), the
 // selection of sample numbers the replay takes (--samples, for every flight), and the view.
