@@ -266,3 +266,44 @@ TEST_F(CheckCommandTest, PlanAndAirspaceAddTheirFindingsAndLeaveTheVerdict)
     EXPECT_NE(err.find("check: --plan cannot open 'missing.plan': No such file or directory; checked without it\n"), std::string::npos) << err;
     EXPECT_NE(err.find("check: --airspace 'mission.plan': "), std::string::npos) << err;
 }
+
+TEST_F(CheckCommandTest, PhotosBesideTheLogAreListedWithTheirGroundSampleDistanceAndTheGapInOverlapNamed)
+{
+    WriteFlatTile();
+    WriteText("survey.log", Log(50));
+    // Photos 30 m above the ground every 10 m along the track (5 rows), photo 4 missed: a
+    // 30 m footprint along the track overlaps 67% at 10 m and 33% at 20 m.
+    const std::vector<std::string> rows = SplitLines(ReadText("survey.log"));
+    std::string photos = "time,index,latitude,longitude,altitude,roll,pitch,yaw,source\n";
+    const int taken[] = {0, 5, 10, 20, 25};
+    for (int k = 0; k < 5; ++k)
+    {
+        const std::vector<std::string> row = SplitFields(rows[static_cast<size_t>(taken[k]) + 1], ',');
+        char line[200];
+        snprintf(line, sizeof line, "%s,%d,%.9f,%.9f,130.00,,,,CAM\n", row[1].c_str(), k < 3 ? k + 1 : k + 2, strtod(row[2].c_str(), nullptr) / 60.0, strtod(row[3].c_str(), nullptr) / 60.0);
+        photos += line;
+    }
+    WriteText("survey.photos.csv", photos);
+    std::string out;
+    RunTool({"check", "survey.log", "--camera", "survey-1in-20mp", "--csv", "survey.csv"}, &out);
+    EXPECT_NE(out.find("photos: 5, 5 over drawn ground, height above it 30.0 to 30.0 m, ground sample distance 0.82 to 0.82 cm/px (survey-1in-20mp); forward overlap below 60%: 1 gap\n"
+                       "  gap between photos 3 and 5 at 1004.0 s: 33% forward overlap (20 m apart)\n"),
+              std::string::npos)
+        << out;
+    const std::vector<std::string> csv = SplitLines(ReadText("survey.photo-check.csv"));
+    ASSERT_EQ(csv.size(), 6u);
+    EXPECT_EQ(SplitFields(csv[1], ',')[7], "0.822") << csv[1];
+    EXPECT_NEAR(strtod(SplitFields(csv[1], ',')[10].c_str(), nullptr), 2.0 / 3.0, 1e-3) << csv[1];
+    EXPECT_EQ(SplitFields(csv[5], ',')[10], "") << "the last photo has no next";
+
+    RunTool({"check", "survey.log", "--camera", "survey-1in-20mp", "--json"}, &out);
+    const nlohmann::json report = nlohmann::json::parse(out);
+    ASSERT_EQ(report["photos"].size(), 5u) << out;
+    EXPECT_NEAR(report["photos"][3]["height"].get<double>(), 30.0, 0.01);
+    ASSERT_EQ(report["photo_gaps"].size(), 1u);
+    EXPECT_EQ(report["photo_gaps"][0]["second"], 5);
+
+    std::string err;
+    EXPECT_EQ(RunTool({"check", "survey.log", "--camera", "pinhole"}, &out, &err), 64) << err;
+    EXPECT_NE(err.find("one of survey-1in-20mp, compact-12mp, fullframe-42mp"), std::string::npos) << err;
+}

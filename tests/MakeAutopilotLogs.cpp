@@ -9,6 +9,8 @@
 //                                         around LAT, LON (degrees) at 550 m
 //   autopilot_test_logs ulog FILE LAT LON a ULog of a minute circling 400 m around LAT, LON
 //                                         at 1500 m, above any ground the tests serve
+//   autopilot_test_logs survey FILE LAT LON ALT  a DataFlash survey (SurveyFlight) around
+//                                         LAT, LON at ALT metres, a photo every 30 m
 //
 // The output is the same on every run.
 #include <cstdio>
@@ -110,6 +112,10 @@ bool WriteSeeds(const std::string& dir)
         heard.Record(1714557600000000ull + 500000ull * i, AdsbVehiclePayload(0x4CA123, latitude, 80020000, 650000, 18000, 3000, i % 2 ? 3 : 31, "N123AB"), receiver);
     }
 
+    // The camera's messages, in seeds of their own.
+    CircleFlight photographed;
+    photographed.duration = 3.0;
+    photographed.photos = true;
     const std::pair<const char*, std::string> seeds[] = {
         {"circle.ulg", std::string(1, '\0') + ulog},
         {"appended.ulg", std::string(1, '\0') + appended.bytes},
@@ -120,6 +126,10 @@ bool WriteSeeds(const std::string& dir)
         {"mixed.tlog", std::string(1, '\2') + mixed.bytes},
         {"traffic.bin", std::string(1, '\1') + dataflash + adsb.bytes},
         {"traffic.tlog", std::string(1, '\2') + v2 + heard.bytes},
+        {"photos.ulg", std::string(1, '\0') + CircleULog(photographed)},
+        {"photos.bin", std::string(1, '\1') + CircleDataFlash(photographed)},
+        {"photos-v1.tlog", std::string(1, '\2') + CircleTelemetry(photographed, 1)},
+        {"photos-v2.tlog", std::string(1, '\2') + CircleTelemetry(photographed, 2)},
     };
     for (const auto& seed : seeds)
         if (!Write(dir + "/" + seed.first, seed.second))
@@ -150,6 +160,14 @@ int main(int argc, char** argv)
         flight.duration = tlog ? 120.0 : 60.0;
         return Write(argv[2], tlog ? CircleTelemetry(flight, 2) : CircleULog(flight)) ? 0 : 1;
     }
-    fprintf(stderr, "usage: %s bench DIR | seeds DIR | tlog FILE LAT LON | ulog FILE LAT LON\n", argv[0]);
+    if (argc == 6 && strcmp(argv[1], "survey") == 0)
+    {
+        SurveyFlight survey;
+        survey.latitude = atof(argv[3]);
+        survey.longitude = atof(argv[4]);
+        survey.altitude = atof(argv[5]);
+        return Write(argv[2], SurveyDataFlash(survey)) ? 0 : 1;
+    }
+    fprintf(stderr, "usage: %s bench DIR | seeds DIR | tlog FILE LAT LON | ulog FILE LAT LON | survey FILE LAT LON ALT\n", argv[0]);
     return 2;
 }

@@ -13,6 +13,7 @@
 #include "plan/PlanFiles.h"
 #include "cli/CommandLine.h"
 #include "datatool/CheckCsv.h"
+#include "datatool/CheckPhotos.h"
 #include "datatool/CheckPlot.h"
 #include "datatool/CheckReport.h"
 #include "datatool/CheckTraffic.h"
@@ -33,12 +34,14 @@ struct CheckArguments
     bool json = false;
     bool skipExisting = false;
     FlightCheckLimits limits;
+    const CameraModel* camera = nullptr;
+    double minimumOverlap = 60.0; // percent
 };
 
 // The texts the arguments point into.
 struct CheckArgumentTexts
 {
-    std::string log, samples, csv, plot, plan, airspace;
+    std::string log, samples, csv, plot, plan, airspace, camera;
 };
 
 CommandLineOutcome ParseArguments(int argc, char** argv, CheckArguments* arguments, CheckArgumentTexts* texts)
@@ -52,9 +55,13 @@ CommandLineOutcome ParseArguments(int argc, char** argv, CheckArguments* argumen
     line.Text("--plot", "FILE.png", &texts->plot, "draw the flight's profile and its faults into FILE.png");
     line.Text("--plan", "FILE", &texts->plan, "measure the flight against this plan (.plan, .waypoints, .xctsk): its layers replace the flight's own");
     line.Text("--airspace", "FILE", &texts->airspace, "measure the flight against the airspace of this OpenAir file");
+    line.Text("--camera", "NAME", &texts->camera, "the camera that took the flight's photos, for their ground sample distance and forward overlap: " + CameraModelWords());
+    line.Number("--overlap", "PERCENT", 0.0, 100.0, &arguments->minimumOverlap, "the forward overlap below which consecutive photos along a line are a gap (default 60)");
     line.Json(&arguments->json);
     line.SkipExisting(&arguments->skipExisting, "the --csv and --plot files are newer than the log, the plan and the airspace");
     const CommandLineOutcome outcome = line.Parse(argc, argv, 2);
+    if (outcome.run && !texts->camera.empty() && !(arguments->camera = FindCameraModel(texts->camera)))
+        return line.Refuse("--camera: unknown camera '" + texts->camera + "'; one of " + CameraModelWords());
     auto text = [](const std::string& given) { return given.empty() ? nullptr : given.c_str(); };
     arguments->log = texts->log.c_str();
     arguments->samples = text(texts->samples);
@@ -199,12 +206,23 @@ int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
     const PlanFindings findings{flight.plan, planReport};
     // Other aircraft only when the flight heard any: a flight without traffic reads as before.
     const std::vector<TrafficApproach> traffic = ClosestApproaches(rows, flight.traffic);
-    PrintCheckReport(stdout, arguments.log, rows.rows, report, arguments.limits, hasPlan ? &findings : nullptr, traffic.empty() ? nullptr : &traffic);
+    // The photos over the same drawn ground.
+    const std::vector<PhotoPlace> photos = PhotoPlaces(flight.photos);
+    const PhotoCheckReport photoReport = CheckPhotos(photos, GroundHeightOf(PagedGround()), arguments.camera, arguments.minimumOverlap / 100.0);
+    PrintCheckReport(stdout, arguments.log, rows.rows, report, arguments.limits, hasPlan ? &findings : nullptr, traffic.empty() ? nullptr : &traffic,
+                     PhotoFindingsText(photos, photoReport, arguments.camera));
     ReportFaults(rows, report, arguments.limits, &command);
     if (hasPlan)
         command.Section("plan", PlanFindingsJson(rows.rows, findings));
     if (!traffic.empty())
         command.Section("traffic", TrafficApproachesJson(traffic));
+    if (!photos.empty())
+    {
+        command.Count("photos", static_cast<double>(photos.size()));
+        command.Count("photo_overlap_gaps", static_cast<double>(photoReport.gaps.size()));
+        command.Section("photos", PhotosJson(photos, photoReport));
+        command.Section("photo_gaps", PhotoGapsJson(photos, photoReport));
+    }
 
     CommandStatus status = StatusOfVerdict(report.verdict);
     std::string failure = report.verdict == FlightVerdict::Unusable ? VerdictText(report) : "";
@@ -225,6 +243,14 @@ int RunCheck(int argc, char** argv, CheckPlotWriter writePlot)
         if (done)
             printf("csv: %zu rows written to '%s'\n", report.samples.size(), arguments.csv);
         written(arguments.csv, done, "CSV");
+        if (!photos.empty())
+        {
+            const std::string photoCsv = PhotoCsvPathFor(arguments.csv);
+            const bool photosDone = WritePhotoCsv(photoCsv, photos, photoReport);
+            if (photosDone)
+                printf("csv: %zu photos written to '%s'\n", photos.size(), photoCsv.c_str());
+            written(photoCsv.c_str(), photosDone, "photos' CSV");
+        }
     }
     if (arguments.plot && !report.samples.empty())
     {

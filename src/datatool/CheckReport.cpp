@@ -178,7 +178,8 @@ std::string VerdictText(const FlightCheckReport& report)
     return verdict;
 }
 
-void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* rows, const FlightCheckReport& report, const FlightCheckLimits& limits, const PlanFindings* plan, const std::vector<TrafficApproach>* traffic)
+void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* rows, const FlightCheckReport& report, const FlightCheckLimits& limits, const PlanFindings* plan,
+                      const std::vector<TrafficApproach>* traffic, const std::string& sections)
 {
     const int32_t count = static_cast<int32_t>(report.samples.size());
     if (count == 0)
@@ -224,6 +225,7 @@ void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* ro
         PrintPlanFindings(out, rows, *plan);
     if (traffic)
         PrintTrafficApproaches(out, *traffic);
+    fputs(sections.c_str(), out);
     fprintf(out, "verdict: %s\n", VerdictText(report).c_str());
 }
 

@@ -46,10 +46,11 @@ const size_t PlanLinesPerSection = 100;
 // Prints the report of a check of rows[0 .. report.samples.size()-1] read from `logName`:
 // what was read, the height above the terrain, take-off and landing, every fault kind
 // with at most StretchLinesPerKind stretches (sample numbers, duration, worst value) and a
-// count of the rest, with a plan the sections of its findings, and last the verdict line.
-// With `traffic`, the other aircraft's closest approaches before the verdict.
+// count of the rest, with a plan the sections of its findings, with `traffic` the other
+// aircraft's closest approaches, then `sections` (lines of other findings, as they are), and
+// last the verdict line.
 void PrintCheckReport(FILE* out, const std::string& logName, const SampleRow* rows, const FlightCheckReport& report, const FlightCheckLimits& limits,
-                      const PlanFindings* plan = nullptr, const std::vector<TrafficApproach>* traffic = nullptr);
+                      const PlanFindings* plan = nullptr, const std::vector<TrafficApproach>* traffic = nullptr, const std::string& sections = "");
 
 // The sections of the plan's findings alone (mission, cross-track, fence, airspace, task).
 void PrintPlanFindings(FILE* out, const SampleRow* rows, const PlanFindings& plan);

@@ -17,7 +17,7 @@ const struct
     {"fetch", "(LOG | FLIGHT | --area S,W,N,E | --area FLIGHT [FLIGHT...]) [--offline] [--dry-run] [--max-tiles N] [--json]"},
     {"world", "FLIGHT [FLIGHT...] [--out DIR] [--offline] [--max-tiles N] [--dem RASTER]... [--imagery SOURCE]... [--json] [--skip-existing]"},
     {"track", "INPUT [--out FILE] [--rate HZ] [--info] [--events FILE | --no-events] [--no-plan] [--json] [--skip-existing]  (the log on stdout without --out)"},
-    {"check", "LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png] [--plan FILE] [--airspace FILE] [--json] [--skip-existing]"},
+    {"check", "LOG [--samples LIST] [--max-speed M/S] [--csv FILE] [--plot FILE.png] [--plan FILE] [--airspace FILE] [--camera NAME] [--overlap PERCENT] [--json] [--skip-existing]"},
     {"sync", "LOG CLIP [--json]  (writes the clip's sync beside it)"},
     {"subtitles", "LOG --out FILE.srt|FILE.ass [--for CLIP] [--json]"},
     {"export", "FLIGHT --to FORMAT [--out PATH] [--json]  (the flight for other programs)"},

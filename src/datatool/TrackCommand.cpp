@@ -18,6 +18,7 @@
 #include "datatool/DataTool.h"
 #include "batch/AtomicFile.h"
 #include "plan/PlanFiles.h"
+#include "track/CameraTriggers.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
@@ -98,6 +99,7 @@ void ReportSidecars(const FlightFileConversion& conversion, CommandReport& repor
     report.Section("vehicle", nlohmann::json{{"kind", VehicleKindWord(vehicle.kind)}, {"source", vehicle.source}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     const std::vector<TimedWind>& wind = conversion.converted.wind;
     report.Count("wind_estimates", static_cast<double>(wind.size()));
+    report.Count("photos", static_cast<double>(conversion.converted.photos.size()));
     report.Count("traffic_reports", static_cast<double>(conversion.converted.traffic.size()));
     report.Count("traffic_aircraft", static_cast<double>(TrafficAircraft(conversion.converted.traffic)));
     std::map<std::string, size_t> sources;
@@ -111,6 +113,7 @@ void ReportSidecars(const FlightFileConversion& conversion, CommandReport& repor
         report.Count(key, static_cast<double>(source.second));
     }
 }
+
 } // namespace
 
 int ConvertTrack(const std::string& path, double rate, bool info, const std::string& eventsPath, const std::string& output, CommandReport& report, const std::string& planLog, VehicleKind vehicle)
@@ -183,6 +186,8 @@ int ConvertTrack(const std::string& path, double rate, bool info, const std::str
         fprintf(stderr, "track: %s written to %s\n", WindSummary(conversion.converted.wind).c_str(), WindPathFor(log).c_str());
     if (!conversion.converted.traffic.empty() && !log.empty())
         fprintf(stderr, "track: %s written to %s\n", TrafficSummary(conversion.converted.traffic).c_str(), TrafficPathFor(log).c_str());
+    if (!conversion.converted.photos.empty() && !log.empty())
+        fprintf(stderr, "track: %s written to %s\n", PhotoSummary(conversion.converted.photos).c_str(), PhotosPathFor(log).c_str());
     std::string planError;
     if (!WritePlanBeside(planLog, conversion, report, &planError))
     {

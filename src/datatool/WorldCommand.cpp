@@ -22,6 +22,7 @@
 #include "geo/MapProjection.h"
 #include "geo/ReplayFiles.h"
 #include "terrain/FlightCorridor.h"
+#include "track/CameraTriggers.h"
 #include "track/ConversionSummary.h"
 #include "track/FlightEvents.h"
 #include "track/FlightFileConversion.h"

@@ -16,6 +16,7 @@
 #include "log/SampleTable.h"
 #include "log/SampleTablePrefetch.h"
 #include "plan/PlanFiles.h"
+#include "track/CameraTriggers.h"
 #include "track/FlightFileConversion.h"
 #include "track/FlightFormats.h"
 
@@ -166,7 +167,8 @@ static void ScanEveryRow(FILE* log, std::vector<SampleRow>* every, int32_t* unse
 // take (no track, but maybe a keyword log: `*csvReason` says why it is no track), 0 when
 // the table is loaded, -4 when the flight cannot be converted.
 static int ScanConvertedFlight(const char* path, std::string* csvReason, std::vector<FlightEvent>* events, std::vector<SampleRow>* every, int32_t* unselectedRows, FlightPlan* plan = nullptr,
-                               std::vector<TimedGimbal>* gimbal = nullptr, VehicleIdentity* vehicle = nullptr, std::vector<TimedWind>* wind = nullptr, std::vector<TimedTraffic>* traffic = nullptr)
+                               std::vector<TimedGimbal>* gimbal = nullptr, VehicleIdentity* vehicle = nullptr, std::vector<TimedWind>* wind = nullptr, std::vector<TimedTraffic>* traffic = nullptr,
+                               std::vector<TimedPhoto>* photos = nullptr)
 {
     FlightFileConversion conversion;
     std::string message;
@@ -193,6 +195,8 @@ static int ScanConvertedFlight(const char* path, std::string* csvReason, std::ve
         *wind = std::move(conversion.converted.wind);
     if (traffic)
         *traffic = std::move(conversion.converted.traffic);
+    if (photos)
+        *photos = std::move(conversion.converted.photos);
     std::string text = FormatConvertedLog(conversion.converted);
     FILE* log = fmemopen(&text[0], text.size(), "r");
     if (!log)
@@ -391,7 +395,7 @@ int LoadFlight(const char* path, const char* samples, FlightFiles flightFiles, L
         return -4;
     }
     std::string csvReason;
-    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows, &flight->plan, &flight->gimbal, &flight->vehicle, &flight->wind, &flight->traffic) : 1;
+    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows, &flight->plan, &flight->gimbal, &flight->vehicle, &flight->wind, &flight->traffic, &flight->photos) : 1;
     if (converted > 0)
     {
         LoadBeside(EventsPathFor(path), "events", "event", &flight->events, ReadFlightEvents);
@@ -399,6 +403,7 @@ int LoadFlight(const char* path, const char* samples, FlightFiles flightFiles, L
         LoadVehicleBeside(VehiclePathFor(path), &flight->vehicle);
         LoadBeside(WindPathFor(path), "wind", "wind", &flight->wind, ReadWind);
         LoadBeside(TrafficPathFor(path), "traffic", "traffic report", &flight->traffic, ReadTraffic);
+        LoadBeside(PhotosPathFor(path), "photos", "photo", &flight->photos, ReadPhotos);
         LoadPlanBeside(path, &flight->plan);
         ScanEveryRow(log, &flight->rows, &flight->unselectedRows);
     }

@@ -10,6 +10,7 @@
 #include "log/SampleRow.h"
 #include "plan/FlightPlan.h"
 #include "track/CameraAttitude.h"
+#include "track/CameraTriggers.h"
 #include "track/FlightEvents.h"
 #include "track/VehicleKind.h"
 #include "track/FlightWind.h"
@@ -39,6 +40,9 @@ struct LoadedFlight
     // Other aircraft's reports, on gps_time's clock: from the conversion, else the file
     // beside a keyword log (NAME.traffic.csv); empty when neither says.
     std::vector<TimedTraffic> traffic;
+    // The photos taken, on gps_time's clock: from the conversion, else the file beside a
+    // keyword log (NAME.photos.csv); empty when neither says.
+    std::vector<TimedPhoto> photos;
     FlightSummary summary; // extent, span of gps_time, mean sample step
     int32_t unselectedRows = 0; // rows with both positions left out by the --samples list
     // The ranges of sample numbers it was read through: rows either side of numbers left out

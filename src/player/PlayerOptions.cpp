@@ -1,5 +1,6 @@
 #include "player/PlayerOptions.h"
 
+#include "check/PhotoCheck.h"
 #include "cli/CommandLine.h"
 
 #include "plan/PlanFiles.h"
@@ -84,4 +85,8 @@ void AddPlayerOptions(CommandLine& line, PlayerOptions* options)
             return false;
         },
         "turn the model to put its nose forward: yaw clockwise seen from above, then pitch nose up, then roll right side down, in degrees");
+    line.Checked(
+        "--photo-camera", "NAME", "one of " + CameraModelWords(),
+        [options](const std::string& text, std::string*) { return (options->view.photoCamera = FindCameraModel(text)) != nullptr; },
+        "the camera that took the flight's photos, whose angles of view their footprints are drawn with (else --fov's)");
 }

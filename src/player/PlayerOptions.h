@@ -8,6 +8,7 @@
 #include "scene/TrackColouring.h"
 
 class CommandLine; // cli/CommandLine.h, which the code that parses includes
+struct CameraModel; // check/PhotoCheck.h
 
 // A common small camera's diagonal angle of view, degrees (24 mm on 35 mm film).
 const double DefaultCameraFov = 84.0;
@@ -24,6 +25,7 @@ const double DefaultCameraFov = 84.0;
 //   --video CLIP         the first flight's onboard video in a panel, on the replay's clock
 //   --video-offset S     the flight's second at which the clip begins, over the sync beside it
 //   --fov DEGREES        the camera's diagonal angle of view, where the flight file gives none
+//   --photo-camera NAME  the camera of the flight's photos, for their footprints' angles of view
 struct PlayerViewOptions
 {
     std::vector<std::string> plots; // empty: the strip starts closed
@@ -40,12 +42,14 @@ struct PlayerViewOptions
     double cameraFov = DefaultCameraFov;
     VehicleKind vehicle = VehicleKind::Unknown; // --vehicle, over each flight's own
     ModelChoice model = {};                     // --model, --model-scale, --model-rotate
+    // --photo-camera: the camera of the table in check/PhotoCheck.h; null for --fov's angles.
+    const CameraModel* photoCamera = nullptr;
 };
 
 // The player's command line:
 //
 //   flightreplay-player LOG|FLIGHT... [--samples LIST] [--plot LIST] [--colour-track WHAT] [--align WHEN]
-//       [--plan FILE] [--airspace FILE] [--video CLIP [--video-offset SECONDS]] [--fov DEGREES]
+//       [--plan FILE] [--airspace FILE] [--video CLIP [--video-offset SECONDS]] [--fov DEGREES] [--photo-camera NAME]
 //       [--vehicle KIND] [--model FILE [--model-scale FACTOR] [--model-rotate YAW,PITCH,ROLL]]
 //
 // the flights (a keyword log or any flight file `track` reads, up to MostFlights), the

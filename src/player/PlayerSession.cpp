@@ -95,6 +95,7 @@ PlayerSession::PlayerSession(const PlayerViewOptions& options, const std::vector
     cameraFov = options.cameraFov;
     vehicle = options.vehicle;
     modelChoice = options.model;
+    photoCamera = options.photoCamera;
     colourColumn = options.colourColumn;
     ReadPlanFiles(options, all.front());
     if (all.size() >= 2)
@@ -528,6 +529,14 @@ void PlayerSession::AddCameraViewToScene(FlightScene& scene)
     const double farGround = paged && frame.k > 0.0 ? paged->LowestHeight() / frame.k : 0.0;
     cameraView = std::make_unique<CameraOnClock>(frame, GroundHeightOf(PagedGround()), farGround, cameraFov);
     scene.root->addChild(cameraView->Root());
+    if (!shown->photos.empty())
+    {
+        double horizontal = 0.0, vertical = 0.0;
+        PhotoFieldOfView(photoCamera, cameraFov, &horizontal, &vertical);
+        photoFlight = shown;
+        photoLayer = std::make_unique<PhotosOnClock>(frame, GroundHeightOf(PagedGround()), farGround, shown->photos, shown->gimbal, shown->rows, horizontal, vertical);
+        scene.root->addChild(photoLayer->Root());
+    }
 }
 
 void PlayerSession::AddWindsockToScene(FlightScene& scene)
@@ -564,6 +573,12 @@ void PlayerSession::ShowCameraViewAtClock(const osg::MatrixTransform& aircraft, 
     double time = rows[at].gps_time;
     if (at + 1 < rows.size())
         time += (position - static_cast<double>(at)) * (rows[at + 1].gps_time - time);
+    if (photoLayer)
+    {
+        // Drawn while the flight they were taken on is the one selected.
+        photoLayer->Root()->setNodeMask(shown == photoFlight ? ~0u : 0u);
+        photoLayer->ShowAt(time);
+    }
     cameraView->ShowAt(flying ? shown->gimbal : std::vector<TimedGimbal>(), time, aircraft.getMatrix().getTrans());
 }
 

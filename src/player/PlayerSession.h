@@ -14,6 +14,7 @@
 #include "flight/LoadedFlight.h"
 #include "player/CameraOnClock.h"
 #include "player/TrafficOnClock.h"
+#include "player/PhotosOnClock.h"
 #include "player/EventTimeline.h"
 #include "player/FlightsOnClock.h"
 #include "player/PlanOnClock.h"
@@ -142,6 +143,8 @@ public:
     // it streams with the wind at the clock.
     void AddWindsockToScene(FlightScene& scene);
     const Windsock* WindsockShown() const { return windsock.get(); }
+    // The selected flight's photos, added with the camera's view; null for a flight without.
+    const PhotosOnClock* Photos() const { return photoLayer.get(); }
 
     // Shows or hides the display, the plot strip with it (when it is open).
     void SetDisplayVisible(bool visible);
@@ -215,6 +218,9 @@ private:
     std::unique_ptr<Windsock> windsock;
     std::unique_ptr<TrafficOnClock> traffic;
     double cameraFov = DefaultCameraFov; // degrees, diagonal: --fov
+    const CameraModel* photoCamera = nullptr; // --photo-camera
+    std::unique_ptr<PhotosOnClock> photoLayer;
+    const LoadedFlight* photoFlight = nullptr; // whose photos the layer draws
     std::string colourColumn;            // --colour-track's series when it names a column
     std::vector<std::string> plotWords; // as the options named them
     FlightPlan firstPlan;              // the first flight's, with --plan read over it once

@@ -199,6 +199,7 @@ private:
     std::vector<TimedWind> wind;
     std::string windName;
     size_t invalidWind = 0;
+    PhotoMessages photos;
 
     size_t RecordOf(const std::string& name);
     size_t LengthAt(size_t at) const;
@@ -453,6 +454,22 @@ void Reader::Handle(MessageType& type, const uint8_t* message)
         HandleWind(type, message, time);
     else if (name == "ADSB")
         HandleTraffic(type, message, time);
+    else if (name == "CAM" || name == "TRIG")
+    {
+        // The place and the aircraft's attitude (degrees) the autopilot logged with the exposure.
+        TimedPhoto p;
+        p.time = time;
+        const double image = value("Img");
+        p.index = image >= 0.0 && image < 9.0e15 ? static_cast<int64_t>(image) : -1;
+        p.latitude = value("Lat");
+        p.longitude = value("Lng");
+        p.altitude = value("Alt");
+        p.roll = value("R") * Pi / 180.0;
+        p.pitch = value("P") * Pi / 180.0;
+        p.yaw = value("Y") * Pi / 180.0;
+        p.source = name;
+        photos.Add(p);
+    }
     else if (name == "MNT")
     {
         // The mount's attitude in degrees: roll and pitch from the horizon, the yaw from north
@@ -725,6 +742,10 @@ void Reader::Finish()
     }
     if (invalidWind > 0)
         flight->dropped.emplace_back("wind estimates without numbers or beyond " + std::to_string(static_cast<int>(MaximumWindSpeed)) + " m/s", invalidWind);
+    // The camera's feedback is the exposure itself; the trigger only asked for it.
+    const std::string photoSource = photos.Choose({"CAM", "TRIG"}, &flight->photos);
+    if (!photoSource.empty())
+        markUsed(photoSource.c_str());
     if (!gimbal.empty())
     {
         flight->gimbal = std::move(gimbal);

@@ -415,6 +415,7 @@ ConvertedFlight ConvertFlight(const RecordedFlight& flight, const ConversionSett
     converted.gimbal = GimbalOnRows(flight.gimbal, origin, rows);
     converted.wind = WindOnRows(flight, origin);
     converted.traffic = TrafficOnRows(flight.traffic, origin);
+    converted.photos = PhotosOnRows(flight.photos, origin, positions, settings.maximumGap, &converted.photosWithoutPosition);
 
     for (int c = 0; c < FlightChannelCount; ++c)
     {

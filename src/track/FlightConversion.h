@@ -37,6 +37,9 @@ struct ConvertedFlight
     std::vector<TimedWind> wind;
     // Other aircraft's reports on gps_time's clock in time order, all of them.
     std::vector<TimedTraffic> traffic;
+    // The photos on gps_time's clock in time order (PhotosOnRows); those without a place counted.
+    std::vector<TimedPhoto> photos;
+    size_t photosWithoutPosition = 0;
     std::string error;              // why there are no rows, when there are none
 };
 

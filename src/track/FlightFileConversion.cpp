@@ -97,6 +97,7 @@ std::string ConversionNotes(const std::string& path, const FlightFileConversion&
     for (const std::string& note : conversion.flight.notes)
         notes += "track: '" + path + "': " + note + "\n";
     notes += PlanNotes(path, conversion.converted.plan);
+    notes += PhotosLeftOutNote(path, conversion.converted.photosWithoutPosition);
     // The replay drops rows within one minute of arc of the equator or the prime meridian,
     // and holds 100000 rows: without --samples it selects sample numbers 1 to 99999.
     const std::vector<SampleRow>& samples = conversion.converted.rows;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "track/CameraAttitude.h"
+#include "track/CameraTriggers.h"
 #include "track/FlightTraffic.h"
 #include "track/FlightWind.h"
 #include "track/VehicleKind.h"
@@ -18,6 +19,8 @@ const std::vector<FlightSidecar>& FlightSidecars()
          [](const std::string& path, const FlightFileConversion& c, std::string* error) { return WriteWind(path, c.converted.wind, error); }},
         {"the traffic", TrafficPathFor, [](const FlightFileConversion& c) { return c.converted.traffic.size(); },
          [](const std::string& path, const FlightFileConversion& c, std::string* error) { return WriteTraffic(path, c.converted.traffic, error); }},
+        {"the photos", PhotosPathFor, [](const FlightFileConversion& c) { return c.converted.photos.size(); },
+         [](const std::string& path, const FlightFileConversion& c, std::string* error) { return WritePhotos(path, c.converted.photos, error); }},
     };
     return sidecars;
 }

@@ -7,7 +7,8 @@
 
 // The files a flight file's conversion leaves beside the keyword log it makes, besides its
 // events and its plan: where the camera looked (NAME.camera.csv), what flew (NAME.vehicle),
-// the wind (NAME.wind.csv), the other aircraft around (NAME.traffic.csv). One table, so that `track` and `world` write, remove and list the
+// the wind (NAME.wind.csv), the other aircraft around (NAME.traffic.csv), the photos
+// taken (NAME.photos.csv). One table, so that `track` and `world` write, remove and list the
 // same files, and a new one is a row.
 struct FlightSidecar
 {

@@ -53,9 +53,11 @@ enum Id : uint32_t
     RcChannels = 65,
     MissionItemInt = 73,
     VfrHud = 74,
+    CameraTrigger = 112,
     BatteryStatus = 147,
     MountStatus = 158,
     Wind = 168,
+    CameraFeedback = 180,
     HomePosition = 242,
     AdsbVehicle = 246,
     StatusText = 253,
@@ -286,6 +288,7 @@ private:
     std::map<uint32_t, size_t> records; // message id -> index into the flight's streams
     size_t invalid = 0;
     size_t invalidWind = 0;
+    PhotoMessages photos;
     size_t eventOverflow = 0;
     double customMode = NAN;
     bool armed = false;
@@ -468,6 +471,28 @@ void Decoder::Handle(const MavlinkMessage& message, const uint8_t* payload, doub
         AddTraffic(&flight->traffic, AdsbVehicleReport(message, payload, time));
         flight->streams[records[AdsbVehicle]].used = true;
         break;
+    case CameraFeedback:
+    case CameraTrigger:
+    {
+        // The feedback carries the place and the aircraft's attitude (degrees); the trigger
+        // only its number, its place found on the aircraft's track in the conversion.
+        TimedPhoto p;
+        p.time = time;
+        const double index = value(message.id == CameraFeedback ? "img_idx" : "seq");
+        p.index = index >= 0.0 ? static_cast<int64_t>(index) : -1;
+        if (message.id == CameraFeedback)
+        {
+            p.latitude = value("lat") * 1e-7;
+            p.longitude = value("lng") * 1e-7;
+            p.altitude = value("alt_msl");
+            p.roll = value("roll") * RadiansPerDegree;
+            p.pitch = value("pitch") * RadiansPerDegree;
+            p.yaw = value("yaw") * RadiansPerDegree;
+        }
+        p.source = message.name;
+        photos.Add(p);
+        break;
+    }
     case MountStatus:
     {
         // Centidegrees: pitch and roll from the horizon, the yaw the mount's own, from the nose.
@@ -736,6 +761,9 @@ void Decoder::Finish()
         flight->gimbal = std::move(series[static_cast<uint32_t>(gimbal)].gimbal);
         flight->gimbalSource = use(gimbal);
     }
+    const std::string photoSource = photos.Choose({"CAMERA_FEEDBACK", "CAMERA_TRIGGER"}, &flight->photos);
+    if (!photoSource.empty())
+        use(photoSource == "CAMERA_FEEDBACK" ? CameraFeedback : CameraTrigger);
     if (series.count(Wind) && !series[Wind].wind.empty())
     {
         flight->wind = std::move(series[Wind].wind);

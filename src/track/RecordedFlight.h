@@ -7,6 +7,7 @@
 
 #include "plan/FlightPlan.h"
 #include "track/CameraAttitude.h"
+#include "track/CameraTriggers.h"
 #include "track/FlightEvents.h"
 #include "track/FlightTraffic.h"
 #include "track/VehicleKind.h"
@@ -128,6 +129,8 @@ struct RecordedFlight
     std::vector<TimedWind> wind;
     // Other aircraft the autopilot heard of (FlightTraffic.h), in file order.
     std::vector<TimedTraffic> traffic;
+    // The photos the camera took (CameraTriggers.h), empty when the file logs none.
+    std::vector<TimedPhoto> photos;
     // Arming, modes, failsafes and messages, in file order, at most MaximumFlightEvents (the
     // rest counted in `dropped`). A mode event stands wherever the FlightMode channel changes.
     std::vector<FlightEvent> events;

@@ -76,6 +76,7 @@ enum class Topic
     GimbalStatus,  // gimbal_device_attitude_status
     Wind,          // wind, or wind_estimate in older logs
     Transponder,   // transponder_report: another aircraft heard
+    CameraCapture, // camera_capture: one record a photo
 };
 
 Topic TopicOf(const std::string& name)
@@ -88,6 +89,7 @@ Topic TopicOf(const std::string& name)
         {"home_position", Topic::HomePosition},            {"gimbal_device_attitude_status", Topic::GimbalStatus},
         {"wind", Topic::Wind},                             {"wind_estimate", Topic::Wind},
         {"transponder_report", Topic::Transponder},
+        {"camera_capture", Topic::CameraCapture},
     };
     for (const auto& entry : Names)
         if (name == entry.first)
@@ -121,6 +123,7 @@ struct Series
     double systemType = NAN, vehicleType = NAN, isVtol = NAN, isTailsitter = NAN;
     std::vector<TimedWind> wind;
     size_t invalidWind = 0;
+    PhotoMessages photos;
 };
 
 // What vehicle_status says flies: a VTOL's flags first (its vehicle_type changes with each
@@ -483,6 +486,13 @@ bool Reader::HandleAdd(const uint8_t* body, size_t length)
             subscription.callsign = layout->Find("callsign");
             subscription.flags = layout->Find("flags");
             break;
+        case Topic::CameraCapture:
+            subscription.sequence = layout->Find("seq");
+            subscription.latitude = layout->Find("lat");
+            subscription.longitude = layout->Find("lon");
+            subscription.altitude = layout->Find("alt");
+            subscription.q = layout->Find("q");
+            break;
         case Topic::Other:
             break;
         }
@@ -623,6 +633,22 @@ void Reader::HandleData(const Subscription& subscription, const uint8_t* fields,
         AddTraffic(&flight->traffic, TransponderReport(subscription, fields, time));
         flight->streams[subscription.stream->record].used = true;
         break;
+    case Topic::CameraCapture:
+    {
+        // Degrees and metres above sea level; the attitude a quaternion like the vehicle's.
+        TimedPhoto p;
+        p.time = time;
+        const double sequence = Value(fields, subscription.sequence);
+        p.index = sequence >= 0.0 && sequence < 9.0e15 ? static_cast<int64_t>(sequence) : -1;
+        p.latitude = Value(fields, subscription.latitude);
+        p.longitude = Value(fields, subscription.longitude);
+        p.altitude = Value(fields, subscription.altitude);
+        if (!GimbalAnglesOfQuaternion(Value(fields, subscription.q, 0), Value(fields, subscription.q, 1), Value(fields, subscription.q, 2), Value(fields, subscription.q, 3), &p.roll, &p.pitch, &p.yaw))
+            p.roll = p.pitch = p.yaw = NAN;
+        p.source = "camera_capture";
+        series.photos.Add(p);
+        break;
+    }
     case Topic::Battery:
     {
         AddValue(series, FlightChannel::Voltage, time, Value(fields, subscription.voltage));
@@ -1072,6 +1098,9 @@ void Reader::Finish()
         if (source->series.invalidWind > 0)
             flight->dropped.emplace_back("wind estimates without numbers or beyond " + std::to_string(static_cast<int>(MaximumWindSpeed)) + " m/s", source->series.invalidWind);
     }
+    if (Stream* source = choose({Topic::CameraCapture}, [](const Series& s) { return s.photos.Any(); }))
+        if (!source->series.photos.Choose({"camera_capture"}, &flight->photos).empty())
+            flight->streams[source->record].used = true;
     // The events of the instance whose nav_state fills the flight mode channel.
     if (Stream* source = choose({Topic::VehicleStatus}, [](const Series& s) { return !s.channels[static_cast<int>(FlightChannel::FlightMode)].empty(); }))
         StatusEvents(source->series.statuses);

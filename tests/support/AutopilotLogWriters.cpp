@@ -467,6 +467,22 @@ MavlinkPayload GimbalDeviceAttitudeStatusPayload(uint32_t bootMs, uint16_t flags
     return {285, 137, p.bytes, 40};
 }
 
+MavlinkPayload CameraFeedbackPayload(uint64_t microseconds, uint16_t image, int32_t latitudeE7, int32_t longitudeE7, float altitude, float roll, float pitch, float yaw)
+{
+    Packer p;
+    p.U64(microseconds).I32(latitudeE7).I32(longitudeE7).F32(altitude).F32(altitude - 400.0f).F32(roll).F32(pitch).F32(yaw).F32(0.0f);
+    p.U16(image).U8(1).U8(0).U8(0); // target system, camera, flags
+    p.U16(image);                   // completed_captures, an extension
+    return {180, 52, p.bytes, 45};
+}
+
+MavlinkPayload CameraTriggerPayload(uint64_t microseconds, uint32_t seq)
+{
+    Packer p;
+    p.U64(microseconds).U32(seq);
+    return {112, 174, p.bytes, 12};
+}
+
 uint16_t RcPulse(int channel, double seconds)
 {
     return static_cast<uint16_t>(1100 + 100 * channel + static_cast<int>(seconds * 10) % 50);
@@ -501,9 +517,15 @@ std::string CircleULog(const CircleFlight& flight)
                    "float angular_velocity_y;float angular_velocity_z;uint32_t failure_flags;float delta_yaw;float delta_yaw_velocity;uint8_t gimbal_device_id;uint8_t[7] _padding0;");
         log.Subscribe(0, 10, "gimbal_device_attitude_status");
     }
+    if (flight.photos)
+    {
+        log.Format("camera_capture:uint64_t timestamp;uint64_t timestamp_utc;double lat;double lon;float alt;float ground_distance;float[4] q;uint32_t seq;int8_t result;uint8_t[3] _padding0;");
+        log.Subscribe(0, 11, "camera_capture");
+    }
 
     // Records of all kinds in time order, a sync message every second.
-    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {0, 1}}, {flight.attitudeRate, {2}}, {2.0, {3, 4}}, {10.0, {5, 6, 7}}, {flight.otherRate, {8}}, {1.0, {9}}, {flight.gimbal ? 5.0 : 0.0, {10}}});
+    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {0, 1}}, {flight.attitudeRate, {2}}, {2.0, {3, 4}}, {10.0, {5, 6, 7}}, {flight.otherRate, {8}}, {1.0, {9}}, {flight.gimbal ? 5.0 : 0.0, {10}},
+                                                            {flight.photos ? 1.0 / PhotoInterval : 0.0, {11}}});
     for (const Pending& record : pending)
     {
         const double s = record.seconds;
@@ -511,6 +533,14 @@ std::string CircleULog(const CircleFlight& flight)
         const FlightState state = StateAt(flight, s);
         Packer p;
         p.U64(stamp);
+        if (record.kind == 11)
+        {
+            const std::array<float, 4> q = Quaternion(state.roll, state.pitch, state.yaw);
+            p.U64(0).F64(state.latitude).F64(state.longitude).F32(static_cast<float>(state.altitude)).F32(100.0f).F32(q[0]).F32(q[1]).F32(q[2]).F32(q[3]);
+            p.U32(static_cast<uint32_t>(std::lround(s / PhotoInterval)) + 1).I8(1).Zeros(3);
+            log.Data(11, p.bytes);
+            continue;
+        }
         if (record.kind == 10)
         {
             // The yaw from the nose: the vehicle-frame flag.
@@ -598,7 +628,14 @@ std::string CircleDataFlash(const CircleFlight& flight)
     }
     if (flight.gimbal)
         log.Format(150, "MNT", "QBffffffff", "TimeUS,I,DRoll,DPitch,DYawB,DYawE,Roll,Pitch,YawB,YawE");
-    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {1, 2}}, {flight.attitudeRate, {0}}, {2.0, {3, 4}}, {10.0, {5, 6, 7}}, {flight.otherRate, {8}}, {flight.gimbal ? 5.0 : 0.0, {9}}});
+    if (flight.photos)
+    {
+        // Centidegrees of attitude and centimetres of height, as the autopilot writes them.
+        log.Format(151, "TRIG", "QBHIHLLeeeccC", "TimeUS,I,Img,GPSTime,GPSWeek,Lat,Lng,Alt,RelAlt,GPSAlt,R,P,Y");
+        log.Format(152, "CAM", "QBHIHLLeeeccC", "TimeUS,I,Img,GPSTime,GPSWeek,Lat,Lng,Alt,RelAlt,GPSAlt,R,P,Y");
+    }
+    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {1, 2}}, {flight.attitudeRate, {0}}, {2.0, {3, 4}}, {10.0, {5, 6, 7}}, {flight.otherRate, {8}}, {flight.gimbal ? 5.0 : 0.0, {9}},
+                                                           {flight.photos ? 1.0 / PhotoInterval : 0.0, {10}}});
     const double Degrees = 180.0 / Pi;
     for (const Pending& record : pending)
     {
@@ -606,6 +643,16 @@ std::string CircleDataFlash(const CircleFlight& flight)
         const FlightState state = StateAt(flight, s);
         Packer p;
         p.U64(Micros(flight.bootTime + s));
+        if (record.kind == 10)
+        {
+            const auto centi = [](double value) { return static_cast<int32_t>(std::lround(value * 100.0)); };
+            const double yaw = std::fmod(state.yaw * Degrees + 360.0, 360.0);
+            p.U8(0).U16(static_cast<uint16_t>(std::lround(s / PhotoInterval) + 1)).U32(0).U16(2300).I32(E7(state.latitude)).I32(E7(state.longitude));
+            p.I32(centi(state.altitude)).I32(centi(state.altitude - 400.0)).I32(centi(state.altitude + 1.0));
+            p.I16(static_cast<int16_t>(centi(state.roll * Degrees))).I16(static_cast<int16_t>(centi(state.pitch * Degrees))).U16(static_cast<uint16_t>(centi(yaw) % 36000));
+            log.Message(151, p.bytes).Message(152, p.bytes);
+            continue;
+        }
         if (record.kind == 9)
         {
             const GimbalState g = GimbalAt(s);
@@ -662,13 +709,26 @@ std::string CircleTelemetry(const CircleFlight& flight, int version)
     FrameOptions station = autopilot;
     station.system = 255;
     station.component = 190;
-    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {1, 2}}, {flight.attitudeRate, {3}}, {1.0, {0, 9}}, {2.0, {4, 5, 6}}, {10.0, {7, 8}}, {flight.otherRate, {10}}, {flight.gimbal ? 5.0 : 0.0, {11}}});
+    const std::vector<Pending> pending = Schedule(flight, {{flight.positionRate, {1, 2}}, {flight.attitudeRate, {3}}, {1.0, {0, 9}}, {2.0, {4, 5, 6}}, {10.0, {7, 8}}, {flight.otherRate, {10}}, {flight.gimbal ? 5.0 : 0.0, {11}},
+                                                           {flight.photos ? 1.0 / PhotoInterval : 0.0, {12}}});
     for (const Pending& record : pending)
     {
         const double s = record.seconds;
         const FlightState state = StateAt(flight, s);
         const uint32_t bootMs = static_cast<uint32_t>(std::lround((flight.bootTime + s) * 1000.0));
         const uint64_t stamp = flight.wallStart * 1000000ull + Micros(s + LinkDelay);
+        if (record.kind == 12)
+        {
+            const uint16_t image = static_cast<uint16_t>(std::lround(s / PhotoInterval) + 1);
+            const double Degrees = 180.0 / Pi;
+            if (version == 1)
+                log.Record(stamp, CameraTriggerPayload(Micros(flight.bootTime + s), image), autopilot);
+            else
+                log.Record(stamp, CameraFeedbackPayload(Micros(flight.bootTime + s), image, E7(state.latitude), E7(state.longitude), static_cast<float>(state.altitude), static_cast<float>(state.roll * Degrees),
+                                                        static_cast<float>(state.pitch * Degrees), static_cast<float>(std::fmod(state.yaw * Degrees + 360.0, 360.0))),
+                           autopilot);
+            continue;
+        }
         if (record.kind == 11)
         {
             const GimbalState g = GimbalAt(s);
@@ -730,6 +790,92 @@ std::string CircleTelemetry(const CircleFlight& flight, int version)
         log.Record(stampAt(FirstTextAt), StatusTextPayload(6, first.substr(0, 50), 9, 0), autopilot);
         log.Record(stampAt(FirstTextAt) + 1000, StatusTextPayload(6, first.substr(50), 9, 1), autopilot);
         log.Record(stampAt(SecondTextAt), StatusTextPayload(3, SecondText), autopilot);
+    }
+    return log.bytes;
+}
+
+// ---- A survey -----------------------------------------------------------------------------
+
+namespace
+{
+
+struct SurveyPoint
+{
+    double north, east; // metres from the centre
+    double heading;     // radians, clockwise from north
+    double bank;        // radians, right wing down
+};
+
+// The survey's path `distance` metres from its start.
+SurveyPoint SurveyAt(const SurveyFlight& survey, double distance)
+{
+    const double radius = survey.spacing / 2.0, turn = Pi * radius;
+    const double firstEast = -(survey.lines - 1) * survey.spacing / 2.0, half = survey.lineLength / 2.0;
+    const double bank = std::atan(survey.speed * survey.speed / (radius * Gravity));
+    for (int line = 0; line < survey.lines; ++line)
+    {
+        const bool north = line % 2 == 0;
+        const double east = firstEast + line * survey.spacing;
+        if (distance <= survey.lineLength || line + 1 == survey.lines)
+        {
+            const double along = std::min(distance, survey.lineLength);
+            return {north ? -half + along : half - along, east, north ? 0.0 : Pi, 0.0};
+        }
+        distance -= survey.lineLength;
+        if (distance <= turn)
+        {
+            // Around a centre east of the line's end: from west of it over the far side to east of it.
+            const double f = distance / turn;
+            const double bearing = north ? 1.5 * Pi + Pi * f : 1.5 * Pi - Pi * f;
+            const double endNorth = north ? half : -half;
+            return {endNorth + radius * std::cos(bearing), east + radius + radius * std::sin(bearing), std::remainder(bearing + (north ? Pi / 2 : -Pi / 2), 2 * Pi), north ? bank : -bank};
+        }
+        distance -= turn;
+    }
+    return {0.0, 0.0, 0.0, 0.0};
+}
+
+} // namespace
+
+std::string SurveyDataFlash(const SurveyFlight& survey)
+{
+    DataFlashWriter log;
+    log.Format(129, "ATT", "QccccCCCC", "TimeUS,DesRoll,Roll,DesPitch,Pitch,DesYaw,Yaw,ErrRP,ErrYaw");
+    log.Format(130, "POS", "QLLfff", "TimeUS,Lat,Lng,Alt,RelHomeAlt,RelOriginAlt");
+    log.Format(152, "CAM", "QBHIHLLeeeccC", "TimeUS,I,Img,GPSTime,GPSWeek,Lat,Lng,Alt,RelAlt,GPSAlt,R,P,Y");
+    const double Degrees = 180.0 / Pi;
+    const double length = survey.lines * survey.lineLength + (survey.lines - 1) * Pi * survey.spacing / 2.0;
+    const double duration = length / survey.speed;
+    const auto latitude = [&](const SurveyPoint& p) { return survey.latitude + p.north / WriterMetresPerDegree; };
+    const auto longitude = [&](const SurveyPoint& p) { return survey.longitude + p.east / (WriterMetresPerDegree * std::cos(survey.latitude * Pi / 180.0)); };
+    const auto centi = [](double value) { return static_cast<int32_t>(std::lround(value * 100.0)); };
+    // The exposures' distances along the path: every triggerDistance along each line.
+    std::vector<double> triggers;
+    for (int line = 0; line < survey.lines; ++line)
+        for (double along = 0.0; along <= survey.lineLength + 1e-9; along += survey.triggerDistance)
+            triggers.push_back(line * (survey.lineLength + Pi * survey.spacing / 2.0) + along);
+    size_t next = 0;
+    const int steps = static_cast<int>(std::ceil(duration * 10.0));
+    for (int i = 0; i <= steps; ++i)
+    {
+        const double s = i / 10.0;
+        while (next < triggers.size() && triggers[next] / survey.speed <= s + 1e-9)
+        {
+            const double at = triggers[next] / survey.speed;
+            const SurveyPoint p = SurveyAt(survey, triggers[next]);
+            Packer cam;
+            cam.U64(Micros(survey.bootTime + at)).U8(0).U16(static_cast<uint16_t>(next + 1)).U32(0).U16(2300).I32(E7(latitude(p))).I32(E7(longitude(p)));
+            cam.I32(centi(survey.altitude)).I32(centi(100.0)).I32(centi(survey.altitude));
+            cam.I16(static_cast<int16_t>(centi(p.bank * Degrees))).I16(0).U16(static_cast<uint16_t>(centi(std::fmod(p.heading * Degrees + 360.0, 360.0)) % 36000));
+            log.Message(152, cam.bytes);
+            ++next;
+        }
+        const SurveyPoint p = SurveyAt(survey, s * survey.speed);
+        const uint64_t stamp = Micros(survey.bootTime + s);
+        const double yaw = std::fmod(p.heading * Degrees + 360.0, 360.0);
+        log.Message(129, Packer().U64(stamp).I16(0).I16(static_cast<int16_t>(centi(p.bank * Degrees))).I16(0).I16(0).U16(0).U16(static_cast<uint16_t>(centi(yaw) % 36000)).U16(0).U16(0).bytes);
+        if (i % 2 == 0)
+            log.Message(130, Packer().U64(stamp).I32(E7(latitude(p))).I32(E7(longitude(p))).F32(static_cast<float>(survey.altitude)).F32(100.0f).F32(100.0f).bytes);
     }
     return log.bytes;
 }

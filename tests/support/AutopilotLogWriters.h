@@ -191,7 +191,17 @@ struct CircleFlight
     uint64_t wallStart = 1714557600; // seconds since 1970 at the start (telemetry time stamps)
     bool events = false;             // the records of FlightEventsAt as well
     bool gimbal = false;             // the camera's gimbal too, as GimbalAt says, 5 records a second
+    bool photos = false;             // a photo every PhotoInterval seconds from the start, both ends, numbered from 1
 };
+
+// The photos when CircleFlight::photos is set, each at the aircraft's state then: ULog's
+// camera_capture (place, sequence, the vehicle's quaternion), DataFlash's CAM with a TRIG
+// before it (place, image number, attitude in degrees), telemetry version 2's
+// CAMERA_FEEDBACK (place, attitude in degrees, image index) and version 1's CAMERA_TRIGGER
+// (its sequence alone).
+const double PhotoInterval = 2.0;
+MavlinkPayload CameraFeedbackPayload(uint64_t microseconds, uint16_t image, int32_t latitudeE7, int32_t longitudeE7, float altitude, float roll, float pitch, float yaw);
+MavlinkPayload CameraTriggerPayload(uint64_t microseconds, uint32_t seq);
 
 // What the writers record of the events when CircleFlight::events is set, as seconds after
 // the start: disarmed until ArmedFrom, armed until ArmedUntil; a failsafe raised at
@@ -233,6 +243,23 @@ MavlinkPayload GimbalDeviceAttitudeStatusPayload(uint32_t bootMs, uint16_t flags
 std::string CircleULog(const CircleFlight& flight);
 std::string CircleDataFlash(const CircleFlight& flight);
 std::string CircleTelemetry(const CircleFlight& flight, int version);
+
+// A survey flown as a lawnmower: lines north and south, `spacing` apart, joined by half
+// circles, at a constant speed and altitude, the camera triggered every `triggerDistance`
+// metres along each line (not in the turns). DataFlash with ATT, POS and CAM (the place and
+// the attitude of each exposure, the image numbers from 1).
+struct SurveyFlight
+{
+    double latitude = 47.0, longitude = 8.0; // the survey's centre, degrees
+    double altitude = 600.0;                 // metres above sea level
+    int lines = 4;
+    double lineLength = 300.0;  // metres
+    double spacing = 60.0;      // metres between lines
+    double speed = 10.0;        // m/s
+    double triggerDistance = 30.0;
+    double bootTime = 100.0;    // seconds since boot at the start of the first line
+};
+std::string SurveyDataFlash(const SurveyFlight& survey);
 
 // The flight's channels as the writers record them, `seconds` after the start.
 double BatteryVolts(double seconds);
