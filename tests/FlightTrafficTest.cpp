@@ -173,12 +173,12 @@ TEST_F(FlightTrafficTest, TrackWritesTheTrafficBesideTheLogAndLoadingReadsItBack
     std::string text = ReadText("traffic.traffic.csv");
     ASSERT_EQ(text.compare(0, 64, "time,address,callsign,latitude,longitude,altitude,heading,speed\n"), 0) << text;
     WriteText("traffic.traffic.csv", text + "12.0,XYZ,,47,8,,,\n1.000,ABCDEF,,95,8,,,\n2.000,ABCDEF,,47.1,8.1,,,\n");
-    std::vector<TimedTraffic> read;
     size_t skipped = 0;
     std::string error;
+    std::vector<TimedTraffic> read;
     ASSERT_TRUE(ReadTraffic("traffic.traffic.csv", &read, &skipped, &error)) << error;
-    EXPECT_EQ(skipped, 2u);
     ASSERT_EQ(read.size(), 6u);
+    EXPECT_EQ(skipped, 2u);
     EXPECT_EQ(read[0].address, 0xABCDEFu) << "sorted by time";
     EXPECT_TRUE(std::isnan(read[0].altitude) && std::isnan(read[0].heading) && std::isnan(read[0].speed));
     EXPECT_EQ(LoadLogQuietly("traffic.log").traffic.size(), 6u);

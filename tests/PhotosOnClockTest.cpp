@@ -121,10 +121,12 @@ TEST(PhotosOnClockTest, FootprintsLieOnTheGroundAndTheClockSplitsTakenFromTheRes
 TEST(PhotosOnClockTest, PhotoCameraIsOneOfTheTable)
 {
     const auto parse = [](const char* value, PlayerOptions* player) {
+        std::vector<std::string> words = {"player", "flight.log", "--photo-camera", value};
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
         RecordOptions options;
-        std::string words[] = {"player", "flight.log", "--photo-camera", value};
-        char* argv[] = {words[0].data(), words[1].data(), words[2].data(), words[3].data()};
-        return ParsePlayerCommandLine(4, argv, player, &options);
+        return ParsePlayerCommandLine(static_cast<int>(argv.size()), argv.data(), player, &options);
     };
     PlayerOptions player;
     EXPECT_EQ(player.view.photoCamera, nullptr);

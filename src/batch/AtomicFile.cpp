@@ -1,8 +1,10 @@
 #include "batch/AtomicFile.h"
 
 #include <atomic>
+#include <cmath>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -136,4 +138,37 @@ bool ReadLinesAfterHeader(const std::string& path, const char* header, std::vect
         return false;
     }
     return true;
+}
+
+std::vector<std::string> CsvFieldsOf(const std::string& line)
+{
+    std::vector<std::string> fields(1);
+    for (char c : line)
+    {
+        if (c == ',')
+            fields.emplace_back();
+        else
+            fields.back() += c;
+    }
+    return fields;
+}
+
+bool ReadCsvNumber(const std::string& field, bool emptyIsUnknown, double* value)
+{
+    if (field.empty())
+    {
+        *value = NAN;
+        return emptyIsUnknown;
+    }
+    char* end = nullptr;
+    *value = strtod(field.c_str(), &end);
+    return *end == '\0' && std::isfinite(*value);
+}
+
+std::string CsvFieldText(std::string text)
+{
+    for (char& c : text)
+        if (c == ',' || c == '\n' || c == '\r')
+            c = ' ';
+    return text;
 }

@@ -33,8 +33,28 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* err
 // begin with the line ..." or the reason it cannot be opened.
 bool ReadLinesAfterHeader(const std::string& path, const char* header, std::vector<std::string>* lines, std::string* error);
 
-// Each line after the header read into a record by `parse` (bool(const std::string&, Record*));
-// a line it refuses, or one longer than 200 bytes (no line of ours is), is skipped and counted.
+// A CSV of ours, written whole or not at all: `header`, then a line a record made by `line`
+// (std::string(const Record&), without the line's end).
+template <typename Record, typename Line>
+bool WriteRecordsAfterHeader(const std::string& path, const char* header, const std::vector<Record>& records, std::string* error, Line line)
+{
+    std::string text = std::string(header) + "\n";
+    for (const Record& record : records)
+        text += line(record) + "\n";
+    return WriteFileAtomically(path, text, error);
+}
+// Words for a field of a CSV of ours: a comma or a line's end in them becomes a space.
+std::string CsvFieldText(std::string text);
+
+// The fields of a line of a CSV of ours, cut at every comma (ours never quote one).
+std::vector<std::string> CsvFieldsOf(const std::string& line);
+// A number that is the whole of a field, finite; an empty field is NaN, taken as unknown when
+// `emptyIsUnknown`, else refused.
+bool ReadCsvNumber(const std::string& field, bool emptyIsUnknown, double* value);
+
+// Each line after the header read into a record by `parse` (bool(const std::vector<std::string>&
+// fields, Record*)); a line it refuses, or one longer than 200 bytes (no line of ours is), is
+// skipped and counted.
 template <typename Record, typename Parse>
 bool ReadRecordsAfterHeader(const std::string& path, const char* header, std::vector<Record>* records, size_t* skipped, std::string* error, Parse parse)
 {
@@ -46,7 +66,7 @@ bool ReadRecordsAfterHeader(const std::string& path, const char* header, std::ve
     for (const std::string& line : lines)
     {
         Record record;
-        if (line.size() <= 200 && parse(line, &record))
+        if (line.size() <= 200 && parse(CsvFieldsOf(line), &record))
             records->push_back(record);
         else
             ++*skipped;

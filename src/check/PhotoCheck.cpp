@@ -33,10 +33,9 @@ const std::vector<CameraModel>& CameraModels()
 
 const CameraModel* FindCameraModel(const std::string& word)
 {
-    for (const CameraModel& model : CameraModels())
-        if (word == model.word)
-            return &model;
-    return nullptr;
+    const std::vector<CameraModel>& models = CameraModels();
+    const auto named = std::find_if(models.begin(), models.end(), [&word](const CameraModel& model) { return word == model.word; });
+    return named == models.end() ? nullptr : &*named;
 }
 
 std::string CameraModelWords()

@@ -566,13 +566,7 @@ void PlayerSession::ShowCameraViewAtClock(const osg::MatrixTransform& aircraft, 
 {
     if (!cameraView || shown->rows.empty())
         return;
-    // The log's time where the aircraft is drawn: between two rows, as far on as it is.
-    const std::vector<SampleRow>& rows = shown->rows;
-    position = std::clamp(position, 0.0, static_cast<double>(rows.size() - 1));
-    const size_t at = static_cast<size_t>(std::floor(position));
-    double time = rows[at].gps_time;
-    if (at + 1 < rows.size())
-        time += (position - static_cast<double>(at)) * (rows[at + 1].gps_time - time);
+    const double time = LogTimeAt(*shown, position);
     if (photoLayer)
     {
         // Drawn while the flight they were taken on is the one selected.
@@ -580,6 +574,14 @@ void PlayerSession::ShowCameraViewAtClock(const osg::MatrixTransform& aircraft, 
         photoLayer->ShowAt(time);
     }
     cameraView->ShowAt(flying ? shown->gimbal : std::vector<TimedGimbal>(), time, aircraft.getMatrix().getTrans());
+}
+
+void PlayerSession::AddLayersToScene(FlightScene& scene)
+{
+    AddPlanToScene(scene);
+    AddCameraViewToScene(scene);
+    AddWindsockToScene(scene);
+    AddTrafficToScene(scene);
 }
 
 void PlayerSession::AddTrafficToScene(FlightScene& scene)
@@ -592,14 +594,7 @@ void PlayerSession::ShowTrafficAtClock(double position)
 {
     if (!traffic || shown->rows.empty())
         return;
-    // The log's time where the aircraft is drawn, as for the camera's view.
-    const std::vector<SampleRow>& rows = shown->rows;
-    position = std::clamp(position, 0.0, static_cast<double>(rows.size() - 1));
-    const size_t at = static_cast<size_t>(std::floor(position));
-    double time = rows[at].gps_time;
-    if (at + 1 < rows.size())
-        time += (position - static_cast<double>(at)) * (rows[at + 1].gps_time - time);
-    traffic->ShowAt(shown->traffic, time);
+    traffic->ShowAt(shown->traffic, LogTimeAt(*shown, position));
 }
 
 void PlayerSession::TogglePlan()

@@ -135,6 +135,9 @@ public:
     void AddCameraViewToScene(FlightScene& scene);
     void ToggleCameraView();
     const CameraOnClock* CameraView() const { return cameraView.get(); }
+    // What is drawn over the flight, in its order: the plan, the camera's view and photos, the
+    // windsock and the other aircraft.
+    void AddLayersToScene(FlightScene& scene);
     // The other aircraft the selected flight heard of, where they were at the clock.
     void AddTrafficToScene(FlightScene& scene);
     const TrafficOnClock* Traffic() const { return traffic.get(); }

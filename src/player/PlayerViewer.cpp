@@ -40,10 +40,7 @@ int RunPlayerViewer(const PlayerViewOptions& viewOptions, const std::vector<Load
                                             several ? &corridor : nullptr);
     session->DressAircraft(scene);
     session->AddFlightsToScene(scene);
-    session->AddPlanToScene(scene);
-    session->AddCameraViewToScene(scene);
-    session->AddWindsockToScene(scene);
-    session->AddTrafficToScene(scene);
+    session->AddLayersToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     SetUpFlightViewer(viewer, scene.root.get(), scene.aircraft.get());

@@ -12,17 +12,12 @@
 
 namespace
 {
-// The palette: a lit material colour each.
-const osg::Vec4 White(0.92f, 0.92f, 0.9f, 1.0f);
-const osg::Vec4 LightGrey(0.62f, 0.63f, 0.66f, 1.0f);
-const osg::Vec4 DarkGrey(0.18f, 0.18f, 0.2f, 1.0f);
-const osg::Vec4 Black(0.05f, 0.05f, 0.05f, 1.0f);
-const osg::Vec4 Red(0.85f, 0.1f, 0.1f, 1.0f);
-const osg::Vec4 Green(0.1f, 0.7f, 0.2f, 1.0f);
-const osg::Vec4 Orange(0.95f, 0.5f, 0.1f, 1.0f);
-const osg::Vec4 Yellow(0.95f, 0.82f, 0.15f, 1.0f);
-const osg::Vec4 Blue(0.15f, 0.3f, 0.8f, 1.0f);
-const osg::Vec4 Glass(0.15f, 0.22f, 0.3f, 1.0f);
+// The palette: a lit material colour each, in pairs of light and dark, warm and cold.
+const osg::Vec4 White(0.92f, 0.92f, 0.9f, 1.0f), Black(0.05f, 0.05f, 0.05f, 1.0f);
+const osg::Vec4 LightGrey(0.62f, 0.63f, 0.66f, 1.0f), DarkGrey(0.18f, 0.18f, 0.2f, 1.0f);
+const osg::Vec4 Red(0.85f, 0.1f, 0.1f, 1.0f), Green(0.1f, 0.7f, 0.2f, 1.0f); // the left and right tips
+const osg::Vec4 Orange(0.95f, 0.5f, 0.1f, 1.0f), Yellow(0.95f, 0.82f, 0.15f, 1.0f);
+const osg::Vec4 Blue(0.15f, 0.3f, 0.8f, 1.0f), Glass(0.15f, 0.22f, 0.3f, 1.0f);
 
 // Triangles with their normals and colours, made into one lit geode.
 class Mesh

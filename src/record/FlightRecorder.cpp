@@ -329,10 +329,7 @@ bool Recording::AssembleScene()
     scene = AssembleFlightScene(session->Shown().Rows(), session->Frame(), SceneTerrain::Paged, colouring.by == TrackColourBy::None || session->SeveralFlights() ? nullptr : &colouring,
                                 session->SeveralFlights() ? &corridor : nullptr);
     session->DressAircraft(scene);
-    session->AddPlanToScene(scene);
-    session->AddCameraViewToScene(scene);
-    session->AddWindsockToScene(scene);
-    session->AddTrafficToScene(scene);
+    session->AddLayersToScene(scene);
     SurroundWithBackdrop(scene);
     scene.aircraftMover->setUpdateCallback(new ClockedAircraft(session.get()));
     fflush(stdout);

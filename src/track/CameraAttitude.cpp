@@ -18,34 +18,13 @@ const char* const HeaderLine = "time,pitch,roll,yaw,hfov,vfov";
 const double FilmDiagonal = 43.27; // millimetres: the 36 x 24 mm frame
 const double PictureWidth = 16.0, PictureHeight = 9.0;
 
-// A number that fills the whole field; NaN for an empty field when `empty` allows it.
-bool Number(const std::string& field, bool empty, double* value)
+bool ParseRecord(const std::vector<std::string>& fields, TimedGimbal* record)
 {
-    if (field.empty())
-    {
-        *value = NAN;
-        return empty;
-    }
-    char* end = nullptr;
-    *value = strtod(field.c_str(), &end);
-    return *end == '\0' && std::isfinite(*value);
-}
-
-bool ParseRecord(const std::string& line, TimedGimbal* record)
-{
-    std::vector<std::string> fields(1);
-    for (char c : line)
-    {
-        if (c == ',')
-            fields.emplace_back();
-        else if (c != '\r')
-            fields.back() += c;
-    }
     double values[6];
     if (fields.size() != 6)
         return false;
     for (size_t i = 0; i < 6; ++i)
-        if (!Number(fields[i], i >= 4, &values[i]))
+        if (!ReadCsvNumber(fields[i], i >= 4, &values[i]))
             return false;
     if (std::fabs(values[1]) > 180.0 || std::fabs(values[2]) > 180.0 || std::fabs(values[3]) > 360.0)
         return false;
@@ -121,7 +100,7 @@ bool WriteCameraAttitudes(const std::string& path, const std::vector<TimedGimbal
 bool ReadCameraAttitudes(const std::string& path, std::vector<TimedGimbal>* gimbal, size_t* skipped, std::string* error)
 {
     if (!ReadRecordsAfterHeader(path, HeaderLine, gimbal, skipped, error,
-                                [gimbal](const std::string& line, TimedGimbal* record) { return gimbal->size() < MaximumGimbalRecords && ParseRecord(line, record); }))
+                                [gimbal](const std::vector<std::string>& fields, TimedGimbal* record) { return gimbal->size() < MaximumGimbalRecords && ParseRecord(fields, record); }))
         return false;
     std::stable_sort(gimbal->begin(), gimbal->end(), [](const TimedGimbal& a, const TimedGimbal& b) { return a.time < b.time; });
     return true;

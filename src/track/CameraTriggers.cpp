@@ -6,25 +6,13 @@
 
 #include "batch/AtomicFile.h"
 #include "geo/Geodesy.h"
+#include "track/ConversionSummary.h"
 #include "track/RecordedFlight.h"
 
 namespace
 {
 
 const char* const HeaderLine = "time,index,latitude,longitude,altitude,roll,pitch,yaw,source";
-
-// A field of ours: a finite number, or, where `empty` allows it, nothing (NaN).
-bool Number(const std::string& field, bool empty, double* value)
-{
-    if (field.empty())
-    {
-        *value = NAN;
-        return empty;
-    }
-    char* end = nullptr;
-    *value = strtod(field.c_str(), &end);
-    return *end == '\0' && std::isfinite(*value);
-}
 
 std::string Degrees(double radians)
 {
@@ -126,19 +114,10 @@ std::string PhotosLeftOutNote(const std::string& path, size_t withoutPosition)
 
 std::string PhotoSummary(const std::vector<TimedPhoto>& photos)
 {
-    if (photos.empty())
-        return std::string();
-    std::map<std::string, size_t> sources;
-    for (const TimedPhoto& p : photos)
-        ++sources[p.source];
-    std::string text = std::to_string(photos.size()) + (photos.size() == 1 ? " photo (" : " photos (");
-    bool first = true;
-    for (const auto& source : sources)
-    {
-        text += (first ? "" : ", ") + source.first;
-        first = false;
-    }
-    return text + ")";
+    std::vector<std::string> sources;
+    for (const auto& record : photos)
+        sources.push_back(record.source);
+    return CountedBySource(sources, "photo", "photos");
 }
 
 std::string PhotosPathFor(const std::string& logPath)
@@ -148,44 +127,31 @@ std::string PhotosPathFor(const std::string& logPath)
 
 bool WritePhotos(const std::string& path, const std::vector<TimedPhoto>& photos, std::string* error)
 {
-    std::string text = std::string(HeaderLine) + "\n";
-    char numbers[160];
-    for (const TimedPhoto& p : photos)
-    {
+    return WriteRecordsAfterHeader(path, HeaderLine, photos, error, [](const TimedPhoto& p) {
+        char numbers[160];
         const std::string index = p.index >= 0 ? std::to_string(p.index) : std::string();
         snprintf(numbers, sizeof numbers, "%.3f,%s,%.7f,%.7f,", p.time, index.c_str(), p.latitude, p.longitude);
-        text += numbers;
+        std::string line = numbers;
         if (std::isfinite(p.altitude))
         {
             snprintf(numbers, sizeof numbers, "%.2f", p.altitude);
-            text += numbers;
+            line += numbers;
         }
-        std::string source = p.source;
-        std::replace_if(source.begin(), source.end(), [](char c) { return c == ',' || c == '\n' || c == '\r'; }, ' ');
-        text += "," + Degrees(p.roll) + "," + Degrees(p.pitch) + "," + Degrees(p.yaw) + "," + source + "\n";
-    }
-    return WriteFileAtomically(path, text, error);
+        return line + "," + Degrees(p.roll) + "," + Degrees(p.pitch) + "," + Degrees(p.yaw) + "," + CsvFieldText(p.source);
+    });
 }
 
 bool ReadPhotos(const std::string& path, std::vector<TimedPhoto>* photos, size_t* skipped, std::string* error)
 {
-    const auto parse = [photos](const std::string& line, TimedPhoto* p) {
+    const auto parse = [photos](const std::vector<std::string>& fields, TimedPhoto* p) {
         if (photos->size() >= MaximumPhotoRecords)
             return false;
-        std::vector<std::string> fields(1);
-        for (char c : line)
-        {
-            if (c == ',')
-                fields.emplace_back();
-            else
-                fields.back() += c;
-        }
         double index = NAN, angles[3];
-        if (fields.size() != 9 || !Number(fields[0], false, &p->time) || !Number(fields[1], true, &index) || !Number(fields[2], false, &p->latitude) || !Number(fields[3], false, &p->longitude) ||
-            !Number(fields[4], true, &p->altitude))
+        if (fields.size() != 9 || !ReadCsvNumber(fields[0], false, &p->time) || !ReadCsvNumber(fields[1], true, &index) || !ReadCsvNumber(fields[2], false, &p->latitude) || !ReadCsvNumber(fields[3], false, &p->longitude) ||
+            !ReadCsvNumber(fields[4], true, &p->altitude))
             return false;
         for (int i = 0; i < 3; ++i)
-            if (!Number(fields[5 + static_cast<size_t>(i)], true, &angles[i]))
+            if (!ReadCsvNumber(fields[5 + static_cast<size_t>(i)], true, &angles[i]))
                 return false;
         if (std::isfinite(index) && !(index >= 0.0 && index < 9.0e15 && index == std::floor(index)))
             return false;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <map>
 
 #include "track/PositionCleaning.h"
 #include "track/TrackReading.h"
@@ -232,4 +233,21 @@ std::string DescribeFlight(const std::string& path, const RecordedFlight& flight
         dropped += Printed(", %zu %s", entry.second, entry.first.c_str());
     text += Printed("track: skipped %zu bytes and %zu records%s\n", flight.skippedBytes, flight.skippedRecords, dropped.c_str());
     return text;
+}
+
+std::string CountedBySource(const std::vector<std::string>& sources, const char* one, const char* many)
+{
+    if (sources.empty())
+        return std::string();
+    std::map<std::string, size_t> counts;
+    for (const std::string& source : sources)
+        ++counts[source];
+    std::string text = std::to_string(sources.size()) + " " + (sources.size() == 1 ? one : many) + " (";
+    bool first = true;
+    for (const auto& count : counts)
+    {
+        text += (first ? "" : ", ") + count.first + (counts.size() > 1 ? " " + std::to_string(count.second) : std::string());
+        first = false;
+    }
+    return text + ")";
 }

@@ -32,3 +32,7 @@ std::string PlanSummary(const FlightPlan& plan, int version = -1);
 // The plan's notes (what its reader left out), one line each ending in "\n":
 // "track: 'x.bin': fence: item 4: a polygon of 2 vertices, fewer than 3; left out".
 std::string PlanNotes(const std::string& path, const FlightPlan& plan);
+
+// "12 wind estimates (EKF)", "44 photos (CAM, TRIG 3)" for records whose methods are
+// `sources`, one each: the methods in order, each counted when there are several; "" for none.
+std::string CountedBySource(const std::vector<std::string>& sources, const char* one, const char* many);

@@ -44,26 +44,6 @@ void Tidy(TimedTraffic* t)
         t->speed = NAN;
 }
 
-bool Number(const std::string& field, double* value)
-{
-    if (field.empty())
-        return false;
-    char* end = nullptr;
-    *value = strtod(field.c_str(), &end);
-    return *end == '\0' && std::isfinite(*value);
-}
-
-// An empty field is an unknown value.
-bool NumberOrNothing(const std::string& field, double* value)
-{
-    if (field.empty())
-    {
-        *value = NAN;
-        return true;
-    }
-    return Number(field, value);
-}
-
 void AppendNumber(std::string* text, const char* format, double value)
 {
     *text += ',';
@@ -183,34 +163,23 @@ std::string TrafficPathFor(const std::string& logPath)
 
 bool WriteTraffic(const std::string& path, const std::vector<TimedTraffic>& traffic, std::string* error)
 {
-    std::string text = std::string(HeaderLine) + "\n";
-    for (const TimedTraffic& t : traffic)
-    {
+    return WriteRecordsAfterHeader(path, HeaderLine, traffic, error, [](const TimedTraffic& t) {
         char start[64];
         snprintf(start, sizeof start, "%.3f,%06X,", t.time, static_cast<unsigned>(t.address & 0xFFFFFFu));
-        text += start + TrafficCallsign(t.callsign);
-        AppendNumber(&text, "%.7f", t.latitude);
-        AppendNumber(&text, "%.7f", t.longitude);
-        AppendNumber(&text, "%.1f", t.altitude);
-        AppendNumber(&text, "%.1f", t.heading);
-        AppendNumber(&text, "%.2f", t.speed);
-        text += '\n';
-    }
-    return WriteFileAtomically(path, text, error);
+        std::string line = start + TrafficCallsign(t.callsign);
+        AppendNumber(&line, "%.7f", t.latitude);
+        AppendNumber(&line, "%.7f", t.longitude);
+        AppendNumber(&line, "%.1f", t.altitude);
+        AppendNumber(&line, "%.1f", t.heading);
+        AppendNumber(&line, "%.2f", t.speed);
+        return line;
+    });
 }
 
 bool ReadTraffic(const std::string& path, std::vector<TimedTraffic>* traffic, size_t* skipped, std::string* error)
 {
-    const auto parse = [traffic](const std::string& line, TimedTraffic* t) {
-        std::vector<std::string> fields(1);
-        for (char c : line)
-        {
-            if (c == ',')
-                fields.emplace_back();
-            else
-                fields.back() += c;
-        }
-        if (fields.size() != 8 || traffic->size() >= MaximumTrafficRecords || !Number(fields[0], &t->time))
+    const auto parse = [traffic](const std::vector<std::string>& fields, TimedTraffic* t) {
+        if (fields.size() != 8 || traffic->size() >= MaximumTrafficRecords || !ReadCsvNumber(fields[0], false, &t->time))
             return false;
         const std::string& hex = fields[1];
         char* end = nullptr;
@@ -219,8 +188,8 @@ bool ReadTraffic(const std::string& path, std::vector<TimedTraffic>* traffic, si
             return false;
         t->address = static_cast<uint32_t>(address);
         t->callsign = TrafficCallsign(fields[2]);
-        if (!Number(fields[3], &t->latitude) || !Number(fields[4], &t->longitude) || !NumberOrNothing(fields[5], &t->altitude) || !NumberOrNothing(fields[6], &t->heading) ||
-            !NumberOrNothing(fields[7], &t->speed) || !PossiblePlace(*t))
+        if (!ReadCsvNumber(fields[3], false, &t->latitude) || !ReadCsvNumber(fields[4], false, &t->longitude) || !ReadCsvNumber(fields[5], true, &t->altitude) || !ReadCsvNumber(fields[6], true, &t->heading) ||
+            !ReadCsvNumber(fields[7], true, &t->speed) || !PossiblePlace(*t))
             return false;
         Tidy(t);
         return true;

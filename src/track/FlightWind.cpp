@@ -9,6 +9,7 @@
 #include "batch/AtomicFile.h"
 #include "geo/Geodesy.h"
 #include "geo/LinearSystem.h"
+#include "track/ConversionSummary.h"
 
 namespace
 {
@@ -82,15 +83,6 @@ bool FitCircle(const std::vector<Velocity>& v, size_t first, size_t last, double
     }
     *scatter = std::sqrt(sum / static_cast<double>(last - first + 1));
     return true;
-}
-
-bool Number(const std::string& field, double* value)
-{
-    if (field.empty())
-        return false;
-    char* end = nullptr;
-    *value = strtod(field.c_str(), &end);
-    return *end == '\0' && std::isfinite(*value);
 }
 
 } // namespace
@@ -213,32 +205,19 @@ std::string WindPathFor(const std::string& logPath)
 
 bool WriteWind(const std::string& path, const std::vector<TimedWind>& wind, std::string* error)
 {
-    std::string text = std::string(HeaderLine) + "\n";
-    char numbers[128];
-    for (const TimedWind& w : wind)
-    {
+    return WriteRecordsAfterHeader(path, HeaderLine, wind, error, [](const TimedWind& w) {
+        char numbers[128];
         snprintf(numbers, sizeof numbers, "%.3f,%.2f,%.2f,%.1f,%.2f,", w.time, w.north, w.east, WindFromDegrees(w), WindSpeed(w));
         // The method's name is ours, but keep the file a CSV whatever it holds.
-        std::string source = w.source;
-        std::replace_if(source.begin(), source.end(), [](char c) { return c == ',' || c == '\n' || c == '\r'; }, ' ');
-        text += numbers + source + "\n";
-    }
-    return WriteFileAtomically(path, text, error);
+        return numbers + CsvFieldText(w.source);
+    });
 }
 
 bool ReadWind(const std::string& path, std::vector<TimedWind>* wind, size_t* skipped, std::string* error)
 {
-    const auto parse = [wind](const std::string& line, TimedWind* w) {
-        std::vector<std::string> fields(1);
-        for (char c : line)
-        {
-            if (c == ',')
-                fields.emplace_back();
-            else
-                fields.back() += c;
-        }
+    const auto parse = [wind](const std::vector<std::string>& fields, TimedWind* w) {
         // The components are what count; the direction and speed are there for a reader's eye.
-        if (fields.size() != 6 || !Number(fields[0], &w->time) || !Number(fields[1], &w->north) || !Number(fields[2], &w->east) || fields[5].empty())
+        if (fields.size() != 6 || !ReadCsvNumber(fields[0], false, &w->time) || !ReadCsvNumber(fields[1], false, &w->north) || !ReadCsvNumber(fields[2], false, &w->east) || fields[5].empty())
             return false;
         w->source = fields[5];
         return UsableWind(*w, wind->size());
@@ -251,19 +230,10 @@ bool ReadWind(const std::string& path, std::vector<TimedWind>* wind, size_t* ski
 
 std::string WindSummary(const std::vector<TimedWind>& wind)
 {
-    if (wind.empty())
-        return std::string();
-    std::map<std::string, size_t> sources;
-    for (const TimedWind& w : wind)
-        ++sources[w.source];
-    std::string text = std::to_string(wind.size()) + (wind.size() == 1 ? " wind estimate (" : " wind estimates (");
-    bool first = true;
-    for (const auto& source : sources)
-    {
-        text += (first ? "" : ", ") + source.first + (sources.size() > 1 ? " " + std::to_string(source.second) : std::string());
-        first = false;
-    }
-    return text + ")";
+    std::vector<std::string> sources;
+    for (const auto& record : wind)
+        sources.push_back(record.source);
+    return CountedBySource(sources, "wind estimate", "wind estimates");
 }
 
 bool WindAt(const std::vector<TimedWind>& wind, double time, TimedWind* at)
