@@ -63,15 +63,6 @@ std::string Packed(uint64_t timeUs, uint8_t core, float north, float east)
     return fields;
 }
 
-MavlinkPayload WindPayload(float from, float speed)
-{
-    std::string bytes(reinterpret_cast<const char*>(&from), 4);
-    bytes.append(reinterpret_cast<const char*>(&speed), 4);
-    const float up = 0.0f;
-    bytes.append(reinterpret_cast<const char*>(&up), 4);
-    return MavlinkPayload{168, 1, bytes, 12};
-}
-
 } // namespace
 
 class FlightWindTest : public DataToolFixture

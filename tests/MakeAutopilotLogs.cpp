@@ -112,6 +112,17 @@ bool WriteSeeds(const std::string& dir)
         heard.Record(1714557600000000ull + 500000ull * i, AdsbVehiclePayload(0x4CA123, latitude, 80020000, 650000, 18000, 3000, i % 2 ? 3 : 31, "N123AB"), receiver);
     }
 
+    // What flew and the wind: a quadplane's parameter, the telemetry's WIND (one absurd) and
+    // the EKF's, both cores.
+    TelemetryWriter aloft;
+    aloft.Record(1714557600500000ull, ParamValuePayload("Q_ENABLE", 1.0f)).Record(1714557601000000ull, WindPayload(270.0f, 5.0f));
+    aloft.Record(1714557601500000ull, WindPayload(90.0f, 500.0f));
+    DataFlashWriter ekf;
+    ekf.Format(202, "XKF2", "QBff", "TimeUS,C,VWN,VWE");
+    for (int i = 0; i < 4; ++i)
+        ekf.Message(202, Packer().U64(100000000 + 500000 * i).U8(static_cast<uint8_t>(i % 2)).F32(3.0f).F32(-4.0f).bytes);
+    ekf.Parameter(1.0, "FRAME_CLASS", 2.0f);
+
     // The camera's messages, in seeds of their own.
     CircleFlight photographed;
     photographed.duration = 3.0;
@@ -124,6 +135,8 @@ bool WriteSeeds(const std::string& dir)
         {"circle-v1.tlog", std::string(1, '\2') + v1},
         {"circle-v2.tlog", std::string(1, '\2') + v2},
         {"mixed.tlog", std::string(1, '\2') + mixed.bytes},
+        {"vtol-wind.tlog", std::string(1, '\2') + v2 + aloft.bytes},
+        {"wind.bin", std::string(1, '\1') + dataflash + ekf.bytes},
         {"traffic.bin", std::string(1, '\1') + dataflash + adsb.bytes},
         {"traffic.tlog", std::string(1, '\2') + v2 + heard.bytes},
         {"photos.ulg", std::string(1, '\0') + CircleULog(photographed)},

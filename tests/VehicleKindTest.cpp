@@ -11,14 +11,6 @@
 
 namespace
 {
-// PARAM_VALUE as an autopilot answers a station: value, count, index, the name, its type.
-MavlinkPayload ParamValuePayload(const std::string& name, float value)
-{
-    std::string bytes(reinterpret_cast<const char*>(&value), 4);
-    bytes += std::string("\x01\x00\x00\x00", 4) + name.substr(0, 16) + std::string(16 - std::min<size_t>(name.size(), 16), '\0') + '\x09';
-    return {22, 220, bytes, 25};
-}
-
 // An IGC file of 120 fixes a second apart heading north at about 30 m/s (16 thousandths of
 // a minute of latitude each), after the headers given.
 std::string IgcFlight(const std::string& headers)

@@ -295,6 +295,22 @@ MavlinkPayload GlobalPositionIntPayload(uint32_t bootMs, int32_t latitudeE7, int
     return {33, 104, p.bytes, 28};
 }
 
+MavlinkPayload WindPayload(float from, float speed)
+{
+    std::string bytes(reinterpret_cast<const char*>(&from), 4);
+    bytes.append(reinterpret_cast<const char*>(&speed), 4);
+    const float up = 0.0f;
+    bytes.append(reinterpret_cast<const char*>(&up), 4);
+    return MavlinkPayload{168, 1, bytes, 12};
+}
+
+MavlinkPayload ParamValuePayload(const std::string& name, float value)
+{
+    std::string bytes(reinterpret_cast<const char*>(&value), 4);
+    bytes += std::string("\x01\x00\x00\x00", 4) + name.substr(0, 16) + std::string(16 - std::min<size_t>(name.size(), 16), '\0') + '\x09';
+    return {22, 220, bytes, 25};
+}
+
 MavlinkPayload AdsbVehiclePayload(uint32_t address, int32_t latitudeE7, int32_t longitudeE7, int32_t altitudeMm, uint16_t headingCdeg, uint16_t speedCms, uint16_t flags,
                                   const std::string& callsign)
 {

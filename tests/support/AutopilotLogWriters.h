@@ -141,6 +141,10 @@ MavlinkPayload MissionCurrentPayload(uint16_t seq);
 MavlinkPayload MissionItemReachedPayload(uint16_t seq);
 // ADSB_VEHICLE: another aircraft's transponder (altitude_type, ver_velocity, emitter_type,
 // tslc and squawk fixed), `flags` the ADSB_FLAGS valid bits.
+// WIND (#168) as the autopilot states it: where it comes from (degrees), its speed, no climb.
+MavlinkPayload WindPayload(float from, float speed);
+// PARAM_VALUE as an autopilot answers a station: value, count, index, the name, its type.
+MavlinkPayload ParamValuePayload(const std::string& name, float value);
 MavlinkPayload AdsbVehiclePayload(uint32_t address, int32_t latitudeE7, int32_t longitudeE7, int32_t altitudeMm, uint16_t headingCdeg, uint16_t speedCms, uint16_t flags,
                                   const std::string& callsign);
 
