@@ -165,10 +165,11 @@ static void ScanEveryRow(FILE* log, std::vector<SampleRow>* every, int32_t* unse
 // Converts the flight file at `path` as `track` does, with its lines on stderr, and scans
 // the log it makes from memory into the table. 1 when the file is text its reader does not
 // take (no track, but maybe a keyword log: `*csvReason` says why it is no track), 0 when
-// the table is loaded, -4 when the flight cannot be converted.
-static int ScanConvertedFlight(const char* path, std::string* csvReason, std::vector<FlightEvent>* events, std::vector<SampleRow>* every, int32_t* unselectedRows, FlightPlan* plan = nullptr,
-                               std::vector<TimedGimbal>* gimbal = nullptr, VehicleIdentity* vehicle = nullptr, std::vector<TimedWind>* wind = nullptr, std::vector<TimedTraffic>* traffic = nullptr,
-                               std::vector<TimedPhoto>* photos = nullptr)
+// the table is loaded, -4 when the flight cannot be converted. With `besides`, what the
+// conversion found beyond the rows and events goes there: the plan, the camera, what flew,
+// the wind, the traffic and the photos.
+static int ScanConvertedFlight(const char* path, std::string* csvReason, std::vector<FlightEvent>* events, std::vector<SampleRow>* every, int32_t* unselectedRows,
+                               LoadedFlight* besides = nullptr)
 {
     FlightFileConversion conversion;
     std::string message;
@@ -185,18 +186,15 @@ static int ScanConvertedFlight(const char* path, std::string* csvReason, std::ve
     fputs(DerivedAttitudeNote(path, conversion).c_str(), stderr);
     fputs(ConversionNotes(path, conversion).c_str(), stderr);
     *events = std::move(conversion.converted.events);
-    if (plan)
-        *plan = std::move(conversion.converted.plan);
-    if (gimbal)
-        *gimbal = std::move(conversion.converted.gimbal);
-    if (vehicle)
-        *vehicle = conversion.flight.vehicle;
-    if (wind)
-        *wind = std::move(conversion.converted.wind);
-    if (traffic)
-        *traffic = std::move(conversion.converted.traffic);
-    if (photos)
-        *photos = std::move(conversion.converted.photos);
+    if (besides)
+    {
+        besides->plan = std::move(conversion.converted.plan);
+        besides->gimbal = std::move(conversion.converted.gimbal);
+        besides->vehicle = conversion.flight.vehicle;
+        besides->wind = std::move(conversion.converted.wind);
+        besides->traffic = std::move(conversion.converted.traffic);
+        besides->photos = std::move(conversion.converted.photos);
+    }
     std::string text = FormatConvertedLog(conversion.converted);
     FILE* log = fmemopen(&text[0], text.size(), "r");
     if (!log)
@@ -395,7 +393,7 @@ int LoadFlight(const char* path, const char* samples, FlightFiles flightFiles, L
         return -4;
     }
     std::string csvReason;
-    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows, &flight->plan, &flight->gimbal, &flight->vehicle, &flight->wind, &flight->traffic, &flight->photos) : 1;
+    const int converted = format && flightFiles == FlightFiles::Convert ? ScanConvertedFlight(path, &csvReason, &flight->events, &flight->rows, &flight->unselectedRows, flight) : 1;
     if (converted > 0)
     {
         LoadBeside(EventsPathFor(path), "events", "event", &flight->events, ReadFlightEvents);

@@ -327,6 +327,8 @@ PlayerSession::DressedModel PlayerSession::DressFor(size_t index)
     const LoadedFlight& flight = flights ? (*flights)[index] : *shown;
     DressedModel dress;
     dress.kind = vehicle != VehicleKind::Unknown ? vehicle : flight.vehicle.kind;
+    for (int32_t kind = static_cast<int32_t>(ColumnKind::out_ppm_curwidth0); kind <= static_cast<int32_t>(ColumnKind::out_ppm_curwidth3); ++kind)
+        dress.outputsLogged = dress.outputsLogged || flight.Names(kind);
     std::string message;
     dress.model = BuildFlightModel(dress.kind, modelChoice, frame.k, &dress.rotors, &message);
     if (!message.empty())
@@ -359,12 +361,8 @@ void PlayerSession::TurnRotorsAt(DressedModel& dress, const LoadedFlight& flight
         return;
     const size_t row = std::min(flight.rows.size() - 1, static_cast<size_t>(std::max(0.0, std::floor(position))));
     const SampleRow& sample = flight.rows[row];
-    const double seconds = LogTimeAt(flight, position);
-    bool logged = false;
-    for (int32_t kind = static_cast<int32_t>(ColumnKind::out_ppm_curwidth0); kind <= static_cast<int32_t>(ColumnKind::out_ppm_curwidth3); ++kind)
-        logged = logged || flight.Names(kind);
-    const MotorsRunning running = MotorsAt(dress.kind, sample.out_ppm_curwidth, logged);
-    TurnRotors(dress.rotors, seconds, running.lift, running.thrust);
+    const MotorsRunning running = MotorsAt(dress.kind, sample.out_ppm_curwidth, dress.outputsLogged);
+    TurnRotors(dress.rotors, LogTimeAt(flight, position), running.lift, running.thrust);
 }
 
 void PlayerSession::PlaceAircraft(osg::MatrixTransform& aircraft)

@@ -197,6 +197,7 @@ private:
         osg::ref_ptr<osg::MatrixTransform> model;
         std::vector<VehicleRotor> rotors;
         VehicleKind kind = VehicleKind::Unknown;
+        bool outputsLogged = false; // the flight's log names a servo output column
     };
     DressedModel DressFor(size_t index);
     // Puts `dress` (or the world's model, for none) under `aircraft`, the transform that stands
